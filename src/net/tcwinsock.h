@@ -1,0 +1,114 @@
+#pragma once
+
+#include "net/tcwinsockexception.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+// Socket states. The ordinal values matter: callers compare them.
+enum TcWinsockStates {
+    cwNIL = 0,
+    cwNotConnected = 1,
+    cwPrepareConnection = 2,
+    cwReadyToConnect = 3,
+    cwConnecting = 4,
+    cwConnected = 5,
+    cwListening = 6,
+    cwAccepting = 7,
+};
+
+// A non-blocking TCP endpoint that never waits: the program's only network primitive.
+//
+// One object is either a client connection (PrepareConnection -> Connect) or a listener that
+// accepts one incoming connection and then carries it (Listen -> Accept). Completion of a
+// host-name lookup, of a connect, arriving data, room for sending, an incoming connection and
+// the peer's close are delivered later on the owner's thread through QSocketNotifier and turned
+// into a state change or a signal, in the order read, write, accept, connect, close.
+//
+// Signals run synchronously inside the operation or notification that caused them; handlers
+// may call any operation of the same object (including Close, which emits stateChanged again
+// before it returns), so owners must tolerate re-entry.
+//
+// Misuse and platform failures throw TcWinsockException with the number of the failing site.
+// A failed lookup or a failed connect is no exception: it only shows as a state change.
+class TcWinsock : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TcWinsock(QObject *parent = nullptr);
+    ~TcWinsock() override;
+
+    // Host name or dotted IPv4 address of the peer.
+    QString IP() const { return m_ip; }
+    void setIP(const QString &ip) { m_ip = ip; }
+    // Service name (looked up as a "tcp" service) or decimal port; "0" listens on any free port.
+    QString Port() const { return m_port; }
+    void setPort(const QString &port) { m_port = port; }
+    TcWinsockStates State() const { return m_state; }
+
+    // Resolves Port and IP: a dotted address goes straight to cwReadyToConnect, a host name
+    // waits in cwPrepareConnection until the lookup answers (cwReadyToConnect or cwNIL).
+    // Allowed in cwNIL, cwNotConnected, cwReadyToConnect (else 5261).
+    void PrepareConnection();
+    // Cancels a pending lookup -> cwNIL (1432 when none is pending).
+    void CancelPrepare();
+    // Starts a non-blocking connect -> cwConnecting (124321 unless cwReadyToConnect).
+    void Connect();
+    // Binds any local address on the resolved Port, backlog 5 -> cwListening (7722 unless
+    // cwNIL or cwNotConnected).
+    void Listen();
+    // Accepts the pending connection after cwAccepting -> cwConnected; returns the handle.
+    int Accept();
+    // Closes the connection socket -> cwNotConnected; linger true discards unsent data.
+    // Closing when there is no connection socket raises 7221 and keeps the state.
+    void Close(bool linger);
+    // Shuts the listener down and closes it -> cwNotConnected.
+    void StopListening();
+    // One non-blocking send of the whole text; returns how many bytes the system took, which
+    // may be fewer. When it took fewer (or would block, 5522) a dataNeeded follows once there
+    // is room again. Raises 1234 unless cwConnected.
+    qint64 Send(const QByteArray &text);
+    // One non-blocking read of at most 4096 bytes; empty when nothing could be read.
+    QByteArray Receive();
+    // Bytes that can be read from the connection socket, or -1 when the query fails.
+    qint64 BytesAvailable() const;
+    // Dotted local address of the connection socket (what a PORT command announces).
+    QString LocalAddress() const;
+    // Decimal local port of the listening socket.
+    QString LocalPort() const;
+    // Dotted address of the connection socket's peer (used to open passive data connections
+    // to the host the control connection already reaches).
+    QString PeerAddress() const;
+
+Q_SIGNALS:
+    // The OnStateChange event: raised once for every real change of State.
+    void stateChanged(TcWinsockStates newState);
+    // The OnDataAvailable event: data can be read.
+    void dataAvailable();
+    // The OnDataNeeded event: more data can be sent.
+    void dataNeeded();
+
+private:
+    void setState(TcWinsockStates state);
+    quint16 resolvePort() const;
+    void lookupFinished(int lookupId, bool ok, quint32 address);
+    void watch(int fd, bool listener);
+    void unwatch();
+    void readReady();
+    void writeReady();
+
+    QString m_ip;
+    QString m_port = QStringLiteral("0");
+    TcWinsockStates m_state = cwNIL;
+    int m_socket = -1;   // connection socket; -1 when none
+    int m_listener = 0;  // listening socket; 0 when none
+    quint32 m_peerAddress = 0; // host byte order
+    quint16 m_peerPort = 0;    // host byte order
+    int m_lookupId = -1;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+};
