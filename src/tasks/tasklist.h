@@ -20,6 +20,9 @@ struct tTaskListObj
     QString LocalRoot;  // local folder that receives the tree
     // Carrying out a "c*" entry: nothing queued behind it is handed out until it is done.
     bool CarryingCommand = false;
+    // The session has been idle after login once: its going offline is a disconnection, not a
+    // failure to connect.
+    bool WasLoggedIn = false;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never
