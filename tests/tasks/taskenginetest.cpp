@@ -1,4 +1,5 @@
 // The task engine driven as the window drives it, against vsftpd on loopback.
+#include "tasks/soundplayer.h"
 #include "tasks/taskengine.h"
 #include "enginetesthelpers.h"
 #include "platform/localpath.h"
@@ -428,4 +429,54 @@ TEST(TaskEngineVsftpd, MainOfflineWithQueuedDownloadsEndsEveryEntry)
     EXPECT_EQ(engine.MainFTP()->State(), csNotConnected);
     EXPECT_EQ(engine.ReconnectCountdown(), 0);
     EXPECT_TRUE(engine.transferQueue().isEmpty());
+}
+
+namespace {
+// Remembers the sounds asked for; there is no audio device to play them here.
+struct RecordingPlayer : SoundPlayer
+{
+    void play(const QString &wavFile) override { played << wavFile; }
+    QStringList played;
+};
+} // namespace
+
+TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
+{
+    VsftpdServer vsftpd;
+    vsftpd.setOption(QStringLiteral("idle_session_timeout"), QStringLiteral("1"));
+    ASSERT_TRUE(vsftpd.start());
+
+    TaskEngine engine;
+    Observer seen(engine);
+    RecordingPlayer player;
+    engine.setSoundPlayer(&player);
+    engine.options().doSND1 = true;
+    engine.options().snd1 = QStringLiteral("/sounds/connected.wav");
+    engine.options().ShowMainIO = false;
+    QList<bool> locks;
+    QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
+    engine.startTimers();
+
+    for (int round = 1; round <= 2; ++round) {
+        engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 1));
+        ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
+            << "round " << round << "\n"
+            << seen.log().toStdString();
+        // The host's replies during login reach the log-in lines even with the host text
+        // kept out of the log.
+        EXPECT_TRUE(engine.loginInfo().join('\n').contains(QStringLiteral("220")))
+            << engine.loginInfo().join('\n').toStdString();
+        EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
+        EXPECT_EQ(player.played.size(), round);
+        // vsftpd closes the idle session after a second: a closed working connection.
+        ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 10000));
+        EXPECT_EQ(engine.ReconnectCountdown(), 0);
+        EXPECT_EQ(engine.MainFTP()->Idles(), 0);
+        EXPECT_TRUE(engine.RootFolder().isEmpty());
+        EXPECT_TRUE(engine.listingBuffer().isEmpty());
+    }
+    EXPECT_EQ(seen.log().count(QStringLiteral("  : Maintask disconnected from host. Session closed.")),
+              2);
+    EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
 }
