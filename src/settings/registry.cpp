@@ -655,11 +655,13 @@ bool Registry::save(QString *error, int lockTimeoutMs)
 
     const QByteArray bytes = serialize(merged);
     QSaveFile file(d->path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write (a full disk) shows in write()'s count: a buffered
+    // QSaveFile can commit a file cut short when its final flush writes only part.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("Cannot write %1: %2").arg(nativePath, file.errorString()));
     // Site passwords are kept here: the file is the owner's alone.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size()) {
+    if (file.write(bytes) != bytes.size() || file.size() != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return fail(QStringLiteral("Cannot write %1: %2").arg(nativePath, reason));
