@@ -203,6 +203,12 @@ TEST_F(SiteStoreTest, MissingAndOddValuesReadAsSpecified)
     EXPECT_EQ(odd->Firewall, 255);
     EXPECT_EQ(odd->Password, MalformedPasswordMarker());
     EXPECT_EQ(odd->Username, QStringLiteral("bob"));
+
+    // A key that is not there is a failed read, and adds nothing.
+    SiteStore store(reg);
+    EXPECT_FALSE(
+            store.readSubtree(SiteStore::rootKeyPath() + QStringLiteral("\\Gone"), root.get()));
+    EXPECT_EQ(root->childCount(), 3);
 }
 
 TEST_F(SiteStoreTest, DefaultSitesAndTheFirstStartQuestion)
