@@ -1,338 +1,25 @@
 #include "settings/registry.h"
 
+#include "settings/registryfile.h"
+#include "settings/registrytree.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
+using namespace RegistryTree;
+using RegistryFile::ReadResult;
+using RegistryFile::readStore;
+using RegistryFile::serialize;
+
 namespace {
-
-const QString FormatTag = QStringLiteral("orvane-registry");
-const int FormatVersion = 1;
-
-struct Value
-{
-    QString name;
-    Registry::ValueType type = Registry::ValueType::String;
-    QString text;
-    qint32 number = 0;
-    QByteArray bytes;
-};
-
-struct Node
-{
-    QString name;
-    std::vector<Value> values;  // sorted by folded name
-    std::vector<Node> children; // sorted by folded name
-};
-
-QString folded(const QString &name)
-{
-    return name.toCaseFolded();
-}
-
-QStringList splitPath(const QString &path)
-{
-    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-}
-
-template<typename Item>
-typename std::vector<Item>::iterator lowerBound(std::vector<Item> &items, const QString &name)
-{
-    const QString key = folded(name);
-    return std::lower_bound(
-            items.begin(), items.end(), key, [](const Item &item, const QString &k) {
-                return folded(item.name) < k;
-            });
-}
-
-template<typename Item>
-Item *findItem(std::vector<Item> &items, const QString &name)
-{
-    auto it = lowerBound(items, name);
-    if (it != items.end() && folded(it->name) == folded(name))
-        return &*it;
-    return nullptr;
-}
-
-template<typename Item>
-const Item *findItem(const std::vector<Item> &items, const QString &name)
-{
-    return findItem(const_cast<std::vector<Item> &>(items), name);
-}
-
-Node &ensureChild(Node &node, const QString &name)
-{
-    auto it = lowerBound(node.children, name);
-    if (it != node.children.end() && folded(it->name) == folded(name))
-        return *it;
-    Node child;
-    child.name = name;
-    return *node.children.insert(it, std::move(child));
-}
-
-const Node *findNode(const Node &root, const QStringList &path)
-{
-    const Node *node = &root;
-    for (const QString &part : path) {
-        node = findItem(node->children, part);
-        if (!node)
-            return nullptr;
-    }
-    return node;
-}
-
-Node *findNode(Node &root, const QStringList &path)
-{
-    return const_cast<Node *>(findNode(const_cast<const Node &>(root), path));
-}
-
-Node &ensureNode(Node &root, const QStringList &path)
-{
-    Node *node = &root;
-    for (const QString &part : path)
-        node = &ensureChild(*node, part);
-    return *node;
-}
-
-void setValue(Node &node, const Value &value)
-{
-    auto it = lowerBound(node.values, value.name);
-    if (it != node.values.end() && folded(it->name) == folded(value.name)) {
-        const QString firstSpelling = it->name;
-        *it = value;
-        it->name = firstSpelling;
-    } else {
-        node.values.insert(it, value);
-    }
-}
-
-bool removeValue(Node &node, const QString &name)
-{
-    auto it = lowerBound(node.values, name);
-    if (it == node.values.end() || folded(it->name) != folded(name))
-        return false;
-    node.values.erase(it);
-    return true;
-}
-
-bool removeChild(Node &node, const QString &name)
-{
-    auto it = lowerBound(node.children, name);
-    if (it == node.children.end() || folded(it->name) != folded(name))
-        return false;
-    node.children.erase(it);
-    return true;
-}
-
-struct Change
-{
-    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue } kind;
-    QStringList path;
-    Value value; // SetValue: the value; DeleteValue: only its name
-};
-
-void applyChange(Node &root, const Change &change)
-{
-    switch (change.kind) {
-    case Change::CreateKey:
-        ensureNode(root, change.path);
-        break;
-    case Change::DeleteKey:
-        if (!change.path.isEmpty()) {
-            if (Node *parent = findNode(root, change.path.mid(0, change.path.size() - 1)))
-                removeChild(*parent, change.path.last());
-        }
-        break;
-    case Change::SetValue:
-        // A key that another copy deleted in the meantime comes back with the value: the
-        // value written here must not vanish.
-        setValue(ensureNode(root, change.path), change.value);
-        break;
-    case Change::DeleteValue:
-        if (Node *node = findNode(root, change.path))
-            removeValue(*node, change.value.name);
-        break;
-    }
-}
-
-// --- JSON form ---------------------------------------------------------------------------
-// {"format": "orvane-registry", "version": 1, "root": NODE}
-// NODE  = {"keys": {name: NODE, ...}, "values": {name: VALUE, ...}}   (both members optional)
-// VALUE = {"type": "string", "data": "text"} | {"type": "integer", "data": 21}
-//       | {"type": "binary", "data": "<base64>"}
-
-QJsonObject nodeToJson(const Node &node)
-{
-    QJsonObject object;
-    if (!node.children.empty()) {
-        QJsonObject keys;
-        for (const Node &child : node.children)
-            keys.insert(child.name, nodeToJson(child));
-        object.insert(QStringLiteral("keys"), keys);
-    }
-    if (!node.values.empty()) {
-        QJsonObject values;
-        for (const Value &value : node.values) {
-            QJsonObject v;
-            switch (value.type) {
-            case Registry::ValueType::String:
-                v.insert(QStringLiteral("type"), QStringLiteral("string"));
-                v.insert(QStringLiteral("data"), value.text);
-                break;
-            case Registry::ValueType::Integer:
-                v.insert(QStringLiteral("type"), QStringLiteral("integer"));
-                v.insert(QStringLiteral("data"), value.number);
-                break;
-            case Registry::ValueType::Binary:
-                v.insert(QStringLiteral("type"), QStringLiteral("binary"));
-                v.insert(QStringLiteral("data"), QString::fromLatin1(value.bytes.toBase64()));
-                break;
-            }
-            values.insert(value.name, v);
-        }
-        object.insert(QStringLiteral("values"), values);
-    }
-    return object;
-}
-
-bool valueFromJson(const QString &name, const QJsonValue &json, Value *value)
-{
-    if (!json.isObject())
-        return false;
-    const QJsonObject object = json.toObject();
-    const QString type = object.value(QStringLiteral("type")).toString();
-    const QJsonValue data = object.value(QStringLiteral("data"));
-    value->name = name;
-    if (type == QLatin1String("string") && data.isString()) {
-        value->type = Registry::ValueType::String;
-        value->text = data.toString();
-        return true;
-    }
-    if (type == QLatin1String("integer") && data.isDouble()) {
-        const double number = data.toDouble();
-        if (number != static_cast<double>(static_cast<qint64>(number)) || number < -2147483648.0
-            || number > 2147483647.0)
-            return false;
-        value->type = Registry::ValueType::Integer;
-        value->number = static_cast<qint32>(number);
-        return true;
-    }
-    if (type == QLatin1String("binary") && data.isString()) {
-        const auto decoded = QByteArray::fromBase64Encoding(
-                data.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded)
-            return false;
-        value->type = Registry::ValueType::Binary;
-        value->bytes = *decoded;
-        return true;
-    }
-    return false;
-}
-
-bool nodeFromJson(const QJsonValue &json, Node *node, int depth)
-{
-    if (!json.isObject() || depth > 256)
-        return false;
-    const QJsonObject object = json.toObject();
-    const QJsonValue keys = object.value(QStringLiteral("keys"));
-    if (!keys.isUndefined()) {
-        if (!keys.isObject())
-            return false;
-        const QJsonObject keyObject = keys.toObject();
-        for (auto it = keyObject.begin(); it != keyObject.end(); ++it) {
-            if (splitPath(it.key()).join(QLatin1Char('\\')) != it.key())
-                return false; // empty, or holding a separator
-            Node child;
-            if (!nodeFromJson(it.value(), &child, depth + 1))
-                return false;
-            // Names differing only in case (a hand-edited file) meet in the first spelling.
-            Node &target = ensureChild(*node, it.key());
-            for (Value &value : child.values) {
-                if (!findItem(target.values, value.name))
-                    setValue(target, value);
-            }
-            for (Node &grandChild : child.children) {
-                if (!findItem(target.children, grandChild.name))
-                    target.children.insert(lowerBound(target.children, grandChild.name),
-                                           std::move(grandChild));
-            }
-        }
-    }
-    const QJsonValue values = object.value(QStringLiteral("values"));
-    if (!values.isUndefined()) {
-        if (!values.isObject())
-            return false;
-        const QJsonObject valueObject = values.toObject();
-        for (auto it = valueObject.begin(); it != valueObject.end(); ++it) {
-            Value value;
-            if (!valueFromJson(it.key(), it.value(), &value))
-                return false;
-            if (!findItem(node->values, value.name))
-                setValue(*node, value);
-        }
-    }
-    return true;
-}
-
-QByteArray serialize(const Node &root)
-{
-    QJsonObject top;
-    top.insert(QStringLiteral("format"), FormatTag);
-    top.insert(QStringLiteral("version"), FormatVersion);
-    top.insert(QStringLiteral("root"), nodeToJson(root));
-    return QJsonDocument(top).toJson(QJsonDocument::Indented);
-}
-
-enum class ReadResult { Ok, Missing, Damaged };
-
-ReadResult readStore(const QString &path, Node *root, QString *why)
-{
-    *root = Node();
-    QFile file(path);
-    if (!file.exists())
-        return ReadResult::Missing;
-    if (!file.open(QIODevice::ReadOnly)) {
-        *why = file.errorString();
-        return ReadResult::Damaged;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *why = file.errorString();
-        return ReadResult::Damaged;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        *why = parseError.errorString();
-        return ReadResult::Damaged;
-    }
-    const QJsonObject top = document.object();
-    if (!document.isObject() || top.value(QStringLiteral("format")).toString() != FormatTag) {
-        *why = QStringLiteral("not a settings file of this program");
-        return ReadResult::Damaged;
-    }
-    if (top.value(QStringLiteral("version")).toInt() > FormatVersion) {
-        *why = QStringLiteral("written by a newer version of the program");
-        return ReadResult::Damaged;
-    }
-    if (!nodeFromJson(top.value(QStringLiteral("root")), root, 0)) {
-        *root = Node();
-        *why = QStringLiteral("malformed keys or values");
-        return ReadResult::Damaged;
-    }
-    return ReadResult::Ok;
-}
 
 QString lockPath(const QString &path)
 {
@@ -362,7 +49,7 @@ struct Registry::Data
     const Value *currentValue(const QString &name) const
     {
         const Node *node = currentNode();
-        return node ? findItem(node->values, name) : nullptr;
+        return node ? findValue(*node, name) : nullptr;
     }
 
     // Renames a damaged file aside; the caller holds the lock or has just failed to parse.
@@ -469,7 +156,7 @@ QString Registry::currentPath() const
     QString spelled;
     const Node *node = &d->view;
     for (const QString &part : d->current) {
-        node = node ? findItem(node->children, part) : nullptr;
+        node = node ? findChild(*node, part) : nullptr;
         spelled += QLatin1Char('\\') + (node ? node->name : part);
     }
     return spelled.isEmpty() ? QStringLiteral("\\") : spelled;
