@@ -5,6 +5,7 @@
 #include "settings/registrykeys.h"
 #include "sites/tsiteobject.h"
 #include "util/fieldstring.h"
+#include "util/pathforms.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -299,6 +300,12 @@ SessionOptions Options::sessionOptions(const TSiteObject *site) const
     session.ASCExtension = ASCExtList.engineForm();
     session.reconnectDelaySecs = reconnectDelaySecs(Reconnect);
     return session;
+}
+
+void Options::normaliseDownloadFolder()
+{
+    if (!DownLoadFolder.isEmpty())
+        DownLoadFolder = ConvertPath(DownLoadFolder, BackslashForm);
 }
 
 QString Options::anonymousPassword() const

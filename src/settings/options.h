@@ -88,6 +88,11 @@ public:
     static int maxSecsIdle(int kap);
     static int reconnectDelaySecs(int reconnect);
 
+    // Brings a typed or picked DownLoadFolder into the internal folder form (separators "\",
+    // one trailing "\"); an empty one stays empty. The Setup dialog runs it when it closes,
+    // the main window's download-folder field when it is left.
+    void normaliseDownloadFolder();
+
     // The password of anonymous logins: EMail lower-cased, or a built-in address when empty.
     QString anonymousPassword() const;
 

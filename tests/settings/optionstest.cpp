@@ -236,6 +236,13 @@ TEST(Options, ValuesHandedToASession)
     EXPECT_EQ(s.MaxSecsIdle, 55);
     EXPECT_EQ(s.reconnectDelaySecs, 1);
 
+    options.DownLoadFolder = QStringLiteral("Z:/srv//in");
+    options.normaliseDownloadFolder();
+    EXPECT_EQ(options.DownLoadFolder, QStringLiteral("Z:\\srv\\in\\"));
+    options.DownLoadFolder.clear();
+    options.normaliseDownloadFolder();
+    EXPECT_TRUE(options.DownLoadFolder.isEmpty());
+
     options.EMail.clear();
     EXPECT_EQ(options.anonymousPassword(), Options::defaultEMail());
 }
