@@ -158,7 +158,7 @@ TEST_F(SiteStoreTest, SavedTreeReadsBackTheSame)
     EXPECT_EQ(dump(*SiteStore(again).loadTree().root), dump(*smaller));
 }
 
-TEST_F(SiteStoreTest, MissingAndOddValuesReadAsSpecified)
+TEST_F(SiteStoreTest, MissingAndOddValuesLeaveTheirFieldsBlank)
 {
     {
         Registry reg(m_path);
