@@ -95,8 +95,8 @@ Q_SIGNALS:
     // The OnStateChange event: raised once for every real change of State.
     void stateChanged(TcWinsockStates newState);
     // The OnDataAvailable event: data can be read. It comes again while data remains, provided
-    // the owner called Receive since the last one; an owner that did not read hears nothing more
-    // (not even the peer's close) until its next Receive.
+    // the owner called Receive since the last one; an owner that leaves data unread hears
+    // nothing more (not even the peer's close) until its next Receive.
     void dataAvailable();
     // The OnDataNeeded event: more data can be sent.
     void dataNeeded();
