@@ -150,6 +150,15 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
         reply 150 go
         data-recv
         reply 226 stored
+        expect PORT *
+        reply 200 ok
+        expect RETR list.txt
+        reply 150 here
+        data-send <<END
+        drwxr-xr-x   2 ftp ftp 4096 Jan 01  2024 pub
+          indented \n kept
+        END
+        reply 226 sent
         expect QUIT
         reply 221 bye
     )");
@@ -174,7 +183,12 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
     EXPECT_EQ(client.readReply(), 226);
     EXPECT_EQ(server.receivedData(), ScriptedServer::pattern(100000));
 
+    int code = 0;
+    EXPECT_EQ(client.retrieveActive("list.txt", &code),
+              "drwxr-xr-x   2 ftp ftp 4096 Jan 01  2024 pub\r\n  indented \\n kept\r\n");
+    EXPECT_EQ(code, 226);
+
     EXPECT_EQ(client.command("HELP"), 502);
     EXPECT_FALSE(server.waitForDone(200));
-    EXPECT_EQ(server.failure(), "line 9: expected 'QUIT' but got 'HELP'");
+    EXPECT_EQ(server.failure(), "line 18: expected 'QUIT' but got 'HELP'");
 }
