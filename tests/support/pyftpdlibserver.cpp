@@ -31,12 +31,12 @@ void PyftpdlibServer::setBanner(const QString &banner)
     m_banner = banner;
 }
 
-QString PyftpdlibServer::userName()
+QString PyftpdlibServer::userName() const
 {
     return QString::fromLatin1(UserName);
 }
 
-QString PyftpdlibServer::password()
+QString PyftpdlibServer::password() const
 {
     return QString::fromLatin1(Password);
 }

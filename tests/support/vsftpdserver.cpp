@@ -157,12 +157,12 @@ void VsftpdServer::setOption(const QString &name, const QString &value)
     m_extraOptions.insert(name, value);
 }
 
-QString VsftpdServer::userName()
+QString VsftpdServer::userName() const
 {
     return QString::fromLatin1(AccountName);
 }
 
-QString VsftpdServer::password()
+QString VsftpdServer::password() const
 {
     return QString::fromLatin1(AccountPassword);
 }
@@ -260,6 +260,16 @@ QString VsftpdServer::createFile(Tree tree,
         return QString();
     }
     return target;
+}
+
+QString VsftpdServer::createUserFile(const QString &relativePath, const QByteArray &content)
+{
+    return createFile(Tree::UserHome, relativePath, content);
+}
+
+QString VsftpdServer::createUserFolder(const QString &relativePath)
+{
+    return createFolder(Tree::UserHome, relativePath);
 }
 
 bool VsftpdServer::writeConfig(QString *error) const
