@@ -34,11 +34,12 @@ ignored; leading blanks are dropped, so a script can be indented.
                           of 127.0.0.1 when given (a fake address to be ignored)
     reply-epsv            the same with "229 Entering Extended Passive Mode (|||port|)"
     data-open             open the data connection now: accept on the passive listener,
-                          or connect to the address of the last PORT/EPRT command,
-                          whichever came last. The data steps below open it when needed.
+                          or connect to the port of the last PORT/EPRT command (always on
+                          127.0.0.1, whatever address it names), whichever came last. The data steps below open it when needed.
     data-send TEXT        send TEXT on the data connection, then close it
     data-send <<END       send the following script lines up to a line "END", each
-                          followed by CRLF, taken verbatim (no escapes); then close
+                          followed by CRLF, taken verbatim (no escapes) after removing
+                          the indentation of the data-send line; then close
     data-send-file NAME   send the file NAME (relative to WORKDIR, or absolute), then close
     data-send-pattern N   send N bytes of the test pattern (byte i is i % 251), then close
     data-close-early N [TEXT]
@@ -53,7 +54,8 @@ ignored; leading blanks are dropped, so a script can be indented.
                           (or MS milliseconds went by)
     close                 close the control connection
     accept                wait for the next control connection (the old one stays open
-                          unless "close" came first)
+                          unless "close" came first). The first connection is accepted
+                          by the first step other than default, timeout, sleep or accept.
     sleep MS              pause
     timeout MS            bound for every later wait (default 10000)
 
@@ -152,6 +154,18 @@ KNOWN_STEPS = {
 }
 
 
+def dedent(line, indent):
+    """line without the first indent characters of leading blanks."""
+    cut = 0
+    while cut < indent and cut < len(line) and line[cut] in " \t":
+        cut += 1
+    return line[cut:]
+
+
+# Steps that run before the first client connects; any other step waits for it first.
+SETUP_STEPS = {"default", "timeout", "sleep", "accept"}
+
+
 def parse_script(text):
     steps = []
     lines = text.splitlines()
@@ -169,9 +183,10 @@ def parse_script(text):
         payload = None
         if name == "data-send" and arg.startswith("<<"):
             tag = arg[2:].strip()
+            indent = len(lines[lineno - 1]) - len(lines[lineno - 1].lstrip())
             body = []
             while i < len(lines) and lines[i].strip() != tag:
-                body.append(lines[i].strip())
+                body.append(dedent(lines[i], indent))
                 i += 1
             if i >= len(lines):
                 raise ScriptError("line %d: no closing '%s'" % (lineno, tag))
@@ -229,6 +244,7 @@ class ScriptedServer:
             conn, _ = self.listener.accept()
         except socket.timeout:
             raise ScriptError("no client connected within %d ms" % (self.timeout * 1000))
+        self.listener.settimeout(None)
         conn.settimeout(None)
         self.conn = conn
         self.closed = False
@@ -288,14 +304,19 @@ class ScriptedServer:
         try:
             if verb == "PORT":
                 parts = [int(p) for p in arg.strip().split(",")]
-                self.port_addr = (".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5])
-                self.mode = "active"
+                address, port = ".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5]
             elif verb == "EPRT":
                 fields = arg.strip().split(arg.strip()[0])
-                self.port_addr = (fields[2], int(fields[3]))
-                self.mode = "active"
+                address, port = fields[2], int(fields[3])
+            else:
+                return
         except (ValueError, IndexError):
-            pass
+            return
+        # Tests stay on loopback whatever address the client names.
+        if address != "127.0.0.1":
+            self.event("NOTE", "the client asked for %s; connecting to 127.0.0.1" % address)
+        self.port_addr = ("127.0.0.1", port)
+        self.mode = "active"
 
     # data connection
 
@@ -346,11 +367,15 @@ class ScriptedServer:
 
     def run(self):
         try:
-            self.accept_control()
             for step in self.steps:
                 self.event("STEP", "%d %s %s" % (step.lineno, step.name, step.arg))
                 try:
+                    if self.lines is None and step.name not in SETUP_STEPS:
+                        self.accept_control()
                     getattr(self, "step_" + step.name.replace("-", "_"))(step)
+                except (ValueError, OSError) as e:
+                    self.event("FAIL", "line %d: %s: %s" % (step.lineno, type(e).__name__, e))
+                    break
                 except ScriptError as e:
                     self.event("FAIL", "line %d: %s" % (step.lineno, e))
                     if e.unanswered:
@@ -369,6 +394,9 @@ class ScriptedServer:
             pass
 
     def serve_rest(self):
+        if self.lines is None:
+            self.timeout = None
+            self.accept_control()
         while True:
             line = self.next_line(None, "the client") if self.conn is not None else None
             if line is None:
@@ -500,6 +528,8 @@ class ScriptedServer:
         self.data_close()
 
     def step_send_endless(self, step):
+        if self.conn is None:
+            raise ScriptError("no control connection to send on")
         total = int(step.arg) if step.arg else ENDLESS_DEFAULT
         chunk = b"x" * 4096
         sent = 0
