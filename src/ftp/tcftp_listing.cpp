@@ -23,7 +23,7 @@ void TcFTP::listReplyEnded(ReplyFlags &flags)
     }
     if (m_data->BytesAvailable() > 0) {
         flags.cont = false; // the data handler ends it
-    } else if (m_data->State() != cwConnected) {
+    } else if (m_data->State() == cwNotConnected || m_data->State() == cwNIL) {
         if (m_listing)
             Finish(ended);
     } else {
