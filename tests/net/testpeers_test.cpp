@@ -38,11 +38,11 @@ TEST_P(TestPeersLogin, UserLogsInAndTransfersActiveAndPassive)
 
     RawFtpClient refused;
     ASSERT_EQ(refused.connectToPort(server->port()), 220);
-    EXPECT_EQ(refused.login(server->userName().toUtf8(), "wrong"), 530);
+    EXPECT_EQ(refused.login(server->loginUser().toUtf8(), "wrong"), 530);
 
     RawFtpClient client;
     ASSERT_EQ(client.connectToPort(server->port()), 220);
-    ASSERT_EQ(client.login(server->userName().toUtf8(), server->password().toUtf8()), 230)
+    ASSERT_EQ(client.login(server->loginUser().toUtf8(), server->loginPassword().toUtf8()), 230)
             << server->log().toStdString();
     int code = 0;
     EXPECT_EQ(client.retrievePassive("/pub/own.bin", &code), ScriptedServer::pattern(70000));

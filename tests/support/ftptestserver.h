@@ -7,7 +7,7 @@
 //         const auto server = FtpTestServer::create(GetParam());
 //         ASSERT_TRUE(server->start());
 //         server->createUserFile("pub/a.bin", bytes);
-//         ... log in as server->userName() / server->password() on server->port() ...
+//         ... log in as server->loginUser() / server->loginPassword() on server->port() ...
 //     }
 //     INSTANTIATE_TEST_SUITE_P(Servers, Transfer,
 //                              ::testing::Values(FtpTestServer::Kind::Vsftpd,
@@ -50,8 +50,8 @@ public:
     virtual quint16 port() const = 0;
 
     // The account with a password. Its "/" is userRoot(), readable and writable.
-    virtual QString userName() const = 0;
-    virtual QString password() const = 0;
+    virtual QString loginUser() const = 0;
+    virtual QString loginPassword() const = 0;
     virtual QString userRoot() const = 0;
     // The native path of a host path below the user's "/" ("pub/a.txt" -> ".../pub/a.txt").
     QString userPath(const QString &relativePath) const;

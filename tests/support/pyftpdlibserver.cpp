@@ -31,12 +31,12 @@ void PyftpdlibServer::setBanner(const QString &banner)
     m_banner = banner;
 }
 
-QString PyftpdlibServer::userName() const
+QString PyftpdlibServer::userName()
 {
     return QString::fromLatin1(UserName);
 }
 
-QString PyftpdlibServer::password() const
+QString PyftpdlibServer::password()
 {
     return QString::fromLatin1(Password);
 }

@@ -43,8 +43,10 @@ public:
     bool isRunning();
 
     quint16 port() const override { return m_port; }
-    QString userName() const override;
-    QString password() const override;
+    static QString userName();
+    static QString password();
+    QString loginUser() const override { return userName(); }
+    QString loginPassword() const override { return password(); }
 
     // The served folder: "/" for both the user and anonymous.
     QString root() const;

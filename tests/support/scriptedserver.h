@@ -30,9 +30,8 @@
 // TEXT takes \r \n \t \\ \xHH escapes.
 #pragma once
 
-#include "support/qtprinters.h"
-
 #include "support/peerprocess.h"
+#include "support/qtprinters.h"
 
 #include <QByteArray>
 #include <QList>

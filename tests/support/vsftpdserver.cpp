@@ -157,12 +157,12 @@ void VsftpdServer::setOption(const QString &name, const QString &value)
     m_extraOptions.insert(name, value);
 }
 
-QString VsftpdServer::userName() const
+QString VsftpdServer::userName()
 {
     return QString::fromLatin1(AccountName);
 }
 
-QString VsftpdServer::password() const
+QString VsftpdServer::password()
 {
     return QString::fromLatin1(AccountPassword);
 }

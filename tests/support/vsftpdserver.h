@@ -64,8 +64,10 @@ public:
     quint16 passivePortFirst() const { return m_passiveFirst; }
     quint16 passivePortLast() const { return m_passiveLast; }
 
-    QString userName() const override;
-    QString password() const override;
+    static QString userName();
+    static QString password();
+    QString loginUser() const override { return userName(); }
+    QString loginPassword() const override { return password(); }
     static QString uploadFolderName(); // "upload": the folder below the anonymous "/"
 
     QString anonymousRoot() const;
