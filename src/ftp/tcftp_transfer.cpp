@@ -662,6 +662,9 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
+    // Whatever the host says next, a transfer cut short here is no success.
+    if (m_downloading || m_uploading)
+        m_transferFailed = true;
     setState(csIdle);
     closeDataSocket(true);
 }

@@ -572,3 +572,84 @@ TEST_F(TcFTPScripted, EndlessReplyLineDisconnects)
                         .first()
                         .contains(QStringLiteral("closed")));
 }
+
+TEST_F(TcFTPScripted, AbortEndsTheTransferWithTheHostsReply)
+{
+    buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fa.bin"), QStringLiteral("9000*0"));
+    loginTo(QStringLiteral(R"(
+        expect type i
+        reply 200 binary
+        expect pasv
+        reply-pasv
+        expect retr /pub/a.bin
+        reply 150 opening
+        data-open
+        sleep 300
+        reply 426 transfer aborted
+        expect noop
+        reply 200 ok
+    )"));
+    ftp.AddCommand(QStringLiteral("*download \\pub\\a.bin*")
+                   + localInternal(QStringLiteral("a.bin")));
+    ftp.AddCommand(QStringLiteral("noop"));
+    ftp.Execute();
+    ASSERT_TRUE(waitFor([&] { return ftp.InCmd() == QLatin1String("150"); }))
+            << server->log().toStdString();
+    ftp.Abort();
+    EXPECT_EQ(ftp.State(), csIdle);
+    EXPECT_TRUE(ftp.CommandQueue().isEmpty());
+    EXPECT_TRUE(ftp.Downloading()); // until the host's reply ends it
+    EXPECT_NE(ftp.dataSocket()->State(), cwConnected);
+    ASSERT_TRUE(waitForDone(caDownload)) << server->log().toStdString();
+    EXPECT_FALSE(probe.lastDone(caDownload)->success);
+    EXPECT_FALSE(ftp.Downloading());
+    // The queued noop went with the abort; a new one still works.
+    runLine(QStringLiteral("noop"));
+    EXPECT_TRUE(server->waitForDone());
+    EXPECT_EQ(commands().count("noop"), 1);
+}
+
+// The owner hands out the next transfer from inside the report of the last one, as the
+// scheduler does: the session must send each command once, in order.
+TEST_F(TcFTPScripted, NextTransferStartedFromTheActionHandler)
+{
+    buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fa.bin"), QStringLiteral("700*0"));
+    buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fb.bin"), QStringLiteral("900*0"));
+    loginTo(QStringLiteral(R"(
+        expect type i
+        reply 200 binary
+        expect pasv
+        reply-pasv
+        expect retr /pub/a.bin
+        reply 150 opening
+        data-send-pattern 700
+        reply 226 done
+        expect pasv
+        reply-pasv
+        expect retr /pub/b.bin
+        reply 150 opening
+        data-send-pattern 900
+        reply 226 done
+    )"));
+    bool chained = false;
+    QObject::connect(&ftp,
+                     &TcFTP::actionDone,
+                     &ftp,
+                     [&](TcFTPActionType action, const QString &, qint64, bool done, bool) {
+                         if (action == caDownload && done && !chained) {
+                             chained = true;
+                             ftp.AddCommand(QStringLiteral("*download \\pub\\b.bin*")
+                                            + localInternal(QStringLiteral("b.bin")));
+                             ftp.Execute();
+                         }
+                     });
+    runLine(QStringLiteral("*download \\pub\\a.bin*") + localInternal(QStringLiteral("a.bin")));
+    ASSERT_TRUE(waitForDone(caDownload, 2)) << server->log().toStdString();
+    EXPECT_TRUE(server->waitForDone());
+    EXPECT_TRUE(probe.actions.at(0).success);
+    EXPECT_TRUE(probe.actions.at(1).success);
+    EXPECT_EQ(readAll(localNative(QStringLiteral("b.bin"))), ScriptedServer::pattern(900));
+    EXPECT_EQ(commands().mid(2),
+              (QList<QByteArray>{"type i", "pasv", "retr /pub/a.bin", "pasv", "retr /pub/b.bin"}));
+    EXPECT_TRUE(server->extraCommands().isEmpty());
+}

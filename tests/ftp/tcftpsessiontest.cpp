@@ -155,9 +155,21 @@ TEST_F(TcFTPSessionTest, ConnectAwaitsTheGreetingAndRefusesASecondConnect)
     EXPECT_EQ(probe.states.last(), csNotConnected);
     EXPECT_EQ(ftp.IOPos(), -1);
     EXPECT_TRUE(ftp.CommandQueue().isEmpty());
-    // The session can connect again once it is down.
-    ftp.Connect(userSession());
+    // The session can connect again once it is down, also through a name lookup.
+    ::TcFTPSession byName = userSession();
+    byName.Host = QStringLiteral("localhost");
+    ftp.Connect(byName);
     ASSERT_TRUE(waitFor([&] { return loggedInAndIdle(ftp); }));
+    EXPECT_EQ(ftp.IP(), QStringLiteral("localhost"));
+    EXPECT_EQ(ftp.controlSocket()->PeerAddress(), QStringLiteral("127.0.0.1"));
+    ftp.Disconnect();
+
+    // A host that does not answer: the session ends up not connected, never stuck.
+    ::TcFTPSession nobody = userSession();
+    nobody.Port = QString::number(server->passivePortFirst() - 1);
+    TcFTP refused;
+    refused.Connect(nobody);
+    ASSERT_TRUE(waitFor([&] { return refused.State() == csNotConnected; }));
 }
 
 TEST_F(TcFTPSessionTest, FirewallRouteKeepsTheRealHostName)
