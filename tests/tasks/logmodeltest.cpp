@@ -1,5 +1,5 @@
 #include "tasks/logmodel.h"
-#include "qtprinters.h"
+#include "support/qtprinters.h"
 #include "tasks/sessiontext.h"
 
 #include <gtest/gtest.h>

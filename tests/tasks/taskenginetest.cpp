@@ -1,12 +1,12 @@
 // The task engine driven as the window drives it, against vsftpd on loopback.
-#include "tasks/soundplayer.h"
 #include "tasks/taskengine.h"
 #include "enginetesthelpers.h"
 #include "platform/localpath.h"
-#include "qtprinters.h"
 #include "support/eventwait.h"
 #include "support/freeport.h"
+#include "support/qtprinters.h"
 #include "support/vsftpdserver.h"
+#include "tasks/soundplayer.h"
 
 #include <QDir>
 #include <QFile>
@@ -460,12 +460,12 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     for (int round = 1; round <= 2; ++round) {
         engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 1));
         ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
-            << "round " << round << "\n"
-            << seen.log().toStdString();
+                << "round " << round << "\n"
+                << seen.log().toStdString();
         // The host's replies during login reach the log-in lines even with the host text
         // kept out of the log.
         EXPECT_TRUE(engine.loginInfo().join('\n').contains(QStringLiteral("220")))
-            << engine.loginInfo().join('\n').toStdString();
+                << engine.loginInfo().join('\n').toStdString();
         EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
         EXPECT_EQ(player.played.size(), round);
         // vsftpd closes the idle session after a second: a closed working connection.
@@ -475,7 +475,8 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
         EXPECT_TRUE(engine.RootFolder().isEmpty());
         EXPECT_TRUE(engine.listingBuffer().isEmpty());
     }
-    EXPECT_EQ(seen.log().count(QStringLiteral("  : Maintask disconnected from host. Session closed.")),
+    EXPECT_EQ(seen.log().count(
+                      QStringLiteral("  : Maintask disconnected from host. Session closed.")),
               2);
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
     EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
