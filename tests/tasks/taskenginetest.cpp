@@ -2,6 +2,7 @@
 #include "tasks/taskengine.h"
 #include "enginetesthelpers.h"
 #include "platform/localpath.h"
+#include "sites/tsiteobject.h"
 #include "support/eventwait.h"
 #include "support/freeport.h"
 #include "support/qtprinters.h"
@@ -457,8 +458,18 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
     engine.startTimers();
 
+    TSiteObject site;
+    site.Bookmarks = QStringLiteral("pub\r\\pub\\\nup\r\\upload\\");
     for (int round = 1; round <= 2; ++round) {
-        engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 1));
+        ConnectRequest request = anonymousRequest(vsftpd.port(), QString(), 1);
+        request.site = round == 1 ? &site : nullptr;
+        engine.connectMain(request);
+        if (round == 1) {
+            EXPECT_EQ(engine.CurrentSite(), &site);
+            EXPECT_EQ(engine.hostBookmarks(), (QStringList{"pub\r\\pub\\", "up\r\\upload\\"}));
+            engine.hostBookmarks().removeFirst();
+            engine.hostBookmarks().append(QStringLiteral("new\r\\new\\"));
+        }
         ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
                 << "round " << round << "\n"
                 << seen.log().toStdString();
@@ -479,5 +490,8 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                       QStringLiteral("  : Maintask disconnected from host. Session closed.")),
               2);
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    // The bookmarks went back into the site when its connection ended.
+    EXPECT_EQ(site.Bookmarks, QStringLiteral("up\r\\upload\\\nnew\r\\new\\"));
+    EXPECT_TRUE(engine.hostBookmarks().isEmpty());
     EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
 }
