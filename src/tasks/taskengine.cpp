@@ -358,6 +358,8 @@ void TaskEngine::Stop()
         Q_EMIT interfaceChanged();
         return;
     }
+    if (m_mainFTP->State() == csNotConnected)
+        return;
     if (m_mainFTP->State() == csConnecting || m_rootFolder.isEmpty() || m_mainFTP->Idles() < 2) {
         m_mainFTP->setIdles(25);
         DisconnectMain();

@@ -49,6 +49,8 @@ void TaskEngine::connectMain(const ConnectRequest &request)
         }
         m_reconnectCountdown = 0;
         Q_EMIT reconnectCountdownChanged(0);
+        if (m_mainFTP->State() == csNotConnected)
+            m_mainFTP->setIdles(0);
         m_mainFTP->Connect(m_reconnectSession);
     } catch (...) {
         // Nothing is connected; a session still connected refuses a second Connect.
@@ -68,7 +70,10 @@ void TaskEngine::DisconnectMain()
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
     if (m_options.ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
         return;
-    m_mainFTP->setIdles(6);
+    // A wanted disconnection: the coming offline report must not be taken for a failed
+    // connection. An offline session keeps counting from 0 for its next connection.
+    if (m_mainFTP->State() != csNotConnected)
+        m_mainFTP->setIdles(6);
     m_transferQueue.clear();
     m_mainCmdList.clear();
     for (int i = m_taskList.count() - 1; i >= 0; --i) {
