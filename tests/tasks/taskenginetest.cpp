@@ -497,3 +497,46 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     EXPECT_TRUE(engine.hostBookmarks().isEmpty());
     EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
 }
+
+TEST(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    vsftpd.createFile(VsftpdServer::Tree::Upload, QStringLiteral("evil/good.txt"), "good");
+    QTemporaryDir local;
+    QDir(local.path()).mkpath(QStringLiteral("inside"));
+    const QString target = NativeToLocal(local.path() + QStringLiteral("/inside/got/"));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 2));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+
+    // The folder is already buffered with names no listing parser should let through; the
+    // tree download must still keep every local path inside its target.
+    const QString evil = QStringLiteral("\\upload\\evil\\");
+    for (const QString &name : {QStringLiteral("good.txt"),
+                                QStringLiteral(".."),
+                                QStringLiteral("../../escape.txt"),
+                                QStringLiteral("..\\up.txt"),
+                                QStringLiteral("star*name")})
+        engine.listingBuffer().addEntry(evil, QLatin1Char('f') + name, QStringLiteral("4*0"));
+    engine.transferQueue().append(TransferQueue::DownloadTreeEntry(evil, target));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended >= 1 && engine.transferQueue().isEmpty(); }, 15000))
+            << seen.log().toStdString();
+    ovtest::spinFor(300);
+    EXPECT_EQ(seen.ended, 1);
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("inside/got/good.txt"))), QByteArray("good"));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"inside"});
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("inside")))
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"got"});
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("inside/got")))
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"good.txt"});
+    EXPECT_EQ(seen.log().count(QStringLiteral("Skipped the host file")), 4)
+            << seen.log().toStdString();
+}
