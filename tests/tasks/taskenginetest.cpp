@@ -225,6 +225,17 @@ TEST(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)
                     << "run " << run << ": " << it.key().toStdString();
         EXPECT_TRUE(QFileInfo(hostTop + QStringLiteral("/empty/inner")).isDir());
     }
+
+    // A folder command the host refuses (the folder exists) holds nothing back for good.
+    seen.ended = 0;
+    engine.transferQueue().append(
+            TransferQueue::MakeFolderEntry(QStringLiteral("\\upload\\tree1\\")));
+    engine.transferQueue().append(TransferQueue::UploadEntry(
+            localFolder + QStringLiteral("f0.bin"), QStringLiteral("\\upload\\tree1\\again.bin")));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 1; }, 15000)) << seen.log().toStdString();
+    EXPECT_TRUE(readFile(vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree1/again.bin")))
+                == files.value(QStringLiteral("f0.bin")));
     ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
 }
 
