@@ -551,3 +551,80 @@ TEST(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
     EXPECT_EQ(seen.log().count(QStringLiteral("Skipped the host file")), 4)
             << seen.log().toStdString();
 }
+
+TEST(TaskEngineVsftpd, DownloadsIntoTheTemporaryFolders)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QMap<QString, QByteArray> files;
+    for (const char *name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}) {
+        files.insert(QLatin1String(name), QByteArray("content of ") + name);
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
+                          QStringLiteral("pub/") + QLatin1String(name),
+                          files.value(QLatin1String(name)));
+    }
+    QTemporaryDir temp;
+    QTemporaryDir local;
+    TaskEngine engine;
+    ASSERT_TRUE(engine.tempFolders().create(temp.path()))
+            << engine.tempFolders().errorString().toStdString();
+    const TempFolders &folders = engine.tempFolders();
+    Observer seen(engine);
+    RecordingPlayer player;
+    engine.setSoundPlayer(&player);
+    engine.options().doSND3 = true;
+    engine.options().snd3 = QStringLiteral("/sounds/done.wav");
+    QStringList events;
+    QObject::connect(&engine,
+                     &TaskEngine::dragDropFileReceived,
+                     [&](const QString &folder, const QString &file, bool last) {
+                         events << QStringLiteral("drag %1 %2 %3")
+                                           .arg(folder == folders.dragDrop())
+                                           .arg(file)
+                                           .arg(last);
+                     });
+    QObject::connect(
+            &engine,
+            &TaskEngine::openFileReceived,
+            [&](const QString &folder, const QString &file) {
+                events << QStringLiteral("open %1 %2").arg(folder == folders.open()).arg(file);
+            });
+    QObject::connect(
+            &engine,
+            &TaskEngine::viewFileReceived,
+            [&](const QString &folder, const QString &file) {
+                events << QStringLiteral("view %1 %2").arg(folder == folders.view()).arg(file);
+            });
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 1));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\")))
+        bufferFiles(engine, QStringLiteral("\\pub\\"), files);
+
+    const auto queue = [&](const QString &name, const QString &folder) {
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry("\\pub\\" + name, folder + name));
+    };
+    queue(QStringLiteral("a.txt"), folders.dragDrop());
+    queue(QStringLiteral("b.txt"), folders.dragDrop());
+    queue(QStringLiteral("c.txt"), folders.open());
+    queue(QStringLiteral("d.txt"), folders.view());
+    queue(QStringLiteral("e.txt"), NativeToLocal(local.path() + QLatin1Char('/')));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 5; }, 15000)) << seen.log().toStdString();
+    EXPECT_EQ(events,
+              (QStringList{"drag 1 a.txt 0", "drag 1 b.txt 1", "open 1 c.txt", "view 1 d.txt"}));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received drag-and-drop file: 'a.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file to open: 'c.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file to view: 'd.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file 'e.txt' to folder '%1/'.")
+                    .arg(local.path())))
+            << seen.log().toStdString();
+    EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
+    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("d.txt"))),
+              files.value("d.txt"));
+}
