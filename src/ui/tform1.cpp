@@ -695,6 +695,8 @@ void TForm1::setRemotePaneShown(bool shown)
 {
     rpanel2->setVisible(shown);
     RPanelCaption->setVisible(!shown);
+    if (shown)
+        applyHostTreeSize();
     UpdateInterface();
 }
 

@@ -235,6 +235,8 @@ private:
     void onFocusChanged(QWidget *old, QWidget *now);
 
     void saveModeSizes();
+    int hostTreeSizeIndex() const;
+    void applyHostTreeSize();
     void setViewStyleOfActive(int style);
     void setListTabStop(FileListView *list, bool on);
     void markSplitter(QSplitter *splitter, bool grey);
