@@ -1,0 +1,75 @@
+#include "ui/tdialog.h"
+
+#include "widgets/logview.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Runs exec() with the given steps done once the dialog is shown; the steps must close it.
+int runDialog(TDialog &dialog, const std::function<void()> &steps)
+{
+    bool ran = false;
+    QTimer::singleShot(0, &dialog, [&] {
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+        steps();
+        ran = true;
+        // Never leave exec() running if the steps failed to close it.
+        if (dialog.isVisible())
+            QTimer::singleShot(2000, &dialog, [&dialog] { dialog.done(-1); });
+    });
+    const int result = dialog.exec();
+    EXPECT_TRUE(ran);
+    return result;
+}
+
+TEST(InputDialog, ReturnAcceptsTheSelectedText)
+{
+    TDialog dialog;
+    dialog.setCaption("Change Host Folder");
+    dialog.setPrompt("Type the host folder name:");
+    dialog.setText("\\pub\\");
+    const int result = runDialog(dialog, [&] {
+        EXPECT_EQ(dialog.windowTitle(), "Change Host Folder");
+        EXPECT_EQ(dialog.Label1->text(), "Type the host folder name:");
+        EXPECT_TRUE(dialog.Edit1->hasFocus());
+        EXPECT_EQ(dialog.Edit1->selectedText(), "\\pub\\");
+        // Typing replaces the selected text.
+        QTest::keyClicks(dialog.Edit1, "incoming");
+        QTest::keyClick(dialog.Edit1, Qt::Key_Return);
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_EQ(dialog.text(), "incoming");
+}
+
+TEST(InputDialog, EscapeCancels)
+{
+    TDialog dialog;
+    dialog.setText("name");
+    const int result = runDialog(dialog, [&] { QTest::keyClick(dialog.Edit1, Qt::Key_Escape); });
+    EXPECT_EQ(result, QDialog::Rejected);
+}
+
+TEST(LogWindow, LinesArePlainTextAndBounded)
+{
+    LogView log;
+    log.appendLine(">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>", Qt::darkGreen);
+    log.appendLine("<<: pass *****", Qt::blue);
+    ASSERT_EQ(log.lineCount(), 2);
+    EXPECT_EQ(log.line(0), ">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
+    EXPECT_EQ(log.lineColor(0), QColor(Qt::darkGreen));
+    EXPECT_EQ(log.line(1), "<<: pass *****");
+    EXPECT_EQ(log.lineColor(1), QColor(Qt::blue));
+    EXPECT_TRUE(log.isReadOnly());
+
+    for (int i = 0; i < 1200; ++i)
+        log.appendLine(QStringLiteral("  : line %1").arg(i), Qt::white);
+    EXPECT_EQ(log.lineCount(), LogView::MaxLines);
+    EXPECT_EQ(log.line(LogView::MaxLines - 1), "  : line 1199");
+}
+
+} // namespace
