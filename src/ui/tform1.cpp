@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QMenuBar>
 #include <QMimeDatabase>
@@ -351,6 +352,13 @@ void TForm1::createToolbars()
     for (QToolBar *bar : {TB_Online, TB_Main}) {
         bar->setAllowedAreas(Qt::TopToolBarArea | Qt::LeftToolBarArea);
         bar->setIconSize(QSize(16, 16));
+        // Captions in the small face of the classic toolbars, so that the buttons keep close to
+        // their 48 pixels and both bars fit a 640 pixel window.
+        QFont small = bar->font();
+        small.setPointSizeF(qMax(6.0, small.pointSizeF() - 2));
+        bar->setFont(small);
+        bar->setContentsMargins(0, 0, 0, 0);
+        bar->layout()->setSpacing(0);
         addToolBar(Qt::TopToolBarArea, bar);
         connect(bar, &QToolBar::visibilityChanged, this, [this] {
             DockTopInsertRemoveBar();
