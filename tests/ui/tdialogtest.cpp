@@ -1,7 +1,5 @@
 #include "ui/tdialog.h"
 
-#include "widgets/logview.h"
-
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -52,24 +50,6 @@ TEST(InputDialog, EscapeCancels)
     dialog.setText("name");
     const int result = runDialog(dialog, [&] { QTest::keyClick(dialog.Edit1, Qt::Key_Escape); });
     EXPECT_EQ(result, QDialog::Rejected);
-}
-
-TEST(LogWindow, LinesArePlainTextAndBounded)
-{
-    LogView log;
-    log.appendLine(">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>", Qt::darkGreen);
-    log.appendLine("<<: pass *****", Qt::blue);
-    ASSERT_EQ(log.lineCount(), 2);
-    EXPECT_EQ(log.line(0), ">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
-    EXPECT_EQ(log.lineColor(0), QColor(Qt::darkGreen));
-    EXPECT_EQ(log.line(1), "<<: pass *****");
-    EXPECT_EQ(log.lineColor(1), QColor(Qt::blue));
-    EXPECT_TRUE(log.isReadOnly());
-
-    for (int i = 0; i < 1200; ++i)
-        log.appendLine(QStringLiteral("  : line %1").arg(i), Qt::white);
-    EXPECT_EQ(log.lineCount(), LogView::MaxLines);
-    EXPECT_EQ(log.line(LogView::MaxLines - 1), "  : line 1199");
 }
 
 } // namespace
