@@ -11,7 +11,6 @@ using RecordField::text;
 
 namespace {
 
-const QChar FontSeparator = QLatin1Char(':');
 const QChar Cr = QLatin1Char('\r');
 const QChar Lf = QLatin1Char('\n');
 
@@ -31,51 +30,6 @@ QString number(int value)
 }
 
 } // namespace
-
-void LayoutFont::applyString(const QString &fontString)
-{
-    RecordField::applyFields(
-            fontString,
-            5,
-            [this](int n, const QString &part) {
-                switch (n) {
-                case 1:
-                    setNumber(&colour, part, 0, 0xFFFFFF);
-                    break;
-                case 2:
-                    setNumber(&height, part, -1000, 1000);
-                    break;
-                case 3:
-                    if (!part.trimmed().isEmpty())
-                        face = part;
-                    break;
-                case 4:
-                    setNumber(&pitch, part, DefaultPitch, FixedPitch);
-                    break;
-                case 5:
-                    setNumber(&size, part, 1, 1000);
-                    break;
-                }
-            },
-            FontSeparator);
-}
-
-LayoutFont LayoutFont::fromString(const QString &fontString)
-{
-    LayoutFont font;
-    font.applyString(fontString);
-    return font;
-}
-
-QString LayoutFont::toString() const
-{
-    return QStringList{number(colour),
-                       number(height),
-                       text(face, QStringLiteral(":*")),
-                       number(pitch),
-                       number(size)}
-            .join(FontSeparator);
-}
 
 int LayoutRecord::fieldOfViewLayout(int index)
 {
