@@ -46,6 +46,8 @@ public:
     QString IP() const { return m_ip; }
     void setIP(const QString &ip) { m_ip = ip; }
     // Service name (looked up as a "tcp" service) or decimal port; "0" listens on any free port.
+    // Text that is neither a known service nor a number from 0 to 65535 makes PrepareConnection
+    // and Listen raise 5262.
     QString Port() const { return m_port; }
     void setPort(const QString &port) { m_port = port; }
     TcWinsockStates State() const { return m_state; }
@@ -61,27 +63,32 @@ public:
     // Binds any local address on the resolved Port, backlog 5 -> cwListening (7722 unless
     // cwNIL or cwNotConnected).
     void Listen();
-    // Accepts the pending connection after cwAccepting -> cwConnected; returns the handle.
+    // Accepts the pending connection after cwAccepting -> cwConnected; returns the handle
+    // (22222 when there is none). The listener reports one incoming connection only; it stays
+    // open until StopListening.
     int Accept();
     // Closes the connection socket -> cwNotConnected; linger true discards unsent data.
     // Closing when there is no connection socket raises 7221 and keeps the state.
     void Close(bool linger);
-    // Shuts the listener down and closes it -> cwNotConnected.
+    // Shuts the listener down and closes it -> cwNotConnected (2233 when there is none).
     void StopListening();
     // One non-blocking send of the whole text; returns how many bytes the system took, which
     // may be fewer. When it took fewer (or would block, 5522) a dataNeeded follows once there
     // is room again. Raises 1234 unless cwConnected.
     qint64 Send(const QByteArray &text);
-    // One non-blocking read of at most 4096 bytes; empty when nothing could be read.
+    // One non-blocking read of at most 4096 bytes; empty when nothing could be read. The peer's
+    // close (cwNotConnected) is reported only after every byte it sent has been handed out here.
     QByteArray Receive();
     // Bytes that can be read from the connection socket, or -1 when the query fails.
     qint64 BytesAvailable() const;
-    // Dotted local address of the connection socket (what a PORT command announces).
+    // Dotted local address of the connection socket (what a PORT command announces);
+    // "0.0.0.0" when there is no connection socket.
     QString LocalAddress() const;
-    // Decimal local port of the listening socket.
+    // Decimal local port of the listening socket; "0" when there is no listener.
     QString LocalPort() const;
     // Dotted address of the connection socket's peer (used to open passive data connections
-    // to the host the control connection already reaches).
+    // to the host the control connection already reaches); still known after the connection
+    // closed, "0.0.0.0" before any.
     QString PeerAddress() const;
 
 Q_SIGNALS:
@@ -96,19 +103,30 @@ private:
     void setState(TcWinsockStates state);
     quint16 resolvePort() const;
     void lookupFinished(int lookupId, bool ok, quint32 address);
-    void watch(int fd, bool listener);
+    void watch(int fd);
     void unwatch();
+    void closeQuietly();
+    void stopListeningQuietly();
+    void armWrite();
     void readReady();
     void writeReady();
+    void acceptReady();
+    void connectFinished(int error);
+    void peerClosed();
 
     QString m_ip;
     QString m_port = QStringLiteral("0");
     TcWinsockStates m_state = cwNIL;
-    int m_socket = -1;   // connection socket; -1 when none
-    int m_listener = 0;  // listening socket; 0 when none
+    int m_socket = -1;         // connection socket; -1 when none
+    int m_listener = -1;       // listening socket; -1 when none
     quint32 m_peerAddress = 0; // host byte order
     quint16 m_peerPort = 0;    // host byte order
     int m_lookupId = -1;
+    quint64 m_connectAttempt = 0;  // tells a queued connect failure from a later connect
+    bool m_readSinceNotice = true; // Receive was called since the last dataAvailable
+    bool m_readPaused = false;     // read notices wait for the owner's next Receive
+    bool m_peerDone = false;       // a receive saw the end of the peer's data (or a reset)
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
+    QSocketNotifier *m_acceptNotifier = nullptr;
 };

@@ -1,0 +1,431 @@
+#include "net/tcwinsock.h"
+
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ReceiveSlice = 4096;
+constexpr int ListenBacklog = 5;
+// Port text that is neither a "tcp" service nor a port number.
+constexpr int BadPortNumber = 5262;
+
+QString dotted(quint32 hostOrder)
+{
+    return QHostAddress(hostOrder).toString();
+}
+
+sockaddr_in internetAddress(quint32 address, quint16 port)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(address);
+    return sa;
+}
+
+// Outcomes of the connection attempt itself, which arrive later as a failed connect rather
+// than as a failure of the call (the peer refused, nobody answered, no route).
+bool isConnectOutcome(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+    case ECONNRESET:
+    case ETIMEDOUT:
+    case ENETUNREACH:
+    case EHOSTUNREACH:
+    case ENETDOWN:
+    case EHOSTDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TcWinsock::TcWinsock(QObject *parent)
+    : QObject(parent)
+    , m_state(cwNotConnected)
+    , m_readNotifier(new QSocketNotifier(QSocketNotifier::Read, this))
+    , m_writeNotifier(new QSocketNotifier(QSocketNotifier::Write, this))
+    , m_acceptNotifier(new QSocketNotifier(QSocketNotifier::Read, this))
+{
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &TcWinsock::readReady);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &TcWinsock::writeReady);
+    connect(m_acceptNotifier, &QSocketNotifier::activated, this, &TcWinsock::acceptReady);
+}
+
+TcWinsock::~TcWinsock()
+{
+    if (m_lookupId != -1)
+        QHostInfo::abortHostLookup(m_lookupId);
+    closeQuietly();
+    stopListeningQuietly();
+}
+
+void TcWinsock::setState(TcWinsockStates state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    Q_EMIT stateChanged(state);
+}
+
+quint16 TcWinsock::resolvePort() const
+{
+    const QByteArray name = m_port.toLocal8Bit();
+    if (const servent *service = getservbyname(name.constData(), "tcp"))
+        return ntohs(quint16(service->s_port));
+    bool ok = false;
+    const uint port = m_port.trimmed().toUInt(&ok, 10);
+    if (!ok || port > 65535)
+        throw TcWinsockException(BadPortNumber);
+    return quint16(port);
+}
+
+void TcWinsock::PrepareConnection()
+{
+    if (m_state != cwNIL && m_state != cwNotConnected && m_state != cwReadyToConnect)
+        throw TcWinsockException(5261);
+    m_peerPort = resolvePort();
+
+    in_addr address{};
+    if (inet_pton(AF_INET, m_ip.toLatin1().constData(), &address) == 1) {
+        m_peerAddress = ntohl(address.s_addr);
+        setState(cwReadyToConnect);
+        return;
+    }
+    // A host name: the answer arrives later on this thread.
+    m_lookupId = QHostInfo::lookupHost(m_ip, this, [this](const QHostInfo &info) {
+        for (const QHostAddress &candidate : info.addresses()) {
+            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+                lookupFinished(info.lookupId(), true, candidate.toIPv4Address());
+                return;
+            }
+        }
+        lookupFinished(info.lookupId(), false, 0);
+    });
+    setState(cwPrepareConnection);
+}
+
+void TcWinsock::lookupFinished(int lookupId, bool ok, quint32 address)
+{
+    if (lookupId != m_lookupId || m_state != cwPrepareConnection)
+        return;
+    m_lookupId = -1;
+    if (ok) {
+        m_peerAddress = address;
+        setState(cwReadyToConnect);
+    } else {
+        setState(cwNIL);
+    }
+}
+
+void TcWinsock::CancelPrepare()
+{
+    if (m_state != cwPrepareConnection)
+        throw TcWinsockException(1432);
+    QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+    setState(cwNIL);
+}
+
+void TcWinsock::Connect()
+{
+    if (m_state != cwReadyToConnect)
+        throw TcWinsockException(124321);
+    closeQuietly();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        throw TcWinsockException(22167);
+
+    const sockaddr_in peer = internetAddress(m_peerAddress, m_peerPort);
+    int error = 0;
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0)
+        error = errno;
+    if (error != 0 && error != EINPROGRESS && error != EINTR && !isConnectOutcome(error)) {
+        ::close(fd);
+        throw TcWinsockException(8442);
+    }
+
+    m_socket = fd;
+    ++m_connectAttempt;
+    if (isConnectOutcome(error)) {
+        // Loopback may refuse at once; report it as the failed connect it is, after the caller
+        // has seen cwConnecting.
+        const quint64 attempt = m_connectAttempt;
+        QMetaObject::invokeMethod(
+                this,
+                [this, attempt, error] {
+                    if (attempt == m_connectAttempt && m_state == cwConnecting)
+                        connectFinished(error);
+                },
+                Qt::QueuedConnection);
+    } else {
+        // Write readiness tells that the connect finished, one way or the other.
+        m_writeNotifier->setSocket(fd);
+        m_writeNotifier->setEnabled(true);
+    }
+    setState(cwConnecting);
+}
+
+void TcWinsock::connectFinished(int error)
+{
+    if (error != 0) {
+        unwatch();
+        setState(cwNotConnected);
+        return;
+    }
+    watch(m_socket);
+    setState(cwConnected);
+}
+
+void TcWinsock::Listen()
+{
+    if (m_state != cwNIL && m_state != cwNotConnected)
+        throw TcWinsockException(7722);
+    const quint16 port = resolvePort();
+    stopListeningQuietly();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        throw TcWinsockException(3242);
+    const sockaddr_in local = internetAddress(INADDR_ANY, port);
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
+        ::close(fd);
+        throw TcWinsockException(52);
+    }
+    if (::listen(fd, ListenBacklog) != 0) {
+        ::close(fd);
+        throw TcWinsockException(5542);
+    }
+    m_listener = fd;
+    m_acceptNotifier->setSocket(fd);
+    m_acceptNotifier->setEnabled(true);
+    setState(cwListening);
+}
+
+void TcWinsock::acceptReady()
+{
+    // One incoming connection is all a listener carries: later ones wait in the backlog
+    // unanswered instead of taking the state away from a running transfer.
+    m_acceptNotifier->setEnabled(false);
+    setState(cwAccepting);
+}
+
+int TcWinsock::Accept()
+{
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int fd = m_listener < 0 ? -1
+                                  : ::accept4(m_listener,
+                                              reinterpret_cast<sockaddr *>(&peer),
+                                              &length,
+                                              SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0)
+        throw TcWinsockException(22222);
+    closeQuietly();
+    m_socket = fd;
+    m_peerAddress = ntohl(peer.sin_addr.s_addr);
+    m_peerPort = ntohs(peer.sin_port);
+    watch(fd);
+    setState(cwConnected);
+    return fd;
+}
+
+void TcWinsock::Close(bool linger)
+{
+    if (m_socket < 0)
+        throw TcWinsockException(7221);
+    unwatch();
+    ::shutdown(m_socket, SHUT_RDWR);
+    // Linger on with no time makes the close abortive: unsent data is dropped.
+    const ::linger option{linger ? 1 : 0, 0};
+    ::setsockopt(m_socket, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    const int rc = ::close(m_socket);
+    const int error = errno;
+    if (rc != 0 && error == EBADF)
+        throw TcWinsockException(7221);
+    // Any other failure still releases the descriptor on this system.
+    m_socket = -1;
+    setState(cwNotConnected);
+}
+
+void TcWinsock::StopListening()
+{
+    if (m_listener < 0)
+        throw TcWinsockException(2233);
+    stopListeningQuietly();
+    setState(cwNotConnected);
+}
+
+qint64 TcWinsock::Send(const QByteArray &text)
+{
+    if (m_state != cwConnected)
+        throw TcWinsockException(1234);
+    const ssize_t sent = ::send(m_socket, text.constData(), size_t(text.size()), MSG_NOSIGNAL);
+    if (sent < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            armWrite();
+        throw TcWinsockException(5522);
+    }
+    if (sent < text.size())
+        armWrite();
+    return sent;
+}
+
+QByteArray TcWinsock::Receive()
+{
+    if (m_socket < 0)
+        return {};
+    m_readSinceNotice = true;
+    if (m_readPaused && !m_peerDone) {
+        m_readPaused = false;
+        m_readNotifier->setEnabled(true);
+    }
+    QByteArray slice(ReceiveSlice, Qt::Uninitialized);
+    const ssize_t got = ::recv(m_socket, slice.data(), ReceiveSlice, 0);
+    if (got > 0) {
+        slice.resize(got);
+        return slice;
+    }
+    // Zero is the peer's orderly end; a reset ends the connection as well. Either is
+    // reported by the next read notice, once the owner has all the data.
+    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+        m_peerDone = true;
+    return {};
+}
+
+qint64 TcWinsock::BytesAvailable() const
+{
+    int count = 0;
+    if (m_socket < 0 || ::ioctl(m_socket, FIONREAD, &count) != 0)
+        return -1;
+    return count;
+}
+
+QString TcWinsock::LocalAddress() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_socket < 0 || ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&local), &length) != 0)
+        return dotted(0);
+    return dotted(ntohl(local.sin_addr.s_addr));
+}
+
+QString TcWinsock::LocalPort() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_listener < 0
+        || ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&local), &length) != 0)
+        return QStringLiteral("0");
+    return QString::number(ntohs(local.sin_port));
+}
+
+QString TcWinsock::PeerAddress() const
+{
+    return dotted(m_peerAddress);
+}
+
+void TcWinsock::watch(int fd)
+{
+    m_readSinceNotice = true;
+    m_readPaused = false;
+    m_peerDone = false;
+    m_readNotifier->setSocket(fd);
+    m_readNotifier->setEnabled(true);
+    // Room for sending is reported once after the connection is made.
+    if (m_writeNotifier->socket() != fd) {
+        m_writeNotifier->setEnabled(false);
+        m_writeNotifier->setSocket(fd);
+    }
+    m_writeNotifier->setEnabled(true);
+}
+
+void TcWinsock::unwatch()
+{
+    m_readNotifier->setEnabled(false);
+    m_writeNotifier->setEnabled(false);
+}
+
+void TcWinsock::armWrite()
+{
+    if (!m_writeNotifier->isEnabled())
+        m_writeNotifier->setEnabled(true);
+}
+
+void TcWinsock::closeQuietly()
+{
+    if (m_socket < 0)
+        return;
+    unwatch();
+    ::close(m_socket);
+    m_socket = -1;
+}
+
+void TcWinsock::stopListeningQuietly()
+{
+    if (m_listener < 0)
+        return;
+    m_acceptNotifier->setEnabled(false);
+    ::shutdown(m_listener, SHUT_RDWR);
+    ::close(m_listener);
+    m_listener = -1;
+}
+
+void TcWinsock::readReady()
+{
+    if (m_peerDone) {
+        peerClosed();
+        return;
+    }
+    if (!m_readSinceNotice) {
+        // The owner left the last notice unanswered. Find out whether the socket is readable
+        // for data (then wait for the owner's next Receive) or for the peer's end.
+        char probe;
+        const ssize_t got = ::recv(m_socket, &probe, 1, MSG_PEEK);
+        if (got > 0) {
+            m_readPaused = true;
+            m_readNotifier->setEnabled(false);
+            return;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        m_peerDone = true;
+        peerClosed();
+        return;
+    }
+    m_readSinceNotice = false;
+    Q_EMIT dataAvailable();
+}
+
+void TcWinsock::peerClosed()
+{
+    m_readNotifier->setEnabled(false);
+    setState(cwNotConnected);
+}
+
+void TcWinsock::writeReady()
+{
+    m_writeNotifier->setEnabled(false);
+    if (m_state == cwConnecting) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            error = errno;
+        connectFinished(error);
+        return;
+    }
+    Q_EMIT dataNeeded();
+}
