@@ -1,11 +1,24 @@
 // orvane-ftp-cli: the program's engine without a window, for scripts and benchmarks.
 #include "cli/clicommand.h"
 #include "cli/clioptions.h"
+#include "cli/clirunner.h"
 
 #include <QCoreApplication>
-#include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
+
+namespace {
+
+int usageError(const QString &error)
+{
+    std::fprintf(stderr,
+                 "orvane-ftp-cli: %s\nTry 'orvane-ftp-cli --help'.\n",
+                 error.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -13,31 +26,33 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("orvane-ftp-cli"));
 
     CliOptions options;
-    const CliOptions::Outcome parsed = options.parse(QCoreApplication::arguments().mid(1),
-                                                     QProcessEnvironment::systemEnvironment());
-    if (parsed == CliOptions::ShowHelp) {
+    switch (options.parse(QCoreApplication::arguments().mid(1),
+                          QProcessEnvironment::systemEnvironment())) {
+    case CliOptions::ShowHelp:
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stdout);
         return 0;
+    case CliOptions::UsageError:
+        return usageError(options.error());
+    case CliOptions::Run:
+        break;
     }
-    if (parsed == CliOptions::UsageError) {
-        std::fprintf(stderr,
-                     "orvane-ftp-cli: %s\n%s",
-                     qPrintable(options.error()),
-                     "Try 'orvane-ftp-cli --help'.\n");
-        return 2;
-    }
+
     CliJob job;
     QString error;
     switch (CliCommand::prepareJob(options, &job, &error)) {
     case CliCommand::UsageError:
-        std::fprintf(
-                stderr, "orvane-ftp-cli: %s\nTry 'orvane-ftp-cli --help'.\n", qPrintable(error));
-        return 2;
+        return usageError(error);
     case CliCommand::Failed:
-        std::fprintf(stderr, "orvane-ftp-cli: %s\n", qPrintable(error));
+        std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
         return 1;
     case CliCommand::Ready:
         break;
     }
-    return 1;
+
+    CliRunner runner(options, job);
+    QObject::connect(&runner, &CliRunner::finished, &app, [](int status) {
+        QCoreApplication::exit(status);
+    });
+    QTimer::singleShot(0, &runner, &CliRunner::start);
+    return app.exec();
 }
