@@ -238,6 +238,7 @@ private:
 
     // tcftp_transfer.cpp: command language, data connection, transfers
     bool runQueue();
+    bool fillSendBlock();
     void runOwnCommand(const QString &line);
     bool sendHostCommand(const QString &queued);
     void refuseCommandLine(const QString &line);
@@ -281,12 +282,13 @@ private:
     // Data connection
     TcWinsock *m_data = nullptr;
     QByteArray m_listBuffer;
-    QByteArray m_sendBuffer;    // upload block being sent
-    qsizetype m_sendOffset = 0; // bytes of m_sendBuffer already sent
-    QByteArray m_readAhead;     // file bytes read ahead of the upload blocks
-    qsizetype m_readOffset = 0;
-    QByteArray m_writeBuffer; // download bytes not yet written to the file
+    QByteArray m_readAhead;     // upload: file bytes read, sent from here in 4096-byte blocks
+    qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
+    qsizetype m_blockEnd = 0;   // upload: end of the block being sent
+    bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_writeBuffer;   // download: bytes not yet written to the file
     QFile m_transferFile;
+    QString m_localFile; // native path of the transfer's local file
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;
@@ -338,5 +340,5 @@ private:
 
     quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
     int m_ownCommandFailure = 0; // number of the last own command failure in this run
-    bool m_finishing = false;    // inside Finish: socket notifications must not finish again
+    bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
 };
