@@ -1,0 +1,165 @@
+// The test peers themselves: each server starts, logs in and transfers, and the scripted
+// server plays its dialogue and records exactly what it received.
+#include "support/eventwait.h"
+#include "support/pyftpdlibserver.h"
+#include "support/rawftpclient.h"
+#include "support/scriptedserver.h"
+#include "support/vsftpdserver.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace ovtest;
+
+namespace {
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+} // namespace
+
+TEST(TestPeers, VsftpdServesAnonymousAndUser)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, "pub/hello.txt", "hello anonymous\r\n");
+    vsftpd.createFile(VsftpdServer::Tree::UserHome, "own.bin", ScriptedServer::pattern(70000));
+
+    RawFtpClient anonymous;
+    ASSERT_EQ(anonymous.connectToPort(vsftpd.port()), 220);
+    ASSERT_EQ(anonymous.login("anonymous", "test@"), 230) << vsftpd.log().toStdString();
+    int code = 0;
+    EXPECT_EQ(anonymous.retrievePassive("/pub/hello.txt", &code), "hello anonymous\r\n");
+    EXPECT_EQ(code, 226);
+    EXPECT_EQ(anonymous.storePassive("/upload/up.txt", "uploaded"), 226);
+    EXPECT_EQ(fileContent(vsftpd.path(VsftpdServer::Tree::Upload, "up.txt")), "uploaded");
+
+    RawFtpClient user;
+    ASSERT_EQ(user.connectToPort(vsftpd.port()), 220);
+    EXPECT_EQ(user.login(VsftpdServer::userName().toUtf8(), "wrong"), 530);
+    RawFtpClient again;
+    ASSERT_EQ(again.connectToPort(vsftpd.port()), 220);
+    ASSERT_EQ(again.login(VsftpdServer::userName().toUtf8(), VsftpdServer::password().toUtf8()),
+              230)
+            << vsftpd.log().toStdString();
+    EXPECT_EQ(again.retrievePassive("/own.bin", &code), ScriptedServer::pattern(70000));
+    EXPECT_EQ(code, 226);
+}
+
+TEST(TestPeers, PyftpdlibServesAnonymousAndUser)
+{
+    PyftpdlibServer pyftpd;
+    ASSERT_TRUE(pyftpd.start());
+    pyftpd.createFile("pub/hello.txt", "hello");
+
+    RawFtpClient anonymous;
+    ASSERT_EQ(anonymous.connectToPort(pyftpd.port()), 220);
+    ASSERT_EQ(anonymous.login("anonymous", "test@"), 230) << pyftpd.log().toStdString();
+    int code = 0;
+    EXPECT_EQ(anonymous.retrievePassive("/pub/hello.txt", &code), "hello");
+    EXPECT_EQ(code, 226);
+
+    RawFtpClient user;
+    ASSERT_EQ(user.connectToPort(pyftpd.port()), 220);
+    ASSERT_EQ(
+            user.login(PyftpdlibServer::userName().toUtf8(), PyftpdlibServer::password().toUtf8()),
+            230);
+    EXPECT_EQ(user.storePassive("/pub/up.txt", "uploaded"), 226);
+    EXPECT_EQ(fileContent(pyftpd.path("pub/up.txt")), "uploaded");
+}
+
+TEST(TestPeers, ScriptedServerPlaysDialogueAndRecordsTranscript)
+{
+    ScriptedServer server(R"(
+        default NOOP 200 fine
+        greet 220 hello
+        expect USER *
+        reply-split 331 need|pass
+        expect PASS *
+        reply 230- Log in with care
+        reply 230 ok
+        expect PASV
+        reply-pasv 10.1.2.3
+        expect RETR a.txt
+        reply 150 opening
+        data-close-early 5000
+        reply 426 aborted
+    )");
+    ASSERT_TRUE(server.start());
+
+    RawFtpClient client;
+    ASSERT_EQ(client.connectToPort(server.port()), 220);
+    EXPECT_EQ(client.command("NOOP"), 200);
+    EXPECT_EQ(client.login("ann", "secret"), 230);
+    EXPECT_EQ(client.lastReply(), (QList<QByteArray>{"230- Log in with care", "230 ok"}));
+    int code = 0;
+    EXPECT_EQ(client.retrievePassive("a.txt", &code), ScriptedServer::pattern(5000));
+    EXPECT_EQ(code, 426);
+    EXPECT_TRUE(server.waitForDone());
+    EXPECT_TRUE(server.events().filter("SENT 227 Entering Passive Mode (10,1,2,3,").size() == 1)
+            << server.log().toStdString();
+
+    client.socket().write("NOOP\r\nRETR \xe9t\xe9\r\nPART");
+    EXPECT_EQ(client.readReply(), 200);
+    EXPECT_EQ(client.readReply(), 502);
+    EXPECT_EQ(server.extraCommands(), QStringList{"RETR \\xe9t\\xe9"});
+    EXPECT_EQ(server.transcript(),
+              "NOOP\r\nUSER ann\r\nPASS secret\r\nPASV\r\nRETR a.txt\r\nNOOP\r\nRETR "
+              "\xe9t\xe9\r\nPART");
+    EXPECT_EQ(server.commands(),
+              (QList<QByteArray>{"NOOP",
+                                 "USER ann",
+                                 "PASS secret",
+                                 "PASV",
+                                 "RETR a.txt",
+                                 "NOOP",
+                                 "RETR \xe9t\xe9"}));
+    client.socket().disconnectFromHost();
+    EXPECT_TRUE(server.waitForClientClosed());
+}
+
+TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
+{
+    ScriptedServer server(R"(
+        greet 220 hello
+        expect PORT *
+        reply 200 ok
+        expect STOR up.bin
+        reply 150 go
+        data-recv
+        reply 226 stored
+        expect QUIT
+        reply 221 bye
+    )");
+    ASSERT_TRUE(server.start());
+
+    RawFtpClient client;
+    ASSERT_EQ(client.connectToPort(server.port()), 220);
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = listener.serverPort();
+    EXPECT_EQ(client.command(QStringLiteral("PORT 127,0,0,1,%1,%2")
+                                     .arg(port / 256)
+                                     .arg(port % 256)
+                                     .toLatin1()),
+              200);
+    EXPECT_EQ(client.command("STOR up.bin"), 150);
+    ASSERT_TRUE(waitFor([&] { return listener.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> data(listener.nextPendingConnection());
+    data->write(ScriptedServer::pattern(100000));
+    ASSERT_TRUE(waitFor([&] { return data->bytesToWrite() == 0; }));
+    data->disconnectFromHost();
+    EXPECT_EQ(client.readReply(), 226);
+    EXPECT_EQ(server.receivedData(), ScriptedServer::pattern(100000));
+
+    EXPECT_EQ(client.command("HELP"), 502);
+    EXPECT_FALSE(server.waitForDone(200));
+    EXPECT_EQ(server.failure(), "line 9: expected 'QUIT' but got 'HELP'");
+}

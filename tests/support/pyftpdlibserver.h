@@ -1,0 +1,67 @@
+// pyftpdlib on 127.0.0.1 for protocol tests: tests/peers/pyftpd_server.py under
+// /usr/bin/python3, serving one private temporary folder read-write to userName()/password()
+// and to anonymous. The system picks the control port and, unless setPassivePorts() was
+// called, each passive data port.
+//
+//     PyftpdlibServer pyftpd;
+//     ASSERT_TRUE(pyftpd.start());
+//     pyftpd.createFile("pub/a.txt", "hello");
+#pragma once
+
+#include "support/peerprocess.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ovtest {
+
+class PyftpdlibServer
+{
+public:
+    PyftpdlibServer();
+    ~PyftpdlibServer();
+    PyftpdlibServer(const PyftpdlibServer &) = delete;
+    PyftpdlibServer &operator=(const PyftpdlibServer &) = delete;
+
+    // Before start(): passive data connections use ports first..last.
+    void setPassivePorts(quint16 first, quint16 last);
+    // Before start(): the greeting text after "220 ".
+    void setBanner(const QString &banner);
+
+    // Starts the server and returns once it listens, or a failure with its output when that
+    // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
+    ::testing::AssertionResult start(int timeoutMs = 10000);
+    void stop();
+    bool isRunning();
+
+    quint16 port() const { return m_port; }
+    static QString userName();
+    static QString password();
+
+    // The served folder: "/" for both the user and anonymous.
+    QString root() const;
+    QString path(const QString &relativePath = QString()) const;
+
+    // Creates a file (and missing parent folders) below root(); returns its native path. Fails
+    // the test and returns "" when it cannot be written.
+    QString createFile(const QString &relativePath, const QByteArray &content) const;
+    QString createFolder(const QString &relativePath) const;
+
+    // The server's log (every command and reply) and output, for failure messages.
+    QString log() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    PeerProcess m_process;
+    quint16 m_port = 0;
+    quint16 m_passiveFirst = 0;
+    quint16 m_passiveLast = 0;
+    QString m_banner;
+};
+
+} // namespace ovtest
