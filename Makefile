@@ -26,5 +26,19 @@ run: build
 bench: build
 	@for b in bench/*.sh; do echo "== $$b"; BUILD_DIR=$(BUILD_DIR) bash $$b || exit 1; done
 
+# libFuzzer targets in a separate clang build; each fuzzer runs FUZZ_SECONDS.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 120
+
+fuzz: deps
+	@command -v clang++ >/dev/null 2>&1 || { \
+		SUDO=; [ "$$(id -u)" -eq 0 ] || SUDO=sudo; \
+		$$SUDO apt-get update -qq && $$SUDO apt-get install -y -qq --no-install-recommends clang >/dev/null; }
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ \
+		-DORVANE_GUI=OFF -DORVANE_TESTS=OFF -DORVANE_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)

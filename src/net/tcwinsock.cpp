@@ -34,6 +34,14 @@ sockaddr_in internetAddress(quint32 address, quint16 port)
     return sa;
 }
 
+// Makes a new descriptor non-blocking and private to this process.
+bool adopt(int fd)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags != -1 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0
+           && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+}
+
 // Outcomes of the connection attempt itself, which arrive later as a failed connect rather
 // than as a failure of the call (the peer refused, nobody answered, no route).
 bool isConnectOutcome(int error)
@@ -50,6 +58,19 @@ bool isConnectOutcome(int error)
     default:
         return false;
     }
+}
+
+// A stream socket that never blocks and is not inherited by started programs; -1 on failure.
+int openStreamSocket()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (fd < 0)
+        return -1;
+    if (!adopt(fd)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -146,7 +167,7 @@ void TcWinsock::Connect()
     if (m_state != cwReadyToConnect)
         throw TcWinsockException(124321);
     closeQuietly();
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(22167);
 
@@ -162,8 +183,8 @@ void TcWinsock::Connect()
     m_socket = fd;
     ++m_connectAttempt;
     if (isConnectOutcome(error)) {
-        // Loopback may refuse at once; report it as the failed connect it is, after the caller
-        // has seen cwConnecting.
+        // The system may refuse, or find no route, at once: report it as the failed connect it
+        // is, after the caller has seen cwConnecting.
         const quint64 attempt = m_connectAttempt;
         QMetaObject::invokeMethod(
                 this,
@@ -197,7 +218,7 @@ void TcWinsock::Listen()
         throw TcWinsockException(7722);
     const quint16 port = resolvePort();
     stopListeningQuietly();
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(3242);
     const sockaddr_in local = internetAddress(INADDR_ANY, port);
@@ -227,11 +248,13 @@ int TcWinsock::Accept()
 {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    const int fd = m_listener < 0 ? -1
-                                  : ::accept4(m_listener,
-                                              reinterpret_cast<sockaddr *>(&peer),
-                                              &length,
-                                              SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int fd = m_listener < 0
+                           ? -1
+                           : ::accept(m_listener, reinterpret_cast<sockaddr *>(&peer), &length);
+    if (fd >= 0 && !adopt(fd)) {
+        ::close(fd);
+        throw TcWinsockException(22222);
+    }
     if (fd < 0)
         throw TcWinsockException(22222);
     closeQuietly();

@@ -94,7 +94,9 @@ public:
 Q_SIGNALS:
     // The OnStateChange event: raised once for every real change of State.
     void stateChanged(TcWinsockStates newState);
-    // The OnDataAvailable event: data can be read.
+    // The OnDataAvailable event: data can be read. It comes again while data remains, provided
+    // the owner called Receive since the last one; an owner that leaves data unread hears
+    // nothing more (not even the peer's close) until its next Receive.
     void dataAvailable();
     // The OnDataNeeded event: more data can be sent.
     void dataNeeded();

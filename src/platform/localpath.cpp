@@ -7,7 +7,6 @@
 namespace {
 
 const QLatin1String DesktopPrefix("Desktop\\");
-const QLatin1String RootDrive("Z:\\");
 
 QString backslashesToSlashes(QString text)
 {

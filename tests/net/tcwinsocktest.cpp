@@ -167,6 +167,13 @@ TEST(TcWinsockTest, ConnectsToOwnListenerAndExchangesBytesBothWays)
     ASSERT_TRUE(waitFor([&] { return atClient.size() == 22; }));
     EXPECT_EQ(atClient, QByteArray("331 Password please.\r\n"));
 
+    // A listener carries one connection: a stray second caller does not take the state away.
+    QTcpSocket stray;
+    stray.connectToHost(QHostAddress::LocalHost, quint16(port.toUInt()));
+    ASSERT_TRUE(waitFor([&] { return stray.state() == QAbstractSocket::ConnectedState; }));
+    spin(200);
+    EXPECT_EQ(server.socket.State(), cwConnected);
+
     // The client leaves; the server sees the close and reports it once.
     client.Close(false);
     EXPECT_EQ(client.State(), cwNotConnected);
