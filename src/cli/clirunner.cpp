@@ -112,7 +112,7 @@ void CliRunner::stateChanged(TcFTPStates newState)
     if (newState != csNotConnected)
         return;
     const FtpUrl &url = m_job.target;
-    if (m_step < 0 && !m_ftp.LoggedIn() && m_lastHostLine.isEmpty()) {
+    if (m_step < 0 && !m_hostAnswered) {
         fail(QStringLiteral("cannot connect to %1 port %2").arg(url.host(), url.port()));
     } else if (m_step < 0) {
         fail(QStringLiteral("login to %1 as %2 failed%3").arg(url.host(), m_job.user, hostSaid()));
@@ -128,13 +128,13 @@ void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
         m_progress.finish();
         log(logLineFor(line, fromHost, valid));
     }
-    if (!fromHost)
+    if (!fromHost) {
+        m_commandSent = true;
         return;
-    m_sinceActivity.restart();
-    if (isFinalReply(line)) {
-        m_lastHostLine = line;
-        m_hostSpoke = true;
     }
+    m_sinceActivity.restart();
+    if (isFinalReply(line))
+        m_hostAnswered = true;
 }
 
 void CliRunner::actionReported(
@@ -161,10 +161,13 @@ void CliRunner::actionReported(
         return;
     if (success && action == caUpload) {
         const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
-        log(QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
-                    .arg(size)
-                    .arg(double(ms) / 1000.0, 0, 'f', 2)
-                    .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms))));
+        const QString line
+                = QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
+                          .arg(size)
+                          .arg(double(ms) / 1000.0, 0, 'f', 2)
+                          .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
+        // After the line of the reply that ended the transfer.
+        QTimer::singleShot(0, this, [this, line] { log(line); });
     }
     stepEnded(success);
 }
@@ -204,7 +207,7 @@ void CliRunner::stepEnded(bool success)
     const CliStep &step = m_job.steps.at(m_step);
     if (!success) {
         QString reason = step.description + QStringLiteral(" failed");
-        if (m_hostSpoke)
+        if (m_commandSent)
             reason += hostSaid();
         else if (!m_lastWarning.isEmpty())
             reason += QStringLiteral(": ") + m_lastWarning;
@@ -222,7 +225,7 @@ void CliRunner::startNextStep()
         return;
     }
     m_stepEnded = false;
-    m_hostSpoke = false;
+    m_commandSent = false;
     m_lastWarning.clear();
     m_lastBytes = -1;
     m_sinceStepStart.start();
@@ -261,7 +264,7 @@ void CliRunner::watchdogTick()
         return;
     const FtpUrl &url = m_job.target;
     QString doing;
-    if (m_ftp.State() == csConnecting || (m_step < 0 && m_lastHostLine.isEmpty()))
+    if (m_ftp.State() == csConnecting || (m_step < 0 && !m_hostAnswered))
         doing = QStringLiteral("while connecting to %1 port %2").arg(url.host(), url.port());
     else if (m_step < 0)
         doing = QStringLiteral("while logging in to %1").arg(url.host());
@@ -274,18 +277,17 @@ void CliRunner::watchdogTick()
 
 QString CliRunner::hostSaid() const
 {
-    return m_lastHostLine.isEmpty() ? QString()
-                                    : QStringLiteral(" (host said: %1)").arg(m_lastHostLine);
+    // The session dispatches a reply (and so reports its result) before it reports the
+    // line itself, so the line to quote is the session's last reply, not the last one seen.
+    const QString reply = m_ftp.ReplyLine();
+    return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
 void CliRunner::fail(const QString &reason)
 {
     if (m_finished)
         return;
-    m_progress.finish();
-    log(QStringLiteral(" !: ") + reason);
-    std::fprintf(stderr, "orvane-ftp-cli: %s\n", reason.toLocal8Bit().constData());
-    std::fflush(stderr);
+    m_failure = reason;
     finish(1);
 }
 
@@ -298,6 +300,11 @@ void CliRunner::finish(int exitStatus)
     m_progress.finish();
     // Disconnect from the event loop, not from inside the session's notification.
     QTimer::singleShot(0, this, [this, exitStatus] {
+        if (!m_failure.isEmpty()) {
+            log(QStringLiteral(" !: ") + m_failure);
+            std::fprintf(stderr, "orvane-ftp-cli: %s\n", m_failure.toLocal8Bit().constData());
+            std::fflush(stderr);
+        }
         if (m_ftp.State() != csNotConnected) {
             try {
                 m_ftp.Disconnect();

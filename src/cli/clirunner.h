@@ -65,11 +65,12 @@ private:
     QElapsedTimer m_sinceActivity;
     QElapsedTimer m_sinceStepStart;
 
-    int m_step = -1;          // index of the step the session is working on; -1 before login
-    bool m_stepEnded = false; // the current step has its result, waiting for the idle session
-    bool m_hostSpoke = false; // a reply arrived since the current step started
+    int m_step = -1;             // index of the step the session is working on; -1 before login
+    bool m_stepEnded = false;    // the current step has its result, waiting for the idle session
+    bool m_commandSent = false;  // a command went to the host since the current step started
+    bool m_hostAnswered = false; // the host has sent a reply since connecting
     qint64 m_lastBytes = -1;
-    QString m_lastHostLine;
     QString m_lastWarning;
+    QString m_failure; // reason of the failure that ends the run
     bool m_finished = false;
 };

@@ -25,6 +25,10 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("orvane-ftp-cli"));
 
+    if (argc < 2) {
+        std::fputs(CliCommand::usage().toLocal8Bit().constData(), stderr);
+        return 2;
+    }
     CliOptions options;
     switch (options.parse(QCoreApplication::arguments().mid(1),
                           QProcessEnvironment::systemEnvironment())) {
