@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The progress line of a long transfer on standard error, rewritten in place about once a
+// The progress line of a long transfer on standard error, rewritten in place a few times a
 // second. It stays silent when not enabled (standard error is no terminal) and during a
 // transfer's first second, so short transfers and scripts see nothing.
 class ProgressPrinter
