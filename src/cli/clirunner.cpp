@@ -117,8 +117,10 @@ void CliRunner::stateChanged(TcFTPStates newState)
     } else if (m_step < 0) {
         fail(QStringLiteral("login to %1 as %2 failed%3").arg(url.host(), m_job.user, hostSaid()));
     } else if (m_step < m_job.steps.size()) {
-        fail(QStringLiteral("connection to %1 lost during %2%3")
-                     .arg(url.host(), m_job.steps.at(m_step).description, hostSaid()));
+        QString reason = QStringLiteral("connection to %1 lost during %2")
+                                 .arg(url.host(), m_job.steps.at(m_step).description);
+        reason += m_lastWarning.isEmpty() ? hostSaid() : QStringLiteral(": ") + m_lastWarning;
+        fail(reason);
     }
 }
 
