@@ -1,0 +1,263 @@
+#include "sites/sitestore.h"
+
+#include "settings/registry.h"
+#include "settings/registrykeys.h"
+#include "sites/passwordcipher.h"
+#include "util/fieldstring.h"
+
+#include <QSet>
+
+namespace {
+
+const QString HostValue = QStringLiteral("Host Address");
+const QString UsernameValue = QStringLiteral("Username");
+const QString PasswordValue = QStringLiteral("Password");
+const QString InitialPathValue = QStringLiteral("InitialPath");
+const QString DescriptionValue = QStringLiteral("Description");
+const QString BookmarksValue = QStringLiteral("Bookmarks");
+const QString TasksValue = QStringLiteral("Tasks");
+const QString PortValue = QStringLiteral("Port");
+const QString PassiveModeValue = QStringLiteral("PassiveMode");
+const QString FirewallValue = QStringLiteral("Firewall");
+const QString AnonymousValue = QStringLiteral("Anonymous");
+
+} // namespace
+
+QString SiteStore::rootKeyPath()
+{
+    return RegistryKeys::siteManager();
+}
+
+QString SiteStore::rootText()
+{
+    const QString path = rootKeyPath();
+    return Field(path, FieldCount(path, QLatin1Char('\\')), QLatin1Char('\\'));
+}
+
+QString SiteStore::firstStartQuestion()
+{
+    return QStringLiteral(
+            "Would you like to have some default sites added to the Orvane FTP Site Manager?");
+}
+
+QList<SiteStore::DefaultSite> SiteStore::defaultSites()
+{
+    const QString isp = QStringLiteral("Internet Service Providers");
+    const QString archives = QStringLiteral("Software\\Archives");
+    const QString commercial = QStringLiteral("Software\\Commercial");
+    const QString games = QStringLiteral("Software\\Games");
+    const QString programs = QStringLiteral("Software\\Programs");
+    const QString sports = QStringLiteral("Sports");
+    auto row =
+            [](const QString &folder, const char *description, const char *host, const char *path) {
+                return DefaultSite{folder,
+                                   QString::fromLatin1(description),
+                                   QString::fromLatin1(host),
+                                   QString::fromLatin1(path)};
+            };
+    return {
+            row(isp, "AOL", "ftp.aol.com", ""),
+            row(isp, "PSINet Inc.", "ftp.psi.net", ""),
+            row(isp, "Sprynet", "ftp.sprynet.com", ""),
+            row(isp, "CompuServe", "ftp.compuserve.com", ""),
+            row(isp, "Earthlink Network", "ftp.earthlink.net", ""),
+            row(archives, "ftp.funet.fi", "ftp.funet.fi", "\\pub\\"),
+            row(archives, "GNU Software Archive", "ftp.gnu.org", "\\gnu\\"),
+            row(archives, "CDROM", "ftp.cdrom.com", "\\pub\\"),
+            row(commercial, "Adobe Systems Inc.", "ftp.adobe.com", "\\pub\\"),
+            row(commercial, "Borland", "ftp.borland.com", "\\pub\\"),
+            row(commercial, "McAfee", "ftp.mcafee.com", ""),
+            row(commercial, "Microsoft", "ftp.microsoft.com", ""),
+            row(commercial, "Netscape", "ftp.netscape.com", "\\pub\\"),
+            row(commercial, "Novell", "ftp.novell.com", "\\pub\\"),
+            row(commercial, "Symantec", "ftp.symantec.com", ""),
+            row(games, "Electronic Arts", "ftp.ea.com", "\\pub\\"),
+            row(games, "Happy Puppy", "ftp.happypuppy.com", ""),
+            row(games, "ID Software", "ftp.idsoftware.com", "\\idstuff\\"),
+            row(games, "PCGA", "ftp.sunet.se", "\\pub\\msdos\\games\\"),
+            row(programs, "Netscape Communicator", "ftp.netscape.com", "\\pub\\communicator\\"),
+            row(programs, "Paint Shop Pro", "ftp.jasc.com", "\\pub\\"),
+            row(programs, "WinZip", "ftp.winzip.com", ""),
+            row(sports, "American Football FTP Server", "ftp.vnet.net", "\\pub\\football\\"),
+            row(sports,
+                "Internet Baseball Archive (IBA)",
+                "ftp.baseball-archive.com",
+                "\\pub\\baseball\\"),
+    };
+}
+
+SiteStore::SiteStore(Registry &registry)
+    : m_registry(registry)
+{}
+
+bool SiteStore::rootExists() const
+{
+    return m_registry.keyExists(rootKeyPath());
+}
+
+SiteStore::LoadResult SiteStore::open(const std::function<bool()> &askAddDefaults)
+{
+    if (!rootExists()) {
+        if (askAddDefaults && askAddDefaults())
+            addDefaultSites(); // a failure here is not worth stopping for
+        if (m_registry.openKey(rootKeyPath(), true))
+            m_registry.save();
+    }
+    return loadTree();
+}
+
+SiteStore::LoadResult SiteStore::loadTree()
+{
+    LoadResult result;
+    result.root = SiteNode::makeRoot(rootText());
+    if (!m_registry.openKey(rootKeyPath(), false))
+        return result;
+    const QStringList names = m_registry.keyNames();
+    for (const QString &name : names) {
+        if (!readSubtree(rootKeyPath() + QLatin1Char('\\') + name, result.root.get()))
+            result.complete = false;
+    }
+    return result;
+}
+
+bool SiteStore::readSubtree(const QString &path, SiteNode *parent)
+{
+    if (!parent || !m_registry.openKey(path, false))
+        return false;
+    const auto info = m_registry.keyInfo();
+    if (!info)
+        return false;
+    const QString text = Field(path, FieldCount(path, QLatin1Char('\\')), QLatin1Char('\\'));
+    if (info->subKeys > 0 || info->values == 0) {
+        SiteNode *folder = parent->addFolder(text);
+        if (!folder)
+            return false;
+        bool complete = true;
+        const QStringList names = m_registry.keyNames();
+        for (const QString &name : names) {
+            if (!readSubtree(path + QLatin1Char('\\') + name, folder))
+                complete = false;
+        }
+        return complete;
+    }
+    TSiteObject site = TSiteObject::blank();
+    readSite(&site);
+    return parent->addSite(text, site) != nullptr;
+}
+
+void SiteStore::readSite(TSiteObject *site) const
+{
+    const Registry &reg = m_registry;
+    if (auto v = reg.readString(HostValue))
+        site->Host = *v;
+    if (auto v = reg.readString(UsernameValue))
+        site->Username = *v;
+    if (auto v = reg.readString(PasswordValue))
+        site->Password = *v;
+    if (auto v = reg.readString(InitialPathValue))
+        site->InitialPath = *v;
+    if (auto v = reg.readString(DescriptionValue))
+        site->Description = *v;
+    if (auto v = reg.readString(BookmarksValue))
+        site->Bookmarks = *v;
+    if (auto v = reg.readInteger(TasksValue))
+        site->Tasks = *v;
+    if (auto v = reg.readInteger(PortValue))
+        site->Port = *v;
+    if (auto v = reg.readBool(PassiveModeValue))
+        site->PassiveMode = *v;
+    if (auto v = reg.readInteger(FirewallValue))
+        site->Firewall = quint8(*v & 0xff);
+    if (auto v = reg.readBool(AnonymousValue))
+        site->Anonymous = *v;
+    if (!site->Password.isEmpty())
+        site->Password = DecipherPassword(site->Password);
+    if (site->Port < 21)
+        site->Port = 21;
+}
+
+QString SiteStore::checkTree(const SiteNode &root)
+{
+    QSet<QString> seen;
+    for (int i = 0; i < root.childCount(); ++i) {
+        const SiteNode *child = root.child(i);
+        const QString name = child->text();
+        if (name.isEmpty())
+            return QStringLiteral("An entry in \"%1\" has no name.").arg(root.text());
+        if (name.contains(QLatin1Char('\\')))
+            return QStringLiteral("The name \"%1\" holds a backslash.").arg(name);
+        if (seen.contains(name.toCaseFolded())) {
+            return QStringLiteral("Two entries in \"%1\" are named \"%2\" apart from case; "
+                                  "rename one of them so that both can be kept.")
+                    .arg(root.text(), name);
+        }
+        seen.insert(name.toCaseFolded());
+        const QString problem = checkTree(*child);
+        if (!problem.isNull())
+            return problem;
+    }
+    return QString();
+}
+
+bool SiteStore::saveTree(const SiteNode &root, QString *error)
+{
+    const QString problem = checkTree(root);
+    if (!problem.isNull()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    // The deletion and the rewrite reach the file together in one replacement.
+    m_registry.deleteKey(rootKeyPath());
+    if (!writeNode(root, rootKeyPath())) {
+        if (error)
+            *error = QStringLiteral("Cannot open the key %1.").arg(rootKeyPath());
+        m_registry.discardChanges();
+        return false;
+    }
+    return m_registry.save(error);
+}
+
+bool SiteStore::writeNode(const SiteNode &node, const QString &path)
+{
+    if (!m_registry.openKey(path, true))
+        return false;
+    if (const TSiteObject *site = node.site())
+        writeSite(*site);
+    for (int i = 0; i < node.childCount(); ++i) {
+        const SiteNode *child = node.child(i);
+        if (!writeNode(*child, path + QLatin1Char('\\') + child->text()))
+            return false;
+    }
+    return true;
+}
+
+void SiteStore::writeSite(const TSiteObject &site)
+{
+    m_registry.writeString(HostValue, site.Host);
+    m_registry.writeString(UsernameValue, site.Username);
+    m_registry.writeString(PasswordValue,
+                           site.Password.isEmpty() ? QString() : EncipherPassword(site.Password));
+    m_registry.writeString(InitialPathValue, site.InitialPath);
+    m_registry.writeString(DescriptionValue, site.Description);
+    m_registry.writeString(BookmarksValue, site.Bookmarks);
+    m_registry.writeInteger(TasksValue, site.Tasks);
+    m_registry.writeInteger(PortValue, site.Port);
+    m_registry.writeBool(PassiveModeValue, site.PassiveMode);
+    m_registry.writeInteger(FirewallValue, site.Firewall);
+    m_registry.writeBool(AnonymousValue, site.Anonymous);
+}
+
+bool SiteStore::addDefaultSites(QString *error)
+{
+    for (const DefaultSite &row : defaultSites()) {
+        if (!m_registry.openKey(rootKeyPath() + QLatin1Char('\\') + row.folder + QLatin1Char('\\')
+                                        + row.description,
+                                true))
+            return false;
+        m_registry.writeString(HostValue, row.host);
+        m_registry.writeString(InitialPathValue, row.initialPath);
+        m_registry.writeBool(AnonymousValue, true);
+    }
+    return m_registry.save(error);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// One saved site. A default-constructed record holds the values of a new site (Port 21,
+// Tasks 1, anonymous); blank() holds the all-empty record the store reader starts from, so
+// that only values present in the store overwrite it.
+class TSiteObject
+{
+public:
+    QString Host;        // host address as typed
+    QString Username;    // login name
+    QString InitialPath; // host folder to open after login, internal folder form ("\pub\")
+    QString Password;    // plain while in memory
+    QString Description; // lines joined by CR LF
+    QString Bookmarks;   // items name + CR + folder, joined by LF
+    qint32 Tasks = 1;    // parallel transfer sessions, 1 to 25
+    qint32 Port = 21;    // control port, never below 21
+    quint8 Firewall = 0; // 0 direct; otherwise 1 + the firewall type when the site was edited
+    bool PassiveMode = false;
+    bool Anonymous = true; // user name and password are then ignored
+
+    static TSiteObject blank()
+    {
+        TSiteObject site;
+        site.Tasks = 0;
+        site.Port = 0;
+        site.Anonymous = false;
+        return site;
+    }
+
+    friend bool operator==(const TSiteObject &, const TSiteObject &) = default;
+};
