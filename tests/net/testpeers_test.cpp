@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -40,6 +41,8 @@ TEST(TestPeers, VsftpdServesAnonymousAndUser)
     EXPECT_EQ(code, 226);
     EXPECT_EQ(anonymous.storePassive("/upload/up.txt", "uploaded"), 226);
     EXPECT_EQ(fileContent(vsftpd.path(VsftpdServer::Tree::Upload, "up.txt")), "uploaded");
+    EXPECT_EQ(vsftpd.commands().filter(QRegularExpression("^(USER|RETR|STOR) ")),
+              (QStringList{"USER anonymous", "RETR /pub/hello.txt", "STOR /upload/up.txt"}));
 
     RawFtpClient user;
     ASSERT_EQ(user.connectToPort(vsftpd.port()), 220);
@@ -51,6 +54,8 @@ TEST(TestPeers, VsftpdServesAnonymousAndUser)
             << vsftpd.log().toStdString();
     EXPECT_EQ(again.retrievePassive("/own.bin", &code), ScriptedServer::pattern(70000));
     EXPECT_EQ(code, 226);
+    EXPECT_EQ(again.retrieveActive("/own.bin", &code), ScriptedServer::pattern(70000));
+    EXPECT_EQ(code, 226) << vsftpd.log().toStdString();
 }
 
 TEST(TestPeers, PyftpdlibServesAnonymousAndUser)
@@ -65,6 +70,8 @@ TEST(TestPeers, PyftpdlibServesAnonymousAndUser)
     int code = 0;
     EXPECT_EQ(anonymous.retrievePassive("/pub/hello.txt", &code), "hello");
     EXPECT_EQ(code, 226);
+    EXPECT_EQ(anonymous.retrieveActive("/pub/hello.txt", &code), "hello");
+    EXPECT_EQ(code, 226);
 
     RawFtpClient user;
     ASSERT_EQ(user.connectToPort(pyftpd.port()), 220);
@@ -73,6 +80,14 @@ TEST(TestPeers, PyftpdlibServesAnonymousAndUser)
             230);
     EXPECT_EQ(user.storePassive("/pub/up.txt", "uploaded"), 226);
     EXPECT_EQ(fileContent(pyftpd.path("pub/up.txt")), "uploaded");
+    EXPECT_EQ(pyftpd.commands().filter(QRegularExpression("^(USER|PASS|RETR|STOR) ")),
+              (QStringList{"USER anonymous",
+                           "PASS ******",
+                           "RETR /pub/hello.txt",
+                           "RETR /pub/hello.txt",
+                           "USER " + PyftpdlibServer::userName(),
+                           "PASS ******",
+                           "STOR /pub/up.txt"}));
 }
 
 TEST(TestPeers, ScriptedServerPlaysDialogueAndRecordsTranscript)
@@ -135,6 +150,15 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
         reply 150 go
         data-recv
         reply 226 stored
+        expect PORT *
+        reply 200 ok
+        expect RETR list.txt
+        reply 150 here
+        data-send <<END
+        drwxr-xr-x   2 ftp ftp 4096 Jan 01  2024 pub
+          indented \n kept
+        END
+        reply 226 sent
         expect QUIT
         reply 221 bye
     )");
@@ -159,7 +183,12 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
     EXPECT_EQ(client.readReply(), 226);
     EXPECT_EQ(server.receivedData(), ScriptedServer::pattern(100000));
 
+    int code = 0;
+    EXPECT_EQ(client.retrieveActive("list.txt", &code),
+              "drwxr-xr-x   2 ftp ftp 4096 Jan 01  2024 pub\r\n  indented \\n kept\r\n");
+    EXPECT_EQ(code, 226);
+
     EXPECT_EQ(client.command("HELP"), 502);
     EXPECT_FALSE(server.waitForDone(200));
-    EXPECT_EQ(server.failure(), "line 9: expected 'QUIT' but got 'HELP'");
+    EXPECT_EQ(server.failure(), "line 18: expected 'QUIT' but got 'HELP'");
 }

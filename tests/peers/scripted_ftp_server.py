@@ -38,7 +38,8 @@ ignored; leading blanks are dropped, so a script can be indented.
                           whichever came last. The data steps below open it when needed.
     data-send TEXT        send TEXT on the data connection, then close it
     data-send <<END       send the following script lines up to a line "END", each
-                          followed by CRLF, taken verbatim (no escapes); then close
+                          followed by CRLF, taken verbatim (no escapes) after removing
+                          the indentation of the data-send line; then close
     data-send-file NAME   send the file NAME (relative to WORKDIR, or absolute), then close
     data-send-pattern N   send N bytes of the test pattern (byte i is i % 251), then close
     data-close-early N [TEXT]
@@ -152,6 +153,14 @@ KNOWN_STEPS = {
 }
 
 
+def dedent(line, indent):
+    """line without the first indent characters of leading blanks."""
+    cut = 0
+    while cut < indent and cut < len(line) and line[cut] in " \t":
+        cut += 1
+    return line[cut:]
+
+
 def parse_script(text):
     steps = []
     lines = text.splitlines()
@@ -169,9 +178,10 @@ def parse_script(text):
         payload = None
         if name == "data-send" and arg.startswith("<<"):
             tag = arg[2:].strip()
+            indent = len(lines[lineno - 1]) - len(lines[lineno - 1].lstrip())
             body = []
             while i < len(lines) and lines[i].strip() != tag:
-                body.append(lines[i].strip())
+                body.append(dedent(lines[i], indent))
                 i += 1
             if i >= len(lines):
                 raise ScriptError("line %d: no closing '%s'" % (lineno, tag))
@@ -351,6 +361,9 @@ class ScriptedServer:
                 self.event("STEP", "%d %s %s" % (step.lineno, step.name, step.arg))
                 try:
                     getattr(self, "step_" + step.name.replace("-", "_"))(step)
+                except (ValueError, OSError) as e:
+                    self.event("FAIL", "line %d: %s: %s" % (step.lineno, type(e).__name__, e))
+                    break
                 except ScriptError as e:
                     self.event("FAIL", "line %d: %s" % (step.lineno, e))
                     if e.unanswered:
@@ -500,6 +513,8 @@ class ScriptedServer:
         self.data_close()
 
     def step_send_endless(self, step):
+        if self.conn is None:
+            raise ScriptError("no control connection to send on")
         total = int(step.arg) if step.arg else ENDLESS_DEFAULT
         chunk = b"x" * 4096
         sent = 0

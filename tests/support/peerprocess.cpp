@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
@@ -89,12 +90,20 @@ bool PeerProcess::start(const QString &program,
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(outputFile, QIODevice::Append);
     m_process.setStandardInputFile(QProcess::nullDevice());
-    m_process.setChildProcessModifier([] {
+    const QByteArray inputPath = m_inputIsOutput ? QFile::encodeName(outputFile) : QByteArray();
+    m_process.setChildProcessModifier([inputPath] {
         // Runs in the child between fork and exec: only async-signal-safe calls.
         ::setsid();
 #ifdef Q_OS_LINUX
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 #endif
+        if (!inputPath.isEmpty()) {
+            const int fd = ::open(inputPath.constData(), O_WRONLY | O_APPEND);
+            if (fd >= 0) {
+                ::dup2(fd, STDIN_FILENO);
+                ::close(fd);
+            }
+        }
     });
     m_process.start();
     if (!m_process.waitForStarted(StartTimeoutMs)) {

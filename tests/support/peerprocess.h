@@ -17,6 +17,11 @@ public:
     PeerProcess(const PeerProcess &) = delete;
     PeerProcess &operator=(const PeerProcess &) = delete;
 
+    // Before start(): the process's standard input is the output file too, written to. For
+    // vsftpd, which writes its start-up errors ("500 OOPS: could not bind listening IPv4
+    // socket") to descriptor 0, where a control connection would be.
+    void setInputIsOutput(bool on) { m_inputIsOutput = on; }
+
     // Starts program with arguments; standard output and error go to outputFile. Returns false
     // with the reason in *error when the program cannot be started (waits at most 5 s).
     bool start(const QString &program,
@@ -37,6 +42,7 @@ private:
     QProcess m_process;
     QString m_outputFile;
     qint64 m_pid = 0;
+    bool m_inputIsOutput = false;
 };
 
 } // namespace ovtest

@@ -124,7 +124,7 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
         const QString output = log();
         m_process.stop();
         return ::testing::AssertionFailure()
-               << "pyftpdlib did not start listening within " << timeoutMs << " ms:\n"
+               << "pyftpdlib did not start (waited at most " << timeoutMs << " ms):\n"
                << output.toStdString();
     }
     return ::testing::AssertionSuccess();
@@ -138,6 +138,24 @@ void PyftpdlibServer::stop()
 bool PyftpdlibServer::isRunning()
 {
     return m_process.isRunning();
+}
+
+QStringList PyftpdlibServer::commands() const
+{
+    // 2026-12-06 13:55:42,070 127.0.0.1:55854-[anonymous] <- RETR a.txt
+    static const QByteArray marker = "] <- ";
+    QStringList lines;
+    if (!m_dir)
+        return lines;
+    QFile file(m_dir->filePath(QStringLiteral("pyftpd.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        const qsizetype at = line.indexOf(marker);
+        if (at >= 0)
+            lines << QString::fromUtf8(line.mid(at + marker.size()));
+    }
+    return lines;
 }
 
 QString PyftpdlibServer::log() const

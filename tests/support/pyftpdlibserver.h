@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -51,6 +52,10 @@ public:
     // the test and returns "" when it cannot be written.
     QString createFile(const QString &relativePath, const QByteArray &content) const;
     QString createFolder(const QString &relativePath) const;
+
+    // The command lines the server received on every control connection, in order, as its log
+    // shows them ("RETR /pub/a.txt"; passwords appear as "PASS ******").
+    QStringList commands() const;
 
     // The server's log (every command and reply) and output, for failure messages.
     QString log() const;

@@ -5,6 +5,9 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QTcpServer>
+
+#include <memory>
 
 namespace ovtest {
 
@@ -88,14 +91,41 @@ QByteArray RawFtpClient::retrievePassive(const QByteArray &path, int *finalCode,
         *finalCode = start;
         return QByteArray();
     }
+    return readTransfer(&data, finalCode, timeoutMs);
+}
+
+QByteArray RawFtpClient::retrieveActive(const QByteArray &path, int *finalCode, int timeoutMs)
+{
+    *finalCode = -1;
+    QTcpServer listener;
+    if (!listener.listen(QHostAddress::LocalHost, 0))
+        return QByteArray();
+    const quint16 port = listener.serverPort();
+    if (command(QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port / 256).arg(port % 256).toLatin1(),
+                timeoutMs)
+        != 200)
+        return QByteArray();
+    const int start = command("RETR " + path, timeoutMs);
+    if (start != 150 && start != 125) {
+        *finalCode = start;
+        return QByteArray();
+    }
+    if (!waitFor([&] { return listener.hasPendingConnections(); }, timeoutMs))
+        return QByteArray();
+    std::unique_ptr<QTcpSocket> data(listener.nextPendingConnection());
+    return readTransfer(data.get(), finalCode, timeoutMs);
+}
+
+QByteArray RawFtpClient::readTransfer(QTcpSocket *data, int *finalCode, int timeoutMs)
+{
     QByteArray bytes;
     waitFor(
             [&] {
-                bytes += data.readAll();
-                return data.state() == QAbstractSocket::UnconnectedState;
+                bytes += data->readAll();
+                return data->state() == QAbstractSocket::UnconnectedState;
             },
             timeoutMs);
-    bytes += data.readAll();
+    bytes += data->readAll();
     *finalCode = readReply(timeoutMs);
     return bytes;
 }

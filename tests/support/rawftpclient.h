@@ -23,6 +23,8 @@ public:
     // PASV, then RETR path on that port; returns the file's bytes and sets *finalCode to the
     // code that ended the transfer (226), or to the failing reply's code.
     QByteArray retrievePassive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
+    // The same over an active data connection: PORT with a listener on 127.0.0.1, then RETR.
+    QByteArray retrieveActive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
     // PASV, then STOR path with data; returns the code that ended the transfer.
     int storePassive(const QByteArray &path, const QByteArray &data, int timeoutMs = 10000);
 
@@ -32,6 +34,7 @@ public:
 
 private:
     bool openPassive(QTcpSocket *data, int timeoutMs);
+    QByteArray readTransfer(QTcpSocket *data, int *finalCode, int timeoutMs);
 
     QTcpSocket m_socket;
     QByteArray m_buffer;

@@ -104,7 +104,7 @@ QString ScriptedServer::addFile(const QString &name, const QByteArray &content)
         const QString output = log();
         m_process.stop();
         return ::testing::AssertionFailure()
-               << "the scripted server did not start listening within " << timeoutMs << " ms:\n"
+               << "the scripted server did not start (waited at most " << timeoutMs << " ms):\n"
                << output.toStdString();
     }
     return ::testing::AssertionSuccess();

@@ -22,6 +22,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -76,6 +77,10 @@ public:
     // file cannot be written.
     QString createFile(Tree tree, const QString &relativePath, const QByteArray &content) const;
     QString createFolder(Tree tree, const QString &relativePath) const;
+
+    // The command lines vsftpd received on every control connection, in order, as its log
+    // shows them ("RETR /pub/a.txt"; passwords appear as "PASS <password>").
+    QStringList commands() const;
 
     // vsftpd's log (every command and reply, and transfers) and its own output, for messages.
     QString log() const;
