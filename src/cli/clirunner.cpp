@@ -1,24 +1,13 @@
 #include "cli/clirunner.h"
 
 #include "platform/terminal.h"
+#include "settings/asciiextensionlist.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
 
 namespace {
-
-// The engine's form of the default ASCII-extension list (.bat .htm .html .c .pas .cpp .h
-// .mak .txt, each without its dot).
-const QStringList DefaultAsciiExtensions = {QStringLiteral("bat"),
-                                            QStringLiteral("htm"),
-                                            QStringLiteral("html"),
-                                            QStringLiteral("c"),
-                                            QStringLiteral("pas"),
-                                            QStringLiteral("cpp"),
-                                            QStringLiteral("h"),
-                                            QStringLiteral("mak"),
-                                            QStringLiteral("txt")};
 
 bool isFinalReply(const QString &line)
 {
@@ -38,10 +27,13 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     m_ftp.setResumeTransfers(options.resume);
     m_ftp.setMaxSecsIdle(0);
     switch (options.type) {
-    case CliOptions::AutoType:
+    case CliOptions::AutoType: {
+        AsciiExtensionList extensions;
+        extensions.load(AsciiExtensionList::defaultItems().join(QLatin1Char(':')));
         m_ftp.setAutoTransferMode(true);
-        m_ftp.setASCExtension(DefaultAsciiExtensions);
+        m_ftp.setASCExtension(extensions.engineForm());
         break;
+    }
     case CliOptions::BinaryType:
         m_ftp.setAutoTransferMode(false);
         m_ftp.SetBinaryMode(true);
