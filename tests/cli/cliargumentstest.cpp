@@ -248,6 +248,15 @@ TEST(CliCommand, VerbsBecomeSessionLines)
     EXPECT_TRUE(error.contains(QStringLiteral("missing")));
     EXPECT_EQ(prepare({QStringLiteral("put"), dir.path(), QStringLiteral("ftp://h/")}),
               CliCommand::Failed);
+    // "*" and "\" cannot travel in the session's command lines: such a file is not sent.
+    for (const QString &name : {QStringLiteral("a*b.txt"), QStringLiteral("a\\b.txt")}) {
+        QFile odd(dir.filePath(name));
+        ASSERT_TRUE(odd.open(QIODevice::WriteOnly));
+        odd.close();
+        EXPECT_EQ(prepare({QStringLiteral("put"), odd.fileName(), QStringLiteral("ftp://h/")}),
+                  CliCommand::Failed);
+        EXPECT_TRUE(error.contains(name)) << error.toStdString();
+    }
 
     const char *const usageErrors[] = {
             "fetch ftp://h/a",
