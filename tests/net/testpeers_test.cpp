@@ -1,6 +1,7 @@
 // The test peers themselves: each server starts, logs in and transfers, and the scripted
 // server plays its dialogue and records exactly what it received.
 #include "support/eventwait.h"
+#include "support/ftptestserver.h"
 #include "support/pyftpdlibserver.h"
 #include "support/rawftpclient.h"
 #include "support/scriptedserver.h"
@@ -26,74 +27,72 @@ QByteArray fileContent(const QString &path)
 }
 } // namespace
 
-TEST(TestPeers, VsftpdServesAnonymousAndUser)
+class TestPeersLogin : public ::testing::TestWithParam<FtpTestServer::Kind>
+{};
+
+TEST_P(TestPeersLogin, UserLogsInAndTransfersActiveAndPassive)
+{
+    const auto server = FtpTestServer::create(GetParam());
+    ASSERT_TRUE(server->start());
+    server->createUserFile("pub/own.bin", ScriptedServer::pattern(70000));
+
+    RawFtpClient refused;
+    ASSERT_EQ(refused.connectToPort(server->port()), 220);
+    EXPECT_EQ(refused.login(server->loginUser().toUtf8(), "wrong"), 530);
+
+    RawFtpClient client;
+    ASSERT_EQ(client.connectToPort(server->port()), 220);
+    ASSERT_EQ(client.login(server->loginUser().toUtf8(), server->loginPassword().toUtf8()), 230)
+            << server->log().toStdString();
+    int code = 0;
+    EXPECT_EQ(client.retrievePassive("/pub/own.bin", &code), ScriptedServer::pattern(70000));
+    EXPECT_EQ(code, 226);
+    EXPECT_EQ(client.retrieveActive("/pub/own.bin", &code), ScriptedServer::pattern(70000));
+    EXPECT_EQ(code, 226) << server->log().toStdString();
+    EXPECT_EQ(client.storePassive("/pub/up.txt", "uploaded"), 226);
+    EXPECT_EQ(fileContent(server->userPath("pub/up.txt")), "uploaded");
+    EXPECT_EQ(server->commands().filter(QRegularExpression("^(RETR|STOR) ")),
+              (QStringList{"RETR /pub/own.bin", "RETR /pub/own.bin", "STOR /pub/up.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers,
+                         TestPeersLogin,
+                         ::testing::Values(FtpTestServer::Kind::Vsftpd,
+                                           FtpTestServer::Kind::Pyftpdlib),
+                         FtpTestServer::testName);
+
+TEST(TestPeers, AnonymousLoginOnVsftpdAndPyftpdlib)
 {
     VsftpdServer vsftpd;
     ASSERT_TRUE(vsftpd.start());
     vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, "pub/hello.txt", "hello anonymous\r\n");
-    vsftpd.createFile(VsftpdServer::Tree::UserHome, "own.bin", ScriptedServer::pattern(70000));
-
-    RawFtpClient anonymous;
-    ASSERT_EQ(anonymous.connectToPort(vsftpd.port()), 220);
-    ASSERT_EQ(anonymous.login("anonymous", "test@"), 230) << vsftpd.log().toStdString();
+    RawFtpClient client;
+    ASSERT_EQ(client.connectToPort(vsftpd.port()), 220);
+    ASSERT_EQ(client.login("anonymous", "test@"), 230) << vsftpd.log().toStdString();
     int code = 0;
-    EXPECT_EQ(anonymous.retrievePassive("/pub/hello.txt", &code), "hello anonymous\r\n");
+    EXPECT_EQ(client.retrievePassive("/pub/hello.txt", &code), "hello anonymous\r\n");
     EXPECT_EQ(code, 226);
-    EXPECT_EQ(anonymous.storePassive("/upload/up.txt", "uploaded"), 226);
+    EXPECT_EQ(client.storePassive("/pub/up.txt", "refused"), 553); // the root is read-only
+    EXPECT_EQ(client.storePassive("/upload/up.txt", "uploaded"), 226);
     EXPECT_EQ(fileContent(vsftpd.path(VsftpdServer::Tree::Upload, "up.txt")), "uploaded");
-    EXPECT_EQ(vsftpd.commands().filter(QRegularExpression("^(USER|RETR|STOR) ")),
-              (QStringList{"USER anonymous", "RETR /pub/hello.txt", "STOR /upload/up.txt"}));
 
-    RawFtpClient user;
-    ASSERT_EQ(user.connectToPort(vsftpd.port()), 220);
-    EXPECT_EQ(user.login(VsftpdServer::userName().toUtf8(), "wrong"), 530);
-    RawFtpClient again;
-    ASSERT_EQ(again.connectToPort(vsftpd.port()), 220);
-    ASSERT_EQ(again.login(VsftpdServer::userName().toUtf8(), VsftpdServer::password().toUtf8()),
-              230)
-            << vsftpd.log().toStdString();
-    EXPECT_EQ(again.retrievePassive("/own.bin", &code), ScriptedServer::pattern(70000));
-    EXPECT_EQ(code, 226);
-    EXPECT_EQ(again.retrieveActive("/own.bin", &code), ScriptedServer::pattern(70000));
-    EXPECT_EQ(code, 226) << vsftpd.log().toStdString();
-}
-
-TEST(TestPeers, PyftpdlibServesAnonymousAndUser)
-{
     PyftpdlibServer pyftpd;
     ASSERT_TRUE(pyftpd.start());
     pyftpd.createFile("pub/hello.txt", "hello");
-
-    RawFtpClient anonymous;
-    ASSERT_EQ(anonymous.connectToPort(pyftpd.port()), 220);
-    ASSERT_EQ(anonymous.login("anonymous", "test@"), 230) << pyftpd.log().toStdString();
-    int code = 0;
-    EXPECT_EQ(anonymous.retrievePassive("/pub/hello.txt", &code), "hello");
+    RawFtpClient other;
+    ASSERT_EQ(other.connectToPort(pyftpd.port()), 220);
+    ASSERT_EQ(other.login("anonymous", "test@"), 230) << pyftpd.log().toStdString();
+    EXPECT_EQ(other.retrievePassive("/pub/hello.txt", &code), "hello");
     EXPECT_EQ(code, 226);
-    EXPECT_EQ(anonymous.retrieveActive("/pub/hello.txt", &code), "hello");
-    EXPECT_EQ(code, 226);
-
-    RawFtpClient user;
-    ASSERT_EQ(user.connectToPort(pyftpd.port()), 220);
-    ASSERT_EQ(
-            user.login(PyftpdlibServer::userName().toUtf8(), PyftpdlibServer::password().toUtf8()),
-            230);
-    EXPECT_EQ(user.storePassive("/pub/up.txt", "uploaded"), 226);
+    EXPECT_EQ(other.storePassive("/pub/up.txt", "uploaded"), 226);
     EXPECT_EQ(fileContent(pyftpd.path("pub/up.txt")), "uploaded");
-    EXPECT_EQ(pyftpd.commands().filter(QRegularExpression("^(USER|PASS|RETR|STOR) ")),
-              (QStringList{"USER anonymous",
-                           "PASS ******",
-                           "RETR /pub/hello.txt",
-                           "RETR /pub/hello.txt",
-                           "USER " + PyftpdlibServer::userName(),
-                           "PASS ******",
-                           "STOR /pub/up.txt"}));
 }
 
 TEST(TestPeers, ScriptedServerPlaysDialogueAndRecordsTranscript)
 {
     ScriptedServer server(R"(
         default NOOP 200 fine
+        default TYPE 200 ok
         greet 220 hello
         expect USER *
         reply-split 331 need|pass
@@ -118,7 +117,7 @@ TEST(TestPeers, ScriptedServerPlaysDialogueAndRecordsTranscript)
     EXPECT_EQ(client.retrievePassive("a.txt", &code), ScriptedServer::pattern(5000));
     EXPECT_EQ(code, 426);
     EXPECT_TRUE(server.waitForDone());
-    EXPECT_TRUE(server.events().filter("SENT 227 Entering Passive Mode (10,1,2,3,").size() == 1)
+    EXPECT_EQ(server.events().filter("SENT 227 Entering Passive Mode (10,1,2,3,").size(), 1)
             << server.log().toStdString();
 
     client.socket().write("NOOP\r\nRETR \xe9t\xe9\r\nPART");
@@ -126,12 +125,13 @@ TEST(TestPeers, ScriptedServerPlaysDialogueAndRecordsTranscript)
     EXPECT_EQ(client.readReply(), 502);
     EXPECT_EQ(server.extraCommands(), QStringList{"RETR \\xe9t\\xe9"});
     EXPECT_EQ(server.transcript(),
-              "NOOP\r\nUSER ann\r\nPASS secret\r\nPASV\r\nRETR a.txt\r\nNOOP\r\nRETR "
-              "\xe9t\xe9\r\nPART");
+              "NOOP\r\nUSER ann\r\nPASS secret\r\nTYPE I\r\nPASV\r\nRETR a.txt\r\nNOOP\r\n"
+              "RETR \xe9t\xe9\r\nPART");
     EXPECT_EQ(server.commands(),
               (QList<QByteArray>{"NOOP",
                                  "USER ann",
                                  "PASS secret",
+                                 "TYPE I",
                                  "PASV",
                                  "RETR a.txt",
                                  "NOOP",
@@ -144,6 +144,7 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
 {
     ScriptedServer server(R"(
         greet 220 hello
+        default TYPE 200 ok
         expect PORT *
         reply 200 ok
         expect STOR up.bin
@@ -190,5 +191,5 @@ TEST(TestPeers, ScriptedServerReceivesActiveDataAndReportsMismatch)
 
     EXPECT_EQ(client.command("HELP"), 502);
     EXPECT_FALSE(server.waitForDone(200));
-    EXPECT_EQ(server.failure(), "line 18: expected 'QUIT' but got 'HELP'");
+    EXPECT_EQ(server.failure(), "line 19: expected 'QUIT' but got 'HELP'");
 }

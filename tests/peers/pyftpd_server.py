@@ -55,6 +55,8 @@ def main():
     handler = type("TestHandler", (FTPHandler,), {})
     handler.authorizer = authorizer
     handler.masquerade_address = None
+    # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
+    handler.auth_failed_timeout = 0
     if args.banner:
         handler.banner = args.banner
     if args.passive_ports:

@@ -34,8 +34,8 @@ ignored; leading blanks are dropped, so a script can be indented.
                           of 127.0.0.1 when given (a fake address to be ignored)
     reply-epsv            the same with "229 Entering Extended Passive Mode (|||port|)"
     data-open             open the data connection now: accept on the passive listener,
-                          or connect to the address of the last PORT/EPRT command,
-                          whichever came last. The data steps below open it when needed.
+                          or connect to the port of the last PORT/EPRT command (always on
+                          127.0.0.1, whatever address it names), whichever came last. The data steps below open it when needed.
     data-send TEXT        send TEXT on the data connection, then close it
     data-send <<END       send the following script lines up to a line "END", each
                           followed by CRLF, taken verbatim (no escapes) after removing
@@ -54,7 +54,8 @@ ignored; leading blanks are dropped, so a script can be indented.
                           (or MS milliseconds went by)
     close                 close the control connection
     accept                wait for the next control connection (the old one stays open
-                          unless "close" came first)
+                          unless "close" came first). The first connection is accepted
+                          by the first step other than default, timeout, sleep or accept.
     sleep MS              pause
     timeout MS            bound for every later wait (default 10000)
 
@@ -161,6 +162,10 @@ def dedent(line, indent):
     return line[cut:]
 
 
+# Steps that run before the first client connects; any other step waits for it first.
+SETUP_STEPS = {"default", "timeout", "sleep", "accept"}
+
+
 def parse_script(text):
     steps = []
     lines = text.splitlines()
@@ -239,6 +244,7 @@ class ScriptedServer:
             conn, _ = self.listener.accept()
         except socket.timeout:
             raise ScriptError("no client connected within %d ms" % (self.timeout * 1000))
+        self.listener.settimeout(None)
         conn.settimeout(None)
         self.conn = conn
         self.closed = False
@@ -298,14 +304,19 @@ class ScriptedServer:
         try:
             if verb == "PORT":
                 parts = [int(p) for p in arg.strip().split(",")]
-                self.port_addr = (".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5])
-                self.mode = "active"
+                address, port = ".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5]
             elif verb == "EPRT":
                 fields = arg.strip().split(arg.strip()[0])
-                self.port_addr = (fields[2], int(fields[3]))
-                self.mode = "active"
+                address, port = fields[2], int(fields[3])
+            else:
+                return
         except (ValueError, IndexError):
-            pass
+            return
+        # Tests stay on loopback whatever address the client names.
+        if address != "127.0.0.1":
+            self.event("NOTE", "the client asked for %s; connecting to 127.0.0.1" % address)
+        self.port_addr = ("127.0.0.1", port)
+        self.mode = "active"
 
     # data connection
 
@@ -356,10 +367,11 @@ class ScriptedServer:
 
     def run(self):
         try:
-            self.accept_control()
             for step in self.steps:
                 self.event("STEP", "%d %s %s" % (step.lineno, step.name, step.arg))
                 try:
+                    if self.lines is None and step.name not in SETUP_STEPS:
+                        self.accept_control()
                     getattr(self, "step_" + step.name.replace("-", "_"))(step)
                 except (ValueError, OSError) as e:
                     self.event("FAIL", "line %d: %s: %s" % (step.lineno, type(e).__name__, e))
@@ -382,6 +394,9 @@ class ScriptedServer:
             pass
 
     def serve_rest(self):
+        if self.lines is None:
+            self.timeout = None
+            self.accept_control()
         while True:
             line = self.next_line(None, "the client") if self.conn is not None else None
             if line is None:

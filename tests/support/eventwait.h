@@ -2,6 +2,8 @@
 // timers only make progress while events are processed.
 #pragma once
 
+#include "support/qtprinters.h"
+
 #include <functional>
 
 namespace ovtest {

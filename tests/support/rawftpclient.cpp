@@ -67,7 +67,7 @@ int RawFtpClient::login(const QByteArray &user, const QByteArray &password)
 
 bool RawFtpClient::openPassive(QTcpSocket *data, int timeoutMs)
 {
-    if (command("PASV", timeoutMs) != 227)
+    if (command("TYPE I", timeoutMs) != 200 || command("PASV", timeoutMs) != 227)
         return false;
     // 227 Entering Passive Mode (127,0,0,1,195,80).
     static const QRegularExpression numbers(
@@ -101,6 +101,8 @@ QByteArray RawFtpClient::retrieveActive(const QByteArray &path, int *finalCode, 
     if (!listener.listen(QHostAddress::LocalHost, 0))
         return QByteArray();
     const quint16 port = listener.serverPort();
+    if (command("TYPE I", timeoutMs) != 200)
+        return QByteArray();
     if (command(QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port / 256).arg(port % 256).toLatin1(),
                 timeoutMs)
         != 200)

@@ -3,6 +3,8 @@
 // call is bounded and spins the event loop while it waits.
 #pragma once
 
+#include "support/qtprinters.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QTcpSocket>
@@ -20,12 +22,12 @@ public:
     int readReply(int timeoutMs = 5000);
     // USER and, after 331, PASS; returns the final code (230 when logged in).
     int login(const QByteArray &user, const QByteArray &password);
-    // PASV, then RETR path on that port; returns the file's bytes and sets *finalCode to the
-    // code that ended the transfer (226), or to the failing reply's code.
+    // TYPE I, PASV, then RETR path on that port; returns the file's bytes and sets *finalCode to
+    // the code that ended the transfer (226), or to the failing reply's code.
     QByteArray retrievePassive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
-    // The same over an active data connection: PORT with a listener on 127.0.0.1, then RETR.
+    // The same over an active data connection: TYPE I, PORT with a listener on 127.0.0.1, RETR.
     QByteArray retrieveActive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
-    // PASV, then STOR path with data; returns the code that ended the transfer.
+    // TYPE I, PASV, then STOR path with data; returns the code that ended the transfer.
     int storePassive(const QByteArray &path, const QByteArray &data, int timeoutMs = 10000);
 
     // The lines of the last reply, without CR LF.

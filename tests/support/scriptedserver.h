@@ -31,6 +31,7 @@
 #pragma once
 
 #include "support/peerprocess.h"
+#include "support/qtprinters.h"
 
 #include <QByteArray>
 #include <QList>

@@ -262,6 +262,16 @@ QString VsftpdServer::createFile(Tree tree,
     return target;
 }
 
+QString VsftpdServer::createUserFile(const QString &relativePath, const QByteArray &content)
+{
+    return createFile(Tree::UserHome, relativePath, content);
+}
+
+QString VsftpdServer::createUserFolder(const QString &relativePath)
+{
+    return createFolder(Tree::UserHome, relativePath);
+}
+
 bool VsftpdServer::writeConfig(QString *error) const
 {
     QMap<QString, QString> options{

@@ -13,10 +13,14 @@
 //   the local user userName()/password(): chrooted into userHome(), which it sees as "/",
 //   read-write.
 // Active (PORT, vsftpd connects from an unprivileged port) and passive (PASV/EPSV, answers
-// 127.0.0.1) both work. Needs root: it creates the system account "ovftptest" (no login
-// shell) and the PAM service "orvane-ftptest" once, and resets the account's password.
+// 127.0.0.1) both work. Like a stock vsftpd it sends and stores ASCII-mode (TYPE A) files
+// unchanged; setOption("ascii_download_enable", "YES") and "ascii_upload_enable" turn on
+// line-end conversion (pyftpdlib always converts LF to CR LF on ASCII downloads). Needs root: it
+// creates the system account "ovftptest" (no login shell) and the PAM service "orvane-ftptest"
+// once, and resets the account's password.
 #pragma once
 
+#include "support/ftptestserver.h"
 #include "support/peerprocess.h"
 
 #include <QByteArray>
@@ -31,7 +35,7 @@
 
 namespace ovtest {
 
-class VsftpdServer
+class VsftpdServer : public FtpTestServer
 {
 public:
     enum class Tree {
@@ -41,7 +45,7 @@ public:
     };
 
     VsftpdServer();
-    ~VsftpdServer();
+    ~VsftpdServer() override;
     VsftpdServer(const VsftpdServer &) = delete;
     VsftpdServer &operator=(const VsftpdServer &) = delete;
 
@@ -52,16 +56,18 @@ public:
     // Writes the configuration and starts vsftpd; returns once a connection gets the 220
     // greeting, or a failure with vsftpd's output and log when that does not happen within
     // timeoutMs. Use as ASSERT_TRUE(server.start()).
-    ::testing::AssertionResult start(int timeoutMs = 10000);
-    void stop();
+    ::testing::AssertionResult start(int timeoutMs = 10000) override;
+    void stop() override;
     bool isRunning();
 
-    quint16 port() const { return m_port; }
+    quint16 port() const override { return m_port; }
     quint16 passivePortFirst() const { return m_passiveFirst; }
     quint16 passivePortLast() const { return m_passiveLast; }
 
     static QString userName();
     static QString password();
+    QString loginUser() const override { return userName(); }
+    QString loginPassword() const override { return password(); }
     static QString uploadFolderName(); // "upload": the folder below the anonymous "/"
 
     QString anonymousRoot() const;
@@ -78,12 +84,17 @@ public:
     QString createFile(Tree tree, const QString &relativePath, const QByteArray &content) const;
     QString createFolder(Tree tree, const QString &relativePath) const;
 
+    // The local user's side: userHome() and files owned by that user.
+    QString userRoot() const override { return userHome(); }
+    QString createUserFile(const QString &relativePath, const QByteArray &content) override;
+    QString createUserFolder(const QString &relativePath) override;
+
     // The command lines vsftpd received on every control connection, in order, as its log
     // shows them ("RETR /pub/a.txt"; passwords appear as "PASS <password>").
-    QStringList commands() const;
+    QStringList commands() const override;
 
     // vsftpd's log (every command and reply, and transfers) and its own output, for messages.
-    QString log() const;
+    QString log() const override;
 
 private:
     bool writeConfig(QString *error) const;
