@@ -416,17 +416,28 @@ void TcFTP::transferAccepted()
 // The final reply to RETR.
 void TcFTP::retrEnded(ReplyFlags &flags)
 {
+    if (!m_downloading)
+        return; // a plain "retr" line: nothing of ours to end
     if (!isTransferStart(m_previousCode)) {
         Finish(false);
         return;
     }
     const bool ended = isTransferEnd(m_inCmd);
-    if (!ended || m_data->State() != cwConnected) {
-        // A failed transfer ends now; so does one whose data connection is gone (or never came).
-        Finish(ended && m_data->BytesAvailable() <= 0);
+    if (!ended) {
+        // 426 and the like: keep what the host sent before it gave up, then end as failed
+        // rather than wait for a data connection that may never close.
+        while (m_downloading && m_data->State() == cwConnected && m_data->BytesAvailable() > 0)
+            dataAvailable();
+        Finish(false);
         return;
     }
-    // The data connection is still open or holds bytes: its end finishes the download.
+    if ((m_data->State() == cwNotConnected || m_data->State() == cwNIL)
+        && m_data->BytesAvailable() <= 0) {
+        Finish(true);
+        return;
+    }
+    // The data connection still holds bytes, or has not even been accepted yet (in active mode
+    // the 226 can overtake the host's connect): its end finishes the download.
     flags.cont = false;
 }
 
@@ -653,6 +664,9 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
+    // Whatever the host says next, a transfer cut short here is no success.
+    if (m_downloading || m_uploading)
+        m_transferFailed = true;
     setState(csIdle);
     closeDataSocket(true);
 }
