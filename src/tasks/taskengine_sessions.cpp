@@ -134,6 +134,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             if (main && session->Idles() == 0) {
                 m_loginInfo.clear();
                 Q_EMIT loginInfoCleared();
+                m_setupLocked = true;
                 Q_EMIT setupLockChanged(true);
                 Q_EMIT mainLoggingIn(session->Host());
             }
@@ -192,6 +193,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     }
     m_mainCmdList.clear();
 
+    m_setupLocked = false;
     Q_EMIT setupLockChanged(false);
     if (m_options.ClearLogWin)
         m_log.ShowBanner();
