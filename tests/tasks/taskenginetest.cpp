@@ -318,7 +318,13 @@ TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
                 + QLatin1String(c.text)))
                 << seen.log().toStdString();
         if (c.reconnect == 4) {
+            // The countdown runs once a second and the rows show it.
+            ASSERT_TRUE(waitFor([&] { return engine.ReconnectCountdown() <= 18; }, 3500));
+            EXPECT_GE(engine.ReconnectCountdown(), 16);
             engine.Pass();
+            EXPECT_EQ(engine.taskRows()->caption(0),
+                      QStringLiteral("Retrying to Connect in %1 Second(s)")
+                          .arg(engine.ReconnectCountdown()));
             EXPECT_TRUE(engine.taskRows()->caption(0).startsWith(
                     QStringLiteral("Retrying to Connect in ")));
             EXPECT_TRUE(engine.statusTexts()->caption(2).startsWith(
