@@ -94,6 +94,10 @@ public:
     QStringList &localBookmarks() { return m_localBookmarks; }
     // The host folder the views show (internal folder form).
     QString currentHostFolder() const { return m_currentHostFolder; }
+    void setCurrentHostFolder(const QString &folder) { m_currentHostFolder = folder; }
+    // The caption of the host's root node for a detected host type: "(Serv-U FTP Server Host)",
+    // ..., "(Host Computer)" when unchecked or unknown.
+    static QString HostTypeCaption(TcFTPHostTypes hostType);
     // While a connection is being made or is up, the session options (Resume, TransferMode,
     // KAP, the ASCII extensions) cannot change; the window disables their controls.
     bool setupLocked() const { return m_setupLocked; }

@@ -289,6 +289,24 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
     }
 }
 
+QString TaskEngine::HostTypeCaption(TcFTPHostTypes hostType)
+{
+    switch (hostType) {
+    case csWARFTPD:
+        return QStringLiteral("(WAR-FTPD Host)");
+    case csServU:
+        return QStringLiteral("(Serv-U FTP Server Host)");
+    case csMicrosoftFTP:
+        return QStringLiteral("(Microsoft FTP Server)");
+    case csWinNTFTP:
+        return QStringLiteral("(Windows NT FTP Server)");
+    case csWUFTPD:
+        return QStringLiteral("(WUArchive FTPD Host)");
+    default:
+        return QStringLiteral("(Host Computer)");
+    }
+}
+
 // The folder to show first: none, the initial folder, or the initial folder taken relative to
 // the home folder when it does not begin with the root folder.
 QString TaskEngine::initialTarget() const

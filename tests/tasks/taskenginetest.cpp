@@ -324,7 +324,7 @@ TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
             engine.Pass();
             EXPECT_EQ(engine.taskRows()->caption(0),
                       QStringLiteral("Retrying to Connect in %1 Second(s)")
-                          .arg(engine.ReconnectCountdown()));
+                              .arg(engine.ReconnectCountdown()));
             EXPECT_TRUE(engine.taskRows()->caption(0).startsWith(
                     QStringLiteral("Retrying to Connect in ")));
             EXPECT_TRUE(engine.statusTexts()->caption(2).startsWith(
@@ -477,6 +477,9 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
     engine.startTimers();
 
+    TcFTPHostTypes detected = csWinNTFTP;
+    QObject::connect(
+            &engine, &TaskEngine::mainLoggedIn, [&](TcFTPHostTypes type) { detected = type; });
     TSiteObject site;
     site.Bookmarks = QStringLiteral("pub\r\\pub\\\nup\r\\upload\\");
     for (int round = 1; round <= 2; ++round) {
@@ -511,6 +514,8 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                       QStringLiteral("  : Maintask disconnected from host. Session closed.")),
               2);
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(TaskEngine::HostTypeCaption(detected), QStringLiteral("(Host Computer)"));
+    EXPECT_EQ(TaskEngine::HostTypeCaption(csServU), QStringLiteral("(Serv-U FTP Server Host)"));
     // The bookmarks went back into the site when its connection ended.
     EXPECT_EQ(site.Bookmarks, QStringLiteral("up\r\\upload\\\nnew\r\\new\\"));
     EXPECT_TRUE(engine.hostBookmarks().isEmpty());
