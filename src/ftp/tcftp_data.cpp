@@ -243,7 +243,9 @@ void TcFTP::Finish(bool success)
     m_quietData = wasQuiet;
 
     if (m_listing) {
-        finishListing(success);
+        const bool ok = success && !m_transferFailed;
+        m_transferFailed = false;
+        finishListing(ok);
     } else if (m_downloading) {
         m_downloading = false;
         bool ok = success && !m_transferFailed;
@@ -290,8 +292,8 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
-    // Whatever the host says next, a transfer cut short here is no success.
-    if (m_downloading || m_uploading)
+    // Whatever the host says next, a transfer or listing cut short here is no success.
+    if (m_downloading || m_uploading || m_listing)
         m_transferFailed = true;
     setState(csIdle);
     closeDataSocket(true);
