@@ -152,6 +152,11 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
                                             QStringLiteral("6*0"));
     }
 
+    QStringList unknown;
+    QObject::connect(&engine, &TaskEngine::unknownQueueEntry, [&](const QString &entry) {
+        unknown << entry;
+    });
+    engine.transferQueue().append(QStringLiteral("x*no such kind"));
     for (int i = 0; i < 3; ++i)
         engine.transferQueue().append(
                 TransferQueue::DownloadEntry(QStringLiteral("\\pub\\f%1.txt").arg(i),
@@ -161,6 +166,7 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     engine.Pass();
     ASSERT_TRUE(waitFor([&] { return seen.ended == 3; }, 15000)) << seen.log().toStdString();
     EXPECT_EQ(seen.maxTasksSeen, 1) << "no task session with MaxTasks 1";
+    EXPECT_EQ(unknown, QStringList{"x*no such kind"});
     EXPECT_TRUE(seen.failures.isEmpty());
 
     QStringList sent;
