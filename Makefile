@@ -20,7 +20,7 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 run: build
-	@$(BUILD_DIR)/src/orvane-ftp-cli --help
+	@$(BUILD_DIR)/src/orvane-ftp
 
 # libFuzzer targets in a separate clang build; each fuzzer runs FUZZ_SECONDS.
 FUZZ_DIR ?= build-fuzz

@@ -1,0 +1,53 @@
+// orvane-ftp: the desktop program.
+#include "ui/tform1.h"
+#include "widgets/filelistview.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool displayAvailable()
+{
+    // Without any of these Qt would stop with a bare "could not connect to display" error.
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char *value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!displayAvailable()) {
+        std::fputs("orvane-ftp: no display found; run it on a desktop, under a virtual display "
+                   "(xvfb-run build/src/orvane-ftp), or use the headless orvane-ftp-cli\n",
+                   stderr);
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
+
+    TForm1 window;
+    window.show();
+    window.lWin->setFocus(Qt::OtherFocusReason);
+    window.UpdateInterface();
+
+    // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled, then
+    // quits: how the documentation's screenshot is taken under a virtual display.
+    const QString shot = qEnvironmentVariable("ORVANE_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        QTimer::singleShot(1500, &window, [&window, shot] {
+            const bool saved = window.grab().save(shot);
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,56 @@
+#include "ui/fileicons.h"
+
+#include "tasks/extensioncache.h"
+
+#include <QApplication>
+#include <QStyle>
+
+FileIcons::FileIcons(ExtensionCache &cache)
+    : m_cache(cache)
+{
+    QStyle *style = QApplication::style();
+    m_closedFolder = m_provider.icon(QFileIconProvider::Folder);
+    if (m_closedFolder.isNull())
+        m_closedFolder = style->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon open = QIcon::fromTheme(QStringLiteral("folder-open"),
+                                        style->standardIcon(QStyle::SP_DirOpenIcon));
+    for (const QSize &size : {QSize(16, 16), QSize(32, 32)}) {
+        m_folderNode.addPixmap(m_closedFolder.pixmap(size), QIcon::Normal);
+        m_folderNode.addPixmap(open.pixmap(size), QIcon::Selected);
+    }
+    m_desktop = m_provider.icon(QFileIconProvider::Desktop);
+    if (m_desktop.isNull())
+        m_desktop = style->standardIcon(QStyle::SP_DesktopIcon);
+    m_computer = m_provider.icon(QFileIconProvider::Computer);
+    if (m_computer.isNull())
+        m_computer = style->standardIcon(QStyle::SP_ComputerIcon);
+    m_network = m_provider.icon(QFileIconProvider::Network);
+    if (m_network.isNull())
+        m_network = style->standardIcon(QStyle::SP_DriveNetIcon);
+    m_drive = m_provider.icon(QFileIconProvider::Drive);
+    if (m_drive.isNull())
+        m_drive = style->standardIcon(QStyle::SP_DriveHDIcon);
+}
+
+QIcon FileIcons::forFile(const QString &fileName)
+{
+    tExtBufObj &record = m_cache.Lookup(fileName);
+    if (record.IconIndex < 0 || record.IconIndex >= m_icons.size()) {
+        // The themed icon of the extension's type, else the generic file icon.
+        QIcon icon;
+        const QString extension = ExtensionCache::ExtensionOf(fileName);
+        const QList<QMimeType> types
+                = m_mimeDatabase.mimeTypesForFileName(QStringLiteral("probe.") + extension);
+        if (!types.isEmpty() && !types.first().isDefault()) {
+            icon = QIcon::fromTheme(types.first().iconName(),
+                                    QIcon::fromTheme(types.first().genericIconName()));
+        }
+        if (icon.isNull())
+            icon = m_provider.icon(QFileIconProvider::File);
+        if (icon.isNull())
+            icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+        m_icons.append(icon);
+        record.IconIndex = m_icons.size() - 1;
+    }
+    return m_icons.at(record.IconIndex);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QFileIconProvider>
+#include <QIcon>
+#include <QList>
+#include <QMimeDatabase>
+
+class ExtensionCache;
+
+// The icons of the file lists and folder trees: the fixed ones (closed and open folder,
+// Desktop, computer, network, drive) and one per file extension, fetched once per extension
+// and kept in a list whose index the extension cache records.
+class FileIcons
+{
+public:
+    explicit FileIcons(ExtensionCache &cache);
+
+    QIcon closedFolder() const { return m_closedFolder; }
+    // Closed folder normally, open folder when selected (for tree nodes).
+    QIcon folderNode() const { return m_folderNode; }
+    QIcon desktop() const { return m_desktop; }
+    QIcon computer() const { return m_computer; }
+    QIcon network() const { return m_network; }
+    QIcon drive() const { return m_drive; }
+    // The icon for a file name's extension, looked up on first use only.
+    QIcon forFile(const QString &fileName);
+    // Icons fetched so far, one per extension.
+    int count() const { return m_icons.size(); }
+
+private:
+    ExtensionCache &m_cache;
+    QFileIconProvider m_provider;
+    QMimeDatabase m_mimeDatabase;
+    QList<QIcon> m_icons;
+    QIcon m_closedFolder;
+    QIcon m_folderNode;
+    QIcon m_desktop;
+    QIcon m_computer;
+    QIcon m_network;
+    QIcon m_drive;
+};

@@ -1,0 +1,743 @@
+#include "ui/tform1.h"
+
+#include "platform/localpath.h"
+#include "ui/aboutbox.h"
+#include "ui/tdialog.h"
+#include "ui/tquick.h"
+#include "widgets/filelistview.h"
+#include "widgets/headerstatus.h"
+#include "widgets/logview.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QMimeDatabase>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QAction *newAction(QObject *parent,
+                   const char *name,
+                   const QString &caption,
+                   const QKeySequence &key = {})
+{
+    auto *action = new QAction(caption, parent);
+    action->setObjectName(QLatin1String(name));
+    if (!key.isEmpty())
+        action->setShortcut(key);
+    return action;
+}
+
+QTreeView *newTaskList(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *view = new QTreeView(parent);
+    view->setObjectName(QLatin1String(name));
+    view->setRootIsDecorated(false);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setUniformRowHeights(true);
+    // The engine's row model replaces this one; until then the column caption shows.
+    auto *model = new QStandardItemModel(0, 1, view);
+    model->setHorizontalHeaderLabels({caption});
+    view->setModel(model);
+    return view;
+}
+
+QTreeWidget *newFolderTree(QWidget *parent, const char *name)
+{
+    auto *tree = new QTreeWidget(parent);
+    tree->setObjectName(QLatin1String(name));
+    tree->setHeaderHidden(true);
+    tree->setColumnCount(1);
+    tree->setIndentation(19);
+    tree->setRootIsDecorated(true);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setExpandsOnDoubleClick(true);
+    return tree;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent)
+    , m_icons(m_extensionCache)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Orvane FTP"));
+    m_folderTypeName = QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+    if (m_folderTypeName.isEmpty())
+        m_folderTypeName = tr("Folder");
+    m_localFolder = NativeToLocal(QDir::homePath());
+
+    createActions();
+    createMenus();
+    createToolbars();
+    createPanes();
+    createStatusBar();
+    createPopups();
+
+    Quick = new TQuick(this);
+    Dialog = new TDialog(this);
+
+    connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
+    applyDefaultLayout();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createActions()
+{
+    Menu_Setup = newAction(this, "Menu_Setup", tr("&Setup"), QKeySequence(Qt::ALT | Qt::Key_1));
+    Menu_SiteManager = newAction(
+            this, "Menu_SiteManager", tr("&Site Manager"), QKeySequence(Qt::ALT | Qt::Key_2));
+    Menu_QuickConnect = newAction(
+            this, "Menu_QuickConnect", tr("&Quick Connect"), QKeySequence(Qt::ALT | Qt::Key_3));
+    Menu_Exit = newAction(this, "Menu_Exit", tr("&Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    Menu_Open = newAction(this, "Menu_Open", tr("&Open"), QKeySequence(Qt::Key_Return));
+    Menu_View = newAction(this, "Menu_View", tr("&View"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    Menu_Transfer
+            = newAction(this, "Menu_Transfer", tr("&Transfer"), QKeySequence(Qt::CTRL | Qt::Key_T));
+    Menu_NewFolder
+            = newAction(this, "Menu_NewFolder", tr("&New Folder"), QKeySequence(Qt::Key_Insert));
+    Menu_Delete = newAction(this, "Menu_Delete", tr("D&elete"), QKeySequence(Qt::Key_Delete));
+    Menu_Rename = newAction(this, "Menu_Rename", tr("&Rename"), QKeySequence(Qt::Key_F2));
+    Menu_Reload = newAction(this, "Menu_Reload", tr("Re&load"), QKeySequence(Qt::Key_F5));
+    Menu_ChangeFolder = newAction(
+            this, "Menu_ChangeFolder", tr("&Change Folder"), QKeySequence(Qt::CTRL | Qt::Key_D));
+    Menu_Buffer = newAction(this, "Menu_Buffer", tr("&Buffer"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    Menu_Disconnect = newAction(
+            this, "Menu_Disconnect", tr("&Disconnect"), QKeySequence(Qt::CTRL | Qt::Key_L));
+
+    Menu_ViewInterfaceCtrl = newAction(this, "Menu_ViewInterfaceCtrl", tr("&Interface Controls"));
+    Menu_ViewGeneralCtrl = newAction(this, "Menu_ViewGeneralCtrl", tr("&General Controls"));
+    Menu_ViewLabels = newAction(this, "Menu_ViewLabels", tr("&Text Labels"));
+    for (QAction *toggle : {Menu_ViewInterfaceCtrl, Menu_ViewGeneralCtrl, Menu_ViewLabels}) {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+    }
+
+    Menu_ViewSingle
+            = newAction(this, "Menu_ViewSingle", tr("&Single View"), QKeySequence(Qt::Key_F6));
+    Menu_ViewDouble
+            = newAction(this, "Menu_ViewDouble", tr("Do&uble View"), QKeySequence(Qt::Key_F7));
+    Menu_ViewTask = newAction(this, "Menu_ViewTask", tr("&Task View"), QKeySequence(Qt::Key_F8));
+    m_interfaceGroup = new QActionGroup(this);
+    for (QAction *mode : {Menu_ViewSingle, Menu_ViewDouble, Menu_ViewTask}) {
+        mode->setCheckable(true);
+        m_interfaceGroup->addAction(mode);
+        connect(mode, &QAction::triggered, this, [this, mode] { SetGUI(mode); });
+    }
+    Menu_ViewDouble->setChecked(true);
+
+    Menu_ViewLarge = newAction(
+            this, "Menu_ViewLarge", tr("Lar&ge Icons"), QKeySequence(Qt::SHIFT | Qt::Key_G));
+    Menu_ViewSmall = newAction(
+            this, "Menu_ViewSmall", tr("S&mall Icons"), QKeySequence(Qt::SHIFT | Qt::Key_S));
+    Menu_ViewList
+            = newAction(this, "Menu_ViewList", tr("&List"), QKeySequence(Qt::SHIFT | Qt::Key_L));
+    Menu_ViewDetails = newAction(
+            this, "Menu_ViewDetails", tr("&Details"), QKeySequence(Qt::SHIFT | Qt::Key_D));
+    // Checked states are set item by item by UpdateInterface (none when no pane is active),
+    // so the group does not make them exclusive.
+    m_styleGroup = new QActionGroup(this);
+    m_styleGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    for (QAction *style : {Menu_ViewLarge, Menu_ViewSmall, Menu_ViewList, Menu_ViewDetails}) {
+        style->setCheckable(true);
+        m_styleGroup->addAction(style);
+    }
+    connect(Menu_ViewLarge, &QAction::triggered, this, &TForm1::Menu_ViewLargeClick);
+    connect(Menu_ViewSmall, &QAction::triggered, this, &TForm1::Menu_ViewSmallClick);
+    connect(Menu_ViewList, &QAction::triggered, this, &TForm1::Menu_ViewListClick);
+    connect(Menu_ViewDetails, &QAction::triggered, this, &TForm1::Menu_ViewDetailsClick);
+
+    Menu_ViewBookmarks = newAction(
+            this, "Menu_ViewBookmarks", tr("&Bookmarks"), QKeySequence(Qt::SHIFT | Qt::Key_B));
+    Menu_ShowLoginInfo = newAction(
+            this, "Menu_ShowLoginInfo", tr("&LogIn Info"), QKeySequence(Qt::SHIFT | Qt::Key_I));
+    Menu_ViewSetup = newAction(this, "Menu_ViewSetup", tr("&Setup"));
+    Menu_About = newAction(this, "Menu_About", tr("&About..."));
+
+    connect(Menu_Exit, &QAction::triggered, this, &QWidget::close);
+    connect(Menu_QuickConnect, &QAction::triggered, this, &TForm1::Menu_QuickConnectClick);
+    connect(Menu_Reload, &QAction::triggered, this, &TForm1::Menu_ReloadClick);
+    connect(Menu_ChangeFolder, &QAction::triggered, this, [this] {
+        Menu_ChangeFolderClick(false);
+    });
+    connect(Menu_Open, &QAction::triggered, this, [this] {
+        if (focusIn(lWin))
+            LWin_DblClick();
+        else if (focusIn(LPathTree))
+            LPathTree_ChangeFolder();
+    });
+    connect(Menu_ViewSetup, &QAction::triggered, Menu_Setup, &QAction::trigger);
+    connect(Menu_ViewInterfaceCtrl,
+            &QAction::triggered,
+            this,
+            &TForm1::Menu_ViewInterfaceCtrlClick);
+    connect(Menu_ViewGeneralCtrl, &QAction::triggered, this, &TForm1::Menu_ViewGeneralCtrlClick);
+    connect(Menu_ViewLabels, &QAction::triggered, this, &TForm1::Menu_ViewLabelsClick);
+    connect(Menu_ShowLoginInfo, &QAction::triggered, this, &TForm1::loginInfoRequested);
+    connect(Menu_About, &QAction::triggered, this, [this] {
+        AboutBox about(this);
+        about.exec();
+    });
+}
+
+void TForm1::createMenus()
+{
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->addActions({Menu_Setup, Menu_SiteManager, Menu_QuickConnect});
+    file->addSeparator();
+    file->addAction(Menu_Exit);
+
+    QMenu *session = menuBar()->addMenu(tr("&Session"));
+    session->addActions({Menu_Open, Menu_View, Menu_Transfer});
+    session->addSeparator();
+    session->addActions({Menu_NewFolder, Menu_Delete, Menu_Rename});
+    session->addSeparator();
+    session->addActions({Menu_Reload, Menu_ChangeFolder, Menu_Buffer});
+    session->addSeparator();
+    session->addAction(Menu_Disconnect);
+
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    QMenu *toolbars = view->addMenu(tr("&Toolbars"));
+    toolbars->addActions({Menu_ViewInterfaceCtrl, Menu_ViewGeneralCtrl});
+    toolbars->addSeparator();
+    toolbars->addAction(Menu_ViewLabels);
+    QMenu *mode = view->addMenu(tr("&Interface"));
+    mode->addActions({Menu_ViewSingle, Menu_ViewDouble, Menu_ViewTask});
+    QMenu *style = view->addMenu(tr("&Viewstyle"));
+    style->addActions({Menu_ViewLarge, Menu_ViewSmall, Menu_ViewList, Menu_ViewDetails});
+    view->addSeparator();
+    view->addActions({Menu_ViewBookmarks, Menu_ShowLoginInfo});
+    view->addSeparator();
+    view->addAction(Menu_ViewSetup);
+
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(Menu_About);
+}
+
+void TForm1::createToolbars()
+{
+    QStyle *st = style();
+    auto button = [this](QToolBar *bar,
+                         const char *name,
+                         const QString &caption,
+                         const QString &hint,
+                         const QIcon &icon) {
+        QAction *action = newAction(this, name, caption);
+        action->setToolTip(hint);
+        action->setStatusTip(hint);
+        action->setIcon(icon);
+        bar->addAction(action);
+        bar->widgetForAction(action)->setObjectName(QLatin1String(name));
+        return action;
+    };
+
+    TB_Online = new QToolBar(tr("General Controls"), this);
+    TB_Online->setObjectName(QStringLiteral("TB_Online"));
+    tbBtn_SiteManager = button(TB_Online,
+                               "tbBtn_SiteManager",
+                               tr("Site Mgr."),
+                               tr("Open the site-manager"),
+                               st->standardIcon(QStyle::SP_DirHomeIcon));
+    tbBtn_Quick = button(TB_Online,
+                         "tbBtn_Quick",
+                         tr("Connect"),
+                         tr("Quick Connect"),
+                         st->standardIcon(QStyle::SP_DriveNetIcon));
+    tbBtn_Reload = button(TB_Online,
+                          "tbBtn_Reload",
+                          tr("Reload"),
+                          tr("Reload active folder"),
+                          st->standardIcon(QStyle::SP_BrowserReload));
+    tbBtn_Open = button(TB_Online,
+                        "tbBtn_Open",
+                        tr("Open"),
+                        tr("Open selected file(s)/folder(s)"),
+                        st->standardIcon(QStyle::SP_DialogOpenButton));
+    TB_Online->addSeparator();
+    tbBtn_Stop = button(TB_Online,
+                        "tbBtn_Stop",
+                        tr("Stop"),
+                        tr("Stop current action"),
+                        st->standardIcon(QStyle::SP_BrowserStop));
+    tbBtn_Upload = button(TB_Online,
+                          "tbBtn_Upload",
+                          tr("Send"),
+                          tr("Send file(s)/folder(s)"),
+                          st->standardIcon(QStyle::SP_ArrowUp));
+    tbBtn_Download = button(TB_Online,
+                            "tbBtn_Download",
+                            tr("Receive"),
+                            tr("Receive file(s)/folder(s)"),
+                            st->standardIcon(QStyle::SP_ArrowDown));
+    TB_Online->addSeparator();
+    tbBtn_Delete = button(TB_Online,
+                          "tbBtn_Delete",
+                          tr("Delete"),
+                          tr("Delete selected file(s)/folder(s)"),
+                          st->standardIcon(QStyle::SP_TrashIcon));
+    tbBtn_MkFolder = button(TB_Online,
+                            "tbBtn_MkFolder",
+                            tr("New Dir."),
+                            tr("Create a new folder"),
+                            st->standardIcon(QStyle::SP_FileDialogNewFolder));
+    for (QAction *action : {tbBtn_Reload,
+                            tbBtn_Open,
+                            tbBtn_Stop,
+                            tbBtn_Upload,
+                            tbBtn_Download,
+                            tbBtn_Delete,
+                            tbBtn_MkFolder})
+        action->setEnabled(false);
+
+    TB_Main = new QToolBar(tr("Interface Controls"), this);
+    TB_Main->setObjectName(QStringLiteral("TB_Main"));
+    tbBtn_iSingle = button(TB_Main,
+                           "tbBtn_iSingle",
+                           tr("Normal"),
+                           tr("Switch to normal explorer interface"),
+                           st->standardIcon(QStyle::SP_FileDialogListView));
+    tbBtn_iDouble = button(TB_Main,
+                           "tbBtn_iDouble",
+                           tr("Double"),
+                           tr("Switch to double explorer interface"),
+                           st->standardIcon(QStyle::SP_FileDialogDetailedView));
+    tbBtn_iTask = button(TB_Main,
+                         "tbBtn_iTask",
+                         tr("Tasks"),
+                         tr("Switch to taskview interface"),
+                         st->standardIcon(QStyle::SP_FileDialogContentsView));
+    auto *modeButtons = new QActionGroup(this);
+    for (QAction *mode : {tbBtn_iSingle, tbBtn_iDouble, tbBtn_iTask}) {
+        mode->setCheckable(true);
+        modeButtons->addAction(mode);
+    }
+    tbBtn_iDouble->setChecked(true);
+    connect(tbBtn_iSingle, &QAction::triggered, this, [this] { SetGUI(Menu_ViewSingle); });
+    connect(tbBtn_iDouble, &QAction::triggered, this, [this] { SetGUI(Menu_ViewDouble); });
+    connect(tbBtn_iTask, &QAction::triggered, this, [this] { SetGUI(Menu_ViewTask); });
+
+    connect(tbBtn_SiteManager, &QAction::triggered, Menu_SiteManager, &QAction::trigger);
+    connect(tbBtn_Quick, &QAction::triggered, Menu_QuickConnect, &QAction::trigger);
+    connect(tbBtn_Reload, &QAction::triggered, Menu_Reload, &QAction::trigger);
+    connect(tbBtn_Open, &QAction::triggered, Menu_Open, &QAction::trigger);
+    connect(tbBtn_Delete, &QAction::triggered, Menu_Delete, &QAction::trigger);
+    connect(tbBtn_MkFolder, &QAction::triggered, Menu_NewFolder, &QAction::trigger);
+
+    for (QToolBar *bar : {TB_Online, TB_Main}) {
+        bar->setAllowedAreas(Qt::TopToolBarArea | Qt::LeftToolBarArea);
+        bar->setIconSize(QSize(16, 16));
+        addToolBar(Qt::TopToolBarArea, bar);
+        connect(bar, &QToolBar::visibilityChanged, this, [this] {
+            DockTopInsertRemoveBar();
+            UpdateInterface();
+        });
+        connect(bar, &QToolBar::topLevelChanged, this, &TForm1::DockTopInsertRemoveBar);
+    }
+}
+
+void TForm1::createPanes()
+{
+    auto *winPanel = new QWidget(this);
+    winPanel->setObjectName(QStringLiteral("WinPanel"));
+    auto *winLayout = new QVBoxLayout(winPanel);
+    winLayout->setContentsMargins(0, 0, 0, 0);
+    winLayout->setSpacing(0);
+    topbevel = new QFrame(winPanel);
+    topbevel->setObjectName(QStringLiteral("topbevel"));
+    topbevel->setFrameShape(QFrame::HLine);
+    topbevel->setFrameShadow(QFrame::Sunken);
+    winLayout->addWidget(topbevel);
+
+    winSplit = new QSplitter(Qt::Vertical, winPanel);
+    winSplit->setObjectName(QStringLiteral("Splitter1"));
+    winSplit->setHandleWidth(2);
+    winSplit->setChildrenCollapsible(false);
+    winLayout->addWidget(winSplit);
+
+    topwinspanel = new QSplitter(Qt::Horizontal, winSplit);
+    topwinspanel->setObjectName(QStringLiteral("topwinspanel"));
+    topwinspanel->setHandleWidth(3);
+    topwinspanel->setChildrenCollapsible(false);
+
+    createTaskPanel();
+
+    // Local pane: header row, folder tree over file list.
+    LPanel = new QWidget(topwinspanel);
+    LPanel->setObjectName(QStringLiteral("LPanel"));
+    auto *lLayout = new QVBoxLayout(LPanel);
+    lLayout->setContentsMargins(0, 0, 0, 0);
+    lLayout->setSpacing(1);
+    auto *lHeader = new QHBoxLayout;
+    lbookmark = new QPushButton(QStringLiteral("\u25BE"), LPanel);
+    lbookmark->setObjectName(QStringLiteral("lbookmark"));
+    lbookmark->setToolTip(tr("Local bookmarks"));
+    lbookmark->setFixedWidth(22);
+    lbookmark->setFocusPolicy(Qt::NoFocus);
+    LStat = new HeaderStatus(LPanel);
+    LStat->setObjectName(QStringLiteral("LStat"));
+    lHeader->addWidget(lbookmark);
+    lHeader->addWidget(LStat, 1);
+    lLayout->addLayout(lHeader);
+    lPanelSplit = new QSplitter(Qt::Vertical, LPanel);
+    lPanelSplit->setObjectName(QStringLiteral("lPanelSplit"));
+    lPanelSplit->setHandleWidth(2);
+    lPanelSplit->setChildrenCollapsible(false);
+    LPathTree = newFolderTree(lPanelSplit, "LPathTree");
+    lWin = new FileListView(lPanelSplit);
+    lWin->setObjectName(QStringLiteral("lWin"));
+    lPanelSplit->setStretchFactor(1, 1);
+    lLayout->addWidget(lPanelSplit, 1);
+
+    // Host pane: the "Not connected" caption or the inner panel.
+    RPanel = new QWidget(topwinspanel);
+    RPanel->setObjectName(QStringLiteral("RPanel"));
+    RPanel->setFocusPolicy(Qt::ClickFocus);
+    auto *rOuter = new QVBoxLayout(RPanel);
+    rOuter->setContentsMargins(0, 0, 0, 0);
+    RPanelCaption = new QLabel(tr("Not connected"), RPanel);
+    RPanelCaption->setObjectName(QStringLiteral("RPanelCaption"));
+    RPanelCaption->setAlignment(Qt::AlignCenter);
+    QFont big = RPanelCaption->font();
+    big.setBold(true);
+    big.setPointSize(big.pointSize() * 2);
+    RPanelCaption->setFont(big);
+    RPanelCaption->setFrameShape(QFrame::StyledPanel);
+    rOuter->addWidget(RPanelCaption, 1);
+    rpanel2 = new QWidget(RPanel);
+    rpanel2->setObjectName(QStringLiteral("rpanel2"));
+    auto *rLayout = new QVBoxLayout(rpanel2);
+    rLayout->setContentsMargins(0, 0, 0, 0);
+    rLayout->setSpacing(1);
+    auto *rHeader = new QHBoxLayout;
+    rbookmark = new QPushButton(QStringLiteral("\u25BE"), rpanel2);
+    rbookmark->setObjectName(QStringLiteral("rbookmark"));
+    rbookmark->setToolTip(tr("Host bookmarks"));
+    rbookmark->setFixedWidth(22);
+    rbookmark->setFocusPolicy(Qt::NoFocus);
+    RStat = new HeaderStatus(rpanel2);
+    RStat->setObjectName(QStringLiteral("RStat"));
+    rHeader->addWidget(rbookmark);
+    rHeader->addWidget(RStat, 1);
+    rLayout->addLayout(rHeader);
+    rPanelSplit = new QSplitter(Qt::Vertical, rpanel2);
+    rPanelSplit->setObjectName(QStringLiteral("rPanelSplit"));
+    rPanelSplit->setHandleWidth(2);
+    rPanelSplit->setChildrenCollapsible(false);
+    RPathTree = newFolderTree(rPanelSplit, "RPathTree");
+    rWin = new FileListView(rPanelSplit);
+    rWin->setObjectName(QStringLiteral("rWin"));
+    rPanelSplit->setStretchFactor(1, 1);
+    rLayout->addWidget(rPanelSplit, 1);
+    rOuter->addWidget(rpanel2, 1);
+    rpanel2->hide();
+
+    topwinspanel->setStretchFactor(0, 0);
+    topwinspanel->setStretchFactor(1, 0);
+    topwinspanel->setStretchFactor(2, 1);
+
+    logwin = new LogView(winSplit);
+    logwin->setObjectName(QStringLiteral("logwin"));
+    winSplit->setStretchFactor(0, 1);
+    winSplit->setStretchFactor(1, 0);
+
+    setCentralWidget(winPanel);
+
+    for (FileListView *list : {lWin, rWin}) {
+        connect(list, &FileListView::selectionChanged, this, &TForm1::UpdateInterface);
+        connect(list, &FileListView::columnClicked, this, [this, list](int column) {
+            SortListView(list, column + 1);
+        });
+        for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(list->detailsView()),
+                                        static_cast<QAbstractItemView *>(list->iconView())}) {
+            view->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(view,
+                    &QWidget::customContextMenuRequested,
+                    this,
+                    [this, list, view](const QPoint &pos) {
+                        (list == lWin ? LPopUp : RPopUp)->popup(view->viewport()->mapToGlobal(pos));
+                    });
+        }
+    }
+    connect(lWin, &FileListView::rowActivated, this, &TForm1::LWin_DblClick);
+    connect(LPathTree, &QTreeWidget::itemExpanded, this, &TForm1::LPathTree_Expanding);
+    connect(LPathTree, &QTreeWidget::itemClicked, this, &TForm1::LPathTree_ChangeFolder);
+    connect(LStat, &HeaderStatus::clicked, this, [this] {
+        if (!focusIn(LPathTree))
+            lWin->setFocus(Qt::MouseFocusReason);
+        Menu_ChangeFolderClick(true);
+    });
+    for (QTreeWidget *tree : {LPathTree, RPathTree}) {
+        connect(tree, &QTreeWidget::currentItemChanged, this, &TForm1::UpdateInterface);
+        tree->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(tree, &QWidget::customContextMenuRequested, this, [this, tree](const QPoint &pos) {
+            (tree == LPathTree ? LFolderPopUp : RFolderPopUp)
+                    ->popup(tree->viewport()->mapToGlobal(pos));
+        });
+    }
+}
+
+void TForm1::createTaskPanel()
+{
+    TaskPanel = new QWidget(topwinspanel);
+    TaskPanel->setObjectName(QStringLiteral("TaskPanel"));
+    auto *layout = new QVBoxLayout(TaskPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    tasksplitter = new QSplitter(Qt::Vertical, TaskPanel);
+    tasksplitter->setObjectName(QStringLiteral("tasksplitter"));
+    tasksplitter->setChildrenCollapsible(false);
+    TaskView = newTaskList(tasksplitter, "TaskView", tr("Tasks in Progress"));
+    QueueView = newTaskList(tasksplitter, "QueueView", tr("Actions Waiting in Queue"));
+    layout->addWidget(tasksplitter, 1);
+
+    auto *box = new QGroupBox(TaskPanel);
+    auto *boxLayout = new QGridLayout(box);
+    boxLayout->setContentsMargins(4, 4, 4, 4);
+    boxLayout->addWidget(new QLabel(tr("Max # of tasks:"), box), 0, 0);
+    TasksLabel = new QLabel(QStringLiteral("01"), box);
+    TasksLabel->setObjectName(QStringLiteral("TasksLabel"));
+    boxLayout->addWidget(TasksLabel, 0, 1);
+    Tasks = new QSlider(Qt::Horizontal, box);
+    Tasks->setObjectName(QStringLiteral("Tasks"));
+    Tasks->setRange(1, 25);
+    Tasks->setValue(1);
+    Tasks->setSingleStep(4);
+    Tasks->setPageStep(1);
+    Tasks->setToolTip(tr("Maximum number of simultaeous transfers"));
+    boxLayout->addWidget(Tasks, 1, 0);
+    TaskUpDown = new QSpinBox(box);
+    TaskUpDown->setObjectName(QStringLiteral("TaskUpDown"));
+    TaskUpDown->setRange(1, 25);
+    TaskUpDown->setValue(1);
+    boxLayout->addWidget(TaskUpDown, 1, 1);
+    Btn_TaskKill = new QPushButton(tr("&Kill Selected Actions"), box);
+    Btn_TaskKill->setObjectName(QStringLiteral("Btn_TaskKill"));
+    Btn_TaskKill->setEnabled(false);
+    boxLayout->addWidget(Btn_TaskKill, 2, 0, 1, 2);
+    Btn_QueueStop = new QPushButton(tr("&Stop Queue"), box);
+    Btn_QueueStop->setObjectName(QStringLiteral("Btn_QueueStop"));
+    Btn_QueueStop->setCheckable(true);
+    boxLayout->addWidget(Btn_QueueStop, 3, 0, 1, 2);
+    layout->addWidget(box);
+
+    connect(Tasks, &QSlider::valueChanged, this, [this] { Change_MaxTasks(Tasks); });
+    connect(TaskUpDown, &QSpinBox::valueChanged, this, [this] { Change_MaxTasks(TaskUpDown); });
+    for (QTreeView *view : {TaskView, QueueView}) {
+        connect(view->selectionModel(),
+                &QItemSelectionModel::selectionChanged,
+                this,
+                &TForm1::UpdateInterface);
+    }
+    // The queue's pop-up acts on queue entries, so a press there names the kill "Actions".
+    QueueView->viewport()->installEventFilter(this);
+}
+
+void TForm1::createStatusBar()
+{
+    const int widths[3] = {80, 87, 50};
+    const QString texts[3] = {tr("Tasks: 0 of 0"), tr("Queue Size: 0"), QString()};
+    for (int i = 0; i < 3; ++i) {
+        statPanels[i] = new QLabel(texts[i], statusBar());
+        statPanels[i]->setObjectName(QStringLiteral("stat%1").arg(i));
+        statPanels[i]->setAlignment(Qt::AlignCenter);
+        statPanels[i]->setFrameShape(QFrame::StyledPanel);
+        statPanels[i]->setFrameShadow(QFrame::Sunken);
+        statPanels[i]->setMinimumWidth(widths[i]);
+        statusBar()->addWidget(statPanels[i], i == 2 ? 1 : 0);
+    }
+    statPanels[0]->installEventFilter(this);
+    statPanels[0]->setToolTip(tr("Left click: one more task; right click: one fewer"));
+}
+
+void TForm1::createPopups()
+{
+    struct Entry
+    {
+        QString caption;
+        QAction *menuItem;
+    };
+    auto build = [this](const char *name, const QList<Entry> &entries) {
+        auto *menu = new QMenu(this);
+        menu->setObjectName(QLatin1String(name));
+        for (const Entry &entry : entries) {
+            QAction *item = menu->addAction(entry.caption);
+            if (entry.menuItem)
+                connect(item, &QAction::triggered, entry.menuItem, &QAction::trigger);
+        }
+        QAction *properties = menu->addAction(tr("&Properties"));
+        properties->setVisible(false);
+        properties->setEnabled(false);
+        // Each item follows the menu item it stands for when the menu opens.
+        connect(menu, &QMenu::aboutToShow, this, [this, menu, entries, properties] {
+            UpdateInterface();
+            const QList<QAction *> items = menu->actions();
+            for (int i = 0; i < entries.size(); ++i)
+                items[i]->setEnabled(entries[i].menuItem && entries[i].menuItem->isEnabled());
+            properties->setEnabled(false);
+        });
+        return menu;
+    };
+    LPopUp = build("LPopUp",
+                   {{tr("&Open"), Menu_Open},
+                    {tr("&View"), Menu_View},
+                    {tr("&Upload"), Menu_Transfer},
+                    {tr("&Delete"), Menu_Delete},
+                    {tr("&Rename"), Menu_Rename}});
+    RPopUp = build("RPopUp",
+                   {{tr("&Open"), Menu_Open},
+                    {tr("&View"), Menu_View},
+                    {tr("Do&wnload"), Menu_Transfer},
+                    {tr("&Delete"), Menu_Delete},
+                    {tr("&Rename"), Menu_Rename}});
+    LPopUp->setDefaultAction(LPopUp->actions().first());
+    RPopUp->setDefaultAction(RPopUp->actions().first());
+    LFolderPopUp = build("LFolderPopUp",
+                         {{tr("&Upload"), Menu_Transfer},
+                          {tr("&Refresh"), Menu_Reload},
+                          {tr("&New"), Menu_NewFolder},
+                          {tr("&Delete"), Menu_Delete}});
+    RFolderPopUp = build("RFolderPopUp",
+                         {{tr("Do&wnload"), Menu_Transfer},
+                          {tr("&Refresh"), Menu_Reload},
+                          {tr("&New"), Menu_NewFolder},
+                          {tr("&Delete"), Menu_Delete},
+                          {tr("&Buffer"), Menu_Buffer}});
+}
+
+void TForm1::applyDefaultLayout()
+{
+    // The layout a first start gets: 640 x 452 centred, every list in details style, the
+    // views in the classic dialog font, and the sizes of each interface mode.
+    ViewLayout = {208, 161, 65, 121, 54, 314, 20, 120, 59, 62, 54, 253, 80, 155, 59, 88, 59};
+    resize(640, 452);
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    const int lColumns[4] = {120, 59, 61, 54};
+    for (int i = 0; i < 4; ++i)
+        lWin->setColumnWidth(i, lColumns[i]);
+    lPanelSplit->setSizes({20, 400});
+    tasksplitter->setSizes({63, 200});
+    TaskView->setColumnWidth(0, 249);
+    QueueView->setColumnWidth(0, 233);
+    winSplit->setSizes({400, 36});
+    lWin->setViewStyle(FileListView::Details);
+    rWin->setViewStyle(FileListView::Details);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    for (QWidget *view : std::initializer_list<QWidget *>{lWin->detailsView(),
+                                                          lWin->iconView(),
+                                                          rWin->detailsView(),
+                                                          rWin->iconView(),
+                                                          LPathTree,
+                                                          RPathTree,
+                                                          QueueView,
+                                                          TaskView})
+        view->setFont(font);
+    ApplyTextLabels(true);
+    SetGUI(Menu_ViewDouble);
+    DockTopInsertRemoveBar();
+    UpdateInterface();
+}
+
+void TForm1::Menu_QuickConnectClick()
+{
+    if (Quick->exec() == QDialog::Accepted)
+        Q_EMIT quickConnectAccepted();
+}
+
+void TForm1::setMainSessionState(bool connected, int idles)
+{
+    m_connected = connected;
+    m_idles = idles;
+    UpdateInterface();
+}
+
+void TForm1::setReconnectCountdown(int seconds)
+{
+    m_reconnectCountdown = seconds;
+    UpdateInterface();
+}
+
+void TForm1::setLoginInfoLineCount(int lines)
+{
+    m_loginInfoLines = lines;
+    UpdateInterface();
+}
+
+void TForm1::setRemotePaneShown(bool shown)
+{
+    rpanel2->setVisible(shown);
+    RPanelCaption->setVisible(!shown);
+    UpdateInterface();
+}
+
+void TForm1::Change_MaxTasks(QObject *sender)
+{
+    const QSignalBlocker blockSlider(Tasks);
+    const QSignalBlocker blockUpDown(TaskUpDown);
+    if (sender != Tasks)
+        Tasks->setValue(TaskUpDown->value());
+    else
+        TaskUpDown->setValue(Tasks->value());
+    TasksLabel->setText(QStringLiteral("%1").arg(Tasks->value(), 2, 10, QLatin1Char('0')));
+    Q_EMIT maxTasksChanged(Tasks->value());
+}
+
+void TForm1::statMouseDown(Qt::MouseButton button, int x)
+{
+    if (x > statPanels[0]->width())
+        return;
+    if (button == Qt::LeftButton)
+        Tasks->setValue(Tasks->value() + 1);
+    else if (button == Qt::RightButton)
+        Tasks->setValue(Tasks->value() - 1);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *press = static_cast<QMouseEvent *>(event);
+        if (watched == statPanels[0])
+            statMouseDown(press->button(), int(press->position().x()));
+        else if (watched == QueueView->viewport())
+            Btn_TaskKill->setText(tr("&Kill Selected Actions"));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::onFocusChanged(QWidget *old, QWidget *now)
+{
+    // Menus and other pop-ups take the focus for a moment; the commands keep acting on the
+    // control that had it inside this window.
+    if (!now || now->window() != this)
+        return;
+    m_focus = now;
+    UpdateInterface();
+}

@@ -1,0 +1,366 @@
+// TForm1: interface modes, view styles, toolbar labels, sorting and the command states.
+#include "ui/tform1.h"
+
+#include "widgets/filelistview.h"
+
+#include <QAction>
+#include <QListView>
+#include <QPushButton>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int OrdinaryFolderRole = Qt::UserRole + 2;
+
+int pick(const QList<int> &sizes, int i)
+{
+    return i < sizes.size() ? sizes.at(i) : 0;
+}
+
+} // namespace
+
+TForm1::InterfaceMode TForm1::interfaceMode() const
+{
+    if (!LPanel->isHidden())
+        return DoubleView;
+    if (!TaskPanel->isHidden())
+        return TaskViewMode;
+    return SingleView;
+}
+
+void TForm1::saveModeSizes()
+{
+    // Splitter sizes are only real once the window has been laid out; before that the table
+    // still holds what was applied.
+    const bool laidOut = isVisible();
+    int columns = 1;
+    switch (interfaceMode()) {
+    case SingleView:
+        if (laidOut)
+            ViewLayout[0] = pick(rPanelSplit->sizes(), 0);
+        columns = 1;
+        break;
+    case DoubleView:
+        if (laidOut) {
+            ViewLayout[5] = pick(topwinspanel->sizes(), 1);
+            ViewLayout[6] = pick(rPanelSplit->sizes(), 0);
+        }
+        columns = 7;
+        break;
+    case TaskViewMode:
+        if (laidOut) {
+            ViewLayout[11] = pick(topwinspanel->sizes(), 0);
+            ViewLayout[12] = pick(rPanelSplit->sizes(), 0);
+        }
+        columns = 13;
+        break;
+    }
+    for (int i = 0; i < 4; ++i)
+        ViewLayout[columns + i] = rWin->columnWidth(i);
+}
+
+void TForm1::SetGUI(QAction *sender)
+{
+    if (m_modeApplied)
+        saveModeSizes();
+    m_modeApplied = true;
+
+    const bool visible = isVisible();
+    if (visible)
+        setUpdatesEnabled(false);
+
+    const int total = qMax(topwinspanel->width(), width());
+    int columns = 1;
+    if (sender == Menu_ViewSingle) {
+        LPanel->hide();
+        TaskPanel->hide();
+        rPanelSplit->setOrientation(Qt::Horizontal);
+        rPanelSplit->setHandleWidth(3);
+        rPanelSplit->setSizes({ViewLayout[0], qMax(1, rpanel2->width() - ViewLayout[0])});
+        columns = 1;
+        tbBtn_iSingle->setChecked(true);
+        Menu_ViewSingle->setChecked(true);
+    } else if (sender == Menu_ViewDouble) {
+        TaskPanel->hide();
+        LPanel->show();
+        topwinspanel->setSizes({0, ViewLayout[5], qMax(1, total - ViewLayout[5])});
+        rPanelSplit->setOrientation(Qt::Vertical);
+        rPanelSplit->setHandleWidth(2);
+        rPanelSplit->setSizes({ViewLayout[6], qMax(1, rpanel2->height() - ViewLayout[6])});
+        columns = 7;
+        if (LPathTree->topLevelItemCount() == 0)
+            buildLocalTree();
+        tbBtn_iDouble->setChecked(true);
+        Menu_ViewDouble->setChecked(true);
+    } else if (sender == Menu_ViewTask) {
+        LPanel->hide();
+        TaskPanel->show();
+        topwinspanel->setSizes({ViewLayout[11], 0, qMax(1, total - ViewLayout[11])});
+        rPanelSplit->setOrientation(Qt::Vertical);
+        rPanelSplit->setHandleWidth(2);
+        rPanelSplit->setSizes({ViewLayout[12], qMax(1, rpanel2->height() - ViewLayout[12])});
+        columns = 13;
+        tbBtn_iTask->setChecked(true);
+        Menu_ViewTask->setChecked(true);
+    } else {
+        if (visible)
+            setUpdatesEnabled(true);
+        return;
+    }
+    rPanelSplit->handle(1)->setCursor(sender == Menu_ViewSingle ? Qt::SplitHCursor
+                                                                : Qt::SplitVCursor);
+    for (int i = 0; i < 4; ++i)
+        rWin->setColumnWidth(i, ViewLayout[columns + i]);
+
+    if (visible) {
+        const bool hostShown = rpanel2->isVisible() && rpanel2->width() > 0;
+        if (sender == Menu_ViewDouble) {
+            if (!hostShown)
+                lWin->setFocus(Qt::OtherFocusReason);
+        } else if (hostShown) {
+            rWin->setFocus(Qt::OtherFocusReason);
+        } else {
+            RPanel->setFocus(Qt::OtherFocusReason);
+        }
+        UpdateInterface();
+        setUpdatesEnabled(true);
+    }
+}
+
+bool TForm1::focusIn(const QWidget *widget) const
+{
+    const QWidget *focus = m_focus.data();
+    return focus && (focus == widget || widget->isAncestorOf(focus)) && focus->isVisible();
+}
+
+FileListView *TForm1::activeList() const
+{
+    if (focusIn(LPathTree) || focusIn(lWin))
+        return lWin;
+    if (focusIn(RPathTree) || focusIn(rWin))
+        return rWin;
+    return nullptr;
+}
+
+int TForm1::countSelected(FileListView *list) const
+{
+    if (!focusIn(list))
+        return 0;
+    if (list == lWin && m_localFolder == QLatin1String("\\"))
+        return 0;
+    const QList<int> rows = list->selectedRows();
+    int count = rows.size();
+    if (!rows.isEmpty() && rows.first() == 0 && list->kind(0) == FileListView::ParentEntry)
+        --count;
+    return count;
+}
+
+bool TForm1::folderSelected() const
+{
+    for (FileListView *list : {lWin, rWin}) {
+        if (focusIn(list)) {
+            const int row = list->firstSelectedRow();
+            return row >= 0 && list->text(row, FileListView::SizeColumn).isEmpty();
+        }
+    }
+    for (QTreeWidget *tree : {LPathTree, RPathTree}) {
+        if (focusIn(tree)) {
+            const QTreeWidgetItem *node = tree->currentItem();
+            return node && node->isSelected() && node->data(0, OrdinaryFolderRole).toBool();
+        }
+    }
+    return false;
+}
+
+void TForm1::markSplitter(QSplitter *splitter, bool grey)
+{
+    QSplitterHandle *handle = splitter->handle(1);
+    if (!handle)
+        return;
+    QPalette pal = handle->palette();
+    pal.setColor(QPalette::Window,
+                 grey ? QColor(0x80, 0x80, 0x80) : palette().color(QPalette::Button));
+    handle->setPalette(pal);
+    handle->setAutoFillBackground(true);
+    handle->setProperty("marked", grey);
+}
+
+void TForm1::setListTabStop(FileListView *list, bool on)
+{
+    for (QWidget *view :
+         {static_cast<QWidget *>(list->detailsView()), static_cast<QWidget *>(list->iconView())})
+        view->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TForm1::UpdateInterface()
+{
+    if (!Menu_Open)
+        return;
+    const bool connected = m_connected;
+    const bool ready = isReady();
+    const bool lTree = focusIn(LPathTree);
+    const bool rTree = focusIn(RPathTree);
+    const bool lList = focusIn(lWin);
+    const bool rList = focusIn(rWin);
+    const int L = countSelected(lWin);
+    const int R = countSelected(rWin);
+    const bool folderSel = folderSelected();
+    const InterfaceMode mode = interfaceMode();
+
+    // 1. The splitter of the active side turns grey in double view.
+    if (mode == DoubleView) {
+        if (lTree || lList) {
+            markSplitter(lPanelSplit, true);
+            markSplitter(rPanelSplit, false);
+        } else if (rTree || rList) {
+            markSplitter(lPanelSplit, false);
+            markSplitter(rPanelSplit, true);
+        }
+    } else if (rPanelSplit->handle(1) && rPanelSplit->handle(1)->property("marked").toBool()) {
+        markSplitter(rPanelSplit, false);
+    }
+
+    // 2. Tab stops.
+    setListTabStop(lWin, mode == DoubleView);
+    LPathTree->setFocusPolicy(mode == DoubleView ? Qt::StrongFocus : Qt::ClickFocus);
+    setListTabStop(rWin, connected);
+    RPathTree->setFocusPolicy(connected ? Qt::StrongFocus : Qt::ClickFocus);
+    for (QTreeView *view : {TaskView, QueueView})
+        view->setFocusPolicy(mode == TaskViewMode ? Qt::StrongFocus : Qt::ClickFocus);
+
+    // 3. Enabled and checked states.
+    const bool anyPane = lTree || rTree || lList || rList;
+    Menu_QuickConnect->setEnabled(!connected);
+    Menu_Open->setEnabled(anyPane);
+    Menu_View->setEnabled(!folderSel && (L > 0 || R > 0));
+    Menu_Transfer->setEnabled((ready && (lTree || L > 0)) || rTree || R > 0);
+    Menu_NewFolder->setEnabled(anyPane);
+    for (QAction *item : {Menu_ChangeFolder,
+                          Menu_Reload,
+                          Menu_ViewBookmarks,
+                          Menu_ViewLarge,
+                          Menu_ViewSmall,
+                          Menu_ViewList,
+                          Menu_ViewDetails})
+        item->setEnabled(anyPane);
+    Menu_Buffer->setEnabled(rList || rTree);
+    Menu_Delete->setEnabled(lTree || rTree || L > 0 || R > 0);
+    Menu_Rename->setEnabled(L > 0 || R > 0);
+    Menu_Disconnect->setEnabled(connected);
+    Menu_ViewInterfaceCtrl->setChecked(TB_Main->isVisibleTo(this));
+    Menu_ViewGeneralCtrl->setChecked(TB_Online->isVisibleTo(this));
+    Menu_ViewLabels->setChecked(TB_Online->toolButtonStyle() == Qt::ToolButtonTextUnderIcon);
+    const FileListView *active = (lTree || lList) ? lWin : (rTree || rList) ? rWin : nullptr;
+    QAction *const styles[4] = {Menu_ViewLarge, Menu_ViewSmall, Menu_ViewList, Menu_ViewDetails};
+    for (int i = 0; i < 4; ++i)
+        styles[i]->setChecked(active && active->viewStyle() == i);
+    Menu_ShowLoginInfo->setEnabled(m_loginInfoLines > 0);
+
+    // 4. The toolbar follows while it is enabled.
+    if (TB_Online->isEnabled()) {
+        tbBtn_Open->setEnabled(Menu_Open->isEnabled());
+        tbBtn_Stop->setEnabled(connected || m_reconnectCountdown > 0);
+        tbBtn_Upload->setEnabled(ready && (lTree || L > 0));
+        tbBtn_MkFolder->setEnabled(Menu_NewFolder->isEnabled());
+        tbBtn_Reload->setEnabled(Menu_Reload->isEnabled());
+        tbBtn_Download->setEnabled(rTree || R > 0);
+        tbBtn_Delete->setEnabled(Menu_Delete->isEnabled());
+    }
+
+    // 5. The kill button names what the focused task list holds.
+    if (focusIn(TaskView)) {
+        Btn_TaskKill->setEnabled(TaskView->selectionModel()->hasSelection());
+        Btn_TaskKill->setText(tr("&Kill Selected Tasks"));
+    } else if (focusIn(QueueView)) {
+        Btn_TaskKill->setEnabled(QueueView->selectionModel()->hasSelection());
+        Btn_TaskKill->setText(tr("&Kill Selected Actions"));
+    } else {
+        Btn_TaskKill->setEnabled(false);
+    }
+}
+
+void TForm1::SortListView(FileListView *list, int column)
+{
+    list->setTag(column);
+    if (list == lWin && m_localFolder == QLatin1String("\\"))
+        return;
+    list->sortItems(FileListView::Column(qBound(1, column, 4) - 1));
+}
+
+void TForm1::setViewStyleOfActive(int style)
+{
+    if (FileListView *list = activeList())
+        list->setViewStyle(FileListView::ViewStyle(style));
+    UpdateInterface();
+}
+
+void TForm1::Menu_ViewLargeClick()
+{
+    setViewStyleOfActive(FileListView::LargeIcons);
+}
+
+void TForm1::Menu_ViewSmallClick()
+{
+    setViewStyleOfActive(FileListView::SmallIcons);
+}
+
+void TForm1::Menu_ViewListClick()
+{
+    setViewStyleOfActive(FileListView::List);
+}
+
+void TForm1::Menu_ViewDetailsClick()
+{
+    setViewStyleOfActive(FileListView::Details);
+}
+
+void TForm1::Menu_ViewInterfaceCtrlClick()
+{
+    TB_Main->setVisible(Menu_ViewInterfaceCtrl->isChecked());
+    UpdateInterface();
+}
+
+void TForm1::Menu_ViewGeneralCtrlClick()
+{
+    TB_Online->setVisible(Menu_ViewGeneralCtrl->isChecked());
+    UpdateInterface();
+}
+
+void TForm1::Menu_ViewLabelsClick()
+{
+    ApplyTextLabels(Menu_ViewLabels->isChecked());
+    UpdateInterface();
+}
+
+void TForm1::ApplyTextLabels(bool on)
+{
+    for (QToolBar *bar : {TB_Online, TB_Main}) {
+        bar->setToolButtonStyle(on ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+        for (QAction *action : bar->actions()) {
+            QWidget *button = bar->widgetForAction(action);
+            if (!button
+                || !action->objectName().startsWith(QLatin1String("tbbtn"), Qt::CaseInsensitive))
+                continue;
+            if (on)
+                button->setFixedSize(qMax(48, button->sizeHint().width()), 40);
+            else if (action->objectName() == QLatin1String("tbBtn_ViewMode"))
+                button->setFixedSize(32, 22);
+            else
+                button->setFixedSize(23, 22);
+        }
+    }
+}
+
+void TForm1::DockTopInsertRemoveBar()
+{
+    bool docked = false;
+    for (QToolBar *bar : {TB_Online, TB_Main}) {
+        if (bar->isVisibleTo(this) && !bar->isFloating() && toolBarArea(bar) == Qt::TopToolBarArea)
+            docked = true;
+    }
+    topbevel->setVisible(!docked);
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QDate>
+#include <QIcon>
+#include <QStackedWidget>
+
+class QAbstractItemView;
+class QListView;
+class QStandardItemModel;
+class QTreeView;
+
+// A file list with the four view styles of a desktop file manager: large icons, small icons,
+// list and details. One item model with the columns "Name", "Size" (right-aligned), "Type" and
+// "Modified" is shown either by a details view or by an icon view; both share one selection, so
+// switching the style keeps the selection. Rows are addressed by their position in the model.
+//
+// A row's kind decides its place in a sort: the ".." entry first, then folders (empty Size
+// text), then files. Captions are read-only. The widget's focus proxy is the view on show, so
+// hasFocus() on the widget tells whether the list has the keyboard focus.
+class FileListView : public QStackedWidget
+{
+    Q_OBJECT
+
+public:
+    enum ViewStyle { LargeIcons = 0, SmallIcons = 1, List = 2, Details = 3 };
+    enum Column { NameColumn = 0, SizeColumn = 1, TypeColumn = 2, ModifiedColumn = 3 };
+    enum Kind { ParentEntry = 0, FolderEntry = 1, FileEntry = 2 };
+
+    explicit FileListView(QWidget *parent = nullptr);
+
+    ViewStyle viewStyle() const { return m_style; }
+    void setViewStyle(ViewStyle style);
+
+    // Appends a row and returns its position. name is the caption; internalName, when not
+    // empty, is the name the program builds paths from (a drive shown as "/" is "Z:").
+    int addItem(const QString &name,
+                Kind kind,
+                const QString &size,
+                const QString &type,
+                const QDate &modified,
+                const QIcon &icon,
+                const QString &internalName = {});
+    void removeRow(int row);
+    void clear();
+    int rowCount() const;
+    // The row whose caption equals name exactly (case-sensitive), or -1.
+    int findCaption(const QString &name, Qt::CaseSensitivity cs) const;
+
+    QString text(int row, int column) const;
+    QString internalName(int row) const;
+    Kind kind(int row) const;
+    QIcon icon(int row) const;
+
+    // Selected rows in ascending order.
+    QList<int> selectedRows() const;
+    int firstSelectedRow() const;
+    void selectRow(int row, bool select = true);
+    void clearSelection();
+    void setCurrentRow(int row);
+
+    // Sorts ascending by the column: ".." first, folders before files, then Name and Type by
+    // locale-aware text, Size by its text left-padded with "0" to 8 characters, Modified by
+    // date (older first). Equal rows keep their order; the selection stays with its rows.
+    void sortItems(Column column);
+
+    // The sort column as the list remembers it (1 = Name ... 4 = Modified).
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+
+    QTreeView *detailsView() const { return m_details; }
+    QListView *iconView() const { return m_icons; }
+    // The view that shows the list in the current style.
+    QAbstractItemView *currentView() const;
+    QStandardItemModel *model() const { return m_model; }
+
+Q_SIGNALS:
+    // A row was double-clicked (or activated with Return) in either view.
+    void rowActivated(int row);
+    // The set of selected rows changed.
+    void selectionChanged();
+    // A column header was clicked (column 0..3).
+    void columnClicked(int column);
+
+private:
+    QStandardItemModel *m_model;
+    QTreeView *m_details;
+    QListView *m_icons;
+    ViewStyle m_style = Details;
+    int m_tag = 1;
+};
