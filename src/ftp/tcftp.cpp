@@ -1,0 +1,283 @@
+#include "ftp/tcftp.h"
+
+#include "net/tcwinsockexception.h"
+
+#include <exception>
+
+TcFTP::TcFTP(QObject *parent)
+    : QObject(parent)
+    , m_control(new TcWinsock(this))
+    , m_data(new TcWinsock(this))
+{
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, &TcFTP::timerTick);
+
+    connect(m_control, &TcWinsock::stateChanged, this, &TcFTP::controlStateChanged);
+    connect(m_control, &TcWinsock::dataAvailable, this, [this] {
+        guarded(99, [this] { controlDataAvailable(); });
+    });
+    connect(m_control, &TcWinsock::dataNeeded, this, &TcFTP::controlDataNeeded);
+    connect(m_data, &TcWinsock::stateChanged, this, &TcFTP::dataStateChanged);
+    connect(m_data, &TcWinsock::dataAvailable, this, [this] {
+        guarded(99, [this] { dataAvailable(); });
+    });
+    connect(m_data, &TcWinsock::dataNeeded, this, [this] {
+        guarded(99, [this] { dataNeeded(); });
+    });
+
+    resetTransferFields();
+}
+
+TcFTP::~TcFTP()
+{
+    // Signals of the sockets must not reach a half-destroyed session.
+    m_control->disconnect(this);
+    m_data->disconnect(this);
+    if (m_transferFile.isOpen()) {
+        if (!m_writeBuffer.isEmpty())
+            m_transferFile.write(m_writeBuffer);
+        m_transferFile.close();
+    }
+}
+
+void TcFTP::setASCExtension(const QStringList &extensions)
+{
+    QStringList sorted;
+    for (const QString &extension : extensions) {
+        if (!sorted.contains(extension, Qt::CaseInsensitive))
+            sorted.append(extension);
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    m_ascExtension = sorted;
+}
+
+void TcFTP::setState(TcFTPStates state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    if (state == csIdle)
+        ++m_idles;
+    Q_EMIT stateChanged(state);
+}
+
+void TcFTP::resetTransferFields()
+{
+    m_ioPos = -1;
+    m_ioTransfered = -1;
+    m_ioSize = -1;
+    m_ioTime = -1;
+    m_ioDstFile.clear();
+    m_ioSrcFile.clear();
+    m_commandQueue.clear();
+    m_idles = 0;
+    m_downloading = false;
+    m_uploading = false;
+    m_buffering = false;
+    m_loggedIn = false;
+    m_folder.clear();
+    m_serverFolder.clear();
+    m_transferStarted = false;
+    m_transferFailed = false;
+}
+
+void TcFTP::reportInternalError(int number, const QString &message)
+{
+    Q_EMIT internalError(number, message);
+}
+
+// Runs a notification handler so that no exception reaches the event loop: a failure is
+// reported as the given number.
+template<typename F>
+void TcFTP::guarded(int number, F &&body)
+{
+    try {
+        body();
+    } catch (const TcFTPException &e) {
+        reportInternalError(e.number(), e.message());
+    } catch (const std::exception &) {
+        const TcFTPException replaced(number);
+        reportInternalError(replaced.number(), replaced.message());
+    }
+}
+
+void TcFTP::Connect(const TcFTPSession &session)
+{
+    if (m_state != csNotConnected)
+        throw TcFTPException(4222);
+    m_port = session.Port;
+    m_username = session.Username;
+    m_password = session.Password;
+    m_hostType = csUnchecked;
+    m_host = session.Host;
+    m_firewallOpened = false;
+    m_replies.clear();
+    m_controlBacklog.clear();
+    m_inCmd.clear();
+    m_previousCode.clear();
+    m_outCmd.clear();
+    setState(csConnecting);
+    if (m_firewallType != 0) {
+        m_control->setPort(QString::number(m_firewallPort));
+        m_control->setIP(m_firewallHost);
+    } else {
+        m_control->setPort(m_port);
+        m_control->setIP(m_host);
+    }
+    try {
+        m_control->PrepareConnection();
+    } catch (...) {
+        // An unusable port or address: the session must not wait in csConnecting for good.
+        setState(csNotConnected);
+        throw;
+    }
+}
+
+void TcFTP::AddCommand(const QString &line)
+{
+    if (line.isEmpty())
+        throw TcFTPException(32232);
+    m_commandQueue.append(line);
+}
+
+void TcFTP::timerTick()
+{
+    guarded(99, [this] {
+        if (m_idles > 0)
+            ++m_secsOnline;
+        if (m_state == csIdle) {
+            ++m_secsIdle;
+            if (m_maxSecsIdle >= 1 && m_secsIdle >= m_maxSecsIdle) {
+                m_commandQueue.prepend(QStringLiteral("noop"));
+                runQueue();
+            }
+        }
+        if (m_ioTime > -1)
+            ++m_ioTime;
+    });
+}
+
+// Both sockets report their state changes here, one handler each.
+void TcFTP::controlStateChanged(TcWinsockStates newState)
+{
+    guarded(99, [this, newState] {
+        switch (newState) {
+        case cwNIL:
+        case cwNotConnected: {
+            m_timer.stop();
+            const bool working = m_listing || m_downloading || m_uploading;
+            // The host closed: release the socket as well (no state change follows).
+            try {
+                m_control->Close(true);
+            } catch (const TcWinsockException &) {
+            }
+            setState(csNotConnected);
+            m_secsOnline = 0;
+            m_loggedIn = false;
+            // The host went away in the middle of a transfer: end it as failed so that the
+            // local file is written out and closed and the owner learns of it.
+            if (working)
+                Finish(false);
+            break;
+        }
+        case cwPrepareConnection:
+        case cwConnecting:
+        case cwListening:
+        case cwAccepting:
+            break;
+        case cwReadyToConnect:
+            try {
+                m_control->Connect();
+            } catch (const TcWinsockException &) {
+                try {
+                    m_control->Close(true);
+                } catch (const TcWinsockException &) {
+                }
+                setState(csNotConnected);
+            }
+            break;
+        case cwConnected:
+            m_ip = m_control->IP();
+            setState(csWaitForReply);
+            break;
+        }
+    });
+}
+
+void TcFTP::dataStateChanged(TcWinsockStates newState)
+{
+    guarded(99, [this, newState] {
+        switch (newState) {
+        case cwNIL:
+        case cwNotConnected:
+            if (m_control->State() == cwNotConnected || m_quietData)
+                return;
+            if (m_data->BytesAvailable() > 0)
+                return; // the data handler ends the transfer once it has read the rest
+            if ((m_inCmd == QLatin1String("150") || m_inCmd == QLatin1String("125")) && m_listing) {
+                finishListing(true);
+            } else if ((m_previousCode == QLatin1String("150")
+                        || m_previousCode == QLatin1String("125"))
+                       && (m_listing || m_downloading || m_uploading)) {
+                const quint64 sentBefore = m_commandsSent;
+                Finish(m_inCmd == QLatin1String("226") || m_inCmd == QLatin1String("250"));
+                if (m_commandsSent == sentBefore)
+                    runQueue();
+            }
+            break;
+        case cwPrepareConnection:
+        case cwConnecting:
+        case cwListening:
+            break;
+        case cwReadyToConnect:
+            try {
+                m_data->Connect();
+            } catch (const TcWinsockException &) {
+                closeDataSocket(true);
+            }
+            break;
+        case cwConnected:
+            m_ioTime = 0;
+            if (m_listing) {
+                m_listResult.clear();
+            } else if (!m_downloading && !m_uploading) {
+                // Nobody wants this data connection.
+                try {
+                    m_data->StopListening();
+                } catch (const TcWinsockException &) {
+                }
+                closeDataSocket(true);
+            }
+            break;
+        case cwAccepting:
+            try {
+                m_data->Accept();
+            } catch (const TcWinsockException &) {
+                try {
+                    m_data->Close(false);
+                } catch (const TcWinsockException &) {
+                }
+                Abort();
+            }
+            break;
+        }
+    });
+}
+
+// The control socket has room again: send what a long command line left behind.
+void TcFTP::controlDataNeeded()
+{
+    guarded(99, [this] {
+        if (m_controlBacklog.isEmpty() || m_control->State() != cwConnected)
+            return;
+        qint64 taken = 0;
+        try {
+            taken = m_control->Send(m_controlBacklog);
+        } catch (const TcWinsockException &) {
+            taken = 0;
+        }
+        m_controlBacklog.remove(0, taken);
+    });
+}

@@ -1,0 +1,344 @@
+#pragma once
+
+#include "ftp/ftpreplyreader.h"
+#include "ftp/listingbuffer.h"
+#include "ftp/tcftpexception.h"
+#include "net/tcwinsock.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+// Session states. The ordinal values matter: callers compare them.
+enum TcFTPStates {
+    csNotConnected = 0,
+    csConnecting = 1,
+    csIdle = 2,
+    csWaitForReply = 3,
+};
+
+// Host software recognised from the greeting.
+enum TcFTPHostTypes {
+    csUnchecked = 0,
+    csWARFTPD = 1,
+    csServU = 2,
+    csMicrosoftFTP = 3,
+    csWinNTFTP = 4,
+    csWUFTPD = 5,
+    csUnknown = 6,
+};
+
+// What a completed (or progressing) action was.
+enum TcFTPActionType {
+    caList = 0,         // listing data arrived (done false) or listing finished (done true)
+    caDownload = 1,     // data arrived (done false, size = IOPos) or finished (size = IOSize)
+    caUpload = 2,       // upload finished (done true, size = IOSize)
+    caRemoveFolder = 3, // reply to RMD, or a folder found gone by a reload
+    caDelete = 4,       // reply to DELE (fileFolder = the file)
+    caMakeFolder = 5,   // reply to MKD, or a folder found new by a reload
+    caBufferFolder = 6, // "*bufferfolder" accepted (done false)
+    caChangeFolder = 7, // reply to CWD (fileFolder = the folder now current)
+};
+
+// What Connect needs to reach and log in to a host.
+struct TcFTPSession
+{
+    QString Host;
+    QString Port;
+    QString Username;
+    QString Password;
+};
+
+Q_DECLARE_METATYPE(TcFTPStates)
+Q_DECLARE_METATYPE(TcFTPActionType)
+
+// One FTP client session: a control connection, a data connection, a queue of command lines
+// and the local file of the transfer in progress.
+//
+// The owner sets the options (PassiveMode, ResumeTransfers, AutoTransferMode/SetBinaryMode,
+// ASCExtension, the firewall, MaxSecsIdle, QuitBeforeIdle, LoginScript, the listing buffer),
+// calls Connect, and once the session is idle after login drives it with command lines:
+// AddCommand(line) then Execute(). Command lines are plain FTP commands ("pwd", "cwd \pub\",
+// "dele \pub\a.txt": the argument of cwd/mkd/rmd/dele/retr/stor is an internal path and is
+// sent in slash form) or the session's own commands:
+//     *download <host file>*<local file>   host file in internal form, must be in the listing
+//                                          buffer (its size comes from there)
+//     *upload <local file>*<host file>
+//     *rename <old host path>*<new name>   RNFR old path, RNTO old path's folder + new name
+//     *list [folder], *reload folder, *bufferfolder folder
+// Local files are internal local paths (platform/localpath.h).
+//
+// Everything the session learns is reported through its signals, emitted synchronously from
+// inside the call or notification that caused them; handlers may call back into the session
+// (AddCommand and Execute from inside actionDone, for example).
+//
+// Exceptions (TcFTPException) leave only Connect, AddCommand, Execute and Disconnect when the
+// owner calls them; inside notifications and the timer every failure is caught and reported.
+class TcFTP : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TcFTP(QObject *parent = nullptr);
+    ~TcFTP() override;
+
+    // Operations ---------------------------------------------------------------------------
+
+    // Starts connecting (csConnecting); only in csNotConnected, else 4222 and nothing changes.
+    // With a FirewallType other than 0 the control connection goes to FirewallHost:FirewallPort
+    // while Host keeps the real host name.
+    void Connect(const TcFTPSession &session);
+    // Appends a command line to the queue; an empty line raises 32232. Lines queued before the
+    // login completes are replaced by the LoginScript.
+    void AddCommand(const QString &line);
+    // Runs the queue: own commands expand in front of it, the next host command is sent and
+    // the reply continues the work; an empty queue makes the session idle (or disconnects it
+    // with QuitBeforeIdle). An own command that failed has already been reported and the queue
+    // has gone on; Execute then raises 1241.
+    void Execute();
+    // Stops what the session is doing: the queue is emptied, the data connection closed and
+    // the session idle; the host's final reply to the interrupted command ends the transfer.
+    void Abort();
+    // Ends the session (no QUIT): a transfer in progress ends as failed, the control connection
+    // is closed, the state becomes csNotConnected. 16631 when not connecting or connected.
+    void Disconnect();
+    // The transfer type used when AutoTransferMode is false ("type i" is sent after login).
+    void SetBinaryMode(bool binary) { m_binaryMode = binary; }
+
+    // Properties ---------------------------------------------------------------------------
+
+    QString Host() const { return m_host; }
+    QString Port() const { return m_port; }
+    void setPort(const QString &port) { m_port = port; }
+    QString Username() const { return m_username; }
+    void setUsername(const QString &name) { m_username = name; }
+    QString Password() const { return m_password; }
+    void setPassword(const QString &password) { m_password = password; }
+    bool PassiveMode() const { return m_passiveMode; }
+    void setPassiveMode(bool passive) { m_passiveMode = passive; }
+    TcFTPStates State() const { return m_state; }
+    // Lines queued right after login, separated by CR LF.
+    QString LoginScript() const { return m_loginScript; }
+    void setLoginScript(const QString &script) { m_loginScript = script; }
+    bool QuitBeforeIdle() const { return m_quitBeforeIdle; }
+    void setQuitBeforeIdle(bool quit) { m_quitBeforeIdle = quit; }
+    int SecsIdle() const { return m_secsIdle; }
+    // Idle seconds after which a NOOP is sent; below 1 never.
+    int MaxSecsIdle() const { return m_maxSecsIdle; }
+    void setMaxSecsIdle(int secs) { m_maxSecsIdle = secs; }
+    int SecsOnline() const { return m_secsOnline; }
+    int Idles() const { return m_idles; }
+    void setIdles(int idles) { m_idles = idles; }
+    bool ResumeTransfers() const { return m_resumeTransfers; }
+    void setResumeTransfers(bool resume) { m_resumeTransfers = resume; }
+    bool AutoTransferMode() const { return m_autoTransferMode; }
+    void setAutoTransferMode(bool automatic) { m_autoTransferMode = automatic; }
+    bool BinaryMode() const { return m_binaryMode; }
+    // Extensions (without ".") transferred as ASCII: sorted, without regard to case, no
+    // duplicates.
+    QStringList ASCExtension() const { return m_ascExtension; }
+    void setASCExtension(const QStringList &extensions);
+    bool LoggedIn() const { return m_loggedIn; }
+    QString IP() const { return m_ip; }
+    QString InCmd() const { return m_inCmd; }
+    QString OutCmd() const { return m_outCmd; }
+    QString PreviousCode() const { return m_previousCode; }
+    QString ReplyLine() const { return m_replyLine; }
+    QString CommandLine() const { return m_commandLine; }
+    // Lines still to execute, front first.
+    QStringList CommandQueue() const { return m_commandQueue; }
+    // Current host folder in internal form ("\pub\").
+    QString Folder() const { return m_folder; }
+    QString ServerFolder() const { return m_serverFolder; }
+    TcFTPHostTypes HostType() const { return m_hostType; }
+    // 0 host paths use "/", 1 "\", 2 neither (learnt from PWD).
+    int PathType() const { return m_pathType; }
+    int ListType() const { return m_listType; }
+    // 0 none, 1 "user name@host" to the firewall, 2 "open host" then "user name".
+    int FirewallType() const { return m_firewallType; }
+    void setFirewallType(int type) { m_firewallType = type; }
+    QString FirewallHost() const { return m_firewallHost; }
+    void setFirewallHost(const QString &host) { m_firewallHost = host; }
+    int FirewallPort() const { return m_firewallPort; }
+    void setFirewallPort(int port) { m_firewallPort = port; }
+    bool Listing() const { return m_listing; }
+    bool Reloading() const { return m_reloading; }
+    bool Buffering() const { return m_buffering; }
+    bool Downloading() const { return m_downloading; }
+    bool Uploading() const { return m_uploading; }
+    // Transfer progress; -1 when no transfer is running.
+    qint64 IOPos() const { return m_ioPos; }
+    qint64 IOTransfered() const { return m_ioTransfered; }
+    qint64 IOSize() const { return m_ioSize; }
+    int IOTime() const { return m_ioTime; }
+    QString IOsrcFile() const { return m_ioSrcFile; }
+    QString IOdstFile() const { return m_ioDstFile; }
+    QString IOsrcFolder() const { return m_ioSrcFolder; }
+    QString IOdstFolder() const { return m_ioDstFolder; }
+    // The shared listing buffer (not owned); must be set before "*download" or "*list".
+    ListingBuffer *listingBuffer() const { return m_listingBuffer; }
+    void setListingBuffer(ListingBuffer *buffer) { m_listingBuffer = buffer; }
+
+    // The control and data sockets, for observers (read only use).
+    const TcWinsock *controlSocket() const { return m_control; }
+    const TcWinsock *dataSocket() const { return m_data; }
+
+Q_SIGNALS:
+    // Every change of State.
+    void stateChanged(TcFTPStates newState);
+    // Every line on the control connection, without CR LF: fromHost true for a received line,
+    // false for a command line just sent (exactly as sent, password included). valid is false
+    // only for a final reply the session did not expect (for example 220 after login).
+    void textIO(const QString &line, bool fromHost, bool valid);
+    // Progress and results of actions. fileFolder is empty for caList, caDownload and
+    // caUpload, else a host path in internal form.
+    void actionDone(TcFTPActionType action,
+                    const QString &fileFolder,
+                    qint64 size,
+                    bool done,
+                    bool success);
+    // An own command line the session does not accept ("cFTPc: Unknown Input Command."); the
+    // queue goes on with the next line.
+    void unknownCommand(const QString &line);
+    // Something the user must know of: a command line refused because it holds CR, LF or NUL,
+    // a reply line too long to be a reply (the session disconnects).
+    void warning(const QString &text);
+    // A failure caught inside a notification or the timer (number and message as
+    // TcFTPException gives them).
+    void internalError(int number, const QString &message);
+
+private:
+    // Flags of one final reply: Valid goes to textIO, Continue runs Execute afterwards.
+    struct ReplyFlags
+    {
+        bool valid = true;
+        bool cont = true;
+    };
+
+    // tcftp.cpp: object, state, timer, socket states
+    void setState(TcFTPStates state);
+    void resetTransferFields();
+    void timerTick();
+    void controlStateChanged(TcWinsockStates newState);
+    void dataStateChanged(TcWinsockStates newState);
+    void controlDataNeeded();
+    void reportInternalError(int number, const QString &message);
+    template<typename F>
+    void guarded(int number, F &&body);
+
+    // tcftp_login.cpp: replies, login, disconnect
+    void controlDataAvailable();
+    void processLine(const FtpReplyReader::Line &line);
+    void dispatchReply(ReplyFlags &flags);
+    void loginComplete();
+    void disconnectQuietly();
+
+    // tcftp_transfer.cpp: command language, data connection, transfers
+    bool runQueue();
+    bool fillSendBlock();
+    void runOwnCommand(const QString &line);
+    bool sendHostCommand(const QString &queued);
+    void refuseCommandLine(const QString &line);
+    void startDownload(const QString &argument);
+    void startUpload(const QString &argument);
+    void startRename(const QString &argument);
+    QString transferTypeCommand(const QString &name, bool wantBinary) const;
+    QString dataConnectionCommand();
+    void prepareDataSocket();
+    void openPassiveConnection();
+    void dataConnectionRefused();
+    void transferAccepted();
+    void retrEnded(ReplyFlags &flags);
+    void storEnded();
+    void restRefused();
+    bool openDownloadFile();
+    bool flushDownload();
+    void dataAvailable();
+    void dataNeeded();
+    void Finish(bool success);
+    void closeDataSocket(bool linger);
+    void emitProgress(TcFTPActionType action, qint64 size);
+
+    // tcftp_listing.cpp: listings into the shared buffer
+    void runListCommand(const QString &command, const QString &argument);
+    void listReplyEnded(ReplyFlags &flags);
+    void listingDataAvailable();
+    void finishListing(bool success);
+
+    // Control connection
+    TcWinsock *m_control = nullptr;
+    FtpReplyReader m_replies;
+    QString m_replyLine;
+    QString m_inCmd;
+    QString m_previousCode;
+    QString m_commandLine;
+    QString m_outCmd;
+    QStringList m_commandQueue;
+    QByteArray m_controlBacklog; // command bytes the control socket has not taken yet
+
+    // Data connection
+    TcWinsock *m_data = nullptr;
+    QByteArray m_listBuffer;
+    QByteArray m_readAhead;     // upload: file bytes read, sent from here in 4096-byte blocks
+    qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
+    qsizetype m_blockEnd = 0;   // upload: end of the block being sent
+    bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_writeBuffer;   // download: bytes not yet written to the file
+    QFile m_transferFile;
+    QString m_localFile; // native path of the transfer's local file
+    QString m_ioSrcFolder;
+    QString m_ioSrcFile;
+    QString m_ioDstFolder;
+    QString m_ioDstFile;
+    qint64 m_ioPos = -1;
+    qint64 m_ioTransfered = -1;
+    qint64 m_ioSize = -1;
+    int m_ioTime = -1;
+    bool m_transferStarted = false; // the host accepted the transfer (125/150 or data)
+    bool m_transferFailed = false;  // a local read/write failed: the transfer cannot succeed
+
+    QString m_ip;
+    QStringList m_ascExtension;
+    bool m_passiveMode = false;
+    QTimer m_timer;
+    int m_secsIdle = 0;
+    int m_secsOnline = 0;
+    int m_maxSecsIdle = 0;
+    bool m_autoTransferMode = true;
+    bool m_binaryMode = false;
+    bool m_resumeTransfers = true;
+    bool m_listing = false;
+    bool m_reloading = false;
+    bool m_downloading = false;
+    bool m_uploading = false;
+    bool m_buffering = false;
+    QStringList m_bufferFolders;
+    TcFTPHostTypes m_hostType = csUnchecked;
+    int m_firewallType = 0;
+    int m_firewallPort = 0;
+    QString m_firewallHost;
+    bool m_firewallOpened = false; // type 2: "open host" was sent, the next 220 is the host's
+    QString m_folder;
+    QString m_serverFolder;
+    int m_pathType = 0;
+    int m_listType = 0;
+    ListingBuffer::EntryList m_listResult;
+    TcFTPStates m_state = csNotConnected;
+    QString m_host;
+    QString m_port;
+    QString m_username;
+    QString m_password;
+    int m_idles = 0;
+    QString m_renameTo;
+    bool m_quitBeforeIdle = false;
+    bool m_loggedIn = false;
+    QString m_loginScript;
+    ListingBuffer *m_listingBuffer = nullptr;
+
+    quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
+    int m_ownCommandFailure = 0; // number of the last own command failure in this run
+    bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
+};

@@ -1,0 +1,306 @@
+// The control connection: reading replies, dispatching them by the command they answer,
+// logging in and disconnecting.
+#include "ftp/tcftp.h"
+
+#include "util/fieldstring.h"
+#include "util/pathforms.h"
+
+namespace {
+
+bool isCode(const QString &code, const char *wanted)
+{
+    return code == QLatin1String(wanted);
+}
+
+// The argument of a command line: everything after its first space.
+QString argumentOf(const QString &commandLine)
+{
+    const qsizetype space = commandLine.indexOf(QLatin1Char(' '));
+    return space < 0 ? QString() : commandLine.mid(space + 1);
+}
+
+} // namespace
+
+void TcFTP::controlDataAvailable()
+{
+    m_replies.feed(m_control->Receive());
+    FtpReplyReader::Line line;
+    while (m_replies.nextLine(line)) {
+        processLine(line);
+        if (m_control->State() != cwConnected)
+            return;
+    }
+    if (m_replies.overflowed()) {
+        // A host that never ends its line is broken or hostile; keeping its bytes would eat
+        // memory without end.
+        Q_EMIT warning(tr("The host sent a reply line longer than %1 bytes; disconnecting.")
+                               .arg(FtpReplyReader::MaxLineLength));
+        disconnectQuietly();
+    }
+}
+
+void TcFTP::processLine(const FtpReplyReader::Line &line)
+{
+    const QString &text = line.text;
+    // Server detection from the greeting, for instance
+    //     220 Serv-U FTP Server v2.5 for WinSock ready...
+    if (!m_loggedIn && m_hostType == csUnchecked && text.startsWith(QLatin1String("220"))) {
+        const QString lower = text.toLower();
+        if (lower.contains(QLatin1String("war-ftpd")))
+            m_hostType = csWARFTPD;
+        else if (lower.contains(QLatin1String("serv-u")))
+            m_hostType = csServU;
+        else if (lower.contains(QLatin1String("microsoft ftp service")))
+            m_hostType = csMicrosoftFTP;
+        else if (lower.contains(QLatin1String("windows nt ftp server")))
+            m_hostType = csWinNTFTP;
+        else if (lower.contains(QLatin1String("version wu-")))
+            m_hostType = csWUFTPD;
+    }
+    if (m_loggedIn && m_hostType == csUnchecked)
+        m_hostType = csUnknown;
+
+    if (!line.final) {
+        Q_EMIT textIO(text, true, true);
+        return;
+    }
+
+    m_replyLine = text;
+    m_previousCode = m_inCmd;
+    m_inCmd = text.left(3);
+    ReplyFlags flags;
+    const quint64 sentBefore = m_commandsSent;
+    dispatchReply(flags);
+    if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
+        flags.valid = true;
+    Q_EMIT textIO(text, true, flags.valid);
+    // A handler that already ran the queue has sent the next command itself.
+    if (flags.cont && m_commandsSent == sentBefore)
+        runQueue();
+}
+
+// One row per case, tested in this order; the first that matches acts.
+void TcFTP::dispatchReply(ReplyFlags &flags)
+{
+    const QString &code = m_inCmd;
+    const QString &out = m_outCmd;
+    const bool transferStart = isCode(code, "125") || isCode(code, "150");
+
+    if (isCode(code, "220")) {
+        if (m_loggedIn) {
+            flags.valid = false;
+            return;
+        }
+        switch (m_firewallType) {
+        case 0:
+            AddCommand(QStringLiteral("user ") + m_username);
+            break;
+        case 1:
+            AddCommand(QStringLiteral("user ") + m_username + QLatin1Char('@') + m_host);
+            break;
+        case 2:
+            // The first 220 is the firewall's own greeting; the next one is the host's,
+            // relayed once the firewall has opened the connection.
+            if (!m_firewallOpened) {
+                m_firewallOpened = true;
+                AddCommand(QStringLiteral("open ") + m_host);
+            } else {
+                AddCommand(QStringLiteral("user ") + m_username);
+            }
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (isCode(code, "421")) {
+        flags.cont = false;
+        disconnectQuietly();
+        return;
+    }
+    if (out == QLatin1String("user")) {
+        if (isCode(code, "331")) {
+            AddCommand(QStringLiteral("pass ") + m_password);
+        } else if (isCode(code, "230")) {
+            loginComplete();
+        } else {
+            flags.cont = false;
+            disconnectQuietly();
+        }
+        return;
+    }
+    if (out == QLatin1String("pass")) {
+        if (isCode(code, "230")) {
+            loginComplete();
+        } else {
+            flags.cont = false;
+            disconnectQuietly();
+        }
+        return;
+    }
+    if (out == QLatin1String("cwd")) {
+        if (isCode(code, "250")) {
+            m_folder = ConvertPath(argumentOf(m_commandLine), BackslashForm);
+            m_serverFolder = m_folder;
+            Q_EMIT actionDone(caChangeFolder, m_serverFolder, 0, true, true);
+        } else {
+            m_commandQueue.clear();
+            Q_EMIT actionDone(caChangeFolder, m_serverFolder, 0, true, false);
+        }
+        return;
+    }
+    if (out == QLatin1String("dele")) {
+        QString name = ConvertPath(argumentOf(m_commandLine), BackslashForm);
+        name.chop(1);
+        Q_EMIT actionDone(caDelete, name, 0, true, isCode(code, "250"));
+        return;
+    }
+    if (out == QLatin1String("list")) {
+        if (transferStart) {
+            flags.cont = false;
+            setState(csWaitForReply);
+        } else {
+            listReplyEnded(flags);
+        }
+        return;
+    }
+    if (out == QLatin1String("mkd")) {
+        Q_EMIT actionDone(caMakeFolder,
+                          ConvertPath(argumentOf(m_commandLine), BackslashForm),
+                          0,
+                          true,
+                          isCode(code, "257"));
+        return;
+    }
+    if (out == QLatin1String("noop"))
+        return;
+    if (out == QLatin1String("pasv")) {
+        if (isCode(code, "227"))
+            openPassiveConnection();
+        else
+            dataConnectionRefused();
+        return;
+    }
+    if (out == QLatin1String("port")) {
+        if (!isCode(code, "200"))
+            dataConnectionRefused();
+        return;
+    }
+    if (out == QLatin1String("pwd")) {
+        // 257 "/pub/incoming" is the current directory
+        if (isCode(code, "257") && FieldCount(m_replyLine, QLatin1Char('"')) > 2) {
+            const QString path = Field(m_replyLine, 2, QLatin1Char('"'));
+            if (path.contains(QLatin1Char('/')))
+                m_pathType = 0;
+            else if (path.contains(QLatin1Char('\\')))
+                m_pathType = 1;
+            else
+                m_pathType = 2;
+            m_folder = ConvertPath(path, BackslashForm);
+            m_serverFolder = m_folder;
+        }
+        return;
+    }
+    if (out == QLatin1String("retr")) {
+        if (transferStart) {
+            flags.cont = false;
+            setState(csWaitForReply);
+            transferAccepted();
+        } else {
+            retrEnded(flags);
+        }
+        return;
+    }
+    if (out == QLatin1String("rest")) {
+        if (!isCode(code, "350"))
+            restRefused();
+        return;
+    }
+    if (out == QLatin1String("rmd")) {
+        Q_EMIT actionDone(caRemoveFolder,
+                          ConvertPath(argumentOf(m_commandLine), BackslashForm),
+                          0,
+                          true,
+                          isCode(code, "250"));
+        return;
+    }
+    if (out == QLatin1String("rnfr")) {
+        if (isCode(code, "350"))
+            m_commandQueue.prepend(QStringLiteral("rnto ") + m_renameTo);
+        m_renameTo.clear();
+        return;
+    }
+    if (out == QLatin1String("rnto"))
+        return;
+    if (out == QLatin1String("stor")) {
+        if (transferStart) {
+            flags.cont = false;
+            setState(csWaitForReply);
+            transferAccepted();
+        } else {
+            storEnded();
+        }
+        return;
+    }
+    if (out == QLatin1String("type")) {
+        if (isCode(code, "200")) {
+            const QString command = m_commandLine.toLower();
+            if (command == QLatin1String("type a"))
+                m_binaryMode = false;
+            else if (command == QLatin1String("type i"))
+                m_binaryMode = true;
+        }
+        return;
+    }
+    flags.valid = false;
+}
+
+void TcFTP::loginComplete()
+{
+    m_timer.start();
+    m_secsIdle = 0;
+    m_loggedIn = true;
+    m_commandQueue.clear();
+    // Each script line normally ends with CR LF; a last line without one is run as well.
+    const QStringList script = m_loginScript.split(QStringLiteral("\r\n"));
+    for (const QString &line : script) {
+        if (!line.trimmed().isEmpty())
+            m_commandQueue.append(line);
+    }
+    if (!m_autoTransferMode && m_binaryMode)
+        m_commandQueue.prepend(QStringLiteral("type i"));
+}
+
+void TcFTP::Disconnect()
+{
+    m_timer.stop();
+    try {
+        const TcWinsockStates state = m_control->State();
+        if (state == cwNIL || state == cwNotConnected || state == cwReadyToConnect)
+            throw TcFTPException(16631);
+        if (m_listing || m_downloading || m_uploading)
+            Finish(false);
+        if (m_control->State() == cwPrepareConnection) {
+            m_control->CancelPrepare();
+            // A cancelled lookup leaves the socket in cwNIL, which ends the session.
+        } else if (m_control->State() != cwNotConnected) {
+            m_control->Close(true);
+        }
+        resetTransferFields();
+        m_replies.clear();
+        m_controlBacklog.clear();
+    } catch (const TcFTPException &) {
+        throw;
+    } catch (const std::exception &) {
+        throw TcFTPException(16631);
+    }
+}
+
+// Disconnect from inside a notification: the session ends either way.
+void TcFTP::disconnectQuietly()
+{
+    try {
+        Disconnect();
+    } catch (const TcFTPException &) {
+    }
+}

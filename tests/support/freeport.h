@@ -1,0 +1,16 @@
+// Free TCP ports on 127.0.0.1 for the servers a test starts.
+#pragma once
+
+#include <QtGlobal>
+
+namespace ovtest {
+
+// A port on 127.0.0.1 that nobody listens on right now (the system's choice). Another process
+// may take it before the caller binds it, so a server start that fails to bind should retry.
+quint16 freePort();
+
+// The first of count consecutive ports that are all free right now, picked at random below the
+// system's ephemeral range, so that outgoing connections do not take them meanwhile.
+quint16 freePortRange(int count);
+
+} // namespace ovtest

@@ -1,0 +1,69 @@
+// What every real FTP server of the tests offers for a login with a user name and password,
+// so one test can run against vsftpd and pyftpdlib alike:
+//
+//     class Transfer : public ::testing::TestWithParam<FtpTestServer::Kind> {};
+//     TEST_P(Transfer, DownloadsByteExact)
+//     {
+//         const auto server = FtpTestServer::create(GetParam());
+//         ASSERT_TRUE(server->start());
+//         server->createUserFile("pub/a.bin", bytes);
+//         ... log in as server->loginUser() / server->loginPassword() on server->port() ...
+//     }
+//     INSTANTIATE_TEST_SUITE_P(Servers, Transfer,
+//                              ::testing::Values(FtpTestServer::Kind::Vsftpd,
+//                                                FtpTestServer::Kind::Pyftpdlib),
+//                              FtpTestServer::testName);
+#pragma once
+
+#include "support/qtprinters.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace ovtest {
+
+class FtpTestServer
+{
+public:
+    enum class Kind { Vsftpd, Pyftpdlib };
+    friend void PrintTo(Kind kind, std::ostream *out)
+    {
+        *out << (kind == Kind::Vsftpd ? "vsftpd" : "pyftpdlib");
+    }
+
+    static std::unique_ptr<FtpTestServer> create(Kind kind);
+    // "Vsftpd" or "Pyftpdlib": a name generator for INSTANTIATE_TEST_SUITE_P.
+    static std::string testName(const ::testing::TestParamInfo<Kind> &info);
+
+    virtual ~FtpTestServer() = default;
+
+    // Starts the server; returns once it accepts logins, or a failure carrying its output.
+    virtual ::testing::AssertionResult start(int timeoutMs = 10000) = 0;
+    virtual void stop() = 0;
+    virtual quint16 port() const = 0;
+
+    // The account with a password. Its "/" is userRoot(), readable and writable.
+    virtual QString loginUser() const = 0;
+    virtual QString loginPassword() const = 0;
+    virtual QString userRoot() const = 0;
+    // The native path of a host path below the user's "/" ("pub/a.txt" -> ".../pub/a.txt").
+    QString userPath(const QString &relativePath) const;
+    // Creates a file or folder below the user's "/", owned so that the user may change it;
+    // returns its native path, or "" after failing the test.
+    virtual QString createUserFile(const QString &relativePath, const QByteArray &content) = 0;
+    virtual QString createUserFolder(const QString &relativePath) = 0;
+
+    // The command lines the server received, in order, as its log shows them.
+    virtual QStringList commands() const = 0;
+    // The server's log and output, for failure messages.
+    virtual QString log() const = 0;
+};
+
+} // namespace ovtest

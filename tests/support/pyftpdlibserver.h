@@ -1,0 +1,86 @@
+// pyftpdlib on 127.0.0.1 for protocol tests: tests/peers/pyftpd_server.py under
+// /usr/bin/python3, serving one private temporary folder read-write to userName()/password()
+// and to anonymous. The system picks the control port and, unless setPassivePorts() was
+// called, each passive data port. In ASCII mode (TYPE A, the FTP default) it sends LF line
+// ends as CR LF and stores CR LF as LF.
+//
+//     PyftpdlibServer pyftpd;
+//     ASSERT_TRUE(pyftpd.start());
+//     pyftpd.createFile("pub/a.txt", "hello");
+#pragma once
+
+#include "support/ftptestserver.h"
+#include "support/peerprocess.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ovtest {
+
+class PyftpdlibServer : public FtpTestServer
+{
+public:
+    PyftpdlibServer();
+    ~PyftpdlibServer() override;
+    PyftpdlibServer(const PyftpdlibServer &) = delete;
+    PyftpdlibServer &operator=(const PyftpdlibServer &) = delete;
+
+    // Before start(): passive data connections use ports first..last.
+    void setPassivePorts(quint16 first, quint16 last);
+    // Before start(): the greeting text after "220 ".
+    void setBanner(const QString &banner);
+
+    // Starts the server and returns once it listens, or a failure with its output when that
+    // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
+    ::testing::AssertionResult start(int timeoutMs = 10000) override;
+    void stop() override;
+    bool isRunning();
+
+    quint16 port() const override { return m_port; }
+    static QString userName();
+    static QString password();
+    QString loginUser() const override { return userName(); }
+    QString loginPassword() const override { return password(); }
+
+    // The served folder: "/" for both the user and anonymous.
+    QString root() const;
+    QString path(const QString &relativePath = QString()) const;
+
+    // Creates a file (and missing parent folders) below root(); returns its native path. Fails
+    // the test and returns "" when it cannot be written.
+    QString createFile(const QString &relativePath, const QByteArray &content) const;
+    QString createFolder(const QString &relativePath) const;
+
+    QString userRoot() const override { return root(); }
+    QString createUserFile(const QString &relativePath, const QByteArray &content) override
+    {
+        return createFile(relativePath, content);
+    }
+    QString createUserFolder(const QString &relativePath) override
+    {
+        return createFolder(relativePath);
+    }
+
+    // The command lines the server received on every control connection, in order, as its log
+    // shows them ("RETR /pub/a.txt"; passwords appear as "PASS ******").
+    QStringList commands() const override;
+
+    // The server's log (every command and reply) and output, for failure messages.
+    QString log() const override;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    PeerProcess m_process;
+    quint16 m_port = 0;
+    quint16 m_passiveFirst = 0;
+    quint16 m_passiveLast = 0;
+    QString m_banner;
+};
+
+} // namespace ovtest
