@@ -1,7 +1,5 @@
 #include "ui/fileicons.h"
 
-#include "tasks/extensioncache.h"
-
 #include <QApplication>
 #include <QStyle>
 
@@ -30,27 +28,37 @@ FileIcons::FileIcons(ExtensionCache &cache)
     m_drive = m_provider.icon(QFileIconProvider::Drive);
     if (m_drive.isNull())
         m_drive = style->standardIcon(QStyle::SP_DriveHDIcon);
+    m_cache.setTypeService([this](const QString &extension) { return lookUp(extension); });
 }
 
 QIcon FileIcons::forFile(const QString &fileName)
 {
-    tExtBufObj &record = m_cache.Lookup(fileName);
-    if (record.IconIndex < 0 || record.IconIndex >= m_icons.size()) {
-        // The themed icon of the extension's type, else the generic file icon.
-        QIcon icon;
-        const QString extension = ExtensionCache::ExtensionOf(fileName);
-        const QList<QMimeType> types
-                = m_mimeDatabase.mimeTypesForFileName(QStringLiteral("probe.") + extension);
-        if (!types.isEmpty() && !types.first().isDefault()) {
-            icon = QIcon::fromTheme(types.first().iconName(),
-                                    QIcon::fromTheme(types.first().genericIconName()));
-        }
-        if (icon.isNull())
-            icon = m_provider.icon(QFileIconProvider::File);
-        if (icon.isNull())
-            icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
-        m_icons.append(icon);
-        record.IconIndex = m_icons.size() - 1;
+    const int index = m_cache.lookup(fileName).IconIndex;
+    return index >= 0 && index < m_icons.size() ? m_icons.at(index)
+                                                : m_provider.icon(QFileIconProvider::File);
+}
+
+QString FileIcons::typeName(const QString &fileName)
+{
+    return m_cache.lookup(fileName).TypeName;
+}
+
+tExtBufObj FileIcons::lookUp(const QString &extension)
+{
+    tExtBufObj record = ExtensionCache::MimeTypeService(extension);
+    // The themed icon of the extension's type, else the generic file icon.
+    QIcon icon;
+    const QList<QMimeType> types
+            = m_mimeDatabase.mimeTypesForFileName(QStringLiteral("x") + extension);
+    if (!types.isEmpty() && !types.first().isDefault()) {
+        icon = QIcon::fromTheme(types.first().iconName(),
+                                QIcon::fromTheme(types.first().genericIconName()));
     }
-    return m_icons.at(record.IconIndex);
+    if (icon.isNull())
+        icon = m_provider.icon(QFileIconProvider::File);
+    if (icon.isNull())
+        icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    m_icons.append(icon);
+    record.IconIndex = int(m_icons.size() - 1);
+    return record;
 }

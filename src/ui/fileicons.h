@@ -5,15 +5,18 @@
 #include <QList>
 #include <QMimeDatabase>
 
-class ExtensionCache;
+#include "tasks/extensioncache.h"
 
 // The icons of the file lists and folder trees: the fixed ones (closed and open folder,
-// Desktop, computer, network, drive) and one per file extension, fetched once per extension
-// and kept in a list whose index the extension cache records.
+// Desktop, computer, network, drive) and one per file extension. It installs itself as the
+// extension cache's type service, so that an extension's type name and icon are looked up
+// together, once per run; the cache records the icon's index in this object's list.
 class FileIcons
 {
 public:
     explicit FileIcons(ExtensionCache &cache);
+    FileIcons(const FileIcons &) = delete;
+    FileIcons &operator=(const FileIcons &) = delete;
 
     QIcon closedFolder() const { return m_closedFolder; }
     // Closed folder normally, open folder when selected (for tree nodes).
@@ -24,10 +27,14 @@ public:
     QIcon drive() const { return m_drive; }
     // The icon for a file name's extension, looked up on first use only.
     QIcon forFile(const QString &fileName);
+    // The type name of a file name's extension ("XYZ File" when the system knows none).
+    QString typeName(const QString &fileName);
     // Icons fetched so far, one per extension.
     int count() const { return m_icons.size(); }
 
 private:
+    tExtBufObj lookUp(const QString &extension);
+
     ExtensionCache &m_cache;
     QFileIconProvider m_provider;
     QMimeDatabase m_mimeDatabase;

@@ -31,10 +31,15 @@ class TQuick;
 // the right, the task panel, the log window along the bottom and the status bar.
 //
 // The window observes the engine and keeps no copy of its state beyond what it shows. The
-// engine glue feeds it through the "engine state" setters below and through the views
-// (TaskView and QueueView take the engine's row models, logwin takes log lines), and listens
-// to the "requested" signals. Every setter that changes what commands may do runs
-// UpdateInterface, so the glue only has to call it on each change of the main session.
+// engine glue feeds it:
+//   - the main session's state through setMainSessionState (on every state change and after
+//     each idle), the reconnect countdown, the log-in information line count, the host pane's
+//     shown state, the root and current host folders;
+//   - TaskView and QueueView through setModel with the engine's caption models; statPanels with
+//     the scheduler's status texts; logwin through appendLogLine for every line written;
+// and listens to the signals below (Quick connect accepted, a local file to open, the task
+// maximum changed, host entries to record). Every setter that changes what commands may do
+// runs UpdateInterface, so the glue never has to.
 //
 // The controls are public members named as the rest of the program refers to them.
 class TForm1 : public QMainWindow
@@ -235,6 +240,8 @@ private:
     void onFocusChanged(QWidget *old, QWidget *now);
 
     void saveModeSizes();
+    int hostTreeSizeIndex() const;
+    void applyHostTreeSize();
     void setViewStyleOfActive(int style);
     void setListTabStop(FileListView *list, bool on);
     void markSplitter(QSplitter *splitter, bool grey);

@@ -287,7 +287,7 @@ int TForm1::AddFileItem(bool noDupCheck,
     const int row = list->addItem(name,
                                   kind,
                                   isFolder ? QString() : FormatSize(size, true),
-                                  isFolder ? m_folderTypeName : m_extensionCache.TypeName(name),
+                                  isFolder ? m_folderTypeName : m_icons.typeName(name),
                                   modified,
                                   isFolder ? m_icons.closedFolder() : m_icons.forFile(name));
     if (host && recordInBuffer) {

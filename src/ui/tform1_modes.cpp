@@ -32,33 +32,53 @@ TForm1::InterfaceMode TForm1::interfaceMode() const
     return SingleView;
 }
 
+int TForm1::hostTreeSizeIndex() const
+{
+    switch (interfaceMode()) {
+    case SingleView:
+        return 0;
+    case DoubleView:
+        return 6;
+    case TaskViewMode:
+        return 12;
+    }
+    return 6;
+}
+
+void TForm1::applyHostTreeSize()
+{
+    const int size = ViewLayout[hostTreeSizeIndex()];
+    rPanelSplit->setSizes({size,
+                           qMax(1,
+                                (rPanelSplit->orientation() == Qt::Horizontal ? rpanel2->width()
+                                                                              : rpanel2->height())
+                                        - size)});
+}
+
 void TForm1::saveModeSizes()
 {
-    // Splitter sizes are only real once the window has been laid out; before that the table
-    // still holds what was applied.
-    const bool laidOut = isVisible();
+    // Splitter sizes are only real while the splitter is shown (the host pane's inner panel is
+    // hidden while offline); otherwise the table keeps what was applied.
+    const bool panesShown = topwinspanel->isVisible();
+    const bool hostShown = rPanelSplit->isVisible();
     int columns = 1;
     switch (interfaceMode()) {
     case SingleView:
-        if (laidOut)
-            ViewLayout[0] = pick(rPanelSplit->sizes(), 0);
         columns = 1;
         break;
     case DoubleView:
-        if (laidOut) {
+        if (panesShown)
             ViewLayout[5] = pick(topwinspanel->sizes(), 1);
-            ViewLayout[6] = pick(rPanelSplit->sizes(), 0);
-        }
         columns = 7;
         break;
     case TaskViewMode:
-        if (laidOut) {
+        if (panesShown)
             ViewLayout[11] = pick(topwinspanel->sizes(), 0);
-            ViewLayout[12] = pick(rPanelSplit->sizes(), 0);
-        }
         columns = 13;
         break;
     }
+    if (hostShown)
+        ViewLayout[hostTreeSizeIndex()] = pick(rPanelSplit->sizes(), 0);
     for (int i = 0; i < 4; ++i)
         ViewLayout[columns + i] = rWin->columnWidth(i);
 }
@@ -80,7 +100,7 @@ void TForm1::SetGUI(QAction *sender)
         TaskPanel->hide();
         rPanelSplit->setOrientation(Qt::Horizontal);
         rPanelSplit->setHandleWidth(3);
-        rPanelSplit->setSizes({ViewLayout[0], qMax(1, rpanel2->width() - ViewLayout[0])});
+        applyHostTreeSize();
         columns = 1;
         tbBtn_iSingle->setChecked(true);
         Menu_ViewSingle->setChecked(true);
@@ -90,7 +110,7 @@ void TForm1::SetGUI(QAction *sender)
         topwinspanel->setSizes({0, ViewLayout[5], qMax(1, total - ViewLayout[5])});
         rPanelSplit->setOrientation(Qt::Vertical);
         rPanelSplit->setHandleWidth(2);
-        rPanelSplit->setSizes({ViewLayout[6], qMax(1, rpanel2->height() - ViewLayout[6])});
+        applyHostTreeSize();
         columns = 7;
         if (LPathTree->topLevelItemCount() == 0)
             buildLocalTree();
@@ -102,7 +122,7 @@ void TForm1::SetGUI(QAction *sender)
         topwinspanel->setSizes({ViewLayout[11], 0, qMax(1, total - ViewLayout[11])});
         rPanelSplit->setOrientation(Qt::Vertical);
         rPanelSplit->setHandleWidth(2);
-        rPanelSplit->setSizes({ViewLayout[12], qMax(1, rpanel2->height() - ViewLayout[12])});
+        applyHostTreeSize();
         columns = 13;
         tbBtn_iTask->setChecked(true);
         Menu_ViewTask->setChecked(true);

@@ -3,8 +3,12 @@
 #include <QPlainTextEdit>
 
 // The log window: a read-only view of at most MaxLines lines, no word wrap, on the classic
-// button-face grey so that white lines stay readable. Lines are inserted as plain text in the
-// given colour: a host reply holding "<b>" or "&amp;" shows exactly as sent.
+// button-face grey so that white lines stay readable. Lines are inserted as plain text: a host
+// reply holding "<b>" or "&amp;" shows exactly as sent and cannot restyle the log.
+//
+// A log line begins with a three-character kind mark ("  :", ">>:", "<<:", "!!:", " !:").
+// appendLogLine draws the mark black in a fixed-pitch face and the rest in the log's bold face,
+// coloured by the mark; the engine's log hands its lines over as they are written.
 class LogView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -14,11 +18,26 @@ public:
 
     explicit LogView(QWidget *parent = nullptr);
 
-    // Appends one line in the colour and scrolls to it; the oldest lines go beyond MaxLines.
+    // The colour of the text after a mark: information white, from the host grey, to the host
+    // teal, internal errors red, warnings blue, anything else black.
+    static QColor ColourOfMark(const QString &mark);
+
+    // Appends a log line, its mark and text styled as above, and scrolls to it.
+    void appendLogLine(const QString &line);
+    // Appends one line in one colour and scrolls to it; the oldest lines go beyond MaxLines.
     void appendLine(const QString &line, const QColor &color);
-    // The text of line n (0-based), without its colour.
+    // The text of line n (0-based), without its styles.
     QString line(int n) const;
     int lineCount() const;
-    // The colour line n was written in.
+    // The colour of line n's last part (the text after the mark).
     QColor lineColor(int n) const;
+    // The font of line n's first character (the mark's face for log lines).
+    QFont markFont(int n) const;
+
+private:
+    QTextCursor startLine();
+    void scrollToEnd();
+
+    QFont m_markFont;
+    QFont m_textFont;
 };

@@ -3,12 +3,15 @@
 #include "platform/localpath.h"
 #include "widgets/headerstatus.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -37,6 +40,7 @@ struct SampleFolder
         QDir(dir.path()).mkdir(QStringLiteral("zeta"));
         writeFile(dir.filePath(QStringLiteral("Docs/upper-only.txt")), 1);
         writeFile(dir.filePath(QStringLiteral("docs/lower-only.txt")), 1);
+        QDir(dir.path()).mkpath(QStringLiteral("zeta/inner/deepest"));
     }
     QString internal() const { return NativeToLocal(dir.path() + QLatin1Char('/')); }
 };
@@ -246,6 +250,95 @@ TEST(LocalPane, DoubleClickOnAFileAsksToOpenIt)
     ASSERT_EQ(open.count(), 1);
     EXPECT_EQ(open.at(0).at(0).toString(), sample.internal() + "notes.txt");
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
+}
+
+TEST(LocalPane, TreeNodesAreReadWhenExpanded)
+{
+    SampleFolder sample;
+    auto form = showForm();
+    form->ChangeLocalFolder(sample.internal());
+    QTreeWidgetItem *folder = form->LPathTree->currentItem();
+    ASSERT_NE(folder, nullptr);
+    QTreeWidgetItem *zeta = nullptr;
+    for (int i = 0; i < folder->childCount(); ++i) {
+        if (folder->child(i)->text(0) == "zeta")
+            zeta = folder->child(i);
+    }
+    ASSERT_NE(zeta, nullptr);
+    // Not read yet: one placeholder stands for the children.
+    ASSERT_EQ(zeta->childCount(), 1);
+    EXPECT_EQ(zeta->child(0)->text(0), "*");
+
+    form->LPathTree->setFocus();
+    form->LPathTree->setCurrentItem(zeta);
+    QTest::keyClick(form->LPathTree, Qt::Key_Right);
+    EXPECT_TRUE(zeta->isExpanded());
+    ASSERT_EQ(zeta->childCount(), 1);
+    QTreeWidgetItem *inner = zeta->child(0);
+    EXPECT_EQ(inner->text(0), "inner");
+    // "inner" holds a folder, so it gets its own placeholder; the list has not changed.
+    ASSERT_EQ(inner->childCount(), 1);
+    EXPECT_EQ(inner->child(0)->text(0), "*");
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
+
+    // Return on the tree opens the selected node's folder.
+    form->LPathTree->setCurrentItem(inner);
+    QTest::keyClick(form->LPathTree, Qt::Key_Return);
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\");
+    EXPECT_EQ(captions(form->lWin), QStringList({"..", "deepest"}));
+
+    // Return in the list opens the selected folder.
+    clickRow(form->lWin, rowOf(form->lWin, "deepest"));
+    QTest::keyClick(form->lWin->currentView(), Qt::Key_Return);
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\deepest\\");
+    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "deepest");
+}
+
+TEST(LocalPane, ChangeFolderAsksForAFolderOrResynchronisesTheTree)
+{
+    SampleFolder sample;
+    auto form = showForm();
+    form->ChangeLocalFolder(sample.internal());
+
+    // A click on the header status asks for the folder; Cancel changes nothing.
+    auto answer = [](const QString &folder) {
+        QTimer::singleShot(0, [folder] {
+            QFileDialog *dialog = nullptr;
+            QTest::qWaitFor(
+                    [&dialog] {
+                        dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                        return dialog != nullptr;
+                    },
+                    5000);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), "Change Local Folder");
+            if (folder.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->setDirectory(folder);
+                dialog->selectFile(folder);
+                static_cast<QDialog *>(dialog)->accept();
+            }
+        });
+    };
+    answer({});
+    QTest::mouseClick(form->LStat, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
+
+    answer(sample.dir.filePath("docs"));
+    QTest::mouseClick(form->LStat, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
+    EXPECT_EQ(captions(form->lWin), QStringList({"..", "lower-only.txt"}));
+    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "docs");
+
+    // The menu form brings the tree back to the folder shown.
+    form->activateWindow(); // the desktop gives the window back its activation after a dialog
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->LPathTree->setCurrentItem(form->LPathTree->topLevelItem(0));
+    clickRow(form->lWin, 0);
+    QTest::keyClick(form->lWin->currentView(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "docs");
+    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+#include "widgets/logview.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(LogWindow, LinesArePlainTextColouredByTheirMark)
+{
+    LogView log;
+    log.appendLogLine(">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
+    log.appendLogLine("<<: pass *****");
+    log.appendLogLine("  : Orvane FTP Version 1.0 Final Beta");
+    log.appendLogLine(" !: (01) Task was unable to connect");
+    log.appendLogLine("!!: Error u1-6144 - Please Report to Author.");
+    log.appendLogLine("no mark\r\nsecond half");
+    ASSERT_EQ(log.lineCount(), 6);
+    EXPECT_EQ(log.line(0), ">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
+    EXPECT_EQ(log.line(1), "<<: pass *****");
+    EXPECT_EQ(log.line(5), "no mark  second half");
+    const QColor colours[] = {QColor(128, 128, 128),
+                              QColor(0, 128, 128),
+                              QColor(255, 255, 255),
+                              QColor(0, 0, 255),
+                              QColor(255, 0, 0),
+                              QColor(0, 0, 0)};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(log.lineColor(i), colours[i]) << i;
+    EXPECT_TRUE(log.markFont(1).fixedPitch() || log.markFont(1).family() == "FixedSys");
+    EXPECT_EQ(log.markFont(1).pointSize(), 10);
+    EXPECT_TRUE(log.isReadOnly());
+}
+
+TEST(LogWindow, KeepsTheNewestLines)
+{
+    LogView log;
+    for (int i = 0; i < 1200; ++i)
+        log.appendLogLine(QStringLiteral("  : line %1").arg(i));
+    EXPECT_EQ(log.lineCount(), LogView::MaxLines);
+    EXPECT_EQ(log.line(0), "  : line 201");
+    EXPECT_EQ(log.line(LogView::MaxLines - 1), "  : line 1199");
+    log.appendLine("plain", Qt::darkGreen);
+    EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
+}
+
+} // namespace
