@@ -12,20 +12,20 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
 // The final reply to LIST (other than 125/150).
 void TcFTP::listReplyEnded(ReplyFlags &flags)
 {
+    if (!m_listing)
+        return; // a plain "list" line: nothing of ours to end
     const bool started
             = m_previousCode == QLatin1String("125") || m_previousCode == QLatin1String("150");
     const bool ended = m_inCmd == QLatin1String("226") || m_inCmd == QLatin1String("250");
     if (!started) {
         // 550 for a missing folder and the like: the listing ends as failed.
-        if (m_listing)
-            Finish(false);
+        Finish(false);
         return;
     }
     if (m_data->BytesAvailable() > 0) {
         flags.cont = false; // the data handler ends it
     } else if (m_data->State() == cwNotConnected || m_data->State() == cwNIL) {
-        if (m_listing)
-            Finish(ended);
+        Finish(ended);
     } else {
         flags.cont = false; // the data connection's close ends it
     }
@@ -33,7 +33,9 @@ void TcFTP::listReplyEnded(ReplyFlags &flags)
 
 void TcFTP::listingDataAvailable()
 {
-    m_listBuffer.append(m_data->Receive());
+    const QByteArray bytes = m_data->Receive();
+    if (m_listing)
+        m_listBuffer.append(bytes);
 }
 
 void TcFTP::finishListing(bool success)

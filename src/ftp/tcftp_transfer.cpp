@@ -416,6 +416,8 @@ void TcFTP::transferAccepted()
 // The final reply to RETR.
 void TcFTP::retrEnded(ReplyFlags &flags)
 {
+    if (!m_downloading)
+        return; // a plain "retr" line: nothing of ours to end
     if (!isTransferStart(m_previousCode)) {
         Finish(false);
         return;
