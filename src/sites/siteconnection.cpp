@@ -25,3 +25,17 @@ SiteConnection SiteConnection::fromSite(const TSiteObject &site, const Options &
     result.MaxTasks = site.Tasks;
     return result;
 }
+
+ConnectRequest SiteConnection::request() const
+{
+    ConnectRequest result;
+    result.session = TcFTPSession{Host, Port, Username, Password};
+    result.initialFolder = InitialFolder;
+    result.passive = PassiveMode;
+    result.tasks = MaxTasks;
+    result.setsFirewall = session.setsFirewall;
+    result.firewallType = session.FirewallType;
+    result.firewallHost = session.FirewallHost;
+    result.firewallPort = session.FirewallPort;
+    return result;
+}

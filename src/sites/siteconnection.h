@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/sessionoptions.h"
+#include "tasks/taskengine.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,4 +31,6 @@ struct SiteConnection
     bool needsPassword = false;
 
     static SiteConnection fromSite(const TSiteObject &site, const Options &options);
+    // What the engine's connectMain takes (after the missing fields were asked for).
+    ConnectRequest request() const;
 };

@@ -10,6 +10,7 @@
 #include "sites/sitetreemodel.h"
 #include "support/eventwait.h"
 #include "support/vsftpdserver.h"
+#include "tasks/taskengine.h"
 #include "ui/tdialog.h"
 #include "ui/tsite.h"
 #include "ui/tsitemgr.h"
@@ -76,6 +77,7 @@ TEST(SiteConnect, EditedSiteLogsInToVsftpdAndOpensItsInitialFolder)
             QTest::keyClick(site->InitPath, Qt::Key_Tab);
             site->Pages->setCurrentIndex(1);
             typeInto(site->port, QString::number(server.port()));
+            typeInto(site->tasks, QStringLiteral("3"));
             QTest::mouseClick(site->passive, Qt::LeftButton);
             QTest::mouseClick(site->OkButton, Qt::LeftButton);
         });
@@ -88,6 +90,8 @@ TEST(SiteConnect, EditedSiteLogsInToVsftpdAndOpensItsInitialFolder)
     ASSERT_NE(site, nullptr);
 
     SiteConnection connection = SiteConnection::fromSite(*site, options);
+    EXPECT_EQ(site->Tasks, 3);
+    EXPECT_EQ(connection.MaxTasks, 3);
     EXPECT_TRUE(connection.needsPassword);
     EXPECT_FALSE(connection.needsUsername);
     QString caption;
@@ -107,19 +111,22 @@ TEST(SiteConnect, EditedSiteLogsInToVsftpdAndOpensItsInitialFolder)
     EXPECT_TRUE(masked);
     EXPECT_EQ(mgr.Dialog->Edit1->echoMode(), QLineEdit::Normal); // unmasked again afterwards
 
-    TcFTP ftp;
-    ftp.setPassiveMode(connection.PassiveMode);
-    ftp.Connect(TcFTPSession{
-            connection.Host, connection.Port, connection.Username, connection.Password});
-    const auto idle = [&ftp] {
-        return ftp.LoggedIn() && ftp.State() == csIdle;
-    };
-    ASSERT_TRUE(ovtest::waitFor(idle, 10000)) << server.log().toStdString();
-    ftp.AddCommand(QStringLiteral("cwd ") + connection.InitialFolder);
-    ftp.Execute();
-    ASSERT_TRUE(ovtest::waitFor([&] { return idle() && ftp.Idles() >= 2; }, 10000));
-    EXPECT_EQ(ftp.Folder(), QStringLiteral("\\incoming\\deep\\"));
-    EXPECT_TRUE(ftp.PassiveMode());
+    // The engine connects, logs in and walks to the initial folder.
+    TaskEngine engine;
+    engine.startTimers();
+    engine.connectMain(connection.request());
+    TcFTP *ftp = engine.MainFTP();
+    ASSERT_TRUE(ovtest::waitFor(
+            [ftp] {
+                return ftp->LoggedIn() && ftp->Folder() == QStringLiteral("\\incoming\\deep\\");
+            },
+            15000))
+            << engine.log()->lines().join('\n').toStdString();
+    EXPECT_TRUE(ftp->LoggedIn());
+    EXPECT_TRUE(ftp->PassiveMode());
+    EXPECT_EQ(ftp->Username(), VsftpdServer::userName());
+    EXPECT_EQ(ftp->Port(), QString::number(server.port()));
+    EXPECT_EQ(engine.MaxTasks(), 3);
 
     const QStringList commands = server.commands();
     EXPECT_TRUE(commands.contains(QStringLiteral("USER ") + VsftpdServer::userName()))
@@ -128,5 +135,6 @@ TEST(SiteConnect, EditedSiteLogsInToVsftpdAndOpensItsInitialFolder)
     // folder exists only in that user's tree.
     EXPECT_TRUE(commands.contains(QStringLiteral("CWD /incoming/deep")))
             << commands.join('\n').toStdString();
-    ftp.Disconnect();
+    engine.DisconnectMain();
+    EXPECT_TRUE(ovtest::waitFor([ftp] { return ftp->State() == csNotConnected; }, 5000));
 }
