@@ -51,10 +51,10 @@ public:
     }
 
     // True when every step ran and no unexpected dialog showed.
-    bool finished() const { return m_next == m_steps.size() && m_unexpected.isEmpty(); }
+    bool finished() const { return m_done == m_steps.size() && m_unexpected.isEmpty(); }
     // Class names of dialogs that showed when no step expected them.
     QStringList unexpected() const { return m_unexpected; }
-    int stepsDone() const { return int(m_next); }
+    int stepsDone() const { return int(m_done); }
 
 private:
     void poll()
@@ -66,7 +66,13 @@ private:
         if (modal && m_next < m_steps.size() && m_steps[m_next].matches(modal)) {
             m_handled = modal;
             m_handledShow = m_shows.value(modal);
-            m_steps[m_next++].act(modal);
+            // Acted on from a timer of its own, so that a dialog the action opens in turn
+            // (a question after a click) finds this poll free to answer it.
+            QTimer::singleShot(0, modal, [this, act = m_steps[m_next].act, modal] {
+                act(modal);
+                ++m_done;
+            });
+            ++m_next;
             return;
         }
         if (modal && (m_next == m_steps.size() || m_deadline.hasExpired())) {
@@ -88,7 +94,8 @@ private:
         std::function<void(QWidget *)> act;
     };
     std::vector<Step> m_steps;
-    size_t m_next = 0;
+    size_t m_next = 0; // the next step to wait for
+    size_t m_done = 0; // steps whose action has run
     QPointer<QWidget> m_handled;
     int m_handledShow = 0;
     QHash<QObject *, int> m_shows;
