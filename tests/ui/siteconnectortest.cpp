@@ -1,4 +1,6 @@
-// The window's connect-from-a-site path with a real engine and vsftpd on loopback.
+// The window's connect-from-a-site path with a real engine and vsftpd on loopback: a site
+// made in the Site manager logs in with its user, password and port and opens its initial
+// folder.
 #include "modalscript.h"
 
 #include "ftp/tcftp.h"
@@ -10,8 +12,13 @@
 #include "support/vsftpdserver.h"
 #include "tasks/taskengine.h"
 #include "ui/siteconnector.h"
+#include "ui/tdialog.h"
+#include "ui/tsite.h"
 #include "ui/tsitemgr.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -22,6 +29,13 @@
 using ovtest::VsftpdServer;
 
 namespace {
+
+void typeInto(QLineEdit *field, const QString &text)
+{
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
 
 SiteNode *findNode(SiteNode *node, const QString &text)
 {
@@ -53,30 +67,17 @@ bool clickNode(TSiteMgr *mgr, const QString &text)
 
 } // namespace
 
-TEST(SiteConnector, ConnectsFromTheSiteManagerAndSurvivesDeletingTheSite)
+TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
 {
     VsftpdServer server;
     ASSERT_TRUE(server.start());
-    server.createUserFolder(QStringLiteral("incoming"));
+    server.createUserFolder(QStringLiteral("incoming/deep"));
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     Registry registry(dir.filePath(QStringLiteral("registry.json")));
-    {
-        auto root = SiteNode::makeRoot(SiteStore::rootText());
-        TSiteObject site;
-        site.Host = QStringLiteral("127.0.0.1");
-        site.Port = server.port();
-        site.Anonymous = false;
-        site.Username = VsftpdServer::userName();
-        site.Password = VsftpdServer::password();
-        site.InitialPath = QStringLiteral("\\incoming\\");
-        site.Tasks = 2;
-        site.Bookmarks = QStringLiteral("inc\r\\incoming\\");
-        root->addFolder(QStringLiteral("Work"))->addSite(QStringLiteral("Loopback"), site);
-        QString error;
-        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
-    }
+    ASSERT_TRUE(registry.openKey(SiteStore::rootKeyPath(), true));
+    ASSERT_TRUE(registry.save());
     Options options = Options::defaults();
     options.ConfirmDelete = false;
 
@@ -92,27 +93,63 @@ TEST(SiteConnector, ConnectsFromTheSiteManagerAndSurvivesDeletingTheSite)
         loaded = items;
     });
 
-    // Pick the site and connect.
-    bool picked = false;
+    // Add a site, fill it in the site dialog (no password stored), connect; the password is
+    // asked for then.
+    QString prompt;
     bool connected = false;
     {
         ModalScript script;
         script.then<TSiteMgr>([&](TSiteMgr *mgr) {
-            picked = clickNode(mgr, QStringLiteral("Loopback"));
-            QTest::mouseClick(mgr->Connect, Qt::LeftButton);
-        });
+                  clickNode(mgr, SiteStore::rootText());
+                  QTest::mouseClick(mgr->Add_Site, Qt::LeftButton);
+                  // As if bookmarks had been kept from an earlier session.
+                  mgr->selectedSite()->Bookmarks = QStringLiteral("inc\r\\incoming\\");
+                  QTest::mouseClick(mgr->Connect, Qt::LeftButton);
+              })
+                .then<TDialog>([](TDialog *dialog) {
+                    typeInto(dialog->Edit1, QStringLiteral("Loop/back"));
+                    QTest::mouseClick(dialog->OkButton, Qt::LeftButton);
+                })
+                .then<TSite>([&server](TSite *site) {
+                    typeInto(site->Host, QStringLiteral("127.0.0.1"));
+                    typeInto(site->Username, VsftpdServer::userName());
+                    typeInto(site->InitPath, QStringLiteral("incoming/deep"));
+                    QTest::keyClick(site->InitPath, Qt::Key_Tab);
+                    site->Pages->setCurrentIndex(1);
+                    typeInto(site->port, QString::number(server.port()));
+                    typeInto(site->tasks, QStringLiteral("3"));
+                    QTest::mouseClick(site->passive, Qt::LeftButton);
+                    QTest::mouseClick(site->OkButton, Qt::LeftButton);
+                })
+                .then<TDialog>([&](TDialog *dialog) {
+                    prompt = dialog->windowTitle() + QLatin1Char('|') + dialog->Label1->text();
+                    typeInto(dialog->Edit1, VsftpdServer::password());
+                    QTest::mouseClick(dialog->OkButton, Qt::LeftButton);
+                });
         connected = connector.tbBtn_SiteManagerClick();
         EXPECT_TRUE(script.finished()) << script.unexpected().join(',').toStdString();
     }
-    ASSERT_TRUE(picked);
     ASSERT_TRUE(connected);
+    EXPECT_EQ(prompt, QStringLiteral("Needs password for session|Session Password:"));
     EXPECT_EQ(loaded, QStringList{QStringLiteral("inc\r\\incoming\\")});
-    EXPECT_EQ(engine.MaxTasks(), 2);
+    EXPECT_EQ(engine.MaxTasks(), 3);
     TcFTP *ftp = engine.MainFTP();
     ASSERT_TRUE(ovtest::waitFor(
-            [ftp] { return ftp->LoggedIn() && ftp->Folder() == QStringLiteral("\\incoming\\"); },
+            [ftp] {
+                return ftp->LoggedIn() && ftp->Folder() == QStringLiteral("\\incoming\\deep\\");
+            },
             15000))
             << engine.log()->lines().join('\n').toStdString();
+    EXPECT_TRUE(ftp->PassiveMode());
+    EXPECT_EQ(ftp->Username(), VsftpdServer::userName());
+    EXPECT_EQ(ftp->Port(), QString::number(server.port()));
+    const QStringList commands = server.commands();
+    // The host logs passwords masked; the login itself shows the password was right, and the
+    // folder exists only in that user's tree.
+    EXPECT_TRUE(commands.contains(QStringLiteral("USER ") + VsftpdServer::userName()))
+            << commands.join('\n').toStdString();
+    EXPECT_TRUE(commands.contains(QStringLiteral("CWD /incoming/deep")))
+            << commands.join('\n').toStdString();
     const std::weak_ptr<TSiteObject> current = connector.CurrentSite();
     ASSERT_FALSE(current.expired());
 
@@ -153,8 +190,7 @@ TEST(SiteConnector, ConnectsFromTheSiteManagerAndSurvivesDeletingTheSite)
     ASSERT_TRUE(ovtest::waitFor([ftp] { return ftp->State() == csNotConnected; }, 5000));
     EXPECT_EQ(connector.CurrentSite()->Bookmarks, QStringLiteral("new\r\\new\\"));
 
-    // The store no longer holds it.
     Registry reread(registry.filePath());
-    EXPECT_FALSE(reread.keyExists(SiteStore::rootKeyPath() + QStringLiteral("\\Work\\Loopback")));
-    EXPECT_TRUE(reread.keyExists(SiteStore::rootKeyPath() + QStringLiteral("\\Work")));
+    EXPECT_FALSE(reread.keyExists(SiteStore::rootKeyPath() + QStringLiteral("\\Loopback")));
+    EXPECT_TRUE(reread.keyExists(SiteStore::rootKeyPath()));
 }
