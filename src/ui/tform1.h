@@ -9,6 +9,7 @@
 #include <array>
 
 class FileListView;
+class QAbstractItemModel;
 class HeaderStatus;
 class LogView;
 class QAction;
@@ -35,7 +36,8 @@ class TQuick;
 //   - the main session's state through setMainSessionState (on every state change and after
 //     each idle), the reconnect countdown, the log-in information line count, the host pane's
 //     shown state, the root and current host folders;
-//   - TaskView and QueueView through setModel with the engine's caption models; statPanels with
+//   - TaskView and QueueView through setTaskModels with the engine's caption models; statPanels
+//   with
 //     the scheduler's status texts; logwin through appendLogLine for every line written;
 // and listens to the signals below (Quick connect accepted, a local file to open, the task
 // maximum changed, host entries to record). Every setter that changes what commands may do
@@ -64,6 +66,8 @@ public:
     void setLoginInfoLineCount(int lines);
     // The host pane shows its tree and list (true) or the "Not connected" caption.
     void setRemotePaneShown(bool shown);
+    // The row models of the task panel (the engine's task and queue captions).
+    void setTaskModels(QAbstractItemModel *tasks, QAbstractItemModel *queue);
     // The host folder rWin shows, internal backslash form ("\pub\").
     void setCurrentHostFolder(const QString &folder) { m_currentHostFolder = folder; }
     QString currentHostFolder() const { return m_currentHostFolder; }

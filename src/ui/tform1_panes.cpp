@@ -243,14 +243,23 @@ void TForm1::createTaskPanel()
 
     connect(Tasks, &QSlider::valueChanged, this, [this] { Change_MaxTasks(Tasks); });
     connect(TaskUpDown, &QSpinBox::valueChanged, this, [this] { Change_MaxTasks(TaskUpDown); });
-    for (QTreeView *view : {TaskView, QueueView}) {
+    setTaskModels(TaskView->model(), QueueView->model());
+    // The queue's pop-up acts on queue entries, so a press there names the kill "Actions".
+    QueueView->viewport()->installEventFilter(this);
+}
+
+void TForm1::setTaskModels(QAbstractItemModel *tasks, QAbstractItemModel *queue)
+{
+    for (auto [view, model] : {std::pair{TaskView, tasks}, std::pair{QueueView, queue}}) {
+        if (view->model() != model)
+            view->setModel(model);
+        // A new model brings a new selection model: the kill button follows that one.
         connect(view->selectionModel(),
                 &QItemSelectionModel::selectionChanged,
                 this,
-                &TForm1::UpdateInterface);
+                &TForm1::UpdateInterface,
+                Qt::UniqueConnection);
     }
-    // The queue's pop-up acts on queue entries, so a press there names the kill "Actions".
-    QueueView->viewport()->installEventFilter(this);
 }
 
 void TForm1::createStatusBar()

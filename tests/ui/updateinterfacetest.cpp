@@ -257,9 +257,10 @@ TEST(UpdateInterface, KillButtonNamesTheFocusedTaskList)
 {
     Fixture f;
     f->SetGUI(f->Menu_ViewTask);
-    auto *tasks = qobject_cast<QStandardItemModel *>(f->TaskView->model());
-    auto *queue = qobject_cast<QStandardItemModel *>(f->QueueView->model());
-    ASSERT_TRUE(tasks && queue);
+    // Models as the engine hands them over, replacing the window's empty ones.
+    auto *tasks = new QStandardItemModel(0, 1, f.form.get());
+    auto *queue = new QStandardItemModel(0, 1, f.form.get());
+    f->setTaskModels(tasks, queue);
     tasks->appendRow(new QStandardItem("00: idle"));
     queue->appendRow(new QStandardItem("Download: /pub/a"));
 
