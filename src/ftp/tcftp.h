@@ -236,9 +236,8 @@ private:
     void loginComplete();
     void disconnectQuietly();
 
-    // tcftp_transfer.cpp: command language, data connection, transfers
+    // tcftp_transfer.cpp: command language, setting up transfers and data connections
     bool runQueue();
-    bool fillSendBlock();
     void runOwnCommand(const QString &line);
     bool sendHostCommand(const QString &queued);
     void refuseCommandLine(const QString &line);
@@ -250,6 +249,8 @@ private:
     void prepareDataSocket();
     void openPassiveConnection();
     void dataConnectionRefused();
+
+    // tcftp_data.cpp: transfer ends, data connection notifications, Finish, Abort
     void transferAccepted();
     void retrEnded(ReplyFlags &flags);
     void storEnded();
@@ -258,6 +259,7 @@ private:
     bool flushDownload();
     void dataAvailable();
     void dataNeeded();
+    bool fillSendBlock();
     void Finish(bool success);
     void closeDataSocket(bool linger);
     void emitProgress(TcFTPActionType action, qint64 size);

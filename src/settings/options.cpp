@@ -1,6 +1,7 @@
 #include "settings/options.h"
 
 #include "platform/localpath.h"
+#include "settings/recordfield.h"
 #include "settings/registry.h"
 #include "settings/registrykeys.h"
 #include "sites/tsiteobject.h"
@@ -12,41 +13,11 @@
 
 #include <algorithm>
 
-namespace {
-
-const QChar Separator = QLatin1Char('*');
-
-QString flag(bool on)
-{
-    return on ? QStringLiteral("1") : QStringLiteral("0");
-}
-
-QString text(const QString &value)
-{
-    QString cleaned = value;
-    cleaned.remove(Separator);
-    return cleaned;
-}
-
-// Sets target from a number field held to [low, high]; a field that is not a number changes
-// nothing.
-void setNumber(int *target, const QString &field, int low, int high)
-{
-    bool ok = false;
-    const int number = field.trimmed().toInt(&ok);
-    if (ok)
-        *target = std::clamp(number, low, high);
-}
-
-void setFlag(bool *target, const QString &field)
-{
-    bool ok = false;
-    const int number = field.trimmed().toInt(&ok);
-    if (ok)
-        *target = number != 0;
-}
-
-} // namespace
+using RecordField::flag;
+using RecordField::Separator;
+using RecordField::setFlag;
+using RecordField::setNumber;
+using RecordField::text;
 
 QString Options::defaultDownloadFolder()
 {
@@ -106,9 +77,8 @@ Options Options::defaults()
 
 void Options::applyRecord(const QString &record)
 {
-    const int fields = std::min(FieldCount(record, Separator), RecordFields);
-    for (int n = 1; n <= fields; ++n)
-        applyField(n, Field(record, n, Separator));
+    RecordField::applyFields(
+            record, RecordFields, [this](int n, const QString &field) { applyField(n, field); });
 }
 
 void Options::applyField(int number, const QString &field)

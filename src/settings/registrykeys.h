@@ -39,4 +39,10 @@ inline QString screenValue()
     return QStringLiteral("screen");
 }
 
+// The one binary value of the Toolbars key: the main window's saved toolbar state.
+inline QString toolbarsValue()
+{
+    return QStringLiteral("State");
+}
+
 } // namespace RegistryKeys

@@ -1,6 +1,6 @@
 // The main session's walk after login (home, root and initial folder) against exact dialogues.
-#include "qtprinters.h"
 #include "support/eventwait.h"
+#include "support/qtprinters.h"
 #include "support/scriptedserver.h"
 #include "tasks/taskengine.h"
 

@@ -2,8 +2,8 @@
 // against vsftpd sending slowly enough to act while transfers run.
 #include "enginetesthelpers.h"
 #include "platform/localpath.h"
-#include "qtprinters.h"
 #include "support/eventwait.h"
+#include "support/qtprinters.h"
 #include "support/vsftpdserver.h"
 
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "tasks/statustexts.h"
-#include "qtprinters.h"
+#include "support/qtprinters.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tasks/tempfolders.h"
 #include "platform/localpath.h"
-#include "qtprinters.h"
+#include "support/qtprinters.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "tasks/transferqueue.h"
-#include "qtprinters.h"
+#include "support/qtprinters.h"
 #include "tasks/extensioncache.h"
 #include "tasks/tasklist.h"
 

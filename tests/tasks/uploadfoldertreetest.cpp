@@ -1,6 +1,6 @@
 #include "tasks/uploadfoldertree.h"
 #include "platform/localpath.h"
-#include "qtprinters.h"
+#include "support/qtprinters.h"
 #include "tasks/transferqueue.h"
 
 #include <QDir>

@@ -1,0 +1,293 @@
+// The data side of transfers: their acceptance and end, the data connection's notifications,
+// Finish and Abort.
+#include "ftp/tcftp.h"
+
+#include <QMetaMethod>
+
+namespace {
+
+constexpr qsizetype SendBlockSize = 4096;
+constexpr qsizetype FileBlockSize = 256 * 1024;
+
+bool isTransferStart(const QString &code)
+{
+    return code == QLatin1String("125") || code == QLatin1String("150");
+}
+
+bool isTransferEnd(const QString &code)
+{
+    // 226 is the usual end of a transfer; RFC 959 also allows 250.
+    return code == QLatin1String("226") || code == QLatin1String("250");
+}
+
+} // namespace
+
+// 125 or 150 to RETR or STOR: the host has taken the transfer on.
+void TcFTP::transferAccepted()
+{
+    m_transferStarted = true;
+    if (m_downloading) {
+        if (!openDownloadFile())
+            Abort();
+    } else if (m_uploading && m_data->State() == cwConnected) {
+        dataNeeded();
+    }
+}
+
+// The final reply to RETR.
+void TcFTP::retrEnded(ReplyFlags &flags)
+{
+    if (!m_downloading)
+        return; // a plain "retr" line: nothing of ours to end
+    if (!isTransferStart(m_previousCode)) {
+        Finish(false);
+        return;
+    }
+    const bool ended = isTransferEnd(m_inCmd);
+    if (!ended) {
+        // 426 and the like: keep what the host sent before it gave up, then end as failed
+        // rather than wait for a data connection that may never close.
+        while (m_downloading && m_data->State() == cwConnected && m_data->BytesAvailable() > 0)
+            dataAvailable();
+        Finish(false);
+        return;
+    }
+    if ((m_data->State() == cwNotConnected || m_data->State() == cwNIL)
+        && m_data->BytesAvailable() <= 0) {
+        Finish(true);
+        return;
+    }
+    // The data connection still holds bytes, or has not even been accepted yet (in active mode
+    // the 226 can overtake the host's connect): its end finishes the download.
+    flags.cont = false;
+}
+
+// The final reply to STOR.
+void TcFTP::storEnded()
+{
+    Finish(isTransferStart(m_previousCode) && isTransferEnd(m_inCmd));
+}
+
+// The host cannot resume: the RETR already queued fetches the whole file, which replaces the
+// local one only once the host has accepted it.
+void TcFTP::restRefused()
+{
+    if (m_downloading)
+        m_ioPos = 0;
+}
+
+// Opens the local file once the host has accepted the download: appended to when resuming,
+// else created empty.
+bool TcFTP::openDownloadFile()
+{
+    if (m_transferFile.isOpen())
+        return true;
+    m_transferFile.setFileName(m_localFile);
+    const QIODevice::OpenMode mode = m_ioPos > 0 ? QIODevice::WriteOnly | QIODevice::Append
+                                                 : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!m_transferFile.open(mode)) {
+        m_transferFailed = true;
+        return false;
+    }
+    m_writeBuffer.reserve(FileBlockSize);
+    return true;
+}
+
+bool TcFTP::flushDownload()
+{
+    if (m_writeBuffer.isEmpty())
+        return true;
+    const bool ok = m_transferFile.isOpen()
+                    && m_transferFile.write(m_writeBuffer) == m_writeBuffer.size();
+    m_writeBuffer.resize(0);
+    if (!ok)
+        m_transferFailed = true;
+    return ok;
+}
+
+void TcFTP::emitProgress(TcFTPActionType action, qint64 size)
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&TcFTP::actionDone);
+    if (isSignalConnected(signal))
+        Q_EMIT actionDone(action, QString(), size, false, true);
+}
+
+void TcFTP::dataAvailable()
+{
+    if (m_data->BytesAvailable() <= 0)
+        return;
+    if (m_control->State() == cwNotConnected) {
+        while (!m_data->Receive().isEmpty()) {
+        }
+        return;
+    }
+    if (m_outCmd == QLatin1String("list")) {
+        listingDataAvailable();
+        return;
+    }
+    if (m_outCmd != QLatin1String("retr") || !m_downloading) {
+        closeDataSocket(true);
+        return;
+    }
+    const QByteArray bytes = m_data->Receive();
+    if (!m_transferStarted) {
+        // Data arriving before the 150 reply is the host's acceptance as well.
+        m_transferStarted = true;
+        if (!openDownloadFile()) {
+            Abort();
+            return;
+        }
+    }
+    m_ioPos += bytes.size();
+    m_ioTransfered += bytes.size();
+    m_writeBuffer.append(bytes);
+    if (m_writeBuffer.size() >= FileBlockSize && !flushDownload()) {
+        Abort();
+        return;
+    }
+    emitProgress(caDownload, m_ioPos);
+    if (m_data->BytesAvailable() > 0)
+        return;
+    if (isTransferStart(m_previousCode) && m_data->State() == cwNotConnected) {
+        const quint64 sentBefore = m_commandsSent;
+        Finish(isTransferEnd(m_inCmd));
+        if (m_commandsSent == sentBefore)
+            runQueue();
+    }
+}
+
+// Makes the next block of at most 4096 bytes ready; false when the file has been sent whole.
+bool TcFTP::fillSendBlock()
+{
+    if (m_sendOffset >= m_readAhead.size()) {
+        m_readAhead.resize(FileBlockSize);
+        const qint64 got = m_fileAtEnd ? 0 : m_transferFile.read(m_readAhead.data(), FileBlockSize);
+        if (got < 0) {
+            m_readAhead.clear();
+            m_sendOffset = m_blockEnd = 0;
+            m_transferFailed = true;
+            throw TcFTPException(99);
+        }
+        m_readAhead.resize(got);
+        m_sendOffset = 0;
+        if (got < FileBlockSize || m_transferFile.atEnd())
+            m_fileAtEnd = true;
+    }
+    m_blockEnd = qMin(m_sendOffset + SendBlockSize, m_readAhead.size());
+    return m_sendOffset < m_blockEnd;
+}
+
+// Room to send: blocks of 4096 bytes go out until the socket takes less than a whole block;
+// the rest waits for the next notification.
+void TcFTP::dataNeeded()
+{
+    if (!m_uploading || !m_transferStarted || m_data->State() != cwConnected)
+        return;
+    for (;;) {
+        if (m_sendOffset >= m_blockEnd) {
+            bool more = false;
+            try {
+                more = fillSendBlock();
+            } catch (const TcFTPException &) {
+                Abort();
+                return;
+            }
+            if (!more) {
+                // All sent: a graceful close tells the host the file is complete (226 follows).
+                try {
+                    m_data->Close(false);
+                } catch (const TcWinsockException &) {
+                    Finish(false);
+                }
+                return;
+            }
+        }
+        qint64 taken = 0;
+        try {
+            taken = m_data->Send(QByteArray::fromRawData(m_readAhead.constData() + m_sendOffset,
+                                                         m_blockEnd - m_sendOffset));
+        } catch (const TcWinsockException &) {
+            taken = 0;
+        }
+        m_sendOffset += taken;
+        m_ioPos += taken;
+        m_ioTransfered += taken;
+        if (m_sendOffset < m_blockEnd || !m_uploading)
+            return;
+    }
+}
+
+void TcFTP::closeDataSocket(bool linger)
+{
+    try {
+        m_data->Close(linger);
+    } catch (const TcWinsockException &) {
+    }
+    try {
+        m_data->StopListening();
+    } catch (const TcWinsockException &) {
+    }
+}
+
+// Ends the listing or transfer in progress and reports it.
+void TcFTP::Finish(bool success)
+{
+    const bool wasQuiet = m_quietData;
+    m_quietData = true;
+    closeDataSocket(true);
+    m_quietData = wasQuiet;
+
+    if (m_listing) {
+        finishListing(success);
+    } else if (m_downloading) {
+        m_downloading = false;
+        bool ok = success && !m_transferFailed;
+        // A host file of 0 bytes sends no data: the local file is made when it succeeds.
+        if (ok && !m_transferFile.isOpen())
+            ok = openDownloadFile();
+        if (!flushDownload())
+            ok = false;
+        m_transferFile.close();
+        const qint64 size = m_ioSize;
+        m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
+        m_ioSrcFile.clear();
+        m_transferStarted = m_transferFailed = false;
+        Q_EMIT actionDone(caDownload, QString(), size, true, ok);
+        return;
+    } else if (m_uploading) {
+        m_uploading = false;
+        const bool ok = success && !m_transferFailed;
+        m_transferFile.close();
+        m_readAhead.clear();
+        m_sendOffset = m_blockEnd = 0;
+        const qint64 size = m_ioSize;
+        m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
+        m_ioSrcFile.clear();
+        m_transferStarted = m_transferFailed = false;
+        Q_EMIT actionDone(caUpload, QString(), size, true, ok);
+        return;
+    }
+    m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
+    m_ioSrcFile.clear();
+}
+
+void TcFTP::Abort()
+{
+    const TcWinsockStates state = m_control->State();
+    if (state == cwNIL || state == cwNotConnected || state == cwReadyToConnect)
+        return;
+    if (state == cwPrepareConnection) {
+        try {
+            m_control->CancelPrepare();
+        } catch (const TcWinsockException &) {
+        }
+        return;
+    }
+    m_commandQueue.clear();
+    m_buffering = false;
+    // Whatever the host says next, a transfer cut short here is no success.
+    if (m_downloading || m_uploading)
+        m_transferFailed = true;
+    setState(csIdle);
+    closeDataSocket(true);
+}
