@@ -2,6 +2,7 @@
 
 #include "platform/localpath.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -119,11 +120,73 @@ CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString
     return CliCommand::Ready;
 }
 
+CliCommand::Outcome prepareLs(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    // "ftp://host/pub" and "ftp://host/pub/" both list the folder /pub/.
+    const QString folder = job->target.withoutTrailingSlash();
+    const QString slashFolder = folder == QLatin1String("/") ? folder : folder + QLatin1Char('/');
+    CliStep step;
+    step.printFolder = QString(slashFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    step.line = QStringLiteral("*list ") + step.printFolder;
+    step.check = CliStep::ListDone;
+    step.description = QStringLiteral("listing of ") + slashFolder;
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareGet(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    if (job->target.isFolder()) {
+        *error = QStringLiteral("get: '%1' ends in '/'; give the address of a file")
+                         .arg(arguments.at(0));
+        return CliCommand::UsageError;
+    }
+    QFileInfo local(arguments.at(1));
+    if (local.isDir())
+        local.setFile(QDir(local.absoluteFilePath()).filePath(job->target.fileName()));
+    const QString nativePath = local.absoluteFilePath();
+    if (!localNameTravels(nativePath)) {
+        *error = QStringLiteral("%1: a path holding '*' or '\\' cannot be written").arg(nativePath);
+        return CliCommand::Failed;
+    }
+    const QString hostFolder
+            = QString(job->target.folder()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+
+    // The file's size comes from its folder's listing.
+    CliStep list;
+    list.line = QStringLiteral("*list ") + hostFolder;
+    list.check = CliStep::ListDone;
+    list.description = QStringLiteral("listing of ") + job->target.folder();
+    job->steps.append(list);
+
+    CliStep step;
+    step.line = QStringLiteral("*download %1*%2")
+                        .arg(job->target.internalPath(), NativeToLocal(nativePath));
+    step.check = CliStep::DownloadDone;
+    step.description = QStringLiteral("download of %1 to %2").arg(job->target.path(), nativePath);
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
 } // namespace
 
 const QList<CliCommand> &CliCommand::table()
 {
     static const QList<CliCommand> commands = {
+            {QStringLiteral("ls"),
+             QStringLiteral("URL"),
+             QStringLiteral("list a folder: d or f, size, date, name, tab-separated"),
+             1,
+             prepareLs},
+            {QStringLiteral("get"),
+             QStringLiteral("URL LOCALFILE"),
+             QStringLiteral("fetch a file; into an existing folder it keeps its name"),
+             2,
+             prepareGet},
             {QStringLiteral("put"),
              QStringLiteral("LOCALFILE URL"),
              QStringLiteral("send a local file; a URL ending in '/' keeps the file's name"),

@@ -13,11 +13,14 @@ struct CliStep
         DeleteDone,     // the delete's action report
         MakeFolderDone, // the make-folder action report
         RenameDone,     // the host's answer to the rename (2xx after RNTO)
+        ListDone,       // the listing's final action report
+        DownloadDone,   // the download's final action report
     };
 
     QString line; // a line of the session's command language
     Check check = UploadDone;
     QString description; // names the operation in messages: "upload of /tmp/a to /pub/a"
+    QString printFolder; // ListDone: the listed host folder (internal form) to print, or ""
 };
 
 // Everything a run needs: where to log in and what to do there, in order.

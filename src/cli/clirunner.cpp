@@ -1,5 +1,6 @@
 #include "cli/clirunner.h"
 
+#include "ftp/listparser.h"
 #include "platform/terminal.h"
 #include "settings/asciiextensionlist.h"
 
@@ -148,15 +149,25 @@ void CliRunner::actionReported(
     case caMakeFolder:
         expected = CliStep::MakeFolderDone;
         break;
+    case caList:
+        expected = CliStep::ListDone;
+        break;
+    case caDownload:
+        expected = CliStep::DownloadDone;
+        break;
     default:
         return;
     }
-    if (m_job.steps.at(m_step).check != expected)
+    const CliStep &step = m_job.steps.at(m_step);
+    if (step.check != expected)
         return;
-    if (success && action == caUpload) {
+    if (success && action == caList && !step.printFolder.isEmpty())
+        printListing(step.printFolder);
+    if (success && (action == caUpload || action == caDownload)) {
         const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
         const QString line
-                = QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
+                = (action == caUpload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
+                                      : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
                           .arg(size)
                           .arg(double(ms) / 1000.0, 0, 'f', 2)
                           .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
@@ -164,6 +175,35 @@ void CliRunner::actionReported(
         QTimer::singleShot(0, this, [this, line] { log(line); });
     }
     stepEnded(success);
+}
+
+QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
+{
+    const bool folder = entry.key.startsWith(QLatin1Char('d'));
+    const qint32 dosDate = entry.fields.section(QLatin1Char('*'), 1, 1).toInt();
+    const QDateTime date = DosDateTimeToQDateTime(dosDate);
+    return QStringLiteral("%1\t%2\t%3\t%4")
+            .arg(folder ? QLatin1Char('d') : QLatin1Char('f'))
+            .arg(entry.fields.section(QLatin1Char('*'), 0, 0),
+                 dosDate == 0 || !date.isValid()
+                         ? QString()
+                         : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                 entry.key.mid(1));
+}
+
+void CliRunner::printListing(const QString &folder)
+{
+    const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
+    if (!entries)
+        return;
+    m_progress.finish();
+    QByteArray text;
+    for (const ListingBuffer::Entry &entry : *entries) {
+        text += listingLine(entry).toLocal8Bit();
+        text += '\n';
+    }
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
 }
 
 void CliRunner::sessionIdle()

@@ -33,6 +33,9 @@ public:
     // The log line for a line exchanged with the host: "<<: " sent (a password shows as
     // "pass *****"), ">>: " received, "!!: Error in Host input " for an unexpected reply.
     static QString logLineFor(const QString &text, bool fromHost, bool valid);
+    // The line ls prints for an entry: "d" or "f", the size (-1 for a folder), the date as
+    // "yyyy-MM-dd HH:mm" (empty when unknown) and the name, separated by tabs.
+    static QString listingLine(const ListingBuffer::Entry &entry);
 
 Q_SIGNALS:
     void finished(int exitStatus);
@@ -53,6 +56,7 @@ private:
     void fail(const QString &reason);
     void finish(int exitStatus);
     void log(const QString &line) const;
+    void printListing(const QString &folder);
     qint64 bytesMoved() const;
     QString hostSaid() const;
 

@@ -94,6 +94,9 @@ public:
     QStringList &localBookmarks() { return m_localBookmarks; }
     // The host folder the views show (internal folder form).
     QString currentHostFolder() const { return m_currentHostFolder; }
+    // While a connection is being made or is up, the session options (Resume, TransferMode,
+    // KAP, the ASCII extensions) cannot change; the window disables their controls.
+    bool setupLocked() const { return m_setupLocked; }
     // Set by the login walk: the first listing expands its tree node.
     bool expandOnChange() const { return m_expandOnChange; }
     void setExpandOnChange(bool expand) { m_expandOnChange = expand; }
@@ -248,6 +251,7 @@ private:
     QString m_requestedFolder;
     QString m_currentHostFolder;
     bool m_expandOnChange = false;
+    bool m_setupLocked = false;
 
     int m_maxTasks = 1;
     QString m_stopCaption;

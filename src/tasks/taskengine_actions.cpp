@@ -71,6 +71,10 @@ void TaskEngine::FTPAction(TcFTP *session,
                            bool done,
                            bool success)
 {
+    // Progress of a listing or a download changes nothing here; these come for every block
+    // received and must stay cheap.
+    if (!done && (action == caList || action == caDownload))
+        return;
     const int index = m_taskList.IndexOfSession(session);
     tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
     try {

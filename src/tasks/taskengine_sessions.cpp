@@ -134,6 +134,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             if (main && session->Idles() == 0) {
                 m_loginInfo.clear();
                 Q_EMIT loginInfoCleared();
+                m_setupLocked = true;
                 Q_EMIT setupLockChanged(true);
                 Q_EMIT mainLoggingIn(session->Host());
             }
@@ -192,6 +193,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     }
     m_mainCmdList.clear();
 
+    m_setupLocked = false;
     Q_EMIT setupLockChanged(false);
     if (m_options.ClearLogWin)
         m_log.ShowBanner();
@@ -313,7 +315,9 @@ void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
         folders.append(folder);
         const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
         for (const ListingBuffer::Entry &entry : *entries) {
-            if (entry.key.startsWith(QLatin1Char('f')))
+            // A link is removed itself, never gone through: "dele" of a link to a folder would
+            // otherwise reach whatever it points to.
+            if (entry.key.startsWith(QLatin1Char('f')) || entry.fromLink)
                 m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1));
         }
     }

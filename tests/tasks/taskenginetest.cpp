@@ -492,10 +492,12 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                 << engine.loginInfo().join('\n').toStdString();
         EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
         EXPECT_EQ(player.played.size(), round);
+        EXPECT_TRUE(engine.setupLocked());
         // vsftpd closes the idle session after a second: a closed working connection.
         ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 10000));
         EXPECT_EQ(engine.ReconnectCountdown(), 0);
         EXPECT_EQ(engine.MainFTP()->Idles(), 0);
+        EXPECT_FALSE(engine.setupLocked());
         EXPECT_TRUE(engine.RootFolder().isEmpty());
         EXPECT_TRUE(engine.listingBuffer().isEmpty());
     }
