@@ -140,6 +140,13 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
             },
             15000))
             << engine.log()->lines().join('\n').toStdString();
+    // The walk ends with the folder listed and shown.
+    EXPECT_TRUE(ovtest::waitFor(
+            [&engine] {
+                return engine.currentHostFolder() == QStringLiteral("\\incoming\\deep\\");
+            },
+            10000))
+            << engine.log()->lines().join('\n').toStdString();
     EXPECT_TRUE(ftp->PassiveMode());
     EXPECT_EQ(ftp->Username(), VsftpdServer::userName());
     EXPECT_EQ(ftp->Port(), QString::number(server.port()));
