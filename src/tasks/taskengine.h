@@ -267,6 +267,8 @@ private:
     QTimer m_reconnectTimer;
     QTimer *m_resetTimer = nullptr;
     bool m_inPass = false;
+    quint64 m_queueRowsTaken = 0;    // the queue's takenFromFront() the queue rows follow
+    quint64 m_queueRowsReshaped = 0; // the queue's reshaped() the queue rows follow
     bool m_passAgain = false;
     std::function<bool()> m_confirmDisconnect;
 };
