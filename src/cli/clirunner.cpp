@@ -175,8 +175,11 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
             QString reason = QStringLiteral("connection to %1 lost").arg(m_job.host);
             if (m_step >= 0 && m_step < m_job.steps.size())
                 reason += QStringLiteral(" during ") + m_job.steps.at(m_step).description;
-            reason += m_lastWarning.isEmpty() ? hostSaid(m_main)
-                                              : QStringLiteral(": ") + m_lastWarning;
+            const QString said = refusalOf(m_main);
+            if (!m_lastWarning.isEmpty())
+                reason += QStringLiteral(": ") + m_lastWarning;
+            else if (said.startsWith(QLatin1String(" (")))
+                reason += said;
             m_failures.append(reason);
         }
     }
@@ -268,14 +271,14 @@ void CliRunner::actionReported(TcFTP *session,
         if (found == m_transferIndex.constEnd()) {
             if (!success)
                 m_failures.append(QStringLiteral("transfer of %1 failed%2")
-                                          .arg(slashForm(destination), hostSaid(session)));
+                                          .arg(slashForm(destination), refusalOf(session)));
             return;
         }
         Transfer &transfer = m_transfers[*found];
         transfer.ended = true;
         transfer.success = success;
         if (!success)
-            transfer.reason = hostSaid(session);
+            transfer.reason = refusalOf(session);
         if (success && m_transfers.size() == 1) {
             const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
             const QString line
@@ -641,6 +644,19 @@ QString CliRunner::hostSaid(const TcFTP *session) const
     // line itself, so the line to quote is the session's last reply, not the last one seen.
     const QString reply = session->ReplyLine();
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
+}
+
+// Why a session's work failed as far as the host told: its last reply when that was a refusal
+// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
+// no reason.
+QString CliRunner::refusalOf(const TcFTP *session) const
+{
+    const QString reply = session->ReplyLine();
+    if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+        return QStringLiteral(" (host said: %1)").arg(reply);
+    if (session->State() == csNotConnected)
+        return QStringLiteral(": the connection was closed");
+    return QString();
 }
 
 void CliRunner::fail(const QString &reason)

@@ -87,6 +87,7 @@ private:
     void showProgress();
     qint64 bytesMoved();
     QString hostSaid(const TcFTP *session) const;
+    QString refusalOf(const TcFTP *session) const;
     QStringList unfinishedTransfers() const;
 
     CliOptions m_options;
