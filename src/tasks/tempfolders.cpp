@@ -2,6 +2,7 @@
 
 #include "platform/fileowner.h"
 #include "platform/localpath.h"
+#include "platform/removetree.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,7 +99,8 @@ bool TempFolders::removeSessionFolder()
 {
     if (m_nativeSession.isEmpty())
         return false;
-    const bool removed = QDir(m_nativeSession).removeRecursively();
+    // A link planted inside the session folder goes as a link; its target stays.
+    const bool removed = RemoveTreeNoFollow(m_nativeSession, &m_error);
     if (removed) {
         m_nativeSession.clear();
         m_session.clear();
