@@ -1,8 +1,13 @@
 // orvane-ftp: the desktop program.
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "tasks/taskengine.h"
+#include "ui/startupsequence.h"
 #include "ui/tform1.h"
-#include "widgets/filelistview.h"
+#include "ui/tsplash.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,10 +40,23 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
 
+    TSplash splash;
+    splash.show();
+    splash.repaint();
+    QCoreApplication::processEvents();
+
+    Registry &registry = Registry::user();
+    Options options;
+    TaskEngine engine;
     TForm1 window;
-    window.show();
-    window.lWin->setFocus(Qt::OtherFocusReason);
-    window.UpdateInterface();
+    StartupSequence startup(window, registry, options, engine);
+    startup.setSplash(&splash);
+    if (!startup.createTemporaryFolders()) {
+        splash.hide();
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane FTP"), startup.terminationMessage());
+        return 1;
+    }
+    startup.start();
 
     // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled, then
     // quits: how the documentation's screenshot is taken under a virtual display.
@@ -49,5 +67,9 @@ int main(int argc, char **argv)
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
-    return app.exec();
+    const int result = app.exec();
+    startup.shutDown();
+    for (const QString &error : startup.shutDownErrors())
+        std::fprintf(stderr, "orvane-ftp: %s\n", qPrintable(error));
+    return result;
 }

@@ -1,0 +1,261 @@
+#include "formdriver.h"
+
+#include "platform/localpath.h"
+#include "settings/layoutrecord.h"
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "settings/registrykeys.h"
+#include "support/eventwait.h"
+#include "tasks/taskengine.h"
+#include "ui/startupsequence.h"
+#include "ui/tquick.h"
+#include "ui/tsplash.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <memory>
+
+namespace {
+
+// One run of the program: the store read from its file, the engine, the main window and the
+// start-up around them, destroyed in the order the program destroys them.
+struct ProgramRun
+{
+    explicit ProgramRun(const QString &registryFile)
+        : registry(std::make_unique<Registry>(registryFile))
+        , engine(std::make_unique<TaskEngine>())
+        , window(std::make_unique<TForm1>())
+        , startup(std::make_unique<StartupSequence>(*window, *registry, options, *engine))
+    {
+        splash.show();
+        startup->setSplash(&splash);
+    }
+
+    ~ProgramRun()
+    {
+        startup.reset();
+        window.reset();
+        engine.reset();
+    }
+
+    // Window creation and the first timer tick, as the program runs them.
+    bool start()
+    {
+        if (!startup->createTemporaryFolders())
+            return false;
+        startup->start();
+        return ovtest::waitFor([this] { return startup->startupCompleted(); }, 5000)
+               && QTest::qWaitForWindowExposed(window.get());
+    }
+
+    // The user closes the window; the program then shuts down.
+    void close()
+    {
+        window->close();
+        startup->shutDown();
+    }
+
+    QString sessionFolder() const { return LocalToNative(engine->tempFolders().session()); }
+    QString baseFolder() const { return LocalToNative(engine->tempFolders().base()); }
+
+    TSplash splash;
+    std::unique_ptr<Registry> registry;
+    Options options;
+    std::unique_ptr<TaskEngine> engine;
+    std::unique_ptr<TForm1> window;
+    std::unique_ptr<StartupSequence> startup;
+};
+
+class StartupSequenceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_home.isValid());
+        m_oldTmpdir = qgetenv("TMPDIR");
+        m_hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+        ASSERT_TRUE(QDir(m_home.path()).mkdir(QStringLiteral("tmp")));
+        qputenv("TMPDIR", QFile::encodeName(tempFolder()));
+    }
+
+    void TearDown() override
+    {
+        if (m_hadTmpdir)
+            qputenv("TMPDIR", m_oldTmpdir);
+        else
+            qunsetenv("TMPDIR");
+    }
+
+    QString registryFile() const { return m_home.filePath(QStringLiteral("registry.json")); }
+    QString tempFolder() const { return m_home.filePath(QStringLiteral("tmp")); }
+
+    // What the file holds now, read by a store of its own.
+    std::optional<QString> stored(const QString &key, const QString &value) const
+    {
+        Registry registry(registryFile());
+        if (!registry.openKey(key, false))
+            return std::nullopt;
+        return registry.readString(value);
+    }
+
+    bool toolbarsStored() const
+    {
+        Registry registry(registryFile());
+        return registry.openKey(RegistryKeys::toolbars(), false)
+               && registry.readBinary(RegistryKeys::toolbarsValue()).has_value();
+    }
+
+    QTemporaryDir m_home;
+    QByteArray m_oldTmpdir;
+    bool m_hadTmpdir = false;
+};
+
+QList<int> columns(FileListView *list)
+{
+    return {list->columnWidth(0), list->columnWidth(1), list->columnWidth(2), list->columnWidth(3)};
+}
+
+TEST_F(StartupSequenceTest, FirstStartGivesTheDefaultLayoutAndWritesTheDefaultRecords)
+{
+    ProgramRun run(registryFile());
+    QSignalSpy finished(run.startup.get(), &StartupSequence::startupFinished);
+    ASSERT_TRUE(run.start()) << run.startup->terminationMessage().toStdString();
+    EXPECT_EQ(finished.count(), 1);
+    TForm1 *form = run.window.get();
+
+    EXPECT_EQ(form->size(), QSize(640, 452));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((form->geometry().center() - screenCentre).manhattanLength(), 4);
+    EXPECT_EQ(form->interfaceMode(), TForm1::SingleView);
+    EXPECT_TRUE(form->Menu_ViewSingle->isChecked());
+    EXPECT_EQ(form->lWin->viewStyle(), FileListView::Details);
+    EXPECT_EQ(form->rWin->viewStyle(), FileListView::Details);
+    EXPECT_EQ(columns(form->rWin), QList<int>({161, 65, 121, 54}));
+    EXPECT_EQ(form->RPathTree->font().family(), "MS Sans Serif");
+    EXPECT_EQ(form->RPathTree->font().pointSize(), 8);
+    EXPECT_TRUE(form->Menu_ViewLabels->isChecked());
+    EXPECT_TRUE(form->LocalBookmarks.isEmpty());
+    EXPECT_FALSE(run.splash.isVisible());
+
+    // The temporary folders live below the temporary TMPDIR.
+    const QString base = QDir(tempFolder()).filePath(QStringLiteral("^ovFTP"));
+    EXPECT_EQ(run.baseFolder(), base + QLatin1Char('/'));
+    const QString session = run.sessionFolder();
+    EXPECT_TRUE(session.startsWith(base + QLatin1Char('/')));
+    EXPECT_TRUE(QFileInfo(session).isDir());
+    EXPECT_EQ(QDir(session).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
+
+    // Nothing is written before the program ends.
+    EXPECT_FALSE(stored(RegistryKeys::setup(), RegistryKeys::screenValue()).has_value());
+
+    run.close();
+    EXPECT_TRUE(run.startup->shutDownErrors().isEmpty())
+            << run.startup->shutDownErrors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(stored(RegistryKeys::setup(), RegistryKeys::screenValue()),
+              LayoutRecord::defaultRecord());
+    // The options as the Setup dialog keeps them (the extension list in its sorted order).
+    EXPECT_EQ(stored(RegistryKeys::setup(), RegistryKeys::setupValue()),
+              Options::defaults().toRecord());
+    EXPECT_TRUE(toolbarsStored());
+    // The session folder went with everything in it; the base folder stays.
+    EXPECT_FALSE(QFileInfo::exists(session));
+    EXPECT_TRUE(QFileInfo(base).isDir());
+}
+
+TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
+{
+    const QString bookmarkA = QStringLiteral("b-home\rZ:\\home\\");
+    const QString bookmarkB = QStringLiteral("a-tmp\rZ:\\tmp\\");
+    QString written;
+    {
+        ProgramRun run(registryFile());
+        ASSERT_TRUE(run.start());
+        TForm1 *form = run.window.get();
+        // The user arranges the window: double view, a wider local pane, other columns,
+        // moved and resized, icon styles, a smaller font, no captions, and two bookmarks.
+        form->Menu_ViewDouble->trigger();
+        ASSERT_EQ(form->interfaceMode(), TForm1::DoubleView);
+        form->resize(720, 520);
+        form->move(40, 30);
+        ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(720, 520); }, 2000));
+        form->topwinspanel->setSizes({0, 260, 457});
+        form->lWin->setColumnWidth(0, 150);
+        form->lWin->setColumnWidth(3, 70);
+        form->rWin->setColumnWidth(1, 80);
+        focusOn(form->lWin->detailsView());
+        form->Menu_ViewSmall->trigger();
+        focusOn(form->LPathTree);
+        ASSERT_EQ(form->lWin->viewStyle(), FileListView::SmallIcons);
+        form->rWin->setViewStyle(FileListView::List);
+        LayoutFont font;
+        font.face = QStringLiteral("DejaVu Sans");
+        font.size = 11;
+        font.height = -15;
+        font.colour = 0x0000ff; // red
+        form->ApplyFont(font);
+        form->Menu_ViewLabels->trigger();
+        ASSERT_FALSE(form->Menu_ViewLabels->isChecked());
+        form->LocalBookmarks = QStringList{bookmarkB, bookmarkA};
+        form->removeToolBar(form->TB_Main);
+        form->addToolBar(Qt::LeftToolBarArea, form->TB_Main);
+        form->TB_Main->show();
+        run.close();
+        ASSERT_TRUE(run.startup->shutDownErrors().isEmpty());
+        written = stored(RegistryKeys::setup(), RegistryKeys::screenValue()).value_or(QString());
+    }
+    const LayoutRecord saved = LayoutRecord::fromRecord(written);
+    EXPECT_EQ(saved.viewMode, LayoutRecord::DoubleView);
+    EXPECT_EQ(saved.width, 720);
+    EXPECT_EQ(saved.left, 40);
+    EXPECT_EQ(saved.top, 30);
+    EXPECT_EQ(saved.ViewLayout[5], 260);
+    EXPECT_EQ(saved.lWinColumns[0], 150);
+    EXPECT_EQ(saved.ViewLayout[8], 80);
+    EXPECT_EQ(saved.lWinViewStyle, LayoutRecord::SmallIcons);
+    EXPECT_EQ(saved.rWinViewStyle, LayoutRecord::List);
+    EXPECT_FALSE(saved.labelsShown);
+    EXPECT_EQ(saved.font.toString(), QStringLiteral("255:-15:DejaVu Sans:0:11"));
+    EXPECT_EQ(saved.bookmarksText(), bookmarkB + QLatin1Char('\n') + bookmarkA);
+
+    ProgramRun again(registryFile());
+    ASSERT_TRUE(again.start());
+    TForm1 *form = again.window.get();
+    EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
+    EXPECT_TRUE(form->tbBtn_iDouble->isChecked());
+    // In double view the local pane takes the focus.
+    EXPECT_TRUE(QTest::qWaitFor(
+            [form] {
+                QWidget *focus = form->focusWidget();
+                return focus && form->lWin->isAncestorOf(focus);
+            },
+            2000));
+    EXPECT_EQ(form->size(), QSize(720, 520));
+    EXPECT_EQ(form->pos(), QPoint(40, 30));
+    EXPECT_EQ(form->topwinspanel->sizes().value(1), 260);
+    EXPECT_EQ(columns(form->lWin), QList<int>({150, 59, 61, 70}));
+    EXPECT_EQ(columns(form->rWin), QList<int>({120, 80, 62, 54}));
+    EXPECT_EQ(form->lWin->viewStyle(), FileListView::SmallIcons);
+    EXPECT_EQ(form->rWin->viewStyle(), FileListView::List);
+    EXPECT_FALSE(form->Menu_ViewLabels->isChecked());
+    EXPECT_EQ(form->TB_Online->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_EQ(form->TaskView->font().family(), "DejaVu Sans");
+    EXPECT_EQ(form->TaskView->font().pointSize(), 11);
+    EXPECT_EQ(form->lWin->detailsView()->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_EQ(form->viewFont(), saved.font);
+    // Sorted on loading: "a-tmp" before "b-home".
+    EXPECT_EQ(form->LocalBookmarks, QStringList({bookmarkB, bookmarkA}));
+    EXPECT_EQ(form->toolBarArea(form->TB_Main), Qt::LeftToolBarArea);
+
+    // Nothing changed in this run: the same record is written again.
+    again.close();
+    EXPECT_EQ(stored(RegistryKeys::setup(), RegistryKeys::screenValue()), written);
+}
+
+} // namespace
