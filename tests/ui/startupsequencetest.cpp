@@ -12,12 +12,14 @@
 #include "ui/tsplash.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 
 #include <memory>
@@ -256,6 +258,166 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
     // Nothing changed in this run: the same record is written again.
     again.close();
     EXPECT_EQ(stored(RegistryKeys::setup(), RegistryKeys::screenValue()), written);
+}
+
+TEST_F(StartupSequenceTest, AShutDownBeforeStartUpCompletedWritesNothing)
+{
+    // A layout from an earlier run, which must stay as it is.
+    LayoutRecord earlier;
+    earlier.width = 800;
+    earlier.viewMode = LayoutRecord::TaskView;
+    {
+        Registry registry(registryFile());
+        ASSERT_TRUE(earlier.save(registry));
+    }
+    const QByteArray before = [this] {
+        QFile file(registryFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(before.isEmpty());
+
+    QString session;
+    {
+        ProgramRun run(registryFile());
+        ASSERT_TRUE(run.startup->createTemporaryFolders());
+        run.startup->start();
+        session = run.sessionFolder();
+        // The window closes before the start-up timer's first tick.
+        run.close();
+        EXPECT_FALSE(run.startup->startupCompleted());
+        ovtest::spinFor(50);
+        EXPECT_FALSE(run.startup->startupCompleted());
+        EXPECT_FALSE(run.window->isVisible());
+    }
+    QFile file(registryFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_FALSE(stored(RegistryKeys::setup(), RegistryKeys::setupValue()).has_value());
+    EXPECT_FALSE(toolbarsStored());
+    EXPECT_TRUE(QFileInfo(session).isDir());
+    EXPECT_FALSE(QFileInfo(session).isSymLink());
+}
+
+TEST_F(StartupSequenceTest, WithoutATemporaryFolderTheProgramEndsAndWritesNothing)
+{
+    // A temporary folder below a plain file: no folder can be made there.
+    QFile blocker(m_home.filePath(QStringLiteral("blocker")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString temp = blocker.fileName() + QStringLiteral("/tmp");
+
+    ProgramRun run(registryFile());
+    EXPECT_FALSE(run.startup->createTemporaryFolders(temp));
+    EXPECT_TRUE(run.startup->terminationMessage().startsWith(
+            "Orvane FTP will terminate because it cannot create temporary folder : " + temp
+            + "/^ovFTP"))
+            << run.startup->terminationMessage().toStdString();
+    run.close();
+    EXPECT_FALSE(QFileInfo::exists(registryFile()));
+}
+
+TEST_F(StartupSequenceTest, LinksInTheSessionFolderGoWithoutTheirTargets)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(elsewhere.isValid());
+    const QString targetFolder = elsewhere.filePath(QStringLiteral("keep"));
+    ASSERT_TRUE(QDir().mkpath(targetFolder + QStringLiteral("/inner")));
+    const QString targetFile = elsewhere.filePath(QStringLiteral("keep.txt"));
+    {
+        QFile file(targetFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("precious");
+    }
+
+    ProgramRun run(registryFile());
+    ASSERT_TRUE(run.start());
+    const QString session = run.sessionFolder();
+    const QString base = run.baseFolder();
+    const QString dragDrop = LocalToNative(run.engine->tempFolders().dragDrop());
+    // Links planted in the session folder and in a working folder, to a folder and to a file.
+    ASSERT_TRUE(QFile::link(targetFolder, session + QStringLiteral("folder-link")));
+    ASSERT_TRUE(QFile::link(targetFile, dragDrop + QStringLiteral("file-link")));
+    ASSERT_TRUE(QFile::link(targetFolder, dragDrop + QStringLiteral("folder-link")));
+    {
+        QFile file(dragDrop + QStringLiteral("received.bin"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("data");
+    }
+
+    run.close();
+    EXPECT_TRUE(run.startup->shutDownErrors().isEmpty())
+            << run.startup->shutDownErrors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(session));
+    EXPECT_FALSE(QFileInfo(session).isSymLink());
+    EXPECT_TRUE(QFileInfo(base).isDir());
+    EXPECT_TRUE(QFileInfo(targetFolder + QStringLiteral("/inner")).isDir());
+    QFile kept(targetFile);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "precious");
+}
+
+TEST_F(StartupSequenceTest, TheOptionsChooseTheStartUpDialog)
+{
+    // Quick connect: the dialog opens once the window is up.
+    {
+        Options options;
+        options.StartUpDialog = Options::QuickConnect;
+        Registry registry(registryFile());
+        ASSERT_TRUE(options.save(registry));
+    }
+    {
+        ProgramRun run(registryFile());
+        bool seenWithWindow = false;
+        QTimer watcher;
+        QElapsedTimer waited;
+        waited.start();
+        TForm1 *form = run.window.get();
+        // The dialog is modal: answer it from a timer, whatever happens within five seconds.
+        QObject::connect(&watcher, &QTimer::timeout, form, [&] {
+            if (form->Quick->isVisible()) {
+                seenWithWindow = form->isVisible() && run.startup->startupCompleted();
+                form->Quick->reject();
+            } else if (waited.elapsed() > 5000) {
+                watcher.stop();
+            }
+        });
+        watcher.start(10);
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(ovtest::waitFor([&] { return seenWithWindow; }, 5000));
+        watcher.stop();
+        run.close();
+    }
+
+    // Site manager: its menu item is run.
+    {
+        Registry registry(registryFile());
+        Options options = Options::load(registry);
+        options.StartUpDialog = Options::SiteManager;
+        ASSERT_TRUE(options.save(registry));
+    }
+    {
+        ProgramRun run(registryFile());
+        QSignalSpy siteManager(run.window->Menu_SiteManager, &QAction::triggered);
+        QSignalSpy quick(run.window->Menu_QuickConnect, &QAction::triggered);
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(ovtest::waitFor([&] { return siteManager.count() == 1; }, 2000));
+        EXPECT_EQ(quick.count(), 0);
+        run.close();
+    }
+
+    // Main screen: neither.
+    {
+        Registry registry(registryFile());
+        Options options = Options::load(registry);
+        options.StartUpDialog = Options::MainScreen;
+        ASSERT_TRUE(options.save(registry));
+    }
+    ProgramRun run(registryFile());
+    QSignalSpy siteManager(run.window->Menu_SiteManager, &QAction::triggered);
+    QSignalSpy quick(run.window->Menu_QuickConnect, &QAction::triggered);
+    ASSERT_TRUE(run.start());
+    ovtest::spinFor(100);
+    EXPECT_EQ(siteManager.count() + quick.count(), 0);
 }
 
 } // namespace
