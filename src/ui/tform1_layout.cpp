@@ -105,13 +105,23 @@ LayoutRecord TForm1::saveLayout()
         saveModeSizes();
 
     LayoutRecord layout;
-    // A minimised or maximised window keeps the size and place it returns to.
-    const QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
-    layout.width = normal.width();
-    layout.height = normal.height();
-    const QPoint place = (isMinimized() || isMaximized()) ? normal.topLeft() : pos();
-    layout.left = place.x();
-    layout.top = place.y();
+    // A minimised or maximised window keeps the size and place it returns to. One that was
+    // never shown in its normal state this run has none yet: it returns to the loaded one.
+    const bool normalState = !isMinimized() && !isMaximized();
+    const QRect normal = normalState ? geometry() : normalGeometry();
+    const QPoint place = normalState ? pos() : normal.topLeft();
+    if (normal.isValid()) {
+        layout.width = normal.width();
+        layout.height = normal.height();
+        layout.left = place.x();
+        layout.top = place.y();
+    } else if (m_loadedFields.size() == LayoutRecord::RecordFields) {
+        const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
+        layout.width = loaded.width;
+        layout.height = loaded.height;
+        layout.left = loaded.left;
+        layout.top = loaded.top;
+    }
     layout.windowState = isMinimized()   ? LayoutRecord::Minimised
                          : isMaximized() ? LayoutRecord::Maximised
                                          : LayoutRecord::Normal;

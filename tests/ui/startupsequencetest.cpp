@@ -420,4 +420,60 @@ TEST_F(StartupSequenceTest, TheOptionsChooseTheStartUpDialog)
     EXPECT_EQ(siteManager.count() + quick.count(), 0);
 }
 
+TEST_F(StartupSequenceTest, WindowStateCentringAndDamagedToolbarPositions)
+{
+    // Maximised, centred (the top field is then ignored), task view; toolbar positions that
+    // cannot be read.
+    LayoutRecord layout;
+    layout.width = 600;
+    layout.height = 400;
+    layout.left = LayoutRecord::Centred;
+    layout.top = 7;
+    layout.windowState = LayoutRecord::Maximised;
+    layout.viewMode = LayoutRecord::TaskView;
+    {
+        Registry registry(registryFile());
+        ASSERT_TRUE(layout.save(registry));
+        ASSERT_TRUE(LayoutRecord::saveToolbars(registry, QByteArray("not a toolbar state")));
+    }
+    ProgramRun run(registryFile());
+    ASSERT_TRUE(run.start());
+    TForm1 *form = run.window.get();
+    EXPECT_TRUE(form->isMaximized());
+    EXPECT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
+    // The toolbars stay where the window put them.
+    EXPECT_EQ(form->toolBarArea(form->TB_Online), Qt::TopToolBarArea);
+    EXPECT_EQ(form->toolBarArea(form->TB_Main), Qt::TopToolBarArea);
+    EXPECT_TRUE(form->TB_Online->isVisible());
+
+    run.close();
+    const LayoutRecord saved = LayoutRecord::fromRecord(
+            stored(RegistryKeys::setup(), RegistryKeys::screenValue()).value_or(QString()));
+    EXPECT_EQ(saved.windowState, LayoutRecord::Maximised);
+    EXPECT_EQ(saved.width, 600);
+    EXPECT_EQ(saved.height, 400);
+    EXPECT_TRUE(saved.centred());
+    EXPECT_EQ(saved.viewMode, LayoutRecord::TaskView);
+    EXPECT_TRUE(toolbarsStored());
+
+    // Next time, restored, the window has the saved size, centred; maximised again at close,
+    // it keeps that size for the next start.
+    ProgramRun again(registryFile());
+    ASSERT_TRUE(again.start());
+    form = again.window.get();
+    EXPECT_TRUE(form->isMaximized());
+    form->showNormal();
+    EXPECT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(600, 400); }, 2000));
+    const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+    EXPECT_LE((form->geometry().center() - screenCentre).manhattanLength(), 4);
+    form->showMaximized();
+    EXPECT_TRUE(QTest::qWaitFor([form] { return form->isMaximized(); }, 2000));
+    again.close();
+    const LayoutRecord last = LayoutRecord::fromRecord(
+            stored(RegistryKeys::setup(), RegistryKeys::screenValue()).value_or(QString()));
+    EXPECT_EQ(last.windowState, LayoutRecord::Maximised);
+    EXPECT_EQ(last.width, 600);
+    EXPECT_EQ(last.height, 400);
+}
+
 } // namespace
