@@ -79,7 +79,8 @@ void StartupSequence::TimerTick()
         m_window.restoreState(*state);
     m_window.show();
     m_window.activateWindow();
-    m_window.rememberShownLayout();
+    // Once the shown window's layout has settled, it notes what the loaded values gave.
+    QTimer::singleShot(0, &m_window, [window = &m_window] { window->rememberShownLayout(); });
     m_window.lWin->setFocus(Qt::OtherFocusReason);
     m_window.DockTopInsertRemoveBar();
     m_window.UpdateInterface();

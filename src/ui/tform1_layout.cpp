@@ -4,6 +4,7 @@
 #include "widgets/filelistview.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QListView>
 #include <QPalette>
@@ -15,6 +16,37 @@
 #include <initializer_list>
 
 namespace {
+
+const char *const EverShownProperty = "everShown";
+
+// Marks a widget once it has been shown: until then its size means nothing (a splitter inside
+// a pane the interface mode hides splits whatever space it was last given).
+class ShownMarker : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            watched->setProperty(EverShownProperty, true);
+        return false;
+    }
+};
+
+void watchShown(QWidget *widget, QObject *marker)
+{
+    if (widget->property(EverShownProperty).isValid())
+        return;
+    widget->setProperty(EverShownProperty, widget->isVisible());
+    widget->installEventFilter(marker);
+}
+
+bool everShown(const QWidget *widget)
+{
+    return widget->property(EverShownProperty).toBool();
+}
 
 // Sizes a two-part splitter so that its first (first = true) or second part gets size; the
 // other part takes what is left of the splitter's current extent.
@@ -41,6 +73,14 @@ QColor fromWindowsColour(int colour)
 
 void TForm1::loadLayout(const LayoutRecord &layout)
 {
+    auto *marker = findChild<ShownMarker *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!marker)
+        marker = new ShownMarker(this);
+    for (QWidget *splitter : {static_cast<QWidget *>(lPanelSplit),
+                              static_cast<QWidget *>(tasksplitter),
+                              static_cast<QWidget *>(winSplit)})
+        watchShown(splitter, marker);
+
     // 1-4: the window's size, and its place or the centre of the screen.
     resize(qMax(1, layout.width), qMax(1, layout.height));
     if (layout.centred()) {
@@ -142,8 +182,17 @@ LayoutRecord TForm1::saveLayout()
     layout.labelsShown = Menu_ViewLabels->isChecked();
     layout.font = m_viewFont;
 
-    if (m_loadedFields.size() != LayoutRecord::RecordFields
-        || m_shownFields.size() != LayoutRecord::RecordFields)
+    if (m_loadedFields.size() != LayoutRecord::RecordFields)
+        return layout;
+    // A pane never shown this run keeps the loaded size.
+    const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
+    if (!everShown(lPanelSplit))
+        layout.lPathTreeHeight = loaded.lPathTreeHeight;
+    if (!everShown(tasksplitter))
+        layout.taskViewHeight = loaded.taskViewHeight;
+    if (!everShown(winSplit))
+        layout.logwinHeight = loaded.logwinHeight;
+    if (m_shownFields.size() != LayoutRecord::RecordFields)
         return layout;
     QStringList fields = layout.toRecord().split(QLatin1Char('*'));
     if (fields.size() != LayoutRecord::RecordFields)
