@@ -213,6 +213,8 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
         form->Menu_ViewLabels->trigger();
         ASSERT_FALSE(form->Menu_ViewLabels->isChecked());
         form->LocalBookmarks = QStringList{bookmarkB, bookmarkA};
+        form->Menu_ViewGeneralCtrl->trigger();
+        ASSERT_FALSE(form->TB_Online->isVisible());
         form->removeToolBar(form->TB_Main);
         form->addToolBar(Qt::LeftToolBarArea, form->TB_Main);
         form->TB_Main->show();
@@ -262,6 +264,9 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
     // Sorted on loading: "a-tmp" before "b-home".
     EXPECT_EQ(form->LocalBookmarks, QStringList({bookmarkB, bookmarkA}));
     EXPECT_EQ(form->toolBarArea(form->TB_Main), Qt::LeftToolBarArea);
+    EXPECT_FALSE(form->TB_Online->isVisible());
+    EXPECT_FALSE(form->Menu_ViewGeneralCtrl->isChecked());
+    EXPECT_TRUE(form->Menu_ViewInterfaceCtrl->isChecked());
 
     // Nothing changed in this run: the same record is written again.
     again.close();
@@ -352,9 +357,19 @@ TEST_F(StartupSequenceTest, LinksInTheSessionFolderGoWithoutTheirTargets)
         file.write("data");
     }
 
+    // The site store goes first; when it fails the rest is still written and removed.
+    bool layoutWrittenBefore = true;
+    run.startup->saveSiteStore = [&](QString *error) {
+        layoutWrittenBefore
+                = stored(RegistryKeys::setup(), RegistryKeys::screenValue()).has_value();
+        *error = QStringLiteral("disk full");
+        return false;
+    };
     run.close();
-    EXPECT_TRUE(run.startup->shutDownErrors().isEmpty())
-            << run.startup->shutDownErrors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(layoutWrittenBefore);
+    EXPECT_EQ(run.startup->shutDownErrors(),
+              QStringList({QStringLiteral("The sites could not be saved: disk full")}));
+    EXPECT_TRUE(stored(RegistryKeys::setup(), RegistryKeys::screenValue()).has_value());
     EXPECT_FALSE(QFileInfo::exists(session));
     EXPECT_FALSE(QFileInfo(session).isSymLink());
     EXPECT_TRUE(QFileInfo(base).isDir());
