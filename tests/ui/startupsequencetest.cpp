@@ -81,18 +81,22 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_home.isValid());
-        m_oldTmpdir = qgetenv("TMPDIR");
-        m_hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+        // A home of its own, without a Desktop folder, and a temporary folder of its own.
+        for (const char *name : {"TMPDIR", "HOME"})
+            m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
         ASSERT_TRUE(QDir(m_home.path()).mkdir(QStringLiteral("tmp")));
         qputenv("TMPDIR", QFile::encodeName(tempFolder()));
+        qputenv("HOME", QFile::encodeName(m_home.path()));
     }
 
     void TearDown() override
     {
-        if (m_hadTmpdir)
-            qputenv("TMPDIR", m_oldTmpdir);
-        else
-            qunsetenv("TMPDIR");
+        for (const SavedVariable &variable : m_saved) {
+            if (variable.set)
+                qputenv(variable.name, variable.value);
+            else
+                qunsetenv(variable.name);
+        }
     }
 
     QString registryFile() const { return m_home.filePath(QStringLiteral("registry.json")); }
@@ -114,9 +118,15 @@ protected:
                && registry.readBinary(RegistryKeys::toolbarsValue()).has_value();
     }
 
+    struct SavedVariable
+    {
+        const char *name;
+        QByteArray value;
+        bool set;
+    };
+
     QTemporaryDir m_home;
-    QByteArray m_oldTmpdir;
-    bool m_hadTmpdir = false;
+    QList<SavedVariable> m_saved;
 };
 
 QList<int> columns(FileListView *list)
@@ -240,6 +250,12 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
     ASSERT_TRUE(again.start());
     TForm1 *form = again.window.get();
     EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
+    // This home has no Desktop folder: the program starts anyway, the local pane shows the
+    // home folder and the Desktop stands for the home folder.
+    EXPECT_FALSE(QFileInfo::exists(m_home.filePath(QStringLiteral("Desktop"))));
+    EXPECT_EQ(LocalToNative(form->currentLocalFolder()), QDir(m_home.path()).absolutePath() + '/');
+    EXPECT_EQ(LocalToNative(QStringLiteral("Desktop\\")), QDir(m_home.path()).absolutePath() + '/');
+    EXPECT_GT(form->LPathTree->topLevelItemCount(), 0);
     EXPECT_TRUE(form->tbBtn_iDouble->isChecked());
     // In double view the local pane takes the focus.
     EXPECT_TRUE(QTest::qWaitFor(
