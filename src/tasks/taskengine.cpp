@@ -1,0 +1,435 @@
+#include "taskengine.h"
+
+#include "tasks/soundplayer.h"
+#include "tasks/statustexts.h"
+#include "tasks/uploadfoldertree.h"
+#include "util/fieldstring.h"
+#include "util/pathforms.h"
+
+namespace {
+const QChar Star = QLatin1Char('*');
+const QString StopText = QStringLiteral("Stop");
+const QString ResetText = QStringLiteral("Reset");
+} // namespace
+
+TaskEngine::TaskEngine(QObject *parent)
+    : QObject(parent)
+    , m_stopCaption(StopText)
+{
+    m_mainFTP = new TcFTP(this);
+    m_mainFTP->setListingBuffer(&m_listingBuffer);
+    m_mainFTP->setQuitBeforeIdle(false);
+    m_mainFTP->setMaxSecsIdle(180);
+    m_mainFTP->setLoginScript(QString());
+    configureSession(m_mainFTP);
+    m_taskList.append(QStringLiteral("Main Task"), m_mainFTP);
+
+    m_log.setMainSessionNumbered([this] {
+        return m_maxTasks > 1 && (m_options.ShowMultiGeneral || m_options.ShowMultiIO);
+    });
+    m_log.ShowBanner();
+
+    m_status.resize(3);
+    m_status.setCaption(0, QStringLiteral("Tasks: 0 of 0"));
+    m_status.setCaption(1, QStringLiteral("Queue Size: 0"));
+
+    m_taskTimer.setInterval(1000);
+    connect(&m_taskTimer, &QTimer::timeout, this, &TaskEngine::Pass);
+    m_reconnectTimer.setInterval(1000);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &TaskEngine::reconnectTick);
+}
+
+TaskEngine::~TaskEngine()
+{
+    stopTimers();
+    // Sessions report while they are torn down; nothing of that may reach a half-destroyed
+    // engine.
+    for (TcFTP *session : findChildren<TcFTP *>(Qt::FindDirectChildrenOnly))
+        session->disconnect(this);
+}
+
+// Routes a session's reports to the engine.
+void TaskEngine::configureSession(TcFTP *session)
+{
+    connect(session, &TcFTP::stateChanged, this, [this, session](TcFTPStates state) {
+        SessionStateChanged(session, state);
+    });
+    connect(session, &TcFTP::textIO, this, [this, session](const QString &line, bool in, bool ok) {
+        FTPTextIO(session, line, in, ok);
+    });
+    connect(session,
+            &TcFTP::actionDone,
+            this,
+            [this, session](TcFTPActionType action,
+                            const QString &fileFolder,
+                            qint64 size,
+                            bool done,
+                            bool success) {
+                FTPAction(session, action, fileFolder, size, done, success);
+            });
+    connect(session, &TcFTP::unknownCommand, this, &TaskEngine::unknownSessionCommand);
+    connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
+        WriteLog(QStringLiteral(" !: ") + text, m_taskList.IndexOfSession(session));
+    });
+    connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
+        WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(number),
+                 LogModel::NoSession);
+    });
+}
+
+void TaskEngine::startTimers()
+{
+    m_taskTimer.start();
+    m_reconnectTimer.start();
+}
+
+void TaskEngine::stopTimers()
+{
+    m_taskTimer.stop();
+    m_reconnectTimer.stop();
+}
+
+void TaskEngine::Change_MaxTasks(int value)
+{
+    value = qBound(1, value, MaxTasksLimit);
+    if (value == m_maxTasks)
+        return;
+    m_maxTasks = value;
+    Q_EMIT maxTasksChanged(value);
+}
+
+void TaskEngine::Pass()
+{
+    if (m_inPass) {
+        // Asked from inside a session's report during a pass: run again once this one is done,
+        // so that reports never nest passes.
+        m_passAgain = true;
+        return;
+    }
+    m_inPass = true;
+    do {
+        m_passAgain = false;
+        try {
+            runPass();
+        } catch (...) {
+            WriteLog(QStringLiteral("!!: Error u1-9001 - Please Report to Author."),
+                     LogModel::NoSession);
+        }
+    } while (m_passAgain);
+    m_inPass = false;
+}
+
+// Sessions from 1 up that could take an entry now or soon: idle, or not yet logged in.
+int TaskEngine::availableTasks() const
+{
+    int n = 0;
+    for (int i = 1; i < m_taskList.count(); ++i) {
+        const TcFTP *session = m_taskList.session(i);
+        if (!session->LoggedIn() || session->State() == csIdle)
+            ++n;
+    }
+    return n;
+}
+
+void TaskEngine::runPass()
+{
+    int n = availableTasks();
+
+    // Trim: surplus idle task sessions go, the last first.
+    while (m_taskList.count() > m_maxTasks || n > m_transferQueue.count()) {
+        int idle = -1;
+        for (int i = m_taskList.count() - 1; i >= 1; --i) {
+            if (m_taskList.session(i)->State() == csIdle) {
+                idle = i;
+                break;
+            }
+        }
+        if (idle < 0)
+            break;
+        disconnectQuietly(m_taskList.session(idle));
+        --n;
+    }
+
+    // Grow: a session per waiting entry, up to the maximum. A task that fails at once leaves
+    // the list again, so the number of starts per pass is bounded as well.
+    if (m_maxTasks > 1) {
+        int starts = 0;
+        while (m_taskList.count() < m_maxTasks && n < m_transferQueue.count()
+               && starts < MaxTasksLimit) {
+            StartTask();
+            ++n;
+            ++starts;
+        }
+    }
+
+    // Task rows, handing out work to idle sessions on the way.
+    TransferTotals totals;
+    for (int i = 0; i < m_taskList.count(); ++i) {
+        if (m_taskRows.count() < i + 1)
+            m_taskRows.resize(i + 1);
+        updateTaskRow(i, totals);
+    }
+    if (m_taskRows.count() > m_taskList.count())
+        m_taskRows.resize(m_taskList.count());
+
+    // Queue rows; a row of an entry of an unknown kind keeps its caption.
+    m_queueRows.resize(m_transferQueue.count());
+    for (int i = 0; i < m_transferQueue.count(); ++i)
+        m_queueRows.setCaption(
+                i, TransferQueue::Caption(m_transferQueue.at(i), m_queueRows.caption(i)));
+
+    m_status.setCaption(0, TasksPanelText(m_taskList.count(), m_maxTasks));
+    m_status.setCaption(1, QueuePanelText(m_transferQueue.count()));
+    m_status.setCaption(2, ProgressPanelText(totals, m_reconnectCountdown));
+}
+
+void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
+{
+    tTaskListObj *record = m_taskList.record(row);
+    TcFTP *session = record->FTP;
+    const bool main = session == m_mainFTP;
+    switch (session->State()) {
+    case csNotConnected:
+        m_taskRows.setCaption(row, OfflineRowCaption(m_reconnectCountdown));
+        break;
+    case csIdle:
+        if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
+            const QString command = m_mainCmdList.takeFirst();
+            try {
+                session->AddCommand(command);
+            } catch (...) {
+            }
+            executeQuietly(session);
+        } else if (m_stopCaption == StopText && !queueStopped() && !m_transferQueue.isEmpty()
+                   && (!main || m_maxTasks == 1) && !queueBlocked()) {
+            m_taskRows.setCaption(row, QStringLiteral("Preparing to handle next queue entry"));
+            handOutQueueEntry(record);
+        } else {
+            m_taskRows.setCaption(row, IdleRowCaption(main, session->SecsIdle()));
+        }
+        break;
+    case csWaitForReply:
+        totals.add(session->IOPos(), session->IOTransfered(), session->IOSize(), session->IOTime());
+        if (session->Buffering()) {
+            m_taskRows.setCaption(row, QStringLiteral("Buffering : ") + session->Folder());
+        } else if (session->Downloading() || session->Uploading()) {
+            m_taskRows.setCaption(row,
+                                  TransferRowCaption(session->Downloading(),
+                                                     session->IOdstFile(),
+                                                     session->IOPos(),
+                                                     session->IOSize(),
+                                                     session->IOTransfered(),
+                                                     session->IOTime()));
+        } else if (session->LoggedIn()) {
+            m_taskRows.setCaption(row, QStringLiteral("Waiting : Waiting for Reply from Server"));
+        } else {
+            m_taskRows.setCaption(row, QStringLiteral("Waiting : Connecting to FTP Site"));
+        }
+        break;
+    case csConnecting:
+        if (!main)
+            m_taskRows.setCaption(row, QStringLiteral("Waiting : Connecting to the FTP site"));
+        break;
+    }
+}
+
+// While a "c*" entry is being carried out nothing queued behind it is handed out: a folder
+// upload's files (and its sub-folders' MKD) must not reach the host before their folder exists.
+bool TaskEngine::queueBlocked() const
+{
+    for (int i = 0; i < m_taskList.count(); ++i) {
+        if (m_taskList.record(i)->CarryingCommand)
+            return true;
+    }
+    return false;
+}
+
+bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
+{
+    TcFTP *session = record->FTP;
+    const QString entry = m_transferQueue.takeFirst();
+    const ushort kind = entry.isEmpty() ? 0 : entry.at(0).unicode();
+    bool known = true;
+    try {
+        switch (kind) {
+        case 'd':
+            session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
+                                + Field(entry, 3, Star));
+            break;
+        case 'u':
+            session->AddCommand(QStringLiteral("*upload ") + Field(entry, 2, Star) + Star
+                                + Field(entry, 3, Star));
+            break;
+        case 'c':
+            session->AddCommand(entry.mid(2, 999));
+            record->CarryingCommand = true;
+            break;
+        case 'b':
+            session->AddCommand(QStringLiteral("*bufferfolder ") + Field(entry, 2, Star));
+            if (entry.contains(QLatin1String("*!delete"))) {
+                record->DeleteAfterBuffer = true;
+                record->BufferRoot = ConvertPath(Field(entry, 2, Star), BackslashForm);
+            } else if (entry.contains(QLatin1String("*!download"))) {
+                record->DownloadAfterBuffer = true;
+                record->BufferRoot = ConvertPath(Field(entry, 2, Star), BackslashForm);
+                record->LocalRoot = ConvertPath(Field(entry, 3, Star), BackslashForm);
+            }
+            break;
+        default:
+            known = false;
+            Q_EMIT unknownQueueEntry(entry);
+            break;
+        }
+    } catch (...) {
+        // AddCommand refused the line (empty command): the entry is dropped.
+    }
+    executeQuietly(session);
+    // A command that never left (refused, or done at once) holds nothing back. The session may
+    // have left the task list meanwhile, taking its record with it.
+    const int index = m_taskList.IndexOfSession(session);
+    if (index >= 0 && session->State() != csWaitForReply)
+        m_taskList.record(index)->CarryingCommand = false;
+    return known;
+}
+
+void TaskEngine::executeQuietly(TcFTP *session)
+{
+    try {
+        session->Execute();
+    } catch (...) {
+        // An own command that failed has been reported through the session's action event.
+    }
+}
+
+void TaskEngine::StartTask()
+{
+    auto *session = new TcFTP(this);
+    configureSession(session);
+    session->setListingBuffer(&m_listingBuffer);
+    session->setQuitBeforeIdle(false);
+    session->setLoginScript(QString());
+    session->setResumeTransfers(m_options.Resume);
+    session->setAutoTransferMode(m_options.TransferMode == 0);
+    if (m_options.TransferMode != 0)
+        session->SetBinaryMode(m_options.TransferMode == 1);
+    m_taskList.append(QStringLiteral("Connecting"), session);
+    session->setPassiveMode(m_mainFTP->PassiveMode());
+    const TcFTPSession login{
+            m_mainFTP->Host(), m_mainFTP->Port(), m_mainFTP->Username(), m_mainFTP->Password()};
+    try {
+        session->Connect(login);
+    } catch (...) {
+        const int index = m_taskList.IndexOfSession(session);
+        if (index > 0)
+            taskOffline(index);
+    }
+}
+
+// Disconnects a task session; its entry leaves the task list through its offline report, or
+// here when the report does not come at once.
+void TaskEngine::disconnectQuietly(TcFTP *session)
+{
+    try {
+        session->Disconnect();
+    } catch (...) {
+    }
+    const int index = m_taskList.IndexOfSession(session);
+    if (index > 0)
+        taskOffline(index);
+}
+
+void TaskEngine::AbortAll()
+{
+    try {
+        m_mainFTP->Abort();
+    } catch (...) {
+    }
+    for (int i = m_taskList.count() - 1; i >= 1; --i) {
+        if (i < m_taskList.count())
+            disconnectQuietly(m_taskList.session(i));
+    }
+}
+
+void TaskEngine::Stop()
+{
+    if (m_reconnectCountdown > 0) {
+        m_reconnectCountdown = 0;
+        Q_EMIT reconnectCountdownChanged(0);
+        Q_EMIT interfaceChanged();
+        return;
+    }
+    if (m_mainFTP->State() == csConnecting || m_rootFolder.isEmpty() || m_mainFTP->Idles() < 2) {
+        m_mainFTP->setIdles(25);
+        DisconnectMain();
+        return;
+    }
+    if (m_stopCaption == StopText) {
+        m_stopCaption = ResetText;
+        Q_EMIT stopCaptionChanged(m_stopCaption);
+        QTimer::singleShot(500, this, &TaskEngine::resetStopCaption);
+        try {
+            m_mainFTP->Abort();
+        } catch (...) {
+        }
+        return;
+    }
+    m_transferQueue.clear();
+    m_mainCmdList.clear();
+    AbortAll();
+    Pass();
+}
+
+void TaskEngine::resetStopCaption()
+{
+    if (m_stopCaption == StopText)
+        return;
+    m_stopCaption = StopText;
+    Q_EMIT stopCaptionChanged(m_stopCaption);
+}
+
+void TaskEngine::toggleQueueStop()
+{
+    ++m_queueStopTag;
+    Q_EMIT queueStopChanged(queueStopped());
+    Pass();
+    Q_EMIT interfaceChanged();
+}
+
+void TaskEngine::KillTasks(const QList<int> &rows)
+{
+    if (rows.contains(0)) {
+        if (m_mainFTP->State() != csNotConnected)
+            DisconnectMain();
+    } else {
+        for (int i = m_taskList.count() - 1; i >= 1; --i) {
+            if (rows.contains(i) && i < m_taskList.count())
+                disconnectQuietly(m_taskList.session(i));
+        }
+    }
+    Pass();
+    Q_EMIT interfaceChanged();
+}
+
+void TaskEngine::RemoveQueueEntries(const QList<int> &rows)
+{
+    for (int i = m_transferQueue.count() - 1; i >= 0; --i) {
+        if (rows.contains(i))
+            m_transferQueue.removeAt(i);
+    }
+    Pass();
+    Q_EMIT interfaceChanged();
+}
+
+int TaskEngine::UploadFolderTree(const QString &localFolder, const QString &hostFolder)
+{
+    return ::UploadFolderTree(localFolder,
+                              hostFolder,
+                              m_transferQueue,
+                              [this](const QString &line) { WriteLog(line, LogModel::NoSession); });
+}
+
+void TaskEngine::playSound(bool enabled, const QString &file)
+{
+    if (enabled && m_soundPlayer && !file.isEmpty())
+        m_soundPlayer->play(file);
+}

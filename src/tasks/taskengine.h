@@ -1,0 +1,245 @@
+#pragma once
+
+#include "ftp/listingbuffer.h"
+#include "ftp/tcftp.h"
+#include "tasks/captionlistmodel.h"
+#include "tasks/engineoptions.h"
+#include "tasks/extensioncache.h"
+#include "tasks/logmodel.h"
+#include "tasks/statustexts.h"
+#include "tasks/tasklist.h"
+#include "tasks/tempfolders.h"
+#include "tasks/transferqueue.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+class SoundPlayer;
+
+// What connecting the main session needs, from a saved site or from quick-connect data. The
+// front end has already asked for a missing user name or password.
+struct ConnectRequest
+{
+    TcFTPSession session;  // Host, Port, Username, Password
+    QString initialFolder; // internal folder form; empty or "\" = none
+    bool passive = false;
+    int tasks = 1; // MaxTasks for this connection, 1 to 25
+    // Firewall of the main session; a quick connection leaves the last one in place.
+    bool setsFirewall = false;
+    int firewallType = 0; // 0 none, 1 "user name@host", 2 "open host"
+    QString firewallHost;
+    int firewallPort = 21;
+};
+
+// The headless task engine: the owner of the main session, the task sessions, the task list,
+// the transfer queue, the main session's command list, the listing buffer, the log and the
+// timers. The window and the CLI drive it alike: they append to transferQueue() or
+// mainCmdList() and call Pass(), forward the user's commands (Stop, Stop Queue, Kill, MaxTasks,
+// connect, disconnect), and show the models and signals as they are.
+//
+// Single-threaded and re-entrant: sessions report synchronously from inside the calls the
+// engine makes, and every report may run a scheduler pass. A pass asked for while one is
+// running is carried out right after it.
+class TaskEngine : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxTasksLimit = 25;
+
+    explicit TaskEngine(QObject *parent = nullptr);
+    ~TaskEngine() override;
+
+    // Owned state ---------------------------------------------------------------------------
+    TcFTP *MainFTP() const { return m_mainFTP; }
+    TaskList &taskList() { return m_taskList; }
+    TransferQueue &transferQueue() { return m_transferQueue; }
+    QStringList &mainCmdList() { return m_mainCmdList; }
+    ListingBuffer &listingBuffer() { return m_listingBuffer; }
+    ExtensionCache &extensionCache() { return m_extensionCache; }
+    EngineOptions &options() { return m_options; }
+    TempFolders &tempFolders() { return m_tempFolders; }
+    void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
+
+    // Models the window shows as they are.
+    LogModel *log() { return &m_log; }
+    CaptionListModel *taskRows() { return &m_taskRows; }   // "Tasks in Progress"
+    CaptionListModel *queueRows() { return &m_queueRows; } // "Actions Waiting in Queue"
+    CaptionListModel *statusTexts() { return &m_status; }  // the three status panels
+    // Lines of the log-in information window of the current connection.
+    const QStringList &loginInfo() const { return m_loginInfo; }
+
+    // Connection state ----------------------------------------------------------------------
+    const TcFTPSession &ReconnectSession() const { return m_reconnectSession; }
+    int ReconnectCountdown() const { return m_reconnectCountdown; }
+    QString InitialFolder() const { return m_initialFolder; }
+    QString HomeFolder() const { return m_homeFolder; }
+    QString RootFolder() const { return m_rootFolder; }
+    QString RequestedFolder() const { return m_requestedFolder; }
+    void setRequestedFolder(const QString &folder) { m_requestedFolder = folder; }
+    // The host folder the views show (internal folder form).
+    QString currentHostFolder() const { return m_currentHostFolder; }
+    // Set by the login walk: the first listing expands its tree node.
+    bool expandOnChange() const { return m_expandOnChange; }
+    void setExpandOnChange(bool expand) { m_expandOnChange = expand; }
+
+    // Scheduler -----------------------------------------------------------------------------
+    int MaxTasks() const { return m_maxTasks; }
+    // Sets the largest number of sessions (1 to 25, the main session included). Runs no pass:
+    // the next tick applies it.
+    void Change_MaxTasks(int value);
+    // One scheduler pass: trim, grow, task rows, queue rows, status texts.
+    void Pass();
+    // Starts the once-a-second scheduler and reconnect timers.
+    void startTimers();
+    void stopTimers();
+
+    // The Stop button: cancels a pending reconnection, disconnects while logging in, aborts the
+    // main session's action ("Reset" for half a second), and on a second click within that
+    // half second clears both lists and disconnects every task session.
+    void Stop();
+    QString stopCaption() const { return m_stopCaption; }
+    // The "Stop Queue" toggle: while stopped no queue entry is handed out.
+    void toggleQueueStop();
+    bool queueStopped() const { return m_queueStopTag % 2 == 1; }
+    // Kill the sessions of the given task rows (row 0 disconnects everything).
+    void KillTasks(const QList<int> &rows);
+    // Remove the queue entries of the given rows.
+    void RemoveQueueEntries(const QList<int> &rows);
+    // Aborts the main session's action and disconnects every task session.
+    void AbortAll();
+
+    // Connecting ----------------------------------------------------------------------------
+    void connectMain(const ConnectRequest &request);
+    // Disconnects every session and empties both lists. With ConfirmDisconnect and work in
+    // progress it asks through confirmDisconnect first.
+    void DisconnectMain();
+    // The Log Off command: a wanted disconnection, never followed by a reconnection.
+    void logOff();
+    // Asked before disconnecting active sessions; no answer means yes.
+    void setConfirmDisconnect(std::function<bool()> ask) { m_confirmDisconnect = std::move(ask); }
+
+    // Producers -----------------------------------------------------------------------------
+    void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
+    // Queues a local folder tree for sending (see UploadFolderTree); returns the entries queued.
+    int UploadFolderTree(const QString &localFolder, const QString &hostFolder);
+    // Turns the buffered tree below hostFolder into "cwd", "dele" and "rmd" commands for the
+    // main session, deepest folders first.
+    void DeleteBufferedHostTree(const QString &hostFolder);
+
+    // Session events (every session's signals arrive here) ----------------------------------
+    void SessionStateChanged(TcFTP *session, TcFTPStates newState);
+    void FTPTextIO(TcFTP *session, const QString &ioString, bool fromHost, bool valid);
+    void FTPAction(TcFTP *session,
+                   TcFTPActionType action,
+                   const QString &fileFolder,
+                   qint64 size,
+                   bool done,
+                   bool success);
+
+Q_SIGNALS:
+    // A queue entry of no known kind was taken ("Unknown command from tranferqueue").
+    void unknownQueueEntry(const QString &entry);
+    // A session did not accept a command line ("cFTPc: Unknown Input Command.").
+    void unknownSessionCommand(const QString &line);
+    // The main session went offline with entries still queued: they were dropped (and logged).
+    void queueEntriesDropped(const QStringList &entries);
+    // Every state change of every session, with its task number.
+    void sessionStateChanged(int taskNumber, TcFTPStates newState);
+    // The main session started logging in to host / logged in / went offline.
+    void mainLoggingIn(const QString &host);
+    void mainLoggedIn(TcFTPHostTypes hostType);
+    void mainOffline();
+    // The options that cannot change under a running session are locked or free again.
+    void setupLockChanged(bool locked);
+    void maxTasksChanged(int maxTasks);
+    void stopCaptionChanged(const QString &caption);
+    void queueStopChanged(bool stopped);
+    void reconnectCountdownChanged(int seconds);
+    void loginInfoCleared();
+    void loginInfoAdded(const QString &line);
+    // The log-in information window should show itself (ShowLogInInfo after login).
+    void loginInfoWanted();
+    // Listing-buffer and view updates: the window redraws what it shows of them.
+    void hostFolderListed(const QString &folder, bool buffering);
+    void currentHostFolderChanged(const QString &folder);
+    void hostEntryChanged(const QString &folder, const QString &name);
+    void hostEntryRemoved(const QString &folder, const QString &name);
+    void hostFolderRemoved(const QString &folder);
+    void localEntryChanged(const QString &folder, const QString &name, qint64 size);
+    // Files received into the temporary folders.
+    void dragDropFileReceived(const QString &folder, const QString &file, bool lastOne);
+    void openFileReceived(const QString &folder, const QString &file);
+    void viewFileReceived(const QString &folder, const QString &file);
+    // A transfer ended (for front ends that count results).
+    void transferEnded(bool download, const QString &folder, const QString &file, bool success);
+    // Something changed that the window's enabled commands depend on.
+    void interfaceChanged();
+
+private:
+    // taskengine.cpp: the scheduler
+    void runPass();
+    int availableTasks() const;
+    void StartTask();
+    void configureSession(TcFTP *session);
+    void disconnectQuietly(TcFTP *session);
+    void updateTaskRow(int row, TransferTotals &totals);
+    bool handOutQueueEntry(tTaskListObj *record);
+    bool queueBlocked() const;
+    void executeQuietly(TcFTP *session);
+    void resetStopCaption();
+
+    // taskengine_sessions.cpp: connecting and session states
+    void reconnectTick();
+    void mainOffline(tTaskListObj *record);
+    void taskOffline(int index);
+    void sessionIdle(TcFTP *session, int index);
+    void mainIdleWalk(TcFTP *session);
+    QString initialTarget() const;
+    void playSound(bool enabled, const QString &file);
+
+    // taskengine_actions.cpp: action results
+    void listingDone(TcFTP *session, tTaskListObj *record, bool success);
+    void queueTreeFolder(TcFTP *session, tTaskListObj *record);
+    void downloadDone(TcFTP *session, bool success);
+    void uploadDone(TcFTP *session, bool success);
+    void changeFolderFailed(TcFTP *session);
+    void removeBufferEntry(const QString &folder, const QString &key);
+
+    TcFTP *m_mainFTP = nullptr;
+    TaskList m_taskList;
+    TransferQueue m_transferQueue;
+    QStringList m_mainCmdList;
+    ListingBuffer m_listingBuffer;
+    ExtensionCache m_extensionCache;
+    EngineOptions m_options;
+    TempFolders m_tempFolders;
+    SoundPlayer *m_soundPlayer = nullptr;
+
+    LogModel m_log;
+    CaptionListModel m_taskRows;
+    CaptionListModel m_queueRows;
+    CaptionListModel m_status;
+    QStringList m_loginInfo;
+
+    TcFTPSession m_reconnectSession;
+    int m_reconnectCountdown = 0;
+    QString m_initialFolder;
+    QString m_homeFolder;
+    QString m_rootFolder;
+    QString m_requestedFolder;
+    QString m_currentHostFolder;
+    bool m_expandOnChange = false;
+
+    int m_maxTasks = 1;
+    QString m_stopCaption;
+    int m_queueStopTag = 0;
+    QTimer m_taskTimer;
+    QTimer m_reconnectTimer;
+    QTimer *m_resetTimer = nullptr;
+    bool m_inPass = false;
+    bool m_passAgain = false;
+    std::function<bool()> m_confirmDisconnect;
+};

@@ -1,0 +1,319 @@
+// What the engine does with the sessions' reports: host text into the log, results of listings,
+// transfers and folder commands into the listing buffer, the queue and the log.
+#include "taskengine.h"
+
+#include "platform/localpath.h"
+#include "tasks/sessiontext.h"
+#include "tasks/soundplayer.h"
+#include "util/fieldstring.h"
+#include "util/pathforms.h"
+
+#include <QDateTime>
+#include <QDir>
+
+namespace {
+const QChar Backslash = QLatin1Char('\\');
+
+// The current time as an MS-DOS date-time in decimal, as listings store dates.
+QString dosDateNow()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDate d = now.date();
+    const QTime t = now.time();
+    const quint32 value = (quint32(qMax(0, d.year() - 1980)) << 25) | (quint32(d.month()) << 21)
+                          | (quint32(d.day()) << 16) | (quint32(t.hour()) << 11)
+                          | (quint32(t.minute()) << 5) | quint32(t.second() / 2);
+    return QString::number(value);
+}
+
+// A name that may become one component of a local path.
+bool safeLocalName(const QString &name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
+           && !name.contains(QLatin1Char('/')) && TransferQueue::LocalNameCanTravel(name);
+}
+
+bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
+{
+    const QString path = QDir::cleanPath(nativePath);
+    const QString root = QDir::cleanPath(nativeRoot);
+    return path == root || path.startsWith(root == QLatin1String("/") ? root : root + '/');
+}
+} // namespace
+
+void TaskEngine::FTPTextIO(TcFTP *session, const QString &ioString, bool fromHost, bool valid)
+{
+    const int n = m_taskList.IndexOfSession(session);
+    const bool main = session == m_mainFTP;
+    const bool loggingIn = main && session->Idles() == 0;
+    if (fromHost) {
+        if (!valid) {
+            WriteLog(QStringLiteral("!!: Error in Host input ") + ioString, n);
+            return;
+        }
+        if (loggingIn) {
+            m_loginInfo.append(ioString);
+            Q_EMIT loginInfoAdded(ioString);
+        }
+        if (main ? m_options.ShowMainIO : m_options.ShowMultiIO)
+            WriteLog(QStringLiteral(">>: ") + ioString, n);
+        return;
+    }
+    if (loggingIn) {
+        const QString line = SentTextForLoginInfo(ioString);
+        if (!line.isEmpty()) {
+            m_loginInfo.append(line);
+            Q_EMIT loginInfoAdded(line);
+        }
+    }
+    if (main ? m_options.ShowMainIO : m_options.ShowMultiIO)
+        WriteLog(QStringLiteral("<<: ") + SentTextForLog(ioString), n);
+}
+
+void TaskEngine::FTPAction(TcFTP *session,
+                           TcFTPActionType action,
+                           const QString &fileFolder,
+                           qint64 size,
+                           bool done,
+                           bool success)
+{
+    const int index = m_taskList.IndexOfSession(session);
+    tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+    try {
+        switch (action) {
+        case caList:
+            if (done)
+                listingDone(session, record, success);
+            break;
+        case caDownload:
+            if (done)
+                downloadDone(session, success);
+            break;
+        case caUpload:
+            if (done)
+                uploadDone(session, success);
+            break;
+        case caDelete:
+            if (success) {
+                const QString name = fileFolder.mid(fileFolder.lastIndexOf(Backslash) + 1);
+                const QString folder = fileFolder.left(fileFolder.size() - name.size());
+                removeBufferEntry(folder, QLatin1Char('f') + name);
+                Q_EMIT hostEntryRemoved(folder, name);
+            }
+            break;
+        case caRemoveFolder:
+            if (success) {
+                const QString trimmed = fileFolder.left(fileFolder.size() - 1);
+                const QString name = trimmed.mid(trimmed.lastIndexOf(Backslash) + 1);
+                const QString folder = trimmed.left(trimmed.size() - name.size());
+                removeBufferEntry(folder, QLatin1Char('d') + name);
+                m_listingBuffer.removeBelow(fileFolder);
+                Q_EMIT hostEntryRemoved(folder, name);
+                Q_EMIT hostFolderRemoved(fileFolder);
+            }
+            break;
+        case caMakeFolder:
+            if (success) {
+                const QString trimmed = fileFolder.left(fileFolder.size() - 1);
+                const QString name = trimmed.mid(trimmed.lastIndexOf(Backslash) + 1);
+                const QString folder = trimmed.left(trimmed.size() - name.size());
+                // Only a folder already listed gets the entry: a partial entry list would
+                // otherwise pass for a complete listing.
+                if (m_listingBuffer.contains(folder))
+                    m_listingBuffer.addEntry(
+                            folder, QLatin1Char('d') + name, QStringLiteral("-1*0"));
+                Q_EMIT hostEntryChanged(folder, name);
+            }
+            break;
+        case caBufferFolder:
+            if (!done)
+                WriteLog(QStringLiteral("  : Task starts buffering folder '") + fileFolder
+                                 + QLatin1Char('\''),
+                         index);
+            break;
+        case caChangeFolder:
+            if (!success && m_listingBuffer.isEmpty())
+                changeFolderFailed(session);
+            break;
+        default:
+            WriteLog(QStringLiteral(" !: Receiving data from FTPc DC, unknown what for."), index);
+            break;
+        }
+    } catch (...) {
+        WriteLog(QStringLiteral("!!: Error u1-332 - Please Report to Author."),
+                 LogModel::NoSession);
+    }
+    Q_EMIT interfaceChanged();
+}
+
+void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
+{
+    if (!success) {
+        WriteLog(QStringLiteral(" !: Host folder-listing unsuccessfully done."), 0);
+        return;
+    }
+    const QString folder = session->Folder();
+    Q_EMIT hostFolderListed(folder, session->Buffering());
+    if (ConvertPath(folder, BackslashForm).toLower()
+        == ConvertPath(m_requestedFolder, BackslashForm).toLower()) {
+        m_currentHostFolder = folder;
+        Q_EMIT currentHostFolderChanged(folder);
+    }
+    if (record && record->DownloadAfterBuffer) {
+        try {
+            queueTreeFolder(session, record);
+        } catch (...) {
+            WriteLog(QStringLiteral("!!: Error u1-21115 - Please Report to Author."),
+                     LogModel::NoSession);
+        }
+    }
+}
+
+// One folder of a tree download has been listed: make its local folder and queue its files.
+// Every local path is checked to stay below the tree's local folder, whatever the host sent.
+void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
+{
+    const QString folder = session->Folder();
+    const int index = m_taskList.IndexOfSession(session);
+    if (!folder.startsWith(record->BufferRoot, Qt::CaseInsensitive))
+        return;
+    const QString rel = folder.mid(record->BufferRoot.size());
+    const QStringList parts = rel.split(Backslash, Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        if (!safeLocalName(part)) {
+            WriteLog(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
+                                    "for a local folder.")
+                             .arg(folder),
+                     index);
+            return;
+        }
+    }
+    const QString localFolder = record->LocalRoot + rel;
+    const QString nativeRoot = LocalToNative(record->LocalRoot);
+    const QString nativeFolder = LocalToNative(localFolder);
+    if (nativeRoot.isEmpty() || !nativeBelow(nativeFolder, nativeRoot)) {
+        WriteLog(QStringLiteral(" !: Refused to write '%1' outside '%2'.")
+                         .arg(nativeFolder, nativeRoot),
+                 index);
+        return;
+    }
+    if (QDir().mkpath(nativeFolder))
+        Q_EMIT localEntryChanged(localFolder, QString(), -1);
+
+    const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
+    if (!entries)
+        return;
+    for (const ListingBuffer::Entry &entry : *entries) {
+        if (!entry.key.startsWith(QLatin1Char('f')))
+            continue;
+        const QString name = entry.key.mid(1);
+        if (!safeLocalName(name) || !TransferQueue::HostNameCanTravel(name)) {
+            WriteLog(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used for "
+                                    "a local file.")
+                             .arg(folder + name),
+                     index);
+            continue;
+        }
+        m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name));
+    }
+}
+
+void TaskEngine::downloadDone(TcFTP *session, bool success)
+{
+    const QString folder = session->IOdstFolder();
+    const QString file = session->IOdstFile();
+    const auto inside = [&folder](const QString &temp) {
+        return !temp.isEmpty() && folder.startsWith(temp);
+    };
+    if (success) {
+        if (inside(m_tempFolders.dragDrop())) {
+            WriteLog(QStringLiteral("  : Successfully received drag-and-drop file: '") + file
+                             + QStringLiteral("'."),
+                     m_taskList.IndexOfSession(session));
+            Q_EMIT dragDropFileReceived(
+                    folder, file, !m_transferQueue.anyEntryContains(m_tempFolders.dragDrop()));
+        } else if (inside(m_tempFolders.open())) {
+            WriteLog(QStringLiteral("  : Successfully received file to open: '") + file
+                             + QStringLiteral("'."),
+                     m_taskList.IndexOfSession(session));
+            Q_EMIT openFileReceived(folder, file);
+        } else if (inside(m_tempFolders.view())) {
+            WriteLog(QStringLiteral("  : Successfully received file to view: '") + file
+                             + QStringLiteral("'."),
+                     m_taskList.IndexOfSession(session));
+            Q_EMIT viewFileReceived(folder, file);
+        } else {
+            playSound(m_options.doSND3, m_options.snd3);
+            WriteLog(QStringLiteral("  : Successfully received file '%1' to folder '%2'.")
+                             .arg(file, LocalToNative(folder)),
+                     m_taskList.IndexOfSession(session));
+            Q_EMIT localEntryChanged(folder, file, session->IOSize());
+        }
+    } else {
+        playSound(m_options.doSND4, m_options.snd4);
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
+                         .arg(file, LocalToNative(folder)),
+                 m_taskList.IndexOfSession(session));
+    }
+    Q_EMIT transferEnded(true, folder, file, success);
+}
+
+void TaskEngine::uploadDone(TcFTP *session, bool success)
+{
+    const QString folder = session->IOdstFolder();
+    const QString file = session->IOdstFile();
+    if (success) {
+        playSound(m_options.doSND3, m_options.snd3);
+        WriteLog(
+                QStringLiteral("  : Successfully sent file '%1' to folder '%2'.").arg(file, folder),
+                m_taskList.IndexOfSession(session));
+        if (m_listingBuffer.contains(folder)) {
+            m_listingBuffer.addEntry(folder,
+                                     QLatin1Char('f') + file,
+                                     QString::number(session->IOSize()) + QLatin1Char('*')
+                                             + dosDateNow());
+        }
+        Q_EMIT hostEntryChanged(folder, file);
+    } else {
+        playSound(m_options.doSND4, m_options.snd4);
+        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.")
+                         .arg(file, folder),
+                 m_taskList.IndexOfSession(session));
+    }
+    Q_EMIT transferEnded(false, folder, file, success);
+}
+
+// The change to the initial folder after login was refused: list the home or the root folder.
+void TaskEngine::changeFolderFailed(TcFTP *session)
+{
+    if (m_rootFolder.isEmpty()) {
+        WriteLog(QStringLiteral(" !: Specified initial-, rootFolder is inaccessible. Listing "
+                                "home-folder instead."),
+                 LogModel::NoSession);
+        m_rootFolder = Field(m_homeFolder, 1, Backslash) + Backslash;
+    } else {
+        m_homeFolder = m_rootFolder;
+        WriteLog(QStringLiteral(" !: Specified home/initial folder is in-accessible. Listing root "
+                                "folder instead."),
+                 LogModel::NoSession);
+    }
+    m_requestedFolder = m_homeFolder;
+    if (m_rootFolder != m_homeFolder)
+        session->AddCommand(QStringLiteral("cwd ") + m_homeFolder);
+    session->AddCommand(QStringLiteral("*list"));
+}
+
+void TaskEngine::removeBufferEntry(const QString &folder, const QString &key)
+{
+    const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
+    if (!entries)
+        return;
+    ListingBuffer::EntryList kept;
+    kept.reserve(entries->size());
+    for (const ListingBuffer::Entry &entry : *entries) {
+        if (entry.key.compare(key, Qt::CaseInsensitive) != 0)
+            kept.append(entry);
+    }
+    if (kept.size() != entries->size())
+        m_listingBuffer.store(folder, kept);
+}

@@ -1,0 +1,298 @@
+// Connecting, reconnecting and the state changes of every session.
+#include "taskengine.h"
+
+#include "tasks/soundplayer.h"
+#include "util/pathforms.h"
+
+namespace {
+const QString Backslash = QStringLiteral("\\");
+
+void logError(TaskEngine *engine, const char *tag)
+{
+    engine->WriteLog(
+            QStringLiteral("!!: Error %1 - Please Report to Author.").arg(QLatin1String(tag)),
+            LogModel::NoSession);
+}
+} // namespace
+
+void TaskEngine::connectMain(const ConnectRequest &request)
+{
+    try {
+        m_initialFolder = request.initialFolder;
+        if (request.setsFirewall) {
+            m_mainFTP->setFirewallType(request.firewallType);
+            m_mainFTP->setFirewallHost(request.firewallHost);
+            m_mainFTP->setFirewallPort(request.firewallPort);
+        }
+        m_reconnectSession = request.session;
+        m_mainFTP->setResumeTransfers(m_options.Resume);
+        m_mainFTP->setPassiveMode(request.passive);
+        m_mainFTP->setMaxSecsIdle(m_options.maxSecsIdle());
+        m_mainFTP->setAutoTransferMode(m_options.TransferMode == 0);
+        if (m_options.TransferMode != 0)
+            m_mainFTP->SetBinaryMode(m_options.TransferMode == 1);
+        Change_MaxTasks(request.tasks);
+        try {
+            m_mainFTP->Abort();
+        } catch (...) {
+        }
+        m_reconnectCountdown = 0;
+        Q_EMIT reconnectCountdownChanged(0);
+        m_mainFTP->Connect(m_reconnectSession);
+    } catch (...) {
+        // Nothing is connected; a session still connected refuses a second Connect.
+    }
+}
+
+void TaskEngine::logOff()
+{
+    if (m_mainFTP->State() == csNotConnected)
+        return;
+    m_mainFTP->setIdles(25);
+    DisconnectMain();
+}
+
+void TaskEngine::DisconnectMain()
+{
+    const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
+    if (m_options.ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
+        return;
+    m_mainFTP->setIdles(6);
+    m_transferQueue.clear();
+    m_mainCmdList.clear();
+    for (int i = m_taskList.count() - 1; i >= 0; --i) {
+        if (i >= m_taskList.count())
+            continue;
+        TcFTP *session = m_taskList.session(i);
+        if (session->State() == csNotConnected)
+            continue;
+        try {
+            session->Disconnect();
+        } catch (...) {
+            logError(this, "u2-552");
+        }
+        const int index = m_taskList.IndexOfSession(session);
+        if (index > 0)
+            taskOffline(index);
+    }
+}
+
+void TaskEngine::reconnectTick()
+{
+    if (m_reconnectCountdown <= 0)
+        return;
+    --m_reconnectCountdown;
+    Q_EMIT reconnectCountdownChanged(m_reconnectCountdown);
+    if (m_reconnectCountdown > 0)
+        return;
+    WriteLog(QStringLiteral("  : Re-attempting to connect to host."), 0);
+    try {
+        m_mainFTP->Connect(m_reconnectSession);
+    } catch (...) {
+        logError(this, "u1-7755");
+    }
+}
+
+void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
+{
+    const int index = m_taskList.IndexOfSession(session);
+    if (index < 0)
+        return; // a task session that has already left the list
+    const bool main = session == m_mainFTP;
+    Q_EMIT sessionStateChanged(index, newState);
+    try {
+        switch (newState) {
+        case csConnecting:
+            session->setASCExtension(m_options.ASCExtensions);
+            break;
+        case csNotConnected:
+            if (main)
+                mainOffline(m_taskList.record(0));
+            else
+                taskOffline(index);
+            break;
+        case csIdle:
+            sessionIdle(session, index);
+            break;
+        case csWaitForReply:
+            if (main && session->Idles() == 0) {
+                m_loginInfo.clear();
+                Q_EMIT loginInfoCleared();
+                Q_EMIT setupLockChanged(true);
+                Q_EMIT mainLoggingIn(session->Host());
+            }
+            break;
+        }
+    } catch (...) {
+        logError(this, "u2-73");
+    }
+    Q_EMIT interfaceChanged();
+}
+
+void TaskEngine::mainOffline(tTaskListObj *record)
+{
+    Change_MaxTasks(1);
+    if (m_mainFTP->Idles() == 0) {
+        playSound(m_options.doSND2, m_options.snd2);
+        const int r = m_options.Reconnect;
+        if (r >= 31) {
+            WriteLog(QStringLiteral(" !: Could not establish a connection to the host computer. "
+                                    "Reattempting in 42 years."),
+                     0);
+            m_reconnectCountdown = 1324512000;
+        } else if (r <= 0) {
+            WriteLog(QStringLiteral(" !: Could not establish a connection to the host computer. "
+                                    "Reattempting ..."),
+                     0);
+            m_reconnectCountdown = 1;
+        } else {
+            WriteLog(QStringLiteral(" !: Could not establish a connection to the host computer. "
+                                    "Reattempting in %1 seconds.")
+                             .arg(r * 5),
+                     0);
+            m_reconnectCountdown = r * 5;
+        }
+        Q_EMIT reconnectCountdownChanged(m_reconnectCountdown);
+    } else {
+        WriteLog(QStringLiteral("  : Maintask disconnected from host. Session closed."), 0);
+    }
+
+    // Entries left in the queue cannot be carried out any more: the listing buffer they rely
+    // on is gone with the connection. Say which, so that nothing is lost without a word.
+    const QStringList dropped = m_transferQueue.entries();
+    m_transferQueue.clear();
+    for (const QString &entry : dropped) {
+        WriteLog(QStringLiteral(" !: Not carried out, the connection was closed: ")
+                         + TransferQueue::Caption(entry, entry),
+                 LogModel::NoSession);
+    }
+    m_mainCmdList.clear();
+
+    Q_EMIT setupLockChanged(false);
+    if (m_options.ClearLogWin)
+        m_log.ShowBanner();
+    record->DeleteAfterBuffer = false;
+    record->DownloadAfterBuffer = false;
+    record->CarryingCommand = false;
+    record->WasLoggedIn = false;
+    m_listingBuffer.clear();
+    m_homeFolder.clear();
+    m_rootFolder.clear();
+    m_currentHostFolder.clear();
+    m_expandOnChange = false;
+    m_mainFTP->setIdles(0);
+    if (!dropped.isEmpty())
+        Q_EMIT queueEntriesDropped(dropped);
+    Q_EMIT mainOffline();
+}
+
+void TaskEngine::taskOffline(int index)
+{
+    tTaskListObj *record = m_taskList.record(index);
+    TcFTP *session = record->FTP;
+    if (session->LoggedIn() || record->WasLoggedIn)
+        WriteLog(QStringLiteral("  : Task disconnected from host computer."), index);
+    else
+        WriteLog(QStringLiteral(" !: Task was unable to connect to host computer."), index);
+    m_taskList.removeAt(index);
+    // Not inside its own report: the session goes once the event loop is back.
+    session->disconnect(this);
+    session->deleteLater();
+}
+
+void TaskEngine::sessionIdle(TcFTP *session, int index)
+{
+    tTaskListObj *record = m_taskList.record(index);
+    if (record->DeleteAfterBuffer)
+        DeleteBufferedHostTree(record->BufferRoot);
+    record->DeleteAfterBuffer = false;
+    record->DownloadAfterBuffer = false;
+    record->CarryingCommand = false;
+    if (session->LoggedIn())
+        record->WasLoggedIn = true;
+    if (session == m_mainFTP) {
+        try {
+            mainIdleWalk(session);
+        } catch (...) {
+            logError(this, "u2-151");
+        }
+    }
+    Pass();
+}
+
+// The main session after login: ask for the home folder, find the root folder, change to the
+// initial folder and list it.
+void TaskEngine::mainIdleWalk(TcFTP *session)
+{
+    const int idles = session->Idles();
+    if (idles == 1) {
+        m_expandOnChange = true;
+        playSound(m_options.doSND1, m_options.snd1);
+        if (m_options.ShowLogInInfo)
+            Q_EMIT loginInfoWanted();
+        Q_EMIT mainLoggedIn(session->HostType());
+        session->AddCommand(QStringLiteral("pwd"));
+        executeQuietly(session);
+    } else if (idles == 2) {
+        m_homeFolder = session->Folder();
+        m_requestedFolder = m_homeFolder;
+        if (m_homeFolder != Backslash) {
+            session->AddCommand(QStringLiteral("cwd /"));
+            session->AddCommand(QStringLiteral("pwd"));
+        } else {
+            m_rootFolder = m_homeFolder;
+            const QString target = initialTarget();
+            if (!target.isEmpty()) {
+                m_requestedFolder = target;
+                session->AddCommand(QStringLiteral("cwd ") + target);
+            }
+            session->AddCommand(QStringLiteral("*list"));
+        }
+        executeQuietly(session);
+    } else if (idles >= 3 && m_rootFolder.isEmpty()) {
+        m_rootFolder = session->Folder();
+        QString target = initialTarget();
+        if (target.isEmpty() && m_rootFolder != m_homeFolder)
+            target = m_homeFolder;
+        if (!target.isEmpty()) {
+            m_requestedFolder = target;
+            session->AddCommand(QStringLiteral("cwd ") + target);
+        }
+        session->AddCommand(QStringLiteral("*list"));
+        executeQuietly(session);
+    }
+}
+
+// The folder to show first: none, the initial folder, or the initial folder taken relative to
+// the home folder when it does not begin with the root folder.
+QString TaskEngine::initialTarget() const
+{
+    if (m_initialFolder.isEmpty() || m_initialFolder == Backslash)
+        return {};
+    if (m_initialFolder.toLower().startsWith(m_rootFolder.toLower()))
+        return m_initialFolder;
+    return ConvertPath(m_homeFolder + m_initialFolder, BackslashForm);
+}
+
+void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
+{
+    if (m_listingBuffer.isEmpty())
+        return;
+    const QString top = ConvertPath(hostFolder, BackslashForm);
+    QString parent = top.left(top.size() - 1);
+    parent = parent.left(parent.lastIndexOf(QLatin1Char('\\')) + 1);
+    m_mainCmdList.append(QStringLiteral("cwd ") + (parent.isEmpty() ? Backslash : parent));
+    QStringList folders;
+    for (const QString &folder : m_listingBuffer.folders()) {
+        if (!folder.startsWith(top, Qt::CaseInsensitive))
+            continue;
+        folders.append(folder);
+        const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
+        for (const ListingBuffer::Entry &entry : *entries) {
+            if (entry.key.startsWith(QLatin1Char('f')))
+                m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1));
+        }
+    }
+    for (auto it = folders.crbegin(); it != folders.crend(); ++it)
+        m_mainCmdList.append(QStringLiteral("rmd ") + *it);
+}

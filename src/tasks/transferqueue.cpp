@@ -1,0 +1,73 @@
+#include "transferqueue.h"
+
+#include "util/fieldstring.h"
+
+namespace {
+const QChar Star = QLatin1Char('*');
+}
+
+bool TransferQueue::anyEntryContains(const QString &text) const
+{
+    for (const QString &entry : m_entries) {
+        if (entry.contains(text))
+            return true;
+    }
+    return false;
+}
+
+QString TransferQueue::Caption(const QString &entry, const QString &previous)
+{
+    const QString afterLastBackslash = entry.mid(entry.lastIndexOf(QLatin1Char('\\')) + 1);
+    switch (entry.isEmpty() ? 0 : entry.at(0).unicode()) {
+    case 'd':
+        return QStringLiteral("Download: ") + afterLastBackslash;
+    case 'u':
+        return QStringLiteral("Upload: ") + afterLastBackslash;
+    case 'b':
+        return QStringLiteral("Buffer: ") + Field(entry, 2, Star);
+    case 'c':
+        return QStringLiteral("Command: ") + Field(entry, FieldCount(entry, Star), Star);
+    default:
+        return previous;
+    }
+}
+
+QString TransferQueue::DownloadEntry(const QString &hostFile, const QString &localFile)
+{
+    return QStringLiteral("d*") + hostFile + Star + localFile;
+}
+
+QString TransferQueue::UploadEntry(const QString &localFile, const QString &hostFile)
+{
+    return QStringLiteral("u*") + localFile + Star + hostFile;
+}
+
+QString TransferQueue::MakeFolderEntry(const QString &hostFolder)
+{
+    return QStringLiteral("c*mkd ") + hostFolder;
+}
+
+QString TransferQueue::BufferEntry(const QString &hostFolder)
+{
+    return QStringLiteral("b*") + hostFolder;
+}
+
+QString TransferQueue::DownloadTreeEntry(const QString &hostFolder, const QString &localFolder)
+{
+    return QStringLiteral("b*") + hostFolder + Star + localFolder + QStringLiteral("*!download");
+}
+
+QString TransferQueue::DeleteTreeEntry(const QString &hostFolder)
+{
+    return QStringLiteral("b*") + hostFolder + QStringLiteral("*!delete");
+}
+
+bool TransferQueue::HostNameCanTravel(const QString &name)
+{
+    return !name.contains(Star);
+}
+
+bool TransferQueue::LocalNameCanTravel(const QString &name)
+{
+    return !name.contains(Star) && !name.contains(QLatin1Char('\\'));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The transfer queue: entry texts, first in, first out (the scheduler takes entry 0, producers
+// append). An entry is a field string separated by "*"; its first character is the kind:
+//   "d*" host file "*" local file                   download one file
+//   "u*" local file "*" host file                   upload one file
+//   "c*" FTP command                                one raw command ("c*mkd \pub\new\")
+//   "b*" host folder                                list the tree into the listing buffer
+//   "b*" host folder "*" local folder "*!download"  buffer the tree, then download all of it
+//   "b*" host folder "*!delete"                     buffer the tree, then delete all of it
+// Host paths are in the internal folder form, local paths in the internal local form. Fields
+// have no escaping, so a name holding "*" (or "\" on the local side) cannot travel in an entry:
+// producers check names with the CanTravel functions and skip such names with a warning.
+class TransferQueue
+{
+public:
+    int count() const { return int(m_entries.size()); }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+    const QString &at(int index) const { return m_entries.at(index); }
+    const QStringList &entries() const { return m_entries; }
+    void append(const QString &entry) { m_entries.append(entry); }
+    QString takeFirst() { return m_entries.takeFirst(); }
+    void removeAt(int index) { m_entries.removeAt(index); }
+    void clear() { m_entries.clear(); }
+    // True when some entry contains text (for example a temporary folder's path).
+    bool anyEntryContains(const QString &text) const;
+
+    // The queue view's caption of an entry; an entry of an unknown kind keeps previous.
+    static QString Caption(const QString &entry, const QString &previous = QString());
+
+    static QString DownloadEntry(const QString &hostFile, const QString &localFile);
+    static QString UploadEntry(const QString &localFile, const QString &hostFile);
+    static QString MakeFolderEntry(const QString &hostFolder);
+    static QString BufferEntry(const QString &hostFolder);
+    static QString DownloadTreeEntry(const QString &hostFolder, const QString &localFolder);
+    static QString DeleteTreeEntry(const QString &hostFolder);
+
+    // A host name or path can travel when it holds no "*".
+    static bool HostNameCanTravel(const QString &name);
+    // A local name can travel when it holds neither "*" nor "\".
+    static bool LocalNameCanTravel(const QString &name);
+
+private:
+    QStringList m_entries;
+};

@@ -1,0 +1,69 @@
+#include "uploadfoldertree.h"
+
+#include "platform/localpath.h"
+#include "transferqueue.h"
+#include "util/pathforms.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+struct Walk
+{
+    TransferQueue &queue;
+    const std::function<void(const QString &)> &warn;
+    QString base;
+    int queued = 0;
+
+    void skip(const QString &nativePath, const QString &why)
+    {
+        if (warn)
+            warn(QStringLiteral(" !: Skipped '%1': %2").arg(nativePath, why));
+    }
+
+    void folder(const QString &localFolder, const QString &hostFolder)
+    {
+        if (hostFolder.size() > base.size()) {
+            queue.append(TransferQueue::MakeFolderEntry(hostFolder));
+            ++queued;
+        }
+        const QDir dir(LocalToNative(localFolder));
+        const QFileInfoList entries = dir.entryInfoList(
+                QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+        for (const QFileInfo &entry : entries) {
+            const QString name = entry.fileName();
+            if (!TransferQueue::LocalNameCanTravel(name)) {
+                skip(entry.filePath(), QStringLiteral("names holding '*' or '\\' cannot be sent."));
+            } else if (entry.isSymLink() && entry.isDir()) {
+                skip(entry.filePath(), QStringLiteral("links to folders are not followed."));
+            } else if (entry.isDir()) {
+                folder(localFolder + name + QLatin1Char('\\'),
+                       hostFolder + name + QLatin1Char('\\'));
+            } else if (entry.isFile()) {
+                queue.append(TransferQueue::UploadEntry(localFolder + name, hostFolder + name));
+                ++queued;
+            } else {
+                skip(entry.filePath(), QStringLiteral("not a file or folder."));
+            }
+        }
+    }
+};
+
+} // namespace
+
+int UploadFolderTree(const QString &localFolder,
+                     const QString &hostFolder,
+                     TransferQueue &queue,
+                     const std::function<void(const QString &line)> &warn)
+{
+    const QString local = ConvertPath(localFolder, BackslashForm);
+    const QString host = ConvertPath(hostFolder, BackslashForm);
+    Walk walk{queue, warn, host};
+    if (!TransferQueue::HostNameCanTravel(host) || !TransferQueue::HostNameCanTravel(local)) {
+        walk.skip(LocalToNative(local), QStringLiteral("names holding '*' cannot be sent."));
+        return 0;
+    }
+    walk.folder(local, host);
+    return walk.queued;
+}

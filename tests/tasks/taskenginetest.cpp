@@ -1,0 +1,483 @@
+// The task engine driven as the window drives it, against vsftpd on loopback.
+#include "tasks/taskengine.h"
+#include "enginetesthelpers.h"
+#include "platform/localpath.h"
+#include "support/eventwait.h"
+#include "support/freeport.h"
+#include "support/qtprinters.h"
+#include "support/vsftpdserver.h"
+#include "tasks/soundplayer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using ovtest::VsftpdServer;
+using ovtest::waitFor;
+using namespace enginetest;
+
+TEST(TaskEngineVsftpd, ManyFilesWithFiveTasksArriveByteExact)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QMap<QString, QByteArray> files;
+    for (int i = 0; i < 200; ++i)
+        files.insert(QStringLiteral("small%1.bin").arg(i, 3, 10, QLatin1Char('0')),
+                     randomBytes(1 + QRandomGenerator::global()->bounded(6000)));
+    for (int i = 0; i < 3; ++i)
+        files.insert(QStringLiteral("large%1.bin").arg(i), randomBytes(3 * 1024 * 1024 + i));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, "pub/" + it.key(), it.value());
+
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 5));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    EXPECT_EQ(engine.currentHostFolder(), QStringLiteral("\\pub\\"));
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\")))
+        bufferFiles(engine, QStringLiteral("\\pub\\"), files);
+
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry("\\pub\\" + it.key(), localFolder + it.key()));
+    engine.Pass();
+    EXPECT_EQ(engine.taskList().count(), 5) << "sessions start up to the maximum in one pass";
+
+    ASSERT_TRUE(waitFor([&] { return seen.ended == files.size(); }, 120000))
+            << seen.ended << " of " << files.size() << "\n"
+            << seen.log().toStdString();
+    EXPECT_TRUE(seen.failures.isEmpty()) << seen.failures.join('\n').toStdString();
+    EXPECT_EQ(seen.maxTasksSeen, 5);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        EXPECT_TRUE(readFile(local.filePath(it.key())) == it.value()) << it.key().toStdString();
+
+    // The queue ran dry: the task sessions leave, the last first, and the main one stays.
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+    EXPECT_TRUE(seen.orderViolations.isEmpty()) << seen.orderViolations.join('\n').toStdString();
+    EXPECT_EQ(engine.MainFTP()->State(), csIdle);
+    EXPECT_EQ(seen.log().count(QStringLiteral("Task disconnected from host computer.")), 4);
+    EXPECT_EQ(engine.statusTexts()->caption(0), QStringLiteral("Tasks: 1 of 5"));
+    EXPECT_EQ(engine.statusTexts()->caption(1), QStringLiteral("Queue Items: 0"));
+    EXPECT_EQ(engine.queueRows()->count(), 0);
+    EXPECT_EQ(engine.taskRows()->count(), 1);
+}
+
+TEST(TaskEngineVsftpd, LoweringMaxTasksWaitsForIdleSessions)
+{
+    VsftpdServer vsftpd;
+    vsftpd.setOption(QStringLiteral("anon_max_rate"), QStringLiteral("150000"));
+    ASSERT_TRUE(vsftpd.start());
+    QMap<QString, QByteArray> files;
+    for (int i = 0; i < 4; ++i) {
+        files.insert(QStringLiteral("slow%1.bin").arg(i), randomBytes(1200 * 1024));
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
+                          QStringLiteral("pub/slow%1.bin").arg(i),
+                          files.last());
+    }
+    QTemporaryDir local;
+    const QString localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 5));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\")))
+        bufferFiles(engine, QStringLiteral("\\pub\\"), files);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry("\\pub\\" + it.key(), localFolder + it.key()));
+    engine.Pass();
+
+    const auto downloading = [&] {
+        int busy = 0;
+        for (int i = 1; i < engine.taskList().count(); ++i)
+            busy += engine.taskList().session(i)->Downloading() ? 1 : 0;
+        return busy;
+    };
+    ASSERT_TRUE(waitFor([&] { return downloading() == 4; }, 15000)) << seen.log().toStdString();
+    engine.Change_MaxTasks(2);
+    engine.Pass();
+    // Once every transfer has run for a second the totals count all four; no busy session has
+    // been disconnected meanwhile.
+    EXPECT_TRUE(waitFor(
+            [&] {
+                return engine.statusTexts()->caption(2).startsWith(
+                        QStringLiteral("Transfering 4 file(s)"));
+            },
+            2500))
+            << engine.statusTexts()->caption(2).toStdString();
+    EXPECT_EQ(engine.taskList().count(), 5) << "busy sessions are not disconnected";
+    EXPECT_TRUE(engine.taskRows()->caption(1).startsWith(QStringLiteral("Downloading : slow")))
+            << engine.taskRows()->caption(1).toStdString();
+    EXPECT_EQ(engine.statusTexts()->caption(0), QStringLiteral("Tasks: 5 of 2"));
+
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 4; }, 30000)) << seen.log().toStdString();
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+    EXPECT_TRUE(seen.failures.isEmpty());
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        EXPECT_TRUE(readFile(local.filePath(it.key())) == it.value()) << it.key().toStdString();
+}
+
+TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    for (int i = 0; i < 3; ++i)
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
+                          QStringLiteral("pub/f%1.txt").arg(i),
+                          QByteArray("file ") + QByteArray::number(i));
+    QTemporaryDir local;
+    const QString localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 1));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
+        for (int i = 0; i < 3; ++i)
+            engine.listingBuffer().addEntry(QStringLiteral("\\pub\\"),
+                                            QStringLiteral("ff%1.txt").arg(i),
+                                            QStringLiteral("6*0"));
+    }
+
+    for (int i = 0; i < 3; ++i)
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry(QStringLiteral("\\pub\\f%1.txt").arg(i),
+                                             localFolder + QStringLiteral("f%1.txt").arg(i)));
+    engine.mainCmdList() << QStringLiteral("noop") << QStringLiteral("pwd");
+    const int firstNewLine = engine.log()->lineCount();
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 3; }, 15000)) << seen.log().toStdString();
+    EXPECT_EQ(seen.maxTasksSeen, 1) << "no task session with MaxTasks 1";
+    EXPECT_TRUE(seen.failures.isEmpty());
+
+    QStringList sent;
+    for (int i = firstNewLine; i < engine.log()->lineCount(); ++i) {
+        if (engine.log()->line(i).startsWith(QStringLiteral("<<: ")))
+            sent << engine.log()->line(i).mid(4).section(QLatin1Char(' '), 0, 0).toLower();
+    }
+    ASSERT_GE(sent.size(), 3);
+    EXPECT_EQ(sent.at(0), QStringLiteral("noop")) << sent.join(',').toStdString();
+    EXPECT_EQ(sent.at(1), QStringLiteral("pwd")) << sent.join(',').toStdString();
+    EXPECT_EQ(sent.count(QStringLiteral("retr")), 3) << sent.join(',').toStdString();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(readFile(local.filePath(QStringLiteral("f%1.txt").arg(i))),
+                  QByteArray("file ") + QByteArray::number(i));
+}
+
+TEST(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    QMap<QString, QByteArray> files;
+    for (const QString &folder : {QStringLiteral(""),
+                                  QStringLiteral("a/"),
+                                  QStringLiteral("a/b/"),
+                                  QStringLiteral("a/b/c/"),
+                                  QStringLiteral("a/b2/"),
+                                  QStringLiteral("d/")}) {
+        for (int i = 0; i < 4; ++i)
+            files.insert(folder + QStringLiteral("f%1.bin").arg(i), randomBytes(100 + i * 700));
+    }
+    QDir(local.path()).mkpath(QStringLiteral("empty/inner"));
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QDir(local.path()).mkpath(QFileInfo(it.key()).path());
+        QFile file(local.filePath(it.key()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(it.value());
+    }
+    const QString localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 5));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+
+    for (int run = 1; run <= 3; ++run) {
+        const QString top = QStringLiteral("\\upload\\tree%1\\").arg(run);
+        seen.ended = 0;
+        engine.transferQueue().append(TransferQueue::MakeFolderEntry(top));
+        EXPECT_EQ(engine.UploadFolderTree(localFolder, top), files.size() + 7);
+        engine.Pass();
+        ASSERT_TRUE(waitFor([&] { return seen.ended == files.size(); }, 60000))
+                << "run " << run << ": " << seen.ended << "\n"
+                << seen.log().toStdString();
+        EXPECT_TRUE(seen.failures.isEmpty()) << seen.failures.join('\n').toStdString();
+        const QString hostTop
+                = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree%1").arg(run));
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            EXPECT_TRUE(readFile(hostTop + '/' + it.key()) == it.value())
+                    << "run " << run << ": " << it.key().toStdString();
+        EXPECT_TRUE(QFileInfo(hostTop + QStringLiteral("/empty/inner")).isDir());
+    }
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+}
+
+TEST(TaskEngineVsftpd, TreeDownloadAndTreeDelete)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QMap<QString, QByteArray> files;
+    for (const QString &folder : {QStringLiteral(""),
+                                  QStringLiteral("x/"),
+                                  QStringLiteral("x/y/"),
+                                  QStringLiteral("x/y/z/"),
+                                  QStringLiteral("w/")}) {
+        for (int i = 0; i < 3; ++i)
+            files.insert(folder + QStringLiteral("g%1.dat").arg(i), randomBytes(50 + i * 3000));
+    }
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        vsftpd.createFile(VsftpdServer::Tree::Upload, "tree/" + it.key(), it.value());
+    vsftpd.createFolder(VsftpdServer::Tree::Upload, QStringLiteral("tree/emptyone"));
+    vsftpd.createFolder(VsftpdServer::Tree::Upload, QStringLiteral("tree/x/emptytwo"));
+
+    QTemporaryDir local;
+    const QString target = NativeToLocal(local.path() + QStringLiteral("/got/"));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 3));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+
+    engine.transferQueue().append(
+            TransferQueue::DownloadTreeEntry(QStringLiteral("\\upload\\tree\\"), target));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == files.size(); }, 60000))
+            << seen.ended << "\n"
+            << seen.log().toStdString();
+    EXPECT_TRUE(seen.failures.isEmpty());
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        EXPECT_TRUE(readFile(local.filePath("got/" + it.key())) == it.value())
+                << it.key().toStdString();
+    EXPECT_TRUE(QFileInfo(local.filePath(QStringLiteral("got/emptyone"))).isDir());
+    EXPECT_TRUE(QFileInfo(local.filePath(QStringLiteral("got/x/emptytwo"))).isDir());
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+
+    // The same tree deleted on the host: buffered by a task, then removed by the main session.
+    engine.transferQueue().append(
+            TransferQueue::DeleteTreeEntry(QStringLiteral("\\upload\\tree\\")));
+    engine.Pass();
+    const QString hostTree = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree"));
+    ASSERT_TRUE(waitFor([&] { return !QFileInfo::exists(hostTree); }, 30000))
+            << seen.log().toStdString();
+    EXPECT_TRUE(QFileInfo(vsftpd.uploadFolder()).isDir());
+}
+
+TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
+{
+    const quint16 nobody = ovtest::freePort();
+    struct Case
+    {
+        int reconnect;
+        int countdown;
+        const char *text;
+    };
+    for (const Case &c : {Case{4, 20, "Reattempting in 20 seconds."},
+                          Case{31, 1324512000, "Reattempting in 42 years."},
+                          Case{0, 1, "Reattempting ..."}}) {
+        TaskEngine engine;
+        Observer seen(engine);
+        engine.options().Reconnect = c.reconnect;
+        engine.startTimers();
+        engine.connectMain(anonymousRequest(nobody, QString(), 1));
+        ASSERT_TRUE(waitFor([&] { return engine.ReconnectCountdown() > 0; }, 10000))
+                << seen.log().toStdString();
+        EXPECT_GE(engine.ReconnectCountdown(), c.countdown - 1);
+        EXPECT_LE(engine.ReconnectCountdown(), c.countdown);
+        EXPECT_TRUE(seen.log().contains(
+                QStringLiteral(" !: Could not establish a connection to the host computer. ")
+                + QLatin1String(c.text)))
+                << seen.log().toStdString();
+        if (c.reconnect == 4) {
+            engine.Pass();
+            EXPECT_TRUE(engine.taskRows()->caption(0).startsWith(
+                    QStringLiteral("Retrying to Connect in ")));
+            EXPECT_TRUE(engine.statusTexts()->caption(2).startsWith(
+                    QStringLiteral("Retrying to Connect in ")));
+            engine.Stop();
+            EXPECT_EQ(engine.ReconnectCountdown(), 0) << "Stop cancels the reconnection";
+        }
+        if (c.reconnect == 0) {
+            EXPECT_TRUE(waitFor(
+                    [&] {
+                        return seen.log().count(QStringLiteral("Re-attempting to connect to host."))
+                               >= 1;
+                    },
+                    3000))
+                    << seen.log().toStdString();
+        }
+    }
+}
+
+TEST(TaskEngineConnect, LogOffWhileLoggingInSchedulesNothing)
+{
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    QList<QTcpSocket *> held;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = silent.nextPendingConnection())
+            held << socket;
+    });
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(silent.serverPort(), QString(), 1));
+    ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csWaitForReply; }, 5000));
+    engine.logOff();
+    ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 5000));
+    ovtest::spinFor(300);
+    EXPECT_EQ(engine.ReconnectCountdown(), 0);
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Maintask disconnected from host. Session closed.")))
+            << seen.log().toStdString();
+    EXPECT_FALSE(seen.log().contains(QStringLiteral("Could not establish")));
+    qDeleteAll(held);
+}
+
+TEST(TaskEngineVsftpd, PasswordsNeverReachTheLog)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    vsftpd.createFile(VsftpdServer::Tree::UserHome, QStringLiteral("one.txt"), "one");
+    QTemporaryDir local;
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    ConnectRequest request;
+    request.session = {QStringLiteral("127.0.0.1"),
+                       QString::number(vsftpd.port()),
+                       VsftpdServer::userName(),
+                       VsftpdServer::password()};
+    request.passive = true;
+    request.tasks = 2;
+    engine.connectMain(request);
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\")))
+        engine.listingBuffer().addEntry(
+                QStringLiteral("\\"), QStringLiteral("fone.txt"), QStringLiteral("3*0"));
+    // A task session logs in too.
+    engine.transferQueue().append(TransferQueue::DownloadEntry(
+            QStringLiteral("\\one.txt"), NativeToLocal(local.filePath(QStringLiteral("one.txt")))));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 1; }, 15000)) << seen.log().toStdString();
+    EXPECT_TRUE(seen.failures.isEmpty());
+
+    const QString all = seen.log() + '\n' + engine.loginInfo().join('\n');
+    EXPECT_FALSE(all.contains(VsftpdServer::password())) << all.toStdString();
+    EXPECT_TRUE(seen.log().contains(QStringLiteral("<<: (00) pass *****")));
+    EXPECT_TRUE(seen.log().contains(QStringLiteral("<<: (01) pass *****")));
+    EXPECT_TRUE(
+            engine.loginInfo().contains(QStringLiteral("Sending password to host (pass *****)")))
+            << engine.loginInfo().join('\n').toStdString();
+    EXPECT_TRUE(
+            engine.loginInfo().join('\n').contains(QStringLiteral("Sending username to host (")))
+            << engine.loginInfo().join('\n').toStdString();
+}
+
+TEST(TaskEngineVsftpd, MainOfflineWithQueuedDownloadsEndsEveryEntry)
+{
+    VsftpdServer vsftpd;
+    vsftpd.setOption(QStringLiteral("anon_max_rate"), QStringLiteral("150000"));
+    vsftpd.setOption(QStringLiteral("idle_session_timeout"), QStringLiteral("2"));
+    ASSERT_TRUE(vsftpd.start());
+    for (int i = 0; i < 5; ++i)
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
+                          QStringLiteral("pub/q%1.bin").arg(i),
+                          randomBytes(300 * 1024));
+    QTemporaryDir local;
+    const QString localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 2));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
+        for (int i = 0; i < 5; ++i)
+            engine.listingBuffer().addEntry(QStringLiteral("\\pub\\"),
+                                            QStringLiteral("fq%1.bin").arg(i),
+                                            QString::number(300 * 1024) + QStringLiteral("*0"));
+    }
+    for (int i = 0; i < 5; ++i)
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry(QStringLiteral("\\pub\\q%1.bin").arg(i),
+                                             localFolder + QStringLiteral("q%1.bin").arg(i)));
+    engine.Pass();
+    // The idle main session is closed by the host after two seconds; what was queued then
+    // ends one way or the other, and the engine comes to rest.
+    ASSERT_TRUE(waitFor([&] { return seen.ended + seen.dropped == 5; }, 30000))
+            << seen.ended << " ended, " << seen.dropped << " dropped\n"
+            << seen.log().toStdString();
+    EXPECT_GE(seen.dropped, 1);
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+    EXPECT_EQ(engine.MainFTP()->State(), csNotConnected);
+    EXPECT_EQ(engine.ReconnectCountdown(), 0);
+    EXPECT_TRUE(engine.transferQueue().isEmpty());
+}
+
+namespace {
+// Remembers the sounds asked for; there is no audio device to play them here.
+struct RecordingPlayer : SoundPlayer
+{
+    void play(const QString &wavFile) override { played << wavFile; }
+    QStringList played;
+};
+} // namespace
+
+TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
+{
+    VsftpdServer vsftpd;
+    vsftpd.setOption(QStringLiteral("idle_session_timeout"), QStringLiteral("1"));
+    ASSERT_TRUE(vsftpd.start());
+
+    TaskEngine engine;
+    Observer seen(engine);
+    RecordingPlayer player;
+    engine.setSoundPlayer(&player);
+    engine.options().doSND1 = true;
+    engine.options().snd1 = QStringLiteral("/sounds/connected.wav");
+    engine.options().ShowMainIO = false;
+    QList<bool> locks;
+    QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
+    engine.startTimers();
+
+    for (int round = 1; round <= 2; ++round) {
+        engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 1));
+        ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
+                << "round " << round << "\n"
+                << seen.log().toStdString();
+        // The host's replies during login reach the log-in lines even with the host text
+        // kept out of the log.
+        EXPECT_TRUE(engine.loginInfo().join('\n').contains(QStringLiteral("220")))
+                << engine.loginInfo().join('\n').toStdString();
+        EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
+        EXPECT_EQ(player.played.size(), round);
+        // vsftpd closes the idle session after a second: a closed working connection.
+        ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 10000));
+        EXPECT_EQ(engine.ReconnectCountdown(), 0);
+        EXPECT_EQ(engine.MainFTP()->Idles(), 0);
+        EXPECT_TRUE(engine.RootFolder().isEmpty());
+        EXPECT_TRUE(engine.listingBuffer().isEmpty());
+    }
+    EXPECT_EQ(seen.log().count(
+                      QStringLiteral("  : Maintask disconnected from host. Session closed.")),
+              2);
+    EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
+}
