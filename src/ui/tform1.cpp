@@ -55,7 +55,24 @@ QAction *newAction(QObject *parent,
 
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent)
+    , m_engine(new TaskEngine(this))
+    , m_ownOptions(std::make_unique<Options>(Options::defaults()))
     , m_icons(m_extensionCache)
+{
+    m_options = m_ownOptions.get();
+    createWindow();
+}
+
+TForm1::TForm1(TaskEngine &engine, Options &options, QWidget *parent)
+    : QMainWindow(parent)
+    , m_engine(&engine)
+    , m_options(&options)
+    , m_icons(m_extensionCache)
+{
+    createWindow();
+}
+
+void TForm1::createWindow()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvane FTP"));
@@ -73,16 +90,23 @@ TForm1::TForm1(QWidget *parent)
 
     Quick = new TQuick(this);
     Dialog = new TDialog(this);
-
-    m_options = std::make_unique<Options>(Options::defaults());
-    m_engine = new TaskEngine(this);
     attachEngine();
 
     connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
     applyDefaultLayout();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The engine may outlive the window, and its sessions report while they are torn down:
+    // nothing of that may reach the half-destroyed window.
+    m_engine->disconnect(this);
+    m_engine->log()->disconnect(this);
+    m_engine->log()->disconnect(logwin);
+    m_engine->statusTexts()->disconnect(this);
+    m_engine->setSoundPlayer(nullptr);
+    m_engine->setConfirmDisconnect({});
+}
 
 void TForm1::createActions()
 {

@@ -64,7 +64,11 @@ public:
     // shows the listed-folder overlay).
     static constexpr int ListedRole = Qt::UserRole + 10;
 
+    // A window with its own task engine and options (the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
+    // A window that shows and drives the given engine and edits the given live options; both
+    // must outlive it.
+    TForm1(TaskEngine &engine, Options &options, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // ---- Engine state (set by the engine glue) ----
@@ -88,8 +92,8 @@ public:
     void setRootFolder(const QString &folder) { m_rootFolder = folder; }
 
     // ---- The engine (tform1_engine.cpp) ----
-    // The task engine the window shows and drives: created with the window and owned by it.
-    // The window forwards the user's commands to it and renders its models and signals.
+    // The task engine the window shows and drives. The window forwards the user's commands to
+    // it and renders its models and signals; it keeps no copy of the engine's state.
     TaskEngine *engine() const { return m_engine; }
     // The live options: the Setup dialog edits them in place; applyOptionsToEngine hands the
     // values the engine reads at the moment of use over to it.
@@ -346,8 +350,11 @@ private:
     QIcon listedIcon(const QIcon &icon) const;
     void markListed(QTreeWidgetItem *node);
 
+    void createWindow();
+
     TaskEngine *m_engine = nullptr;
-    std::unique_ptr<Options> m_options;
+    Options *m_options = nullptr;
+    std::unique_ptr<Options> m_ownOptions;
     WavPlayer *m_wavPlayer = nullptr;
     bool m_inExpandHandler = false;
     ExtensionCache m_extensionCache;
