@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run fuzz clean
+.PHONY: all deps configure build test run bench fuzz clean
 
 all: build
 
@@ -21,6 +21,10 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/src/orvane-ftp
+
+# Benchmarks: every bench/*.sh in turn (never part of test or CI).
+bench: build
+	@for b in bench/*.sh; do echo "== $$b"; BUILD_DIR=$(BUILD_DIR) bash $$b || exit 1; done
 
 # libFuzzer targets in a separate clang build; each fuzzer runs FUZZ_SECONDS.
 FUZZ_DIR ?= build-fuzz

@@ -40,7 +40,10 @@ void ListingBuffer::store(const QString &folder, EntryList entries)
         it->entries = std::move(entries);
 }
 
-void ListingBuffer::addEntry(const QString &folder, const QString &key, const QString &fields)
+void ListingBuffer::addEntry(const QString &folder,
+                             const QString &key,
+                             const QString &fields,
+                             bool fromLink)
 {
     auto it = m_folders.find(foldKey(folder));
     if (it == m_folders.end())
@@ -48,11 +51,11 @@ void ListingBuffer::addEntry(const QString &folder, const QString &key, const QS
     EntryList &list = it->entries;
     for (Entry &entry : list) {
         if (entry.key.compare(key, Qt::CaseInsensitive) == 0) {
-            entry = Entry{key, fields};
+            entry = Entry{key, fields, fromLink};
             return;
         }
     }
-    list.append(Entry{key, fields});
+    list.append(Entry{key, fields, fromLink});
     sortEntries(list);
 }
 

@@ -22,6 +22,9 @@ public:
     {
         QString key;    // "d" or "f" followed by the name
         QString fields; // "<size>*<date>"
+        // The entry came from a symbolic link: shown as what it points to (a folder when the
+        // listing says so), but a tree walk never enters it, or "loop -> ." would never end.
+        bool fromLink = false;
     };
     using EntryList = QList<Entry>;
 
@@ -40,7 +43,10 @@ public:
     void store(const QString &folder, EntryList entries);
     // Adds (or replaces) one entry of a folder, creating the folder when needed and keeping the
     // list sorted: the simple way to put a known file into the buffer.
-    void addEntry(const QString &folder, const QString &key, const QString &fields);
+    void addEntry(const QString &folder,
+                  const QString &key,
+                  const QString &fields,
+                  bool fromLink = false);
     // Removes one folder; false when it was not buffered.
     bool remove(const QString &folder);
     // Removes every folder whose key begins with prefix (case-insensitive); returns how many.

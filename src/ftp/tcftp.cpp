@@ -76,6 +76,8 @@ void TcFTP::resetTransferFields()
     m_downloading = false;
     m_uploading = false;
     m_buffering = false;
+    m_bufferFolders.clear();
+    m_reloading = false;
     m_loggedIn = false;
     m_folder.clear();
     m_serverFolder.clear();
@@ -216,11 +218,10 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 return;
             if (m_data->BytesAvailable() > 0)
                 return; // the data handler ends the transfer once it has read the rest
-            if ((m_inCmd == QLatin1String("150") || m_inCmd == QLatin1String("125")) && m_listing) {
-                finishListing(true);
-            } else if ((m_previousCode == QLatin1String("150")
-                        || m_previousCode == QLatin1String("125"))
-                       && (m_listing || m_downloading || m_uploading)) {
+            // Only the host's final reply ends a listing or transfer: while the last reply is
+            // still 150 the close waits for it (a 426 may follow).
+            if ((m_previousCode == QLatin1String("150") || m_previousCode == QLatin1String("125"))
+                && (m_listing || m_downloading || m_uploading)) {
                 const quint64 sentBefore = m_commandsSent;
                 Finish(m_inCmd == QLatin1String("226") || m_inCmd == QLatin1String("250"));
                 if (m_commandsSent == sentBefore)

@@ -6,6 +6,8 @@
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -268,7 +270,10 @@ private:
     void runListCommand(const QString &command, const QString &argument);
     void listReplyEnded(ReplyFlags &flags);
     void listingDataAvailable();
+    void parseListingLines(qsizetype searchFrom, bool atEnd);
+    void addListingLine(QByteArrayView line);
     void finishListing(bool success);
+    void reportReloadedFolders(const ListingBuffer::EntryList &old);
 
     // Control connection
     TcWinsock *m_control = nullptr;
@@ -328,6 +333,8 @@ private:
     int m_pathType = 0;
     int m_listType = 0;
     ListingBuffer::EntryList m_listResult;
+    QDateTime m_listNow;           // one "now" for every line of a listing (dates without year)
+    bool m_listFromBuffer = false; // the listing in progress is served from the buffer
     TcFTPStates m_state = csNotConnected;
     QString m_host;
     QString m_port;

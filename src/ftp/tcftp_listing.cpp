@@ -2,45 +2,258 @@
 // listing data and the end of a listing.
 #include "ftp/tcftp.h"
 
-// The listing commands arrive with the listing work; until then the session does not accept
-// them and says so.
-void TcFTP::runListCommand(const QString &command, const QString &argument)
+#include "ftp/listparser.h"
+#include "util/hosttext.h"
+#include "util/pathforms.h"
+
+#include <QSet>
+
+namespace {
+
+bool isTransferStart(const QString &code)
 {
-    Q_EMIT unknownCommand(argument.isEmpty() ? command : command + QLatin1Char(' ') + argument);
+    return code == QLatin1String("125") || code == QLatin1String("150");
 }
 
-// The final reply to LIST (other than 125/150).
+bool isTransferEnd(const QString &code)
+{
+    return code == QLatin1String("226") || code == QLatin1String("250");
+}
+
+// The case-folded names of the folder entries of a list.
+QSet<QString> folderNames(const ListingBuffer::EntryList &entries)
+{
+    QSet<QString> names;
+    for (const ListingBuffer::Entry &entry : entries) {
+        if (entry.key.startsWith(QLatin1Char('d')))
+            names.insert(entry.key.mid(1).toCaseFolded());
+    }
+    return names;
+}
+
+} // namespace
+
+void TcFTP::runListCommand(const QString &command, const QString &argument)
+{
+    if (!m_listingBuffer) {
+        // Nowhere to put the listing: it ends as failed before anything is sent.
+        m_listing = true;
+        Finish(false);
+        throw TcFTPException(5555);
+    }
+    if (command == QLatin1String("*reload")) {
+        m_reloading = true;
+        m_commandQueue.prepend(QStringLiteral("*list ") + argument);
+        return;
+    }
+    if (command == QLatin1String("*bufferfolder")) {
+        m_buffering = true;
+        m_bufferFolders.clear();
+        m_commandQueue.prepend(QStringLiteral("*list ") + argument);
+        Q_EMIT actionDone(caBufferFolder, ConvertPath(argument, BackslashForm), 0, false, true);
+        return;
+    }
+
+    const QString folder = argument.isEmpty() ? m_folder : ConvertPath(argument, BackslashForm);
+    if (!m_reloading && m_listingBuffer->contains(folder)) {
+        // Buffered already: nothing goes to the host.
+        m_listing = true;
+        m_listFromBuffer = true;
+        m_folder = folder;
+        Finish(true);
+        return;
+    }
+    if (folder.compare(m_serverFolder, Qt::CaseInsensitive) != 0) {
+        // Change to the folder first; the plain "*list" then lists it. Listing is set only then,
+        // so a refused CWD (which drops the rest of the queue) leaves no listing open.
+        m_commandQueue.prepend(QStringLiteral("*list"));
+        m_commandQueue.prepend(QStringLiteral("cwd ") + folder);
+        return;
+    }
+
+    m_listing = true;
+    m_listFromBuffer = false;
+    m_folder = folder;
+    m_listResult.clear();
+    m_listBuffer.clear();
+    m_listNow = QDateTime::currentDateTime();
+    QStringList lines;
+    try {
+        prepareDataSocket();
+        const QString type = transferTypeCommand(QStringLiteral("*"), false);
+        if (!type.isEmpty())
+            lines.append(type);
+        if (!m_passiveMode)
+            m_data->Listen();
+        lines.append(dataConnectionCommand());
+    } catch (const std::exception &) {
+        Finish(false);
+        throw TcFTPException(5555);
+    }
+    lines.append(QStringLiteral("list"));
+    m_commandQueue = lines + m_commandQueue;
+}
+
+// The final reply to LIST (other than 125/150). Only this reply ends a listing: a data
+// connection that closed while the last reply was 150 may still be followed by
+// "426 Connection closed; transfer aborted.", and then what arrived is not the whole folder.
 void TcFTP::listReplyEnded(ReplyFlags &flags)
 {
     if (!m_listing)
         return; // a plain "list" line: nothing of ours to end
-    const bool started
-            = m_previousCode == QLatin1String("125") || m_previousCode == QLatin1String("150");
-    const bool ended = m_inCmd == QLatin1String("226") || m_inCmd == QLatin1String("250");
-    if (!started) {
-        // 550 for a missing folder and the like: the listing ends as failed.
+    if (!isTransferStart(m_previousCode) || !isTransferEnd(m_inCmd)) {
+        // "550 No such directory." without a 150 before it, or 426 after one: nothing is
+        // stored, the listing ends as failed.
         Finish(false);
         return;
     }
     if (m_data->BytesAvailable() > 0) {
-        flags.cont = false; // the data handler ends it
+        flags.cont = false; // the data handler reads the rest and ends it
     } else if (m_data->State() == cwNotConnected || m_data->State() == cwNIL) {
-        Finish(ended);
+        Finish(true);
     } else {
         flags.cont = false; // the data connection's close ends it
     }
 }
 
+// One read of listing data; complete lines are parsed at once, so a listing is never scanned
+// twice. A line cut between two reads waits in m_listBuffer for its end.
 void TcFTP::listingDataAvailable()
 {
     const QByteArray bytes = m_data->Receive();
-    if (m_listing)
-        m_listBuffer.append(bytes);
+    if (!m_listing || bytes.isEmpty())
+        return;
+    const qsizetype searchFrom = m_listBuffer.size();
+    m_listBuffer.append(bytes);
+    emitProgress(caList, 0);
+    parseListingLines(searchFrom, false);
+
+    // The socket reports its end only once every byte has been read.
+    if (m_data->State() != cwNotConnected || m_data->BytesAvailable() > 0)
+        return;
+    if (isTransferStart(m_previousCode)) {
+        // The final reply came before the last bytes: the listing ends with them.
+        const quint64 sentBefore = m_commandsSent;
+        Finish(isTransferEnd(m_inCmd));
+        if (m_commandsSent == sentBefore)
+            runQueue();
+    }
 }
 
+// Parses every complete line of m_listBuffer (a line feed ends it, a CR before it is dropped)
+// and removes them; searchFrom is where new bytes begin, as no line feed lies before it. With
+// atEnd the rest counts as a last line without its line end.
+void TcFTP::parseListingLines(qsizetype searchFrom, bool atEnd)
+{
+    const char *data = m_listBuffer.constData();
+    const qsizetype size = m_listBuffer.size();
+    qsizetype lineStart = 0;
+    qsizetype at = searchFrom;
+    for (;;) {
+        const void *found = at < size ? memchr(data + at, '\n', size_t(size - at)) : nullptr;
+        qsizetype lineEnd;
+        qsizetype next;
+        if (found) {
+            lineEnd = static_cast<const char *>(found) - data;
+            next = lineEnd + 1;
+        } else if (atEnd && lineStart < size) {
+            lineEnd = next = size;
+        } else {
+            break;
+        }
+        qsizetype end = lineEnd;
+        if (end > lineStart && data[end - 1] == '\r')
+            --end;
+        addListingLine(QByteArrayView(data + lineStart, end - lineStart));
+        lineStart = at = next;
+    }
+    m_listBuffer.remove(0, lineStart);
+}
+
+void TcFTP::addListingLine(QByteArrayView line)
+{
+    if (line.isEmpty())
+        return;
+    const QString text = DecodeHostText(line.toByteArray());
+    const std::optional<ListEntry> entry = ParseListLine(text, m_listNow);
+    if (!entry || entry->name.isEmpty() || entry->name == QLatin1String(".")
+        || entry->name == QLatin1String(".."))
+        return;
+    ListingBuffer::Entry item;
+    item.key = (entry->isFolder ? QLatin1Char('d') : QLatin1Char('f')) + entry->name;
+    item.fields
+            = QString::number(entry->size) + QLatin1Char('*') + QString::number(entry->dosDateTime);
+    item.fromLink = entry->fromLink;
+    m_listResult.append(std::move(item));
+}
+
+// The listing branch of Finish: a successful listing is stored (after a reload, compared with
+// the folder's old list first) and, while buffering, its subfolders are queued for the walk.
 void TcFTP::finishListing(bool success)
 {
     m_listing = false;
+    const bool fromBuffer = m_listFromBuffer;
+    const bool reloading = m_reloading;
+    m_listFromBuffer = false;
+    m_reloading = false;
+    if (!success || !m_listingBuffer) {
+        m_listBuffer.clear();
+        m_listResult.clear();
+        Q_EMIT actionDone(caList, QString(), 0, true, false);
+        return;
+    }
+
+    if (!fromBuffer) {
+        parseListingLines(0, true);
+        if (reloading) {
+            if (const ListingBuffer::EntryList *old = m_listingBuffer->entries(m_folder))
+                reportReloadedFolders(*old);
+        }
+        m_listingBuffer->store(m_folder, std::move(m_listResult));
+        m_listResult = ListingBuffer::EntryList();
+    }
     m_listBuffer.clear();
-    Q_EMIT actionDone(caList, QString(), 0, true, success);
+
+    if (m_buffering) {
+        // Subfolders go ahead of the folders still waiting, in listing order: the walk is
+        // depth first, each folder before what lies below it. Links are never entered.
+        QStringList below;
+        if (const ListingBuffer::EntryList *list = m_listingBuffer->entries(m_folder)) {
+            for (const ListingBuffer::Entry &entry : *list) {
+                if (entry.key.startsWith(QLatin1Char('d')) && !entry.fromLink)
+                    below.append(m_folder + entry.key.mid(1) + QLatin1Char('\\'));
+            }
+        }
+        m_bufferFolders = below + m_bufferFolders;
+    }
+    Q_EMIT actionDone(caList, QString(), 0, true, true);
+}
+
+// A reloaded folder against its buffered list: new subfolders are reported made, vanished
+// ones removed, and every buffered folder below a vanished one is dropped.
+void TcFTP::reportReloadedFolders(const ListingBuffer::EntryList &old)
+{
+    ListingBuffer::EntryList fresh = m_listResult;
+    std::stable_sort(fresh.begin(), fresh.end(), [](const auto &a, const auto &b) {
+        return a.key.compare(b.key, Qt::CaseInsensitive) < 0;
+    });
+    const QSet<QString> oldNames = folderNames(old);
+    const QSet<QString> freshNames = folderNames(fresh);
+    QStringList gone;
+    for (const ListingBuffer::Entry &entry : old) {
+        if (entry.key.startsWith(QLatin1Char('d'))
+            && !freshNames.contains(entry.key.mid(1).toCaseFolded()))
+            gone.append(entry.key.mid(1));
+    }
+    for (const ListingBuffer::Entry &entry : fresh) {
+        if (entry.key.startsWith(QLatin1Char('d'))
+            && !oldNames.contains(entry.key.mid(1).toCaseFolded()))
+            Q_EMIT actionDone(
+                    caMakeFolder, m_folder + entry.key.mid(1) + QLatin1Char('\\'), 0, true, true);
+    }
+    for (const QString &name : gone) {
+        const QString path = m_folder + name + QLatin1Char('\\');
+        Q_EMIT actionDone(caRemoveFolder, path, 0, true, true);
+        m_listingBuffer->removeBelow(path);
+    }
 }

@@ -144,7 +144,9 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
             m_serverFolder = m_folder;
             Q_EMIT actionDone(caChangeFolder, m_serverFolder, 0, true, true);
         } else {
+            // The listing queued behind the CWD is dropped with the queue; so is its reload.
             m_commandQueue.clear();
+            m_reloading = false;
             Q_EMIT actionDone(caChangeFolder, m_serverFolder, 0, true, false);
         }
         return;

@@ -1,0 +1,282 @@
+#include "cli/clicommand.h"
+
+#include "platform/localpath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+bool parseUrl(const QString &text, FtpUrl *url, QString *error)
+{
+    return url->parse(text, error);
+}
+
+// The session's command lines use "*" between arguments and "\" inside local paths.
+bool localNameTravels(const QString &nativePath)
+{
+    return !nativePath.contains(QLatin1Char('*')) && !nativePath.contains(QLatin1Char('\\'))
+           && !nativePath.contains(QLatin1Char('\r')) && !nativePath.contains(QLatin1Char('\n'));
+}
+
+CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(1), &job->target, error))
+        return CliCommand::UsageError;
+    const QFileInfo local(arguments.at(0));
+    if (!local.exists()) {
+        *error = QStringLiteral("%1: no such file").arg(arguments.at(0));
+        return CliCommand::Failed;
+    }
+    if (local.isDir()) {
+        *error = QStringLiteral("%1 is a folder; put sends files").arg(arguments.at(0));
+        return CliCommand::Failed;
+    }
+    if (!local.isReadable()) {
+        *error = QStringLiteral("%1: cannot be read").arg(arguments.at(0));
+        return CliCommand::Failed;
+    }
+    const QString nativePath = local.absoluteFilePath();
+    if (!localNameTravels(nativePath)) {
+        *error = QStringLiteral("%1: a path holding '*' or '\\' cannot be sent").arg(nativePath);
+        return CliCommand::Failed;
+    }
+    QString hostPath = job->target.path();
+    if (job->target.isFolder())
+        hostPath += local.fileName();
+    hostPath.replace(QLatin1Char('/'), QLatin1Char('\\'));
+
+    CliStep step;
+    step.line = QStringLiteral("*upload %1*%2").arg(NativeToLocal(nativePath), hostPath);
+    step.check = CliStep::UploadDone;
+    step.description = QStringLiteral("upload of %1 to %2")
+                               .arg(nativePath,
+                                    QString(hostPath).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    job->steps.append(step);
+    job->transferSize = local.size();
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareRm(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    if (job->target.isFolder()) {
+        *error = QStringLiteral("rm: '%1' ends in '/'; give the address of a file")
+                         .arg(arguments.at(0));
+        return CliCommand::UsageError;
+    }
+    CliStep step;
+    step.line = QStringLiteral("dele ") + job->target.internalPath();
+    step.check = CliStep::DeleteDone;
+    step.description = QStringLiteral("delete of ") + job->target.path();
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareMkdir(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    if (job->target.path() == QLatin1String("/")) {
+        *error = QStringLiteral("mkdir: '%1' names no folder").arg(arguments.at(0));
+        return CliCommand::UsageError;
+    }
+    const QString folder = job->target.withoutTrailingSlash();
+    CliStep step;
+    step.line = QStringLiteral("mkd ")
+                + QString(folder + QLatin1Char('/')).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    step.check = CliStep::MakeFolderDone;
+    step.description = QStringLiteral("making of folder ") + folder;
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    if (job->target.path() == QLatin1String("/")) {
+        *error = QStringLiteral("mv: '%1' names nothing to rename").arg(arguments.at(0));
+        return CliCommand::UsageError;
+    }
+    const QString newName = arguments.at(1);
+    if (newName.isEmpty() || newName == QLatin1String(".") || newName == QLatin1String("..")
+        || newName.contains(QLatin1Char('/')) || newName.contains(QLatin1Char('\\'))
+        || newName.contains(QLatin1Char('*')) || newName.contains(QLatin1Char('\r'))
+        || newName.contains(QLatin1Char('\n')) || newName.contains(QChar(0))) {
+        *error = QStringLiteral("mv: '%1' is not a name (a new name without '/', '\\' or '*')")
+                         .arg(newName);
+        return CliCommand::UsageError;
+    }
+    const QString oldPath = job->target.withoutTrailingSlash();
+    CliStep step;
+    step.line
+            = QStringLiteral("*rename %1*%2")
+                      .arg(QString(oldPath).replace(QLatin1Char('/'), QLatin1Char('\\')), newName);
+    step.check = CliStep::RenameDone;
+    step.description = QStringLiteral("rename of %1 to %2").arg(oldPath, newName);
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareLs(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    // "ftp://host/pub" and "ftp://host/pub/" both list the folder /pub/.
+    const QString folder = job->target.withoutTrailingSlash();
+    const QString slashFolder = folder == QLatin1String("/") ? folder : folder + QLatin1Char('/');
+    CliStep step;
+    step.printFolder = QString(slashFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    step.line = QStringLiteral("*list ") + step.printFolder;
+    step.check = CliStep::ListDone;
+    step.description = QStringLiteral("listing of ") + slashFolder;
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+CliCommand::Outcome prepareGet(const QStringList &arguments, CliJob *job, QString *error)
+{
+    if (!parseUrl(arguments.at(0), &job->target, error))
+        return CliCommand::UsageError;
+    if (job->target.isFolder()) {
+        *error = QStringLiteral("get: '%1' ends in '/'; give the address of a file")
+                         .arg(arguments.at(0));
+        return CliCommand::UsageError;
+    }
+    QFileInfo local(arguments.at(1));
+    if (local.isDir())
+        local.setFile(QDir(local.absoluteFilePath()).filePath(job->target.fileName()));
+    const QString nativePath = local.absoluteFilePath();
+    if (!localNameTravels(nativePath)) {
+        *error = QStringLiteral("%1: a path holding '*' or '\\' cannot be written").arg(nativePath);
+        return CliCommand::Failed;
+    }
+    const QString hostFolder
+            = QString(job->target.folder()).replace(QLatin1Char('/'), QLatin1Char('\\'));
+
+    // The file's size comes from its folder's listing.
+    CliStep list;
+    list.line = QStringLiteral("*list ") + hostFolder;
+    list.check = CliStep::ListDone;
+    list.description = QStringLiteral("listing of ") + job->target.folder();
+    job->steps.append(list);
+
+    CliStep step;
+    step.line = QStringLiteral("*download %1*%2")
+                        .arg(job->target.internalPath(), NativeToLocal(nativePath));
+    step.check = CliStep::DownloadDone;
+    step.description = QStringLiteral("download of %1 to %2").arg(job->target.path(), nativePath);
+    job->steps.append(step);
+    return CliCommand::Ready;
+}
+
+} // namespace
+
+const QList<CliCommand> &CliCommand::table()
+{
+    static const QList<CliCommand> commands = {
+            {QStringLiteral("ls"),
+             QStringLiteral("URL"),
+             QStringLiteral("list a folder: d or f, size, date, name, tab-separated"),
+             1,
+             prepareLs},
+            {QStringLiteral("get"),
+             QStringLiteral("URL LOCALFILE"),
+             QStringLiteral("fetch a file; into an existing folder it keeps its name"),
+             2,
+             prepareGet},
+            {QStringLiteral("put"),
+             QStringLiteral("LOCALFILE URL"),
+             QStringLiteral("send a local file; a URL ending in '/' keeps the file's name"),
+             2,
+             preparePut},
+            {QStringLiteral("rm"),
+             QStringLiteral("URL"),
+             QStringLiteral("delete a file"),
+             1,
+             prepareRm},
+            {QStringLiteral("mkdir"),
+             QStringLiteral("URL"),
+             QStringLiteral("make a folder"),
+             1,
+             prepareMkdir},
+            {QStringLiteral("mv"),
+             QStringLiteral("URL NEWNAME"),
+             QStringLiteral("rename a file or folder, staying in its folder"),
+             2,
+             prepareMv},
+    };
+    return commands;
+}
+
+const CliCommand *CliCommand::find(const QString &verb)
+{
+    for (const CliCommand &command : table()) {
+        if (command.verb == verb)
+            return &command;
+    }
+    return nullptr;
+}
+
+CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options, CliJob *job, QString *error)
+{
+    *job = CliJob();
+    const CliCommand *command = find(options.verb);
+    if (!command) {
+        *error = QStringLiteral("unknown command '%1'").arg(options.verb);
+        return UsageError;
+    }
+    if (options.arguments.size() != command->argumentCount) {
+        *error = QStringLiteral("usage: orvane-ftp-cli [options] %1 %2")
+                         .arg(command->verb, command->synopsis);
+        return UsageError;
+    }
+    const Outcome outcome = command->prepare(options.arguments, job, error);
+    if (outcome != Ready)
+        return outcome;
+
+    const FtpUrl &url = job->target;
+    job->user = options.user.value_or(url.hasUser() ? url.user() : QString());
+    if (options.password)
+        job->password = *options.password;
+    else if (url.hasPassword())
+        job->password = url.password();
+    if (job->user.isEmpty()) {
+        job->user = QStringLiteral("anonymous");
+        if (!options.password && !url.hasPassword())
+            job->password = QStringLiteral("orvane-ftp@");
+    }
+    return Ready;
+}
+
+QString CliCommand::usage()
+{
+    QString text
+            = QStringLiteral("Usage: orvane-ftp-cli [options] COMMAND ARGUMENTS\n\nCommands:\n");
+    for (const CliCommand &command : table()) {
+        const QString call = command.verb + QLatin1Char(' ') + command.synopsis;
+        text += QStringLiteral("  %1  %2\n").arg(call, -20).arg(command.summary);
+    }
+    text += QStringLiteral(
+            "\nURL: ftp://[user[:password]@]host[:port]/path, absolute from the host's root.\n"
+            "     Write other characters as %XX: a space as %20, '%' as %25, '@' as %40.\n"
+            "LOCALFILE: a path on this computer.\n"
+            "\nOptions:\n"
+            "  --passive                 open data connections with PASV (default: PORT)\n"
+            "  --type auto|binary|ascii  transfer type (default auto: text files such as\n"
+            "                            .txt, .htm, .c go as ASCII, all others binary)\n"
+            "  --no-resume               transfer whole files, never continue a partial one\n"
+            "  --user NAME               log in as NAME (default: anonymous)\n"
+            "  --password-env VAR        take the password from environment variable VAR\n"
+            "  -v                        show every line exchanged with the host\n"
+            "                            (passwords masked)\n"
+            "  --timeout SECONDS         give up when the host answers nothing for that long\n"
+            "                            (default 60)\n"
+            "  -h, --help                show this text\n"
+            "\nA user or password given by option wins over one in the URL.\n"
+            "Exit status: 0 when everything succeeded, 1 when an operation failed (the reason\n"
+            "is on standard error), 2 for a usage error.\n");
+    return text;
+}

@@ -1,0 +1,100 @@
+#include "cli/clioptions.h"
+
+CliOptions::Outcome CliOptions::fail(const QString &error)
+{
+    m_error = error;
+    return UsageError;
+}
+
+CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnvironment &env)
+{
+    *this = CliOptions();
+    QStringList words;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            words.append(arg);
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString name = arg;
+        std::optional<QString> inlineValue;
+        const qsizetype equals = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && equals > 0) {
+            name = arg.left(equals);
+            inlineValue = arg.mid(equals + 1);
+        }
+        const auto takeValue = [&](QString *value) {
+            if (inlineValue) {
+                *value = *inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size())
+                return false;
+            *value = args.at(++i);
+            return true;
+        };
+        const bool takesValue = name == QLatin1String("--type") || name == QLatin1String("--user")
+                                || name == QLatin1String("--password-env")
+                                || name == QLatin1String("--timeout");
+        if (!takesValue && inlineValue)
+            return fail(QStringLiteral("option %1 takes no value").arg(name));
+
+        QString value;
+        if (takesValue && !takeValue(&value))
+            return fail(QStringLiteral("option %1 needs a value").arg(name));
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            return ShowHelp;
+        } else if (name == QLatin1String("--passive")) {
+            passive = true;
+        } else if (name == QLatin1String("--no-resume")) {
+            resume = false;
+        } else if (name == QLatin1String("-v")) {
+            verbose = true;
+        } else if (name == QLatin1String("--type")) {
+            if (value == QLatin1String("auto"))
+                type = AutoType;
+            else if (value == QLatin1String("binary"))
+                type = BinaryType;
+            else if (value == QLatin1String("ascii"))
+                type = AsciiType;
+            else
+                return fail(
+                        QStringLiteral("--type takes auto, binary or ascii, not '%1'").arg(value));
+        } else if (name == QLatin1String("--user")) {
+            if (value.isEmpty())
+                return fail(QStringLiteral("--user needs a name"));
+            user = value;
+        } else if (name == QLatin1String("--password-env")) {
+            if (!env.contains(value))
+                return fail(
+                        QStringLiteral("environment variable '%1' (from --password-env) is not set")
+                                .arg(value));
+            password = env.value(value);
+        } else if (name == QLatin1String("--timeout")) {
+            bool ok = false;
+            timeoutSeconds = value.toInt(&ok);
+            if (!ok || timeoutSeconds < 1)
+                return fail(
+                        QStringLiteral("--timeout takes a number of seconds (1 or more), not '%1'")
+                                .arg(value));
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(name));
+        }
+    }
+    for (const QString &text : {user.value_or(QString()), password.value_or(QString())}) {
+        if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+            || text.contains(QChar(0)))
+            return fail(QStringLiteral("user name or password holds a line break"));
+    }
+    if (words.isEmpty())
+        return fail(QStringLiteral("no command given"));
+    verb = words.takeFirst();
+    arguments = words;
+    return Run;
+}

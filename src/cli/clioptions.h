@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The options and words of one command line, before any of them is acted on.
+//
+//   orvane-ftp-cli [options] VERB ARGUMENT...
+//
+// Options may stand anywhere before "--"; everything after "--" is an argument. Options that
+// take a value accept it as the next word or after "=" (--timeout=30).
+class CliOptions
+{
+public:
+    enum TransferType { AutoType, BinaryType, AsciiType };
+    enum Outcome { Run, ShowHelp, UsageError };
+
+    // Reads args (without the program name). Values of --password-env are looked up in env.
+    Outcome parse(const QStringList &args, const QProcessEnvironment &env);
+    // Why parse answered UsageError.
+    QString error() const { return m_error; }
+
+    bool passive = false;
+    TransferType type = AutoType;
+    bool resume = true;
+    bool verbose = false;
+    int timeoutSeconds = 60;
+    std::optional<QString> user;
+    std::optional<QString> password;
+    QString verb;
+    QStringList arguments;
+
+private:
+    Outcome fail(const QString &error);
+
+    QString m_error;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// An address of a file or folder on an FTP host as people type it on the command line:
+//   ftp://[user[:password]@]host[:port]/path/file
+// The path is absolute from the host's root; user, password and path are percent-decoded
+// ("%20" is a space, "%25" a percent sign). A path ending in "/" names a folder.
+class FtpUrl
+{
+public:
+    // Parses text; on failure returns false and leaves the reason in error.
+    bool parse(const QString &text, QString *error);
+
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
+    bool hasUser() const { return m_hasUser; }
+    bool hasPassword() const { return m_hasPassword; }
+    QString host() const { return m_host; }
+    // Decimal port, "21" when the address names none.
+    QString port() const { return m_port; }
+    // Decoded path in slash form, always beginning with "/": "/pub/a b.txt", "/pub/" or "/".
+    QString path() const { return m_path; }
+    bool isFolder() const { return m_path.endsWith(QLatin1Char('/')); }
+    // Last name of a file path ("a b.txt"); empty for a folder.
+    QString fileName() const;
+    // Folder part of the path, ending in "/": "/pub/" for "/pub/a b.txt" and for "/pub/".
+    QString folder() const;
+    // The path as the program keeps host paths: "\pub\a b.txt", "\pub\".
+    QString internalPath() const;
+    // The same path with the trailing "/" of a folder removed ("/pub" for "/pub/"); "/" stays.
+    QString withoutTrailingSlash() const;
+
+private:
+    QString m_user;
+    QString m_password;
+    bool m_hasUser = false;
+    bool m_hasPassword = false;
+    QString m_host;
+    QString m_port = QStringLiteral("21");
+    QString m_path = QStringLiteral("/");
+};

@@ -1,0 +1,62 @@
+// orvane-ftp-cli: the program's engine without a window, for scripts and benchmarks.
+#include "cli/clicommand.h"
+#include "cli/clioptions.h"
+#include "cli/clirunner.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int usageError(const QString &error)
+{
+    std::fprintf(stderr,
+                 "orvane-ftp-cli: %s\nTry 'orvane-ftp-cli --help'.\n",
+                 error.toLocal8Bit().constData());
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orvane-ftp-cli"));
+
+    if (argc < 2) {
+        std::fputs(CliCommand::usage().toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    CliOptions options;
+    switch (options.parse(QCoreApplication::arguments().mid(1),
+                          QProcessEnvironment::systemEnvironment())) {
+    case CliOptions::ShowHelp:
+        std::fputs(CliCommand::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CliOptions::UsageError:
+        return usageError(options.error());
+    case CliOptions::Run:
+        break;
+    }
+
+    CliJob job;
+    QString error;
+    switch (CliCommand::prepareJob(options, &job, &error)) {
+    case CliCommand::UsageError:
+        return usageError(error);
+    case CliCommand::Failed:
+        std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    case CliCommand::Ready:
+        break;
+    }
+
+    CliRunner runner(options, job);
+    QObject::connect(&runner, &CliRunner::finished, &app, [](int status) {
+        QCoreApplication::exit(status);
+    });
+    QTimer::singleShot(0, &runner, &CliRunner::start);
+    return app.exec();
+}

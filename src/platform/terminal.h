@@ -1,0 +1,5 @@
+#pragma once
+
+// True when the process's standard error goes to a terminal (not a file or a pipe), so that
+// a progress line rewritten in place is worth showing there.
+bool StandardErrorIsTerminal();
