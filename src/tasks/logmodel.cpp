@@ -38,6 +38,7 @@ void LogModel::clear()
     beginResetModel();
     m_lines.clear();
     endResetModel();
+    Q_EMIT cleared();
 }
 
 int LogModel::rowCount(const QModelIndex &parent) const

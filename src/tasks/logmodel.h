@@ -52,6 +52,8 @@ public:
 Q_SIGNALS:
     // A line was appended (already numbered); the oldest may have been dropped before it.
     void lineWritten(const QString &line);
+    // The log was emptied (ShowBanner starts a new log this way).
+    void cleared();
 
 private:
     QStringList m_lines;

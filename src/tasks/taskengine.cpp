@@ -43,9 +43,11 @@ TaskEngine::~TaskEngine()
 {
     stopTimers();
     // Sessions report while they are torn down; nothing of that may reach a half-destroyed
-    // engine.
-    for (TcFTP *session : findChildren<TcFTP *>(Qt::FindDirectChildrenOnly))
+    // engine, and they go while the listing buffer they point to still exists.
+    const QList<TcFTP *> sessions = findChildren<TcFTP *>(Qt::FindDirectChildrenOnly);
+    for (TcFTP *session : sessions)
         session->disconnect(this);
+    qDeleteAll(sessions);
 }
 
 // Routes a session's reports to the engine.
@@ -358,6 +360,8 @@ void TaskEngine::Stop()
         Q_EMIT interfaceChanged();
         return;
     }
+    if (m_mainFTP->State() == csNotConnected)
+        return;
     if (m_mainFTP->State() == csConnecting || m_rootFolder.isEmpty() || m_mainFTP->Idles() < 2) {
         m_mainFTP->setIdles(25);
         DisconnectMain();

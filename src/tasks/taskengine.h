@@ -2,8 +2,8 @@
 
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftp.h"
+#include "settings/options.h"
 #include "tasks/captionlistmodel.h"
-#include "tasks/engineoptions.h"
 #include "tasks/extensioncache.h"
 #include "tasks/logmodel.h"
 #include "tasks/statustexts.h"
@@ -18,16 +18,22 @@
 #include <functional>
 
 class SoundPlayer;
+class TSiteObject;
 
 // What connecting the main session needs, from a saved site or from quick-connect data. The
 // front end has already asked for a missing user name or password.
 struct ConnectRequest
 {
+    // The saved site connected from (its bookmarks are read now and written back when the main
+    // session goes offline), or nullptr for a quick connection. Not owned; must outlive the
+    // connection.
+    TSiteObject *site = nullptr;
     TcFTPSession session;  // Host, Port, Username, Password
     QString initialFolder; // internal folder form; empty or "\" = none
     bool passive = false;
     int tasks = 1; // MaxTasks for this connection, 1 to 25
-    // Firewall of the main session; a quick connection leaves the last one in place.
+    // Firewall of a quick connection (a site's comes from the options and the site); without
+    // setsFirewall the last one stays in place.
     bool setsFirewall = false;
     int firewallType = 0; // 0 none, 1 "user name@host", 2 "open host"
     QString firewallHost;
@@ -59,7 +65,9 @@ public:
     QStringList &mainCmdList() { return m_mainCmdList; }
     ListingBuffer &listingBuffer() { return m_listingBuffer; }
     ExtensionCache &extensionCache() { return m_extensionCache; }
-    EngineOptions &options() { return m_options; }
+    // The live options: the front end loads them into this object and edits them in place; the
+    // engine reads a value at the moment it needs it.
+    Options &options() { return m_options; }
     TempFolders &tempFolders() { return m_tempFolders; }
     void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
 
@@ -79,8 +87,16 @@ public:
     QString RootFolder() const { return m_rootFolder; }
     QString RequestedFolder() const { return m_requestedFolder; }
     void setRequestedFolder(const QString &folder) { m_requestedFolder = folder; }
+    TSiteObject *CurrentSite() const { return m_currentSite; }
+    // Bookmarks, each "name" + CR + "folder". The host list comes from the site connected from
+    // and is written back into it when the main session goes offline.
+    QStringList &hostBookmarks() { return m_hostBookmarks; }
+    QStringList &localBookmarks() { return m_localBookmarks; }
     // The host folder the views show (internal folder form).
     QString currentHostFolder() const { return m_currentHostFolder; }
+    // While a connection is being made or is up, the session options (Resume, TransferMode,
+    // KAP, the ASCII extensions) cannot change; the window disables their controls.
+    bool setupLocked() const { return m_setupLocked; }
     // Set by the login walk: the first listing expands its tree node.
     bool expandOnChange() const { return m_expandOnChange; }
     void setExpandOnChange(bool expand) { m_expandOnChange = expand; }
@@ -214,7 +230,7 @@ private:
     QStringList m_mainCmdList;
     ListingBuffer m_listingBuffer;
     ExtensionCache m_extensionCache;
-    EngineOptions m_options;
+    Options m_options = Options::defaults();
     TempFolders m_tempFolders;
     SoundPlayer *m_soundPlayer = nullptr;
 
@@ -225,6 +241,9 @@ private:
     QStringList m_loginInfo;
 
     TcFTPSession m_reconnectSession;
+    TSiteObject *m_currentSite = nullptr;
+    QStringList m_hostBookmarks;
+    QStringList m_localBookmarks;
     int m_reconnectCountdown = 0;
     QString m_initialFolder;
     QString m_homeFolder;
@@ -232,6 +251,7 @@ private:
     QString m_requestedFolder;
     QString m_currentHostFolder;
     bool m_expandOnChange = false;
+    bool m_setupLocked = false;
 
     int m_maxTasks = 1;
     QString m_stopCaption;

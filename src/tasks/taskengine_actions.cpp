@@ -2,13 +2,13 @@
 // transfers and folder commands into the listing buffer, the queue and the log.
 #include "taskengine.h"
 
+#include "ftp/listparser.h"
 #include "platform/localpath.h"
 #include "tasks/sessiontext.h"
 #include "tasks/soundplayer.h"
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
 
-#include <QDateTime>
 #include <QDir>
 
 namespace {
@@ -17,13 +17,7 @@ const QChar Backslash = QLatin1Char('\\');
 // The current time as an MS-DOS date-time in decimal, as listings store dates.
 QString dosDateNow()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate d = now.date();
-    const QTime t = now.time();
-    const quint32 value = (quint32(qMax(0, d.year() - 1980)) << 25) | (quint32(d.month()) << 21)
-                          | (quint32(d.day()) << 16) | (quint32(t.hour()) << 11)
-                          | (quint32(t.minute()) << 5) | quint32(t.second() / 2);
-    return QString::number(value);
+    return QString::number(DosDateTime(QDate::currentDate(), QTime::currentTime()));
 }
 
 // A name that may become one component of a local path.
@@ -77,6 +71,10 @@ void TaskEngine::FTPAction(TcFTP *session,
                            bool done,
                            bool success)
 {
+    // Progress of a listing or a download changes nothing here; these come for every block
+    // received and must stay cheap.
+    if (!done && (action == caList || action == caDownload))
+        return;
     const int index = m_taskList.IndexOfSession(session);
     tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
     try {

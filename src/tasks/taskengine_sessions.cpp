@@ -1,7 +1,9 @@
 // Connecting, reconnecting and the state changes of every session.
 #include "taskengine.h"
 
+#include "sites/tsiteobject.h"
 #include "tasks/soundplayer.h"
+#include "util/fieldstring.h"
 #include "util/pathforms.h"
 
 namespace {
@@ -18,8 +20,17 @@ void logError(TaskEngine *engine, const char *tag)
 void TaskEngine::connectMain(const ConnectRequest &request)
 {
     try {
+        m_currentSite = request.site;
+        m_hostBookmarks.clear();
+        if (m_currentSite && m_currentSite->Bookmarks.contains(QLatin1Char('\r')))
+            m_hostBookmarks = m_currentSite->Bookmarks.split(QLatin1Char('\n'));
         m_initialFolder = request.initialFolder;
-        if (request.setsFirewall) {
+        if (m_currentSite) {
+            const SessionOptions site = m_options.sessionOptions(m_currentSite);
+            m_mainFTP->setFirewallType(site.FirewallType);
+            m_mainFTP->setFirewallHost(site.FirewallHost);
+            m_mainFTP->setFirewallPort(site.FirewallPort);
+        } else if (request.setsFirewall) {
             m_mainFTP->setFirewallType(request.firewallType);
             m_mainFTP->setFirewallHost(request.firewallHost);
             m_mainFTP->setFirewallPort(request.firewallPort);
@@ -27,7 +38,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
         m_reconnectSession = request.session;
         m_mainFTP->setResumeTransfers(m_options.Resume);
         m_mainFTP->setPassiveMode(request.passive);
-        m_mainFTP->setMaxSecsIdle(m_options.maxSecsIdle());
+        m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options.KAP));
         m_mainFTP->setAutoTransferMode(m_options.TransferMode == 0);
         if (m_options.TransferMode != 0)
             m_mainFTP->SetBinaryMode(m_options.TransferMode == 1);
@@ -38,6 +49,8 @@ void TaskEngine::connectMain(const ConnectRequest &request)
         }
         m_reconnectCountdown = 0;
         Q_EMIT reconnectCountdownChanged(0);
+        if (m_mainFTP->State() == csNotConnected)
+            m_mainFTP->setIdles(0);
         m_mainFTP->Connect(m_reconnectSession);
     } catch (...) {
         // Nothing is connected; a session still connected refuses a second Connect.
@@ -57,7 +70,10 @@ void TaskEngine::DisconnectMain()
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
     if (m_options.ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
         return;
-    m_mainFTP->setIdles(6);
+    // A wanted disconnection: the coming offline report must not be taken for a failed
+    // connection. An offline session keeps counting from 0 for its next connection.
+    if (m_mainFTP->State() != csNotConnected)
+        m_mainFTP->setIdles(6);
     m_transferQueue.clear();
     m_mainCmdList.clear();
     for (int i = m_taskList.count() - 1; i >= 0; --i) {
@@ -103,7 +119,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
     try {
         switch (newState) {
         case csConnecting:
-            session->setASCExtension(m_options.ASCExtensions);
+            session->setASCExtension(m_options.ASCExtList.engineForm());
             break;
         case csNotConnected:
             if (main)
@@ -118,6 +134,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             if (main && session->Idles() == 0) {
                 m_loginInfo.clear();
                 Q_EMIT loginInfoCleared();
+                m_setupLocked = true;
                 Q_EMIT setupLockChanged(true);
                 Q_EMIT mainLoggingIn(session->Host());
             }
@@ -131,6 +148,14 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
 
 void TaskEngine::mainOffline(tTaskListObj *record)
 {
+    if (m_currentSite) {
+        QStringList items;
+        for (const QString &entry : std::as_const(m_hostBookmarks))
+            items << Field(entry, 1, QLatin1Char('\r')) + QLatin1Char('\r')
+                             + Field(entry, 2, QLatin1Char('\r'));
+        m_currentSite->Bookmarks = items.join(QLatin1Char('\n'));
+    }
+    m_hostBookmarks.clear();
     Change_MaxTasks(1);
     if (m_mainFTP->Idles() == 0) {
         playSound(m_options.doSND2, m_options.snd2);
@@ -168,6 +193,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     }
     m_mainCmdList.clear();
 
+    m_setupLocked = false;
     Q_EMIT setupLockChanged(false);
     if (m_options.ClearLogWin)
         m_log.ShowBanner();
@@ -289,7 +315,9 @@ void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
         folders.append(folder);
         const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
         for (const ListingBuffer::Entry &entry : *entries) {
-            if (entry.key.startsWith(QLatin1Char('f')))
+            // A link is removed itself, never gone through: "dele" of a link to a folder would
+            // otherwise reach whatever it points to.
+            if (entry.key.startsWith(QLatin1Char('f')) || entry.fromLink)
                 m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1));
         }
     }

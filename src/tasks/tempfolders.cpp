@@ -2,6 +2,7 @@
 
 #include "platform/fileowner.h"
 #include "platform/localpath.h"
+#include "platform/removetree.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,7 +99,7 @@ bool TempFolders::removeSessionFolder()
 {
     if (m_nativeSession.isEmpty())
         return false;
-    const bool removed = QDir(m_nativeSession).removeRecursively();
+    const bool removed = RemoveTreeNoFollow(m_nativeSession);
     if (removed) {
         m_nativeSession.clear();
         m_session.clear();

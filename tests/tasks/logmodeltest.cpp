@@ -71,7 +71,10 @@ TEST(LogModel, KindsBannerAndRoles)
     EXPECT_EQ(log.data(warning, LogModel::MessageRole).toString(), QStringLiteral(" warning"));
     EXPECT_EQ(log.data(warning, LogModel::KindRole).toInt(), int(LogModel::Warning));
 
+    int cleared = 0;
+    QObject::connect(&log, &LogModel::cleared, [&] { ++cleared; });
     log.ShowBanner();
+    EXPECT_EQ(cleared, 1);
     ASSERT_EQ(log.lineCount(), 1);
     EXPECT_EQ(log.line(0), QStringLiteral("  : Orvane FTP Version 1.0 Final Beta"));
     log.WriteLog(QStringLiteral("  : next"), -1);

@@ -2,6 +2,7 @@
 #include "tasks/taskengine.h"
 #include "enginetesthelpers.h"
 #include "platform/localpath.h"
+#include "sites/tsiteobject.h"
 #include "support/eventwait.h"
 #include "support/freeport.h"
 #include "support/qtprinters.h"
@@ -224,6 +225,17 @@ TEST(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)
                     << "run " << run << ": " << it.key().toStdString();
         EXPECT_TRUE(QFileInfo(hostTop + QStringLiteral("/empty/inner")).isDir());
     }
+
+    // A folder command the host refuses (the folder exists) holds nothing back for good.
+    seen.ended = 0;
+    engine.transferQueue().append(
+            TransferQueue::MakeFolderEntry(QStringLiteral("\\upload\\tree1\\")));
+    engine.transferQueue().append(TransferQueue::UploadEntry(
+            localFolder + QStringLiteral("f0.bin"), QStringLiteral("\\upload\\tree1\\again.bin")));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 1; }, 15000)) << seen.log().toStdString();
+    EXPECT_TRUE(readFile(vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree1/again.bin")))
+                == files.value(QStringLiteral("f0.bin")));
     ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
 }
 
@@ -294,6 +306,8 @@ TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
         Observer seen(engine);
         engine.options().Reconnect = c.reconnect;
         engine.startTimers();
+        // Stop while offline changes nothing: the failure below is still taken as one.
+        engine.Stop();
         engine.connectMain(anonymousRequest(nobody, QString(), 1));
         ASSERT_TRUE(waitFor([&] { return engine.ReconnectCountdown() > 0; }, 10000))
                 << seen.log().toStdString();
@@ -457,8 +471,18 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
     engine.startTimers();
 
+    TSiteObject site;
+    site.Bookmarks = QStringLiteral("pub\r\\pub\\\nup\r\\upload\\");
     for (int round = 1; round <= 2; ++round) {
-        engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 1));
+        ConnectRequest request = anonymousRequest(vsftpd.port(), QString(), 1);
+        request.site = round == 1 ? &site : nullptr;
+        engine.connectMain(request);
+        if (round == 1) {
+            EXPECT_EQ(engine.CurrentSite(), &site);
+            EXPECT_EQ(engine.hostBookmarks(), (QStringList{"pub\r\\pub\\", "up\r\\upload\\"}));
+            engine.hostBookmarks().removeFirst();
+            engine.hostBookmarks().append(QStringLiteral("new\r\\new\\"));
+        }
         ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
                 << "round " << round << "\n"
                 << seen.log().toStdString();
@@ -468,10 +492,12 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                 << engine.loginInfo().join('\n').toStdString();
         EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
         EXPECT_EQ(player.played.size(), round);
+        EXPECT_TRUE(engine.setupLocked());
         // vsftpd closes the idle session after a second: a closed working connection.
         ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 10000));
         EXPECT_EQ(engine.ReconnectCountdown(), 0);
         EXPECT_EQ(engine.MainFTP()->Idles(), 0);
+        EXPECT_FALSE(engine.setupLocked());
         EXPECT_TRUE(engine.RootFolder().isEmpty());
         EXPECT_TRUE(engine.listingBuffer().isEmpty());
     }
@@ -479,5 +505,128 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                       QStringLiteral("  : Maintask disconnected from host. Session closed.")),
               2);
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    // The bookmarks went back into the site when its connection ended.
+    EXPECT_EQ(site.Bookmarks, QStringLiteral("up\r\\upload\\\nnew\r\\new\\"));
+    EXPECT_TRUE(engine.hostBookmarks().isEmpty());
     EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
+}
+
+TEST(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    vsftpd.createFile(VsftpdServer::Tree::Upload, QStringLiteral("evil/good.txt"), "good");
+    QTemporaryDir local;
+    QDir(local.path()).mkpath(QStringLiteral("inside"));
+    const QString target = NativeToLocal(local.path() + QStringLiteral("/inside/got/"));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 2));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+
+    // The folder is already buffered with names no listing parser should let through; the
+    // tree download must still keep every local path inside its target.
+    const QString evil = QStringLiteral("\\upload\\evil\\");
+    for (const QString &name : {QStringLiteral("good.txt"),
+                                QStringLiteral(".."),
+                                QStringLiteral("../../escape.txt"),
+                                QStringLiteral("..\\up.txt"),
+                                QStringLiteral("star*name")})
+        engine.listingBuffer().addEntry(evil, QLatin1Char('f') + name, QStringLiteral("4*0"));
+    engine.transferQueue().append(TransferQueue::DownloadTreeEntry(evil, target));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended >= 1 && engine.transferQueue().isEmpty(); }, 15000))
+            << seen.log().toStdString();
+    ovtest::spinFor(300);
+    EXPECT_EQ(seen.ended, 1);
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("inside/got/good.txt"))), QByteArray("good"));
+    EXPECT_EQ(QDir(local.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"inside"});
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("inside")))
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"got"});
+    EXPECT_EQ(QDir(local.filePath(QStringLiteral("inside/got")))
+                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"good.txt"});
+    EXPECT_EQ(seen.log().count(QStringLiteral("Skipped the host file")), 4)
+            << seen.log().toStdString();
+}
+
+TEST(TaskEngineVsftpd, DownloadsIntoTheTemporaryFolders)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QMap<QString, QByteArray> files;
+    for (const char *name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}) {
+        files.insert(QLatin1String(name), QByteArray("content of ") + name);
+        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
+                          QStringLiteral("pub/") + QLatin1String(name),
+                          files.value(QLatin1String(name)));
+    }
+    QTemporaryDir temp;
+    QTemporaryDir local;
+    TaskEngine engine;
+    ASSERT_TRUE(engine.tempFolders().create(temp.path()))
+            << engine.tempFolders().errorString().toStdString();
+    const TempFolders &folders = engine.tempFolders();
+    Observer seen(engine);
+    RecordingPlayer player;
+    engine.setSoundPlayer(&player);
+    engine.options().doSND3 = true;
+    engine.options().snd3 = QStringLiteral("/sounds/done.wav");
+    QStringList events;
+    QObject::connect(&engine,
+                     &TaskEngine::dragDropFileReceived,
+                     [&](const QString &folder, const QString &file, bool last) {
+                         events << QStringLiteral("drag %1 %2 %3")
+                                           .arg(folder == folders.dragDrop())
+                                           .arg(file)
+                                           .arg(last);
+                     });
+    QObject::connect(
+            &engine,
+            &TaskEngine::openFileReceived,
+            [&](const QString &folder, const QString &file) {
+                events << QStringLiteral("open %1 %2").arg(folder == folders.open()).arg(file);
+            });
+    QObject::connect(
+            &engine,
+            &TaskEngine::viewFileReceived,
+            [&](const QString &folder, const QString &file) {
+                events << QStringLiteral("view %1 %2").arg(folder == folders.view()).arg(file);
+            });
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 1));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\")))
+        bufferFiles(engine, QStringLiteral("\\pub\\"), files);
+
+    const auto queue = [&](const QString &name, const QString &folder) {
+        engine.transferQueue().append(
+                TransferQueue::DownloadEntry("\\pub\\" + name, folder + name));
+    };
+    queue(QStringLiteral("a.txt"), folders.dragDrop());
+    queue(QStringLiteral("b.txt"), folders.dragDrop());
+    queue(QStringLiteral("c.txt"), folders.open());
+    queue(QStringLiteral("d.txt"), folders.view());
+    queue(QStringLiteral("e.txt"), NativeToLocal(local.path() + QLatin1Char('/')));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 5; }, 15000)) << seen.log().toStdString();
+    EXPECT_EQ(events,
+              (QStringList{"drag 1 a.txt 0", "drag 1 b.txt 1", "open 1 c.txt", "view 1 d.txt"}));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received drag-and-drop file: 'a.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file to open: 'c.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file to view: 'd.txt'.")));
+    EXPECT_TRUE(seen.log().contains(
+            QStringLiteral("  : Successfully received file 'e.txt' to folder '%1/'.")
+                    .arg(local.path())))
+            << seen.log().toStdString();
+    EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
+    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("d.txt"))),
+              files.value("d.txt"));
 }

@@ -1,6 +1,5 @@
 #include "tasks/transferqueue.h"
 #include "support/qtprinters.h"
-#include "tasks/extensioncache.h"
 #include "tasks/tasklist.h"
 
 #include <gtest/gtest.h>
@@ -76,29 +75,4 @@ TEST(TaskList, NumbersShiftWhenAnEarlierTaskLeaves)
     EXPECT_EQ(list.IndexOfSession(one), -1);
     EXPECT_EQ(list.name(0), QStringLiteral("Main Task"));
     EXPECT_EQ(list.count(), 2);
-}
-
-TEST(ExtensionCache, TypeNameRuleAndOneQueryPerExtension)
-{
-    EXPECT_EQ(ExtensionCache::ExtensionOf(QStringLiteral("a.tar.GZ")), QStringLiteral(".GZ"));
-    EXPECT_EQ(ExtensionCache::ExtensionOf(QStringLiteral("README")), QStringLiteral(".README"));
-
-    ExtensionCache cache;
-    QStringList asked;
-    cache.setTypeService([&](const QString &extension) {
-        asked << extension;
-        return extension == QLatin1String(".txt") ? tExtBufObj{7, QStringLiteral("Text")}
-                                                  : tExtBufObj{};
-    });
-    EXPECT_EQ(cache.lookup(QStringLiteral("notes.TXT")).TypeName, QStringLiteral("Text"));
-    EXPECT_EQ(cache.lookup(QStringLiteral("other.txt")).IconIndex, 7);
-    EXPECT_EQ(cache.lookup(QStringLiteral("README")).TypeName, QStringLiteral("README File"));
-    EXPECT_EQ(cache.lookup(QStringLiteral("x.qq9 ")).TypeName, QStringLiteral("QQ9 File"));
-    EXPECT_EQ(asked, (QStringList{".txt", ".readme", ".qq9 "}));
-    EXPECT_EQ(cache.count(), 3);
-
-    // The MIME service matches on the extension's glob only.
-    EXPECT_TRUE(ExtensionCache::MimeTypeService(QStringLiteral(".zqx7")).TypeName.isEmpty());
-    EXPECT_TRUE(ExtensionCache::MimeTypeService(QStringLiteral(".readme")).TypeName.isEmpty());
-    EXPECT_FALSE(ExtensionCache::MimeTypeService(QStringLiteral(".png")).TypeName.isEmpty());
 }
