@@ -144,6 +144,9 @@ void TForm1::attachEngine()
     connect(tbBtn_Stop, &QAction::triggered, this, &TForm1::tbBtn_StopClick);
     connect(Btn_QueueStop, &QPushButton::clicked, this, &TForm1::Btn_QueueStopClick);
     connect(Btn_TaskKill, &QPushButton::clicked, this, &TForm1::Btn_TaskKillClick);
+    // A click leaves the focus on the task list: the kill acts on the list that has it.
+    Btn_TaskKill->setFocusPolicy(Qt::TabFocus);
+    Btn_QueueStop->setFocusPolicy(Qt::TabFocus);
     connect(Menu_Setup, &QAction::triggered, this, &TForm1::Menu_SetupClick);
     connect(Menu_Disconnect, &QAction::triggered, this, &TForm1::tbBtn_QuickClick);
     connect(Menu_Buffer, &QAction::triggered, this, &TForm1::Menu_BufferClick);
