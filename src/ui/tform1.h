@@ -35,7 +35,6 @@ class TLogIn;
 class TQuick;
 class TZetup;
 class WavPlayer;
-struct TcFTPSession;
 
 // The main window: the local pane (folder tree over file list) on the left, the host pane on
 // the right, the task panel, the log window along the bottom and the status bar.
@@ -107,9 +106,6 @@ public:
     void Btn_TaskKillClick();
     void Menu_SetupClick();
     void Menu_ShowLoginInfoClick();
-    // Asks for an empty user name or password of a saved site before connecting; Cancel
-    // leaves the field empty.
-    void PromptMissingLogin(TcFTPSession &session);
     // The question asked before disconnecting while tasks are active.
     bool ConfirmDisconnect();
     // The sound service the engine plays its WAV files through.

@@ -274,27 +274,7 @@ void TForm1::mainLoggedIn(int hostType)
     QTreeWidgetItem *root = RPathTree->topLevelItem(0);
     if (!root)
         return;
-    QString caption = QStringLiteral("(Host Computer)");
-    switch (hostType) {
-    case csWARFTPD:
-        caption = QStringLiteral("(WAR-FTPD Host)");
-        break;
-    case csServU:
-        caption = QStringLiteral("(Serv-U FTP Server Host)");
-        break;
-    case csMicrosoftFTP:
-        caption = QStringLiteral("(Microsoft FTP Server)");
-        break;
-    case csWinNTFTP:
-        caption = QStringLiteral("(Windows NT FTP Server)");
-        break;
-    case csWUFTPD:
-        caption = QStringLiteral("(WUArchive FTPD Host)");
-        break;
-    default:
-        break;
-    }
-    root->setText(0, caption);
+    root->setText(0, TaskEngine::HostTypeCaption(TcFTPHostTypes(hostType)));
     RPathTree->setCurrentItem(root);
 }
 
@@ -343,26 +323,6 @@ void TForm1::QuickConnect()
     request.setsFirewall = false;
     m_engine->connectMain(request);
     UpdateInterface();
-}
-
-void TForm1::PromptMissingLogin(TcFTPSession &session)
-{
-    if (session.Username.isEmpty()) {
-        Dialog->setCaption(tr("Needs username for session"));
-        Dialog->setPrompt(tr("Session Username:"));
-        Dialog->setText(QString());
-        if (Dialog->exec() == QDialog::Accepted)
-            session.Username = Dialog->text();
-    }
-    if (session.Password.isEmpty()) {
-        Dialog->setCaption(tr("Needs password for session"));
-        Dialog->setPrompt(tr("Session Password:"));
-        Dialog->setText(QString());
-        Dialog->Edit1->setEchoMode(QLineEdit::Password);
-        if (Dialog->exec() == QDialog::Accepted)
-            session.Password = Dialog->text();
-        Dialog->Edit1->setEchoMode(QLineEdit::Normal);
-    }
 }
 
 bool TForm1::ConfirmDisconnect()

@@ -176,6 +176,7 @@ void TForm1::fillHostList()
 {
     const ListingBuffer &buffer = m_engine->listingBuffer();
     const QString current = m_currentHostFolder;
+    m_engine->setCurrentHostFolder(current);
     rWin->setUpdatesEnabled(false);
     rWin->clear();
     auto markRow = [this](int row) {
