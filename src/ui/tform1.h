@@ -64,7 +64,9 @@ public:
 
     // A window with a task engine of its own (its options the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
-    // A window that shows and drives the given engine, which must outlive it.
+    // A window that shows and drives the given engine, which must outlive it. The Setup dialog
+    // edits the engine's options object: hand the engine the program's one object (useOptions)
+    // before the window is made.
     explicit TForm1(TaskEngine &engine, QWidget *parent = nullptr);
     ~TForm1() override;
 
