@@ -17,6 +17,7 @@
 #include "widgets/logview.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -427,7 +428,16 @@ void TForm1::localEntryChanged(const QString &folder, const QString &name, qint6
                 node->parent()->sortChildren(0, Qt::AscendingOrder);
         }
     } else {
-        AddFileItem(false, false, lWin, -1, size, name, folder);
+        // The file on the disk has the last word on its size: a transfer reports none (-1)
+        // when the host never told it.
+        const QFileInfo landed(LocalToNative(folder + name));
+        AddFileItem(false,
+                    false,
+                    lWin,
+                    -1,
+                    landed.isFile() ? landed.size() : qMax<qint64>(0, size),
+                    name,
+                    folder);
     }
     if (folder.startsWith(m_localFolder))
         SortListView(lWin, lWin->tag());
