@@ -99,15 +99,13 @@ void TForm1::attachEngine()
         setFullRowSelect(TaskView, on);
     });
     connect(Zetup, &TZetup::fontChosen, this, [this](const QFont &font) {
-        for (QWidget *view : std::initializer_list<QWidget *>{lWin->detailsView(),
-                                                              lWin->iconView(),
-                                                              rWin->detailsView(),
-                                                              rWin->iconView(),
-                                                              LPathTree,
-                                                              RPathTree,
-                                                              TaskView,
-                                                              QueueView})
-            view->setFont(font);
+        // The views take the font, and the layout record keeps it (in its colour).
+        LayoutFont chosen = viewFont();
+        chosen.face = font.family();
+        chosen.size = qMax(1, font.pointSize());
+        chosen.height = -qRound(chosen.size * 96.0 / 72.0);
+        chosen.pitch = font.fixedPitch() ? LayoutFont::FixedPitch : LayoutFont::DefaultPitch;
+        ApplyFont(chosen);
     });
     Zetup->FullrowSelectClick();
     Zetup->setSessionLocked(m_engine->setupLocked());
