@@ -1,8 +1,19 @@
 // orvane-ftp: the desktop program.
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "tasks/taskengine.h"
+#include "ui/startupsequence.h"
 #include "ui/tform1.h"
-#include "widgets/filelistview.h"
+#include "ui/tquick.h"
+#include "ui/tsplash.h"
+#include "ui/tzetup.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QUrl>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,19 +46,61 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
 
-    TForm1 window;
-    window.show();
-    window.lWin->setFocus(Qt::OtherFocusReason);
-    window.UpdateInterface();
+    TSplash splash;
+    splash.show();
+    splash.repaint();
+    QCoreApplication::processEvents();
 
-    // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled, then
-    // quits: how the documentation's screenshot is taken under a virtual display.
+    Registry &registry = Registry::user();
+    Options options;
+    TaskEngine engine;
+    // One options object for the whole run: the engine reads it, the Setup dialog edits it.
+    engine.useOptions(options);
+    TForm1 window(engine);
+    StartupSequence startup(window, registry, options, engine);
+    // The Setup dialog shows, and applies, the options record read during start-up.
+    QObject::connect(&startup, &StartupSequence::startupFinished, &window, [&window] {
+        window.Zetup->loadControls();
+    });
+    startup.setSplash(&splash);
+    if (!startup.createTemporaryFolders()) {
+        splash.hide();
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane FTP"), startup.terminationMessage());
+        return 1;
+    }
+    startup.start();
+
+    // ORVANE_CONNECT=ftp://[user[:password]@]host[:port][/folder] connects as Quick connect
+    // would (anonymously without a user name) once the window shows.
+    const QUrl connectTo(qEnvironmentVariable("ORVANE_CONNECT"));
+    if (connectTo.isValid() && !connectTo.host().isEmpty()) {
+        QTimer::singleShot(200, &window, [&window, connectTo] {
+            window.Quick->Host->setText(connectTo.host());
+            window.Quick->Port->setText(QString::number(connectTo.port(21)));
+            window.Quick->InitPath->setText(connectTo.path());
+            window.Quick->initpathExit();
+            window.Quick->anonymous->setChecked(connectTo.userName().isEmpty());
+            window.Quick->Username->setText(connectTo.userName());
+            window.Quick->Password->setText(connectTo.password());
+            window.Quick->passive->setChecked(true);
+            window.QuickConnect();
+        });
+    }
+    // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled (after
+    // ORVANE_SCREENSHOT_DELAY milliseconds, 1500 by default), then quits: how the
+    // documentation's screenshot is taken under a virtual display.
     const QString shot = qEnvironmentVariable("ORVANE_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTimer::singleShot(1500, &window, [&window, shot] {
+        bool ok = false;
+        int delay = qEnvironmentVariableIntValue("ORVANE_SCREENSHOT_DELAY", &ok);
+        QTimer::singleShot(ok ? delay : 1500, &window, [&window, shot] {
             const bool saved = window.grab().save(shot);
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
-    return app.exec();
+    const int result = app.exec();
+    startup.shutDown();
+    for (const QString &error : startup.shutDownErrors())
+        std::fprintf(stderr, "orvane-ftp: %s\n", qPrintable(error));
+    return result;
 }

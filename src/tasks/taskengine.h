@@ -225,8 +225,9 @@ private:
     // taskengine_actions.cpp: action results
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
-    void downloadDone(TcFTP *session, bool success);
-    void uploadDone(TcFTP *session, bool success);
+    // size is the action's own: the session has reset its transfer fields by then.
+    void downloadDone(TcFTP *session, qint64 size, bool success);
+    void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);
     void removeBufferEntry(const QString &folder, const QString &key);
 

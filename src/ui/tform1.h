@@ -1,14 +1,17 @@
 #pragma once
 
+#include "settings/layoutfont.h"
 #include "tasks/extensioncache.h"
 #include "ui/fileicons.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <array>
 
 class FileListView;
+class LayoutRecord;
 class QAbstractItemModel;
 class HeaderStatus;
 class LogView;
@@ -25,8 +28,16 @@ class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class Options;
+class QMenu;
+class Registry;
+class TaskEngine;
+class TASCext;
 class TDialog;
+class TLogIn;
 class TQuick;
+class TZetup;
+class WavPlayer;
 
 // The main window: the local pane (folder tree over file list) on the left, the host pane on
 // the right, the task panel, the log window along the bottom and the status bar.
@@ -50,8 +61,16 @@ class TForm1 : public QMainWindow
 
 public:
     enum InterfaceMode { SingleView = 0, DoubleView = 1, TaskViewMode = 2 };
+    // Data of a host tree node or host list row: true when its folder has been listed (it
+    // shows the listed-folder overlay).
+    static constexpr int ListedRole = Qt::UserRole + 10;
 
+    // A window with a task engine of its own (its options the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
+    // A window that shows and drives the given engine, which must outlive it. The Setup dialog
+    // edits the engine's options object: hand the engine the program's one object (useOptions)
+    // before the window is made.
+    explicit TForm1(TaskEngine &engine, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // ---- Engine state (set by the engine glue) ----
@@ -73,6 +92,40 @@ public:
     QString currentHostFolder() const { return m_currentHostFolder; }
     // The top of what the host pane shows (set at login), internal backslash form.
     void setRootFolder(const QString &folder) { m_rootFolder = folder; }
+
+    // ---- The engine (tform1_engine.cpp) ----
+    // The task engine the window shows and drives. The window forwards the user's commands to
+    // it and renders its models and signals; it keeps no copy of the engine's state.
+    TaskEngine *engine() const { return m_engine; }
+    // The live options (the engine's): the Setup dialog edits them in place.
+    Options &options();
+    // Reads the options record (the Setup dialog's start) and writes it (its end).
+    void readOptions(Registry &registry);
+    bool writeOptions(Registry &registry);
+    // Quick connect while offline, Log Off while connected.
+    void tbBtn_QuickClick();
+    // Connects with the values of the Quick connect dialog.
+    void QuickConnect();
+    void tbBtn_StopClick();
+    void Btn_QueueStopClick();
+    void Btn_TaskKillClick();
+    void Menu_SetupClick();
+    void Menu_ShowLoginInfoClick();
+    // The question asked before disconnecting while tasks are active.
+    bool ConfirmDisconnect();
+    // The sound service the engine plays its WAV files through.
+    WavPlayer *wavPlayer() const { return m_wavPlayer; }
+
+    // ---- Remote pane (tform1_remote.cpp) ----
+    // The folder of a host tree node: the root folder followed by the node texts below the root.
+    QString hostNodePath(const QTreeWidgetItem *node) const;
+    // True when the node's folder has been listed (it carries the listed-folder overlay).
+    bool isListedNode(const QTreeWidgetItem *node) const;
+    void RPathTree_ChangeFolder();
+    // An expansion by the user: an unlisted node stays closed and its listing is requested.
+    void RPathTree_Expanding(QTreeWidgetItem *node);
+    void RWin_DblClick();
+    void Menu_BufferClick();
 
     // ---- Local pane ----
     // The current local folder in the internal form ("\" top level, "Z:\home\ann\", "Desktop\").
@@ -129,8 +182,27 @@ public:
     // Opens the Quick connect dialog; on Connect emits quickConnectAccepted.
     void Menu_QuickConnectClick();
 
+    // ---- Layout (tform1_layout.cpp) ----
+    // Applies a layout record to the widgets field by field: geometry, columns, pane sizes,
+    // ViewLayout, button style, view styles, bookmarks, labels and font, then the interface mode
+    // through SetGUI. The window state (field 5) is left to the caller, which applies it after
+    // everything else. Remembers what it applied so that saveLayout() can keep stored values
+    // the widgets could not show exactly.
+    void loadLayout(const LayoutRecord &layout);
+    // The layout the widgets show now, the current mode's sizes saved into ViewLayout first.
+    // A field whose widget still shows what loadLayout() applied keeps the loaded value (an
+    // unmoved centred window stays centred). Works while the window is shown or after it closed.
+    LayoutRecord saveLayout();
+    // Called once the window is shown with a loaded layout: notes what the widgets show for it.
+    void rememberShownLayout();
+    // Gives the font to lWin, rWin, LPathTree, RPathTree, QueueView and TaskView.
+    void ApplyFont(const LayoutFont &font);
+    LayoutFont viewFont() const { return m_viewFont; }
+
     // The window's sizes per mode (see SetGUI).
     std::array<int, 17> ViewLayout;
+    // The local bookmarks, sorted: entries "name\rfolder" (folder in the internal form).
+    QStringList LocalBookmarks;
 
     // ---- Controls ----
     QToolBar *TB_Online = nullptr;
@@ -214,8 +286,13 @@ public:
     LogView *logwin = nullptr;
     QLabel *statPanels[3] = {nullptr, nullptr, nullptr};
 
+    QMenu *TaskPopUp = nullptr;
+    QMenu *QueuePopUp = nullptr;
+
     TQuick *Quick = nullptr;
     TDialog *Dialog = nullptr;
+    TLogIn *LogIn = nullptr;
+    TZetup *Zetup = nullptr;
 
 Q_SIGNALS:
     // Connect was pressed in the Quick connect dialog; its values are in Quick.
@@ -228,6 +305,8 @@ Q_SIGNALS:
     void hostEntryRecorded(const QString &folder, const QString &entry, const QString &line);
     // The log-in information window is to be shown.
     void loginInfoRequested();
+    // A host file is to be opened (internal host path).
+    void hostFileOpenRequested(const QString &file);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -265,6 +344,35 @@ private:
     QString driveLetter() const;
     QString localNodeText(const QString &folder) const;
 
+    // tform1_engine.cpp
+    void attachEngine();
+    void showMainState();
+    void mainLoggingIn(const QString &host);
+    void mainLoggedIn(int hostType);
+    void mainOffline();
+    void setCaptionTexts(const QString &occ, const QString &applicationTitle);
+    void createTaskPopups();
+    void renderLog();
+    void showMessage(const QString &text);
+    void localEntryChanged(const QString &folder, const QString &name, qint64 size);
+
+    // tform1_remote.cpp
+    void hostFolderListed(const QString &folder, bool buffering);
+    void showHostFolder(const QString &folder);
+    void hostEntriesChanged(const QString &folder);
+    void hostFolderRemoved(const QString &folder);
+    void requestHostListing(const QString &folder, QTreeWidgetItem *node);
+    void hostReload();
+    void hostChangeFolder();
+    void fillHostList();
+    QIcon listedIcon(const QIcon &icon) const;
+    void markListed(QTreeWidgetItem *node);
+
+    void createWindow();
+
+    TaskEngine *m_engine = nullptr;
+    WavPlayer *m_wavPlayer = nullptr;
+    bool m_inExpandHandler = false;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
     QString m_folderTypeName;
@@ -279,4 +387,8 @@ private:
     QPointer<QWidget> m_focus;
     QActionGroup *m_interfaceGroup = nullptr;
     QActionGroup *m_styleGroup = nullptr;
+    LayoutFont m_viewFont;
+    // What loadLayout() applied and what the widgets showed for it (as record fields).
+    QStringList m_loadedFields;
+    QStringList m_shownFields;
 };
