@@ -20,6 +20,7 @@ size_mib=${SIZE_MIB:-1024}
 repeat=${REPEAT:-3}
 mode=${MODE:-passive}
 server=${SERVER:-auto}
+bench=download_1gib
 
 for tool in curl /usr/bin/time /usr/bin/python3; do
     command -v "$tool" >/dev/null || { echo "download_1gib: $tool is missing" >&2; exit 1; }
@@ -49,23 +50,10 @@ url="ftp://127.0.0.1:$port/pub/file.bin"
 
 # run NAME COMMAND... : times one download into $work/out/NAME.bin; prints "seconds cpu_seconds"
 run() {
-    local name=$1 target="$work/out/$1.bin"
+    local name=$1
     shift
-    rm -f "$target"
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || {
-        echo "download_1gib: $name failed:" >&2
-        cat "$work/stderr" >&2
-        exit 1
-    }
-    end=$(date +%s%N)
-    cmp -s "$file" "$target" || { echo "download_1gib: $name's copy differs" >&2; exit 1; }
-    rm -f "$target"
-    awk -v ns=$((end - start)) '{ printf "%.3f %.3f\n", ns / 1e9, $1 + $2 }' "$work/time"
+    timed_run "$name" "$work/out/$name.bin" "$@"
 }
-
-best() { sort -n | head -1; }
 
 echo "Downloading $((bytes / 1048576)) MiB from $server on 127.0.0.1:$port ($mode), best of $repeat"
 cli_runs=() curl_runs=()
@@ -75,17 +63,8 @@ for i in $(seq "$repeat"); do
     echo "  run $i: cli ${cli_runs[-1]% *} s, curl ${curl_runs[-1]% *} s"
 done
 
-report() {
-    local label=$1 runs=$2
-    read -r secs cpu <<<"$(printf '%s\n' "$runs" | best)"
-    awk -v l="$label" -v b="$bytes" -v s="$secs" -v c="$cpu" 'BEGIN {
-        gib = b / 1073741824
-        printf "%-16s %8.1f MiB/s  %6.2f s  CPU %5.2f s per GiB\n", l, b / 1048576 / s, s, c / gib
-    }'
-}
 cli_best=$(printf '%s\n' "${cli_runs[@]}" | best)
 curl_best=$(printf '%s\n' "${curl_runs[@]}" | best)
 report "orvane-ftp-cli" "$cli_best"
 report "curl" "$curl_best"
-awk -v a="${cli_best% *}" -v b="${curl_best% *}" \
-    'BEGIN { printf "ratio (cli throughput / curl throughput): %.2f (goal 0.90)\n", b / a }'
+report_ratio "$cli_best" "$curl_best"
