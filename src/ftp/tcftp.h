@@ -248,6 +248,9 @@ private:
     void startRename(const QString &argument);
     QString transferTypeCommand(const QString &name, bool wantBinary) const;
     QString dataConnectionCommand();
+    // The type command a transfer of name needs (none when the type is right already), then "pasv"
+    // or "port ..." after opening the listener in active mode; throws when that fails.
+    QStringList dataSetupCommands(const QString &name, bool wantBinary);
     void prepareDataSocket();
     void openPassiveConnection();
     void dataConnectionRefused();
@@ -260,6 +263,9 @@ private:
     bool openDownloadFile();
     bool flushDownload();
     void dataAvailable();
+    // After data has been read: when the data connection has closed with nothing left to read
+    // and the final reply already came after the 125/150, ends the transfer with that reply.
+    void endIfDataDrained();
     void dataNeeded();
     bool fillSendBlock();
     void Finish(bool success);

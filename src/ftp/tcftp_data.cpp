@@ -150,10 +150,16 @@ void TcFTP::dataAvailable()
         return;
     }
     emitProgress(caDownload, m_ioPos);
+    endIfDataDrained();
+}
+
+void TcFTP::endIfDataDrained()
+{
     // The socket reports its end only once every byte has been read.
     if (m_data->State() != cwNotConnected || m_data->BytesAvailable() > 0)
         return;
     if (isTransferStart(m_previousCode)) {
+        // The final reply came before the last bytes: the transfer ends with them.
         const quint64 sentBefore = m_commandsSent;
         Finish(isTransferEnd(m_inCmd));
         if (m_commandsSent == sentBefore)

@@ -80,12 +80,7 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
     QStringList lines;
     try {
         prepareDataSocket();
-        const QString type = transferTypeCommand(QStringLiteral("*"), false);
-        if (!type.isEmpty())
-            lines.append(type);
-        if (!m_passiveMode)
-            m_data->Listen();
-        lines.append(dataConnectionCommand());
+        lines = dataSetupCommands(QStringLiteral("*"), false);
     } catch (const std::exception &) {
         Finish(false);
         throw TcFTPException(5555);
@@ -127,17 +122,7 @@ void TcFTP::listingDataAvailable()
     m_listBuffer.append(bytes);
     emitProgress(caList, 0);
     parseListingLines(searchFrom, false);
-
-    // The socket reports its end only once every byte has been read.
-    if (m_data->State() != cwNotConnected || m_data->BytesAvailable() > 0)
-        return;
-    if (isTransferStart(m_previousCode)) {
-        // The final reply came before the last bytes: the listing ends with them.
-        const quint64 sentBefore = m_commandsSent;
-        Finish(isTransferEnd(m_inCmd));
-        if (m_commandsSent == sentBefore)
-            runQueue();
-    }
+    endIfDataDrained();
 }
 
 // Parses every complete line of m_listBuffer (a line feed ends it, a CR before it is dropped)

@@ -251,12 +251,7 @@ void TcFTP::startDownload(const QString &argument)
 
     QStringList lines;
     try {
-        const QString type = transferTypeCommand(sourceName, true);
-        if (!type.isEmpty())
-            lines.append(type);
-        if (!m_passiveMode)
-            m_data->Listen();
-        lines.append(dataConnectionCommand());
+        lines = dataSetupCommands(sourceName, true);
     } catch (const std::exception &) {
         Finish(false);
         return;
@@ -342,6 +337,18 @@ QString TcFTP::dataConnectionCommand()
                    + QString::number(port / 256) + QLatin1Char(',') + QString::number(port % 256);
     line.replace(QLatin1Char('.'), QLatin1Char(','));
     return line;
+}
+
+QStringList TcFTP::dataSetupCommands(const QString &name, bool wantBinary)
+{
+    QStringList lines;
+    const QString type = transferTypeCommand(name, wantBinary);
+    if (!type.isEmpty())
+        lines.append(type);
+    if (!m_passiveMode)
+        m_data->Listen();
+    lines.append(dataConnectionCommand());
+    return lines;
 }
 
 // Leaves the data socket closed and ready for the next transfer; whatever an earlier
