@@ -126,16 +126,7 @@ void CliRunner::hookSession(TcFTP *session)
     connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool) {
         textExchanged(line, fromHost);
     });
-    connect(session,
-            &TcFTP::actionDone,
-            this,
-            [this, session](TcFTPActionType action,
-                            const QString &fileFolder,
-                            qint64 size,
-                            bool done,
-                            bool success) {
-                actionReported(session, action, fileFolder, size, done, success);
-            });
+    TaskEngine::onActionDone(session, this, [this](auto... report) { actionReported(report...); });
     if (session != m_main && m_options.type == CliOptions::AsciiType)
         session->setLoginScript(QStringLiteral("type a\r\n"));
 }

@@ -59,16 +59,7 @@ void TaskEngine::configureSession(TcFTP *session)
     connect(session, &TcFTP::textIO, this, [this, session](const QString &line, bool in, bool ok) {
         FTPTextIO(session, line, in, ok);
     });
-    connect(session,
-            &TcFTP::actionDone,
-            this,
-            [this, session](TcFTPActionType action,
-                            const QString &fileFolder,
-                            qint64 size,
-                            bool done,
-                            bool success) {
-                FTPAction(session, action, fileFolder, size, done, success);
-            });
+    onActionDone(session, this, [this](auto... report) { FTPAction(report...); });
     connect(session, &TcFTP::unknownCommand, this, &TaskEngine::unknownSessionCommand);
     connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
         WriteLog(QStringLiteral(" !: ") + text, m_taskList.IndexOfSession(session));

@@ -100,6 +100,22 @@ public:
     // The caption of the host's root node for a detected host type: "(Serv-U FTP Server Host)",
     // ..., "(Host Computer)" when unchecked or unknown.
     static QString HostTypeCaption(TcFTPHostTypes hostType);
+    // Connects session's actionDone to handler(session, action, fileFolder, size, done, success),
+    // called for as long as receiver lives.
+    template<typename Handler>
+    static QMetaObject::Connection onActionDone(TcFTP *session, QObject *receiver, Handler handler)
+    {
+        return connect(session,
+                       &TcFTP::actionDone,
+                       receiver,
+                       [session, handler](TcFTPActionType action,
+                                          const QString &fileFolder,
+                                          qint64 size,
+                                          bool done,
+                                          bool success) {
+                           handler(session, action, fileFolder, size, done, success);
+                       });
+    }
     // While a connection is being made or is up, the session options (Resume, TransferMode,
     // KAP, the ASCII extensions) cannot change; the window disables their controls.
     bool setupLocked() const { return m_setupLocked; }
