@@ -1,10 +1,8 @@
 #include "ui/tquick.h"
 
-#include "util/pathforms.h"
-#include "widgets/updown.h"
+#include "ui/sitefields.h"
 
 #include <QCheckBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,18 +14,6 @@ namespace {
 
 constexpr int MaxInitPathLength = 999;
 
-QWidget *withUpDown(QWidget *parent, QLineEdit *field, UpDown *upDown)
-{
-    auto *box = new QWidget(parent);
-    auto *layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(field);
-    layout->addWidget(upDown);
-    layout->addStretch(1);
-    return box;
-}
-
 } // namespace
 
 TQuick::TQuick(QWidget *parent)
@@ -38,48 +24,9 @@ TQuick::TQuick(QWidget *parent)
     setModal(true);
 
     Pages = new QTabWidget(this);
-    auto *general = new QWidget(Pages);
-    auto *generalLayout = new QFormLayout(general);
-    Host = new QLineEdit(general);
-    Host->setObjectName(QStringLiteral("Host"));
-    InitPath = new QLineEdit(general);
-    InitPath->setObjectName(QStringLiteral("InitPath"));
-    Username = new QLineEdit(general);
-    Username->setObjectName(QStringLiteral("Username"));
-    Password = new QLineEdit(general);
-    Password->setObjectName(QStringLiteral("Password"));
-    Password->setEchoMode(QLineEdit::Password);
-    UsernameLabel = new QLabel(tr("Username"), general);
-    PasswordLabel = new QLabel(tr("Password"), general);
-    anonymous = new QCheckBox(tr("Anonymous Session"), general);
-    anonymous->setObjectName(QStringLiteral("anonymous"));
-    anonymous->setChecked(true);
-    generalLayout->addRow(tr("Host Address"), Host);
-    generalLayout->addRow(tr("Initial Remote Path"), InitPath);
-    generalLayout->addRow(UsernameLabel, Username);
-    generalLayout->addRow(PasswordLabel, Password);
-    generalLayout->addRow(QString(), anonymous);
-    Pages->addTab(general, tr("General"));
-
-    auto *advanced = new QWidget(Pages);
-    auto *advancedLayout = new QFormLayout(advanced);
-    Tasks = new QLineEdit(QStringLiteral("1"), advanced);
-    Tasks->setObjectName(QStringLiteral("Tasks"));
-    Tasks->setMaximumWidth(60);
-    UpDown2 = new UpDown(Tasks, 1, 25, advanced);
-    Port = new QLineEdit(QStringLiteral("21"), advanced);
-    Port->setObjectName(QStringLiteral("Port"));
-    Port->setMaximumWidth(60);
-    UpDown1 = new UpDown(Port, 21, 9999, advanced);
-    firewall = new QCheckBox(tr("Connect through Firewall"), advanced);
-    firewall->setObjectName(QStringLiteral("firewall"));
-    passive = new QCheckBox(tr("Passive Transfer Mode"), advanced);
-    passive->setObjectName(QStringLiteral("passive"));
-    advancedLayout->addRow(tr("Tasks"), withUpDown(advanced, Tasks, UpDown2));
-    advancedLayout->addRow(tr("Port"), withUpDown(advanced, Port, UpDown1));
-    advancedLayout->addRow(QString(), firewall);
-    advancedLayout->addRow(QString(), passive);
-    Pages->addTab(advanced, tr("Advanced"));
+    addLoginPage(
+            Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
+    addConnectionPage(Pages, "Tasks", Tasks, UpDown2, "Port", Port, UpDown1, firewall, passive);
 
     Connect = new QPushButton(tr("C&onnect"), this);
     Connect->setObjectName(QStringLiteral("Connect"));
@@ -142,21 +89,12 @@ void TQuick::HostExit()
 void TQuick::initpathExit()
 {
     if (!InitPath->text().isEmpty())
-        InitPath->setText(ConvertPath(QLatin1Char('\\') + InitPath->text(), BackslashForm));
+        InitPath->setText(normalizedInitialPath(InitPath->text()));
 }
 
 void TQuick::anonymousClick()
 {
-    const QColor colour = anonymous->isChecked() ? QColor(128, 128, 128) : QColor(Qt::black);
-    for (QWidget *widget : {static_cast<QWidget *>(Username),
-                            static_cast<QWidget *>(Password),
-                            static_cast<QWidget *>(UsernameLabel),
-                            static_cast<QWidget *>(PasswordLabel)}) {
-        QPalette pal = widget->palette();
-        pal.setColor(QPalette::Text, colour);
-        pal.setColor(QPalette::WindowText, colour);
-        widget->setPalette(pal);
-    }
+    shadeLogin(anonymous->isChecked(), Username, Password, UsernameLabel, PasswordLabel);
 }
 
 void TQuick::ConnectClick()

@@ -1,12 +1,10 @@
 #include "ui/tsite.h"
 
 #include "sites/tsiteobject.h"
-#include "util/pathforms.h"
-#include "widgets/updown.h"
+#include "ui/sitefields.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,36 +12,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-
-namespace {
-
-QWidget *withUpDown(QWidget *parent, QLineEdit *field, UpDown *upDown)
-{
-    auto *box = new QWidget(parent);
-    auto *layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(field);
-    layout->addWidget(upDown);
-    layout->addStretch(1);
-    return box;
-}
-
-QLineEdit *namedField(const char *name, QWidget *parent)
-{
-    auto *field = new QLineEdit(parent);
-    field->setObjectName(QLatin1String(name));
-    return field;
-}
-
-QCheckBox *namedBox(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *box = new QCheckBox(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    return box;
-}
-
-} // namespace
 
 TSite::TSite(QWidget *parent)
     : QDialog(parent)
@@ -53,41 +21,9 @@ TSite::TSite(QWidget *parent)
     setModal(true);
 
     Pages = new QTabWidget(this);
-    auto *general = new QWidget(Pages);
-    auto *generalLayout = new QFormLayout(general);
-    Host = namedField("Host", general);
-    InitPath = namedField("InitPath", general);
-    Username = namedField("Username", general);
-    Password = namedField("Password", general);
-    Password->setEchoMode(QLineEdit::Password);
-    UsernameLabel = new QLabel(tr("Username"), general);
-    PasswordLabel = new QLabel(tr("Password"), general);
-    anonymous = namedBox("anonymous", tr("Anonymous Session"), general);
-    anonymous->setChecked(true);
-    generalLayout->addRow(tr("Host Address"), Host);
-    generalLayout->addRow(tr("Initial Remote Path"), InitPath);
-    generalLayout->addRow(UsernameLabel, Username);
-    generalLayout->addRow(PasswordLabel, Password);
-    generalLayout->addRow(QString(), anonymous);
-    Pages->addTab(general, tr("General"));
-
-    auto *advanced = new QWidget(Pages);
-    auto *advancedLayout = new QFormLayout(advanced);
-    tasks = namedField("tasks", advanced);
-    tasks->setText(QStringLiteral("1"));
-    tasks->setMaximumWidth(60);
-    TaskPos = new UpDown(tasks, 1, 25, advanced);
-    port = namedField("port", advanced);
-    port->setText(QStringLiteral("21"));
-    port->setMaximumWidth(60);
-    UpDown4 = new UpDown(port, 21, 9999, advanced);
-    firewall = namedBox("firewall", tr("Connect through Firewall"), advanced);
-    passive = namedBox("passive", tr("Passive Transfer Mode"), advanced);
-    advancedLayout->addRow(tr("Tasks"), withUpDown(advanced, tasks, TaskPos));
-    advancedLayout->addRow(tr("Port"), withUpDown(advanced, port, UpDown4));
-    advancedLayout->addRow(QString(), firewall);
-    advancedLayout->addRow(QString(), passive);
-    Pages->addTab(advanced, tr("Advanced"));
+    addLoginPage(
+            Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
+    addConnectionPage(Pages, "tasks", tasks, TaskPos, "port", port, UpDown4, firewall, passive);
 
     auto *descriptionPage = new QWidget(Pages);
     auto *descriptionLayout = new QVBoxLayout(descriptionPage);
@@ -143,16 +79,7 @@ void TSite::FormActivate(const TSiteObject &site)
 
 void TSite::AnonymousClick()
 {
-    const QColor colour = anonymous->isChecked() ? QColor(128, 128, 128) : QColor(Qt::black);
-    for (QWidget *widget : {static_cast<QWidget *>(Username),
-                            static_cast<QWidget *>(Password),
-                            static_cast<QWidget *>(UsernameLabel),
-                            static_cast<QWidget *>(PasswordLabel)}) {
-        QPalette pal = widget->palette();
-        pal.setColor(QPalette::Text, colour);
-        pal.setColor(QPalette::WindowText, colour);
-        widget->setPalette(pal);
-    }
+    shadeLogin(anonymous->isChecked(), Username, Password, UsernameLabel, PasswordLabel);
 }
 
 void TSite::MakeNoAnon()
@@ -164,7 +91,7 @@ void TSite::MakeNoAnon()
 void TSite::InitPathExit()
 {
     if (!InitPath->text().isEmpty())
-        InitPath->setText(ConvertPath(QLatin1Char('\\') + InitPath->text(), BackslashForm));
+        InitPath->setText(normalizedInitialPath(InitPath->text()));
 }
 
 QString TSite::descriptionText() const
