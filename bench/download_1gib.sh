@@ -13,24 +13,13 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${BUILD_DIR:-build}
-[[ $build_dir = /* ]] || build_dir="$here/$build_dir"
-cli="$build_dir/src/orvane-ftp-cli"
+bench=download_1gib
 size_mib=${SIZE_MIB:-1024}
 repeat=${REPEAT:-3}
 mode=${MODE:-passive}
-server=${SERVER:-auto}
-bench=download_1gib
 
-for tool in curl /usr/bin/time /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "download_1gib: $tool is missing" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "download_1gib: $cli is not built (run make build)" >&2; exit 1; }
-
-work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
 source "$here/bench/serverlib.bash"
-trap 'stop_server; rm -rf "$work"' EXIT
-pick_server
+bench_setup curl /usr/bin/time /usr/bin/python3
 
 mkdir -p "$work/root/pub" "$work/out"
 file="$work/root/pub/file.bin"

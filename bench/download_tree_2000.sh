@@ -14,24 +14,14 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${BUILD_DIR:-build}
-[[ $build_dir = /* ]] || build_dir="$here/$build_dir"
-cli="$build_dir/src/orvane-ftp-cli"
+bench=download_tree_2000
 files=${FILES:-2000}
 file_kib=${FILE_KIB:-4}
 tasks=${TASKS:-8}
 repeat=${REPEAT:-3}
-server=${SERVER:-auto}
 
-for tool in lftp /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "download_tree_2000: $tool is missing" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "download_tree_2000: $cli is not built (run make build)" >&2; exit 1; }
-
-work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
 source "$here/bench/serverlib.bash"
-trap 'stop_server; rm -rf "$work"' EXIT
-pick_server
+bench_setup lftp /usr/bin/python3
 
 mkdir -p "$work/root/pub/many" "$work/out"
 /usr/bin/python3 - "$work/root/pub/many" "$files" "$file_kib" <<'PY'

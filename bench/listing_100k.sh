@@ -12,22 +12,12 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-build_dir=${BUILD_DIR:-build}
-[[ $build_dir = /* ]] || build_dir="$here/$build_dir"
-cli="$build_dir/src/orvane-ftp-cli"
+bench=listing_100k
 entries=${ENTRIES:-100000}
 repeat=${REPEAT:-3}
-server=${SERVER:-auto}
 
-for tool in lftp /usr/bin/time /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "listing_100k: $tool is missing" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "listing_100k: $cli is not built (run make build)" >&2; exit 1; }
-
-work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
 source "$here/bench/serverlib.bash"
-trap 'stop_server; rm -rf "$work"' EXIT
-pick_server
+bench_setup lftp /usr/bin/time /usr/bin/python3
 
 # Files of different (sparse) sizes with names of different lengths, and one folder in 50.
 mkdir -p "$work/root/big"

@@ -1,8 +1,26 @@
-# Shared by the transfer and listing benchmarks: a local FTP server on a free port of 127.0.0.1
-# serving "$work/root" to anonymous, vsftpd when run as root, else pyftpdlib, and the timing of
-# one client run. Source it after setting work (a fresh folder, removed by the caller) and server
-# (vsftpd | pyftpdlib | auto); start_server sets port and server_pid. The root is read only; set
-# upload_dir (a folder name below the root) before start_server to let anonymous write there.
+# Shared by the transfer and listing benchmarks: the set-up of a run, a local FTP server on a free
+# port of 127.0.0.1 serving "$work/root" to anonymous, vsftpd when run as root, else pyftpdlib,
+# and the timing of one client run. Source it after setting here (the source tree) and bench (the
+# script's name, for messages), then call bench_setup. start_server sets port and server_pid. The
+# root is read only; set upload_dir (a folder name below the root) before start_server to let
+# anonymous write there.
+
+# bench_setup TOOL... : finds the client in BUILD_DIR (sets cli), checks that it and each TOOL
+# are there, makes the work folder (removed on exit, after the server is stopped) and picks the
+# server named by SERVER (vsftpd | pyftpdlib | auto).
+bench_setup() {
+    local build_dir=${BUILD_DIR:-build} tool
+    [[ $build_dir = /* ]] || build_dir="$here/$build_dir"
+    cli="$build_dir/src/orvane-ftp-cli"
+    server=${SERVER:-auto}
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "$bench: $tool is missing" >&2; exit 1; }
+    done
+    [ -x "$cli" ] || { echo "$bench: $cli is not built (run make build)" >&2; exit 1; }
+    work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
+    trap 'stop_server; rm -rf "$work"' EXIT
+    pick_server
+}
 
 free_port() {
     /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
