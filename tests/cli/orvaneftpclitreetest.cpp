@@ -238,6 +238,62 @@ TEST(OrvaneFtpCliTrees, FolderUploadWithFiveTasksArrivesEveryTime)
     EXPECT_EQ(treeOf(vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("photos"))), expected);
 }
 
+// Five sessions in active mode against pyftpdlib: every PORT is answered, both ways, so the
+// runs end long before the short timeout that a stalled session would run into.
+TEST(OrvaneFtpCliTrees, ActiveTreeRoundTripWithFiveSessionsOnPyftpdlib)
+{
+    PyftpdlibServer pyftpd;
+    ASSERT_TRUE(pyftpd.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString source = local.filePath(QStringLiteral("small"));
+    int seed = 300;
+    for (const char *folder : {"", "a/", "a/b/", "c/", "c/d/", "c/d/e/"}) {
+        for (int i = 0; i < 6; ++i) {
+            const QString path = QDir(source).filePath(QLatin1String(folder)
+                                                       + QStringLiteral("s%1.bin").arg(i));
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytesFor(seed, 200 + 37 * (seed - 300)));
+            ++seed;
+        }
+    }
+    const QMap<QString, QByteArray> expected = treeOf(source);
+    const QString base = QStringLiteral("ftp://127.0.0.1:%1/").arg(pyftpd.port());
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const QString name = QStringLiteral("round%1").arg(round);
+        ASSERT_TRUE(QDir().mkpath(pyftpd.path(name)));
+        CliRun run = runCli({QStringLiteral("--timeout"),
+                             QStringLiteral("4"),
+                             QStringLiteral("--tasks"),
+                             QStringLiteral("5"),
+                             QStringLiteral("put"),
+                             source,
+                             base + name + QLatin1Char('/')},
+                            QProcessEnvironment::systemEnvironment(),
+                            20000);
+        ASSERT_EQ(run.exitStatus, 0) << describe(run);
+        const QString sent = pyftpd.path(name + QStringLiteral("/small"));
+        EXPECT_EQ(treeOf(sent), expected) << listing(treeOf(sent));
+
+        const QString back = local.filePath(QStringLiteral("back%1").arg(round));
+        run = runCli({QStringLiteral("--timeout"),
+                      QStringLiteral("4"),
+                      QStringLiteral("--tasks"),
+                      QStringLiteral("5"),
+                      QStringLiteral("get"),
+                      base + name + QStringLiteral("/small/"),
+                      back},
+                     QProcessEnvironment::systemEnvironment(),
+                     20000);
+        ASSERT_EQ(run.exitStatus, 0) << describe(run);
+        EXPECT_EQ(treeOf(back), expected) << listing(treeOf(back));
+    }
+}
+
 TEST(OrvaneFtpCliTrees, FailedFilesAreNamed)
 {
     VsftpdServer vsftpd;

@@ -22,10 +22,25 @@ import sys
 import warnings
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import ActiveDTP, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 ALL_PERMISSIONS = "elradfmwMT"
+
+
+class ActiveDataConnector(ActiveDTP):
+    """pyftpdlib's connector for PORT, forgetting its descriptor once unregistered.
+
+    pyftpdlib 1.5.7 keeps the connector after it has handed the connection on, and
+    closes it at the session's next PORT, which unregisters the old descriptor number
+    from the I/O loop once more. With several sessions that number may by then belong
+    to another session's connector or data connection: it drops out of the loop, and
+    that session's PORT is never answered (the log shows "<- port ..." and no reply).
+    """
+
+    def del_channel(self, map=None):
+        super().del_channel(map)
+        self._fileno = None
 
 
 def main():
@@ -54,6 +69,7 @@ def main():
 
     handler = type("TestHandler", (FTPHandler,), {})
     handler.authorizer = authorizer
+    handler.active_dtp = ActiveDataConnector
     handler.masquerade_address = None
     # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
     handler.auth_failed_timeout = 0
