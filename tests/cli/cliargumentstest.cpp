@@ -1,8 +1,10 @@
 // The command line of orvane-ftp-cli: addresses, options and verbs, before anything connects.
 #include "cli/clicommand.h"
 #include "cli/clioptions.h"
+#include "cli/clirunner.h"
 #include "cli/ftpurl.h"
 #include "cli/progressprinter.h"
+#include "ftp/listparser.h"
 #include "platform/localpath.h"
 #include "util/hosttext.h"
 
@@ -280,6 +282,69 @@ TEST(CliCommand, VerbsBecomeSessionLines)
     // Every verb of the table is in the usage text.
     for (const CliCommand &command : CliCommand::table())
         EXPECT_TRUE(CliCommand::usage().contains(QStringLiteral("  ") + command.verb + ' '));
+}
+
+TEST(CliCommand, LsAndGetListBeforeTheyFetch)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QProcessEnvironment env;
+    CliOptions options;
+    CliJob job;
+    QString error;
+    const auto prepare = [&](const QStringList &args) {
+        EXPECT_EQ(options.parse(args, env), CliOptions::Run) << options.error().toStdString();
+        error.clear();
+        return CliCommand::prepareJob(options, &job, &error);
+    };
+
+    for (const char *line : {"ls ftp://h/pub%20x/", "ls ftp://h/pub%20x"}) {
+        ASSERT_EQ(prepare(words(line)), CliCommand::Ready) << line;
+        ASSERT_EQ(job.steps.size(), 1);
+        EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\pub x\\"));
+        EXPECT_EQ(job.steps[0].check, CliStep::ListDone);
+        EXPECT_EQ(job.steps[0].printFolder, QStringLiteral("\\pub x\\"));
+    }
+    ASSERT_EQ(prepare(words("ls ftp://h")), CliCommand::Ready);
+    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\"));
+
+    // get lists the file's folder (nothing printed), then downloads; into an existing folder
+    // the file keeps its host name.
+    const QString target = dir.filePath(QStringLiteral("copy.bin"));
+    ASSERT_EQ(prepare({QStringLiteral("get"), QStringLiteral("ftp://h/pub/a%20b.bin"), target}),
+              CliCommand::Ready);
+    ASSERT_EQ(job.steps.size(), 2);
+    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\pub\\"));
+    EXPECT_EQ(job.steps[0].check, CliStep::ListDone);
+    EXPECT_TRUE(job.steps[0].printFolder.isEmpty());
+    EXPECT_EQ(job.steps[1].line,
+              QStringLiteral("*download \\pub\\a b.bin*") + NativeToLocal(target));
+    EXPECT_EQ(job.steps[1].check, CliStep::DownloadDone);
+    ASSERT_EQ(prepare({QStringLiteral("get"), QStringLiteral("ftp://h/a.bin"), dir.path()}),
+              CliCommand::Ready);
+    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\"));
+    EXPECT_EQ(job.steps[1].line,
+              QStringLiteral("*download \\a.bin*")
+                      + NativeToLocal(dir.filePath(QStringLiteral("a.bin"))));
+
+    EXPECT_EQ(prepare({QStringLiteral("get"),
+                       QStringLiteral("ftp://h/a.bin"),
+                       dir.filePath(QStringLiteral("x*y"))}),
+              CliCommand::Failed);
+    for (const char *line : {"get ftp://h/pub/ local", "get ftp://h/a", "ls", "ls http://h/"}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(prepare(words(line)), CliCommand::UsageError);
+        EXPECT_FALSE(error.isEmpty());
+    }
+
+    // The lines ls prints.
+    const QString date = QString::number(DosDateTime(QDate(2026, 1, 5), QTime(12, 34)));
+    EXPECT_EQ(CliRunner::listingLine({QStringLiteral("fa  b.txt"), QStringLiteral("1234*") + date}),
+              QStringLiteral("f\t1234\t2026-01-05 12:34\ta  b.txt"));
+    EXPECT_EQ(CliRunner::listingLine({QStringLiteral("dsub"), QStringLiteral("-1*0")}),
+              QStringLiteral("d\t-1\t\tsub"));
+    EXPECT_EQ(CliRunner::listingLine({QStringLiteral("fs*t"), QStringLiteral("5000000000*0")}),
+              QStringLiteral("f\t5000000000\t\ts*t"));
 }
 
 TEST(CliCommand, LoginPrecedence)

@@ -293,3 +293,69 @@ TEST(OrvaneFtpCli, SilentOrAbsentHostEndsTheRun)
     EXPECT_EQ(run.exitStatus, 1) << describe(run);
     EXPECT_TRUE(run.err.contains(QStringLiteral("cannot connect"))) << describe(run);
 }
+
+TEST(OrvaneFtpCli, LsAndGetOnVsftpd)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QByteArray content = testBytes(1024 * 1024 + 5);
+    const QString file
+            = vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, "pub/a  b.bin", content);
+    const QString folder = vsftpd.createFolder(VsftpdServer::Tree::AnonymousRoot, "pub/sub");
+    // Dated long ago, so that the listing shows a year.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("touch"),
+                                {QStringLiteral("-m"),
+                                 QStringLiteral("-d"),
+                                 QStringLiteral("2001-02-03 04:05"),
+                                 file,
+                                 folder}),
+              0);
+    const QString base = QStringLiteral("ftp://127.0.0.1:%1/pub/").arg(vsftpd.port());
+
+    // ls: one entry a line, folders first; a date with a year has no time of day.
+    CliRun run = runCli({QStringLiteral("ls"), base});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(run.out,
+              QStringLiteral("d\t-1\t2001-02-03 00:00\tsub\n"
+                             "f\t%1\t2001-02-03 00:00\ta  b.bin\n")
+                      .arg(content.size()));
+    EXPECT_EQ(run.err, QString());
+
+    // get into a folder keeps the host name; the folder is listed before the file is fetched.
+    run = runCli({QStringLiteral("-v"),
+                  QStringLiteral("--passive"),
+                  QStringLiteral("get"),
+                  base + QStringLiteral("a%20%20b.bin"),
+                  local.path()});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(contentOf(local.filePath(QStringLiteral("a  b.bin"))), content);
+    const qsizetype list = run.out.indexOf(QStringLiteral("<<: list\n"));
+    const qsizetype retr = run.out.indexOf(QStringLiteral("<<: retr /pub/a  b.bin\n"));
+    EXPECT_GE(list, 0) << describe(run);
+    EXPECT_GT(retr, list) << describe(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  : Received %1 bytes").arg(content.size())))
+            << describe(run);
+
+    // get to a new name, quiet.
+    run = runCli({QStringLiteral("get"),
+                  base + QStringLiteral("a%20%20b.bin"),
+                  local.filePath(QStringLiteral("copy.bin"))});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(run.out, QString());
+    EXPECT_EQ(contentOf(local.filePath(QStringLiteral("copy.bin"))), content);
+
+    // A file the folder does not hold, a folder the host does not have: exit 1 with a reason.
+    run = runCli({QStringLiteral("get"),
+                  base + QStringLiteral("missing.bin"),
+                  local.filePath(QStringLiteral("missing.bin"))});
+    EXPECT_EQ(run.exitStatus, 1) << describe(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("download of /pub/missing.bin"))) << describe(run);
+    EXPECT_FALSE(QFileInfo::exists(local.filePath(QStringLiteral("missing.bin"))));
+    run = runCli({QStringLiteral("ls"), base + QStringLiteral("nowhere/")});
+    EXPECT_EQ(run.exitStatus, 1) << describe(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("/pub/nowhere/"))) << describe(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("550"))) << describe(run);
+    EXPECT_EQ(run.out, QString());
+}
