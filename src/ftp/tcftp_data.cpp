@@ -112,10 +112,11 @@ void TcFTP::emitProgress(TcFTPActionType action, qint64 size)
         Q_EMIT actionDone(action, QString(), size, false, true);
 }
 
+// A read notice. Listings and downloads read at once: an empty read means the notice was the
+// host's end of the connection, which the socket reports as its state next. Asking for the
+// count of waiting bytes first would cost one more system call for every 4096 bytes.
 void TcFTP::dataAvailable()
 {
-    if (m_data->BytesAvailable() <= 0)
-        return;
     if (m_control->State() == cwNotConnected) {
         while (!m_data->Receive().isEmpty()) {
         }
@@ -126,10 +127,13 @@ void TcFTP::dataAvailable()
         return;
     }
     if (m_outCmd != QLatin1String("retr") || !m_downloading) {
-        closeDataSocket(true);
+        if (m_data->BytesAvailable() > 0)
+            closeDataSocket(true);
         return;
     }
     const QByteArray bytes = m_data->Receive();
+    if (bytes.isEmpty())
+        return;
     if (!m_transferStarted) {
         // Data arriving before the 150 reply is the host's acceptance as well.
         m_transferStarted = true;
@@ -146,9 +150,10 @@ void TcFTP::dataAvailable()
         return;
     }
     emitProgress(caDownload, m_ioPos);
-    if (m_data->BytesAvailable() > 0)
+    // The socket reports its end only once every byte has been read.
+    if (m_data->State() != cwNotConnected || m_data->BytesAvailable() > 0)
         return;
-    if (isTransferStart(m_previousCode) && m_data->State() == cwNotConnected) {
+    if (isTransferStart(m_previousCode)) {
         const quint64 sentBefore = m_commandsSent;
         Finish(isTransferEnd(m_inCmd));
         if (m_commandsSent == sentBefore)
@@ -238,7 +243,9 @@ void TcFTP::Finish(bool success)
     m_quietData = wasQuiet;
 
     if (m_listing) {
-        finishListing(success);
+        const bool ok = success && !m_transferFailed;
+        m_transferFailed = false;
+        finishListing(ok);
     } else if (m_downloading) {
         m_downloading = false;
         bool ok = success && !m_transferFailed;
@@ -285,8 +292,8 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
-    // Whatever the host says next, a transfer cut short here is no success.
-    if (m_downloading || m_uploading)
+    // Whatever the host says next, a transfer or listing cut short here is no success.
+    if (m_downloading || m_uploading || m_listing)
         m_transferFailed = true;
     setState(csIdle);
     closeDataSocket(true);

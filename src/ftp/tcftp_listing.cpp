@@ -121,16 +121,17 @@ void TcFTP::listReplyEnded(ReplyFlags &flags)
 void TcFTP::listingDataAvailable()
 {
     const QByteArray bytes = m_data->Receive();
-    if (!m_listing)
+    if (!m_listing || bytes.isEmpty())
         return;
     const qsizetype searchFrom = m_listBuffer.size();
     m_listBuffer.append(bytes);
     emitProgress(caList, 0);
     parseListingLines(searchFrom, false);
 
-    if (m_data->BytesAvailable() > 0)
+    // The socket reports its end only once every byte has been read.
+    if (m_data->State() != cwNotConnected || m_data->BytesAvailable() > 0)
         return;
-    if (isTransferStart(m_previousCode) && m_data->State() == cwNotConnected) {
+    if (isTransferStart(m_previousCode)) {
         // The final reply came before the last bytes: the listing ends with them.
         const quint64 sentBefore = m_commandsSent;
         Finish(isTransferEnd(m_inCmd));

@@ -315,7 +315,9 @@ void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
         folders.append(folder);
         const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
         for (const ListingBuffer::Entry &entry : *entries) {
-            if (entry.key.startsWith(QLatin1Char('f')))
+            // A link is removed itself, never gone through: "dele" of a link to a folder would
+            // otherwise reach whatever it points to.
+            if (entry.key.startsWith(QLatin1Char('f')) || entry.fromLink)
                 m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1));
         }
     }

@@ -247,3 +247,29 @@ TEST_F(TcFTPListingScripted, RefusedCwdDropsTheListingAndItsReload)
     runLine(QStringLiteral("noop"));
     EXPECT_TRUE(server->waitForDone()) << server->log().toStdString();
 }
+
+TEST_F(TcFTPListingScripted, AbortedListingIsNoSuccessEvenAfter226)
+{
+    loginTo(QStringLiteral(R"(
+        expect pasv
+        reply-pasv
+        expect list
+        reply 150 here it comes
+        data-open
+        sleep 300
+        reply 226 done
+        expect noop
+        reply 200 ok
+    )"));
+    runLine(QStringLiteral("*list"));
+    ASSERT_TRUE(waitFor([&] { return ftp.InCmd() == QLatin1String("150"); }))
+            << server->log().toStdString();
+    ftp.Abort();
+    EXPECT_TRUE(ftp.Listing()); // until the host's reply ends it
+    ASSERT_TRUE(waitForList(1)) << server->log().toStdString();
+    EXPECT_FALSE(probe.lastDone(caList)->success);
+    EXPECT_FALSE(ftp.Listing());
+    EXPECT_TRUE(buffer.isEmpty());
+    runLine(QStringLiteral("noop"));
+    EXPECT_TRUE(server->waitForDone()) << server->log().toStdString();
+}

@@ -307,10 +307,19 @@ TEST_P(TcFTPListing, BufferingNeverEntersLinks)
 }
 
 // The lines the servers really send: every entry line parses, to the names on disk.
-TEST_P(TcFTPListing, ServersOwnLinesParse)
+class ServerListingLines : public ::testing::TestWithParam<FtpTestServer::Kind>
 {
-    if (GetParam().passive)
-        GTEST_SKIP() << "the lines do not depend on the data connection's mode";
+protected:
+    void SetUp() override
+    {
+        server = FtpTestServer::create(GetParam());
+        ASSERT_TRUE(server->start());
+    }
+    std::unique_ptr<FtpTestServer> server;
+};
+
+TEST_P(ServerListingLines, AllParse)
+{
     const QStringList names = {QStringLiteral("plain.txt"),
                                QStringLiteral("two  spaces"),
                                QStringLiteral("ünïcödé.bin"),
@@ -367,3 +376,9 @@ INSTANTIATE_TEST_SUITE_P(Peers,
                                            ListingCase{FtpTestServer::Kind::Pyftpdlib, true},
                                            ListingCase{FtpTestServer::Kind::Pyftpdlib, false}),
                          caseName);
+
+INSTANTIATE_TEST_SUITE_P(Peers,
+                         ServerListingLines,
+                         ::testing::Values(FtpTestServer::Kind::Vsftpd,
+                                           FtpTestServer::Kind::Pyftpdlib),
+                         FtpTestServer::testName);

@@ -19,6 +19,11 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     buffer.addEntry(
             QStringLiteral("\\pub\\old\\b\\d\\"), QStringLiteral("fd1"), QStringLiteral("1*0"));
     buffer.store(QStringLiteral("\\pub\\old\\c\\"), {});
+    // A link to a folder far away: removed as a link, never walked.
+    buffer.addEntry(QStringLiteral("\\pub\\old\\c\\"),
+                    QStringLiteral("dlinked"),
+                    QStringLiteral("-1*0"),
+                    true);
     // A sibling whose name begins like the tree's is not part of it.
     buffer.addEntry(
             QStringLiteral("\\pub\\older\\"), QStringLiteral("fkeep"), QStringLiteral("1*0"));
@@ -29,6 +34,7 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
                            "dele \\pub\\old\\a.txt",
                            "dele \\pub\\old\\b\\b1",
                            "dele \\pub\\old\\b\\d\\d1",
+                           "dele \\pub\\old\\c\\linked",
                            "rmd \\pub\\old\\c\\",
                            "rmd \\pub\\old\\b\\d\\",
                            "rmd \\pub\\old\\b\\",
