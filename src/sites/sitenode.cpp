@@ -31,7 +31,7 @@ SiteNode *SiteNode::addFolder(const QString &text)
 SiteNode *SiteNode::addSite(const QString &text, const TSiteObject &site)
 {
     std::unique_ptr<SiteNode> node(new SiteNode(Kind::Site, text));
-    node->m_site = std::make_unique<TSiteObject>(site);
+    node->m_site = std::make_shared<TSiteObject>(site);
     return insertChild(childCount(), std::move(node));
 }
 

@@ -27,6 +27,9 @@ public:
     // The site record of a site node; nullptr for the root and folders.
     TSiteObject *site() { return m_site.get(); }
     const TSiteObject *site() const { return m_site.get(); }
+    // The same record shared: whoever keeps it (the session connected from the site) can go on
+    // using it after the node was deleted; it is freed when the last holder lets go.
+    std::shared_ptr<TSiteObject> sharedSite() const { return m_site; }
 
     int childCount() const { return int(m_children.size()); }
     SiteNode *child(int index) const { return m_children.at(index).get(); }
@@ -59,6 +62,6 @@ private:
     Kind m_kind;
     QString m_text;
     SiteNode *m_parent = nullptr;
-    std::unique_ptr<TSiteObject> m_site;
+    std::shared_ptr<TSiteObject> m_site;
     std::vector<std::unique_ptr<SiteNode>> m_children;
 };

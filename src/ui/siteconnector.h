@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class Options;
+class QWidget;
+class Registry;
+class TaskEngine;
+class TSiteMgr;
+class TSiteObject;
+
+// Connecting the main session from a saved site (the toolbar button and the menu item "Site
+// Manager", and the start-up choice): opens the Site manager, created on first use as a child
+// of the window (so that it writes the store when the window is destroyed at shut-down), and
+// on Connect hands the chosen site to the engine with the user name and password asked for
+// when the site has none.
+//
+// The site connected from is CurrentSite(). It is shared with the Site manager's tree: when
+// the user deletes that site while its session runs, the record stays alive here until the
+// next connect, so the bookmarks written into it when the session goes offline land in a
+// record nobody saves instead of in freed memory.
+class SiteConnector : public QObject
+{
+    Q_OBJECT
+
+public:
+    SiteConnector(TaskEngine &engine, Registry &registry, const Options &options, QWidget *window);
+
+    // The Site manager, created (not yet shown) on first use.
+    TSiteMgr *siteManager();
+
+    // Shows the Site manager modally; on Connect connects the main session with the selected
+    // site. Returns true when a connect was started.
+    bool tbBtn_SiteManagerClick();
+
+    std::shared_ptr<TSiteObject> CurrentSite() const { return m_currentSite; }
+    // A quick connection has no site.
+    void clearCurrentSite() { m_currentSite.reset(); }
+
+    // The bookmark list's text (items name + CR + folder joined by LF), read when the main
+    // session goes offline and stored in CurrentSite. Unset: the site's bookmarks stay.
+    std::function<QString()> bookmarkText;
+
+Q_SIGNALS:
+    // The connected site's bookmark items, to be appended to the bookmark list.
+    void bookmarksLoaded(const QStringList &items);
+
+private:
+    void mainWentOffline();
+
+    TaskEngine &m_engine;
+    Registry &m_registry;
+    const Options &m_options;
+    QPointer<QWidget> m_window;
+    TSiteMgr *m_siteMgr = nullptr;
+    std::shared_ptr<TSiteObject> m_currentSite;
+};
