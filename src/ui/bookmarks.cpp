@@ -91,7 +91,7 @@ int Bookmarks::selectedIndex(int side) const
 
 QStringList &Bookmarks::list(int side) const
 {
-    return side == HostSide ? m_engine->hostBookmarks() : m_engine->localBookmarks();
+    return side == HostSide ? m_engine->hostBookmarks() : m_form->LocalBookmarks;
 }
 
 QPushButton *Bookmarks::button(int side) const
@@ -137,6 +137,8 @@ void Bookmarks::Menu_ViewBookmarksClick()
 
 void Bookmarks::BookmarkMenu(int side)
 {
+    // Lists loaded from the layout or a site may come in another order.
+    sortList(side);
     QStringList &entries = list(side);
     QPushButton *at = button(side);
     pubi_edit->setEnabled(!entries.isEmpty());
@@ -195,12 +197,18 @@ QString Bookmarks::storedFolder(int side, const QString &typed) const
     return typed;
 }
 
+// Name order without regard to case; the selected bookmark stays the same bookmark.
 void Bookmarks::sortList(int side)
 {
     QStringList &entries = list(side);
+    const int selected = selectedIndex(side);
+    const QString selectedEntry
+            = selected >= 0 && selected < entries.size() ? entries.at(selected) : QString();
     std::stable_sort(entries.begin(), entries.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
+    if (!selectedEntry.isEmpty())
+        setSelected(side, int(entries.indexOf(selectedEntry)));
 }
 
 void Bookmarks::pubi_addClick()
@@ -219,15 +227,8 @@ void Bookmarks::pubi_addClick()
     const QString name = cleanName(dialog->text());
     if (name.isEmpty())
         return;
-    QStringList &entries = list(s);
-    const int selected = selectedIndex(s);
-    const QString selectedEntry
-            = selected >= 0 && selected < entries.size() ? entries.at(selected) : QString();
-    entries.append(name + CR + folder);
+    list(s).append(name + CR + folder);
     sortList(s);
-    // The selected bookmark stays the same bookmark.
-    if (!selectedEntry.isEmpty())
-        setSelected(s, int(entries.indexOf(selectedEntry)));
     BookmarkMenu(s);
 }
 
@@ -281,16 +282,8 @@ void Bookmarks::edit(int side, int index)
     const QString folder = storedFolder(side, cleanName(dialog->text()));
     if (folder.isEmpty())
         return;
-    const int selected = selectedIndex(side);
-    const QString selectedEntry
-            = selected >= 0 && selected < entries.size() ? entries.at(selected) : QString();
-    const QString edited = name + CR + folder;
-    entries[index] = edited;
+    entries[index] = name + CR + folder;
     sortList(side);
-    if (selected == index)
-        setSelected(side, int(entries.indexOf(edited)));
-    else if (!selectedEntry.isEmpty())
-        setSelected(side, int(entries.indexOf(selectedEntry)));
 }
 
 void Bookmarks::goTo(int side, int index)

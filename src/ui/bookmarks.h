@@ -12,8 +12,8 @@ class TForm1;
 
 // The bookmark buttons of both panes and their shared drop-down menu. A bookmark is one text,
 // the name, a carriage return, then the folder (internal local form or host folder form). The
-// lists belong to the engine: the local one is saved with the window layout, the host one comes
-// from the site connected from and goes back into it when the session ends. Both lists are kept
+// local list is the window's LocalBookmarks, saved with the window layout; the host list is the
+// engine's, from the site connected from and back into it when the session ends. Both are kept
 // sorted, which is name order.
 //
 // Each button's "tag" property holds the index of its side's selected bookmark, -1 for none; its

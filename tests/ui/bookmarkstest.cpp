@@ -46,7 +46,7 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     QPushButton *button = form->lbookmark;
 
     QStringList items;
-    ModalScript empty;
+    UserScript empty;
     empty.look(&items);
     press(button);
     ASSERT_TRUE(empty.waitFinished());
@@ -56,29 +56,29 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
 
     // "b" first, then "a": the menu lists "a" first.
     form->ChangeLocalFolder(internal("one"));
-    ModalScript addB;
+    UserScript addB;
     addB.choose("Add Bookmark").type("b");
     press(button);
     ASSERT_TRUE(addB.waitFinished());
     ASSERT_EQ(addB.seen().size(), 2);
     EXPECT_EQ(addB.seen().at(1), "Adding Local Bookmark | Bookmark Name: | " + native("one"));
     form->ChangeLocalFolder(internal("two"));
-    ModalScript addA;
+    UserScript addA;
     addA.choose("Add Bookmark").type("a");
     press(button);
     ASSERT_TRUE(addA.waitFinished());
-    ModalScript listed;
+    UserScript listed;
     listed.look(&items);
     press(button);
     ASSERT_TRUE(listed.waitFinished());
     EXPECT_EQ(items,
               QStringList({"Add Bookmark", "Edit Bookmark", "Remove Bookmark", "-", "a", "b"}));
-    EXPECT_EQ(form->engine()->localBookmarks(),
+    EXPECT_EQ(form->LocalBookmarks,
               QStringList({"a\r" + internal("two"), "b\r" + internal("one")}));
     EXPECT_EQ(button->toolTip(), "Bookmarks");
 
     // Going to "b" shows its folder and selects it.
-    ModalScript goB;
+    UserScript goB;
     goB.choose("b");
     press(button);
     ASSERT_TRUE(goB.waitFinished());
@@ -89,21 +89,21 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     EXPECT_EQ(button->toolTip(), hint("b", native("one")));
 
     // Removing "a", listed before it, keeps "b" selected.
-    ModalScript removeA;
+    UserScript removeA;
     removeA.choose("Remove Bookmark").choose("a");
     press(button);
     ASSERT_TRUE(removeA.waitFinished());
-    EXPECT_EQ(form->engine()->localBookmarks(), QStringList{"b\r" + internal("one")});
+    EXPECT_EQ(form->LocalBookmarks, QStringList{"b\r" + internal("one")});
     EXPECT_EQ(form->bookmarks()->selectedIndex(Bookmarks::LocalSide), 0);
     EXPECT_EQ(button->toolTip(), hint("b", native("one")));
 
     // Removing the selected one clears the selection.
     form->ChangeLocalFolder(internal("two"));
-    ModalScript addC;
+    UserScript addC;
     addC.choose("Add Bookmark").type("c");
     press(button);
     ASSERT_TRUE(addC.waitFinished());
-    ModalScript removeB;
+    UserScript removeB;
     removeB.choose("Remove Bookmark").choose("b");
     press(button);
     ASSERT_TRUE(removeB.waitFinished());
@@ -111,7 +111,7 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     EXPECT_EQ(form->bookmarks()->selectedIndex(Bookmarks::LocalSide), -1);
 
     // Editing asks for the name, then the folder; Cancel at the second leaves it as it was.
-    ModalScript editCancelled;
+    UserScript editCancelled;
     editCancelled.choose("Edit Bookmark").choose("c").type("c2").cancel();
     press(button);
     ASSERT_TRUE(editCancelled.waitFinished());
@@ -119,18 +119,18 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     EXPECT_EQ(editCancelled.seen().at(2), "Editing Local Bookmark | Bookmark Name: | c");
     EXPECT_EQ(editCancelled.seen().at(3),
               "Editing Local Bookmark | Bookmark Folder: | " + native("two"));
-    EXPECT_EQ(form->engine()->localBookmarks(), QStringList{"c\r" + internal("two")});
-    ModalScript edit;
+    EXPECT_EQ(form->LocalBookmarks, QStringList{"c\r" + internal("two")});
+    UserScript edit;
     edit.choose("Edit Bookmark").choose("c").type("zed").type(native("three"));
     press(button);
     ASSERT_TRUE(edit.waitFinished());
-    EXPECT_EQ(form->engine()->localBookmarks(), QStringList{"zed\r" + internal("three")});
+    EXPECT_EQ(form->LocalBookmarks, QStringList{"zed\r" + internal("three")});
 
     // A bookmark whose folder was deleted: the message, the folder stays, the bookmark is
     // selected all the same.
     ASSERT_TRUE(QDir(dir.filePath("three")).removeRecursively());
     const QString before = form->currentLocalFolder();
-    ModalScript goGone;
+    UserScript goGone;
     goGone.choose("zed").press(QMessageBox::Ok);
     press(button);
     ASSERT_TRUE(goGone.waitFinished());
@@ -143,7 +143,7 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     focusOn(form->lWin);
-    ModalScript shiftB;
+    UserScript shiftB;
     shiftB.look(&items);
     form->Menu_ViewBookmarks->trigger();
     ASSERT_TRUE(shiftB.waitFinished());
@@ -182,7 +182,7 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
             n += line.startsWith("LIST") ? 1 : 0;
         return n;
     };
-    ModalScript goOld;
+    UserScript goOld;
     goOld.choose("old");
     press(button);
     ASSERT_TRUE(goOld.waitFinished());
@@ -195,14 +195,14 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
     doubleClickRow(form->rWin, rowOf(form->rWin, ".."));
     ASSERT_TRUE(waitForHostList(*form, "\\", {"pub"}));
     const int listsBefore = lists();
-    ModalScript again;
+    UserScript again;
     again.choose("old");
     press(button);
     ASSERT_TRUE(again.waitFinished());
     ASSERT_TRUE(waitForHostList(*form, "\\pub\\", {"..", "readme.txt"}));
     EXPECT_EQ(lists(), listsBefore);
 
-    ModalScript add;
+    UserScript add;
     add.choose("Add Bookmark").type("docs");
     press(button);
     ASSERT_TRUE(add.waitFinished());

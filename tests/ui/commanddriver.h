@@ -29,32 +29,32 @@
 #include <deque>
 #include <functional>
 
-class ModalScript : public QObject
+class UserScript : public QObject
 {
 public:
     using Step = std::function<void(QWidget *)>;
 
-    ModalScript()
+    UserScript()
     {
         m_timer.setInterval(20);
         QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
         m_timer.start();
         current() = this;
     }
-    ~ModalScript() override
+    ~UserScript() override
     {
         if (current() == this)
             current() = nullptr;
     }
 
     // The next modal widget or pop-up menu is handled by step.
-    ModalScript &then(Step step)
+    UserScript &then(Step step)
     {
         m_steps.push_back(std::move(step));
         return *this;
     }
     // A message box: press the button (Yes, No, Ok).
-    ModalScript &press(QMessageBox::StandardButton button)
+    UserScript &press(QMessageBox::StandardButton button)
     {
         return then([button](QWidget *w) {
             auto *box = qobject_cast<QMessageBox *>(w);
@@ -67,7 +67,7 @@ public:
         });
     }
     // The input dialog: type the text and press OK.
-    ModalScript &type(const QString &text)
+    UserScript &type(const QString &text)
     {
         return then([text](QWidget *w) {
             auto *dialog = qobject_cast<TDialog *>(w);
@@ -83,7 +83,7 @@ public:
         });
     }
     // The input dialog: press OK with the text it offers.
-    ModalScript &accept()
+    UserScript &accept()
     {
         return then([](QWidget *w) {
             auto *dialog = qobject_cast<TDialog *>(w);
@@ -95,7 +95,7 @@ public:
             QTest::mouseClick(dialog->OkButton, Qt::LeftButton);
         });
     }
-    ModalScript &cancel()
+    UserScript &cancel()
     {
         return then([](QWidget *w) {
             if (auto *dialog = qobject_cast<TDialog *>(w))
@@ -106,7 +106,7 @@ public:
     }
     // A pop-up menu: move to the item with this caption (without "&") and press Return; an
     // item with a submenu opens it instead, for the next step.
-    ModalScript &choose(const QString &caption)
+    UserScript &choose(const QString &caption)
     {
         return then([caption](QWidget *w) {
             auto *menu = qobject_cast<QMenu *>(w);
@@ -133,7 +133,7 @@ public:
         });
     }
     // A pop-up menu: record its items and close it.
-    ModalScript &look(QStringList *items)
+    UserScript &look(QStringList *items)
     {
         return then([items](QWidget *w) {
             *items = QStringList();
@@ -180,9 +180,9 @@ private:
     }
 
     // Only the newest script answers; the ones before it are done.
-    static ModalScript *&current()
+    static UserScript *&current()
     {
-        static ModalScript *script = nullptr;
+        static UserScript *script = nullptr;
         return script;
     }
 

@@ -122,7 +122,7 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
 
     // With confirmations on, No drops the selection.
     f.selectHost({"a.txt", "b.bin", "tree"});
-    ModalScript no;
+    UserScript no;
     no.press(QMessageBox::No);
     EXPECT_TRUE(f.form->Menu_Transfer->isEnabled());
     f.form->Menu_Transfer->trigger();
@@ -131,7 +131,7 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
 
     f.selectHost({"a.txt", "b.bin", "tree"});
-    ModalScript yes;
+    UserScript yes;
     yes.press(QMessageBox::Yes);
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(yes.waitFinished());
@@ -158,7 +158,7 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
 
     // Files only: the question names files; No leaves the queue empty and nothing is fetched.
     f.selectHost({"not-this.txt"});
-    ModalScript filesNo;
+    UserScript filesNo;
     filesNo.press(QMessageBox::No);
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(filesNo.waitFinished());
@@ -171,7 +171,7 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
     focusOn(f.form->RPathTree);
-    ModalScript treeNo;
+    UserScript treeNo;
     treeNo.press(QMessageBox::No);
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(treeNo.waitFinished());
@@ -196,7 +196,7 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
 
     // A folder alone: the question names folders; No sends nothing.
     f.selectLocal({"up"});
-    ModalScript no;
+    UserScript no;
     no.press(QMessageBox::No);
     EXPECT_TRUE(f.form->Menu_Transfer->isEnabled());
     f.form->Menu_Transfer->trigger();
@@ -206,7 +206,7 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
     focusOn(f.form->LPathTree);
-    ModalScript treeNo;
+    UserScript treeNo;
     treeNo.press(QMessageBox::No);
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(treeNo.waitFinished());
@@ -214,7 +214,7 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
 
     f.selectLocal({"s1.txt", "s2.bin", "up"});
-    ModalScript yes;
+    UserScript yes;
     yes.press(QMessageBox::Yes);
     f.form->tbBtn_Upload->trigger();
     ASSERT_TRUE(yes.waitFinished());
@@ -254,7 +254,7 @@ TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
     ASSERT_NE(hostChild(*f.form, "gone"), nullptr);
 
     f.selectHost({"gone"});
-    ModalScript no;
+    UserScript no;
     no.press(QMessageBox::No);
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(no.waitFinished());
@@ -264,7 +264,7 @@ TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
 
     const int before = int(f.server.commands().size());
     f.selectHost({"gone"});
-    ModalScript yes;
+    UserScript yes;
     yes.press(QMessageBox::Yes);
     f.form->tbBtn_Delete->trigger();
     ASSERT_TRUE(yes.waitFinished());
@@ -297,7 +297,7 @@ TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
 
     // Files: one "dele" each, with its own question.
     f.selectHost({"drop.txt"});
-    ModalScript file;
+    UserScript file;
     file.press(QMessageBox::Yes);
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(file.waitFinished());
@@ -320,7 +320,7 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     ASSERT_TRUE(f.connect({"a.txt"}, 1));
 
     f.selectHost({"a.txt"});
-    ModalScript upper;
+    UserScript upper;
     upper.type("A.TXT");
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(upper.waitFinished());
@@ -335,7 +335,7 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     // Removed characters only, or the same name: no command at all.
     for (const QString &typed : {QStringLiteral("???"), QStringLiteral("A.TXT")}) {
         f.selectHost({"A.TXT"});
-        ModalScript nothing;
+        UserScript nothing;
         nothing.type(typed);
         f.form->Menu_Rename->trigger();
         ASSERT_TRUE(nothing.waitFinished());
@@ -346,7 +346,7 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
     focusOn(f.form->rWin);
-    ModalScript made;
+    UserScript made;
     made.type("made");
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(made.waitFinished());
@@ -358,7 +358,7 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     EXPECT_TRUE(f.server.commands().contains("MKD /made"));
 
     f.selectHost({"made"});
-    ModalScript folder;
+    UserScript folder;
     folder.type("Made2");
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(folder.waitFinished());
@@ -383,7 +383,7 @@ TEST(HostCommands, OpenAndViewReceiveIntoTheirFoldersAndAskTheDesktop)
     // Open: received into the open folder; the desktop cannot open it, Yes views it instead.
     f.services.opens = false;
     f.selectHost({"note.txt"});
-    ModalScript fallBack;
+    UserScript fallBack;
     fallBack.press(QMessageBox::Yes);
     f.form->Menu_Open->trigger();
     ASSERT_TRUE(fallBack.waitFinished(20000)) << logLines(*f.form).join("\n").toStdString();

@@ -79,7 +79,7 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 
     // Only the case changes: on this file system that is another name.
     f.select({"a.txt"});
-    ModalScript toUpper;
+    UserScript toUpper;
     toUpper.type("A.TXT");
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(toUpper.waitFinished());
@@ -93,7 +93,7 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
     const int logBefore = int(logLines(*f.form).size());
     for (const QString &typed : {QStringLiteral("A.TXT"), QStringLiteral("???")}) {
         f.select({"A.TXT"});
-        ModalScript script;
+        UserScript script;
         script.type(typed);
         f.form->Menu_Rename->trigger();
         ASSERT_TRUE(script.waitFinished());
@@ -103,7 +103,7 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 
     // A name that is taken is refused: the other file stays as it was.
     f.select({"A.TXT"});
-    ModalScript taken;
+    UserScript taken;
     taken.type("b.txt");
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(taken.waitFinished());
@@ -114,7 +114,7 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 
     // One dialog per item, files first; Cancel ends that item only.
     f.select({"A.TXT", "Sub", "b.txt"});
-    ModalScript several;
+    UserScript several;
     several.cancel().type("c.txt").type("Sub2");
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(several.waitFinished());
@@ -132,7 +132,7 @@ TEST(LocalCommands, NewFolderBelowTheCurrentFolderOrAtAFullPath)
     LocalFixture f;
     f.show();
 
-    ModalScript fresh;
+    UserScript fresh;
     fresh.type("fresh");
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(fresh.waitFinished());
@@ -141,20 +141,20 @@ TEST(LocalCommands, NewFolderBelowTheCurrentFolderOrAtAFullPath)
     EXPECT_GE(rowOf(f.form->lWin, "fresh"), 0);
 
     // It exists now: the second one fails and says so.
-    ModalScript again;
+    UserScript again;
     again.type("fresh");
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(again.waitFinished());
     EXPECT_TRUE(logLines(*f.form).contains("!!: Cannot create folder."));
 
-    ModalScript full;
+    UserScript full;
     full.type(f.path("fresh/inner"));
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(full.waitFinished());
     EXPECT_TRUE(QFileInfo(f.path("fresh/inner")).isDir());
 
     // Cancel makes nothing.
-    ModalScript cancelled;
+    UserScript cancelled;
     cancelled.cancel();
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(cancelled.waitFinished());
@@ -170,7 +170,7 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     f.show();
 
     f.select({"tree", "x.txt"});
-    ModalScript no;
+    UserScript no;
     no.press(QMessageBox::No);
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(no.waitFinished());
@@ -179,7 +179,7 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     EXPECT_TRUE(f.services.calls.isEmpty());
 
     f.select({"tree", "x.txt"});
-    ModalScript yes;
+    UserScript yes;
     yes.press(QMessageBox::Yes);
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(yes.waitFinished());
@@ -194,7 +194,7 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     // Without a trash nothing is deleted, and the user is told.
     f.services.trashWorks = false;
     f.select({"keep.txt"});
-    ModalScript noTrash;
+    UserScript noTrash;
     noTrash.press(QMessageBox::Yes).press(QMessageBox::Ok);
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(noTrash.waitFinished());
@@ -216,7 +216,7 @@ TEST(LocalCommands, OpenAndViewHandTheFileToTheDesktop)
     // The desktop cannot open it: after a Yes the text editor gets it.
     f.services.opens = false;
     f.select({"doc.txt"});
-    ModalScript fallBack;
+    UserScript fallBack;
     fallBack.press(QMessageBox::Yes);
     f.form->Menu_Open->trigger();
     ASSERT_TRUE(fallBack.waitFinished());
@@ -229,7 +229,7 @@ TEST(LocalCommands, OpenAndViewHandTheFileToTheDesktop)
 
     // A No leaves it at that.
     f.services.calls.clear();
-    ModalScript declined;
+    UserScript declined;
     declined.press(QMessageBox::No);
     f.form->Menu_Open->trigger();
     ASSERT_TRUE(declined.waitFinished());
@@ -244,7 +244,7 @@ TEST(LocalCommands, OpenAndViewHandTheFileToTheDesktop)
     // A folder the desktop cannot show is reported.
     f.services.calls.clear();
     f.select({"Folder"});
-    ModalScript folderMessage;
+    UserScript folderMessage;
     folderMessage.press(QMessageBox::Ok);
     f.form->fileCommands()->LocalFileAction(f.form->lWin, FileCommands::Open);
     ASSERT_TRUE(folderMessage.waitFinished());
