@@ -5,6 +5,9 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/aboutbox.h"
+#include "ui/bookmarks.h"
+#include "ui/desktopservices.h"
+#include "ui/filecommands.h"
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
 #include "widgets/filelistview.h"
@@ -88,6 +91,7 @@ void TForm1::createWindow()
     Quick = new TQuick(this);
     Dialog = new TDialog(this);
     attachEngine();
+    attachFileCommands();
 
     connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
     applyDefaultLayout();
@@ -98,6 +102,8 @@ TForm1::~TForm1()
     // The engine may outlive the window, and its sessions report while they are torn down:
     // nothing of that may reach the half-destroyed window.
     m_engine->disconnect(this);
+    m_engine->disconnect(m_fileCommands);
+    m_engine->disconnect(m_bookmarks);
     m_engine->log()->disconnect(this);
     m_engine->log()->disconnect(logwin);
     m_engine->statusTexts()->disconnect(this);

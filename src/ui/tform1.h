@@ -10,6 +10,9 @@
 
 #include <array>
 
+class Bookmarks;
+class DesktopServices;
+class FileCommands;
 class FileListView;
 class LayoutRecord;
 class QAbstractItemModel;
@@ -126,6 +129,13 @@ public:
     void RPathTree_Expanding(QTreeWidgetItem *node);
     void RWin_DblClick();
     void Menu_BufferClick();
+
+    // ---- File commands and bookmarks (tform1_commands.cpp) ----
+    FileCommands *fileCommands() const { return m_fileCommands; }
+    Bookmarks *bookmarks() const { return m_bookmarks; }
+    // The desktop services the file commands use: the system's own unless replaced (tests put
+    // in theirs; not owned then).
+    void setDesktopServices(DesktopServices *services);
 
     // ---- Local pane ----
     // The current local folder in the internal form ("\" top level, "Z:\home\ann\", "Desktop\").
@@ -309,6 +319,8 @@ Q_SIGNALS:
     void hostFileOpenRequested(const QString &file);
 
 protected:
+    friend class FileCommands;
+    friend class Bookmarks;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -369,10 +381,14 @@ private:
     void markListed(QTreeWidgetItem *node);
 
     void createWindow();
+    void attachFileCommands();
 
     TaskEngine *m_engine = nullptr;
     WavPlayer *m_wavPlayer = nullptr;
     bool m_inExpandHandler = false;
+    std::unique_ptr<DesktopServices> m_systemServices;
+    FileCommands *m_fileCommands = nullptr;
+    Bookmarks *m_bookmarks = nullptr;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
     QString m_folderTypeName;
