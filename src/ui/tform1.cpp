@@ -2,7 +2,12 @@
 #include "ui/tform1.h"
 
 #include "platform/localpath.h"
+#include "settings/options.h"
+#include "tasks/taskengine.h"
 #include "ui/aboutbox.h"
+#include "ui/bookmarks.h"
+#include "ui/desktopservices.h"
+#include "ui/filecommands.h"
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
 #include "widgets/filelistview.h"
@@ -53,7 +58,24 @@ QAction *newAction(QObject *parent,
 
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent)
+    , m_engine(new TaskEngine(this))
+    , m_ownOptions(std::make_unique<Options>(Options::defaults()))
     , m_icons(m_extensionCache)
+{
+    m_options = m_ownOptions.get();
+    createWindow();
+}
+
+TForm1::TForm1(TaskEngine &engine, Options &options, QWidget *parent)
+    : QMainWindow(parent)
+    , m_engine(&engine)
+    , m_options(&options)
+    , m_icons(m_extensionCache)
+{
+    createWindow();
+}
+
+void TForm1::createWindow()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvane FTP"));
@@ -71,12 +93,26 @@ TForm1::TForm1(QWidget *parent)
 
     Quick = new TQuick(this);
     Dialog = new TDialog(this);
+    attachEngine();
+    attachFileCommands();
 
     connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
     applyDefaultLayout();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The engine may outlive the window, and its sessions report while they are torn down:
+    // nothing of that may reach the half-destroyed window.
+    m_engine->disconnect(this);
+    m_engine->disconnect(m_fileCommands);
+    m_engine->disconnect(m_bookmarks);
+    m_engine->log()->disconnect(this);
+    m_engine->log()->disconnect(logwin);
+    m_engine->statusTexts()->disconnect(this);
+    m_engine->setSoundPlayer(nullptr);
+    m_engine->setConfirmDisconnect({});
+}
 
 void TForm1::createActions()
 {
@@ -152,7 +188,7 @@ void TForm1::createActions()
     Menu_About = newAction(this, "Menu_About", tr("&About..."));
 
     connect(Menu_Exit, &QAction::triggered, this, &QWidget::close);
-    connect(Menu_QuickConnect, &QAction::triggered, this, &TForm1::Menu_QuickConnectClick);
+    connect(Menu_QuickConnect, &QAction::triggered, this, &TForm1::tbBtn_QuickClick);
     connect(Menu_Reload, &QAction::triggered, this, &TForm1::Menu_ReloadClick);
     connect(Menu_ChangeFolder, &QAction::triggered, this, [this] {
         Menu_ChangeFolderClick(false);
@@ -162,6 +198,12 @@ void TForm1::createActions()
             LWin_DblClick();
         else if (focusIn(LPathTree))
             LPathTree_ChangeFolder();
+        else if (focusIn(rWin))
+            RWin_DblClick();
+        else if (focusIn(RPathTree)) {
+            m_engine->setExpandOnChange(true);
+            RPathTree_ChangeFolder();
+        }
     });
     connect(Menu_ViewSetup, &QAction::triggered, Menu_Setup, &QAction::trigger);
     connect(Menu_ViewInterfaceCtrl,
@@ -314,7 +356,7 @@ void TForm1::createToolbars()
     connect(tbBtn_iTask, &QAction::triggered, this, [this] { SetGUI(Menu_ViewTask); });
 
     connect(tbBtn_SiteManager, &QAction::triggered, Menu_SiteManager, &QAction::trigger);
-    connect(tbBtn_Quick, &QAction::triggered, Menu_QuickConnect, &QAction::trigger);
+    connect(tbBtn_Quick, &QAction::triggered, this, &TForm1::tbBtn_QuickClick);
     connect(tbBtn_Reload, &QAction::triggered, Menu_Reload, &QAction::trigger);
     connect(tbBtn_Open, &QAction::triggered, Menu_Open, &QAction::trigger);
     connect(tbBtn_Delete, &QAction::triggered, Menu_Delete, &QAction::trigger);

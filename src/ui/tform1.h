@@ -7,7 +7,11 @@
 #include <QPointer>
 
 #include <array>
+#include <memory>
 
+class Bookmarks;
+class DesktopServices;
+class FileCommands;
 class FileListView;
 class QAbstractItemModel;
 class HeaderStatus;
@@ -25,8 +29,17 @@ class QToolBar;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
+class Options;
+class QMenu;
+class Registry;
+class TaskEngine;
+class TASCext;
 class TDialog;
+class TLogIn;
 class TQuick;
+class TZetup;
+class WavPlayer;
+struct TcFTPSession;
 
 // The main window: the local pane (folder tree over file list) on the left, the host pane on
 // the right, the task panel, the log window along the bottom and the status bar.
@@ -50,8 +63,15 @@ class TForm1 : public QMainWindow
 
 public:
     enum InterfaceMode { SingleView = 0, DoubleView = 1, TaskViewMode = 2 };
+    // Data of a host tree node or host list row: true when its folder has been listed (it
+    // shows the listed-folder overlay).
+    static constexpr int ListedRole = Qt::UserRole + 10;
 
+    // A window with its own task engine and options (the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
+    // A window that shows and drives the given engine and edits the given live options; both
+    // must outlive it.
+    TForm1(TaskEngine &engine, Options &options, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // ---- Engine state (set by the engine glue) ----
@@ -73,6 +93,50 @@ public:
     QString currentHostFolder() const { return m_currentHostFolder; }
     // The top of what the host pane shows (set at login), internal backslash form.
     void setRootFolder(const QString &folder) { m_rootFolder = folder; }
+
+    // ---- The engine (tform1_engine.cpp) ----
+    // The task engine the window shows and drives. The window forwards the user's commands to
+    // it and renders its models and signals; it keeps no copy of the engine's state.
+    TaskEngine *engine() const { return m_engine; }
+    // The live options: the Setup dialog edits them in place; applyOptionsToEngine hands the
+    // values the engine reads at the moment of use over to it.
+    Options &options() { return *m_options; }
+    void applyOptionsToEngine();
+    // Reads the options record (the Setup dialog's start) and writes it (its end).
+    void readOptions(Registry &registry);
+    bool writeOptions(Registry &registry);
+    // Quick connect while offline, Log Off while connected.
+    void tbBtn_QuickClick();
+    // Connects with the values of the Quick connect dialog.
+    void QuickConnect();
+    void tbBtn_StopClick();
+    void Btn_QueueStopClick();
+    void Btn_TaskKillClick();
+    void Menu_SetupClick();
+    void Menu_ShowLoginInfoClick();
+    // Asks for an empty user name or password of a saved site before connecting; Cancel
+    // leaves the field empty.
+    void PromptMissingLogin(TcFTPSession &session);
+    // The question asked before disconnecting while tasks are active.
+    bool ConfirmDisconnect();
+
+    // ---- Remote pane (tform1_remote.cpp) ----
+    // The folder of a host tree node: the root folder followed by the node texts below the root.
+    QString hostNodePath(const QTreeWidgetItem *node) const;
+    // True when the node's folder has been listed (it carries the listed-folder overlay).
+    bool isListedNode(const QTreeWidgetItem *node) const;
+    void RPathTree_ChangeFolder();
+    // An expansion by the user: an unlisted node stays closed and its listing is requested.
+    void RPathTree_Expanding(QTreeWidgetItem *node);
+    void RWin_DblClick();
+    void Menu_BufferClick();
+
+    // ---- File commands and bookmarks (tform1_commands.cpp) ----
+    FileCommands *fileCommands() const { return m_fileCommands; }
+    Bookmarks *bookmarks() const { return m_bookmarks; }
+    // The desktop services the file commands use: the system's own unless replaced (tests put
+    // in theirs; not owned then).
+    void setDesktopServices(DesktopServices *services);
 
     // ---- Local pane ----
     // The current local folder in the internal form ("\" top level, "Z:\home\ann\", "Desktop\").
@@ -214,8 +278,13 @@ public:
     LogView *logwin = nullptr;
     QLabel *statPanels[3] = {nullptr, nullptr, nullptr};
 
+    QMenu *TaskPopUp = nullptr;
+    QMenu *QueuePopUp = nullptr;
+
     TQuick *Quick = nullptr;
     TDialog *Dialog = nullptr;
+    TLogIn *LogIn = nullptr;
+    TZetup *Zetup = nullptr;
 
 Q_SIGNALS:
     // Connect was pressed in the Quick connect dialog; its values are in Quick.
@@ -228,8 +297,12 @@ Q_SIGNALS:
     void hostEntryRecorded(const QString &folder, const QString &entry, const QString &line);
     // The log-in information window is to be shown.
     void loginInfoRequested();
+    // A host file is to be opened (internal host path).
+    void hostFileOpenRequested(const QString &file);
 
 protected:
+    friend class FileCommands;
+    friend class Bookmarks;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -265,6 +338,41 @@ private:
     QString driveLetter() const;
     QString localNodeText(const QString &folder) const;
 
+    // tform1_engine.cpp
+    void attachEngine();
+    void showMainState();
+    void mainLoggingIn(const QString &host);
+    void mainLoggedIn(int hostType);
+    void mainOffline();
+    void setCaptionTexts(const QString &occ, const QString &applicationTitle);
+    void createTaskPopups();
+    void renderLog();
+    void showMessage(const QString &text);
+    void localEntryChanged(const QString &folder, const QString &name, qint64 size);
+
+    // tform1_remote.cpp
+    void hostFolderListed(const QString &folder, bool buffering);
+    void showHostFolder(const QString &folder);
+    void hostEntriesChanged(const QString &folder);
+    void hostFolderRemoved(const QString &folder);
+    void requestHostListing(const QString &folder, QTreeWidgetItem *node);
+    void hostReload();
+    void hostChangeFolder();
+    void fillHostList();
+    QIcon listedIcon(const QIcon &icon) const;
+    void markListed(QTreeWidgetItem *node);
+
+    void createWindow();
+    void attachFileCommands();
+
+    TaskEngine *m_engine = nullptr;
+    Options *m_options = nullptr;
+    std::unique_ptr<Options> m_ownOptions;
+    WavPlayer *m_wavPlayer = nullptr;
+    bool m_inExpandHandler = false;
+    std::unique_ptr<DesktopServices> m_systemServices;
+    FileCommands *m_fileCommands = nullptr;
+    Bookmarks *m_bookmarks = nullptr;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
     QString m_folderTypeName;

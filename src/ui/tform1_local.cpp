@@ -210,9 +210,10 @@ QTreeWidgetItem *TForm1::FindFolderNode(QTreeWidget *tree, const QString &path)
 
 void TForm1::FillFileList(bool host)
 {
-    // The host list is drawn from the listing buffer by the host pane.
-    if (host)
+    if (host) {
+        fillHostList();
         return;
+    }
     lWin->setUpdatesEnabled(false);
     lWin->clear();
     if (m_localFolder == TopLevel) {
@@ -333,8 +334,10 @@ void TForm1::LWin_DblClick()
 
 void TForm1::Menu_ReloadClick()
 {
-    if (!focusIn(lWin) && !focusIn(LPathTree))
-        return; // the host side reloads through the main session
+    if (!focusIn(lWin) && !focusIn(LPathTree)) {
+        hostReload();
+        return;
+    }
     if (m_localFolder == TopLevel)
         return;
     LPathTree->setUpdatesEnabled(false);
@@ -356,8 +359,11 @@ void TForm1::Menu_ReloadClick()
 
 void TForm1::Menu_ChangeFolderClick(bool fromStatus)
 {
-    if (!focusIn(lWin) && !focusIn(LPathTree))
-        return; // the host side asks for a host folder
+    if (!focusIn(lWin) && !focusIn(LPathTree)) {
+        if (focusIn(rWin) || focusIn(RPathTree))
+            hostChangeFolder();
+        return;
+    }
     QString target;
     if (fromStatus) {
         const QString start

@@ -1,6 +1,7 @@
 // TForm1: the panes, the task panel, the status bar and the context menus.
 #include "ui/tform1.h"
 
+#include "tasks/taskengine.h"
 #include "widgets/filelistview.h"
 #include "widgets/headerstatus.h"
 #include "widgets/logview.h"
@@ -180,6 +181,22 @@ void TForm1::createPanes()
         }
     }
     connect(lWin, &FileListView::rowActivated, this, &TForm1::LWin_DblClick);
+    connect(rWin, &FileListView::rowActivated, this, &TForm1::RWin_DblClick);
+    connect(RPathTree, &QTreeWidget::itemExpanded, this, &TForm1::RPathTree_Expanding);
+    connect(RPathTree, &QTreeWidget::itemCollapsed, this, [this] {
+        m_engine->setExpandOnChange(true);
+    });
+    connect(RPathTree, &QTreeWidget::itemClicked, this, [this] {
+        // A press opens the folder; it also expands it when the user has just expanded a node.
+        m_engine->setExpandOnChange(RPathTree->property("tag").toInt() == 1);
+        RPathTree->setProperty("tag", 0);
+        RPathTree_ChangeFolder();
+    });
+    connect(RStat, &HeaderStatus::clicked, this, [this] {
+        if (!focusIn(RPathTree))
+            rWin->setFocus(Qt::MouseFocusReason);
+        Menu_ChangeFolderClick(true);
+    });
     connect(LPathTree, &QTreeWidget::itemExpanded, this, &TForm1::LPathTree_Expanding);
     connect(LPathTree, &QTreeWidget::itemClicked, this, &TForm1::LPathTree_ChangeFolder);
     connect(LStat, &HeaderStatus::clicked, this, [this] {
