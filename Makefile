@@ -22,6 +22,12 @@ test: build
 run: build
 	@$(BUILD_DIR)/src/orvane-ftp
 
+# A local FTP server with sample files to connect to (127.0.0.1 only); prints what to type into
+# Quick connect.
+DEMO_PORT ?= 2121
+demo-server: deps
+	@/usr/bin/python3 scripts/demo_server.py --root $(BUILD_DIR)/demo-ftp --port $(DEMO_PORT)
+
 # Benchmarks: every bench/*.sh in turn (never part of test or CI).
 bench: build
 	@for b in bench/*.sh; do echo "== $$b"; BUILD_DIR=$(BUILD_DIR) bash $$b || exit 1; done

@@ -1,6 +1,13 @@
 // orvane-ftp: the desktop program.
+#include "settings/registry.h"
+#include "tasks/taskengine.h"
 #include "ui/tform1.h"
+#include "ui/tquick.h"
 #include "widgets/filelistview.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QUrl>
 
 #include <QApplication>
 #include <QTimer>
@@ -36,18 +43,42 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
 
     TForm1 window;
+    Registry &registry = Registry::user();
+    window.readOptions(registry);
     window.show();
     window.lWin->setFocus(Qt::OtherFocusReason);
     window.UpdateInterface();
+    window.engine()->startTimers();
 
-    // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled, then
-    // quits: how the documentation's screenshot is taken under a virtual display.
+    // ORVANE_CONNECT=ftp://[user[:password]@]host[:port][/folder] connects as Quick connect
+    // would (anonymously without a user name) once the window shows.
+    const QUrl connectTo(qEnvironmentVariable("ORVANE_CONNECT"));
+    if (connectTo.isValid() && !connectTo.host().isEmpty()) {
+        QTimer::singleShot(200, &window, [&window, connectTo] {
+            window.Quick->Host->setText(connectTo.host());
+            window.Quick->Port->setText(QString::number(connectTo.port(21)));
+            window.Quick->InitPath->setText(connectTo.path());
+            window.Quick->initpathExit();
+            window.Quick->anonymous->setChecked(connectTo.userName().isEmpty());
+            window.Quick->Username->setText(connectTo.userName());
+            window.Quick->Password->setText(connectTo.password());
+            window.Quick->passive->setChecked(true);
+            window.QuickConnect();
+        });
+    }
+    // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled (after
+    // ORVANE_SCREENSHOT_DELAY milliseconds, 1500 by default), then quits: how the
+    // documentation's screenshot is taken under a virtual display.
     const QString shot = qEnvironmentVariable("ORVANE_SCREENSHOT");
     if (!shot.isEmpty()) {
-        QTimer::singleShot(1500, &window, [&window, shot] {
+        bool ok = false;
+        int delay = qEnvironmentVariableIntValue("ORVANE_SCREENSHOT_DELAY", &ok);
+        QTimer::singleShot(ok ? delay : 1500, &window, [&window, shot] {
             const bool saved = window.grab().save(shot);
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
-    return app.exec();
+    const int result = app.exec();
+    window.writeOptions(registry);
+    return result;
 }

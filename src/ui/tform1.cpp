@@ -59,17 +59,14 @@ QAction *newAction(QObject *parent,
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent)
     , m_engine(new TaskEngine(this))
-    , m_ownOptions(std::make_unique<Options>(Options::defaults()))
     , m_icons(m_extensionCache)
 {
-    m_options = m_ownOptions.get();
     createWindow();
 }
 
-TForm1::TForm1(TaskEngine &engine, Options &options, QWidget *parent)
+TForm1::TForm1(TaskEngine &engine, QWidget *parent)
     : QMainWindow(parent)
     , m_engine(&engine)
-    , m_options(&options)
     , m_icons(m_extensionCache)
 {
     createWindow();

@@ -7,7 +7,6 @@
 #include <QPointer>
 
 #include <array>
-#include <memory>
 
 class Bookmarks;
 class DesktopServices;
@@ -67,11 +66,10 @@ public:
     // shows the listed-folder overlay).
     static constexpr int ListedRole = Qt::UserRole + 10;
 
-    // A window with its own task engine and options (the defaults until readOptions).
+    // A window with a task engine of its own (its options the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
-    // A window that shows and drives the given engine and edits the given live options; both
-    // must outlive it.
-    TForm1(TaskEngine &engine, Options &options, QWidget *parent = nullptr);
+    // A window that shows and drives the given engine, which must outlive it.
+    explicit TForm1(TaskEngine &engine, QWidget *parent = nullptr);
     ~TForm1() override;
 
     // ---- Engine state (set by the engine glue) ----
@@ -98,10 +96,8 @@ public:
     // The task engine the window shows and drives. The window forwards the user's commands to
     // it and renders its models and signals; it keeps no copy of the engine's state.
     TaskEngine *engine() const { return m_engine; }
-    // The live options: the Setup dialog edits them in place; applyOptionsToEngine hands the
-    // values the engine reads at the moment of use over to it.
-    Options &options() { return *m_options; }
-    void applyOptionsToEngine();
+    // The live options (the engine's): the Setup dialog edits them in place.
+    Options &options();
     // Reads the options record (the Setup dialog's start) and writes it (its end).
     void readOptions(Registry &registry);
     bool writeOptions(Registry &registry);
@@ -366,8 +362,6 @@ private:
     void attachFileCommands();
 
     TaskEngine *m_engine = nullptr;
-    Options *m_options = nullptr;
-    std::unique_ptr<Options> m_ownOptions;
     WavPlayer *m_wavPlayer = nullptr;
     bool m_inExpandHandler = false;
     std::unique_ptr<DesktopServices> m_systemServices;

@@ -90,7 +90,7 @@ void TForm1::attachEngine()
     m_engine->setConfirmDisconnect([this] { return ConfirmDisconnect(); });
 
     LogIn = new TLogIn(this);
-    Zetup = new TZetup(*m_options, Dialog, this);
+    Zetup = new TZetup(m_engine->options(), Dialog, this);
     Zetup->setSampleFont(lWin->detailsView()->font());
     connect(Zetup, &TZetup::fullRowSelectChanged, this, [this](bool on) {
         setFullRowSelect(lWin->detailsView(), on);
@@ -109,7 +109,7 @@ void TForm1::attachEngine()
             view->setFont(font);
     });
     Zetup->FullrowSelectClick();
-    applyOptionsToEngine();
+    Zetup->setSessionLocked(m_engine->setupLocked());
 
     // Task panel and status bar: the engine's models as they are.
     setTaskModels(new CaptionHeader(m_engine->taskRows(), tr("Tasks in Progress"), this),
@@ -144,6 +144,9 @@ void TForm1::attachEngine()
     connect(tbBtn_Stop, &QAction::triggered, this, &TForm1::tbBtn_StopClick);
     connect(Btn_QueueStop, &QPushButton::clicked, this, &TForm1::Btn_QueueStopClick);
     connect(Btn_TaskKill, &QPushButton::clicked, this, &TForm1::Btn_TaskKillClick);
+    // A click leaves the focus on the task list: the kill acts on the list that has it.
+    Btn_TaskKill->setFocusPolicy(Qt::TabFocus);
+    Btn_QueueStop->setFocusPolicy(Qt::TabFocus);
     connect(Menu_Setup, &QAction::triggered, this, &TForm1::Menu_SetupClick);
     connect(Menu_Disconnect, &QAction::triggered, this, &TForm1::tbBtn_QuickClick);
     connect(Menu_Buffer, &QAction::triggered, this, &TForm1::Menu_BufferClick);
@@ -211,40 +214,14 @@ void TForm1::attachEngine()
     });
 }
 
-void TForm1::applyOptionsToEngine()
+Options &TForm1::options()
 {
-    const Options &o = *m_options;
-    EngineOptions &e = m_engine->options();
-    e.Resume = o.Resume;
-    e.TransferMode = o.TransferMode;
-    e.KAP = o.KAP;
-    e.Reconnect = o.Reconnect;
-    e.EMail = o.EMail;
-    e.firehost = o.firehost;
-    e.FirePortPos = o.FirePortPos;
-    e.FireType = o.FireType;
-    e.ConfirmDisconnect = o.ConfirmDisconnect;
-    e.ClearLogWin = o.ClearLogWin;
-    e.ShowLogInInfo = o.ShowLogInInfo;
-    e.doSND1 = o.doSND1;
-    e.doSND2 = o.doSND2;
-    e.doSND3 = o.doSND3;
-    e.doSND4 = o.doSND4;
-    e.snd1 = o.snd1;
-    e.snd2 = o.snd2;
-    e.snd3 = o.snd3;
-    e.snd4 = o.snd4;
-    e.ShowMainGeneral = o.ShowMainGeneral;
-    e.ShowMainIO = o.ShowMainIO;
-    e.ShowMultiGeneral = o.ShowMultiGeneral;
-    e.ShowMultiIO = o.ShowMultiIO;
-    e.ASCExtensions = o.ASCExtList.engineForm();
+    return m_engine->options();
 }
 
 void TForm1::readOptions(Registry &registry)
 {
     Zetup->FormCreate(registry);
-    applyOptionsToEngine();
 }
 
 bool TForm1::writeOptions(Registry &registry)
@@ -350,13 +327,12 @@ void TForm1::tbBtn_QuickClick()
 
 void TForm1::QuickConnect()
 {
-    applyOptionsToEngine();
     ConnectRequest request;
     request.session.Host = Quick->host();
     request.session.Port = QString::number(Quick->port());
     if (Quick->isAnonymous()) {
         request.session.Username = QStringLiteral("anonymous");
-        request.session.Password = m_options->anonymousPassword();
+        request.session.Password = options().anonymousPassword();
     } else {
         request.session.Username = Quick->username();
         request.session.Password = Quick->password();
@@ -467,7 +443,6 @@ void TForm1::Menu_SetupClick()
 {
     Zetup->setSampleFont(lWin->detailsView()->font());
     Zetup->exec();
-    applyOptionsToEngine();
 }
 
 void TForm1::Menu_ShowLoginInfoClick()

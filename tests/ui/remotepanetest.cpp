@@ -1,0 +1,227 @@
+// The host pane against a real vsftpd: Quick connect lists the host's folder, folders open by
+// double-click, Reload and Buffer reach the host, and the window's connected look.
+#include "formdriver.h"
+#include "quickconnectdriver.h"
+
+#include "support/vsftpdserver.h"
+#include "tasks/taskengine.h"
+#include "ui/tlogin.h"
+#include "ui/tzetup.h"
+#include "widgets/headerstatus.h"
+#include "widgets/logview.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+using ovtest::VsftpdServer;
+
+namespace {
+
+int countCommands(const VsftpdServer &server, const QString &word)
+{
+    int n = 0;
+    for (const QString &line : server.commands())
+        n += line.startsWith(word, Qt::CaseInsensitive) ? 1 : 0;
+    return n;
+}
+
+QStringList logLines(TForm1 &form)
+{
+    QStringList lines;
+    for (int i = 0; i < form.logwin->lineCount(); ++i)
+        lines << form.logwin->line(i);
+    return lines;
+}
+
+QTreeWidgetItem *childNamed(QTreeWidgetItem *node, const QString &text)
+{
+    for (int i = 0; node && i < node->childCount(); ++i) {
+        if (node->child(i)->text(0) == text)
+            return node->child(i);
+    }
+    return nullptr;
+}
+
+struct Connected
+{
+    VsftpdServer server;
+    std::unique_ptr<TForm1> form;
+
+    Connected()
+    {
+        EXPECT_TRUE(server.start());
+        server.createUserFile("top.txt", "top");
+        server.createUserFile("pub/readme.txt", "read me");
+        server.createUserFile("pub/sub/deep.txt", "deep");
+        server.createUserFolder("docs");
+        form = showForm();
+        quickConnect(*form, {server.port(), VsftpdServer::userName(), VsftpdServer::password()});
+    }
+};
+
+} // namespace
+
+TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
+{
+    Connected c;
+    TForm1 &form = *c.form;
+    ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}))
+            << captions(form.rWin).join(", ").toStdString() << "\n"
+            << logLines(form).join("\n").toStdString();
+
+    // The connected look.
+    EXPECT_EQ(form.tbBtn_Quick->text(), "Log Off");
+    EXPECT_EQ(form.windowTitle(), "Orvane FTP - Connected to : 127.0.0.1");
+    EXPECT_EQ(form.windowIconText(), "127.0.0.1 - Orvane FTP");
+    EXPECT_TRUE(form.rpanel2->isVisible());
+    EXPECT_FALSE(form.RPanelCaption->isVisible());
+    EXPECT_EQ(form.RStat->panelText(1), "3 object(s)"); // no ".." at the root folder
+    EXPECT_EQ(form.RStat->panelText(2), "\\");
+    QTreeWidgetItem *root = form.RPathTree->topLevelItem(0);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->text(0), "(Host Computer)");
+    EXPECT_TRUE(root->isExpanded()); // the first listing opens the root
+    QTreeWidgetItem *pub = childNamed(root, "pub");
+    ASSERT_NE(pub, nullptr);
+    EXPECT_EQ(pub->childCount(), 1); // its ".." placeholder: not listed yet
+    EXPECT_FALSE(form.isListedNode(pub));
+
+    // The password never reaches the log or the log-in window; the masked form does.
+    const QStringList log = logLines(form);
+    EXPECT_TRUE(log.contains("<<: pass *****")) << log.join("\n").toStdString();
+    EXPECT_FALSE(log.join("\n").contains(VsftpdServer::password()));
+    bool maskedInLogin = false;
+    for (int i = 0; i < form.LogIn->lineCount(); ++i) {
+        maskedInLogin |= form.LogIn->line(i) == "Sending password to host (pass *****)";
+        EXPECT_FALSE(form.LogIn->line(i).contains(VsftpdServer::password()));
+    }
+    EXPECT_TRUE(maskedInLogin);
+    EXPECT_TRUE(form.Menu_ShowLoginInfo->isEnabled());
+    // Options a running session was started with cannot change now.
+    EXPECT_FALSE(form.Zetup->Resume->isEnabled());
+    EXPECT_FALSE(form.Zetup->KAP->isEnabled());
+    EXPECT_FALSE(form.Zetup->ASCExtBtn->isEnabled());
+
+    // Double-clicking a folder lists it on the host and shows it.
+    const int listsBefore = countCommands(c.server, "LIST");
+    doubleClickRow(form.rWin, rowOf(form.rWin, "pub"));
+    ASSERT_TRUE(waitForHostList(form, "\\pub\\", {"..", "readme.txt", "sub"}))
+            << captions(form.rWin).join(", ").toStdString();
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsBefore + 1);
+    EXPECT_TRUE(c.server.commands().contains("CWD /pub")) << c.server.log().toStdString();
+    EXPECT_EQ(form.RStat->panelText(1), "2 object(s)");
+    EXPECT_EQ(form.RStat->panelText(2), "\\pub\\");
+    EXPECT_TRUE(form.isListedNode(pub));
+    EXPECT_EQ(form.RPathTree->currentItem(), pub);
+    EXPECT_TRUE(log.size() < logLines(form).size());
+    EXPECT_TRUE(logLines(form).contains("  : Listing host folder '\\pub\\'"));
+    // ".." is marked listed (the root is buffered); the unlisted "sub" is not.
+    const auto listed = [&form](const QString &name) {
+        return form.rWin->model()->item(rowOf(form.rWin, name))->data(TForm1::ListedRole).toBool();
+    };
+    EXPECT_TRUE(listed(".."));
+    EXPECT_FALSE(listed("sub"));
+
+    // Back up: the root folder is drawn from the buffer without asking the host.
+    const int listsInPub = countCommands(c.server, "LIST");
+    doubleClickRow(form.rWin, rowOf(form.rWin, ".."));
+    ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}));
+    QTest::qWait(300);
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsInPub);
+    EXPECT_TRUE(listed("pub"));
+    EXPECT_FALSE(listed("docs"));
+
+    // Reload asks the host again, and a file that appeared meanwhile shows.
+    c.server.createUserFile("new.txt", "new");
+    focusOn(form.rWin);
+    ASSERT_TRUE(form.Menu_Reload->isEnabled());
+    form.Menu_Reload->trigger();
+    ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "new.txt", "pub", "top.txt"}));
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsInPub + 1);
+
+    // Buffer lists the folder's whole tree into the buffer; the tree shows it listed.
+    ASSERT_TRUE(form.Menu_Buffer->isEnabled());
+    form.Menu_Buffer->trigger();
+    ListingBuffer &buffer = form.engine()->listingBuffer();
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return buffer.contains("\\pub\\sub\\") && buffer.contains("\\docs\\"); }, 15000))
+            << c.server.log().toStdString();
+    // The reload, then the two folders not listed before: docs and pub/sub.
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsInPub + 1 + 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.engine()->transferQueue().isEmpty(); }, 5000));
+
+    // Opening "docs" now needs no host command: it is buffered.
+    const int listsBuffered = countCommands(c.server, "LIST");
+    doubleClickRow(form.rWin, rowOf(form.rWin, "docs"));
+    ASSERT_TRUE(waitForHostList(form, "\\docs\\", {".."}));
+    EXPECT_EQ(form.RStat->panelText(1), "0 object(s)");
+    QTest::qWait(300);
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsBuffered);
+}
+
+TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOfflineLook)
+{
+    Connected c;
+    TForm1 &form = *c.form;
+    ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}));
+    QTreeWidgetItem *pub = childNamed(form.RPathTree->topLevelItem(0), "pub");
+    ASSERT_NE(pub, nullptr);
+
+    // The expansion is refused until the listing arrives; then the node opens, while the list
+    // keeps showing the folder it showed.
+    const int listsBefore = countCommands(c.server, "LIST");
+    pub->setExpanded(true);
+    EXPECT_FALSE(pub->isExpanded());
+    ASSERT_TRUE(
+            QTest::qWaitFor([&] { return form.isListedNode(pub) && pub->isExpanded(); }, 15000));
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsBefore + 1);
+    EXPECT_NE(childNamed(pub, "sub"), nullptr);
+    EXPECT_EQ(childNamed(pub, ".."), nullptr);
+    EXPECT_EQ(form.currentHostFolder(), "\\");
+
+    // The connected rules of the commands, item by item.
+    focusOn(form.rWin);
+    clickRow(form.rWin, rowOf(form.rWin, "top.txt"));
+    EXPECT_FALSE(form.Menu_QuickConnect->isEnabled());
+    EXPECT_TRUE(form.Menu_Disconnect->isEnabled());
+    EXPECT_TRUE(form.Menu_Rename->isEnabled());
+    EXPECT_TRUE(form.Menu_View->isEnabled());
+    EXPECT_TRUE(form.Menu_Transfer->isEnabled());
+    EXPECT_TRUE(form.Menu_Buffer->isEnabled());
+    EXPECT_TRUE(form.tbBtn_Download->isEnabled());
+    EXPECT_FALSE(form.tbBtn_Upload->isEnabled());
+    EXPECT_TRUE(form.tbBtn_Stop->isEnabled());
+    clickRow(form.rWin, rowOf(form.rWin, "pub"));
+    EXPECT_FALSE(form.Menu_View->isEnabled()); // a folder
+    EXPECT_TRUE(form.Menu_Delete->isEnabled());
+    focusOn(form.lWin);
+    EXPECT_FALSE(form.Menu_Buffer->isEnabled());
+    clickRow(form.lWin, 1);
+    EXPECT_TRUE(form.tbBtn_Upload->isEnabled()); // logged in, a local item selected
+
+    // A queue entry of no known kind is dropped with a message.
+    form.engine()->transferQueue().append("zwhat");
+    form.engine()->Pass();
+    ASSERT_TRUE(
+            QTest::qWaitFor([&] { return form.findChild<QMessageBox *>("EngineMessage"); }, 5000));
+    QMessageBox *box = form.findChild<QMessageBox *>("EngineMessage");
+    EXPECT_EQ(box->text(), "Unknown command from tranferqueue");
+    box->accept();
+
+    // Log Off: the pane returns to its offline look.
+    form.tbBtn_Quick->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Quick->text() == "Connect"; }, 10000));
+    EXPECT_EQ(form.windowTitle(), "Orvane FTP");
+    EXPECT_EQ(form.windowIconText(), "Orvane FTP");
+    EXPECT_FALSE(form.rpanel2->isVisible());
+    EXPECT_TRUE(form.RPanelCaption->isVisible());
+    EXPECT_EQ(form.RPathTree->topLevelItemCount(), 0);
+    EXPECT_EQ(form.rWin->rowCount(), 0);
+    EXPECT_TRUE(form.Menu_QuickConnect->isEnabled());
+    EXPECT_FALSE(form.Menu_Disconnect->isEnabled());
+    EXPECT_TRUE(form.Zetup->Resume->isEnabled());
+    EXPECT_TRUE(form.Zetup->ASCExtBtn->isEnabled());
+    EXPECT_TRUE(logLines(form).contains("  : Maintask disconnected from host. Session closed."));
+}
