@@ -25,7 +25,7 @@ TaskEngine::TaskEngine(QObject *parent)
     m_taskList.append(QStringLiteral("Main Task"), m_mainFTP);
 
     m_log.setMainSessionNumbered([this] {
-        return m_maxTasks > 1 && (m_options.ShowMultiGeneral || m_options.ShowMultiIO);
+        return m_maxTasks > 1 && (m_options->ShowMultiGeneral || m_options->ShowMultiIO);
     });
     m_log.ShowBanner();
 
@@ -310,10 +310,10 @@ void TaskEngine::StartTask()
     session->setListingBuffer(&m_listingBuffer);
     session->setQuitBeforeIdle(false);
     session->setLoginScript(QString());
-    session->setResumeTransfers(m_options.Resume);
-    session->setAutoTransferMode(m_options.TransferMode == 0);
-    if (m_options.TransferMode != 0)
-        session->SetBinaryMode(m_options.TransferMode == 1);
+    session->setResumeTransfers(m_options->Resume);
+    session->setAutoTransferMode(m_options->TransferMode == 0);
+    if (m_options->TransferMode != 0)
+        session->SetBinaryMode(m_options->TransferMode == 1);
     m_taskList.append(QStringLiteral("Connecting"), session);
     session->setPassiveMode(m_mainFTP->PassiveMode());
     const TcFTPSession login{

@@ -65,9 +65,11 @@ public:
     QStringList &mainCmdList() { return m_mainCmdList; }
     ListingBuffer &listingBuffer() { return m_listingBuffer; }
     ExtensionCache &extensionCache() { return m_extensionCache; }
-    // The live options: the front end loads them into this object and edits them in place; the
-    // engine reads a value at the moment it needs it.
-    Options &options() { return m_options; }
+    // The live options, read at the moment a value is needed. The engine keeps its own set
+    // (the defaults) until the front end hands it the program's one object, which must then
+    // outlive the engine.
+    Options &options() { return *m_options; }
+    void useOptions(Options &options) { m_options = &options; }
     TempFolders &tempFolders() { return m_tempFolders; }
     void setSoundPlayer(SoundPlayer *player) { m_soundPlayer = player; }
 
@@ -94,6 +96,10 @@ public:
     QStringList &localBookmarks() { return m_localBookmarks; }
     // The host folder the views show (internal folder form).
     QString currentHostFolder() const { return m_currentHostFolder; }
+    void setCurrentHostFolder(const QString &folder) { m_currentHostFolder = folder; }
+    // The caption of the host's root node for a detected host type: "(Serv-U FTP Server Host)",
+    // ..., "(Host Computer)" when unchecked or unknown.
+    static QString HostTypeCaption(TcFTPHostTypes hostType);
     // While a connection is being made or is up, the session options (Resume, TransferMode,
     // KAP, the ASCII extensions) cannot change; the window disables their controls.
     bool setupLocked() const { return m_setupLocked; }
@@ -230,7 +236,8 @@ private:
     QStringList m_mainCmdList;
     ListingBuffer m_listingBuffer;
     ExtensionCache m_extensionCache;
-    Options m_options = Options::defaults();
+    Options m_ownOptions = Options::defaults();
+    Options *m_options = &m_ownOptions;
     TempFolders m_tempFolders;
     SoundPlayer *m_soundPlayer = nullptr;
 

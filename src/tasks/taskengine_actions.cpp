@@ -49,7 +49,7 @@ void TaskEngine::FTPTextIO(TcFTP *session, const QString &ioString, bool fromHos
             m_loginInfo.append(ioString);
             Q_EMIT loginInfoAdded(ioString);
         }
-        if (main ? m_options.ShowMainIO : m_options.ShowMultiIO)
+        if (main ? m_options->ShowMainIO : m_options->ShowMultiIO)
             WriteLog(QStringLiteral(">>: ") + ioString, n);
         return;
     }
@@ -60,7 +60,7 @@ void TaskEngine::FTPTextIO(TcFTP *session, const QString &ioString, bool fromHos
             Q_EMIT loginInfoAdded(line);
         }
     }
-    if (main ? m_options.ShowMainIO : m_options.ShowMultiIO)
+    if (main ? m_options->ShowMainIO : m_options->ShowMultiIO)
         WriteLog(QStringLiteral("<<: ") + SentTextForLog(ioString), n);
 }
 
@@ -241,14 +241,14 @@ void TaskEngine::downloadDone(TcFTP *session, bool success)
                      m_taskList.IndexOfSession(session));
             Q_EMIT viewFileReceived(folder, file);
         } else {
-            playSound(m_options.doSND3, m_options.snd3);
+            playSound(m_options->doSND3, m_options->snd3);
             WriteLog(QStringLiteral("  : Successfully received file '%1' to folder '%2'.")
                              .arg(file, LocalToNative(folder)),
                      m_taskList.IndexOfSession(session));
             Q_EMIT localEntryChanged(folder, file, session->IOSize());
         }
     } else {
-        playSound(m_options.doSND4, m_options.snd4);
+        playSound(m_options->doSND4, m_options->snd4);
         WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
                          .arg(file, LocalToNative(folder)),
                  m_taskList.IndexOfSession(session));
@@ -261,7 +261,7 @@ void TaskEngine::uploadDone(TcFTP *session, bool success)
     const QString folder = session->IOdstFolder();
     const QString file = session->IOdstFile();
     if (success) {
-        playSound(m_options.doSND3, m_options.snd3);
+        playSound(m_options->doSND3, m_options->snd3);
         WriteLog(
                 QStringLiteral("  : Successfully sent file '%1' to folder '%2'.").arg(file, folder),
                 m_taskList.IndexOfSession(session));
@@ -273,7 +273,7 @@ void TaskEngine::uploadDone(TcFTP *session, bool success)
         }
         Q_EMIT hostEntryChanged(folder, file);
     } else {
-        playSound(m_options.doSND4, m_options.snd4);
+        playSound(m_options->doSND4, m_options->snd4);
         WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.")
                          .arg(file, folder),
                  m_taskList.IndexOfSession(session));

@@ -26,7 +26,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
             m_hostBookmarks = m_currentSite->Bookmarks.split(QLatin1Char('\n'));
         m_initialFolder = request.initialFolder;
         if (m_currentSite) {
-            const SessionOptions site = m_options.sessionOptions(m_currentSite);
+            const SessionOptions site = m_options->sessionOptions(m_currentSite);
             m_mainFTP->setFirewallType(site.FirewallType);
             m_mainFTP->setFirewallHost(site.FirewallHost);
             m_mainFTP->setFirewallPort(site.FirewallPort);
@@ -36,12 +36,12 @@ void TaskEngine::connectMain(const ConnectRequest &request)
             m_mainFTP->setFirewallPort(request.firewallPort);
         }
         m_reconnectSession = request.session;
-        m_mainFTP->setResumeTransfers(m_options.Resume);
+        m_mainFTP->setResumeTransfers(m_options->Resume);
         m_mainFTP->setPassiveMode(request.passive);
-        m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options.KAP));
-        m_mainFTP->setAutoTransferMode(m_options.TransferMode == 0);
-        if (m_options.TransferMode != 0)
-            m_mainFTP->SetBinaryMode(m_options.TransferMode == 1);
+        m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
+        m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
+        if (m_options->TransferMode != 0)
+            m_mainFTP->SetBinaryMode(m_options->TransferMode == 1);
         Change_MaxTasks(request.tasks);
         try {
             m_mainFTP->Abort();
@@ -68,7 +68,7 @@ void TaskEngine::logOff()
 void TaskEngine::DisconnectMain()
 {
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
-    if (m_options.ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
+    if (m_options->ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
         return;
     // A wanted disconnection: the coming offline report must not be taken for a failed
     // connection. An offline session keeps counting from 0 for its next connection.
@@ -119,7 +119,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
     try {
         switch (newState) {
         case csConnecting:
-            session->setASCExtension(m_options.ASCExtList.engineForm());
+            session->setASCExtension(m_options->ASCExtList.engineForm());
             break;
         case csNotConnected:
             if (main)
@@ -158,8 +158,8 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     m_hostBookmarks.clear();
     Change_MaxTasks(1);
     if (m_mainFTP->Idles() == 0) {
-        playSound(m_options.doSND2, m_options.snd2);
-        const int r = m_options.Reconnect;
+        playSound(m_options->doSND2, m_options->snd2);
+        const int r = m_options->Reconnect;
         if (r >= 31) {
             WriteLog(QStringLiteral(" !: Could not establish a connection to the host computer. "
                                     "Reattempting in 42 years."),
@@ -195,7 +195,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
 
     m_setupLocked = false;
     Q_EMIT setupLockChanged(false);
-    if (m_options.ClearLogWin)
+    if (m_options->ClearLogWin)
         m_log.ShowBanner();
     record->DeleteAfterBuffer = false;
     record->DownloadAfterBuffer = false;
@@ -253,8 +253,8 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
     const int idles = session->Idles();
     if (idles == 1) {
         m_expandOnChange = true;
-        playSound(m_options.doSND1, m_options.snd1);
-        if (m_options.ShowLogInInfo)
+        playSound(m_options->doSND1, m_options->snd1);
+        if (m_options->ShowLogInInfo)
             Q_EMIT loginInfoWanted();
         Q_EMIT mainLoggedIn(session->HostType());
         session->AddCommand(QStringLiteral("pwd"));
@@ -286,6 +286,24 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
         }
         session->AddCommand(QStringLiteral("*list"));
         executeQuietly(session);
+    }
+}
+
+QString TaskEngine::HostTypeCaption(TcFTPHostTypes hostType)
+{
+    switch (hostType) {
+    case csWARFTPD:
+        return QStringLiteral("(WAR-FTPD Host)");
+    case csServU:
+        return QStringLiteral("(Serv-U FTP Server Host)");
+    case csMicrosoftFTP:
+        return QStringLiteral("(Microsoft FTP Server)");
+    case csWinNTFTP:
+        return QStringLiteral("(Windows NT FTP Server)");
+    case csWUFTPD:
+        return QStringLiteral("(WUArchive FTPD Host)");
+    default:
+        return QStringLiteral("(Host Computer)");
     }
 }
 

@@ -152,8 +152,23 @@ TEST(SchedulerControls, KillSelectedTasksAndTheMainTask)
     EXPECT_EQ(engine.taskList().IndexOfSession(third), 2) << "later tasks move up";
     EXPECT_EQ(site.seen.failures.size(), 2);
 
-    // Killing the main task disconnects everything; a wanted disconnection, no reconnection.
+    // With the confirmation on, a No leaves everything running, asked once.
+    engine.options().ConfirmDisconnect = true;
+    int asked = 0;
+    bool answer = false;
+    engine.setConfirmDisconnect([&] {
+        ++asked;
+        return answer;
+    });
     engine.KillTasks({0});
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(engine.taskList().count(), 3);
+    EXPECT_EQ(site.busyTasks(), 2);
+
+    // Killing the main task disconnects everything; a wanted disconnection, no reconnection.
+    answer = true;
+    engine.KillTasks({0});
+    EXPECT_EQ(asked, 2);
     ASSERT_TRUE(waitFor(
             [&] {
                 return engine.taskList().count() == 1

@@ -152,6 +152,11 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
                                             QStringLiteral("6*0"));
     }
 
+    QStringList unknown;
+    QObject::connect(&engine, &TaskEngine::unknownQueueEntry, [&](const QString &entry) {
+        unknown << entry;
+    });
+    engine.transferQueue().append(QStringLiteral("x*no such kind"));
     for (int i = 0; i < 3; ++i)
         engine.transferQueue().append(
                 TransferQueue::DownloadEntry(QStringLiteral("\\pub\\f%1.txt").arg(i),
@@ -161,6 +166,7 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     engine.Pass();
     ASSERT_TRUE(waitFor([&] { return seen.ended == 3; }, 15000)) << seen.log().toStdString();
     EXPECT_EQ(seen.maxTasksSeen, 1) << "no task session with MaxTasks 1";
+    EXPECT_EQ(unknown, QStringList{"x*no such kind"});
     EXPECT_TRUE(seen.failures.isEmpty());
 
     QStringList sent;
@@ -318,7 +324,13 @@ TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
                 + QLatin1String(c.text)))
                 << seen.log().toStdString();
         if (c.reconnect == 4) {
+            // The countdown runs once a second and the rows show it.
+            ASSERT_TRUE(waitFor([&] { return engine.ReconnectCountdown() <= 18; }, 3500));
+            EXPECT_GE(engine.ReconnectCountdown(), 16);
             engine.Pass();
+            EXPECT_EQ(engine.taskRows()->caption(0),
+                      QStringLiteral("Retrying to Connect in %1 Second(s)")
+                              .arg(engine.ReconnectCountdown()));
             EXPECT_TRUE(engine.taskRows()->caption(0).startsWith(
                     QStringLiteral("Retrying to Connect in ")));
             EXPECT_TRUE(engine.statusTexts()->caption(2).startsWith(
@@ -471,6 +483,9 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
     engine.startTimers();
 
+    TcFTPHostTypes detected = csWinNTFTP;
+    QObject::connect(
+            &engine, &TaskEngine::mainLoggedIn, [&](TcFTPHostTypes type) { detected = type; });
     TSiteObject site;
     site.Bookmarks = QStringLiteral("pub\r\\pub\\\nup\r\\upload\\");
     for (int round = 1; round <= 2; ++round) {
@@ -505,6 +520,8 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
                       QStringLiteral("  : Maintask disconnected from host. Session closed.")),
               2);
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
+    EXPECT_EQ(TaskEngine::HostTypeCaption(detected), QStringLiteral("(Host Computer)"));
+    EXPECT_EQ(TaskEngine::HostTypeCaption(csServU), QStringLiteral("(Serv-U FTP Server Host)"));
     // The bookmarks went back into the site when its connection ended.
     EXPECT_EQ(site.Bookmarks, QStringLiteral("up\r\\upload\\\nnew\r\\new\\"));
     EXPECT_TRUE(engine.hostBookmarks().isEmpty());

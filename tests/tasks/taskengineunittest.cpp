@@ -52,3 +52,28 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\"));
     EXPECT_TRUE(engine.mainCmdList().isEmpty());
 }
+
+TEST(TaskEngineOptions, TheProgramsOptionsAreReadWhenNeeded)
+{
+    Options options = Options::defaults();
+    options.ShowMultiGeneral = false;
+    options.ShowMultiIO = false;
+    TaskEngine engine;
+    engine.useOptions(options);
+    EXPECT_EQ(&engine.options(), &options);
+
+    // Main-session lines carry "(00)" only with several tasks and multi-task lines shown.
+    engine.WriteLog(QStringLiteral("  : one"), 0);
+    engine.Change_MaxTasks(3);
+    engine.WriteLog(QStringLiteral("  : two"), 0);
+    options.ShowMultiIO = true;
+    engine.WriteLog(QStringLiteral("  : three"), 0);
+    engine.Change_MaxTasks(40);
+    EXPECT_EQ(engine.MaxTasks(), 25);
+    const QStringList lines = engine.log()->lines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines.at(0), QStringLiteral("  : Orvane FTP Version 1.0 Final Beta"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("  : one"));
+    EXPECT_EQ(lines.at(2), QStringLiteral("  : two"));
+    EXPECT_EQ(lines.at(3), QStringLiteral("  : (00) three"));
+}
