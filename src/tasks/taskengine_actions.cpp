@@ -148,6 +148,8 @@ void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
 {
     if (!success) {
         WriteLog(QStringLiteral(" !: Host folder-listing unsuccessfully done."), 0);
+        if (record && record->DownloadAfterBuffer)
+            Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
         return;
     }
     const QString folder = session->Folder();

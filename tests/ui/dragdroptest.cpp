@@ -1,0 +1,564 @@
+// Drag and drop of the main window against vsftpd: drags start from the panes with real mouse
+// events; the drag itself is carried by the drag events a desktop would send (enter, move,
+// drop) with the drag's own data, and another application is played by asking that data for
+// its file URLs.
+#include "formdriver.h"
+#include "modalscript.h"
+#include "quickconnectdriver.h"
+
+#include "platform/localpath.h"
+#include "settings/options.h"
+#include "support/vsftpdserver.h"
+#include "tasks/taskengine.h"
+#include "ui/dragdrop.h"
+#include "ui/tdragdropdialog.h"
+#include "ui/tdropsource.h"
+
+#include <QDir>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+
+using ovtest::VsftpdServer;
+
+static void PrintTo(const QUrl &url, std::ostream *os)
+{
+    *os << url.toString().toStdString();
+}
+
+namespace {
+
+struct DropResult
+{
+    bool moveAccepted = false;
+    bool dropAccepted = false;
+};
+
+// What the desktop sends while a drag crosses a view and is released over it.
+DropResult dragOver(QWidget *target, const QPoint &pos, const QMimeData *data, bool release)
+{
+    DropResult result;
+    QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &move);
+    result.moveAccepted = move.isAccepted();
+    if (!release) {
+        QDragLeaveEvent leave;
+        QCoreApplication::sendEvent(target, &leave);
+        return result;
+    }
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &drop);
+    result.dropAccepted = drop.isAccepted();
+    return result;
+}
+
+QWidget *listViewport(FileListView *list)
+{
+    return list->currentView()->viewport();
+}
+
+QPoint inside(QWidget *widget)
+{
+    return QPoint(widget->width() / 2, widget->height() - 5);
+}
+
+// Presses on a selected row of the focused list and moves: the drag starts (or not).
+void pressAndMove(FileListView *list, int row)
+{
+    QWidget *viewport = listViewport(list);
+    const QPoint at = rowCentre(list, row);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseMove(viewport, at + QPoint(4, 2));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at + QPoint(4, 2));
+}
+
+// The list takes the focus; after a dialog the window is made active again first.
+void focusList(FileListView *list)
+{
+    QWidget *window = list->window();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    focusOn(list);
+}
+
+void selectOnly(FileListView *list, const QStringList &names)
+{
+    list->clearSelection();
+    for (const QString &name : names) {
+        const int row = rowOf(list, name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        list->selectRow(row);
+    }
+}
+
+QStringList localFiles(const QString &folder)
+{
+    QStringList names;
+    QDir dir(folder);
+    for (const QFileInfo &info :
+         dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name))
+        names << info.fileName() + (info.isDir() ? "/" : "");
+    return names;
+}
+
+bool logHas(TaskEngine *engine, const QString &text)
+{
+    for (const QString &line : engine->log()->lines()) {
+        if (line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+// A window connected to vsftpd showing the host's "/" and the local folder, in double view.
+struct Connected
+{
+    std::unique_ptr<TForm1> form;
+    TaskEngine *engine = nullptr;
+    QTemporaryDir temp;
+    QTemporaryDir local;
+
+    bool connect(VsftpdServer &server, const QStringList &hostNames, int tasks = 1)
+    {
+        form = showForm();
+        engine = form->engine();
+        if (!temp.isValid() || !local.isValid() || !engine->tempFolders().create(temp.path()))
+            return false;
+        form->options().ConfirmTransfer = false;
+        engine->startTimers();
+        form->SetGUI(form->Menu_ViewDouble);
+        form->ChangeLocalFolder(NativeToLocal(local.path() + "/"));
+        quickConnect(
+                *form,
+                {server.port(), VsftpdServer::userName(), VsftpdServer::password(), {}, tasks});
+        return waitForHostList(*form, "\\", hostNames);
+    }
+    QString dragDropFolder() const { return LocalToNative(engine->tempFolders().dragDrop()); }
+};
+
+} // namespace
+
+TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("a.txt", "alpha");
+    server.createUserFile("b.bin", QByteArray(5000, 'b'));
+    server.createUserFile("sub/c.txt", "gamma");
+    server.createUserFile("sub/deep/d.txt", "delta");
+    Connected c;
+    ASSERT_TRUE(c.connect(server, {"a.txt", "b.bin", "sub"}));
+    TForm1 &form = *c.form;
+    DragDrop *dnd = form.dragDrop();
+
+    // Dragging the host list's items: the drag carries the host paths, its data stays unasked
+    // because the drop lands on our own pane.
+    QStringList entries;
+    const QMimeData *dragged = nullptr;
+    DropResult result;
+    dnd->setDragLoop([&](QDrag *drag) {
+        dragged = drag->mimeData();
+        EXPECT_EQ(dnd->dragState(), DragDrop::FromRWin);
+        EXPECT_EQ(dnd->internalDragList(), QStringList({"\\sub\\", "\\a.txt"}));
+        // Queue held until the entries are seen.
+        c.engine->toggleQueueStop();
+        result = dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), dragged, true);
+        entries = c.engine->transferQueue().entries();
+        c.engine->toggleQueueStop();
+        c.engine->Pass();
+    });
+    focusList(form.rWin);
+    selectOnly(form.rWin, {"a.txt", "sub"});
+    pressAndMove(form.rWin, rowOf(form.rWin, "a.txt"));
+    ASSERT_NE(dragged, nullptr);
+    EXPECT_EQ(dnd->dragState(), DragDrop::NoDrag);
+    EXPECT_TRUE(result.moveAccepted);
+    EXPECT_TRUE(result.dropAccepted);
+    const QString target = NativeToLocal(c.local.path() + "/");
+    EXPECT_EQ(entries,
+              QStringList({"b*\\sub\\*" + target + "sub\\*!download",
+                           "d*\\a.txt*" + target + "a.txt"}));
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return QFileInfo(c.local.filePath("sub/deep/d.txt")).size() == 5; }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(c.local.filePath("a.txt")).size() == 5; },
+                                20000));
+    EXPECT_EQ(localFiles(c.local.filePath("sub")), QStringList({"c.txt", "deep/"}));
+    // Nothing went to the drag-and-drop folder and no please-wait dialog showed.
+    EXPECT_FALSE(static_cast<const tDropSource *>(dragged)->dropAsked());
+    EXPECT_EQ(localFiles(c.dragDropFolder()), QStringList());
+    // The received file shows in the local list.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(form.lWin, "a.txt") >= 0; }, 5000));
+
+    // At the top level (Desktop and drives) the local list refuses the drop.
+    form.ChangeLocalFolder("\\");
+    dnd->setDragLoop([&](QDrag *drag) {
+        result = dragOver(
+                listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+        entries = c.engine->transferQueue().entries();
+    });
+    focusList(form.rWin);
+    selectOnly(form.rWin, {"b.bin"});
+    pressAndMove(form.rWin, rowOf(form.rWin, "b.bin"));
+    EXPECT_FALSE(result.moveAccepted);
+    EXPECT_FALSE(result.dropAccepted);
+    EXPECT_EQ(entries, QStringList());
+
+    // A tree node takes the drop into its folder, highlighted while the drag is over it.
+    form.ChangeLocalFolder(target);
+    QTreeWidgetItem *node = form.LPathTree->currentItem();
+    ASSERT_NE(node, nullptr);
+    QTreeWidgetItem *highlighted = nullptr;
+    dnd->setDragLoop([&](QDrag *drag) {
+        QWidget *viewport = form.LPathTree->viewport();
+        const QPoint at = form.LPathTree->visualItemRect(node).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &move);
+        result.moveAccepted = move.isAccepted();
+        highlighted = dnd->dropHighlight(form.LPathTree);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
+        QCoreApplication::sendEvent(viewport, &drop);
+        result.dropAccepted = drop.isAccepted();
+    });
+    focusList(form.rWin);
+    selectOnly(form.rWin, {"b.bin"});
+    pressAndMove(form.rWin, rowOf(form.rWin, "b.bin"));
+    EXPECT_TRUE(result.moveAccepted);
+    EXPECT_EQ(highlighted, node);
+    EXPECT_EQ(dnd->dropHighlight(form.LPathTree), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(c.local.filePath("b.bin")).size() == 5000; },
+                                20000));
+}
+
+TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("old.txt", "old");
+    Connected c;
+    ASSERT_TRUE(QDir(c.local.path()).mkpath("tree/inner"));
+    {
+        QFile f(c.local.filePath("one.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("one");
+    }
+    for (const QString &name : {QString("tree/t.txt"), QString("tree/inner/i.txt")}) {
+        QFile f(c.local.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name.toUtf8());
+    }
+    ASSERT_TRUE(c.connect(server, {"old.txt"}));
+    TForm1 &form = *c.form;
+    DragDrop *dnd = form.dragDrop();
+    const QString local = NativeToLocal(c.local.path() + "/");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(form.lWin, "tree") >= 0; }, 5000));
+
+    // ".." alone starts no drag.
+    int drags = 0;
+    dnd->setDragLoop([&](QDrag *) { ++drags; });
+    focusList(form.lWin);
+    ASSERT_EQ(form.lWin->kind(0), FileListView::ParentEntry);
+    selectOnly(form.lWin, {".."});
+    pressAndMove(form.lWin, 0);
+    EXPECT_EQ(drags, 0);
+
+    // A file and a folder dragged onto the host list: the folder is made, then its tree sent.
+    QStringList entries;
+    QList<QUrl> urls;
+    DropResult result;
+    dnd->setDragLoop([&](QDrag *drag) {
+        ++drags;
+        urls = drag->mimeData()->urls();
+        c.engine->toggleQueueStop();
+        result = dragOver(
+                listViewport(form.rWin), inside(listViewport(form.rWin)), drag->mimeData(), true);
+        entries = c.engine->transferQueue().entries();
+        c.engine->toggleQueueStop();
+        c.engine->Pass();
+    });
+    focusList(form.lWin);
+    selectOnly(form.lWin, {"one.txt", "tree"});
+    pressAndMove(form.lWin, rowOf(form.lWin, "one.txt"));
+    EXPECT_EQ(drags, 1);
+    EXPECT_TRUE(result.moveAccepted);
+    EXPECT_TRUE(result.dropAccepted);
+    // Other applications get the real local paths.
+    EXPECT_EQ(urls,
+              QList<QUrl>({QUrl::fromLocalFile(c.local.filePath("tree")),
+                           QUrl::fromLocalFile(c.local.filePath("one.txt"))}));
+    EXPECT_EQ(entries,
+              QStringList({"c*mkd \\tree\\",
+                           "c*mkd \\tree\\inner\\",
+                           "u*" + local + "tree\\inner\\i.txt*\\tree\\inner\\i.txt",
+                           "u*" + local + "tree\\t.txt*\\tree\\t.txt",
+                           "u*" + local + "one.txt*\\one.txt"}));
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return QFileInfo(server.userPath("tree/inner/i.txt")).size() == 16
+                       && QFileInfo(server.userPath("tree/t.txt")).size() == 10
+                       && QFileInfo(server.userPath("one.txt")).size() == 3;
+            },
+            20000));
+
+    // From another application: file URLs dropped on the host list are sent; the local side
+    // refuses them.
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    {
+        QFile f(outside.filePath("from-desktop.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("desktop");
+    }
+    QMimeData desktop;
+    desktop.setUrls({QUrl::fromLocalFile(outside.filePath("from-desktop.txt"))});
+    result = dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), &desktop, true);
+    EXPECT_FALSE(result.moveAccepted);
+    EXPECT_FALSE(result.dropAccepted);
+    result = dragOver(form.LPathTree->viewport(),
+                      form.LPathTree->visualItemRect(form.LPathTree->currentItem()).center(),
+                      &desktop,
+                      true);
+    EXPECT_FALSE(result.moveAccepted);
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+    result = dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
+    EXPECT_TRUE(result.moveAccepted);
+    EXPECT_TRUE(result.dropAccepted);
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return QFileInfo(server.userPath("from-desktop.txt")).size() == 7; }, 20000));
+    EXPECT_EQ(QFileInfo(c.local.filePath("from-desktop.txt")).exists(), false);
+}
+
+TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("f.txt", "eff");
+    server.createUserFile("dir/g.txt", "gee");
+    Connected c;
+    ASSERT_TRUE(c.connect(server, {"f.txt", "dir"}));
+    TForm1 &form = *c.form;
+    DragDrop *dnd = form.dragDrop();
+    form.options().ConfirmTransfer = true;
+    c.engine->toggleQueueStop(); // the entries stay to be looked at
+
+    QStringList asked;
+    const auto answer = [&asked](QMessageBox::StandardButton button) {
+        return [&asked, button](QMessageBox *box) {
+            asked << box->text();
+            QTest::mouseClick(box->button(button), Qt::LeftButton);
+        };
+    };
+    dnd->setDragLoop([&](QDrag *drag) {
+        dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+    });
+
+    // Files only: No drops them.
+    {
+        ModalScript script;
+        script.then<QMessageBox>(answer(QMessageBox::No));
+        focusList(form.rWin);
+        selectOnly(form.rWin, {"f.txt"});
+        pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_EQ(asked, QStringList({"Copy dragged file(s) to local computer?"}));
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+
+    // Files and folders: No drops both; Yes queues both.
+    asked.clear();
+    {
+        ModalScript script;
+        script.then<QMessageBox>(answer(QMessageBox::No));
+        script.then<QMessageBox>(answer(QMessageBox::Yes));
+        focusList(form.rWin);
+        selectOnly(form.rWin, {"f.txt", "dir"});
+        pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
+        EXPECT_EQ(c.engine->transferQueue().count(), 0);
+        selectOnly(form.rWin, {"f.txt", "dir"});
+        pressAndMove(form.rWin, rowOf(form.rWin, "dir"));
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_EQ(asked,
+              QStringList({"Copy dragged file(s) and folder(s) to local computer?",
+                           "Copy dragged file(s) and folder(s) to local computer?"}));
+    EXPECT_EQ(c.engine->transferQueue().count(), 2);
+    c.engine->transferQueue().clear();
+
+    // A folder from another application onto the host side: its own question.
+    QTemporaryDir outside;
+    ASSERT_TRUE(QDir(outside.path()).mkpath("up"));
+    QMimeData desktop;
+    desktop.setUrls({QUrl::fromLocalFile(outside.filePath("up"))});
+    asked.clear();
+    {
+        ModalScript script;
+        script.then<QMessageBox>(answer(QMessageBox::No));
+        const DropResult result = dragOver(
+                listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
+        EXPECT_TRUE(result.dropAccepted);
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_EQ(asked, QStringList({"Copy dragged folder(s) to host?"}));
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+}
+
+namespace {
+
+// Plays the other application: the drag has left our window and was released elsewhere; that
+// application now asks for the file URLs. While the please-wait dialog is up, watch() runs
+// every 20 ms with it.
+QList<QUrl> askAsAnotherApplication(const QMimeData *data,
+                                    const std::function<void(Tdragdropdialog *)> &watch)
+{
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<Tdragdropdialog *>(QApplication::activeModalWidget()))
+            watch(dialog);
+    });
+    poll.start(20);
+    // A bound of its own: a dialog that never closes is cancelled.
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] {
+        if (auto *dialog = qobject_cast<Tdragdropdialog *>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "the please-wait dialog stayed up";
+            dialog->reject();
+        }
+    });
+    bound.start(60000);
+    return data->urls();
+}
+
+// Starts a drag of the selected host items and ends it outside the window; returns its data.
+const QMimeData *dragOut(TForm1 &form, const QStringList &names)
+{
+    const QMimeData *data = nullptr;
+    form.dragDrop()->setDragLoop([&](QDrag *drag) {
+        data = drag->mimeData();
+        // Across our own list on the way out, then away.
+        dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), data, false);
+    });
+    focusList(form.rWin);
+    selectOnly(form.rWin, names);
+    pressAndMove(form.rWin, rowOf(form.rWin, names.first()));
+    return data;
+}
+
+} // namespace
+
+TEST(DragDrop, HostItemsDraggedOutArriveBeforeTheirUrlsAreHandedOut)
+{
+    VsftpdServer server;
+    server.setOption("local_max_rate", "400000");
+    ASSERT_TRUE(server.start());
+    server.createUserFile("big1.bin", QByteArray(300000, '1'));
+    server.createUserFile("big2.bin", QByteArray(200000, '2'));
+    server.createUserFile("sub/s1.bin", QByteArray(150000, 's'));
+    server.createUserFile("sub/deep/s2.bin", QByteArray(100000, 'd'));
+    server.createUserFile("skip.txt", "not dragged");
+    Connected c;
+    ASSERT_TRUE(c.connect(server, {"big1.bin", "big2.bin", "sub", "skip.txt"}, 3));
+    TForm1 &form = *c.form;
+    const QString dnd = QDir::cleanPath(c.dragDropFolder());
+
+    const QMimeData *data = dragOut(form, {"big1.bin", "big2.bin", "sub"});
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(form.dragDrop()->dragState(), DragDrop::NoDrag);
+    EXPECT_FALSE(form.dragDrop()->dropOnSelf());
+    // Nothing is received before the data is asked for.
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+    EXPECT_EQ(localFiles(dnd), QStringList());
+
+    const auto sizes = [&] {
+        return QList<qint64>({QFileInfo(dnd + "/big1.bin").size(),
+                              QFileInfo(dnd + "/big2.bin").size(),
+                              QFileInfo(dnd + "/sub/s1.bin").size(),
+                              QFileInfo(dnd + "/sub/deep/s2.bin").size()});
+    };
+    const QList<qint64> full{300000, 200000, 150000, 100000};
+    bool sawUp = false;
+    bool sawPartial = false;
+    QString caption;
+    QList<qint64> atClose;
+    Tdragdropdialog *seen = nullptr;
+    const QList<QUrl> urls = askAsAnotherApplication(data, [&](Tdragdropdialog *dialog) {
+        if (!seen) {
+            seen = dialog;
+            QObject::connect(dialog, &QDialog::finished, [&] { atClose = sizes(); });
+        }
+        sawUp = true;
+        caption = dialog->windowTitle();
+        sawPartial = sawPartial || sizes() != full;
+    });
+    EXPECT_TRUE(sawUp);
+    EXPECT_TRUE(sawPartial);
+    EXPECT_EQ(caption, "Orvane FTP - Please Wait...");
+    // The dialog closed only when every item had arrived, the tree included.
+    EXPECT_EQ(atClose, full);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_FALSE(seen->isVisible());
+    EXPECT_EQ(urls,
+              QList<QUrl>({QUrl::fromLocalFile(dnd + "/sub"),
+                           QUrl::fromLocalFile(dnd + "/big1.bin"),
+                           QUrl::fromLocalFile(dnd + "/big2.bin")}));
+    EXPECT_EQ(localFiles(dnd), QStringList({"big1.bin", "big2.bin", "sub/"}));
+    EXPECT_TRUE(logHas(c.engine, "Successfully received drag-and-drop file: 'big1.bin'."));
+    // Should the other application have stopped waiting, the log says where the files are.
+    EXPECT_TRUE(logHas(c.engine, "  : The dragged files are in '" + dnd + "/'."));
+
+    // Asked again, the same URLs come without receiving anything again.
+    sawUp = false;
+    EXPECT_EQ(askAsAnotherApplication(data, [&](Tdragdropdialog *) { sawUp = true; }), urls);
+    EXPECT_FALSE(sawUp);
+}
+
+TEST(DragDrop, DragOutEndsOnAFailedItemOrCancel)
+{
+    VsftpdServer server;
+    server.setOption("local_max_rate", "50000");
+    ASSERT_TRUE(server.start());
+    server.createUserFile("ok.txt", "fine");
+    server.createUserFile("gone.txt", "soon deleted");
+    server.createUserFile("slow.bin", QByteArray(1000000, 'w'));
+    Connected c;
+    ASSERT_TRUE(c.connect(server, {"ok.txt", "gone.txt", "slow.bin"}, 2));
+    TForm1 &form = *c.form;
+
+    // A host file deleted after the listing cannot arrive: the drop is cancelled, naming it.
+    ASSERT_TRUE(QFile::remove(server.userPath("gone.txt")));
+    const QMimeData *data = dragOut(form, {"ok.txt", "gone.txt"});
+    ASSERT_NE(data, nullptr);
+    bool sawUp = false;
+    EXPECT_EQ(askAsAnotherApplication(data, [&](Tdragdropdialog *) { sawUp = true; }),
+              QList<QUrl>());
+    EXPECT_TRUE(sawUp);
+    EXPECT_TRUE(logHas(c.engine,
+                       " !: Drag-and-drop operation canceled: 'gone.txt' could not be received."));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // Cancel empties the queue and resets the sessions.
+    c.engine->log()->clear();
+    data = dragOut(form, {"slow.bin"});
+    ASSERT_NE(data, nullptr);
+    int tasksWhileUp = -1;
+    const QList<QUrl> urls = askAsAnotherApplication(data, [&](Tdragdropdialog *dialog) {
+        if (QFileInfo(c.dragDropFolder() + "/slow.bin").size() > 0 && dialog->isVisible()) {
+            tasksWhileUp = c.engine->taskList().count();
+            QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
+        }
+    });
+    EXPECT_EQ(urls, QList<QUrl>());
+    EXPECT_EQ(tasksWhileUp, 2); // the main session and the one receiving
+    EXPECT_TRUE(logHas(c.engine, " !: Drag-and-drop operation canceled. Resetting Connection."));
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return c.engine->taskList().count() == 1; }, 10000));
+    EXPECT_LT(QFileInfo(c.dragDropFolder() + "/slow.bin").size(), 1000000);
+}
