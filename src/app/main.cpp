@@ -46,6 +46,7 @@ int main(int argc, char **argv)
     Registry &registry = Registry::user();
     window.readOptions(registry);
     window.show();
+    window.activateWindow();
     window.lWin->setFocus(Qt::OtherFocusReason);
     window.UpdateInterface();
     window.engine()->startTimers();

@@ -116,6 +116,8 @@ public:
     void PromptMissingLogin(TcFTPSession &session);
     // The question asked before disconnecting while tasks are active.
     bool ConfirmDisconnect();
+    // The sound service the engine plays its WAV files through.
+    WavPlayer *wavPlayer() const { return m_wavPlayer; }
 
     // ---- Remote pane (tform1_remote.cpp) ----
     // The folder of a host tree node: the root folder followed by the node texts below the root.

@@ -3,17 +3,23 @@
 #include "formdriver.h"
 #include "quickconnectdriver.h"
 
+#include "settings/options.h"
 #include "support/vsftpdserver.h"
 #include "tasks/taskengine.h"
+#include "ui/tdialog.h"
 #include "ui/tlogin.h"
 #include "ui/tzetup.h"
+#include "ui/wavplayer.h"
 #include "widgets/headerstatus.h"
 #include "widgets/logview.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 using ovtest::VsftpdServer;
 
@@ -49,7 +55,7 @@ struct Connected
     VsftpdServer server;
     std::unique_ptr<TForm1> form;
 
-    Connected()
+    explicit Connected(std::function<void(TForm1 &)> beforeConnecting = {})
     {
         EXPECT_TRUE(server.start());
         server.createUserFile("top.txt", "top");
@@ -57,6 +63,8 @@ struct Connected
         server.createUserFile("pub/sub/deep.txt", "deep");
         server.createUserFolder("docs");
         form = showForm();
+        if (beforeConnecting)
+            beforeConnecting(*form);
         quickConnect(*form, {server.port(), VsftpdServer::userName(), VsftpdServer::password()});
     }
 };
@@ -163,9 +171,58 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
 
 TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOfflineLook)
 {
-    Connected c;
+    // A connection sound: a short WAV of silence. Without an audio device it stays silent.
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("connected.wav");
+    {
+        QFile file(wav);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const quint32 samples = 800;
+        QByteArray header("RIFF");
+        auto put32 = [&header](quint32 v) {
+            header.append(reinterpret_cast<const char *>(&v), 4);
+        };
+        auto put16 = [&header](quint16 v) {
+            header.append(reinterpret_cast<const char *>(&v), 2);
+        };
+        put32(36 + samples * 2);
+        header.append("WAVEfmt ");
+        put32(16);
+        put16(1);
+        put16(1);
+        put32(8000);
+        put32(16000);
+        put16(2);
+        put16(16);
+        header.append("data");
+        put32(samples * 2);
+        file.write(header);
+        file.write(QByteArray(samples * 2, '\0'));
+    }
+    Connected c([&wav](TForm1 &form) {
+        form.options().doSND1 = true;
+        form.options().snd1 = wav;
+    });
     TForm1 &form = *c.form;
     ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}));
+    EXPECT_EQ(form.wavPlayer()->playsAsked(), 1);
+    EXPECT_EQ(form.wavPlayer()->lastFile(), wav);
+
+    // The log-in information window: shown on request, hidden by OK.
+    ASSERT_TRUE(form.Menu_ShowLoginInfo->isEnabled());
+    form.Menu_ShowLoginInfo->trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.LogIn));
+    EXPECT_EQ(form.LogIn->windowTitle(), "Orvane FTP - Log-in Information");
+    EXPECT_TRUE(form.LogIn->line(0).startsWith("220")) << form.LogIn->line(0).toStdString();
+    QTest::mouseClick(form.LogIn->OkButton, Qt::LeftButton);
+    EXPECT_FALSE(form.LogIn->isVisible());
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+    // Stop while working reads "Reset" for half a second.
+    form.tbBtn_Stop->trigger();
+    EXPECT_EQ(form.tbBtn_Stop->text(), "Reset");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Stop->text() == "Stop"; }, 3000));
     QTreeWidgetItem *pub = childNamed(form.RPathTree->topLevelItem(0), "pub");
     ASSERT_NE(pub, nullptr);
 

@@ -9,11 +9,14 @@
 #include "tasks/taskengine.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using ovtest::VsftpdServer;
 
@@ -130,4 +133,68 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     form->tbBtn_Quick->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->TasksLabel->text() == "01"; }, 10000));
     EXPECT_EQ(form->Tasks->value(), 1);
+}
+
+namespace {
+
+// Answers the next question box: Yes or No; returns its text through text.
+void answerQuestion(QMessageBox::StandardButton answer, QString *text)
+{
+    QTimer::singleShot(0, [answer, text] {
+        QMessageBox *box = nullptr;
+        const bool shown = QTest::qWaitFor(
+                [&box] {
+                    box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                    return box != nullptr;
+                },
+                3000);
+        if (!shown) {
+            ADD_FAILURE() << "no question was asked";
+            return;
+        }
+        *text = box->text();
+        QTest::mouseClick(box->button(answer), Qt::LeftButton);
+    });
+}
+
+} // namespace
+
+TEST(TaskPanel, DisconnectingWhileTasksRunAsksFirstWhenSetUpSo)
+{
+    VsftpdServer server;
+    server.setOption("local_max_rate", "50000");
+    ASSERT_TRUE(server.start());
+    server.createUserFile("slow.bin", QByteArray(FileSize, 'y'));
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+
+    auto form = showForm();
+    TaskEngine *engine = form->engine();
+    engine->startTimers();
+    form->options().ConfirmDisconnect = true;
+    quickConnect(*form, {server.port(), VsftpdServer::userName(), VsftpdServer::password(), {}, 2});
+    ASSERT_TRUE(waitForHostList(*form, "\\", {"slow.bin"}));
+    engine->transferQueue().append(
+            TransferQueue::DownloadEntry("\\slow.bin", NativeToLocal(local.filePath("slow.bin"))));
+    engine->Pass();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return engine->taskList().count() == 2; }, 10000));
+
+    // No keeps everything running.
+    QString question;
+    answerQuestion(QMessageBox::No, &question);
+    form->tbBtn_Quick->trigger();
+    EXPECT_EQ(question, "One or more tasks are active. Do you still want to disconnect?");
+    EXPECT_EQ(form->tbBtn_Quick->text(), "Log Off");
+    EXPECT_EQ(engine->taskList().count(), 2);
+    EXPECT_EQ(engine->MainFTP()->State() == csNotConnected, false);
+
+    // Yes disconnects the tasks and the main session.
+    question.clear();
+    answerQuestion(QMessageBox::Yes, &question);
+    form->tbBtn_Quick->trigger();
+    EXPECT_FALSE(question.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbBtn_Quick->text() == "Connect"; }, 10000));
+    EXPECT_EQ(engine->taskList().count(), 1);
+    // The rows follow at the scheduler's next pass.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows(form->TaskView).size() == 1; }, 3000));
 }
