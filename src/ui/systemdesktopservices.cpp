@@ -51,9 +51,12 @@ QStringList SystemDesktopServices::editorCommand(const QString &visual,
         return {};
     // Field codes of a desktop entry's Exec line: %f %F %u %U take the file, the others
     // ("%i", "%c", "%k", deprecated ones) are dropped, "%%" is a percent sign.
+    const QStringList tokens = QProcess::splitCommand(desktopExec);
+    if (tokens.isEmpty() || tokens.first().startsWith(QLatin1Char('%')))
+        return {};
     QStringList command;
     bool filePlaced = false;
-    for (const QString &token : QProcess::splitCommand(desktopExec)) {
+    for (const QString &token : tokens) {
         if (token == QLatin1String("%f") || token == QLatin1String("%F")
             || token == QLatin1String("%u") || token == QLatin1String("%U")) {
             if (!filePlaced)
