@@ -158,5 +158,8 @@ bool DragDropTracker::belowTrackedFolder(const QString &localPath) const
 
 QString DragDropTracker::relative(const QString &localPath) const
 {
-    return localPath.startsWith(m_folder) ? localPath.mid(m_folder.size()) : localPath;
+    const QString path
+            = localPath.startsWith(m_folder) ? localPath.mid(m_folder.size()) : localPath;
+    // Shown as a person reads a path below the folder: "sub/deep/a.txt", "sub/".
+    return QString(path).replace(Backslash, QLatin1Char('/'));
 }

@@ -40,9 +40,9 @@ public:
     void stop();
 
     State state() const { return m_state; }
-    // The item that failed (its path relative to the drag-and-drop folder).
+    // The item that failed, relative to the drag-and-drop folder with "/" separators.
     QString failedItem() const { return m_failedItem; }
-    // Items of the drag that have not arrived yet, relative to the drag-and-drop folder.
+    // Items of the drag that have not arrived yet, in the same form.
     QStringList waitingItems() const;
 
 Q_SIGNALS:

@@ -130,6 +130,8 @@ void TaskEngine::FTPAction(TcFTP *session,
                          index);
             break;
         case caChangeFolder:
+            if (!success && record && record->DownloadAfterBuffer)
+                Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
             if (!success && m_listingBuffer.isEmpty())
                 changeFolderFailed(session);
             break;

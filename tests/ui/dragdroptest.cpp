@@ -562,3 +562,122 @@ TEST(DragDrop, DragOutEndsOnAFailedItemOrCancel)
     EXPECT_TRUE(QTest::qWaitFor([&] { return c.engine->taskList().count() == 1; }, 10000));
     EXPECT_LT(QFileInfo(c.dragDropFolder() + "/slow.bin").size(), 1000000);
 }
+
+TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("h.txt", "host");
+    server.createUserFile("pub/p.txt", "pub");
+    server.createUserFile("marked/m.txt", "mark");
+    Connected c;
+    QTemporaryDir downloads;
+    ASSERT_TRUE(downloads.isValid());
+    ASSERT_TRUE(c.connect(server, {"h.txt", "pub", "marked"}));
+    TForm1 &form = *c.form;
+    DragDrop *dnd = form.dragDrop();
+    c.engine->toggleQueueStop(); // the entries stay to be looked at
+    const QString local = NativeToLocal(c.local.path() + "/");
+    const QString downloadFolder = NativeToLocal(downloads.path() + "/");
+
+    // The queue view receives into the download folder of the options.
+    form.options().DownLoadFolder = downloadFolder;
+    DropResult result;
+    QWidget *target = nullptr;
+    QPoint at;
+    dnd->setDragLoop([&](QDrag *drag) { result = dragOver(target, at, drag->mimeData(), true); });
+    const auto dragHostFile = [&] {
+        focusList(form.rWin);
+        selectOnly(form.rWin, {"h.txt"});
+        pressAndMove(form.rWin, rowOf(form.rWin, "h.txt"));
+    };
+    target = form.QueueView->viewport();
+    at = inside(target);
+    dragHostFile();
+    EXPECT_TRUE(result.dropAccepted);
+    EXPECT_EQ(c.engine->transferQueue().entries(),
+              QStringList({"d*\\h.txt*" + downloadFolder + "h.txt"}));
+    c.engine->transferQueue().clear();
+
+    // Without one it receives into the shown local folder.
+    form.options().DownLoadFolder.clear();
+    dragHostFile();
+    EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"d*\\h.txt*" + local + "h.txt"}));
+    c.engine->transferQueue().clear();
+
+    // The local bookmark button takes drops only while a bookmark is selected.
+    target = form.lbookmark;
+    at = inside(target);
+    dragHostFile();
+    EXPECT_FALSE(result.moveAccepted);
+    EXPECT_EQ(c.engine->transferQueue().count(), 0);
+    c.engine->localBookmarks() << QStringLiteral("dl\r") + downloadFolder;
+    form.lbookmark->setProperty("tag", 0);
+    dragHostFile();
+    EXPECT_TRUE(result.dropAccepted);
+    EXPECT_EQ(c.engine->transferQueue().entries(),
+              QStringList({"d*\\h.txt*" + downloadFolder + "h.txt"}));
+    c.engine->transferQueue().clear();
+
+    // Files from another application: onto a host tree node (highlighted while over it) and
+    // onto the selected host bookmark.
+    QTemporaryDir outside;
+    ASSERT_TRUE(outside.isValid());
+    {
+        QFile f(outside.filePath("x.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    QMimeData desktop;
+    desktop.setUrls({QUrl::fromLocalFile(outside.filePath("x.txt"))});
+    QTreeWidgetItem *pub = form.FindFolderNode(form.RPathTree, "\\pub\\");
+    ASSERT_NE(pub, nullptr);
+    form.RPathTree->scrollToItem(pub);
+    at = form.RPathTree->visualItemRect(pub).center();
+    {
+        QDragEnterEvent enter(at, Qt::CopyAction, &desktop, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(form.RPathTree->viewport(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &desktop, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(form.RPathTree->viewport(), &move);
+        EXPECT_TRUE(move.isAccepted());
+        EXPECT_EQ(dnd->dropHighlight(form.RPathTree), pub);
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &desktop, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(form.RPathTree->viewport(), &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(dnd->dropHighlight(form.RPathTree), nullptr);
+    }
+    const QString x = NativeToLocal(outside.filePath("x.txt"));
+    EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"u*" + x + "*\\pub\\x.txt"}));
+    c.engine->transferQueue().clear();
+
+    result = dragOver(form.rbookmark, inside(form.rbookmark), &desktop, true);
+    EXPECT_FALSE(result.moveAccepted);
+    c.engine->hostBookmarks() << QStringLiteral("m\r\\marked\\");
+    form.rbookmark->setProperty("tag", 0);
+    result = dragOver(form.rbookmark, inside(form.rbookmark), &desktop, true);
+    EXPECT_TRUE(result.dropAccepted);
+    EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"u*" + x + "*\\marked\\x.txt"}));
+    c.engine->transferQueue().clear();
+    c.engine->toggleQueueStop();
+}
+
+TEST(DragDrop, DragOutOfAVanishedFolderIsCancelledNamingIt)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("keep/k.txt", "kept");
+    server.createUserFile("lost/l.txt", "lost");
+    Connected c;
+    ASSERT_TRUE(c.connect(server, {"keep", "lost"}, 2));
+    TForm1 &form = *c.form;
+    ASSERT_TRUE(QDir(server.userPath("lost")).removeRecursively());
+
+    // A copy left by an earlier drag does not pass for the folder.
+    ASSERT_TRUE(QDir(c.dragDropFolder()).mkpath("lost"));
+    const QMimeData *data = dragOut(form, {"keep", "lost"});
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(askAsAnotherApplication(data, [](Tdragdropdialog *) {}), QList<QUrl>());
+    EXPECT_TRUE(logHas(c.engine,
+                       " !: Drag-and-drop operation canceled: 'lost/' could not be received."))
+            << c.engine->log()->lines().join("\n").toStdString();
+}
