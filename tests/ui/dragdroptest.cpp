@@ -681,3 +681,88 @@ TEST(DragDrop, DragOutOfAVanishedFolderIsCancelledNamingIt)
                        " !: Drag-and-drop operation canceled: 'lost/' could not be received."))
             << c.engine->log()->lines().join("\n").toStdString();
 }
+
+namespace {
+void pressAndMoveNode(QTreeWidget *tree, QTreeWidgetItem *node)
+{
+    tree->scrollToItem(node);
+    const QPoint at = tree->visualItemRect(node).center();
+    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseMove(tree->viewport(), at + QPoint(3, 1));
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at + QPoint(3, 1));
+}
+} // namespace
+
+TEST(DragDrop, FolderTreesDragTheirFolder)
+{
+    VsftpdServer server;
+    ASSERT_TRUE(server.start());
+    server.createUserFile("pub/p.txt", "pub");
+    Connected c;
+    ASSERT_TRUE(QDir(c.local.path()).mkpath("send/in"));
+    {
+        QFile f(c.local.filePath("send/in/s.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("sent");
+    }
+    ASSERT_TRUE(c.connect(server, {"pub"}));
+    TForm1 &form = *c.form;
+    DragDrop *dnd = form.dragDrop();
+    c.engine->toggleQueueStop();
+    const QString local = NativeToLocal(c.local.path() + "/");
+
+    // The host tree: a press that expanded a node starts no drag (the mark is used up), the
+    // next press drags the node's folder.
+    QTreeWidgetItem *pub = form.FindFolderNode(form.RPathTree, "\\pub\\");
+    ASSERT_NE(pub, nullptr);
+    int drags = 0;
+    QStringList internal;
+    dnd->setDragLoop([&](QDrag *drag) {
+        ++drags;
+        internal = dnd->internalDragList();
+        dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+    });
+    form.RPathTree->setFocus(Qt::MouseFocusReason);
+    form.RPathTree->setCurrentItem(pub);
+    form.RPathTree->setProperty("tag", 1);
+    pressAndMoveNode(form.RPathTree, pub);
+    EXPECT_EQ(drags, 0);
+    EXPECT_EQ(form.RPathTree->property("tag").toInt(), 0);
+    form.RPathTree->setCurrentItem(pub);
+    pressAndMoveNode(form.RPathTree, pub);
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(internal, QStringList({"\\pub\\"}));
+    EXPECT_EQ(c.engine->transferQueue().entries(),
+              QStringList({"b*\\pub\\*" + local + "pub\\*!download"}));
+    c.engine->transferQueue().clear();
+
+    // The local tree: an ordinary folder, whose path travels as the drag's file URL.
+    form.ChangeLocalFolder(local + "send\\");
+    QTreeWidgetItem *send = form.LPathTree->currentItem();
+    ASSERT_NE(send, nullptr);
+    QList<QUrl> urls;
+    dnd->setDragLoop([&](QDrag *drag) {
+        ++drags;
+        urls = drag->mimeData()->urls();
+        EXPECT_EQ(dnd->internalDragList(), QStringList());
+        dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), drag->mimeData(), true);
+    });
+    form.LPathTree->setFocus(Qt::MouseFocusReason);
+    pressAndMoveNode(form.LPathTree, send);
+    EXPECT_EQ(drags, 2);
+    EXPECT_EQ(urls, QList<QUrl>({QUrl::fromLocalFile(c.local.filePath("send"))}));
+    EXPECT_EQ(c.engine->transferQueue().entries(),
+              QStringList({"c*mkd \\send\\",
+                           "c*mkd \\send\\in\\",
+                           "u*" + local + "send\\in\\s.txt*\\send\\in\\s.txt"}));
+    c.engine->toggleQueueStop();
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return QFileInfo(server.userPath("send/in/s.txt")).size() == 4; }, 20000));
+
+    // The drives and the Desktop are not dragged.
+    QTreeWidgetItem *drive = form.LPathTree->topLevelItem(0)->child(1);
+    ASSERT_NE(drive, nullptr);
+    form.LPathTree->setCurrentItem(drive);
+    pressAndMoveNode(form.LPathTree, drive);
+    EXPECT_EQ(drags, 2);
+}
