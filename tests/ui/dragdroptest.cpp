@@ -1,149 +1,13 @@
-// Drag and drop of the main window against vsftpd: drags start from the panes with real mouse
-// events; the drag itself is carried by the drag events a desktop would send (enter, move,
-// drop) with the drag's own data, and another application is played by asking that data for
-// its file URLs.
-#include "formdriver.h"
+// Drops on the main window's views turn into transfer-queue entries: between the panes, from
+// other applications onto the host side, refused onto the local side; against vsftpd.
+#include "dragdropdriver.h"
 #include "modalscript.h"
-#include "quickconnectdriver.h"
 
-#include "platform/localpath.h"
-#include "settings/options.h"
-#include "support/vsftpdserver.h"
-#include "tasks/taskengine.h"
-#include "ui/dragdrop.h"
-#include "ui/tdragdropdialog.h"
 #include "ui/tdropsource.h"
 
-#include <QDir>
-#include <QDrag>
-#include <QDropEvent>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QUrl>
 
 using ovtest::VsftpdServer;
-
-static void PrintTo(const QUrl &url, std::ostream *os)
-{
-    *os << url.toString().toStdString();
-}
-
-namespace {
-
-struct DropResult
-{
-    bool moveAccepted = false;
-    bool dropAccepted = false;
-};
-
-// What the desktop sends while a drag crosses a view and is released over it.
-DropResult dragOver(QWidget *target, const QPoint &pos, const QMimeData *data, bool release)
-{
-    DropResult result;
-    QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(target, &move);
-    result.moveAccepted = move.isAccepted();
-    if (!release) {
-        QDragLeaveEvent leave;
-        QCoreApplication::sendEvent(target, &leave);
-        return result;
-    }
-    QDropEvent drop(QPointF(pos), Qt::CopyAction, data, Qt::LeftButton, {});
-    QCoreApplication::sendEvent(target, &drop);
-    result.dropAccepted = drop.isAccepted();
-    return result;
-}
-
-QWidget *listViewport(FileListView *list)
-{
-    return list->currentView()->viewport();
-}
-
-QPoint inside(QWidget *widget)
-{
-    return QPoint(widget->width() / 2, widget->height() - 5);
-}
-
-// Presses on a selected row of the focused list and moves: the drag starts (or not).
-void pressAndMove(FileListView *list, int row)
-{
-    QWidget *viewport = listViewport(list);
-    const QPoint at = rowCentre(list, row);
-    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseMove(viewport, at + QPoint(4, 2));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at + QPoint(4, 2));
-}
-
-// The list takes the focus; after a dialog the window is made active again first.
-void focusList(FileListView *list)
-{
-    QWidget *window = list->window();
-    window->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
-    focusOn(list);
-}
-
-void selectOnly(FileListView *list, const QStringList &names)
-{
-    list->clearSelection();
-    for (const QString &name : names) {
-        const int row = rowOf(list, name);
-        ASSERT_GE(row, 0) << name.toStdString();
-        list->selectRow(row);
-    }
-}
-
-QStringList localFiles(const QString &folder)
-{
-    QStringList names;
-    QDir dir(folder);
-    for (const QFileInfo &info :
-         dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name))
-        names << info.fileName() + (info.isDir() ? "/" : "");
-    return names;
-}
-
-bool logHas(TaskEngine *engine, const QString &text)
-{
-    for (const QString &line : engine->log()->lines()) {
-        if (line.contains(text))
-            return true;
-    }
-    return false;
-}
-
-// A window connected to vsftpd showing the host's "/" and the local folder, in double view.
-struct Connected
-{
-    std::unique_ptr<TForm1> form;
-    TaskEngine *engine = nullptr;
-    QTemporaryDir temp;
-    QTemporaryDir local;
-
-    bool connect(VsftpdServer &server, const QStringList &hostNames, int tasks = 1)
-    {
-        form = showForm();
-        engine = form->engine();
-        if (!temp.isValid() || !local.isValid() || !engine->tempFolders().create(temp.path()))
-            return false;
-        form->options().ConfirmTransfer = false;
-        engine->startTimers();
-        form->SetGUI(form->Menu_ViewDouble);
-        form->ChangeLocalFolder(NativeToLocal(local.path() + "/"));
-        quickConnect(
-                *form,
-                {server.port(), VsftpdServer::userName(), VsftpdServer::password(), {}, tasks});
-        return waitForHostList(*form, "\\", hostNames);
-    }
-    QString dragDropFolder() const { return LocalToNative(engine->tempFolders().dragDrop()); }
-};
-
-} // namespace
 
 TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
 {
@@ -153,7 +17,7 @@ TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
     server.createUserFile("b.bin", QByteArray(5000, 'b'));
     server.createUserFile("sub/c.txt", "gamma");
     server.createUserFile("sub/deep/d.txt", "delta");
-    Connected c;
+    DragDropWindow c;
     ASSERT_TRUE(c.connect(server, {"a.txt", "b.bin", "sub"}));
     TForm1 &form = *c.form;
     DragDrop *dnd = form.dragDrop();
@@ -162,7 +26,7 @@ TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
     // because the drop lands on our own pane.
     QStringList entries;
     const QMimeData *dragged = nullptr;
-    DropResult result;
+    DragDropResult result;
     dnd->setDragLoop([&](QDrag *drag) {
         dragged = drag->mimeData();
         EXPECT_EQ(dnd->dragState(), DragDrop::FromRWin);
@@ -243,7 +107,7 @@ TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
     VsftpdServer server;
     ASSERT_TRUE(server.start());
     server.createUserFile("old.txt", "old");
-    Connected c;
+    DragDropWindow c;
     ASSERT_TRUE(QDir(c.local.path()).mkpath("tree/inner"));
     {
         QFile f(c.local.filePath("one.txt"));
@@ -273,7 +137,7 @@ TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
     // A file and a folder dragged onto the host list: the folder is made, then its tree sent.
     QStringList entries;
     QList<QUrl> urls;
-    DropResult result;
+    DragDropResult result;
     dnd->setDragLoop([&](QDrag *drag) {
         ++drags;
         urls = drag->mimeData()->urls();
@@ -342,7 +206,7 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     ASSERT_TRUE(server.start());
     server.createUserFile("f.txt", "eff");
     server.createUserFile("dir/g.txt", "gee");
-    Connected c;
+    DragDropWindow c;
     ASSERT_TRUE(c.connect(server, {"f.txt", "dir"}));
     TForm1 &form = *c.form;
     DragDrop *dnd = form.dragDrop();
@@ -401,166 +265,13 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     {
         ModalScript script;
         script.then<QMessageBox>(answer(QMessageBox::No));
-        const DropResult result = dragOver(
+        const DragDropResult result = dragOver(
                 listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
         EXPECT_TRUE(result.dropAccepted);
         EXPECT_TRUE(script.finished());
     }
     EXPECT_EQ(asked, QStringList({"Copy dragged folder(s) to host?"}));
     EXPECT_EQ(c.engine->transferQueue().count(), 0);
-}
-
-namespace {
-
-// Plays the other application: the drag has left our window and was released elsewhere; that
-// application now asks for the file URLs. While the please-wait dialog is up, watch() runs
-// every 20 ms with it.
-QList<QUrl> askAsAnotherApplication(const QMimeData *data,
-                                    const std::function<void(Tdragdropdialog *)> &watch)
-{
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<Tdragdropdialog *>(QApplication::activeModalWidget()))
-            watch(dialog);
-    });
-    poll.start(20);
-    // A bound of its own: a dialog that never closes is cancelled.
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, [] {
-        if (auto *dialog = qobject_cast<Tdragdropdialog *>(QApplication::activeModalWidget())) {
-            ADD_FAILURE() << "the please-wait dialog stayed up";
-            dialog->reject();
-        }
-    });
-    bound.start(60000);
-    return data->urls();
-}
-
-// Starts a drag of the selected host items and ends it outside the window; returns its data.
-const QMimeData *dragOut(TForm1 &form, const QStringList &names)
-{
-    const QMimeData *data = nullptr;
-    form.dragDrop()->setDragLoop([&](QDrag *drag) {
-        data = drag->mimeData();
-        // Across our own list on the way out, then away.
-        dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), data, false);
-    });
-    focusList(form.rWin);
-    selectOnly(form.rWin, names);
-    pressAndMove(form.rWin, rowOf(form.rWin, names.first()));
-    return data;
-}
-
-} // namespace
-
-TEST(DragDrop, HostItemsDraggedOutArriveBeforeTheirUrlsAreHandedOut)
-{
-    VsftpdServer server;
-    server.setOption("local_max_rate", "400000");
-    ASSERT_TRUE(server.start());
-    server.createUserFile("big1.bin", QByteArray(300000, '1'));
-    server.createUserFile("big2.bin", QByteArray(200000, '2'));
-    server.createUserFile("sub/s1.bin", QByteArray(150000, 's'));
-    server.createUserFile("sub/deep/s2.bin", QByteArray(100000, 'd'));
-    server.createUserFile("skip.txt", "not dragged");
-    Connected c;
-    ASSERT_TRUE(c.connect(server, {"big1.bin", "big2.bin", "sub", "skip.txt"}, 3));
-    TForm1 &form = *c.form;
-    const QString dnd = QDir::cleanPath(c.dragDropFolder());
-
-    const QMimeData *data = dragOut(form, {"big1.bin", "big2.bin", "sub"});
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(form.dragDrop()->dragState(), DragDrop::NoDrag);
-    EXPECT_FALSE(form.dragDrop()->dropOnSelf());
-    // Nothing is received before the data is asked for.
-    EXPECT_EQ(c.engine->transferQueue().count(), 0);
-    EXPECT_EQ(localFiles(dnd), QStringList());
-
-    const auto sizes = [&] {
-        return QList<qint64>({QFileInfo(dnd + "/big1.bin").size(),
-                              QFileInfo(dnd + "/big2.bin").size(),
-                              QFileInfo(dnd + "/sub/s1.bin").size(),
-                              QFileInfo(dnd + "/sub/deep/s2.bin").size()});
-    };
-    const QList<qint64> full{300000, 200000, 150000, 100000};
-    bool sawUp = false;
-    bool sawPartial = false;
-    QString caption;
-    QList<qint64> atClose;
-    Tdragdropdialog *seen = nullptr;
-    const QList<QUrl> urls = askAsAnotherApplication(data, [&](Tdragdropdialog *dialog) {
-        if (!seen) {
-            seen = dialog;
-            QObject::connect(dialog, &QDialog::finished, [&] { atClose = sizes(); });
-        }
-        sawUp = true;
-        caption = dialog->windowTitle();
-        sawPartial = sawPartial || sizes() != full;
-    });
-    EXPECT_TRUE(sawUp);
-    EXPECT_TRUE(sawPartial);
-    EXPECT_EQ(caption, "Orvane FTP - Please Wait...");
-    // The dialog closed only when every item had arrived, the tree included.
-    EXPECT_EQ(atClose, full);
-    ASSERT_NE(seen, nullptr);
-    EXPECT_FALSE(seen->isVisible());
-    EXPECT_EQ(urls,
-              QList<QUrl>({QUrl::fromLocalFile(dnd + "/sub"),
-                           QUrl::fromLocalFile(dnd + "/big1.bin"),
-                           QUrl::fromLocalFile(dnd + "/big2.bin")}));
-    EXPECT_EQ(localFiles(dnd), QStringList({"big1.bin", "big2.bin", "sub/"}));
-    EXPECT_TRUE(logHas(c.engine, "Successfully received drag-and-drop file: 'big1.bin'."));
-    // Should the other application have stopped waiting, the log says where the files are.
-    EXPECT_TRUE(logHas(c.engine, "  : The dragged files are in '" + dnd + "/'."));
-
-    // Asked again, the same URLs come without receiving anything again.
-    sawUp = false;
-    EXPECT_EQ(askAsAnotherApplication(data, [&](Tdragdropdialog *) { sawUp = true; }), urls);
-    EXPECT_FALSE(sawUp);
-}
-
-TEST(DragDrop, DragOutEndsOnAFailedItemOrCancel)
-{
-    VsftpdServer server;
-    server.setOption("local_max_rate", "50000");
-    ASSERT_TRUE(server.start());
-    server.createUserFile("ok.txt", "fine");
-    server.createUserFile("gone.txt", "soon deleted");
-    server.createUserFile("slow.bin", QByteArray(1000000, 'w'));
-    Connected c;
-    ASSERT_TRUE(c.connect(server, {"ok.txt", "gone.txt", "slow.bin"}, 2));
-    TForm1 &form = *c.form;
-
-    // A host file deleted after the listing cannot arrive: the drop is cancelled, naming it.
-    ASSERT_TRUE(QFile::remove(server.userPath("gone.txt")));
-    const QMimeData *data = dragOut(form, {"ok.txt", "gone.txt"});
-    ASSERT_NE(data, nullptr);
-    bool sawUp = false;
-    EXPECT_EQ(askAsAnotherApplication(data, [&](Tdragdropdialog *) { sawUp = true; }),
-              QList<QUrl>());
-    EXPECT_TRUE(sawUp);
-    EXPECT_TRUE(logHas(c.engine,
-                       " !: Drag-and-drop operation canceled: 'gone.txt' could not be received."));
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-
-    // Cancel empties the queue and resets the sessions.
-    c.engine->log()->clear();
-    data = dragOut(form, {"slow.bin"});
-    ASSERT_NE(data, nullptr);
-    int tasksWhileUp = -1;
-    const QList<QUrl> urls = askAsAnotherApplication(data, [&](Tdragdropdialog *dialog) {
-        if (QFileInfo(c.dragDropFolder() + "/slow.bin").size() > 0 && dialog->isVisible()) {
-            tasksWhileUp = c.engine->taskList().count();
-            QTest::mouseClick(dialog->btnCancel, Qt::LeftButton);
-        }
-    });
-    EXPECT_EQ(urls, QList<QUrl>());
-    EXPECT_EQ(tasksWhileUp, 2); // the main session and the one receiving
-    EXPECT_TRUE(logHas(c.engine, " !: Drag-and-drop operation canceled. Resetting Connection."));
-    EXPECT_EQ(c.engine->transferQueue().count(), 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return c.engine->taskList().count() == 1; }, 10000));
-    EXPECT_LT(QFileInfo(c.dragDropFolder() + "/slow.bin").size(), 1000000);
 }
 
 TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
@@ -570,7 +281,7 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     server.createUserFile("h.txt", "host");
     server.createUserFile("pub/p.txt", "pub");
     server.createUserFile("marked/m.txt", "mark");
-    Connected c;
+    DragDropWindow c;
     QTemporaryDir downloads;
     ASSERT_TRUE(downloads.isValid());
     ASSERT_TRUE(c.connect(server, {"h.txt", "pub", "marked"}));
@@ -582,7 +293,7 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
 
     // The queue view receives into the download folder of the options.
     form.options().DownLoadFolder = downloadFolder;
-    DropResult result;
+    DragDropResult result;
     QWidget *target = nullptr;
     QPoint at;
     dnd->setDragLoop([&](QDrag *drag) { result = dragOver(target, at, drag->mimeData(), true); });
@@ -661,44 +372,12 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     c.engine->toggleQueueStop();
 }
 
-TEST(DragDrop, DragOutOfAVanishedFolderIsCancelledNamingIt)
-{
-    VsftpdServer server;
-    ASSERT_TRUE(server.start());
-    server.createUserFile("keep/k.txt", "kept");
-    server.createUserFile("lost/l.txt", "lost");
-    Connected c;
-    ASSERT_TRUE(c.connect(server, {"keep", "lost"}, 2));
-    TForm1 &form = *c.form;
-    ASSERT_TRUE(QDir(server.userPath("lost")).removeRecursively());
-
-    // A copy left by an earlier drag does not pass for the folder.
-    ASSERT_TRUE(QDir(c.dragDropFolder()).mkpath("lost"));
-    const QMimeData *data = dragOut(form, {"keep", "lost"});
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(askAsAnotherApplication(data, [](Tdragdropdialog *) {}), QList<QUrl>());
-    EXPECT_TRUE(logHas(c.engine,
-                       " !: Drag-and-drop operation canceled: 'lost/' could not be received."))
-            << c.engine->log()->lines().join("\n").toStdString();
-}
-
-namespace {
-void pressAndMoveNode(QTreeWidget *tree, QTreeWidgetItem *node)
-{
-    tree->scrollToItem(node);
-    const QPoint at = tree->visualItemRect(node).center();
-    QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseMove(tree->viewport(), at + QPoint(3, 1));
-    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at + QPoint(3, 1));
-}
-} // namespace
-
 TEST(DragDrop, FolderTreesDragTheirFolder)
 {
     VsftpdServer server;
     ASSERT_TRUE(server.start());
     server.createUserFile("pub/p.txt", "pub");
-    Connected c;
+    DragDropWindow c;
     ASSERT_TRUE(QDir(c.local.path()).mkpath("send/in"));
     {
         QFile f(c.local.filePath("send/in/s.txt"));
