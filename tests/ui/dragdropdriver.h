@@ -20,6 +20,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -197,3 +198,40 @@ inline void pressAndMoveNode(QTreeWidget *tree, QTreeWidgetItem *node)
     QTest::mouseMove(tree->viewport(), at + QPoint(3, 1));
     QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at + QPoint(3, 1));
 }
+
+// Answers the program's Yes/No questions in order with the given buttons, the way a user clicks
+// them, and records their texts. A question beyond the answers is answered No and counted as
+// unexpected.
+class DragDropQuestions : public QObject
+{
+public:
+    explicit DragDropQuestions(QList<QMessageBox::StandardButton> answers)
+        : m_answers(std::move(answers))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start(20);
+    }
+    QStringList asked;
+    int unexpected = 0;
+    bool allAnswered() const { return m_next == m_answers.size() && unexpected == 0; }
+
+private:
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible() || box->property("answered").toBool())
+            return;
+        box->setProperty("answered", true);
+        asked << box->text();
+        QMessageBox::StandardButton button = QMessageBox::No;
+        if (m_next < m_answers.size())
+            button = m_answers.at(m_next++);
+        else
+            ++unexpected;
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    }
+
+    QList<QMessageBox::StandardButton> m_answers;
+    int m_next = 0;
+    QTimer m_timer;
+};

@@ -1,7 +1,6 @@
 // Drops on the main window's views turn into transfer-queue entries: between the panes, from
 // other applications onto the host side, refused onto the local side; against vsftpd.
 #include "dragdropdriver.h"
-#include "modalscript.h"
 
 #include "ui/tdropsource.h"
 
@@ -213,46 +212,35 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     form.options().ConfirmTransfer = true;
     c.engine->toggleQueueStop(); // the entries stay to be looked at
 
-    QStringList asked;
-    const auto answer = [&asked](QMessageBox::StandardButton button) {
-        return [&asked, button](QMessageBox *box) {
-            asked << box->text();
-            QTest::mouseClick(box->button(button), Qt::LeftButton);
-        };
-    };
     dnd->setDragLoop([&](QDrag *drag) {
         dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
     });
 
     // Files only: No drops them.
     {
-        ModalScript script;
-        script.then<QMessageBox>(answer(QMessageBox::No));
+        DragDropQuestions questions({QMessageBox::No});
         focusList(form.rWin);
         selectOnly(form.rWin, {"f.txt"});
         pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
-        EXPECT_TRUE(script.finished());
+        EXPECT_TRUE(questions.allAnswered());
+        EXPECT_EQ(questions.asked, QStringList({"Copy dragged file(s) to local computer?"}));
     }
-    EXPECT_EQ(asked, QStringList({"Copy dragged file(s) to local computer?"}));
     EXPECT_EQ(c.engine->transferQueue().count(), 0);
 
     // Files and folders: No drops both; Yes queues both.
-    asked.clear();
     {
-        ModalScript script;
-        script.then<QMessageBox>(answer(QMessageBox::No));
-        script.then<QMessageBox>(answer(QMessageBox::Yes));
+        DragDropQuestions questions({QMessageBox::No, QMessageBox::Yes});
         focusList(form.rWin);
         selectOnly(form.rWin, {"f.txt", "dir"});
         pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
         EXPECT_EQ(c.engine->transferQueue().count(), 0);
         selectOnly(form.rWin, {"f.txt", "dir"});
         pressAndMove(form.rWin, rowOf(form.rWin, "dir"));
-        EXPECT_TRUE(script.finished());
+        EXPECT_TRUE(questions.allAnswered());
+        EXPECT_EQ(questions.asked,
+                  QStringList({"Copy dragged file(s) and folder(s) to local computer?",
+                               "Copy dragged file(s) and folder(s) to local computer?"}));
     }
-    EXPECT_EQ(asked,
-              QStringList({"Copy dragged file(s) and folder(s) to local computer?",
-                           "Copy dragged file(s) and folder(s) to local computer?"}));
     EXPECT_EQ(c.engine->transferQueue().count(), 2);
     c.engine->transferQueue().clear();
 
@@ -261,16 +249,14 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     ASSERT_TRUE(QDir(outside.path()).mkpath("up"));
     QMimeData desktop;
     desktop.setUrls({QUrl::fromLocalFile(outside.filePath("up"))});
-    asked.clear();
     {
-        ModalScript script;
-        script.then<QMessageBox>(answer(QMessageBox::No));
+        DragDropQuestions questions({QMessageBox::No});
         const DragDropResult result = dragOver(
                 listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
         EXPECT_TRUE(result.dropAccepted);
-        EXPECT_TRUE(script.finished());
+        EXPECT_TRUE(questions.allAnswered());
+        EXPECT_EQ(questions.asked, QStringList({"Copy dragged folder(s) to host?"}));
     }
-    EXPECT_EQ(asked, QStringList({"Copy dragged folder(s) to host?"}));
     EXPECT_EQ(c.engine->transferQueue().count(), 0);
 }
 
