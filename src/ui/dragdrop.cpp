@@ -93,22 +93,26 @@ bool DragDrop::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        control->setProperty("dragArmed", true);
+        m_pressedOn = control;
+        m_dragTried = false;
         return false;
     case QEvent::MouseButtonRelease:
-        control->setProperty("dragArmed", false);
+        m_pressedOn = nullptr;
         return false;
     case QEvent::MouseMove: {
-        // The first move with a button down over the focused control starts the drag.
+        // The first move with a button down over the focused control starts the drag. The
+        // moves of that press stay ours, so that the view never starts a drag of its own.
         const auto *move = static_cast<QMouseEvent *>(event);
         const bool source = control == m_form->lWin || control == m_form->LPathTree
                             || control == m_form->rWin || control == m_form->RPathTree;
         if (!source || !(move->buttons() & (Qt::LeftButton | Qt::RightButton))
-            || !control->property("dragArmed").toBool())
+            || m_pressedOn != control)
             return false;
-        control->setProperty("dragArmed", false);
-        if (m_form->focusIn(control))
-            startDrag(control);
+        if (!m_dragTried) {
+            m_dragTried = true;
+            if (m_form->focusIn(control))
+                startDrag(control);
+        }
         return true;
     }
     case QEvent::DragEnter:

@@ -95,6 +95,9 @@ private:
     int m_dragState = NoDrag;
     QStringList m_internalDragList;
     bool m_dropOnSelf = false;
+    // The control a mouse button went down on: its first move with the button down may drag.
+    QPointer<QWidget> m_pressedOn;
+    bool m_dragTried = false;
     QHash<QObject *, QWidget *> m_controls;
     QTreeWidget *m_highlightTree = nullptr;
     QTreeWidgetItem *m_highlightNode = nullptr;
