@@ -70,7 +70,7 @@ best() { sort -n | head -1; }
 echo "Downloading $((bytes / 1048576)) MiB from $server on 127.0.0.1:$port ($mode), best of $repeat"
 cli_runs=() curl_runs=()
 for i in $(seq "$repeat"); do
-    cli_runs+=("$(run cli "$cli" "${cli_mode[@]}" --type binary get "$url" "$work/out/cli.bin")")
+    cli_runs+=("$(run cli "$cli" "${cli_mode[@]}" --tasks 1 --type binary get "$url" "$work/out/cli.bin")")
     curl_runs+=("$(run curl curl -sS "${curl_mode[@]}" -o "$work/out/curl.bin" "$url")")
     echo "  run $i: cli ${cli_runs[-1]% *} s, curl ${curl_runs[-1]% *} s"
 done

@@ -1,15 +1,19 @@
 // orvane-ftp: the desktop program.
+#include "settings/options.h"
 #include "settings/registry.h"
 #include "tasks/taskengine.h"
+#include "ui/startupsequence.h"
 #include "ui/tform1.h"
 #include "ui/tquick.h"
-#include "widgets/filelistview.h"
+#include "ui/tsplash.h"
+#include "ui/tzetup.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QUrl>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -42,14 +46,29 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
 
-    TForm1 window;
+    TSplash splash;
+    splash.show();
+    splash.repaint();
+    QCoreApplication::processEvents();
+
     Registry &registry = Registry::user();
-    window.readOptions(registry);
-    window.show();
-    window.activateWindow();
-    window.lWin->setFocus(Qt::OtherFocusReason);
-    window.UpdateInterface();
-    window.engine()->startTimers();
+    Options options;
+    TaskEngine engine;
+    // One options object for the whole run: the engine reads it, the Setup dialog edits it.
+    engine.useOptions(options);
+    TForm1 window(engine);
+    StartupSequence startup(window, registry, options, engine);
+    // The Setup dialog shows, and applies, the options record read during start-up.
+    QObject::connect(&startup, &StartupSequence::startupFinished, &window, [&window] {
+        window.Zetup->loadControls();
+    });
+    startup.setSplash(&splash);
+    if (!startup.createTemporaryFolders()) {
+        splash.hide();
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane FTP"), startup.terminationMessage());
+        return 1;
+    }
+    startup.start();
 
     // ORVANE_CONNECT=ftp://[user[:password]@]host[:port][/folder] connects as Quick connect
     // would (anonymously without a user name) once the window shows.
@@ -80,6 +99,8 @@ int main(int argc, char **argv)
         });
     }
     const int result = app.exec();
-    window.writeOptions(registry);
+    startup.shutDown();
+    for (const QString &error : startup.shutDownErrors())
+        std::fprintf(stderr, "orvane-ftp: %s\n", qPrintable(error));
     return result;
 }

@@ -1,15 +1,34 @@
 #include "cli/clicommand.h"
 
 #include "platform/localpath.h"
+#include "sites/siteconnection.h"
+#include "tasks/transferqueue.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
 
-bool parseUrl(const QString &text, FtpUrl *url, QString *error)
+// An address of the command line; with a saved site, a path on its host.
+bool parseUrl(const QString &text, CliJob *job, QString *error)
 {
-    return url->parse(text, error);
+    if (job->fromSite)
+        return job->target.parsePath(text, job->siteFolder, error);
+    return job->target.parse(text, error);
+}
+
+// The internal local form of a native folder, ending in "\".
+QString localFolderForm(const QString &nativeFolder)
+{
+    QString folder = NativeToLocal(nativeFolder);
+    if (!folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('\\');
+    return folder;
+}
+
+QString slashForm(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
 // The session's command lines use "*" between arguments and "\" inside local paths.
@@ -21,15 +40,11 @@ bool localNameTravels(const QString &nativePath)
 
 CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(1), &job->target, error))
+    if (!parseUrl(arguments.at(1), job, error))
         return CliCommand::UsageError;
     const QFileInfo local(arguments.at(0));
     if (!local.exists()) {
         *error = QStringLiteral("%1: no such file").arg(arguments.at(0));
-        return CliCommand::Failed;
-    }
-    if (local.isDir()) {
-        *error = QStringLiteral("%1 is a folder; put sends files").arg(arguments.at(0));
         return CliCommand::Failed;
     }
     if (!local.isReadable()) {
@@ -46,6 +61,25 @@ CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QStrin
         hostPath += local.fileName();
     hostPath.replace(QLatin1Char('/'), QLatin1Char('\\'));
 
+    if (local.isDir()) {
+        // A folder goes with everything below it: its folder is made, then its tree queued.
+        if (hostPath == QLatin1String("\\")) {
+            *error = QStringLiteral("put: '%1' names no folder to send %2 into")
+                             .arg(arguments.at(1), nativePath);
+            return CliCommand::UsageError;
+        }
+        CliStep step;
+        step.hostFolder
+                = hostPath.endsWith(QLatin1Char('\\')) ? hostPath : hostPath + QLatin1Char('\\');
+        step.localFolder = localFolderForm(nativePath);
+        step.line = QStringLiteral("c*mkd ") + step.hostFolder;
+        step.check = CliStep::FolderUploadDone;
+        step.description = QStringLiteral("upload of folder %1 to %2")
+                                   .arg(nativePath, slashForm(step.hostFolder));
+        job->steps.append(step);
+        return CliCommand::Ready;
+    }
+
     CliStep step;
     step.line = QStringLiteral("*upload %1*%2").arg(NativeToLocal(nativePath), hostPath);
     step.check = CliStep::UploadDone;
@@ -59,12 +93,22 @@ CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QStrin
 
 CliCommand::Outcome prepareRm(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(0), &job->target, error))
+    if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.isFolder()) {
-        *error = QStringLiteral("rm: '%1' ends in '/'; give the address of a file")
-                         .arg(arguments.at(0));
-        return CliCommand::UsageError;
+        if (job->target.path() == QLatin1String("/")) {
+            *error = QStringLiteral("rm: '%1' is the host's root folder; it is not deleted")
+                             .arg(arguments.at(0));
+            return CliCommand::UsageError;
+        }
+        // The folder and everything below it: listed first, then deleted deepest first.
+        CliStep step;
+        step.hostFolder = job->target.internalPath();
+        step.line = TransferQueue::DeleteTreeEntry(step.hostFolder);
+        step.check = CliStep::TreeDeleteDone;
+        step.description = QStringLiteral("delete of folder ") + job->target.path();
+        job->steps.append(step);
+        return CliCommand::Ready;
     }
     CliStep step;
     step.line = QStringLiteral("dele ") + job->target.internalPath();
@@ -76,7 +120,7 @@ CliCommand::Outcome prepareRm(const QStringList &arguments, CliJob *job, QString
 
 CliCommand::Outcome prepareMkdir(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(0), &job->target, error))
+    if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.path() == QLatin1String("/")) {
         *error = QStringLiteral("mkdir: '%1' names no folder").arg(arguments.at(0));
@@ -94,7 +138,7 @@ CliCommand::Outcome prepareMkdir(const QStringList &arguments, CliJob *job, QStr
 
 CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(0), &job->target, error))
+    if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.path() == QLatin1String("/")) {
         *error = QStringLiteral("mv: '%1' names nothing to rename").arg(arguments.at(0));
@@ -122,7 +166,7 @@ CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString
 
 CliCommand::Outcome prepareLs(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(0), &job->target, error))
+    if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     // "ftp://host/pub" and "ftp://host/pub/" both list the folder /pub/.
     const QString folder = job->target.withoutTrailingSlash();
@@ -138,12 +182,35 @@ CliCommand::Outcome prepareLs(const QStringList &arguments, CliJob *job, QString
 
 CliCommand::Outcome prepareGet(const QStringList &arguments, CliJob *job, QString *error)
 {
-    if (!parseUrl(arguments.at(0), &job->target, error))
+    if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.isFolder()) {
-        *error = QStringLiteral("get: '%1' ends in '/'; give the address of a file")
-                         .arg(arguments.at(0));
-        return CliCommand::UsageError;
+        // A folder comes with everything below it: into an existing local folder under its own
+        // name, else as the local folder named.
+        const QString name = job->target.withoutTrailingSlash().section(QLatin1Char('/'), -1);
+        QFileInfo local(arguments.at(1));
+        if (local.isDir() && !name.isEmpty())
+            local.setFile(QDir(local.absoluteFilePath()).filePath(name));
+        if (local.exists() && !local.isDir()) {
+            *error = QStringLiteral("%1 is a file; a folder cannot be fetched into it")
+                             .arg(local.absoluteFilePath());
+            return CliCommand::Failed;
+        }
+        const QString nativePath = local.absoluteFilePath();
+        if (!localNameTravels(nativePath)) {
+            *error = QStringLiteral("%1: a path holding '*' or '\\' cannot be written")
+                             .arg(nativePath);
+            return CliCommand::Failed;
+        }
+        CliStep step;
+        step.hostFolder = job->target.internalPath();
+        step.localFolder = localFolderForm(nativePath);
+        step.line = TransferQueue::DownloadTreeEntry(step.hostFolder, step.localFolder);
+        step.check = CliStep::TreeDownloadDone;
+        step.description
+                = QStringLiteral("download of folder %1 to %2").arg(job->target.path(), nativePath);
+        job->steps.append(step);
+        return CliCommand::Ready;
     }
     QFileInfo local(arguments.at(1));
     if (local.isDir())
@@ -184,17 +251,17 @@ const QList<CliCommand> &CliCommand::table()
              prepareLs},
             {QStringLiteral("get"),
              QStringLiteral("URL LOCALFILE"),
-             QStringLiteral("fetch a file; into an existing folder it keeps its name"),
+             QStringLiteral("fetch a file or (URL ending in '/') a folder tree"),
              2,
              prepareGet},
             {QStringLiteral("put"),
              QStringLiteral("LOCALFILE URL"),
-             QStringLiteral("send a local file; a URL ending in '/' keeps the file's name"),
+             QStringLiteral("send a file or folder; a URL ending in '/' keeps its name"),
              2,
              preparePut},
             {QStringLiteral("rm"),
              QStringLiteral("URL"),
-             QStringLiteral("delete a file"),
+             QStringLiteral("delete a file, or (URL ending in '/') a folder tree"),
              1,
              prepareRm},
             {QStringLiteral("mkdir"),
@@ -220,7 +287,10 @@ const CliCommand *CliCommand::find(const QString &verb)
     return nullptr;
 }
 
-CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options, CliJob *job, QString *error)
+CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
+                                           CliJob *job,
+                                           QString *error,
+                                           const SiteConnection *site)
 {
     *job = CliJob();
     const CliCommand *command = find(options.verb);
@@ -233,11 +303,41 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options, CliJob *jo
                          .arg(command->verb, command->synopsis);
         return UsageError;
     }
+    if (site) {
+        job->fromSite = true;
+        QString folder = site->InitialFolder;
+        folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        if (!folder.startsWith(QLatin1Char('/')))
+            folder.prepend(QLatin1Char('/'));
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        job->siteFolder = folder;
+    }
     const Outcome outcome = command->prepare(options.arguments, job, error);
     if (outcome != Ready)
         return outcome;
 
+    job->passive = options.passive;
+    job->tasks = options.tasks.value_or(1);
+    if (site) {
+        job->host = site->Host;
+        job->port = site->Port;
+        job->user = options.user.value_or(site->Username);
+        job->password = options.password.value_or(options.user ? QString() : site->Password);
+        job->passive = options.passive || site->PassiveMode;
+        job->tasks = options.tasks.value_or(qBound(1, site->MaxTasks, 25));
+        job->initialFolder = site->InitialFolder;
+        if (site->session.setsFirewall) {
+            job->firewallType = site->session.FirewallType;
+            job->firewallHost = site->session.FirewallHost;
+            job->firewallPort = site->session.FirewallPort;
+        }
+        return Ready;
+    }
+
     const FtpUrl &url = job->target;
+    job->host = url.host();
+    job->port = url.port();
     job->user = options.user.value_or(url.hasUser() ? url.user() : QString());
     if (options.password)
         job->password = *options.password;
@@ -262,7 +362,13 @@ QString CliCommand::usage()
     text += QStringLiteral(
             "\nURL: ftp://[user[:password]@]host[:port]/path, absolute from the host's root.\n"
             "     Write other characters as %XX: a space as %20, '%' as %25, '@' as %40.\n"
-            "LOCALFILE: a path on this computer.\n"
+            "     A path ending in '/' names a folder: get fetches it with everything below it\n"
+            "     (into LOCALFILE, or under its own name into an existing local folder), rm\n"
+            "     deletes it with everything below it.\n"
+            "     With --site the host is the saved site's, and URL is only a path on it:\n"
+            "     ftp:///path (with %XX escapes), /path (as typed, from the host's root) or\n"
+            "     path (as typed, below the site's initial folder).\n"
+            "LOCALFILE: a path on this computer; put sends a folder with everything below it.\n"
             "\nOptions:\n"
             "  --passive                 open data connections with PASV (default: PORT)\n"
             "  --type auto|binary|ascii  transfer type (default auto: text files such as\n"
@@ -270,13 +376,20 @@ QString CliCommand::usage()
             "  --no-resume               transfer whole files, never continue a partial one\n"
             "  --user NAME               log in as NAME (default: anonymous)\n"
             "  --password-env VAR        take the password from environment variable VAR\n"
+            "  --tasks N                 sessions working at once, 1 to 25, the first one\n"
+            "                            included (default 1, or the saved site's number)\n"
+            "  --site PATH               connect with a saved site of the Site manager, named\n"
+            "                            by its folders and name: 'Software\\Archives\\GNU\n"
+            "                            Software Archive' (host, port, login, passive mode,\n"
+            "                            initial folder and tasks; options given here win)\n"
             "  -v                        show every line exchanged with the host\n"
             "                            (passwords masked)\n"
             "  --timeout SECONDS         give up when the host answers nothing for that long\n"
             "                            (default 60)\n"
             "  -h, --help                show this text\n"
             "\nA user or password given by option wins over one in the URL.\n"
-            "Exit status: 0 when everything succeeded, 1 when an operation failed (the reason\n"
-            "is on standard error), 2 for a usage error.\n");
+            "On a terminal, standard error shows what every session is doing.\n"
+            "Exit status: 0 when everything succeeded, 1 when an operation failed (the reason,\n"
+            "and every file that failed, are on standard error), 2 for a usage error.\n");
     return text;
 }

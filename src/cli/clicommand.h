@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+struct SiteConnection;
+
 // The verbs of the command line. Each entry checks its arguments and turns them into the
 // session lines of a CliJob; adding a verb means adding one entry and its prepare function.
 class CliCommand
@@ -31,7 +33,12 @@ public:
 
     // Checks the verb and its arguments and fills job, login included: a user or password
     // given by option wins over one in the address; without a user the login is anonymous.
-    static Outcome prepareJob(const CliOptions &options, CliJob *job, QString *error);
+    // With site (a saved site, --site) the host, port, login, passive mode, initial folder and
+    // tasks come from it (options given win) and the addresses are paths on its host.
+    static Outcome prepareJob(const CliOptions &options,
+                              CliJob *job,
+                              QString *error,
+                              const SiteConnection *site = nullptr);
 
     // The text --help prints.
     static QString usage();

@@ -38,9 +38,10 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
             *value = args.at(++i);
             return true;
         };
-        const bool takesValue = name == QLatin1String("--type") || name == QLatin1String("--user")
-                                || name == QLatin1String("--password-env")
-                                || name == QLatin1String("--timeout");
+        const bool takesValue
+                = name == QLatin1String("--type") || name == QLatin1String("--user")
+                  || name == QLatin1String("--password-env") || name == QLatin1String("--timeout")
+                  || name == QLatin1String("--tasks") || name == QLatin1String("--site");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -83,6 +84,17 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                 return fail(
                         QStringLiteral("--timeout takes a number of seconds (1 or more), not '%1'")
                                 .arg(value));
+        } else if (name == QLatin1String("--tasks")) {
+            bool ok = false;
+            const int count = value.toInt(&ok);
+            if (!ok || count < 1 || count > 25)
+                return fail(
+                        QStringLiteral("--tasks takes a number from 1 to 25, not '%1'").arg(value));
+            tasks = count;
+        } else if (name == QLatin1String("--site")) {
+            if (value.isEmpty())
+                return fail(QStringLiteral("--site needs the path of a saved site"));
+            site = value;
         } else {
             return fail(QStringLiteral("unknown option %1").arg(name));
         }

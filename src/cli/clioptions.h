@@ -30,6 +30,10 @@ public:
     int timeoutSeconds = 60;
     std::optional<QString> user;
     std::optional<QString> password;
+    // Sessions working at once, the main session included (1 to 25); unset: 1, or the site's.
+    std::optional<int> tasks;
+    // Folder path of a saved site ("Software\Archives\GNU Software Archive"); empty: none.
+    QString site;
     QString verb;
     QStringList arguments;
 

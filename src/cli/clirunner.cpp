@@ -1,19 +1,36 @@
 #include "cli/clirunner.h"
 
 #include "ftp/listparser.h"
+#include "platform/localpath.h"
 #include "platform/terminal.h"
-#include "settings/asciiextensionlist.h"
+#include "tasks/uploadfoldertree.h"
+#include "util/fieldstring.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
 namespace {
 
+const QChar Star = QLatin1Char('*');
+
 bool isFinalReply(const QString &line)
 {
     return line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' ');
 }
+
+QString slashForm(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+// A property on each session the runner listens to, so that it listens once.
+const char HookedProperty[] = "orvaneCliHooked";
+
+// Task sessions that fail to connect one after another before the runner takes the host's
+// word that it allows no more of them.
+constexpr int TaskFailuresAccepted = 3;
 
 } // namespace
 
@@ -23,46 +40,45 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     , m_job(job)
     , m_progress(StandardErrorIsTerminal())
 {
-    m_ftp.setListingBuffer(&m_listingBuffer);
-    m_ftp.setPassiveMode(options.passive);
-    m_ftp.setResumeTransfers(options.resume);
-    m_ftp.setMaxSecsIdle(0);
-    switch (options.type) {
-    case CliOptions::AutoType: {
-        AsciiExtensionList extensions;
-        extensions.load(AsciiExtensionList::defaultItems().join(QLatin1Char(':')));
-        m_ftp.setAutoTransferMode(true);
-        m_ftp.setASCExtension(extensions.engineForm());
-        break;
-    }
-    case CliOptions::BinaryType:
-        m_ftp.setAutoTransferMode(false);
-        m_ftp.SetBinaryMode(true);
-        break;
-    case CliOptions::AsciiType:
-        // Hosts start in ASCII, but say so rather than trust it.
-        m_ftp.setAutoTransferMode(false);
-        m_ftp.SetBinaryMode(false);
-        m_ftp.setLoginScript(QStringLiteral("type a\r\n"));
-        break;
-    }
+    m_main = m_engine.MainFTP();
+    Options &settings = m_engine.options();
+    settings.Resume = options.resume;
+    settings.TransferMode = options.type == CliOptions::AutoType     ? 0
+                            : options.type == CliOptions::BinaryType ? 1
+                                                                     : 2;
+    settings.KAP = Options::KapNever;
+    settings.Reconnect = Options::ReconnectNever;
+    settings.ConfirmDisconnect = false;
+    settings.ClearLogWin = false;
+    settings.ShowLogInInfo = false;
+    settings.ShowMainIO = options.verbose;
+    settings.ShowMultiIO = options.verbose;
+    settings.ShowMainGeneral = options.verbose;
+    settings.ShowMultiGeneral = options.verbose;
+    // Hosts start in ASCII, but say so rather than trust it.
+    if (options.type == CliOptions::AsciiType)
+        m_main->setLoginScript(QStringLiteral("type a\r\n"));
 
-    connect(&m_ftp, &TcFTP::stateChanged, this, &CliRunner::stateChanged);
-    connect(&m_ftp, &TcFTP::textIO, this, &CliRunner::textExchanged);
-    connect(&m_ftp, &TcFTP::actionDone, this, &CliRunner::actionReported);
-    connect(&m_ftp, &TcFTP::unknownCommand, this, [this](const QString &line) {
+    connect(&m_engine, &TaskEngine::sessionStateChanged, this, &CliRunner::sessionStateChanged);
+    connect(&m_engine, &TaskEngine::hostFolderListed, this, [this](const QString &folder, bool) {
+        folderListed(folder);
+    });
+    connect(&m_engine, &TaskEngine::unknownSessionCommand, this, [this](const QString &line) {
         log(QStringLiteral(" !: Command not accepted: ") + line);
         m_lastWarning = QStringLiteral("command not accepted: ") + line;
-        stepEnded(false);
     });
-    connect(&m_ftp, &TcFTP::warning, this, [this](const QString &text) {
-        log(QStringLiteral(" !: ") + text);
-        m_lastWarning = text;
+    connect(m_engine.log(), &LogModel::lineWritten, this, [this](const QString &line) {
+        if (!m_finished)
+            log(line);
     });
-    connect(&m_ftp, &TcFTP::internalError, this, [this](int number, const QString &message) {
-        log(QStringLiteral("!!: Error %1 - %2").arg(number).arg(message.simplified()));
-        m_lastWarning = QStringLiteral("internal error %1").arg(number);
-    });
+    hookSession(m_main);
+    connect(m_main,
+            &TcFTP::actionDone,
+            this,
+            [this](TcFTPActionType action, const QString &, qint64 size, bool done, bool ok) {
+                mainActionReported(action, size, done, ok);
+            });
+    connect(m_main, &TcFTP::warning, this, [this](const QString &text) { m_lastWarning = text; });
 
     m_watchdog.setInterval(250);
     connect(&m_watchdog, &QTimer::timeout, this, &CliRunner::watchdogTick);
@@ -80,49 +96,119 @@ QString CliRunner::logLineFor(const QString &text, bool fromHost, bool valid)
 
 void CliRunner::start()
 {
-    const FtpUrl &url = m_job.target;
-    log(QStringLiteral("  : Connecting to %1 port %2").arg(url.host(), url.port()));
+    log(QStringLiteral("  : Connecting to %1 port %2").arg(m_job.host, m_job.port));
     m_sinceActivity.start();
+    m_sinceStart.start();
     m_watchdog.start();
-    try {
-        m_ftp.Connect(TcFTPSession{url.host(), url.port(), m_job.user, m_job.password});
-    } catch (const std::exception &e) {
-        fail(QStringLiteral("cannot connect to %1: %2")
-                     .arg(url.host(), QString::fromLocal8Bit(e.what()).simplified()));
-    }
+    m_engine.startTimers();
+
+    ConnectRequest request;
+    request.session = TcFTPSession{m_job.host, m_job.port, m_job.user, m_job.password};
+    request.initialFolder = m_job.initialFolder;
+    request.passive = m_job.passive;
+    request.tasks = m_job.tasks;
+    request.setsFirewall = true;
+    request.firewallType = m_job.firewallType;
+    request.firewallHost = m_job.firewallHost;
+    request.firewallPort = m_job.firewallPort;
+    m_engine.connectMain(request);
+    if (m_main->State() == csNotConnected && !m_finished)
+        fail(QStringLiteral("cannot connect to %1 port %2").arg(m_job.host, m_job.port));
 }
 
-void CliRunner::stateChanged(TcFTPStates newState)
+// Listens to a session's own reports as well as the engine's: its host text keeps the
+// watchdog quiet, and its results tell which file arrived and why one did not.
+void CliRunner::hookSession(TcFTP *session)
+{
+    if (session->property(HookedProperty).toBool())
+        return;
+    session->setProperty(HookedProperty, true);
+    connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool) {
+        textExchanged(line, fromHost);
+    });
+    connect(session,
+            &TcFTP::actionDone,
+            this,
+            [this, session](TcFTPActionType action,
+                            const QString &fileFolder,
+                            qint64 size,
+                            bool done,
+                            bool success) {
+                actionReported(session, action, fileFolder, size, done, success);
+            });
+    if (session != m_main && m_options.type == CliOptions::AsciiType)
+        session->setLoginScript(QStringLiteral("type a\r\n"));
+}
+
+void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
 {
     if (m_finished)
         return;
     m_sinceActivity.restart();
-    if (newState == csIdle) {
-        // Leave the session's call stack before giving it the next line.
-        QTimer::singleShot(0, this, &CliRunner::sessionIdle);
+    TaskList &tasks = m_engine.taskList();
+    if (taskNumber < 0 || taskNumber >= tasks.count())
+        return;
+    TcFTP *session = tasks.session(taskNumber);
+    hookSession(session);
+
+    if (session != m_main) {
+        if (newState == csIdle && session->LoggedIn())
+            m_taskFailuresInRow = 0;
+        if (newState == csNotConnected && !session->LoggedIn()
+            && !tasks.record(taskNumber)->WasLoggedIn)
+            taskCouldNotConnect();
+        scheduleCheck();
         return;
     }
-    if (newState != csNotConnected)
-        return;
-    const FtpUrl &url = m_job.target;
-    if (m_step < 0 && !m_hostAnswered) {
-        fail(QStringLiteral("cannot connect to %1 port %2").arg(url.host(), url.port()));
-    } else if (m_step < 0) {
-        fail(QStringLiteral("login to %1 as %2 failed%3").arg(url.host(), m_job.user, hostSaid()));
-    } else if (m_step < m_job.steps.size()) {
-        QString reason = QStringLiteral("connection to %1 lost during %2")
-                                 .arg(url.host(), m_job.steps.at(m_step).description);
-        reason += m_lastWarning.isEmpty() ? hostSaid() : QStringLiteral(": ") + m_lastWarning;
-        fail(reason);
+
+    if (newState == csNotConnected) {
+        if (m_phase == Connecting) {
+            if (!m_hostAnswered)
+                fail(QStringLiteral("cannot connect to %1 port %2").arg(m_job.host, m_job.port));
+            else
+                fail(QStringLiteral("login to %1 as %2 failed%3")
+                             .arg(m_job.host, m_job.user, hostSaid(m_main)));
+            return;
+        }
+        if (!m_mainLost) {
+            m_mainLost = true;
+            QString reason = QStringLiteral("connection to %1 lost").arg(m_job.host);
+            if (m_step >= 0 && m_step < m_job.steps.size())
+                reason += QStringLiteral(" during ") + m_job.steps.at(m_step).description;
+            const QString said = refusalOf(m_main);
+            if (!m_lastWarning.isEmpty())
+                reason += QStringLiteral(": ") + m_lastWarning;
+            else if (said.startsWith(QLatin1String(" (")))
+                reason += said;
+            m_failures.append(reason);
+        }
     }
+    scheduleCheck();
 }
 
-void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
+// A task session could not connect. A host that allows fewer sessions than asked for refuses
+// the extra ones for ever; the scheduler would start them again every second, and with none of
+// them working nothing would ever be carried out. After a few refusals in a row the runner goes
+// on with the sessions the host let in.
+void CliRunner::taskCouldNotConnect()
 {
-    if (m_options.verbose) {
-        m_progress.finish();
-        log(logLineFor(line, fromHost, valid));
+    if (++m_taskFailuresInRow < TaskFailuresAccepted)
+        return;
+    m_taskFailuresInRow = 0;
+    int loggedIn = 0;
+    for (int i = 0; i < m_engine.taskList().count(); ++i) {
+        if (m_engine.taskList().session(i)->LoggedIn())
+            ++loggedIn;
     }
+    const int tasks = qMax(1, loggedIn);
+    if (tasks >= m_engine.MaxTasks())
+        return;
+    log(QStringLiteral(" !: The host refuses more sessions; going on with %1.").arg(tasks));
+    m_engine.Change_MaxTasks(tasks);
+}
+
+void CliRunner::textExchanged(const QString &line, bool fromHost)
+{
     if (!fromHost) {
         m_commandSent = true;
         return;
@@ -132,17 +218,16 @@ void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
         m_hostAnswered = true;
 }
 
-void CliRunner::actionReported(
-        TcFTPActionType action, const QString &fileFolder, qint64 size, bool done, bool success)
+// The main session's results settle the steps it carries out itself.
+void CliRunner::mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success)
 {
-    m_sinceActivity.restart();
-    if (!done || m_step < 0 || m_step >= m_job.steps.size() || m_stepEnded)
+    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size() || m_stepEnded)
+        return;
+    const CliStep &step = m_job.steps.at(m_step);
+    if (step.queued())
         return;
     CliStep::Check expected;
     switch (action) {
-    case caUpload:
-        expected = CliStep::UploadDone;
-        break;
     case caDelete:
         expected = CliStep::DeleteDone;
         break;
@@ -152,29 +237,110 @@ void CliRunner::actionReported(
     case caList:
         expected = CliStep::ListDone;
         break;
-    case caDownload:
-        expected = CliStep::DownloadDone;
-        break;
     default:
         return;
     }
-    const CliStep &step = m_job.steps.at(m_step);
+    (void)size;
     if (step.check != expected)
         return;
     if (success && action == caList && !step.printFolder.isEmpty())
         printListing(step.printFolder);
-    if (success && (action == caUpload || action == caDownload)) {
-        const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
-        const QString line
-                = (action == caUpload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
-                                      : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
-                          .arg(size)
-                          .arg(double(ms) / 1000.0, 0, 'f', 2)
-                          .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
-        // After the line of the reply that ended the transfer.
-        QTimer::singleShot(0, this, [this, line] { log(line); });
-    }
     stepEnded(success);
+}
+
+// Every session's results: the transfers the job counts, and what went wrong in a tree.
+void CliRunner::actionReported(TcFTP *session,
+                               TcFTPActionType action,
+                               const QString &fileFolder,
+                               qint64 size,
+                               bool done,
+                               bool success)
+{
+    m_sinceActivity.restart();
+    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
+        return;
+    const CliStep &step = m_job.steps.at(m_step);
+    if (!step.queued())
+        return;
+
+    switch (action) {
+    case caDownload:
+    case caUpload: {
+        const QString destination = session->IOdstFolder() + session->IOdstFile();
+        const auto found = m_transferIndex.constFind(destination);
+        if (found == m_transferIndex.constEnd()) {
+            if (!success)
+                m_failures.append(QStringLiteral("transfer of %1 failed%2")
+                                          .arg(slashForm(destination), refusalOf(session)));
+            return;
+        }
+        Transfer &transfer = m_transfers[*found];
+        transfer.ended = true;
+        transfer.success = success;
+        if (!success)
+            transfer.reason = refusalOf(session);
+        if (success && m_transfers.size() == 1) {
+            const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
+            const QString line
+                    = (action == caUpload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
+                                          : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
+                              .arg(size)
+                              .arg(double(ms) / 1000.0, 0, 'f', 2)
+                              .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
+            // After the line of the reply that ended the transfer.
+            QTimer::singleShot(0, this, [this, line] { log(line); });
+        }
+        break;
+    }
+    case caList:
+    case caChangeFolder:
+        if (!success
+            && (step.check == CliStep::TreeDownloadDone || step.check == CliStep::TreeDeleteDone)) {
+            const QString command = session->CommandLine();
+            const QString folder = command.startsWith(QLatin1String("cwd "), Qt::CaseInsensitive)
+                                           ? command.mid(4)
+                                           : slashForm(session->Folder());
+            m_failures.append(
+                    QStringLiteral("listing of %1 failed%2").arg(folder, hostSaid(session)));
+        }
+        break;
+    case caDelete:
+    case caRemoveFolder:
+        if (!success && step.check == CliStep::TreeDeleteDone)
+            m_failures.append(QStringLiteral("delete of %1 failed%2")
+                                      .arg(slashForm(fileFolder), hostSaid(session)));
+        break;
+    default:
+        break;
+    }
+}
+
+// A folder of a tree download has been listed: its files are what the tree must bring.
+void CliRunner::folderListed(const QString &folder)
+{
+    if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
+        return;
+    const CliStep &step = m_job.steps.at(m_step);
+    if (!folder.startsWith(step.hostFolder, Qt::CaseInsensitive))
+        return;
+    if (folder.size() == step.hostFolder.size())
+        m_treeListed = true;
+    if (step.check != CliStep::TreeDownloadDone)
+        return;
+    const QString rel = folder.mid(step.hostFolder.size());
+    const QString localFolder = step.localFolder + rel;
+    m_treeFolders.append(localFolder);
+    const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder);
+    if (!entries)
+        return;
+    for (const ListingBuffer::Entry &entry : *entries) {
+        if (!entry.key.startsWith(QLatin1Char('f')))
+            continue;
+        const QString name = entry.key.mid(1);
+        expectTransfer(localFolder + name,
+                       QStringLiteral("download of %1 to %2")
+                               .arg(slashForm(folder + name), LocalToNative(localFolder + name)));
+    }
 }
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
@@ -193,7 +359,7 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 
 void CliRunner::printListing(const QString &folder)
 {
-    const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
+    const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder);
     if (!entries)
         return;
     m_progress.finish();
@@ -206,47 +372,61 @@ void CliRunner::printListing(const QString &folder)
     std::fflush(stdout);
 }
 
-void CliRunner::sessionIdle()
+// State changes arrive from inside the engine's own handling; what they mean for the job is
+// looked at once the event loop is back, when the engine has handed out what it will.
+void CliRunner::scheduleCheck()
 {
-    if (m_finished || m_ftp.State() != csIdle)
+    if (m_checkPending || m_finished)
         return;
-    if (m_step < 0) {
-        if (!m_ftp.LoggedIn())
+    m_checkPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_checkPending = false;
+        check();
+    });
+}
+
+void CliRunner::check()
+{
+    if (m_finished)
+        return;
+    if (m_mainLost) {
+        // Whatever the other sessions still carry ends with their own reports.
+        if (sessionsBusy())
             return;
-        log(QStringLiteral("  : Logged in to %1 as %2").arg(m_job.target.host(), m_job.user));
+        if (m_step >= 0 && m_step < m_job.steps.size() && m_job.steps.at(m_step).queued())
+            m_failures += unfinishedTransfers();
+        finish(1);
+        return;
+    }
+    if (m_phase == Connecting) {
+        // After login the engine walks the main session to its first folder; it is idle once
+        // that walk is over.
+        if (m_main->State() != csIdle || !m_main->LoggedIn())
+            return;
+        m_phase = Working;
+        log(QStringLiteral("  : Logged in to %1 as %2").arg(m_job.host, m_job.user));
         startNextStep();
         return;
     }
-    if (m_step >= m_job.steps.size())
+    if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
+        return;
+    const CliStep &step = m_job.steps.at(m_step);
+    if (step.queued()) {
+        if (engineQuiet())
+            endQueueStep();
+        return;
+    }
+    if (m_main->State() != csIdle || !m_engine.mainCmdList().isEmpty())
         return;
     // A rename has no action report: the host's answer to RNTO (or to RNFR when that was
     // refused and no RNTO followed) is its result.
-    if (!m_stepEnded && m_job.steps.at(m_step).check == CliStep::RenameDone) {
-        stepEnded(m_ftp.OutCmd() == QLatin1String("rnto")
-                  && m_ftp.InCmd().startsWith(QLatin1Char('2')));
-    }
-    if (!m_stepEnded) {
-        // The session went idle without reporting the step's result.
+    if (!m_stepEnded && step.check == CliStep::RenameDone)
+        stepEnded(m_main->OutCmd() == QLatin1String("rnto")
+                  && m_main->InCmd().startsWith(QLatin1Char('2')));
+    // The session went idle without reporting the step's result.
+    if (!m_stepEnded)
         stepEnded(false);
-    }
     startNextStep();
-}
-
-void CliRunner::stepEnded(bool success)
-{
-    if (m_stepEnded || m_finished || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    m_stepEnded = true;
-    m_progress.finish();
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!success) {
-        QString reason = step.description + QStringLiteral(" failed");
-        if (m_commandSent)
-            reason += hostSaid();
-        else if (!m_lastWarning.isEmpty())
-            reason += QStringLiteral(": ") + m_lastWarning;
-        fail(reason);
-    }
 }
 
 void CliRunner::startNextStep()
@@ -265,21 +445,150 @@ void CliRunner::startNextStep()
     m_sinceStepStart.start();
     m_sinceActivity.restart();
     const CliStep &step = m_job.steps.at(m_step);
-    try {
-        m_ftp.AddCommand(step.line);
-        m_ftp.Execute();
-    } catch (const TcFTPException &) {
-        // An own command that failed has been reported through the session's signals;
-        // the session has gone on, and sessionIdle settles the step.
-    } catch (const std::exception &e) {
-        fail(step.description + QStringLiteral(" failed: ")
-             + QString::fromLocal8Bit(e.what()).simplified());
+    if (step.queued()) {
+        queueStep(step);
+    } else {
+        m_engine.mainCmdList().append(step.line);
+    }
+    m_engine.Pass();
+    scheduleCheck();
+}
+
+// Puts a step into the transfer queue and notes each file it is to move.
+void CliRunner::queueStep(const CliStep &step)
+{
+    m_transfers.clear();
+    m_transferIndex.clear();
+    m_treeFolders.clear();
+    m_treeListed = false;
+    TransferQueue &queue = m_engine.transferQueue();
+    switch (step.check) {
+    case CliStep::UploadDone:
+    case CliStep::DownloadDone: {
+        // "*upload A*B" and "*download A*B" are what the "u*A*B" and "d*A*B" entries become.
+        const QString argument = step.line.section(QLatin1Char(' '), 1);
+        const QChar kind = step.check == CliStep::UploadDone ? QLatin1Char('u') : QLatin1Char('d');
+        queue.append(kind + QString(Star) + argument);
+        expectTransfer(Field(argument, 2, Star), step.description);
+        break;
+    }
+    case CliStep::FolderUploadDone: {
+        queue.append(step.line);
+        const int first = queue.count();
+        UploadFolderTree(step.localFolder, step.hostFolder, queue, [this](const QString &line) {
+            // A name that cannot be sent is not sent: the folder does not arrive whole.
+            m_failures.append(line.mid(4).trimmed());
+            log(line);
+        });
+        for (int i = first; i < queue.count(); ++i) {
+            const QString &entry = queue.at(i);
+            if (!entry.startsWith(QLatin1String("u*")))
+                continue;
+            const QString local = Field(entry, 2, Star);
+            const QString host = Field(entry, 3, Star);
+            expectTransfer(host,
+                           QStringLiteral("upload of %1 to %2")
+                                   .arg(LocalToNative(local), slashForm(host)));
+        }
+        break;
+    }
+    default:
+        queue.append(step.line);
+        break;
     }
 }
 
-qint64 CliRunner::bytesMoved() const
+void CliRunner::expectTransfer(const QString &destination, const QString &description)
 {
-    return qMax(m_ftp.IOTransfered(), m_ftp.IOPos());
+    if (m_transferIndex.contains(destination))
+        return;
+    m_transferIndex.insert(destination, m_transfers.size());
+    Transfer transfer;
+    transfer.description = description;
+    m_transfers.append(transfer);
+}
+
+QStringList CliRunner::unfinishedTransfers() const
+{
+    QStringList lines;
+    for (const Transfer &transfer : m_transfers) {
+        if (transfer.success)
+            continue;
+        lines.append(transfer.description
+                     + (transfer.ended ? QStringLiteral(" failed") + transfer.reason
+                                       : QStringLiteral(" failed: not carried out")));
+    }
+    return lines;
+}
+
+// Every entry of the step has been carried out: count what arrived.
+void CliRunner::endQueueStep()
+{
+    const CliStep &step = m_job.steps.at(m_step);
+    QStringList failures = unfinishedTransfers();
+    for (const QString &folder : std::as_const(m_treeFolders)) {
+        if (!QFileInfo(LocalToNative(folder)).isDir())
+            failures.append(QStringLiteral("folder %1 was not made").arg(LocalToNative(folder)));
+    }
+    if ((step.check == CliStep::TreeDeleteDone || step.check == CliStep::TreeDownloadDone)
+        && m_failures.isEmpty() && failures.isEmpty() && !m_treeListed) {
+        failures.append(step.description + QStringLiteral(" failed: the folder was not listed"));
+    }
+    m_failures += failures;
+    m_stepEnded = true;
+    m_progress.finish();
+    if (!m_failures.isEmpty()) {
+        finish(1);
+        return;
+    }
+    startNextStep();
+}
+
+void CliRunner::stepEnded(bool success)
+{
+    if (m_stepEnded || m_finished || m_step < 0 || m_step >= m_job.steps.size())
+        return;
+    m_stepEnded = true;
+    m_progress.finish();
+    const CliStep &step = m_job.steps.at(m_step);
+    if (!success) {
+        QString reason = step.description + QStringLiteral(" failed");
+        if (m_commandSent)
+            reason += hostSaid(m_main);
+        else if (!m_lastWarning.isEmpty())
+            reason += QStringLiteral(": ") + m_lastWarning;
+        fail(reason);
+    }
+}
+
+// Nothing waits in either list and no session is working or starting.
+bool CliRunner::engineQuiet()
+{
+    if (!m_engine.transferQueue().isEmpty() || !m_engine.mainCmdList().isEmpty())
+        return false;
+    return !sessionsBusy();
+}
+
+bool CliRunner::sessionsBusy()
+{
+    TaskList &tasks = m_engine.taskList();
+    for (int i = 0; i < tasks.count(); ++i) {
+        const TcFTPStates state = tasks.session(i)->State();
+        if (state == csConnecting || state == csWaitForReply)
+            return true;
+    }
+    return false;
+}
+
+qint64 CliRunner::bytesMoved()
+{
+    TaskList &tasks = m_engine.taskList();
+    qint64 bytes = 0;
+    for (int i = 0; i < tasks.count(); ++i) {
+        const TcFTP *session = tasks.session(i);
+        bytes += qMax<qint64>(0, qMax(session->IOTransfered(), session->IOPos()));
+    }
+    return bytes;
 }
 
 void CliRunner::watchdogTick()
@@ -291,37 +600,70 @@ void CliRunner::watchdogTick()
         m_lastBytes = bytes;
         m_sinceActivity.restart();
     }
-    if (bytes >= 0 && m_step >= 0)
-        m_progress.update(bytes, m_ftp.IOSize(), m_sinceStepStart.elapsed());
-
-    if (m_sinceActivity.elapsed() < qint64(m_options.timeoutSeconds) * 1000)
+    showProgress();
+    if (m_phase == Working && !m_mainLost)
+        check();
+    if (m_finished || m_sinceActivity.elapsed() < qint64(m_options.timeoutSeconds) * 1000)
         return;
-    const FtpUrl &url = m_job.target;
     QString doing;
-    if (m_ftp.State() == csConnecting || (m_step < 0 && !m_hostAnswered))
-        doing = QStringLiteral("while connecting to %1 port %2").arg(url.host(), url.port());
-    else if (m_step < 0)
-        doing = QStringLiteral("while logging in to %1").arg(url.host());
+    if (m_main->State() == csConnecting || (m_phase == Connecting && !m_hostAnswered))
+        doing = QStringLiteral("while connecting to %1 port %2").arg(m_job.host, m_job.port);
+    else if (m_phase == Connecting)
+        doing = QStringLiteral("while logging in to %1").arg(m_job.host);
     else
         doing = QStringLiteral("during ") + m_job.steps.at(m_step).description;
-    fail(QStringLiteral("no answer from the host for %1 seconds %2")
-                 .arg(m_options.timeoutSeconds)
-                 .arg(doing));
+    const bool queued = m_phase == Working && m_step >= 0 && m_step < m_job.steps.size()
+                        && m_job.steps.at(m_step).queued();
+    m_failures.append(QStringLiteral("no answer from the host for %1 seconds %2")
+                              .arg(m_options.timeoutSeconds)
+                              .arg(doing));
+    if (queued)
+        m_failures += unfinishedTransfers();
+    finish(1);
 }
 
-QString CliRunner::hostSaid() const
+// The task rows and the status texts of the scheduler, on a terminal, once the run has taken
+// a second.
+void CliRunner::showProgress()
+{
+    if (m_phase != Working || m_sinceStart.elapsed() < 1000)
+        return;
+    QStringList lines;
+    const QStringList rows = m_engine.taskRows()->captions();
+    for (int i = 0; i < rows.size(); ++i)
+        lines.append(QStringLiteral("[%1] ").arg(i, 2, 10, QLatin1Char('0')) + rows.at(i));
+    QStringList status = m_engine.statusTexts()->captions();
+    status.removeAll(QString());
+    lines.append(status.join(QStringLiteral("  |  ")));
+    m_progress.showLines(lines);
+}
+
+QString CliRunner::hostSaid(const TcFTP *session) const
 {
     // The session dispatches a reply (and so reports its result) before it reports the
     // line itself, so the line to quote is the session's last reply, not the last one seen.
-    const QString reply = m_ftp.ReplyLine();
+    const QString reply = session->ReplyLine();
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
+}
+
+// Why a session's work failed as far as the host told: its last reply when that was a refusal
+// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
+// no reason.
+QString CliRunner::refusalOf(const TcFTP *session) const
+{
+    const QString reply = session->ReplyLine();
+    if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+        return QStringLiteral(" (host said: %1)").arg(reply);
+    if (session->State() == csNotConnected)
+        return QStringLiteral(": the connection was closed");
+    return QString();
 }
 
 void CliRunner::fail(const QString &reason)
 {
     if (m_finished)
         return;
-    m_failure = reason;
+    m_failures.append(reason);
     finish(1);
 }
 
@@ -330,32 +672,34 @@ void CliRunner::finish(int exitStatus)
     if (m_finished)
         return;
     m_finished = true;
+    m_phase = Done;
     m_watchdog.stop();
     m_progress.finish();
-    // Disconnect from the event loop, not from inside the session's notification.
+    // Disconnect from the event loop, not from inside a session's notification.
     QTimer::singleShot(0, this, [this, exitStatus] {
-        if (!m_failure.isEmpty()) {
-            log(QStringLiteral(" !: ") + m_failure);
-            std::fprintf(stderr, "orvane-ftp-cli: %s\n", m_failure.toLocal8Bit().constData());
-            std::fflush(stderr);
+        for (const QString &failure : std::as_const(m_failures)) {
+            log(QStringLiteral(" !: ") + failure);
+            std::fprintf(stderr, "orvane-ftp-cli: %s\n", failure.toLocal8Bit().constData());
         }
-        if (m_ftp.State() != csNotConnected) {
-            try {
-                m_ftp.Disconnect();
-            } catch (const std::exception &) {
-                // A session that is neither connecting nor connected has nothing to end.
-            }
-        }
+        std::fflush(stderr);
+        m_engine.stopTimers();
+        m_engine.transferQueue().clear();
+        m_engine.mainCmdList().clear();
+        if (m_main->State() != csNotConnected)
+            m_engine.logOff();
+        else
+            m_engine.DisconnectMain();
         if (exitStatus == 0)
             log(QStringLiteral("  : Disconnected"));
         Q_EMIT finished(exitStatus);
     });
 }
 
-void CliRunner::log(const QString &line) const
+void CliRunner::log(const QString &line)
 {
     if (!m_options.verbose)
         return;
+    m_progress.finish();
     std::fputs(line.toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

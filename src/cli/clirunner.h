@@ -4,22 +4,28 @@
 #include "cli/clioptions.h"
 #include "cli/progressprinter.h"
 #include "ftp/listingbuffer.h"
-#include "ftp/tcftp.h"
+#include "tasks/taskengine.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
-// Carries out one CliJob with one TcFTP session on the event loop: connect, log in, give the
-// session the job's lines one at a time, wait for each result, disconnect.
+// Carries out one CliJob on the program's task engine, as the window drives it: connect the
+// main session (it logs in and lists its first folder), then one step at a time: commands of
+// the main session go through its command list, transfers and tree operations through the
+// transfer queue, which the scheduler hands to as many sessions as the job asks for.
 //
 // finished(exitStatus) is emitted exactly once, from the event loop (never from inside a
-// session notification): 0 when every step succeeded, 1 otherwise, after the reason has been
-// written to standard error. With verbose options every line exchanged with the host is
-// written to standard output as the log shows it, passwords masked.
+// session notification): 0 when every step succeeded, 1 otherwise, after the reason and every
+// file that failed have been written to standard error. The engine only logs a failed
+// transfer; the runner counts each file it asked for (a tree's files as they are listed) and
+// names every one that did not arrive. With verbose options every line of the engine's log is
+// written to standard output, passwords masked.
 //
-// No run can hang: a watchdog ends it when the host has said nothing and no data has moved
-// for the options' timeout, while connecting as well as later.
+// No run can hang: a watchdog ends it when no session has heard from the host and no data has
+// moved for the options' timeout; when the main session goes offline the run ends once the
+// other sessions have stopped.
 class CliRunner : public QObject
 {
     Q_OBJECT
@@ -41,40 +47,74 @@ Q_SIGNALS:
     void finished(int exitStatus);
 
 private:
-    void stateChanged(TcFTPStates newState);
-    void textExchanged(const QString &line, bool fromHost, bool valid);
-    void actionReported(TcFTPActionType action,
+    // One file the job asked to move, by its destination path (internal form).
+    struct Transfer
+    {
+        QString description; // "download of /pub/a.txt to /home/ann/a.txt"
+        bool ended = false;
+        bool success = false;
+        QString reason; // why it failed, when known
+    };
+    enum Phase { Connecting, Working, Done };
+
+    void sessionStateChanged(int taskNumber, TcFTPStates newState);
+    void hookSession(TcFTP *session);
+    void textExchanged(const QString &line, bool fromHost);
+    void actionReported(TcFTP *session,
+                        TcFTPActionType action,
                         const QString &fileFolder,
                         qint64 size,
                         bool done,
                         bool success);
+    void mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success);
+    void folderListed(const QString &folder);
+    void scheduleCheck();
+    void check();
     void watchdogTick();
 
     void startNextStep();
+    void queueStep(const CliStep &step);
+    void expectTransfer(const QString &destination, const QString &description);
+    void endQueueStep();
     void stepEnded(bool success);
-    void sessionIdle();
+    bool engineQuiet();
+    bool sessionsBusy();
+    void taskCouldNotConnect();
     void fail(const QString &reason);
     void finish(int exitStatus);
-    void log(const QString &line) const;
+    void log(const QString &line);
     void printListing(const QString &folder);
-    qint64 bytesMoved() const;
-    QString hostSaid() const;
+    void showProgress();
+    qint64 bytesMoved();
+    QString hostSaid(const TcFTP *session) const;
+    QString refusalOf(const TcFTP *session) const;
+    QStringList unfinishedTransfers() const;
 
     CliOptions m_options;
     CliJob m_job;
-    TcFTP m_ftp;
-    ListingBuffer m_listingBuffer;
+    TaskEngine m_engine;
+    TcFTP *m_main = nullptr;
     ProgressPrinter m_progress;
     QTimer m_watchdog;
     QElapsedTimer m_sinceActivity;
+    QElapsedTimer m_sinceStart;
     QElapsedTimer m_sinceStepStart;
 
-    int m_step = -1;             // index of the step the session is working on; -1 before login
-    bool m_stepEnded = false;    // the current step has its result, waiting for the idle session
+    Phase m_phase = Connecting;
+    int m_step = -1;             // index of the step being carried out; -1 before login
+    bool m_stepEnded = false;    // the current step has its result
     bool m_commandSent = false;  // a command went to the host since the current step started
     bool m_hostAnswered = false; // the host has sent a reply since connecting
+    bool m_checkPending = false;
+    bool m_mainLost = false;     // the main session went offline while working
+    int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login
     qint64 m_lastBytes = -1;
     QString m_lastWarning;
-    QString m_failure; // reason of the failure that ends the run
+
+    QList<Transfer> m_transfers;
+    QHash<QString, qsizetype> m_transferIndex; // destination path -> m_transfers index
+    QStringList m_treeFolders;                 // local folders a tree download must make
+    bool m_treeListed = false;                 // the tree step's top folder was listed
+    QStringList m_failures;                    // what went wrong, in order
     bool m_finished = false;
 };

@@ -107,10 +107,46 @@ bool FtpUrl::parse(const QString &text, QString *error)
         m_port = QString::number(number);
     }
 
-    if (!percentDecode(rawPath, &m_path)) {
+    QString path;
+    if (!percentDecode(rawPath, &path)) {
         *error = QStringLiteral("bad %-escape in the path of '%1' (write % as %25)").arg(text);
         return false;
     }
+    return setPath(path, text, error);
+}
+
+bool FtpUrl::parsePath(const QString &text, const QString &baseFolder, QString *error)
+{
+    *this = FtpUrl();
+    m_host.clear();
+    m_port.clear();
+    static const QString scheme = QStringLiteral("ftp://");
+    if (text.startsWith(scheme, Qt::CaseInsensitive)) {
+        const QString rest = text.mid(scheme.size());
+        if (!rest.startsWith(QLatin1Char('/'))) {
+            *error = QStringLiteral("'%1' names a host; with a saved site give only the path "
+                                    "(ftp:///path or /path)")
+                             .arg(text);
+            return false;
+        }
+        QString path;
+        if (!percentDecode(rest, &path)) {
+            *error = QStringLiteral("bad %-escape in the path of '%1' (write % as %25)").arg(text);
+            return false;
+        }
+        return setPath(path, text, error);
+    }
+    if (text.startsWith(QLatin1Char('/')))
+        return setPath(text, text, error);
+    QString base = baseFolder.isEmpty() ? QStringLiteral("/") : baseFolder;
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    return setPath(base + text, text, error);
+}
+
+bool FtpUrl::setPath(const QString &path, const QString &text, QString *error)
+{
+    m_path = path;
     if (breaksCommandLine(m_path)) {
         *error = QStringLiteral("the path of '%1' holds a line break or NUL").arg(text);
         return false;

@@ -11,6 +11,11 @@ class FtpUrl
 public:
     // Parses text; on failure returns false and leaves the reason in error.
     bool parse(const QString &text, QString *error);
+    // A path on a host that is known already (a saved site): "ftp:///pub/a%20b.txt" (decoded
+    // as in an address), "/pub/a b.txt" (as typed, from the host's root) or "a b.txt" (as
+    // typed, below baseFolder, a slash-form folder ending in "/"). An address that names a
+    // host is refused. Host and port stay empty.
+    bool parsePath(const QString &text, const QString &baseFolder, QString *error);
 
     QString user() const { return m_user; }
     QString password() const { return m_password; }
@@ -32,6 +37,8 @@ public:
     QString withoutTrailingSlash() const;
 
 private:
+    bool setPath(const QString &path, const QString &text, QString *error);
+
     QString m_user;
     QString m_password;
     bool m_hasUser = false;

@@ -2,6 +2,11 @@
 #include "cli/clicommand.h"
 #include "cli/clioptions.h"
 #include "cli/clirunner.h"
+#include "cli/clisite.h"
+#include "settings/options.h"
+#include "settings/registry.h"
+#include "sites/siteconnection.h"
+#include "sites/tsiteobject.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -23,7 +28,8 @@ int usageError(const QString &error)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("orvane-ftp-cli"));
+    // The desktop program's name: saved sites and options live in its per-user registry.
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane FTP"));
 
     if (argc < 2) {
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stderr);
@@ -41,9 +47,24 @@ int main(int argc, char **argv)
         break;
     }
 
+    std::optional<SiteConnection> site;
+    if (!options.site.isEmpty()) {
+        Registry &registry = Registry::user();
+        TSiteObject saved;
+        QString error;
+        if (!FindSavedSite(registry, options.site, &saved, &error)) {
+            std::fprintf(stderr,
+                         "orvane-ftp-cli: %s (in %s)\n",
+                         error.toLocal8Bit().constData(),
+                         registry.filePath().toLocal8Bit().constData());
+            return 1;
+        }
+        site = SiteConnection::fromSite(saved, Options::load(registry));
+    }
+
     CliJob job;
     QString error;
-    switch (CliCommand::prepareJob(options, &job, &error)) {
+    switch (CliCommand::prepareJob(options, &job, &error, site ? &*site : nullptr)) {
     case CliCommand::UsageError:
         return usageError(error);
     case CliCommand::Failed:

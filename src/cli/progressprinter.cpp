@@ -1,5 +1,7 @@
 #include "cli/progressprinter.h"
 
+#include "platform/terminal.h"
+
 #include <cstdio>
 
 ProgressPrinter::ProgressPrinter(bool enabled)
@@ -46,8 +48,33 @@ void ProgressPrinter::update(qint64 done, qint64 total, qint64 elapsedMs)
     m_shown = true;
 }
 
+void ProgressPrinter::showLines(const QStringList &lines)
+{
+    if (!m_enabled || lines == m_block)
+        return;
+    if (m_shown && m_block.isEmpty())
+        finish();
+    const int width = qMax(20, StandardErrorColumns() - 1);
+    QByteArray text;
+    // Back to the top of the block on screen, then each line over the old one.
+    if (!m_block.isEmpty())
+        text += "\r\x1b[" + QByteArray::number(m_block.size()) + "A";
+    for (const QString &line : lines)
+        text += "\r\x1b[K" + line.left(width).toLocal8Bit() + "\n";
+    // A block shorter than the last one leaves its old lines blank.
+    for (qsizetype i = lines.size(); i < m_block.size(); ++i)
+        text += "\r\x1b[K\n";
+    if (m_block.size() > lines.size())
+        text += "\x1b[" + QByteArray::number(m_block.size() - lines.size()) + "A";
+    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    std::fflush(stderr);
+    m_block = lines;
+}
+
 void ProgressPrinter::finish()
 {
+    // The block stays on screen as it is; what comes next starts below it.
+    m_block.clear();
     if (!m_shown)
         return;
     std::fputs("\n", stderr);

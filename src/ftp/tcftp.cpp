@@ -226,6 +226,16 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 Finish(m_inCmd == QLatin1String("226") || m_inCmd == QLatin1String("250"));
                 if (m_commandsSent == sentBefore)
                     runQueue();
+            } else if (m_listing || m_downloading) {
+                // The host has sent everything. Close our end at once: a host that waits for
+                // it before its final reply (vsftpd closes with linger on) would otherwise wait
+                // for our delayed acknowledgement, some 40 ms per file.
+                m_quietData = true;
+                try {
+                    m_data->Close(false);
+                } catch (const TcWinsockException &) {
+                }
+                m_quietData = false;
             }
             break;
         case cwPrepareConnection:

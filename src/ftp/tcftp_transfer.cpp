@@ -214,6 +214,12 @@ void TcFTP::startDownload(const QString &argument)
     } catch (const std::exception &) {
         entry.clear();
     }
+    // Named before anything can fail, so that a failure report names this transfer's file and
+    // not the previous one's.
+    m_ioSrcFolder = sourceFolder;
+    m_ioSrcFile = sourceName;
+    m_ioDstFolder = destination.left(destinationCut);
+    m_ioDstFile = destination.mid(destinationCut);
     m_downloading = true;
     if (entry.isEmpty()) {
         // Report it: the owner waits for this download's end before it gives the next line.
@@ -222,10 +228,6 @@ void TcFTP::startDownload(const QString &argument)
     }
 
     prepareDataSocket();
-    m_ioSrcFolder = sourceFolder;
-    m_ioSrcFile = sourceName;
-    m_ioDstFolder = destination.left(destinationCut);
-    m_ioDstFile = destination.mid(destinationCut);
     m_ioSize = Field(entry, 1, QLatin1Char('*')).toLongLong();
     m_ioPos = 0;
     m_ioTransfered = 0;
@@ -275,6 +277,10 @@ void TcFTP::startUpload(const QString &argument)
     const qsizetype sourceCut = source.lastIndexOf(QLatin1Char('\\')) + 1;
     const qsizetype destinationCut = destination.lastIndexOf(QLatin1Char('\\')) + 1;
 
+    m_ioSrcFolder = source.left(sourceCut);
+    m_ioSrcFile = source.mid(sourceCut);
+    m_ioDstFolder = destination.left(destinationCut);
+    m_ioDstFile = destination.mid(destinationCut);
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);
@@ -282,10 +288,6 @@ void TcFTP::startUpload(const QString &argument)
         Finish(false);
         return;
     }
-    m_ioSrcFolder = source.left(sourceCut);
-    m_ioSrcFile = source.mid(sourceCut);
-    m_ioDstFolder = destination.left(destinationCut);
-    m_ioDstFile = destination.mid(destinationCut);
     m_ioSize = m_transferFile.size();
     m_ioPos = 0;
     m_ioTransfered = 0;

@@ -105,10 +105,15 @@ void TcWinsock::setState(TcWinsockStates state)
 
 quint16 TcWinsock::resolvePort() const
 {
+    // A number is a number: the services database is read only for names ("ftp"), not for
+    // every data connection.
+    bool ok = false;
+    const uint number = m_port.trimmed().toUInt(&ok, 10);
+    if (ok && number <= 65535)
+        return quint16(number);
     const QByteArray name = m_port.toLocal8Bit();
     if (const servent *service = getservbyname(name.constData(), "tcp"))
         return ntohs(quint16(service->s_port));
-    bool ok = false;
     const uint port = m_port.trimmed().toUInt(&ok, 10);
     if (!ok || port > 65535)
         throw TcWinsockException(BadPortNumber);

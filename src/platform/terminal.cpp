@@ -5,6 +5,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -17,4 +18,14 @@ bool StandardErrorIsTerminal()
 #else
     return isatty(fileno(stderr)) != 0;
 #endif
+}
+
+int StandardErrorColumns()
+{
+#ifndef Q_OS_WIN
+    winsize size{};
+    if (ioctl(fileno(stderr), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+#endif
+    return 80;
 }

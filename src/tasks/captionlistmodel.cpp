@@ -19,6 +19,16 @@ void CaptionListModel::resize(int rows)
     }
 }
 
+void CaptionListModel::removeFirst(int rows)
+{
+    rows = qMin(rows, count());
+    if (rows <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, rows - 1);
+    m_captions.remove(0, rows);
+    endRemoveRows();
+}
+
 void CaptionListModel::setCaption(int row, const QString &caption)
 {
     if (row < 0 || row >= count() || m_captions.at(row) == caption)

@@ -17,6 +17,8 @@ public:
     const QStringList &captions() const { return m_captions; }
     // Appends empty rows or removes rows from the end until there are rows rows.
     void resize(int rows);
+    // Removes the first rows rows (all when there are fewer).
+    void removeFirst(int rows);
     void setCaption(int row, const QString &caption);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

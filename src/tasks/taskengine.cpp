@@ -174,9 +174,18 @@ void TaskEngine::runPass()
     if (m_taskRows.count() > m_taskList.count())
         m_taskRows.resize(m_taskList.count());
 
-    // Queue rows; a row of an entry of an unknown kind keeps its caption.
+    // Queue rows; a row of an entry of an unknown kind keeps its caption. While entries are
+    // only taken from the front and appended, the rows follow by the same moves and only new
+    // rows get captions: a pass per finished file must not cost a caption per waiting entry.
+    int firstNew = 0;
+    if (m_transferQueue.reshaped() == m_queueRowsReshaped) {
+        m_queueRows.removeFirst(int(m_transferQueue.takenFromFront() - m_queueRowsTaken));
+        firstNew = qMin(m_queueRows.count(), m_transferQueue.count());
+    }
+    m_queueRowsReshaped = m_transferQueue.reshaped();
+    m_queueRowsTaken = m_transferQueue.takenFromFront();
     m_queueRows.resize(m_transferQueue.count());
-    for (int i = 0; i < m_transferQueue.count(); ++i)
+    for (int i = firstNew; i < m_transferQueue.count(); ++i)
         m_queueRows.setCaption(
                 i, TransferQueue::Caption(m_transferQueue.at(i), m_queueRows.caption(i)));
 

@@ -228,8 +228,9 @@ private:
     // taskengine_actions.cpp: action results
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
-    void downloadDone(TcFTP *session, bool success);
-    void uploadDone(TcFTP *session, bool success);
+    // size is the action's own: the session has reset its transfer fields by then.
+    void downloadDone(TcFTP *session, qint64 size, bool success);
+    void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);
     void removeBufferEntry(const QString &folder, const QString &key);
 
@@ -270,6 +271,8 @@ private:
     QTimer m_reconnectTimer;
     QTimer *m_resetTimer = nullptr;
     bool m_inPass = false;
+    quint64 m_queueRowsTaken = 0;    // the queue's takenFromFront() the queue rows follow
+    quint64 m_queueRowsReshaped = 0; // the queue's reshaped() the queue rows follow
     bool m_passAgain = false;
     std::function<bool()> m_confirmDisconnect;
 };

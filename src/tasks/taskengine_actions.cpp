@@ -85,11 +85,11 @@ void TaskEngine::FTPAction(TcFTP *session,
             break;
         case caDownload:
             if (done)
-                downloadDone(session, success);
+                downloadDone(session, size, success);
             break;
         case caUpload:
             if (done)
-                uploadDone(session, success);
+                uploadDone(session, size, success);
             break;
         case caDelete:
             if (success) {
@@ -220,7 +220,7 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
     }
 }
 
-void TaskEngine::downloadDone(TcFTP *session, bool success)
+void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
 {
     const QString folder = session->IOdstFolder();
     const QString file = session->IOdstFile();
@@ -249,7 +249,7 @@ void TaskEngine::downloadDone(TcFTP *session, bool success)
             WriteLog(QStringLiteral("  : Successfully received file '%1' to folder '%2'.")
                              .arg(file, LocalToNative(folder)),
                      m_taskList.IndexOfSession(session));
-            Q_EMIT localEntryChanged(folder, file, session->IOSize());
+            Q_EMIT localEntryChanged(folder, file, size);
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
@@ -260,7 +260,7 @@ void TaskEngine::downloadDone(TcFTP *session, bool success)
     Q_EMIT transferEnded(true, folder, file, success);
 }
 
-void TaskEngine::uploadDone(TcFTP *session, bool success)
+void TaskEngine::uploadDone(TcFTP *session, qint64 size, bool success)
 {
     const QString folder = session->IOdstFolder();
     const QString file = session->IOdstFile();
@@ -272,8 +272,7 @@ void TaskEngine::uploadDone(TcFTP *session, bool success)
         if (m_listingBuffer.contains(folder)) {
             m_listingBuffer.addEntry(folder,
                                      QLatin1Char('f') + file,
-                                     QString::number(session->IOSize()) + QLatin1Char('*')
-                                             + dosDateNow());
+                                     QString::number(size) + QLatin1Char('*') + dosDateNow());
         }
         Q_EMIT hostEntryChanged(folder, file);
     } else {

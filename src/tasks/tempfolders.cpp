@@ -99,7 +99,8 @@ bool TempFolders::removeSessionFolder()
 {
     if (m_nativeSession.isEmpty())
         return false;
-    const bool removed = RemoveTreeNoFollow(m_nativeSession);
+    // A link planted inside the session folder goes as a link; its target stays.
+    const bool removed = RemoveTreeNoFollow(m_nativeSession, &m_error);
     if (removed) {
         m_nativeSession.clear();
         m_session.clear();

@@ -22,7 +22,9 @@ public:
     bool create(const QString &systemTemp = QString(), int attempts = DefaultAttempts);
     // Replaces the random numbers that name the folders (for tests); each call gives one.
     void setNameSource(std::function<quint32()> source) { m_nameSource = std::move(source); }
-    // Deletes the session folder with everything in it; the base folder stays.
+    // Deletes the session folder with everything in it, never following a symbolic link (a link
+    // goes as a link, its target stays); the base folder stays. False with errorString() naming
+    // what could not be removed.
     bool removeSessionFolder();
 
     // Internal local forms, each ending in "\".

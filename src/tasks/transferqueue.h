@@ -22,9 +22,25 @@ public:
     const QString &at(int index) const { return m_entries.at(index); }
     const QStringList &entries() const { return m_entries; }
     void append(const QString &entry) { m_entries.append(entry); }
-    QString takeFirst() { return m_entries.takeFirst(); }
-    void removeAt(int index) { m_entries.removeAt(index); }
-    void clear() { m_entries.clear(); }
+    QString takeFirst()
+    {
+        ++m_takenFromFront;
+        return m_entries.takeFirst();
+    }
+    void removeAt(int index)
+    {
+        ++m_reshaped;
+        m_entries.removeAt(index);
+    }
+    void clear()
+    {
+        ++m_reshaped;
+        m_entries.clear();
+    }
+    // Counts of the changes other than appending, for views that follow the queue row by row:
+    // entries taken from the front, and any other removal. Both only grow.
+    quint64 takenFromFront() const { return m_takenFromFront; }
+    quint64 reshaped() const { return m_reshaped; }
     // True when some entry contains text (for example a temporary folder's path).
     bool anyEntryContains(const QString &text) const;
 
@@ -45,4 +61,6 @@ public:
 
 private:
     QStringList m_entries;
+    quint64 m_takenFromFront = 0;
+    quint64 m_reshaped = 0;
 };

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "settings/layoutfont.h"
 #include "tasks/extensioncache.h"
 #include "ui/fileicons.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 
 #include <array>
 
@@ -13,6 +15,7 @@ class DragDrop;
 class DesktopServices;
 class FileCommands;
 class FileListView;
+class LayoutRecord;
 class QAbstractItemModel;
 class HeaderStatus;
 class LogView;
@@ -39,7 +42,6 @@ class TLogIn;
 class TQuick;
 class TZetup;
 class WavPlayer;
-struct TcFTPSession;
 
 // The main window: the local pane (folder tree over file list) on the left, the host pane on
 // the right, the task panel, the log window along the bottom and the status bar.
@@ -69,7 +71,9 @@ public:
 
     // A window with a task engine of its own (its options the defaults until readOptions).
     explicit TForm1(QWidget *parent = nullptr);
-    // A window that shows and drives the given engine, which must outlive it.
+    // A window that shows and drives the given engine, which must outlive it. The Setup dialog
+    // edits the engine's options object: hand the engine the program's one object (useOptions)
+    // before the window is made.
     explicit TForm1(TaskEngine &engine, QWidget *parent = nullptr);
     ~TForm1() override;
 
@@ -111,9 +115,6 @@ public:
     void Btn_TaskKillClick();
     void Menu_SetupClick();
     void Menu_ShowLoginInfoClick();
-    // Asks for an empty user name or password of a saved site before connecting; Cancel
-    // leaves the field empty.
-    void PromptMissingLogin(TcFTPSession &session);
     // The question asked before disconnecting while tasks are active.
     bool ConfirmDisconnect();
     // The sound service the engine plays its WAV files through.
@@ -194,8 +195,27 @@ public:
     // Opens the Quick connect dialog; on Connect emits quickConnectAccepted.
     void Menu_QuickConnectClick();
 
+    // ---- Layout (tform1_layout.cpp) ----
+    // Applies a layout record to the widgets field by field: geometry, columns, pane sizes,
+    // ViewLayout, button style, view styles, bookmarks, labels and font, then the interface mode
+    // through SetGUI. The window state (field 5) is left to the caller, which applies it after
+    // everything else. Remembers what it applied so that saveLayout() can keep stored values
+    // the widgets could not show exactly.
+    void loadLayout(const LayoutRecord &layout);
+    // The layout the widgets show now, the current mode's sizes saved into ViewLayout first.
+    // A field whose widget still shows what loadLayout() applied keeps the loaded value (an
+    // unmoved centred window stays centred). Works while the window is shown or after it closed.
+    LayoutRecord saveLayout();
+    // Called once the window is shown with a loaded layout: notes what the widgets show for it.
+    void rememberShownLayout();
+    // Gives the font to lWin, rWin, LPathTree, RPathTree, QueueView and TaskView.
+    void ApplyFont(const LayoutFont &font);
+    LayoutFont viewFont() const { return m_viewFont; }
+
     // The window's sizes per mode (see SetGUI).
     std::array<int, 17> ViewLayout;
+    // The local bookmarks, sorted: entries "name\rfolder" (folder in the internal form).
+    QStringList LocalBookmarks;
 
     // ---- Controls ----
     QToolBar *TB_Online = nullptr;
@@ -388,4 +408,8 @@ private:
     QPointer<QWidget> m_focus;
     QActionGroup *m_interfaceGroup = nullptr;
     QActionGroup *m_styleGroup = nullptr;
+    LayoutFont m_viewFont;
+    // What loadLayout() applied and what the widgets showed for it (as record fields).
+    QStringList m_loadedFields;
+    QStringList m_shownFields;
 };

@@ -17,6 +17,7 @@
 #include "widgets/logview.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,15 +99,13 @@ void TForm1::attachEngine()
         setFullRowSelect(TaskView, on);
     });
     connect(Zetup, &TZetup::fontChosen, this, [this](const QFont &font) {
-        for (QWidget *view : std::initializer_list<QWidget *>{lWin->detailsView(),
-                                                              lWin->iconView(),
-                                                              rWin->detailsView(),
-                                                              rWin->iconView(),
-                                                              LPathTree,
-                                                              RPathTree,
-                                                              TaskView,
-                                                              QueueView})
-            view->setFont(font);
+        // The views take the font, and the layout record keeps it (in its colour).
+        LayoutFont chosen = viewFont();
+        chosen.face = font.family();
+        chosen.size = qMax(1, font.pointSize());
+        chosen.height = -qRound(chosen.size * 96.0 / 72.0);
+        chosen.pitch = font.fixedPitch() ? LayoutFont::FixedPitch : LayoutFont::DefaultPitch;
+        ApplyFont(chosen);
     });
     Zetup->FullrowSelectClick();
     Zetup->setSessionLocked(m_engine->setupLocked());
@@ -274,27 +273,7 @@ void TForm1::mainLoggedIn(int hostType)
     QTreeWidgetItem *root = RPathTree->topLevelItem(0);
     if (!root)
         return;
-    QString caption = QStringLiteral("(Host Computer)");
-    switch (hostType) {
-    case csWARFTPD:
-        caption = QStringLiteral("(WAR-FTPD Host)");
-        break;
-    case csServU:
-        caption = QStringLiteral("(Serv-U FTP Server Host)");
-        break;
-    case csMicrosoftFTP:
-        caption = QStringLiteral("(Microsoft FTP Server)");
-        break;
-    case csWinNTFTP:
-        caption = QStringLiteral("(Windows NT FTP Server)");
-        break;
-    case csWUFTPD:
-        caption = QStringLiteral("(WUArchive FTPD Host)");
-        break;
-    default:
-        break;
-    }
-    root->setText(0, caption);
+    root->setText(0, TaskEngine::HostTypeCaption(TcFTPHostTypes(hostType)));
     RPathTree->setCurrentItem(root);
 }
 
@@ -343,26 +322,6 @@ void TForm1::QuickConnect()
     request.setsFirewall = false;
     m_engine->connectMain(request);
     UpdateInterface();
-}
-
-void TForm1::PromptMissingLogin(TcFTPSession &session)
-{
-    if (session.Username.isEmpty()) {
-        Dialog->setCaption(tr("Needs username for session"));
-        Dialog->setPrompt(tr("Session Username:"));
-        Dialog->setText(QString());
-        if (Dialog->exec() == QDialog::Accepted)
-            session.Username = Dialog->text();
-    }
-    if (session.Password.isEmpty()) {
-        Dialog->setCaption(tr("Needs password for session"));
-        Dialog->setPrompt(tr("Session Password:"));
-        Dialog->setText(QString());
-        Dialog->Edit1->setEchoMode(QLineEdit::Password);
-        if (Dialog->exec() == QDialog::Accepted)
-            session.Password = Dialog->text();
-        Dialog->Edit1->setEchoMode(QLineEdit::Normal);
-    }
 }
 
 bool TForm1::ConfirmDisconnect()
@@ -467,7 +426,16 @@ void TForm1::localEntryChanged(const QString &folder, const QString &name, qint6
                 node->parent()->sortChildren(0, Qt::AscendingOrder);
         }
     } else {
-        AddFileItem(false, false, lWin, -1, size, name, folder);
+        // The file on the disk has the last word on its size: a transfer reports none (-1)
+        // when the host never told it.
+        const QFileInfo landed(LocalToNative(folder + name));
+        AddFileItem(false,
+                    false,
+                    lWin,
+                    -1,
+                    landed.isFile() ? landed.size() : qMax<qint64>(0, size),
+                    name,
+                    folder);
     }
     if (folder.startsWith(m_localFolder))
         SortListView(lWin, lWin->tag());

@@ -57,10 +57,11 @@ void TForm1::applyHostTreeSize()
 
 void TForm1::saveModeSizes()
 {
-    // Splitter sizes are only real while the splitter is shown (the host pane's inner panel is
-    // hidden while offline); otherwise the table keeps what was applied.
-    const bool panesShown = topwinspanel->isVisible();
-    const bool hostShown = rPanelSplit->isVisible();
+    // Splitter sizes are only real while the splitter is shown in the window (the host pane's
+    // inner panel is hidden while offline); otherwise the table keeps what was applied. They
+    // stay real after the window closed, when the layout is saved.
+    const bool panesShown = topwinspanel->isVisibleTo(this);
+    const bool hostShown = rPanelSplit->isVisibleTo(this);
     int columns = 1;
     switch (interfaceMode()) {
     case SingleView:

@@ -135,12 +135,7 @@ void TForm1::hostFolderListed(const QString &folder, bool buffering)
             const QString name = entry.key.mid(1);
             if (known.contains(name.toLower()))
                 continue;
-            auto *child = new QTreeWidgetItem(node);
-            child->setText(0, name);
-            child->setData(0, NodeTextRole, name);
-            child->setData(0, Qt::UserRole + 2, true); // an ordinary folder
-            child->setIcon(0, m_icons.folderNode());
-            addPlaceholder(child);
+            addPlaceholder(addFolderNode(node, name, {}, m_icons.folderNode(), true));
         }
     }
     if (!known.isEmpty())
@@ -176,6 +171,7 @@ void TForm1::fillHostList()
 {
     const ListingBuffer &buffer = m_engine->listingBuffer();
     const QString current = m_currentHostFolder;
+    m_engine->setCurrentHostFolder(current);
     rWin->setUpdatesEnabled(false);
     rWin->clear();
     auto markRow = [this](int row) {
@@ -386,12 +382,8 @@ void TForm1::hostEntriesChanged(const QString &folder)
                 present = nodeText(parent->child(i)).compare(entry.key.mid(1), Qt::CaseInsensitive)
                           == 0;
             if (!present && isListedNode(parent)) {
-                auto *child = new QTreeWidgetItem(parent);
-                child->setText(0, entry.key.mid(1));
-                child->setData(0, NodeTextRole, entry.key.mid(1));
-                child->setData(0, Qt::UserRole + 2, true);
-                child->setIcon(0, m_icons.folderNode());
-                addPlaceholder(child);
+                addPlaceholder(
+                        addFolderNode(parent, entry.key.mid(1), {}, m_icons.folderNode(), true));
                 parent->sortChildren(0, Qt::AscendingOrder);
             }
         }

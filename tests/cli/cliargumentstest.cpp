@@ -6,6 +6,7 @@
 #include "cli/progressprinter.h"
 #include "ftp/listparser.h"
 #include "platform/localpath.h"
+#include "sites/siteconnection.h"
 #include "util/hosttext.h"
 
 #include <QDir>
@@ -248,8 +249,16 @@ TEST(CliCommand, VerbsBecomeSessionLines)
                        QStringLiteral("ftp://h/")}),
               CliCommand::Failed);
     EXPECT_TRUE(error.contains(QStringLiteral("missing")));
+    // A folder is sent with its tree: its host folder is made first.
+    ASSERT_EQ(prepare({QStringLiteral("put"), dir.path(), QStringLiteral("ftp://h/in/")}),
+              CliCommand::Ready);
+    EXPECT_EQ(job.steps[0].check, CliStep::FolderUploadDone);
+    EXPECT_EQ(job.steps[0].line,
+              QStringLiteral("c*mkd \\in\\") + QFileInfo(dir.path()).fileName() + '\\');
+    EXPECT_TRUE(job.steps[0].localFolder.endsWith('\\'));
+    EXPECT_TRUE(job.steps[0].localFolder.startsWith(NativeToLocal(dir.path())));
     EXPECT_EQ(prepare({QStringLiteral("put"), dir.path(), QStringLiteral("ftp://h/")}),
-              CliCommand::Failed);
+              CliCommand::Ready);
     // "*" and "\" cannot travel in the session's command lines: such a file is not sent.
     for (const QString &name : {QStringLiteral("a*b.txt"), QStringLiteral("a\\b.txt")}) {
         QFile odd(dir.filePath(name));
@@ -264,7 +273,7 @@ TEST(CliCommand, VerbsBecomeSessionLines)
             "fetch ftp://h/a",
             "rm",
             "rm ftp://h/a ftp://h/b",
-            "rm ftp://h/folder/",
+            "rm ftp://h/",
             "rm http://h/a",
             "mkdir ftp://h/",
             "mv ftp://h/a",
@@ -331,7 +340,7 @@ TEST(CliCommand, LsAndGetListBeforeTheyFetch)
                        QStringLiteral("ftp://h/a.bin"),
                        dir.filePath(QStringLiteral("x*y"))}),
               CliCommand::Failed);
-    for (const char *line : {"get ftp://h/pub/ local", "get ftp://h/a", "ls", "ls http://h/"}) {
+    for (const char *line : {"get ftp://h/a", "ls", "ls http://h/"}) {
         SCOPED_TRACE(line);
         EXPECT_EQ(prepare(words(line)), CliCommand::UsageError);
         EXPECT_FALSE(error.isEmpty());
@@ -381,4 +390,99 @@ TEST(ProgressPrinter, Text)
     // 5 GiB of 6 GiB: sizes beyond 32 bits.
     EXPECT_EQ(ProgressPrinter::progressText(5LL << 30, 6LL << 30, 0),
               QStringLiteral("5.0 GiB of 6.0 GiB (83%)"));
+}
+
+TEST(CliCommand, TreesTasksAndSavedSites)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QProcessEnvironment env;
+    CliOptions options;
+    CliJob job;
+    QString error;
+
+    // --tasks takes 1 to 25; anything else is a usage error.
+    ASSERT_EQ(options.parse(words("--tasks 8 get ftp://h/a b"), env), CliOptions::Run);
+    EXPECT_EQ(options.tasks.value_or(0), 8);
+    ASSERT_EQ(options.parse(words("--tasks=25 --site A\\B ls /"), env), CliOptions::Run);
+    EXPECT_EQ(options.tasks.value_or(0), 25);
+    EXPECT_EQ(options.site, QStringLiteral("A\\B"));
+    for (const char *line : {"--tasks 0 ls ftp://h/",
+                             "--tasks 26 ls ftp://h/",
+                             "--tasks x ls ftp://h/",
+                             "--tasks",
+                             "--site= ls /"}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(options.parse(words(line), env), CliOptions::UsageError);
+    }
+
+    // Folder addresses of get and rm become tree entries of the queue.
+    const QString target = dir.filePath(QStringLiteral("new"));
+    ASSERT_EQ(options.parse({QStringLiteral("--tasks"),
+                             QStringLiteral("5"),
+                             QStringLiteral("get"),
+                             QStringLiteral("ftp://h/pub/my%20tree/"),
+                             target},
+                            env),
+              CliOptions::Run);
+    ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
+    EXPECT_EQ(job.tasks, 5);
+    ASSERT_EQ(job.steps.size(), 1);
+    EXPECT_EQ(job.steps[0].check, CliStep::TreeDownloadDone);
+    EXPECT_EQ(job.steps[0].line,
+              QStringLiteral("b*\\pub\\my tree\\*") + NativeToLocal(target)
+                      + QStringLiteral("\\*!download"));
+    // Into an existing folder the tree keeps its name.
+    ASSERT_EQ(options.parse({QStringLiteral("get"), QStringLiteral("ftp://h/pub/t/"), dir.path()},
+                            env),
+              CliOptions::Run);
+    ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
+    EXPECT_EQ(job.tasks, 1);
+    EXPECT_EQ(job.steps[0].localFolder,
+              NativeToLocal(dir.filePath(QStringLiteral("t"))) + QLatin1Char('\\'));
+    ASSERT_EQ(options.parse(words("rm ftp://h/pub/old/"), env), CliOptions::Run);
+    ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
+    EXPECT_EQ(job.steps[0].check, CliStep::TreeDeleteDone);
+    EXPECT_EQ(job.steps[0].line, QStringLiteral("b*\\pub\\old\\*!delete"));
+
+    // With a saved site, addresses are paths on its host; options given win over the site.
+    SiteConnection site;
+    site.Host = QStringLiteral("files.example");
+    site.Port = QStringLiteral("2121");
+    site.Username = QStringLiteral("ann");
+    site.Password = QStringLiteral("pw");
+    site.InitialFolder = QStringLiteral("\\home\\ann\\");
+    site.PassiveMode = true;
+    site.MaxTasks = 4;
+    struct PathCase
+    {
+        const char *address;
+        const char *path;
+    };
+    for (const PathCase &c : {PathCase{"ftp:///pub/a%20b.txt", "/pub/a b.txt"},
+                              PathCase{"/pub/a%20b.txt", "/pub/a%20b.txt"},
+                              PathCase{"notes/a.txt", "/home/ann/notes/a.txt"}}) {
+        SCOPED_TRACE(c.address);
+        ASSERT_EQ(options.parse({QStringLiteral("rm"), QString::fromUtf8(c.address)}, env),
+                  CliOptions::Run);
+        ASSERT_EQ(CliCommand::prepareJob(options, &job, &error, &site), CliCommand::Ready)
+                << error.toStdString();
+        EXPECT_EQ(job.target.path(), QString::fromUtf8(c.path));
+        EXPECT_EQ(job.host, QStringLiteral("files.example"));
+        EXPECT_EQ(job.port, QStringLiteral("2121"));
+        EXPECT_EQ(job.user + '/' + job.password, QStringLiteral("ann/pw"));
+        EXPECT_TRUE(job.passive);
+        EXPECT_EQ(job.tasks, 4);
+        EXPECT_EQ(job.initialFolder, QStringLiteral("\\home\\ann\\"));
+    }
+    QProcessEnvironment pw;
+    pw.insert(QStringLiteral("PW"), QStringLiteral("other"));
+    ASSERT_EQ(options.parse(words("--tasks 2 --user bob --password-env PW rm /a"), pw),
+              CliOptions::Run);
+    ASSERT_EQ(CliCommand::prepareJob(options, &job, &error, &site), CliCommand::Ready);
+    EXPECT_EQ(job.user + '/' + job.password, QStringLiteral("bob/other"));
+    EXPECT_EQ(job.tasks, 2);
+    ASSERT_EQ(options.parse(words("rm ftp://files.example/a"), env), CliOptions::Run);
+    EXPECT_EQ(CliCommand::prepareJob(options, &job, &error, &site), CliCommand::UsageError);
+    EXPECT_TRUE(error.contains(QStringLiteral("path"))) << error.toStdString();
 }

@@ -168,7 +168,8 @@ TEST(OrvaneFtpCli, PutRenameDeleteOnVsftpd)
           QStringList{
                   QStringLiteral("--type"), QStringLiteral("x"), QStringLiteral("rm"), base + "a"},
           QStringList{QStringLiteral("fetch"), base + "a"},
-          QStringList{QStringLiteral("rm"), base}}) {
+          QStringList{QStringLiteral("rm"),
+                      QStringLiteral("ftp://127.0.0.1:%1/").arg(vsftpd.port())}}) {
         run = runCli(words);
         EXPECT_EQ(run.exitStatus, 2) << describe(run);
         EXPECT_FALSE(run.err.isEmpty());

@@ -156,6 +156,11 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     QObject::connect(&engine, &TaskEngine::unknownQueueEntry, [&](const QString &entry) {
         unknown << entry;
     });
+    // Results carry the transfer's own size: the session has reset its fields by then.
+    QList<qint64> receivedSizes;
+    QObject::connect(&engine,
+                     &TaskEngine::localEntryChanged,
+                     [&](const QString &, const QString &, qint64 size) { receivedSizes << size; });
     engine.transferQueue().append(QStringLiteral("x*no such kind"));
     for (int i = 0; i < 3; ++i)
         engine.transferQueue().append(
@@ -181,6 +186,19 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(readFile(local.filePath(QStringLiteral("f%1.txt").arg(i))),
                   QByteArray("file ") + QByteArray::number(i));
+    EXPECT_EQ(receivedSizes, (QList<qint64>{6, 6, 6}));
+
+    // An upload into a listed folder enters the file with the size sent.
+    const QString upload = QStringLiteral("\\upload\\");
+    engine.listingBuffer().store(upload, {});
+    engine.transferQueue().append(TransferQueue::UploadEntry(localFolder + QStringLiteral("f1.txt"),
+                                                             upload + QStringLiteral("sent.txt")));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.ended == 4; }, 15000)) << seen.log().toStdString();
+    EXPECT_TRUE(seen.failures.isEmpty()) << seen.failures.join('\n').toStdString();
+    EXPECT_EQ(LookupEntry(engine.listingBuffer(), upload, QStringLiteral("fsent.txt"))
+                      .section(QLatin1Char('*'), 0, 0),
+              QStringLiteral("6"));
 }
 
 TEST(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)

@@ -39,3 +39,10 @@ inline void typeText(QLineEdit *field, const QString &text)
     QTest::keyClicks(field, text);
     QTest::keyClick(field, Qt::Key_Tab);
 }
+
+// Makes a window active again once a dialog it opened has gone.
+inline void backTo(QWidget *window)
+{
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+}

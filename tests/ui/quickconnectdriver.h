@@ -44,9 +44,7 @@ inline void quickConnect(TForm1 &form, const QuickLogin &login)
         QTest::mouseClick(q->Connect, Qt::LeftButton);
     });
     form.tbBtn_Quick->trigger();
-    // The window is active again once the dialog has gone.
-    form.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+    backTo(&form);
 }
 
 // The captions of a list, in order.

@@ -258,6 +258,32 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     clickRow(form.lWin, 1);
     EXPECT_TRUE(form.tbBtn_Upload->isEnabled()); // logged in, a local item selected
 
+    // Change Folder takes a folder relative to the root folder; the same folder in other
+    // letters changes nothing.
+    focusOn(form.rWin);
+    whenShown(form.Dialog, [&form] {
+        EXPECT_EQ(form.Dialog->windowTitle(), "Change Host Folder");
+        EXPECT_EQ(form.Dialog->Label1->text(), "Type the host folder name:");
+        EXPECT_EQ(form.Dialog->Edit1->text(), "\\");
+        typeText(form.Dialog->Edit1, "pub/sub");
+        QTest::mouseClick(form.Dialog->OkButton, Qt::LeftButton);
+    });
+    form.Menu_ChangeFolder->trigger();
+    backTo(&form);
+    ASSERT_TRUE(waitForHostList(form, "\\pub\\sub\\", {"..", "deep.txt"}));
+    EXPECT_EQ(form.RPathTree->currentItem(), childNamed(pub, "sub"));
+    const int listsInSub = countCommands(c.server, "LIST");
+    focusOn(form.rWin);
+    whenShown(form.Dialog, [&form] {
+        typeText(form.Dialog->Edit1, "\\PUB\\Sub\\");
+        QTest::mouseClick(form.Dialog->OkButton, Qt::LeftButton);
+    });
+    form.Menu_ChangeFolder->trigger();
+    backTo(&form);
+    QTest::qWait(300);
+    EXPECT_EQ(countCommands(c.server, "LIST"), listsInSub);
+    EXPECT_EQ(form.currentHostFolder(), "\\pub\\sub\\");
+
     // A queue entry of no known kind is dropped with a message.
     form.engine()->transferQueue().append("zwhat");
     form.engine()->Pass();

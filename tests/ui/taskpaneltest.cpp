@@ -57,6 +57,7 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     ASSERT_TRUE(local.isValid());
 
     auto form = showForm();
+    form->ChangeLocalFolder(NativeToLocal(local.path() + "/"));
     TaskEngine *engine = form->engine();
     engine->startTimers();
     form->SetGUI(form->Menu_ViewTask);
@@ -123,6 +124,13 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     EXPECT_TRUE(sawTotals);
     EXPECT_TRUE(sawThreeTasks);
     EXPECT_FALSE(QFileInfo::exists(local.filePath("big4.bin")));
+    // Each received file joined the local list showing its folder.
+    for (const QString &name : names.mid(0, 3)) {
+        const int row = rowOf(form->lWin, name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        EXPECT_EQ(form->lWin->text(row, FileListView::SizeColumn), "300KB");
+    }
+    EXPECT_EQ(rowOf(form->lWin, "big4.bin"), -1);
     ASSERT_TRUE(
             QTest::qWaitFor([&] { return form->statPanels[0]->text() == "Tasks: 1 of 3"; }, 3000));
     EXPECT_EQ(form->statPanels[1]->text(), "Queue Items: 0");

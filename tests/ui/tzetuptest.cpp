@@ -79,6 +79,9 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
             setup->applyFont(chosen);
             EXPECT_EQ(form->lWin->detailsView()->font().family(), chosen.family());
             EXPECT_EQ(form->RPathTree->font().pointSize(), 11);
+            // The layout record keeps the views' font.
+            EXPECT_EQ(form->viewFont().face, chosen.family());
+            EXPECT_EQ(form->viewFont().size, 11);
 
             click(setup->ToolbarButton974);
             EXPECT_EQ(visiblePages(setup), QStringList({"Session", "More Session"}));

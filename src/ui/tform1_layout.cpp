@@ -1,0 +1,248 @@
+// TForm1: the persisted layout applied to the widgets and read back from them.
+#include "settings/layoutrecord.h"
+#include "ui/tform1.h"
+#include "widgets/filelistview.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QListView>
+#include <QPalette>
+#include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <initializer_list>
+
+namespace {
+
+const char *const EverShownProperty = "everShown";
+
+// Marks a widget once it has been shown: until then its size means nothing (a splitter inside
+// a pane the interface mode hides splits whatever space it was last given).
+class ShownMarker : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            watched->setProperty(EverShownProperty, true);
+        return false;
+    }
+};
+
+void watchShown(QWidget *widget, QObject *marker)
+{
+    if (widget->property(EverShownProperty).isValid())
+        return;
+    widget->setProperty(EverShownProperty, widget->isVisible());
+    widget->installEventFilter(marker);
+}
+
+bool everShown(const QWidget *widget)
+{
+    return widget->property(EverShownProperty).toBool();
+}
+
+// Sizes a two-part splitter so that its first (first = true) or second part gets size; the
+// other part takes what is left of the splitter's current extent.
+void setSplitterPart(QSplitter *splitter, bool first, int size)
+{
+    const int extent
+            = splitter->orientation() == Qt::Horizontal ? splitter->width() : splitter->height();
+    const int rest = qMax(1, extent - size - splitter->handleWidth());
+    splitter->setSizes(first ? QList<int>{size, rest} : QList<int>{rest, size});
+}
+
+int splitterPart(const QSplitter *splitter, int index)
+{
+    const QList<int> sizes = splitter->sizes();
+    return index < sizes.size() ? sizes.at(index) : 0;
+}
+
+QColor fromWindowsColour(int colour)
+{
+    return QColor(colour & 0xff, (colour >> 8) & 0xff, (colour >> 16) & 0xff);
+}
+
+} // namespace
+
+void TForm1::loadLayout(const LayoutRecord &layout)
+{
+    auto *marker = findChild<ShownMarker *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!marker)
+        marker = new ShownMarker(this);
+    for (QWidget *splitter : {static_cast<QWidget *>(lPanelSplit),
+                              static_cast<QWidget *>(tasksplitter),
+                              static_cast<QWidget *>(winSplit)})
+        watchShown(splitter, marker);
+
+    // 1-4: the window's size, and its place or the centre of the screen.
+    resize(qMax(1, layout.width), qMax(1, layout.height));
+    if (layout.centred()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.center() - QPoint(width() / 2, height() / 2));
+        }
+    } else {
+        move(layout.left, layout.top);
+    }
+    // 7-11: the local list's columns and the local tree's height.
+    for (int i = 0; i < 4; ++i)
+        lWin->setColumnWidth(i, layout.lWinColumns[i]);
+    setSplitterPart(lPanelSplit, true, layout.lPathTreeHeight);
+    // 12-16 and 23-34: the sizes of each interface mode.
+    for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
+        ViewLayout[i] = layout.ViewLayout[i];
+    // 17: the task view over the queue view.
+    setSplitterPart(tasksplitter, true, layout.taskViewHeight);
+    // 18: button style; 37 then says whether the captions show.
+    ApplyTextLabels(layout.largeButtons);
+    // 19-22: view styles and the task panel's columns.
+    lWin->setViewStyle(FileListView::ViewStyle(layout.lWinViewStyle));
+    rWin->setViewStyle(FileListView::ViewStyle(layout.rWinViewStyle));
+    TaskView->setColumnWidth(0, layout.taskViewColumn);
+    QueueView->setColumnWidth(0, layout.queueViewColumn);
+    // 35: the log window's height.
+    setSplitterPart(winSplit, false, layout.logwinHeight);
+    // 36: local bookmarks, kept sorted.
+    LocalBookmarks = layout.localBookmarks;
+    LocalBookmarks.sort();
+    // 37, 38.
+    Menu_ViewLabels->setChecked(layout.labelsShown);
+    ApplyTextLabels(layout.labelsShown);
+    ApplyFont(layout.font);
+
+    // 6: the saved mode. The table was just loaded: the mode shown until now must not save
+    // its sizes over it.
+    m_modeApplied = false;
+    QAction *mode = layout.viewMode == LayoutRecord::SingleView ? Menu_ViewSingle
+                    : layout.viewMode == LayoutRecord::TaskView ? Menu_ViewTask
+                                                                : Menu_ViewDouble;
+    SetGUI(mode);
+
+    m_loadedFields = layout.toRecord().split(QLatin1Char('*'));
+    m_shownFields.clear();
+}
+
+void TForm1::rememberShownLayout()
+{
+    if (m_loadedFields.isEmpty())
+        return;
+    const QStringList loaded = m_loadedFields;
+    m_loadedFields.clear();
+    m_shownFields = saveLayout().toRecord().split(QLatin1Char('*'));
+    m_loadedFields = loaded;
+}
+
+LayoutRecord TForm1::saveLayout()
+{
+    if (m_modeApplied)
+        saveModeSizes();
+
+    LayoutRecord layout;
+    // A minimised or maximised window keeps the size and place it returns to. One that was
+    // never shown in its normal state this run has none yet: it returns to the loaded one.
+    const bool normalState = !isMinimized() && !isMaximized();
+    const QRect normal = normalState ? geometry() : normalGeometry();
+    const QPoint place = normalState ? pos() : normal.topLeft();
+    if (normal.isValid()) {
+        layout.width = normal.width();
+        layout.height = normal.height();
+        layout.left = place.x();
+        layout.top = place.y();
+    } else if (m_loadedFields.size() == LayoutRecord::RecordFields) {
+        const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
+        layout.width = loaded.width;
+        layout.height = loaded.height;
+        layout.left = loaded.left;
+        layout.top = loaded.top;
+    }
+    layout.windowState = isMinimized()   ? LayoutRecord::Minimised
+                         : isMaximized() ? LayoutRecord::Maximised
+                                         : LayoutRecord::Normal;
+    layout.viewMode = interfaceMode();
+    for (int i = 0; i < 4; ++i)
+        layout.lWinColumns[i] = lWin->columnWidth(i);
+    layout.lPathTreeHeight = splitterPart(lPanelSplit, 0);
+    for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
+        layout.ViewLayout[i] = ViewLayout[i];
+    layout.taskViewHeight = splitterPart(tasksplitter, 0);
+    layout.largeButtons = true;
+    layout.lWinViewStyle = lWin->viewStyle();
+    layout.rWinViewStyle = rWin->viewStyle();
+    layout.taskViewColumn = TaskView->columnWidth(0);
+    layout.queueViewColumn = QueueView->columnWidth(0);
+    layout.logwinHeight = splitterPart(winSplit, 1);
+    layout.localBookmarks = LocalBookmarks;
+    layout.labelsShown = Menu_ViewLabels->isChecked();
+    layout.font = m_viewFont;
+
+    if (m_loadedFields.size() != LayoutRecord::RecordFields)
+        return layout;
+    // A pane never shown this run keeps the loaded size.
+    const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
+    if (!everShown(lPanelSplit))
+        layout.lPathTreeHeight = loaded.lPathTreeHeight;
+    if (!everShown(tasksplitter))
+        layout.taskViewHeight = loaded.taskViewHeight;
+    if (!everShown(winSplit))
+        layout.logwinHeight = loaded.logwinHeight;
+    if (m_shownFields.size() != LayoutRecord::RecordFields)
+        return layout;
+    QStringList fields = layout.toRecord().split(QLatin1Char('*'));
+    if (fields.size() != LayoutRecord::RecordFields)
+        return layout;
+    // The window's place goes as a pair: while the window stands where the loaded values put
+    // it (centred, say), they are written back; once moved, its place is.
+    const bool moved = fields.at(2) != m_shownFields.at(2) || fields.at(3) != m_shownFields.at(3);
+    // Elsewhere, where a widget still shows what the loaded value gave (a tree held to its
+    // smallest height), the loaded value is written back.
+    for (int i = 0; i < LayoutRecord::RecordFields; ++i) {
+        if (fields.at(i) == m_shownFields.at(i))
+            fields[i] = m_loadedFields.at(i);
+    }
+    if (moved) {
+        fields[2] = QString::number(layout.left);
+        fields[3] = QString::number(layout.top);
+    } else {
+        fields[2] = m_loadedFields.at(2);
+        fields[3] = m_loadedFields.at(3);
+    }
+    LayoutRecord kept = LayoutRecord::fromRecord(fields.join(QLatin1Char('*')));
+    kept.localBookmarks = LocalBookmarks;
+    return kept;
+}
+
+void TForm1::ApplyFont(const LayoutFont &layoutFont)
+{
+    m_viewFont = layoutFont;
+    QFont font(layoutFont.face);
+    if (layoutFont.size > 0)
+        font.setPointSize(layoutFont.size);
+    if (layoutFont.pitch == LayoutFont::FixedPitch) {
+        font.setFixedPitch(true);
+        font.setStyleHint(QFont::TypeWriter);
+    }
+    // Colour 0 (black, the stored default) leaves the theme's text colour, so that dark themes
+    // stay readable; any other colour is used as it is.
+    const QColor colour = layoutFont.colour == 0 ? QGuiApplication::palette().color(QPalette::Text)
+                                                 : fromWindowsColour(layoutFont.colour);
+    for (QWidget *view : std::initializer_list<QWidget *>{lWin->detailsView(),
+                                                          lWin->iconView(),
+                                                          rWin->detailsView(),
+                                                          rWin->iconView(),
+                                                          LPathTree,
+                                                          RPathTree,
+                                                          QueueView,
+                                                          TaskView}) {
+        view->setFont(font);
+        QPalette pal = view->palette();
+        pal.setColor(QPalette::Text, colour);
+        view->setPalette(pal);
+    }
+}
