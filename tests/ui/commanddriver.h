@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -153,7 +154,7 @@ public:
     // Waits until every step ran.
     bool waitFinished(int timeoutMs = 10000)
     {
-        return QTest::qWaitFor([this] { return m_steps.empty(); }, timeoutMs);
+        return QTest::qWaitFor([this] { return m_steps.empty() && !m_pending; }, timeoutMs);
     }
 
     // A message box: its text; the input dialog: caption | prompt | text; a menu: its title.
@@ -187,7 +188,7 @@ private:
 
     void poll()
     {
-        if (current() != this)
+        if (current() != this || m_pending)
             return;
         QWidget *w = QApplication::activePopupWidget();
         if (!w)
@@ -202,12 +203,21 @@ private:
         }
         Step step = std::move(m_steps.front());
         m_steps.pop_front();
-        step(w);
+        // The step runs from a timer of its own: what it starts may open the next modal widget
+        // in a nested event loop, and this polling timer must be free to answer that.
+        m_pending = true;
+        QPointer<QWidget> target(w);
+        QTimer::singleShot(0, this, [this, target, step = std::move(step)] {
+            m_pending = false;
+            if (target && target->isVisible())
+                step(target);
+        });
     }
 
     QTimer m_timer;
     std::deque<Step> m_steps;
     QStringList m_seen;
+    bool m_pending = false;
 };
 
 // Desktop services that record what they were asked; each answer is set by the test. The trash

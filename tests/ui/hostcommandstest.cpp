@@ -70,6 +70,9 @@ struct HostFixture
 
     void selectHost(const QStringList &names)
     {
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        focusOn(form->rWin);
         form->rWin->clearSelection();
         bool first = true;
         for (const QString &name : names) {
@@ -83,6 +86,9 @@ struct HostFixture
     void selectLocal(const QStringList &names)
     {
         form->ChangeLocalFolder(NativeToLocal(local.path() + QLatin1Char('/')));
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        focusOn(form->lWin);
         form->lWin->clearSelection();
         bool first = true;
         for (const QString &name : names) {
@@ -160,6 +166,17 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
     QTest::qWait(300);
     EXPECT_FALSE(QFileInfo::exists(f.localPath("not-this.txt")));
+
+    // From the tree: its folder as a whole.
+    f.form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
+    focusOn(f.form->RPathTree);
+    ModalScript treeNo;
+    treeNo.press(QMessageBox::No);
+    f.form->Menu_Transfer->trigger();
+    ASSERT_TRUE(treeNo.waitFinished());
+    EXPECT_EQ(treeNo.seen(), QStringList{"Receive selected folder from host?"});
+    EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
 }
 
 TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
@@ -185,6 +202,15 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(no.waitFinished());
     EXPECT_EQ(no.seen(), QStringList{"Send selected folder(s) to host?"});
+    EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
+    f.form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
+    focusOn(f.form->LPathTree);
+    ModalScript treeNo;
+    treeNo.press(QMessageBox::No);
+    f.form->Menu_Transfer->trigger();
+    ASSERT_TRUE(treeNo.waitFinished());
+    EXPECT_EQ(treeNo.seen(), QStringList{"Send selected folder to host?"});
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
 
     f.selectLocal({"s1.txt", "s2.bin", "up"});

@@ -1,3 +1,4 @@
+#include "commanddriver.h"
 #include "formdriver.h"
 
 #include "platform/localpath.h"
@@ -244,12 +245,17 @@ TEST(LocalPane, DoubleClickOnAFileAsksToOpenIt)
 {
     SampleFolder sample;
     auto form = showForm();
+    RecordingServices services;
+    form->setDesktopServices(&services);
     form->ChangeLocalFolder(sample.internal());
     QSignalSpy open(form.get(), &TForm1::localFileOpenRequested);
     doubleClickRow(form->lWin, rowOf(form->lWin, "notes.txt"));
     ASSERT_EQ(open.count(), 1);
     EXPECT_EQ(open.at(0).at(0).toString(), sample.internal() + "notes.txt");
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
+    // The desktop is asked to open it.
+    const QString folder = sample.dir.path() + "/";
+    EXPECT_EQ(services.calls, QStringList{"open " + folder + "notes.txt in " + folder});
 }
 
 TEST(LocalPane, TreeNodesAreReadWhenExpanded)
