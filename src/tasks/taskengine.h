@@ -211,6 +211,9 @@ Q_SIGNALS:
     void dragDropFileReceived(const QString &folder, const QString &file, bool lastOne);
     void openFileReceived(const QString &folder, const QString &file);
     void viewFileReceived(const QString &folder, const QString &file);
+    // A folder of a tree being buffered for a download could not be entered or listed: the
+    // tree below hostFolder will not arrive whole in localRoot.
+    void treeListingFailed(const QString &hostFolder, const QString &localRoot);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.

@@ -130,6 +130,8 @@ void TaskEngine::FTPAction(TcFTP *session,
                          index);
             break;
         case caChangeFolder:
+            if (!success && record && record->DownloadAfterBuffer)
+                Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
             if (!success && m_listingBuffer.isEmpty())
                 changeFolderFailed(session);
             break;
@@ -148,6 +150,8 @@ void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
 {
     if (!success) {
         WriteLog(QStringLiteral(" !: Host folder-listing unsuccessfully done."), 0);
+        if (record && record->DownloadAfterBuffer)
+            Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
         return;
     }
     const QString folder = session->Folder();

@@ -11,6 +11,7 @@
 #include <array>
 
 class Bookmarks;
+class DragDrop;
 class DesktopServices;
 class FileCommands;
 class FileListView;
@@ -133,6 +134,8 @@ public:
     // ---- File commands and bookmarks (tform1_commands.cpp) ----
     FileCommands *fileCommands() const { return m_fileCommands; }
     Bookmarks *bookmarks() const { return m_bookmarks; }
+    // Drag and drop of the panes (dragdrop.cpp).
+    DragDrop *dragDrop() const { return m_dragDrop; }
     // The desktop services the file commands use: the system's own unless replaced (tests put
     // in theirs; not owned then).
     void setDesktopServices(DesktopServices *services);
@@ -321,6 +324,7 @@ Q_SIGNALS:
 protected:
     friend class FileCommands;
     friend class Bookmarks;
+    friend class DragDrop;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -389,6 +393,7 @@ private:
     std::unique_ptr<DesktopServices> m_systemServices;
     FileCommands *m_fileCommands = nullptr;
     Bookmarks *m_bookmarks = nullptr;
+    DragDrop *m_dragDrop = nullptr;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
     QString m_folderTypeName;
