@@ -2,9 +2,11 @@
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "tasks/taskengine.h"
+#include "ui/siteconnector.h"
 #include "ui/startupsequence.h"
 #include "ui/tform1.h"
 #include "ui/tquick.h"
+#include "ui/tsitemgr.h"
 #include "ui/tsplash.h"
 #include "ui/tzetup.h"
 
@@ -62,6 +64,22 @@ int main(int argc, char **argv)
     QObject::connect(&startup, &StartupSequence::startupFinished, &window, [&window] {
         window.Zetup->loadControls();
     });
+    // Saved sites: the Site manager is made on first use and writes the store when it closes;
+    // at shut-down the store is written first, when the Site manager was ever opened.
+    SiteConnector sites(engine, registry, options, &window);
+    bool siteManagerOpened = false;
+    QObject::connect(window.Menu_SiteManager, &QAction::triggered, &window, [&] {
+        siteManagerOpened = true;
+        sites.tbBtn_SiteManagerClick();
+    });
+    QObject::connect(window.Quick, &QDialog::accepted, &sites, &SiteConnector::clearCurrentSite);
+    startup.saveSiteStore = [&](QString *error) {
+        if (!siteManagerOpened || sites.siteManager()->saveSites())
+            return true;
+        if (error)
+            *error = QStringLiteral("The saved sites could not be written.");
+        return false;
+    };
     startup.setSplash(&splash);
     if (!startup.createTemporaryFolders()) {
         splash.hide();

@@ -52,7 +52,12 @@ bool SiteConnector::tbBtn_SiteManagerClick()
     if (!connection.bookmarks.isEmpty())
         Q_EMIT bookmarksLoaded(connection.bookmarks);
     mgr->completeLogin(connection);
-    m_engine.connectMain(connection.request());
+    // The engine reads the site's host bookmarks now and writes them back into the record when
+    // the main session goes offline.
+    ConnectRequest request = connection.request();
+    request.site = site.get();
+    m_connectedSites.push_back(site);
+    m_engine.connectMain(request);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Options;
 class QWidget;
@@ -59,4 +60,7 @@ private:
     QPointer<QWidget> m_window;
     TSiteMgr *m_siteMgr = nullptr;
     std::shared_ptr<TSiteObject> m_currentSite;
+    // Every site connected from in this run: the engine keeps a plain pointer to the last one
+    // it accepted, so none of them may go while the program runs.
+    std::vector<std::shared_ptr<TSiteObject>> m_connectedSites;
 };
