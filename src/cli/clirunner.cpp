@@ -1,6 +1,5 @@
 #include "cli/clirunner.h"
 
-#include "ftp/listparser.h"
 #include "platform/localpath.h"
 #include "platform/terminal.h"
 #include "tasks/uploadfoldertree.h"
@@ -18,11 +17,6 @@ const QChar Star = QLatin1Char('*');
 bool isFinalReply(const QString &line)
 {
     return line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' ');
-}
-
-QString slashForm(QString internalPath)
-{
-    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
 // A property on each session the runner listens to, so that it listens once.
@@ -210,161 +204,6 @@ void CliRunner::textExchanged(const QString &line, bool fromHost)
 }
 
 // The main session's results settle the steps it carries out itself.
-void CliRunner::mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success)
-{
-    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size() || m_stepEnded)
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (step.queued())
-        return;
-    CliStep::Check expected;
-    switch (action) {
-    case caDelete:
-        expected = CliStep::DeleteDone;
-        break;
-    case caMakeFolder:
-        expected = CliStep::MakeFolderDone;
-        break;
-    case caList:
-        expected = CliStep::ListDone;
-        break;
-    default:
-        return;
-    }
-    (void)size;
-    if (step.check != expected)
-        return;
-    if (success && action == caList && !step.printFolder.isEmpty())
-        printListing(step.printFolder);
-    stepEnded(success);
-}
-
-// Every session's results: the transfers the job counts, and what went wrong in a tree.
-void CliRunner::actionReported(TcFTP *session,
-                               TcFTPActionType action,
-                               const QString &fileFolder,
-                               qint64 size,
-                               bool done,
-                               bool success)
-{
-    m_sinceActivity.restart();
-    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!step.queued())
-        return;
-
-    switch (action) {
-    case caDownload:
-    case caUpload: {
-        const QString destination = session->IOdstFolder() + session->IOdstFile();
-        const auto found = m_transferIndex.constFind(destination);
-        if (found == m_transferIndex.constEnd()) {
-            if (!success)
-                m_failures.append(QStringLiteral("transfer of %1 failed%2")
-                                          .arg(slashForm(destination), refusalOf(session)));
-            return;
-        }
-        Transfer &transfer = m_transfers[*found];
-        transfer.ended = true;
-        transfer.success = success;
-        if (!success)
-            transfer.reason = refusalOf(session);
-        if (success && m_transfers.size() == 1) {
-            const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
-            const QString line
-                    = (action == caUpload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
-                                          : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
-                              .arg(size)
-                              .arg(double(ms) / 1000.0, 0, 'f', 2)
-                              .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
-            // After the line of the reply that ended the transfer.
-            QTimer::singleShot(0, this, [this, line] { log(line); });
-        }
-        break;
-    }
-    case caList:
-    case caChangeFolder:
-        if (!success
-            && (step.check == CliStep::TreeDownloadDone || step.check == CliStep::TreeDeleteDone)) {
-            const QString command = session->CommandLine();
-            const QString folder = command.startsWith(QLatin1String("cwd "), Qt::CaseInsensitive)
-                                           ? command.mid(4)
-                                           : slashForm(session->Folder());
-            m_failures.append(
-                    QStringLiteral("listing of %1 failed%2").arg(folder, hostSaid(session)));
-        }
-        break;
-    case caDelete:
-    case caRemoveFolder:
-        if (!success && step.check == CliStep::TreeDeleteDone)
-            m_failures.append(QStringLiteral("delete of %1 failed%2")
-                                      .arg(slashForm(fileFolder), hostSaid(session)));
-        break;
-    default:
-        break;
-    }
-}
-
-// A folder of a tree download has been listed: its files are what the tree must bring.
-void CliRunner::folderListed(const QString &folder)
-{
-    if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!folder.startsWith(step.hostFolder, Qt::CaseInsensitive))
-        return;
-    if (folder.size() == step.hostFolder.size())
-        m_treeListed = true;
-    if (step.check != CliStep::TreeDownloadDone)
-        return;
-    const QString rel = folder.mid(step.hostFolder.size());
-    const QString localFolder = step.localFolder + rel;
-    m_treeFolders.append(localFolder);
-    const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder);
-    if (!entries)
-        return;
-    for (const ListingBuffer::Entry &entry : *entries) {
-        if (!entry.key.startsWith(QLatin1Char('f')))
-            continue;
-        const QString name = entry.key.mid(1);
-        expectTransfer(localFolder + name,
-                       QStringLiteral("download of %1 to %2")
-                               .arg(slashForm(folder + name), LocalToNative(localFolder + name)));
-    }
-}
-
-QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
-{
-    const bool folder = entry.key.startsWith(QLatin1Char('d'));
-    const qint32 dosDate = entry.fields.section(QLatin1Char('*'), 1, 1).toInt();
-    const QDateTime date = DosDateTimeToQDateTime(dosDate);
-    return QStringLiteral("%1\t%2\t%3\t%4")
-            .arg(folder ? QLatin1Char('d') : QLatin1Char('f'))
-            .arg(entry.fields.section(QLatin1Char('*'), 0, 0),
-                 dosDate == 0 || !date.isValid()
-                         ? QString()
-                         : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 entry.key.mid(1));
-}
-
-void CliRunner::printListing(const QString &folder)
-{
-    const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder);
-    if (!entries)
-        return;
-    m_progress.finish();
-    QByteArray text;
-    for (const ListingBuffer::Entry &entry : *entries) {
-        text += listingLine(entry).toLocal8Bit();
-        text += '\n';
-    }
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    std::fflush(stdout);
-}
-
-// State changes arrive from inside the engine's own handling; what they mean for the job is
-// looked at once the event loop is back, when the engine has handed out what it will.
 void CliRunner::scheduleCheck()
 {
     if (m_checkPending || m_finished)
@@ -489,30 +328,6 @@ void CliRunner::queueStep(const CliStep &step)
     }
 }
 
-void CliRunner::expectTransfer(const QString &destination, const QString &description)
-{
-    if (m_transferIndex.contains(destination))
-        return;
-    m_transferIndex.insert(destination, m_transfers.size());
-    Transfer transfer;
-    transfer.description = description;
-    m_transfers.append(transfer);
-}
-
-QStringList CliRunner::unfinishedTransfers() const
-{
-    QStringList lines;
-    for (const Transfer &transfer : m_transfers) {
-        if (transfer.success)
-            continue;
-        lines.append(transfer.description
-                     + (transfer.ended ? QStringLiteral(" failed") + transfer.reason
-                                       : QStringLiteral(" failed: not carried out")));
-    }
-    return lines;
-}
-
-// Every entry of the step has been carried out: count what arrived.
 void CliRunner::endQueueStep()
 {
     const CliStep &step = m_job.steps.at(m_step);
@@ -627,27 +442,6 @@ void CliRunner::showProgress()
     status.removeAll(QString());
     lines.append(status.join(QStringLiteral("  |  ")));
     m_progress.showLines(lines);
-}
-
-QString CliRunner::hostSaid(const TcFTP *session) const
-{
-    // The session dispatches a reply (and so reports its result) before it reports the
-    // line itself, so the line to quote is the session's last reply, not the last one seen.
-    const QString reply = session->ReplyLine();
-    return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
-}
-
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
-QString CliRunner::refusalOf(const TcFTP *session) const
-{
-    const QString reply = session->ReplyLine();
-    if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
-        return QStringLiteral(" (host said: %1)").arg(reply);
-    if (session->State() == csNotConnected)
-        return QStringLiteral(": the connection was closed");
-    return QString();
 }
 
 void CliRunner::fail(const QString &reason)

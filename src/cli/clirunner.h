@@ -47,6 +47,8 @@ Q_SIGNALS:
     void finished(int exitStatus);
 
 private:
+    // Internal host path in slash form, for messages.
+    static QString slashForm(QString internalPath);
     // One file the job asked to move, by its destination path (internal form).
     struct Transfer
     {
