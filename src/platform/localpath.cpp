@@ -54,6 +54,14 @@ QString LocalToNative(const QString &internalPath)
     return QString(); // the top level "\" and drives other than Z: have no native path
 }
 
+QString ResolveDesktopPath(const QString &internalPath)
+{
+    if (!internalPath.startsWith(DesktopPrefix))
+        return internalPath;
+    return NativeToLocal(DesktopFolder() + QLatin1Char('/'))
+           + internalPath.mid(DesktopPrefix.size());
+}
+
 QString NativeToLocal(const QString &nativePath)
 {
     if (nativePath.isEmpty())

@@ -12,5 +12,8 @@
 QString LocalToNative(const QString &internalPath);
 // Internal form of a native absolute path; a folder path (or a trailing "/") ends with "\".
 QString NativeToLocal(const QString &nativePath);
+// A "Desktop\..." path with the real Desktop folder put in ("Z:\home\ann\Desktop\a\"), so
+// that queue entries and file operations name a drive path; other paths unchanged.
+QString ResolveDesktopPath(const QString &internalPath);
 // The user's Desktop folder, falling back to the home folder when there is none.
 QString DesktopFolder();

@@ -71,3 +71,9 @@ bool TransferQueue::LocalNameCanTravel(const QString &name)
 {
     return !name.contains(Star) && !name.contains(QLatin1Char('\\'));
 }
+
+bool TransferQueue::HostNameCanArrive(const QString &name)
+{
+    return !name.isEmpty() && LocalNameCanTravel(name) && !name.contains(QLatin1Char('/'))
+           && name != QLatin1String(".") && name != QLatin1String("..");
+}

@@ -58,6 +58,9 @@ public:
     static bool HostNameCanTravel(const QString &name);
     // A local name can travel when it holds neither "*" nor "\".
     static bool LocalNameCanTravel(const QString &name);
+    // A host name that can become a local name and travel in a queue entry: not empty, "." or
+    // "..", and holding neither "/", "*" nor "\".
+    static bool HostNameCanArrive(const QString &name);
 
 private:
     QStringList m_entries;

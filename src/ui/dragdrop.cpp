@@ -25,7 +25,6 @@
 
 namespace {
 const QChar Backslash = QLatin1Char('\\');
-const QString DesktopPrefix = QStringLiteral("Desktop\\");
 // Marks the tree node that shows the drop highlight.
 constexpr int DropHighlightRole = Qt::UserRole + 40;
 } // namespace
@@ -242,7 +241,7 @@ bool DragDrop::startListDrag(bool host, QStringList &sources)
         folder = m_form->currentHostFolder();
     } else {
         // The top level holds the Desktop and the drives, which are not dragged.
-        folder = realLocalFolder(m_form->currentLocalFolder());
+        folder = ResolveDesktopPath(m_form->currentLocalFolder());
         if (folder.size() < 3)
             return false;
     }
@@ -284,7 +283,7 @@ bool DragDrop::startTreeDrag(bool host, QStringList &sources)
     if (!node->parent() || !node->parent()->parent())
         return false;
     m_form->LPathTree_ChangeFolder();
-    sources.append(withoutSeparator(realLocalFolder(m_form->localNodePath(node))));
+    sources.append(withoutSeparator(ResolveDesktopPath(m_form->localNodePath(node))));
     return true;
 }
 
@@ -361,13 +360,6 @@ void DragDrop::clearHighlight()
 
 // ---- Path helpers ----
 
-QString DragDrop::realLocalFolder(const QString &folder)
-{
-    if (!folder.startsWith(DesktopPrefix))
-        return folder;
-    return NativeToLocal(DesktopFolder() + QLatin1Char('/')) + folder.mid(DesktopPrefix.size());
-}
-
 QString DragDrop::withoutSeparator(const QString &path)
 {
     return path.endsWith(Backslash) ? path.left(path.size() - 1) : path;
@@ -377,13 +369,6 @@ QString DragDrop::lastPart(const QString &path)
 {
     const QString trimmed = withoutSeparator(path);
     return trimmed.mid(trimmed.lastIndexOf(Backslash) + 1);
-}
-
-bool DragDrop::canReceive(const QString &name)
-{
-    return !name.isEmpty() && TransferQueue::LocalNameCanTravel(name)
-           && !name.contains(QLatin1Char('/')) && name != QLatin1String(".")
-           && name != QLatin1String("..");
 }
 
 bool DragDrop::dragFromHost(int state)

@@ -81,13 +81,10 @@ private:
     void writeLog(const QString &line) const;
     void dragDropCancelled();
 
-    // dragdrop.cpp: a Desktop-form folder with the real Desktop folder put in; a path without
-    // its trailing "\"; the last part of a path ("\pub\a\" gives "a"); whether a host name
-    // can become a local name and travel in a queue entry; whether a drag state is a host one.
-    static QString realLocalFolder(const QString &folder);
+    // dragdrop.cpp: a path without its trailing "\"; the last part of a path ("\pub\a\" gives
+    // "a"); whether a drag state is a host one.
     static QString withoutSeparator(const QString &path);
     static QString lastPart(const QString &path);
-    static bool canReceive(const QString &name);
     static bool dragFromHost(int state);
 
     TForm1 *m_form;

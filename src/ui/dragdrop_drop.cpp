@@ -71,7 +71,7 @@ QString DragDrop::localDropTarget(QWidget *control, const QPoint &pos) const
         target = bookmarkFolder(m_engine->localBookmarks(),
                                 m_form->bookmarks()->selectedIndex(Bookmarks::LocalSide));
     }
-    target = realLocalFolder(target);
+    target = ResolveDesktopPath(target);
     if (!target.isEmpty() && !target.endsWith(Backslash))
         target += Backslash;
     return target.size() >= 3 ? target : QString();
@@ -122,14 +122,14 @@ void DragDrop::downloadDrop(QWidget *control, const QPoint &pos)
     };
     for (const QString &folder : std::as_const(folders)) {
         const QString name = lastPart(folder);
-        if (canReceive(name) && TransferQueue::HostNameCanTravel(folder))
+        if (TransferQueue::HostNameCanArrive(name) && TransferQueue::HostNameCanTravel(folder))
             queue.append(TransferQueue::DownloadTreeEntry(folder, target + name + Backslash));
         else
             skip(folder);
     }
     for (const QString &file : std::as_const(files)) {
         const QString name = lastPart(file);
-        if (canReceive(name) && TransferQueue::HostNameCanTravel(file))
+        if (TransferQueue::HostNameCanArrive(name) && TransferQueue::HostNameCanTravel(file))
             queue.append(TransferQueue::DownloadEntry(file, target + name));
         else
             skip(file);
@@ -212,7 +212,7 @@ bool DragDrop::OnOLEDropping(int state, const QStringList &hostItems, const QStr
         const QString &host = hostItems.at(i);
         const QString &local = localItems.at(i);
         const QString name = lastPart(host);
-        if (!canReceive(name) || !TransferQueue::HostNameCanTravel(host)) {
+        if (!TransferQueue::HostNameCanArrive(name) || !TransferQueue::HostNameCanTravel(host)) {
             writeLog(QStringLiteral(" !: Skipped the host item '%1': its name cannot be used for "
                                     "a local file.")
                              .arg(host));

@@ -10,24 +10,6 @@
 #include "ui/tform1.h"
 #include "util/pathforms.h"
 
-namespace {
-const QString DesktopPrefix = QStringLiteral("Desktop\\");
-
-QString realLocalFolder(const QString &folder)
-{
-    if (!folder.startsWith(DesktopPrefix))
-        return folder;
-    return NativeToLocal(DesktopFolder() + QLatin1Char('/')) + folder.mid(DesktopPrefix.size());
-}
-
-// A host name that can become a local name and travel in a queue entry.
-bool canReceive(const QString &name)
-{
-    return TransferQueue::LocalNameCanTravel(name) && !name.contains(QLatin1Char('/'))
-           && name != QLatin1String(".") && name != QLatin1String("..");
-}
-} // namespace
-
 void FileCommands::HostFileAction(QWidget *control, Action action, const QString &localTarget)
 {
     const QString folder = m_form->currentHostFolder();
@@ -35,7 +17,7 @@ void FileCommands::HostFileAction(QWidget *control, Action action, const QString
         const Selection selection = selectionOf(control);
         switch (action) {
         case Transfer:
-            hostTransfer(folder, selection, realLocalFolder(localTarget));
+            hostTransfer(folder, selection, ResolveDesktopPath(localTarget));
             break;
         case Open:
             hostFetch(folder, selection, m_engine->tempFolders().open());
@@ -71,7 +53,7 @@ void FileCommands::hostTransfer(const QString &folder,
                          .arg(folder + name));
     };
     for (const QString &name : selection.files) {
-        if (canReceive(name))
+        if (TransferQueue::HostNameCanArrive(name))
             queue.append(TransferQueue::DownloadEntry(folder + name, target + name));
         else
             skip(name);
@@ -80,7 +62,7 @@ void FileCommands::hostTransfer(const QString &folder,
         if (name.isEmpty()) {
             // The tree: the current host folder's contents go into the target itself.
             queue.append(TransferQueue::DownloadTreeEntry(folder, target));
-        } else if (canReceive(name)) {
+        } else if (TransferQueue::HostNameCanArrive(name)) {
             queue.append(TransferQueue::DownloadTreeEntry(folder + name + QLatin1Char('\\'),
                                                           target + name + QLatin1Char('\\')));
         } else {
@@ -98,7 +80,7 @@ void FileCommands::hostFetch(const QString &folder,
     if (tempFolder.isEmpty())
         return;
     for (const QString &name : selection.files) {
-        if (canReceive(name))
+        if (TransferQueue::HostNameCanArrive(name))
             m_engine->transferQueue().append(
                     TransferQueue::DownloadEntry(folder + name, tempFolder + name));
         else

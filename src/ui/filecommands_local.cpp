@@ -15,16 +15,6 @@
 
 namespace {
 const QString TopLevel = QStringLiteral("\\");
-const QString DesktopPrefix = QStringLiteral("Desktop\\");
-
-// A Desktop-form folder with the real Desktop folder put in, so that queue entries and file
-// operations name a drive path.
-QString realLocalFolder(const QString &folder)
-{
-    if (!folder.startsWith(DesktopPrefix))
-        return folder;
-    return NativeToLocal(DesktopFolder() + QLatin1Char('/')) + folder.mid(DesktopPrefix.size());
-}
 
 QString withoutTrailingSeparator(const QString &path)
 {
@@ -34,7 +24,7 @@ QString withoutTrailingSeparator(const QString &path)
 
 void FileCommands::LocalFileAction(QWidget *control, Action action, const QString &hostTarget)
 {
-    const QString folder = realLocalFolder(m_form->currentLocalFolder());
+    const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
     // The top level holds the Desktop and the drives: nothing there is sent, deleted or renamed.
     if (folder != TopLevel && !folder.isEmpty()) {
         const Selection selection = selectionOf(control);
@@ -211,7 +201,7 @@ void FileCommands::localNewFolder()
         native.replace(QLatin1Char('\\'), QLatin1Char('/'));
         path = NativeToLocal(native + QLatin1Char('/'));
     } else {
-        const QString folder = realLocalFolder(m_form->currentLocalFolder());
+        const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
         if (folder != TopLevel && !folder.isEmpty())
             path = folder + name + QLatin1Char('\\');
     }

@@ -107,6 +107,9 @@ TEST_F(LocalPathMapping, DesktopFallsBackToHome)
     // without a Desktop folder, home paths keep the drive form
     const QString internal = NativeToLocal(m_homePath + QStringLiteral("/"));
     EXPECT_TRUE(internal.startsWith(QStringLiteral("Z:\\"))) << qPrintable(internal);
+    // Queue entries and file operations get the drive form of a Desktop path.
+    EXPECT_EQ(ResolveDesktopPath(QStringLiteral("Desktop\\a\\")), internal + QStringLiteral("a\\"));
+    EXPECT_EQ(ResolveDesktopPath(QStringLiteral("Z:\\tmp\\")), QStringLiteral("Z:\\tmp\\"));
 }
 
 TEST_F(LocalPathMapping, FollowsTheDesktopNamedInUserDirs)

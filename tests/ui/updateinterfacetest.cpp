@@ -28,7 +28,7 @@ void expectEnabled(std::initializer_list<State> states, const char *where)
                 << where << ": " << s.item->objectName().toStdString();
 }
 
-// A window showing a local folder with one subfolder and two files, and a host folder \pub\
+// A window showing a local folder with one subfolder and two files, and a host folder "\pub\"
 // with the same shape, as the engine leaves it after a listing.
 struct Fixture
 {
