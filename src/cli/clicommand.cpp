@@ -31,11 +31,9 @@ QString slashForm(QString internalPath)
     return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
-// The session's command lines use "*" between arguments and "\" inside local paths.
 bool localNameTravels(const QString &nativePath)
 {
-    return !nativePath.contains(QLatin1Char('*')) && !nativePath.contains(QLatin1Char('\\'))
-           && !nativePath.contains(QLatin1Char('\r')) && !nativePath.contains(QLatin1Char('\n'));
+    return TransferQueue::LocalNameCanTravel(nativePath);
 }
 
 CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QString *error)
@@ -69,20 +67,20 @@ CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QStrin
             return CliCommand::UsageError;
         }
         CliStep step;
-        step.hostFolder
+        step.hostPath
                 = hostPath.endsWith(QLatin1Char('\\')) ? hostPath : hostPath + QLatin1Char('\\');
-        step.localFolder = localFolderForm(nativePath);
-        step.line = QStringLiteral("c*mkd ") + step.hostFolder;
-        step.check = CliStep::FolderUploadDone;
+        step.localPath = localFolderForm(nativePath);
+        step.kind = CliStep::UploadTree;
         step.description = QStringLiteral("upload of folder %1 to %2")
-                                   .arg(nativePath, slashForm(step.hostFolder));
+                                   .arg(nativePath, slashForm(step.hostPath));
         job->steps.append(step);
         return CliCommand::Ready;
     }
 
     CliStep step;
-    step.line = QStringLiteral("*upload %1*%2").arg(NativeToLocal(nativePath), hostPath);
-    step.check = CliStep::UploadDone;
+    step.kind = CliStep::Upload;
+    step.localPath = NativeToLocal(nativePath);
+    step.hostPath = hostPath;
     step.description = QStringLiteral("upload of %1 to %2")
                                .arg(nativePath,
                                     QString(hostPath).replace(QLatin1Char('\\'), QLatin1Char('/')));
@@ -103,16 +101,15 @@ CliCommand::Outcome prepareRm(const QStringList &arguments, CliJob *job, QString
         }
         // The folder and everything below it: listed first, then deleted deepest first.
         CliStep step;
-        step.hostFolder = job->target.internalPath();
-        step.line = TransferQueue::DeleteTreeEntry(step.hostFolder);
-        step.check = CliStep::TreeDeleteDone;
+        step.hostPath = job->target.internalPath();
+        step.kind = CliStep::DeleteTree;
         step.description = QStringLiteral("delete of folder ") + job->target.path();
         job->steps.append(step);
         return CliCommand::Ready;
     }
     CliStep step;
-    step.line = QStringLiteral("dele ") + job->target.internalPath();
-    step.check = CliStep::DeleteDone;
+    step.kind = CliStep::Delete;
+    step.hostPath = job->target.internalPath();
     step.description = QStringLiteral("delete of ") + job->target.path();
     job->steps.append(step);
     return CliCommand::Ready;
@@ -128,9 +125,8 @@ CliCommand::Outcome prepareMkdir(const QStringList &arguments, CliJob *job, QStr
     }
     const QString folder = job->target.withoutTrailingSlash();
     CliStep step;
-    step.line = QStringLiteral("mkd ")
-                + QString(folder + QLatin1Char('/')).replace(QLatin1Char('/'), QLatin1Char('\\'));
-    step.check = CliStep::MakeFolderDone;
+    step.kind = CliStep::MakeFolder;
+    step.hostPath = QString(folder + QLatin1Char('/')).replace(QLatin1Char('/'), QLatin1Char('\\'));
     step.description = QStringLiteral("making of folder ") + folder;
     job->steps.append(step);
     return CliCommand::Ready;
@@ -145,20 +141,16 @@ CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString
         return CliCommand::UsageError;
     }
     const QString newName = arguments.at(1);
-    if (newName.isEmpty() || newName == QLatin1String(".") || newName == QLatin1String("..")
-        || newName.contains(QLatin1Char('/')) || newName.contains(QLatin1Char('\\'))
-        || newName.contains(QLatin1Char('*')) || newName.contains(QLatin1Char('\r'))
-        || newName.contains(QLatin1Char('\n')) || newName.contains(QChar(0))) {
+    if (!TransferQueue::HostNameCanArrive(newName)) {
         *error = QStringLiteral("mv: '%1' is not a name (a new name without '/', '\\' or '*')")
                          .arg(newName);
         return CliCommand::UsageError;
     }
     const QString oldPath = job->target.withoutTrailingSlash();
     CliStep step;
-    step.line
-            = QStringLiteral("*rename %1*%2")
-                      .arg(QString(oldPath).replace(QLatin1Char('/'), QLatin1Char('\\')), newName);
-    step.check = CliStep::RenameDone;
+    step.kind = CliStep::Rename;
+    step.hostPath = QString(oldPath).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    step.newName = newName;
     step.description = QStringLiteral("rename of %1 to %2").arg(oldPath, newName);
     job->steps.append(step);
     return CliCommand::Ready;
@@ -172,9 +164,9 @@ CliCommand::Outcome prepareLs(const QStringList &arguments, CliJob *job, QString
     const QString folder = job->target.withoutTrailingSlash();
     const QString slashFolder = folder == QLatin1String("/") ? folder : folder + QLatin1Char('/');
     CliStep step;
-    step.printFolder = QString(slashFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
-    step.line = QStringLiteral("*list ") + step.printFolder;
-    step.check = CliStep::ListDone;
+    step.kind = CliStep::List;
+    step.hostPath = QString(slashFolder).replace(QLatin1Char('/'), QLatin1Char('\\'));
+    step.print = true;
     step.description = QStringLiteral("listing of ") + slashFolder;
     job->steps.append(step);
     return CliCommand::Ready;
@@ -203,10 +195,9 @@ CliCommand::Outcome prepareGet(const QStringList &arguments, CliJob *job, QStrin
             return CliCommand::Failed;
         }
         CliStep step;
-        step.hostFolder = job->target.internalPath();
-        step.localFolder = localFolderForm(nativePath);
-        step.line = TransferQueue::DownloadTreeEntry(step.hostFolder, step.localFolder);
-        step.check = CliStep::TreeDownloadDone;
+        step.kind = CliStep::DownloadTree;
+        step.hostPath = job->target.internalPath();
+        step.localPath = localFolderForm(nativePath);
         step.description
                 = QStringLiteral("download of folder %1 to %2").arg(job->target.path(), nativePath);
         job->steps.append(step);
@@ -225,15 +216,15 @@ CliCommand::Outcome prepareGet(const QStringList &arguments, CliJob *job, QStrin
 
     // The file's size comes from its folder's listing.
     CliStep list;
-    list.line = QStringLiteral("*list ") + hostFolder;
-    list.check = CliStep::ListDone;
+    list.kind = CliStep::List;
+    list.hostPath = hostFolder;
     list.description = QStringLiteral("listing of ") + job->target.folder();
     job->steps.append(list);
 
     CliStep step;
-    step.line = QStringLiteral("*download %1*%2")
-                        .arg(job->target.internalPath(), NativeToLocal(nativePath));
-    step.check = CliStep::DownloadDone;
+    step.kind = CliStep::Download;
+    step.hostPath = job->target.internalPath();
+    step.localPath = NativeToLocal(nativePath);
     step.description = QStringLiteral("download of %1 to %2").arg(job->target.path(), nativePath);
     job->steps.append(step);
     return CliCommand::Ready;

@@ -5,36 +5,27 @@
 #include <QList>
 #include <QString>
 
-// One thing to do on the host and the report that tells whether it worked. Steps of the main
-// session give it a command line; steps of the transfer queue become queue entries that the
-// scheduler hands to free sessions.
+// One thing to do on the host: one of the engine's operations and the words that name it.
 struct CliStep
 {
-    enum Check {
-        UploadDone,       // queue: "*upload" line as a "u*" entry, the upload's final report
-        DeleteDone,       // main session: the delete's action report
-        MakeFolderDone,   // main session: the make-folder action report
-        RenameDone,       // main session: the host's answer to the rename (2xx after RNTO)
-        ListDone,         // main session: the listing's final action report
-        DownloadDone,     // queue: "*download" line as a "d*" entry, the download's final report
-        TreeDownloadDone, // queue: line is a "b*...*!download" entry; every file of the tree
-        TreeDeleteDone,   // queue: line is a "b*...*!delete" entry; every delete of the tree
-        FolderUploadDone, // queue: line is a "c*mkd" entry, then the folder's tree is queued
+    enum Kind {
+        List,         // hostPath: the folder; printed when print is set
+        Download,     // hostPath: the file; localPath: where it goes
+        Upload,       // localPath: the file; hostPath: where it goes
+        DownloadTree, // hostPath: the folder; localPath: the local folder it becomes
+        UploadTree,   // localPath: the folder; hostPath: the host folder it becomes (made first)
+        DeleteTree,   // hostPath: the folder
+        Delete,       // hostPath: the file
+        MakeFolder,   // hostPath: the folder
+        Rename,       // hostPath: the file or folder; newName: its new name
     };
 
-    QString line; // a line of the session's command language, or a queue entry (see Check)
-    Check check = UploadDone;
+    Kind kind = List;
     QString description; // names the operation in messages: "upload of /tmp/a to /pub/a"
-    QString printFolder; // ListDone: the listed host folder (internal form) to print, or ""
-    QString localFolder; // tree steps: the local folder (internal local form, ending in "\")
-    QString hostFolder;  // tree steps: the host folder (internal folder form, ending in "\")
-
-    // True for the steps carried out through the transfer queue.
-    bool queued() const
-    {
-        return check == UploadDone || check == DownloadDone || check == TreeDownloadDone
-               || check == TreeDeleteDone || check == FolderUploadDone;
-    }
+    QString hostPath;    // internal folder form; a folder ends in "\"
+    QString localPath;   // internal local form; a folder ends in "\"
+    QString newName;
+    bool print = false;
 };
 
 // Everything a run needs: where to log in and what to do there, in order.

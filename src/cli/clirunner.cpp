@@ -2,8 +2,6 @@
 
 #include "platform/localpath.h"
 #include "platform/terminal.h"
-#include "tasks/uploadfoldertree.h"
-#include "util/fieldstring.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -11,13 +9,6 @@
 #include <cstdio>
 
 namespace {
-
-const QChar Star = QLatin1Char('*');
-
-bool isFinalReply(const QString &line)
-{
-    return line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' ');
-}
 
 // A property on each session the runner listens to, so that it listens once.
 const char HookedProperty[] = "orvaneCliHooked";
@@ -54,24 +45,12 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
         m_main->setLoginScript(QStringLiteral("type a\r\n"));
 
     connect(&m_engine, &TaskEngine::sessionStateChanged, this, &CliRunner::sessionStateChanged);
-    connect(&m_engine, &TaskEngine::hostFolderListed, this, [this](const QString &folder, bool) {
-        folderListed(folder);
-    });
-    connect(&m_engine, &TaskEngine::unknownSessionCommand, this, [this](const QString &line) {
-        log(QStringLiteral(" !: Command not accepted: ") + line);
-        m_lastWarning = QStringLiteral("command not accepted: ") + line;
-    });
+    connect(&m_engine, &TaskEngine::operationFinished, this, &CliRunner::operationFinished);
     connect(m_engine.log(), &LogModel::lineWritten, this, [this](const QString &line) {
         if (!m_finished)
             log(line);
     });
     hookSession(m_main);
-    connect(m_main,
-            &TcFTP::actionDone,
-            this,
-            [this](TcFTPActionType action, const QString &, qint64 size, bool done, bool ok) {
-                mainActionReported(action, size, done, ok);
-            });
     connect(m_main, &TcFTP::warning, this, [this](const QString &text) { m_lastWarning = text; });
 
     m_watchdog.setInterval(250);
@@ -120,7 +99,7 @@ void CliRunner::hookSession(TcFTP *session)
     connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool) {
         textExchanged(line, fromHost);
     });
-    TaskEngine::onActionDone(session, this, [this](auto... report) { actionReported(report...); });
+    TaskEngine::onActionDone(session, this, [this](auto...) { m_sinceActivity.restart(); });
     if (session != m_main && m_options.type == CliOptions::AsciiType)
         session->setLoginScript(QStringLiteral("type a\r\n"));
 }
@@ -152,7 +131,7 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
                 fail(QStringLiteral("cannot connect to %1 port %2").arg(m_job.host, m_job.port));
             else
                 fail(QStringLiteral("login to %1 as %2 failed%3")
-                             .arg(m_job.host, m_job.user, hostSaid(m_main)));
+                             .arg(m_job.host, m_job.user, hostSaid(m_main->ReplyLine())));
             return;
         }
         if (!m_mainLost) {
@@ -160,11 +139,11 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
             QString reason = QStringLiteral("connection to %1 lost").arg(m_job.host);
             if (m_step >= 0 && m_step < m_job.steps.size())
                 reason += QStringLiteral(" during ") + m_job.steps.at(m_step).description;
-            const QString said = refusalOf(m_main);
+            const QString reply = m_main->ReplyLine();
             if (!m_lastWarning.isEmpty())
                 reason += QStringLiteral(": ") + m_lastWarning;
-            else if (said.startsWith(QLatin1String(" (")))
-                reason += said;
+            else if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+                reason += hostSaid(reply);
             m_failures.append(reason);
         }
     }
@@ -194,16 +173,15 @@ void CliRunner::taskCouldNotConnect()
 
 void CliRunner::textExchanged(const QString &line, bool fromHost)
 {
-    if (!fromHost) {
-        m_commandSent = true;
+    if (!fromHost)
         return;
-    }
     m_sinceActivity.restart();
-    if (isFinalReply(line))
+    if (line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' '))
         m_hostAnswered = true;
 }
 
-// The main session's results settle the steps it carries out itself.
+// State changes arrive from inside the engine's own handling; what they mean for the job is
+// looked at once the event loop is back.
 void CliRunner::scheduleCheck()
 {
     if (m_checkPending || m_finished)
@@ -219,15 +197,6 @@ void CliRunner::check()
 {
     if (m_finished)
         return;
-    if (m_mainLost) {
-        // Whatever the other sessions still carry ends with their own reports.
-        if (sessionsBusy())
-            return;
-        if (m_step >= 0 && m_step < m_job.steps.size() && m_job.steps.at(m_step).queued())
-            m_failures += unfinishedTransfers();
-        finish(1);
-        return;
-    }
     if (m_phase == Connecting) {
         // After login the engine walks the main session to its first folder; it is idle once
         // that walk is over.
@@ -238,25 +207,9 @@ void CliRunner::check()
         startNextStep();
         return;
     }
-    if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (step.queued()) {
-        if (engineQuiet())
-            endQueueStep();
-        return;
-    }
-    if (m_main->State() != csIdle || !m_engine.mainCmdList().isEmpty())
-        return;
-    // A rename has no action report: the host's answer to RNTO (or to RNFR when that was
-    // refused and no RNTO followed) is its result.
-    if (!m_stepEnded && step.check == CliStep::RenameDone)
-        stepEnded(m_main->OutCmd() == QLatin1String("rnto")
-                  && m_main->InCmd().startsWith(QLatin1Char('2')));
-    // The session went idle without reporting the step's result.
-    if (!m_stepEnded)
-        stepEnded(false);
-    startNextStep();
+    // The operation under way ends with its result; without one the run is over.
+    if (m_mainLost && m_operation == 0)
+        finish(1);
 }
 
 void CliRunner::startNextStep()
@@ -268,122 +221,68 @@ void CliRunner::startNextStep()
         finish(0);
         return;
     }
-    m_stepEnded = false;
-    m_commandSent = false;
     m_lastWarning.clear();
     m_lastBytes = -1;
     m_sinceStepStart.start();
     m_sinceActivity.restart();
     const CliStep &step = m_job.steps.at(m_step);
-    if (step.queued()) {
-        queueStep(step);
-    } else {
-        m_engine.mainCmdList().append(step.line);
+    const OperationStart start = startOperation(step);
+    for (const SkippedName &skipped : start.skipped)
+        m_failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
+    m_operation = start.id;
+    if (m_operation == 0) {
+        m_failures.append(step.description + QStringLiteral(" failed"));
+        finish(1);
+        return;
     }
     m_engine.Pass();
-    scheduleCheck();
 }
 
-// Puts a step into the transfer queue and notes each file it is to move.
-void CliRunner::queueStep(const CliStep &step)
+OperationStart CliRunner::startOperation(const CliStep &step)
 {
-    m_transfers.clear();
-    m_transferIndex.clear();
-    m_treeFolders.clear();
-    m_treeListed = false;
-    TransferQueue &queue = m_engine.transferQueue();
-    switch (step.check) {
-    case CliStep::UploadDone:
-    case CliStep::DownloadDone: {
-        // "*upload A*B" and "*download A*B" are what the "u*A*B" and "d*A*B" entries become.
-        const QString argument = step.line.section(QLatin1Char(' '), 1);
-        const QChar kind = step.check == CliStep::UploadDone ? QLatin1Char('u') : QLatin1Char('d');
-        queue.append(kind + QString(Star) + argument);
-        expectTransfer(Field(argument, 2, Star), step.description);
-        break;
+    const HostPath host{step.hostPath};
+    const LocalPath local{step.localPath};
+    switch (step.kind) {
+    case CliStep::List:
+        return m_engine.listHostFolder(host);
+    case CliStep::Download:
+        return m_engine.download({FilePair{host, local}});
+    case CliStep::Upload:
+        return m_engine.upload({FilePair{host, local}});
+    case CliStep::DownloadTree:
+        return m_engine.downloadTree(host, local);
+    case CliStep::UploadTree:
+        return m_engine.uploadTree(local, host, true);
+    case CliStep::DeleteTree:
+        return m_engine.deleteTree(host);
+    case CliStep::Delete:
+        return m_engine.deleteOnHost({host});
+    case CliStep::MakeFolder:
+        return m_engine.makeHostFolder(host);
+    case CliStep::Rename:
+        return m_engine.renameOnHost({{host, step.newName}});
     }
-    case CliStep::FolderUploadDone: {
-        queue.append(step.line);
-        const int first = queue.count();
-        UploadFolderTree(step.localFolder, step.hostFolder, queue, [this](const QString &line) {
-            // A name that cannot be sent is not sent: the folder does not arrive whole.
-            m_failures.append(line.mid(4).trimmed());
-            log(line);
-        });
-        for (int i = first; i < queue.count(); ++i) {
-            const QString &entry = queue.at(i);
-            if (!entry.startsWith(QLatin1String("u*")))
-                continue;
-            const QString local = Field(entry, 2, Star);
-            const QString host = Field(entry, 3, Star);
-            expectTransfer(host,
-                           QStringLiteral("upload of %1 to %2")
-                                   .arg(LocalToNative(local), slashForm(host)));
-        }
-        break;
-    }
-    default:
-        queue.append(step.line);
-        break;
-    }
+    return {};
 }
 
-void CliRunner::endQueueStep()
+void CliRunner::operationFinished(int id, const OperationResult &result)
 {
-    const CliStep &step = m_job.steps.at(m_step);
-    QStringList failures = unfinishedTransfers();
-    for (const QString &folder : std::as_const(m_treeFolders)) {
-        if (!QFileInfo(LocalToNative(folder)).isDir())
-            failures.append(QStringLiteral("folder %1 was not made").arg(LocalToNative(folder)));
-    }
-    if ((step.check == CliStep::TreeDeleteDone || step.check == CliStep::TreeDownloadDone)
-        && m_failures.isEmpty() && failures.isEmpty() && !m_treeListed) {
-        failures.append(step.description + QStringLiteral(" failed: the folder was not listed"));
-    }
-    m_failures += failures;
-    m_stepEnded = true;
+    if (m_finished || id != m_operation || m_step < 0 || m_step >= m_job.steps.size())
+        return;
+    m_operation = 0;
     m_progress.finish();
-    if (!m_failures.isEmpty()) {
+    const CliStep &step = m_job.steps.at(m_step);
+    m_failures += failuresOf(step, result);
+    if (result.success()) {
+        if (step.kind == CliStep::List && step.print)
+            printListing(step.hostPath);
+        reportTransfer(step, result);
+    }
+    if (!m_failures.isEmpty() || m_mainLost) {
         finish(1);
         return;
     }
     startNextStep();
-}
-
-void CliRunner::stepEnded(bool success)
-{
-    if (m_stepEnded || m_finished || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    m_stepEnded = true;
-    m_progress.finish();
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!success) {
-        QString reason = step.description + QStringLiteral(" failed");
-        if (m_commandSent)
-            reason += hostSaid(m_main);
-        else if (!m_lastWarning.isEmpty())
-            reason += QStringLiteral(": ") + m_lastWarning;
-        fail(reason);
-    }
-}
-
-// Nothing waits in either list and no session is working or starting.
-bool CliRunner::engineQuiet()
-{
-    if (!m_engine.transferQueue().isEmpty() || !m_engine.mainCmdList().isEmpty())
-        return false;
-    return !sessionsBusy();
-}
-
-bool CliRunner::sessionsBusy()
-{
-    TaskList &tasks = m_engine.taskList();
-    for (int i = 0; i < tasks.count(); ++i) {
-        const TcFTPStates state = tasks.session(i)->State();
-        if (state == csConnecting || state == csWaitForReply)
-            return true;
-    }
-    return false;
 }
 
 qint64 CliRunner::bytesMoved()
@@ -407,8 +306,6 @@ void CliRunner::watchdogTick()
         m_sinceActivity.restart();
     }
     showProgress();
-    if (m_phase == Working && !m_mainLost)
-        check();
     if (m_finished || m_sinceActivity.elapsed() < qint64(m_options.timeoutSeconds) * 1000)
         return;
     QString doing;
@@ -418,13 +315,9 @@ void CliRunner::watchdogTick()
         doing = QStringLiteral("while logging in to %1").arg(m_job.host);
     else
         doing = QStringLiteral("during ") + m_job.steps.at(m_step).description;
-    const bool queued = m_phase == Working && m_step >= 0 && m_step < m_job.steps.size()
-                        && m_job.steps.at(m_step).queued();
     m_failures.append(QStringLiteral("no answer from the host for %1 seconds %2")
                               .arg(m_options.timeoutSeconds)
                               .arg(doing));
-    if (queued)
-        m_failures += unfinishedTransfers();
     finish(1);
 }
 
@@ -468,8 +361,6 @@ void CliRunner::finish(int exitStatus)
         }
         std::fflush(stderr);
         m_engine.stopTimers();
-        m_engine.transferQueue().clear();
-        m_engine.mainCmdList().clear();
         if (m_main->State() != csNotConnected)
             m_engine.logOff();
         else

@@ -11,21 +11,19 @@
 #include <QObject>
 #include <QTimer>
 
-// Carries out one CliJob on the program's task engine, as the window drives it: connect the
-// main session (it logs in and lists its first folder), then one step at a time: commands of
-// the main session go through its command list, transfers and tree operations through the
-// transfer queue, which the scheduler hands to as many sessions as the job asks for.
+// Carries out one CliJob on the program's task engine: connect the main session (it logs in
+// and lists its first folder), then one engine operation per step, each waited for until the
+// engine reports its result. The scheduler hands transfers to as many sessions as the job
+// asks for.
 //
 // finished(exitStatus) is emitted exactly once, from the event loop (never from inside a
 // session notification): 0 when every step succeeded, 1 otherwise, after the reason and every
-// file that failed have been written to standard error. The engine only logs a failed
-// transfer; the runner counts each file it asked for (a tree's files as they are listed) and
-// names every one that did not arrive. With verbose options every line of the engine's log is
-// written to standard output, passwords masked.
+// part of an operation that failed have been written to standard error. With verbose options
+// every line of the engine's log is written to standard output, passwords masked.
 //
 // No run can hang: a watchdog ends it when no session has heard from the host and no data has
-// moved for the options' timeout; when the main session goes offline the run ends once the
-// other sessions have stopped.
+// moved for the options' timeout; when the main session goes offline the run ends with the
+// result of the operation under way.
 class CliRunner : public QObject
 {
     Q_OBJECT
@@ -47,40 +45,20 @@ Q_SIGNALS:
     void finished(int exitStatus);
 
 private:
-    // Internal host path in slash form, for messages.
-    static QString slashForm(QString internalPath);
-    // One file the job asked to move, by its destination path (internal form).
-    struct Transfer
-    {
-        QString description; // "download of /pub/a.txt to /home/ann/a.txt"
-        bool ended = false;
-        bool success = false;
-        QString reason; // why it failed, when known
-    };
     enum Phase { Connecting, Working, Done };
 
     void sessionStateChanged(int taskNumber, TcFTPStates newState);
     void hookSession(TcFTP *session);
     void textExchanged(const QString &line, bool fromHost);
-    void actionReported(TcFTP *session,
-                        TcFTPActionType action,
-                        const QString &fileFolder,
-                        qint64 size,
-                        bool done,
-                        bool success);
-    void mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success);
-    void folderListed(const QString &folder);
     void scheduleCheck();
     void check();
     void watchdogTick();
 
     void startNextStep();
-    void queueStep(const CliStep &step);
-    void expectTransfer(const QString &destination, const QString &description);
-    void endQueueStep();
-    void stepEnded(bool success);
-    bool engineQuiet();
-    bool sessionsBusy();
+    OperationStart startOperation(const CliStep &step);
+    void operationFinished(int id, const OperationResult &result);
+    QStringList failuresOf(const CliStep &step, const OperationResult &result) const;
+    void reportTransfer(const CliStep &step, const OperationResult &result);
     void taskCouldNotConnect();
     void fail(const QString &reason);
     void finish(int exitStatus);
@@ -88,9 +66,12 @@ private:
     void printListing(const QString &folder);
     void showProgress();
     qint64 bytesMoved();
-    QString hostSaid(const TcFTP *session) const;
-    QString refusalOf(const TcFTP *session) const;
-    QStringList unfinishedTransfers() const;
+
+    // cliresults.cpp: the words for what went wrong
+    static QString slashForm(QString internalPath);
+    static QString hostSaid(const QString &reply);
+    static QString refusalOf(const ItemResult &item);
+    static QString itemFailure(const CliStep &step, const ItemResult &item);
 
     CliOptions m_options;
     CliJob m_job;
@@ -104,19 +85,13 @@ private:
 
     Phase m_phase = Connecting;
     int m_step = -1;             // index of the step being carried out; -1 before login
-    bool m_stepEnded = false;    // the current step has its result
-    bool m_commandSent = false;  // a command went to the host since the current step started
+    int m_operation = 0;         // the engine operation of the step, 0 when none runs
     bool m_hostAnswered = false; // the host has sent a reply since connecting
     bool m_checkPending = false;
     bool m_mainLost = false;     // the main session went offline while working
     int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login
     qint64 m_lastBytes = -1;
     QString m_lastWarning;
-
-    QList<Transfer> m_transfers;
-    QHash<QString, qsizetype> m_transferIndex; // destination path -> m_transfers index
-    QStringList m_treeFolders;                 // local folders a tree download must make
-    bool m_treeListed = false;                 // the tree step's top folder was listed
-    QStringList m_failures;                    // what went wrong, in order
+    QStringList m_failures; // what went wrong, in order
     bool m_finished = false;
 };

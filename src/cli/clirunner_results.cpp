@@ -1,10 +1,9 @@
-// What the runner makes of the engine's results: transfers and folder commands that ended,
+// What the runner makes of the engine's results: the words for each part that failed,
 // listings printed, and the host's words for a refusal.
 #include "cli/clirunner.h"
 
 #include "ftp/listparser.h"
 #include "platform/localpath.h"
-#include "util/fieldstring.h"
 
 #include <cstdio>
 
@@ -13,128 +12,85 @@ QString CliRunner::slashForm(QString internalPath)
     return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
-void CliRunner::mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success)
+// Every part of the step that did not succeed, in words: a file that did not arrive, a folder
+// that could not be listed, made or deleted, a name left out.
+QStringList CliRunner::failuresOf(const CliStep &step, const OperationResult &result) const
 {
-    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size() || m_stepEnded)
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (step.queued())
-        return;
-    CliStep::Check expected;
-    switch (action) {
-    case caDelete:
-        expected = CliStep::DeleteDone;
-        break;
-    case caMakeFolder:
-        expected = CliStep::MakeFolderDone;
-        break;
-    case caList:
-        expected = CliStep::ListDone;
-        break;
-    default:
-        return;
-    }
-    (void)size;
-    if (step.check != expected)
-        return;
-    if (success && action == caList && !step.printFolder.isEmpty())
-        printListing(step.printFolder);
-    stepEnded(success);
-}
-
-// Every session's results: the transfers the job counts, and what went wrong in a tree.
-void CliRunner::actionReported(TcFTP *session,
-                               TcFTPActionType action,
-                               const QString &fileFolder,
-                               qint64 size,
-                               bool done,
-                               bool success)
-{
-    m_sinceActivity.restart();
-    if (!done || m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!step.queued())
-        return;
-
-    switch (action) {
-    case caDownload:
-    case caUpload: {
-        const QString destination = session->IOdstFolder() + session->IOdstFile();
-        const auto found = m_transferIndex.constFind(destination);
-        if (found == m_transferIndex.constEnd()) {
-            if (!success)
-                m_failures.append(QStringLiteral("transfer of %1 failed%2")
-                                          .arg(slashForm(destination), refusalOf(session)));
-            return;
-        }
-        Transfer &transfer = m_transfers[*found];
-        transfer.ended = true;
-        transfer.success = success;
-        if (!success)
-            transfer.reason = refusalOf(session);
-        if (success && m_transfers.size() == 1) {
-            const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
-            const QString line
-                    = (action == caUpload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
-                                          : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
-                              .arg(size)
-                              .arg(double(ms) / 1000.0, 0, 'f', 2)
-                              .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms)));
-            // After the line of the reply that ended the transfer.
-            QTimer::singleShot(0, this, [this, line] { log(line); });
-        }
-        break;
-    }
-    case caList:
-    case caChangeFolder:
-        if (!success
-            && (step.check == CliStep::TreeDownloadDone || step.check == CliStep::TreeDeleteDone)) {
-            const QString command = session->CommandLine();
-            const QString folder = command.startsWith(QLatin1String("cwd "), Qt::CaseInsensitive)
-                                           ? command.mid(4)
-                                           : slashForm(session->Folder());
-            m_failures.append(
-                    QStringLiteral("listing of %1 failed%2").arg(folder, hostSaid(session)));
-        }
-        break;
-    case caDelete:
-    case caRemoveFolder:
-        if (!success && step.check == CliStep::TreeDeleteDone)
-            m_failures.append(QStringLiteral("delete of %1 failed%2")
-                                      .arg(slashForm(fileFolder), hostSaid(session)));
-        break;
-    default:
-        break;
-    }
-}
-
-// A folder of a tree download has been listed: its files are what the tree must bring.
-void CliRunner::folderListed(const QString &folder)
-{
-    if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
-        return;
-    const CliStep &step = m_job.steps.at(m_step);
-    if (!folder.startsWith(step.hostFolder, Qt::CaseInsensitive))
-        return;
-    if (folder.size() == step.hostFolder.size())
-        m_treeListed = true;
-    if (step.check != CliStep::TreeDownloadDone)
-        return;
-    const QString rel = folder.mid(step.hostFolder.size());
-    const QString localFolder = step.localFolder + rel;
-    m_treeFolders.append(localFolder);
-    const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder);
-    if (!entries)
-        return;
-    for (const ListingBuffer::Entry &entry : *entries) {
-        if (!entry.key.startsWith(QLatin1Char('f')))
+    QStringList failures;
+    for (const SkippedName &skipped : result.skipped)
+        failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
+    bool topListed = true;
+    for (const ItemResult &item : result.items) {
+        if (item.success)
             continue;
-        const QString name = entry.key.mid(1);
-        expectTransfer(localFolder + name,
-                       QStringLiteral("download of %1 to %2")
-                               .arg(slashForm(folder + name), LocalToNative(localFolder + name)));
+        if ((step.kind == CliStep::DownloadTree || step.kind == CliStep::DeleteTree)
+            && item.kind == ItemResult::Listing && !item.ended) {
+            topListed = false;
+            continue;
+        }
+        failures.append(itemFailure(step, item));
     }
+    if (!topListed && failures.isEmpty())
+        failures.append(step.description + QStringLiteral(" failed: the folder was not listed"));
+    return failures;
+}
+
+QString CliRunner::itemFailure(const CliStep &step, const ItemResult &item)
+{
+    switch (step.kind) {
+    case CliStep::List:
+    case CliStep::Delete:
+    case CliStep::MakeFolder:
+    case CliStep::Rename:
+        // The step is one command of the main session.
+        if (!item.ended)
+            return step.description + QStringLiteral(" failed: not carried out");
+        if (item.commandSent)
+            return step.description + QStringLiteral(" failed") + hostSaid(item.hostReply);
+        return step.description + QStringLiteral(" failed")
+               + (item.warning.isEmpty() ? QString() : QStringLiteral(": ") + item.warning);
+    default:
+        break;
+    }
+    switch (item.kind) {
+    case ItemResult::Transfer: {
+        QString what = step.description;
+        if (step.kind == CliStep::DownloadTree)
+            what = QStringLiteral("download of %1 to %2")
+                           .arg(slashForm(item.source), LocalToNative(item.target));
+        else if (step.kind == CliStep::UploadTree)
+            what = QStringLiteral("upload of %1 to %2")
+                           .arg(LocalToNative(item.source), slashForm(item.target));
+        return what
+               + (item.ended ? QStringLiteral(" failed") + refusalOf(item)
+                             : QStringLiteral(" failed: not carried out"));
+    }
+    case ItemResult::Listing:
+        return QStringLiteral("listing of %1 failed%2")
+                .arg(slashForm(item.target), hostSaid(item.hostReply));
+    case ItemResult::LocalFolder:
+        return QStringLiteral("folder %1 was not made").arg(LocalToNative(item.target));
+    case ItemResult::Delete:
+        return QStringLiteral("delete of %1 failed%2")
+                .arg(slashForm(item.target), hostSaid(item.hostReply));
+    default:
+        return step.description + QStringLiteral(" failed") + refusalOf(item);
+    }
+}
+
+// A single file that arrived: how long it took.
+void CliRunner::reportTransfer(const CliStep &step, const OperationResult &result)
+{
+    if ((step.kind != CliStep::Download && step.kind != CliStep::Upload)
+        || result.items.size() != 1)
+        return;
+    const qint64 size = result.items.first().bytes;
+    const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
+    log((step.kind == CliStep::Upload ? QStringLiteral("  : Sent %1 bytes in %2 s (%3/s)")
+                                      : QStringLiteral("  : Received %1 bytes in %2 s (%3/s)"))
+                .arg(size)
+                .arg(double(ms) / 1000.0, 0, 'f', 2)
+                .arg(ProgressPrinter::byteText(double(size) * 1000.0 / double(ms))));
 }
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
@@ -166,49 +122,20 @@ void CliRunner::printListing(const QString &folder)
     std::fflush(stdout);
 }
 
-// State changes arrive from inside the engine's own handling; what they mean for the job is
-// looked at once the event loop is back, when the engine has handed out what it will.
-void CliRunner::expectTransfer(const QString &destination, const QString &description)
+QString CliRunner::hostSaid(const QString &reply)
 {
-    if (m_transferIndex.contains(destination))
-        return;
-    m_transferIndex.insert(destination, m_transfers.size());
-    Transfer transfer;
-    transfer.description = description;
-    m_transfers.append(transfer);
-}
-
-QStringList CliRunner::unfinishedTransfers() const
-{
-    QStringList lines;
-    for (const Transfer &transfer : m_transfers) {
-        if (transfer.success)
-            continue;
-        lines.append(transfer.description
-                     + (transfer.ended ? QStringLiteral(" failed") + transfer.reason
-                                       : QStringLiteral(" failed: not carried out")));
-    }
-    return lines;
-}
-
-// Every entry of the step has been carried out: count what arrived.
-QString CliRunner::hostSaid(const TcFTP *session) const
-{
-    // The session dispatches a reply (and so reports its result) before it reports the
-    // line itself, so the line to quote is the session's last reply, not the last one seen.
-    const QString reply = session->ReplyLine();
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
-QString CliRunner::refusalOf(const TcFTP *session) const
+// Why a part failed as far as the host told: its last reply when that was a refusal ("550
+// Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is no
+// reason.
+QString CliRunner::refusalOf(const ItemResult &item)
 {
-    const QString reply = session->ReplyLine();
+    const QString &reply = item.hostReply;
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
-        return QStringLiteral(" (host said: %1)").arg(reply);
-    if (session->State() == csNotConnected)
+        return hostSaid(reply);
+    if (item.connectionClosed)
         return QStringLiteral(": the connection was closed");
     return QString();
 }

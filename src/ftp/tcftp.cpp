@@ -130,7 +130,7 @@ void TcFTP::Connect(const TcFTPSession &session)
     }
     try {
         m_control->PrepareConnection();
-    } catch (...) {
+    } catch (const std::exception &) {
         // An unusable port or address: the session must not wait in csConnecting for good.
         setState(csNotConnected);
         throw;

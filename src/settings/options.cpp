@@ -4,7 +4,6 @@
 #include "settings/recordfield.h"
 #include "settings/registry.h"
 #include "settings/registrykeys.h"
-#include "sites/tsiteobject.h"
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
 
@@ -250,16 +249,16 @@ int Options::reconnectDelaySecs(int reconnect)
     return reconnect == 0 ? 1 : reconnect * 5;
 }
 
-SessionOptions Options::sessionOptions(const TSiteObject *site) const
+SessionOptions Options::sessionOptions(std::optional<bool> siteFirewall) const
 {
     SessionOptions session;
     session.ResumeTransfers = Resume;
     session.MaxSecsIdle = maxSecsIdle(KAP);
     session.AutoTransferMode = TransferMode == ProgramDecides;
     session.BinaryMode = TransferMode != Ascii;
-    if (site) {
+    if (siteFirewall) {
         session.setsFirewall = true;
-        if (site->Firewall != 0) {
+        if (*siteFirewall) {
             session.FirewallHost = firehost;
             session.FirewallPort = FirePortPos;
             session.FirewallType = FireType + 1;

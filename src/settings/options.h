@@ -5,8 +5,9 @@
 
 #include <QString>
 
+#include <optional>
+
 class Registry;
-class TSiteObject;
 
 // The live options: one object holding every option of the Setup dialog. The program keeps
 // one for its whole run; the engine reads a member when it needs the value, and the Setup
@@ -82,9 +83,10 @@ public:
     // Writes the "setup" value and saves the store.
     bool save(Registry &registry, QString *error = nullptr) const;
 
-    // What a session started now gets. site is the site connected from, nullptr for a quick
-    // connection (which leaves the firewall properties alone).
-    SessionOptions sessionOptions(const TSiteObject *site) const;
+    // What a session started now gets. siteFirewall is set for a connection from a saved site:
+    // whether that site goes through the firewall; a quick connection has none and leaves the
+    // firewall properties alone.
+    SessionOptions sessionOptions(std::optional<bool> siteFirewall) const;
     static int maxSecsIdle(int kap);
     static int reconnectDelaySecs(int reconnect);
 

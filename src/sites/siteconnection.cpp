@@ -9,7 +9,7 @@ SiteConnection SiteConnection::fromSite(const TSiteObject &site, const Options &
     if (site.Bookmarks.contains(QLatin1Char('\r')))
         result.bookmarks = site.Bookmarks.split(QLatin1Char('\n'));
     result.InitialFolder = site.InitialPath;
-    result.session = options.sessionOptions(&site);
+    result.session = options.sessionOptions(site.Firewall != 0);
     result.Host = site.Host;
     result.Port = QString::number(site.Port);
     if (site.Anonymous) {
@@ -37,5 +37,7 @@ ConnectRequest SiteConnection::request() const
     result.firewallType = session.FirewallType;
     result.firewallHost = session.FirewallHost;
     result.firewallPort = session.FirewallPort;
+    result.fromSite = true;
+    result.hostBookmarks = bookmarks;
     return result;
 }

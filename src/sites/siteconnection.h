@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings/sessionoptions.h"
-#include "tasks/taskengine.h"
+#include "tasks/connectrequest.h"
 
 #include <QString>
 #include <QStringList>

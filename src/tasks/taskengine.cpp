@@ -2,7 +2,6 @@
 
 #include "tasks/soundplayer.h"
 #include "tasks/statustexts.h"
-#include "tasks/uploadfoldertree.h"
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
 
@@ -33,6 +32,11 @@ TaskEngine::TaskEngine(QObject *parent)
     m_status.setCaption(0, QStringLiteral("Tasks: 0 of 0"));
     m_status.setCaption(1, QStringLiteral("Queue Size: 0"));
 
+    connect(&m_operations,
+            &OperationTracker::operationFinished,
+            this,
+            &TaskEngine::operationFinished);
+
     m_taskTimer.setInterval(1000);
     connect(&m_taskTimer, &QTimer::timeout, this, &TaskEngine::Pass);
     m_reconnectTimer.setInterval(1000);
@@ -60,8 +64,17 @@ void TaskEngine::configureSession(TcFTP *session)
         FTPTextIO(session, line, in, ok);
     });
     onActionDone(session, this, [this](auto... report) { FTPAction(report...); });
-    connect(session, &TcFTP::unknownCommand, this, &TaskEngine::unknownSessionCommand);
+    connect(session, &TcFTP::unknownCommand, this, [this, session](const QString &line) {
+        const int index = m_taskList.IndexOfSession(session);
+        if (index >= 0)
+            m_operations.warning(m_taskList.record(index),
+                                 QStringLiteral("command not accepted: ") + line);
+        Q_EMIT unknownSessionCommand(line);
+    });
     connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
+        const int index = m_taskList.IndexOfSession(session);
+        if (index >= 0)
+            m_operations.warning(m_taskList.record(index), text);
         WriteLog(QStringLiteral(" !: ") + text, m_taskList.IndexOfSession(session));
     });
     connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
@@ -102,12 +115,7 @@ void TaskEngine::Pass()
     m_inPass = true;
     do {
         m_passAgain = false;
-        try {
-            runPass();
-        } catch (...) {
-            WriteLog(QStringLiteral("!!: Error u1-9001 - Please Report to Author."),
-                     LogModel::NoSession);
-        }
+        guarded("u1-9001", [this] { runPass(); });
     } while (m_passAgain);
     m_inPass = false;
 }
@@ -196,12 +204,13 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
         break;
     case csIdle:
         if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
+            record->operation = m_mainCmdList.firstOperation();
             const QString command = m_mainCmdList.takeFirst();
-            try {
-                session->AddCommand(command);
-            } catch (...) {
-            }
+            guarded("u1-6144", [&] { session->AddCommand(command); });
             executeQuietly(session);
+            // A command carried out at once (a folder shown from the buffer) is done now.
+            if (session->State() != csWaitForReply)
+                m_operations.workEnded(record);
         } else if (m_stopCaption == StopText && !queueStopped() && !m_transferQueue.isEmpty()
                    && (!main || m_maxTasks == 1) && !queueBlocked()) {
             m_taskRows.setCaption(row, QStringLiteral("Preparing to handle next queue entry"));
@@ -249,10 +258,12 @@ bool TaskEngine::queueBlocked() const
 bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
 {
     TcFTP *session = record->FTP;
+    record->operation = m_transferQueue.operationAt(0);
     const QString entry = m_transferQueue.takeFirst();
     const ushort kind = entry.isEmpty() ? 0 : entry.at(0).unicode();
     bool known = true;
-    try {
+    // AddCommand refuses an empty command line: the entry is then dropped (and logged).
+    guarded("u1-9002", [&] {
         switch (kind) {
         case 'd':
             session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
@@ -282,25 +293,34 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
             Q_EMIT unknownQueueEntry(entry);
             break;
         }
-    } catch (...) {
-        // AddCommand refused the line (empty command): the entry is dropped.
-    }
+    });
     executeQuietly(session);
     // A command that never left (refused, or done at once) holds nothing back. The session may
     // have left the task list meanwhile, taking its record with it.
     const int index = m_taskList.IndexOfSession(session);
-    if (index >= 0 && session->State() != csWaitForReply)
+    if (index >= 0 && session->State() != csWaitForReply) {
         m_taskList.record(index)->CarryingCommand = false;
+        m_operations.workEnded(m_taskList.record(index));
+    }
     return known;
 }
 
+// An own command that failed has been reported through the session's action event; the
+// exception Execute raises for it then says nothing new.
 void TaskEngine::executeQuietly(TcFTP *session)
 {
-    try {
-        session->Execute();
-    } catch (...) {
-        // An own command that failed has been reported through the session's action event.
-    }
+    guarded(
+            "u1-1241", [session] { session->Execute(); }, 1241);
+}
+
+void TaskEngine::logFailure(const char *place, const QString &what)
+{
+    WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(QLatin1String(place)),
+             LogModel::NoSession);
+    if (!what.isEmpty())
+        WriteLog(QStringLiteral("!!: ")
+                         + QString(what).replace(QLatin1String("\r\r\n"), QLatin1String(" ")),
+                 LogModel::NoSession);
 }
 
 void TaskEngine::StartTask()
@@ -318,9 +338,7 @@ void TaskEngine::StartTask()
     session->setPassiveMode(m_mainFTP->PassiveMode());
     const TcFTPSession login{
             m_mainFTP->Host(), m_mainFTP->Port(), m_mainFTP->Username(), m_mainFTP->Password()};
-    try {
-        session->Connect(login);
-    } catch (...) {
+    if (!guarded("u1-7001", [&] { session->Connect(login); })) {
         const int index = m_taskList.IndexOfSession(session);
         if (index > 0)
             taskOffline(index);
@@ -331,21 +349,23 @@ void TaskEngine::StartTask()
 // here when the report does not come at once.
 void TaskEngine::disconnectQuietly(TcFTP *session)
 {
-    try {
-        session->Disconnect();
-    } catch (...) {
-    }
+    guarded(
+            "u1-7002", [session] { session->Disconnect(); }, 16631);
     const int index = m_taskList.IndexOfSession(session);
     if (index > 0)
         taskOffline(index);
 }
 
+void TaskEngine::dropQueuedWork()
+{
+    m_transferQueue.clear();
+    m_mainCmdList.clear();
+    m_operations.scheduleCheck();
+}
+
 void TaskEngine::AbortAll()
 {
-    try {
-        m_mainFTP->Abort();
-    } catch (...) {
-    }
+    guarded("u1-7003", [this] { m_mainFTP->Abort(); });
     for (int i = m_taskList.count() - 1; i >= 1; --i) {
         if (i < m_taskList.count())
             disconnectQuietly(m_taskList.session(i));
@@ -371,10 +391,7 @@ void TaskEngine::Stop()
         m_stopCaption = ResetText;
         Q_EMIT stopCaptionChanged(m_stopCaption);
         QTimer::singleShot(500, this, &TaskEngine::resetStopCaption);
-        try {
-            m_mainFTP->Abort();
-        } catch (...) {
-        }
+        guarded("u1-7004", [this] { m_mainFTP->Abort(); });
         return;
     }
     m_transferQueue.clear();
@@ -422,14 +439,6 @@ void TaskEngine::RemoveQueueEntries(const QList<int> &rows)
     }
     Pass();
     Q_EMIT interfaceChanged();
-}
-
-int TaskEngine::UploadFolderTree(const QString &localFolder, const QString &hostFolder)
-{
-    return ::UploadFolderTree(localFolder,
-                              hostFolder,
-                              m_transferQueue,
-                              [this](const QString &line) { WriteLog(line, LogModel::NoSession); });
 }
 
 void TaskEngine::playSound(bool enabled, const QString &file)

@@ -2,10 +2,15 @@
 
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftp.h"
+#include "ftp/tcftpexception.h"
 #include "settings/options.h"
 #include "tasks/captionlistmodel.h"
+#include "tasks/commandlist.h"
+#include "tasks/connectrequest.h"
 #include "tasks/extensioncache.h"
 #include "tasks/logmodel.h"
+#include "tasks/operationresult.h"
+#include "tasks/operationtracker.h"
 #include "tasks/statustexts.h"
 #include "tasks/tasklist.h"
 #include "tasks/tempfolders.h"
@@ -18,27 +23,6 @@
 #include <functional>
 
 class SoundPlayer;
-class TSiteObject;
-
-// What connecting the main session needs, from a saved site or from quick-connect data. The
-// front end has already asked for a missing user name or password.
-struct ConnectRequest
-{
-    // The saved site connected from (its bookmarks are read now and written back when the main
-    // session goes offline), or nullptr for a quick connection. Not owned; must outlive the
-    // connection.
-    TSiteObject *site = nullptr;
-    TcFTPSession session;  // Host, Port, Username, Password
-    QString initialFolder; // internal folder form; empty or "\" = none
-    bool passive = false;
-    int tasks = 1; // MaxTasks for this connection, 1 to 25
-    // Firewall of a quick connection (a site's comes from the options and the site); without
-    // setsFirewall the last one stays in place.
-    bool setsFirewall = false;
-    int firewallType = 0; // 0 none, 1 "user name@host", 2 "open host"
-    QString firewallHost;
-    int firewallPort = 21;
-};
 
 // The headless task engine: the owner of the main session, the task sessions, the task list,
 // the transfer queue, the main session's command list, the listing buffer, the log and the
@@ -62,7 +46,7 @@ public:
     TcFTP *MainFTP() const { return m_mainFTP; }
     TaskList &taskList() { return m_taskList; }
     TransferQueue &transferQueue() { return m_transferQueue; }
-    QStringList &mainCmdList() { return m_mainCmdList; }
+    CommandList &mainCmdList() { return m_mainCmdList; }
     ListingBuffer &listingBuffer() { return m_listingBuffer; }
     ExtensionCache &extensionCache() { return m_extensionCache; }
     // The live options, read at the moment a value is needed. The engine keeps its own set
@@ -89,9 +73,8 @@ public:
     QString RootFolder() const { return m_rootFolder; }
     QString RequestedFolder() const { return m_requestedFolder; }
     void setRequestedFolder(const QString &folder) { m_requestedFolder = folder; }
-    TSiteObject *CurrentSite() const { return m_currentSite; }
-    // Bookmarks, each "name" + CR + "folder". The host list comes from the site connected from
-    // and is written back into it when the main session goes offline.
+    // Bookmarks, each "name" + CR + "folder". The host list comes with the connect request of a
+    // saved site and goes back through hostBookmarksReturned when the main session goes offline.
     QStringList &hostBookmarks() { return m_hostBookmarks; }
     QStringList &localBookmarks() { return m_localBookmarks; }
     // The host folder the views show (internal folder form).
@@ -148,6 +131,8 @@ public:
     void RemoveQueueEntries(const QList<int> &rows);
     // Aborts the main session's action and disconnects every task session.
     void AbortAll();
+    // Empties the transfer queue and the main session's command list.
+    void dropQueuedWork();
 
     // Connecting ----------------------------------------------------------------------------
     void connectMain(const ConnectRequest &request);
@@ -159,13 +144,40 @@ public:
     // Asked before disconnecting active sessions; no answer means yes.
     void setConfirmDisconnect(std::function<bool()> ask) { m_confirmDisconnect = std::move(ask); }
 
+    // Operations ----------------------------------------------------------------------------
+    // Each call queues its work for the scheduler and returns at once with the operation's id
+    // and the names it left out (each logged with its reason); operationFinished(id, result)
+    // follows from the event loop once every part has ended. Names that cannot travel in the
+    // engine's lists are left out, the rest is carried out; with nothing left the id is 0 and
+    // no result follows. The calls run no scheduler pass: call Pass() or wait for the tick.
+    OperationStart download(const QList<FilePair> &files);
+    OperationStart upload(const QList<FilePair> &files);
+    // The tree below hostFolder into localFolder (whose contents it becomes).
+    OperationStart downloadTree(const HostPath &hostFolder, const LocalPath &localFolder);
+    // The tree below localFolder into hostFolder; with makeFolder hostFolder is made first.
+    OperationStart uploadTree(const LocalPath &localFolder,
+                              const HostPath &hostFolder,
+                              bool makeFolder);
+    OperationStart deleteTree(const HostPath &hostFolder);
+    OperationStart deleteOnHost(const QList<HostPath> &files);
+    // Renames each path within its folder; the folders are listed again afterwards when
+    // reloadFolder is set.
+    OperationStart renameOnHost(const QList<std::pair<HostPath, QString>> &renames,
+                                const HostPath &reloadFolder = {});
+    // A host folder; a path not beginning with "" or "/" is taken in the session's folder.
+    OperationStart makeHostFolder(const HostPath &hostFolder);
+    // Shows a host folder: from the listing buffer when it is there, else listed.
+    OperationStart listHostFolder(const HostPath &hostFolder);
+    // Lists a host folder again, whatever the buffer holds.
+    OperationStart reloadHostFolder(const HostPath &hostFolder);
+    // Lists the tree below a host folder into the listing buffer.
+    OperationStart bufferHostFolder(const HostPath &hostFolder);
+
     // Producers -----------------------------------------------------------------------------
     void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
-    // Queues a local folder tree for sending (see UploadFolderTree); returns the entries queued.
-    int UploadFolderTree(const QString &localFolder, const QString &hostFolder);
     // Turns the buffered tree below hostFolder into "cwd", "dele" and "rmd" commands for the
     // main session, deepest folders first.
-    void DeleteBufferedHostTree(const QString &hostFolder);
+    void DeleteBufferedHostTree(const QString &hostFolder, int operation = 0);
 
     // Session events (every session's signals arrive here) ----------------------------------
     void SessionStateChanged(TcFTP *session, TcFTPStates newState);
@@ -178,6 +190,8 @@ public:
                    bool success);
 
 Q_SIGNALS:
+    // An operation has ended; result holds each of its parts.
+    void operationFinished(int id, const OperationResult &result);
     // A queue entry of no known kind was taken ("Unknown command from tranferqueue").
     void unknownQueueEntry(const QString &entry);
     // A session did not accept a command line ("cFTPc: Unknown Input Command.").
@@ -190,6 +204,9 @@ Q_SIGNALS:
     void mainLoggingIn(const QString &host);
     void mainLoggedIn(TcFTPHostTypes hostType);
     void mainOffline();
+    // The main session of a connection from a saved site went offline: the host bookmarks as
+    // they are now, for the site record ("name" + CR + "folder" each).
+    void hostBookmarksReturned(const QStringList &items);
     // The options that cannot change under a running session are locked or free again.
     void setupLockChanged(bool locked);
     void maxTasksChanged(int maxTasks);
@@ -220,6 +237,27 @@ Q_SIGNALS:
     void interfaceChanged();
 
 private:
+    // Where errors stop: work raising an exception ends here as lines in the log naming place;
+    // returns false then. A session's exception numbered quiet is expected where it is used
+    // (Disconnect of a session already offline) and ends without a word.
+    template<typename Work>
+    bool guarded(const char *place, Work &&work, int quiet = 0)
+    {
+        try {
+            work();
+            return true;
+        } catch (const TcFTPException &error) {
+            if (error.number() != quiet)
+                logFailure(place, QString::fromLocal8Bit(error.what()));
+        } catch (const std::exception &error) {
+            logFailure(place, QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            logFailure(place, QString());
+        }
+        return false;
+    }
+    void logFailure(const char *place, const QString &what);
+
     // taskengine.cpp: the scheduler
     void runPass();
     int availableTasks() const;
@@ -250,10 +288,17 @@ private:
     void changeFolderFailed(TcFTP *session);
     void removeBufferEntry(const QString &folder, const QString &key);
 
+    // taskengine_operations.cpp
+    OperationStart queueCommand(const QString &line,
+                                ItemResult::Kind kind,
+                                const QString &source,
+                                const QString &target);
+    void logSkipped(const OperationStart &start, const QString &subject);
+
     TcFTP *m_mainFTP = nullptr;
     TaskList m_taskList;
     TransferQueue m_transferQueue;
-    QStringList m_mainCmdList;
+    CommandList m_mainCmdList;
     ListingBuffer m_listingBuffer;
     ExtensionCache m_extensionCache;
     Options m_ownOptions = Options::defaults();
@@ -268,7 +313,7 @@ private:
     QStringList m_loginInfo;
 
     TcFTPSession m_reconnectSession;
-    TSiteObject *m_currentSite = nullptr;
+    bool m_connectedFromSite = false;
     QStringList m_hostBookmarks;
     QStringList m_localBookmarks;
     int m_reconnectCountdown = 0;
@@ -291,4 +336,5 @@ private:
     quint64 m_queueRowsReshaped = 0; // the queue's reshaped() the queue rows follow
     bool m_passAgain = false;
     std::function<bool()> m_confirmDisconnect;
+    OperationTracker m_operations{m_transferQueue, m_mainCmdList, m_taskList};
 };

@@ -40,6 +40,8 @@ void TaskEngine::FTPTextIO(TcFTP *session, const QString &ioString, bool fromHos
     const int n = m_taskList.IndexOfSession(session);
     const bool main = session == m_mainFTP;
     const bool loggingIn = main && session->Idles() == 0;
+    if (!fromHost && n >= 0)
+        m_operations.commandSent(m_taskList.record(n));
     if (fromHost) {
         if (!valid) {
             WriteLog(QStringLiteral("!!: Error in Host input ") + ioString, n);
@@ -77,7 +79,9 @@ void TaskEngine::FTPAction(TcFTP *session,
         return;
     const int index = m_taskList.IndexOfSession(session);
     tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
-    try {
+    if (done)
+        m_operations.actionDone(record, session, action, fileFolder, size, success);
+    guarded("u1-332", [&] {
         switch (action) {
         case caList:
             if (done)
@@ -139,10 +143,7 @@ void TaskEngine::FTPAction(TcFTP *session,
             WriteLog(QStringLiteral(" !: Receiving data from FTPc DC, unknown what for."), index);
             break;
         }
-    } catch (...) {
-        WriteLog(QStringLiteral("!!: Error u1-332 - Please Report to Author."),
-                 LogModel::NoSession);
-    }
+    });
     Q_EMIT interfaceChanged();
 }
 
@@ -155,6 +156,7 @@ void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
         return;
     }
     const QString folder = session->Folder();
+    m_operations.folderListed(record, folder);
     Q_EMIT hostFolderListed(folder, session->Buffering());
     if (ConvertPath(folder, BackslashForm).toLower()
         == ConvertPath(m_requestedFolder, BackslashForm).toLower()) {
@@ -162,12 +164,7 @@ void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
         Q_EMIT currentHostFolderChanged(folder);
     }
     if (record && record->DownloadAfterBuffer) {
-        try {
-            queueTreeFolder(session, record);
-        } catch (...) {
-            WriteLog(QStringLiteral("!!: Error u1-21115 - Please Report to Author."),
-                     LogModel::NoSession);
-        }
+        guarded("u1-21115", [&] { queueTreeFolder(session, record); });
     }
 }
 
@@ -187,6 +184,9 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
                                     "for a local folder.")
                              .arg(folder),
                      index);
+            m_operations.skip(record->operation,
+                              folder,
+                              QStringLiteral("its name cannot be used for a local folder."));
             return;
         }
     }
@@ -197,10 +197,13 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
         WriteLog(QStringLiteral(" !: Refused to write '%1' outside '%2'.")
                          .arg(nativeFolder, nativeRoot),
                  index);
+        m_operations.skip(record->operation, folder, QStringLiteral("outside the local folder."));
         return;
     }
     if (QDir().mkpath(nativeFolder))
         Q_EMIT localEntryChanged(localFolder, QString(), -1);
+    else
+        m_operations.localFolderFailed(record->operation, localFolder);
 
     const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
     if (!entries)
@@ -214,9 +217,15 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
                                     "a local file.")
                              .arg(folder + name),
                      index);
+            m_operations.skip(record->operation,
+                              folder + name,
+                              QStringLiteral("its name cannot be used for a local file."));
             continue;
         }
-        m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name));
+        m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name),
+                               record->operation);
+        m_operations.expect(
+                record->operation, ItemResult::Transfer, folder + name, localFolder + name);
     }
 }
 

@@ -1,60 +1,44 @@
 // Connecting, reconnecting and the state changes of every session.
 #include "taskengine.h"
 
-#include "sites/tsiteobject.h"
 #include "tasks/soundplayer.h"
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
 
 namespace {
 const QString Backslash = QStringLiteral("\\");
-
-void logError(TaskEngine *engine, const char *tag)
-{
-    engine->WriteLog(
-            QStringLiteral("!!: Error %1 - Please Report to Author.").arg(QLatin1String(tag)),
-            LogModel::NoSession);
-}
 } // namespace
 
 void TaskEngine::connectMain(const ConnectRequest &request)
 {
-    try {
-        m_currentSite = request.site;
-        m_hostBookmarks.clear();
-        if (m_currentSite && m_currentSite->Bookmarks.contains(QLatin1Char('\r')))
-            m_hostBookmarks = m_currentSite->Bookmarks.split(QLatin1Char('\n'));
-        m_initialFolder = request.initialFolder;
-        if (m_currentSite) {
-            const SessionOptions site = m_options->sessionOptions(m_currentSite);
-            m_mainFTP->setFirewallType(site.FirewallType);
-            m_mainFTP->setFirewallHost(site.FirewallHost);
-            m_mainFTP->setFirewallPort(site.FirewallPort);
-        } else if (request.setsFirewall) {
-            m_mainFTP->setFirewallType(request.firewallType);
-            m_mainFTP->setFirewallHost(request.firewallHost);
-            m_mainFTP->setFirewallPort(request.firewallPort);
-        }
-        m_reconnectSession = request.session;
-        m_mainFTP->setResumeTransfers(m_options->Resume);
-        m_mainFTP->setPassiveMode(request.passive);
-        m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
-        m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
-        if (m_options->TransferMode != 0)
-            m_mainFTP->SetBinaryMode(m_options->TransferMode == 1);
-        Change_MaxTasks(request.tasks);
-        try {
-            m_mainFTP->Abort();
-        } catch (...) {
-        }
-        m_reconnectCountdown = 0;
-        Q_EMIT reconnectCountdownChanged(0);
-        if (m_mainFTP->State() == csNotConnected)
-            m_mainFTP->setIdles(0);
-        m_mainFTP->Connect(m_reconnectSession);
-    } catch (...) {
-        // Nothing is connected; a session still connected refuses a second Connect.
-    }
+    // A session still connected refuses a second Connect: nothing changes then.
+    guarded(
+            "u2-4222",
+            [&] {
+                m_connectedFromSite = request.fromSite;
+                m_hostBookmarks = request.hostBookmarks;
+                m_initialFolder = request.initialFolder;
+                if (request.setsFirewall) {
+                    m_mainFTP->setFirewallType(request.firewallType);
+                    m_mainFTP->setFirewallHost(request.firewallHost);
+                    m_mainFTP->setFirewallPort(request.firewallPort);
+                }
+                m_reconnectSession = request.session;
+                m_mainFTP->setResumeTransfers(m_options->Resume);
+                m_mainFTP->setPassiveMode(request.passive);
+                m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
+                m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
+                if (m_options->TransferMode != 0)
+                    m_mainFTP->SetBinaryMode(m_options->TransferMode == 1);
+                Change_MaxTasks(request.tasks);
+                m_mainFTP->Abort();
+                m_reconnectCountdown = 0;
+                Q_EMIT reconnectCountdownChanged(0);
+                if (m_mainFTP->State() == csNotConnected)
+                    m_mainFTP->setIdles(0);
+                m_mainFTP->Connect(m_reconnectSession);
+            },
+            4222);
 }
 
 void TaskEngine::logOff()
@@ -82,11 +66,8 @@ void TaskEngine::DisconnectMain()
         TcFTP *session = m_taskList.session(i);
         if (session->State() == csNotConnected)
             continue;
-        try {
-            session->Disconnect();
-        } catch (...) {
-            logError(this, "u2-552");
-        }
+        guarded(
+                "u2-552", [session] { session->Disconnect(); }, 16631);
         const int index = m_taskList.IndexOfSession(session);
         if (index > 0)
             taskOffline(index);
@@ -102,11 +83,7 @@ void TaskEngine::reconnectTick()
     if (m_reconnectCountdown > 0)
         return;
     WriteLog(QStringLiteral("  : Re-attempting to connect to host."), 0);
-    try {
-        m_mainFTP->Connect(m_reconnectSession);
-    } catch (...) {
-        logError(this, "u1-7755");
-    }
+    guarded("u1-7755", [this] { m_mainFTP->Connect(m_reconnectSession); });
 }
 
 void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
@@ -116,7 +93,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
         return; // a task session that has already left the list
     const bool main = session == m_mainFTP;
     Q_EMIT sessionStateChanged(index, newState);
-    try {
+    guarded("u2-73", [&] {
         switch (newState) {
         case csConnecting:
             session->setASCExtension(m_options->ASCExtList.engineForm());
@@ -140,20 +117,19 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             }
             break;
         }
-    } catch (...) {
-        logError(this, "u2-73");
-    }
+    });
     Q_EMIT interfaceChanged();
 }
 
 void TaskEngine::mainOffline(tTaskListObj *record)
 {
-    if (m_currentSite) {
+    if (m_connectedFromSite) {
         QStringList items;
         for (const QString &entry : std::as_const(m_hostBookmarks))
             items << Field(entry, 1, QLatin1Char('\r')) + QLatin1Char('\r')
                              + Field(entry, 2, QLatin1Char('\r'));
-        m_currentSite->Bookmarks = items.join(QLatin1Char('\n'));
+        m_connectedFromSite = false;
+        Q_EMIT hostBookmarksReturned(items);
     }
     m_hostBookmarks.clear();
     Change_MaxTasks(1);
@@ -201,6 +177,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
     record->WasLoggedIn = false;
+    m_operations.workEnded(record);
     m_listingBuffer.clear();
     m_homeFolder.clear();
     m_rootFolder.clear();
@@ -220,6 +197,7 @@ void TaskEngine::taskOffline(int index)
         WriteLog(QStringLiteral("  : Task disconnected from host computer."), index);
     else
         WriteLog(QStringLiteral(" !: Task was unable to connect to host computer."), index);
+    m_operations.workEnded(record);
     m_taskList.removeAt(index);
     // Not inside its own report: the session goes once the event loop is back.
     session->disconnect(this);
@@ -230,18 +208,15 @@ void TaskEngine::sessionIdle(TcFTP *session, int index)
 {
     tTaskListObj *record = m_taskList.record(index);
     if (record->DeleteAfterBuffer)
-        DeleteBufferedHostTree(record->BufferRoot);
+        DeleteBufferedHostTree(record->BufferRoot, record->operation);
+    m_operations.workEnded(record);
     record->DeleteAfterBuffer = false;
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
     if (session->LoggedIn())
         record->WasLoggedIn = true;
     if (session == m_mainFTP) {
-        try {
-            mainIdleWalk(session);
-        } catch (...) {
-            logError(this, "u2-151");
-        }
+        guarded("u2-151", [&] { mainIdleWalk(session); });
     }
     Pass();
 }
@@ -318,14 +293,15 @@ QString TaskEngine::initialTarget() const
     return ConvertPath(m_homeFolder + m_initialFolder, BackslashForm);
 }
 
-void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
+void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder, int operation)
 {
     if (m_listingBuffer.isEmpty())
         return;
     const QString top = ConvertPath(hostFolder, BackslashForm);
     QString parent = top.left(top.size() - 1);
     parent = parent.left(parent.lastIndexOf(QLatin1Char('\\')) + 1);
-    m_mainCmdList.append(QStringLiteral("cwd ") + (parent.isEmpty() ? Backslash : parent));
+    m_mainCmdList.append(QStringLiteral("cwd ") + (parent.isEmpty() ? Backslash : parent),
+                         operation);
     QStringList folders;
     for (const QString &folder : m_listingBuffer.folders()) {
         if (!folder.startsWith(top, Qt::CaseInsensitive))
@@ -336,9 +312,10 @@ void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
             // A link is removed itself, never gone through: "dele" of a link to a folder would
             // otherwise reach whatever it points to.
             if (entry.key.startsWith(QLatin1Char('f')) || entry.fromLink)
-                m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1));
+                m_mainCmdList.append(QStringLiteral("dele ") + folder + entry.key.mid(1),
+                                     operation);
         }
     }
     for (auto it = folders.crbegin(); it != folders.crend(); ++it)
-        m_mainCmdList.append(QStringLiteral("rmd ") + *it);
+        m_mainCmdList.append(QStringLiteral("rmd ") + *it, operation);
 }

@@ -23,6 +23,8 @@ struct tTaskListObj
     // The session has been idle after login once: its going offline is a disconnection, not a
     // failure to connect.
     bool WasLoggedIn = false;
+    // The engine operation the session's current work belongs to (0 for none).
+    int operation = 0;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never

@@ -62,14 +62,27 @@ QString TransferQueue::DeleteTreeEntry(const QString &hostFolder)
     return QStringLiteral("b*") + hostFolder + QStringLiteral("*!delete");
 }
 
+namespace {
+bool holdsLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+           || text.contains(QChar(0));
+}
+} // namespace
+
 bool TransferQueue::HostNameCanTravel(const QString &name)
 {
-    return !name.contains(Star);
+    return !name.contains(Star) && !holdsLineBreak(name);
 }
 
 bool TransferQueue::LocalNameCanTravel(const QString &name)
 {
-    return !name.contains(Star) && !name.contains(QLatin1Char('\\'));
+    return LocalPathCanTravel(name) && !name.contains(QLatin1Char('\\'));
+}
+
+bool TransferQueue::LocalPathCanTravel(const QString &path)
+{
+    return !path.contains(Star) && !holdsLineBreak(path);
 }
 
 bool TransferQueue::HostNameCanArrive(const QString &name)

@@ -21,21 +21,31 @@ public:
     bool isEmpty() const { return m_entries.isEmpty(); }
     const QString &at(int index) const { return m_entries.at(index); }
     const QStringList &entries() const { return m_entries; }
-    void append(const QString &entry) { m_entries.append(entry); }
+    // operation: the engine operation the entry belongs to (0 for none).
+    void append(const QString &entry, int operation = 0)
+    {
+        m_entries.append(entry);
+        m_operations.append(operation);
+    }
+    int operationAt(int index) const { return m_operations.at(index); }
+    bool holdsOperation(int operation) const { return m_operations.contains(operation); }
     QString takeFirst()
     {
         ++m_takenFromFront;
+        m_operations.removeFirst();
         return m_entries.takeFirst();
     }
     void removeAt(int index)
     {
         ++m_reshaped;
         m_entries.removeAt(index);
+        m_operations.removeAt(index);
     }
     void clear()
     {
         ++m_reshaped;
         m_entries.clear();
+        m_operations.clear();
     }
     // Counts of the changes other than appending, for views that follow the queue row by row:
     // entries taken from the front, and any other removal. Both only grow.
@@ -54,16 +64,21 @@ public:
     static QString DownloadTreeEntry(const QString &hostFolder, const QString &localFolder);
     static QString DeleteTreeEntry(const QString &hostFolder);
 
-    // A host name or path can travel when it holds no "*".
+    // A host name or path can travel when it holds no "*" and no line break.
     static bool HostNameCanTravel(const QString &name);
-    // A local name can travel when it holds neither "*" nor "\".
+    // A local name (or a native local path) can travel when it holds neither "*", "\" nor a
+    // line break.
     static bool LocalNameCanTravel(const QString &name);
+    // A local path in the internal local form ("\" separates its folders) can travel when it
+    // holds neither "*" nor a line break.
+    static bool LocalPathCanTravel(const QString &path);
     // A host name that can become a local name and travel in a queue entry: not empty, "." or
     // "..", and holding neither "/", "*" nor "\".
     static bool HostNameCanArrive(const QString &name);
 
 private:
     QStringList m_entries;
+    QList<int> m_operations;
     quint64 m_takenFromFront = 0;
     quint64 m_reshaped = 0;
 };

@@ -12,20 +12,21 @@ namespace {
 struct Walk
 {
     TransferQueue &queue;
-    const std::function<void(const QString &)> &warn;
+    int operation;
+    const std::function<void(const QString &, const QString &)> &warn;
     QString base;
     int queued = 0;
 
     void skip(const QString &nativePath, const QString &why)
     {
         if (warn)
-            warn(QStringLiteral(" !: Skipped '%1': %2").arg(nativePath, why));
+            warn(nativePath, why);
     }
 
     void folder(const QString &localFolder, const QString &hostFolder)
     {
         if (hostFolder.size() > base.size()) {
-            queue.append(TransferQueue::MakeFolderEntry(hostFolder));
+            queue.append(TransferQueue::MakeFolderEntry(hostFolder), operation);
             ++queued;
         }
         const QDir dir(LocalToNative(localFolder));
@@ -41,7 +42,8 @@ struct Walk
                 folder(localFolder + name + QLatin1Char('\\'),
                        hostFolder + name + QLatin1Char('\\'));
             } else if (entry.isFile()) {
-                queue.append(TransferQueue::UploadEntry(localFolder + name, hostFolder + name));
+                queue.append(TransferQueue::UploadEntry(localFolder + name, hostFolder + name),
+                             operation);
                 ++queued;
             } else {
                 skip(entry.filePath(), QStringLiteral("not a file or folder."));
@@ -55,11 +57,12 @@ struct Walk
 int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
-                     const std::function<void(const QString &line)> &warn)
+                     int operation,
+                     const std::function<void(const QString &, const QString &)> &skip)
 {
     const QString local = ConvertPath(localFolder, BackslashForm);
     const QString host = ConvertPath(hostFolder, BackslashForm);
-    Walk walk{queue, warn, host};
+    Walk walk{queue, operation, skip, host};
     if (!TransferQueue::HostNameCanTravel(host) || !TransferQueue::HostNameCanTravel(local)) {
         walk.skip(LocalToNative(local), QStringLiteral("names holding '*' cannot be sent."));
         return 0;

@@ -13,10 +13,11 @@ class TransferQueue;
 //
 // Symbolic links to folders are never followed (a link to a parent would never end); names
 // that cannot travel in a queue entry ("*" anywhere, "\" in a local name) and entries that are
-// neither files nor folders are skipped. Each skip calls warn with a warning line for the log.
-// localFolder is in the internal local form, hostFolder in the internal folder form. Returns
-// the number of entries queued.
+// neither files nor folders are skipped. Each skip calls skip with the native path and the
+// reason. localFolder is in the internal local form, hostFolder in the internal folder form;
+// the entries belong to operation. Returns the number of entries queued.
 int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
-                     const std::function<void(const QString &line)> &warn);
+                     int operation,
+                     const std::function<void(const QString &name, const QString &reason)> &skip);

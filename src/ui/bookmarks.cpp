@@ -293,7 +293,7 @@ void Bookmarks::goTo(int side, int index)
         // Listed afresh even when the buffer holds it: the bookmark is followed as it is now.
         m_engine->setExpandOnChange(true);
         m_engine->setRequestedFolder(folder);
-        m_engine->mainCmdList().append(QStringLiteral("*list ") + folder);
+        m_engine->listHostFolder(HostPath{folder});
         m_engine->Pass();
     } else {
         const QString local = ConvertPath(folder, BackslashForm);

@@ -126,65 +126,59 @@ bool DragDrop::eventFilter(QObject *watched, QEvent *event)
 
 bool DragDrop::handleDragEvent(QWidget *control, QEvent *event)
 {
-    try {
-        switch (event->type()) {
-        case QEvent::DragEnter: {
-            // Taken always, so that the moves over the control follow; each move decides.
-            auto *enter = static_cast<QDragEnterEvent *>(event);
-            m_dropOnSelf = true;
-            enter->setDropAction(Qt::CopyAction);
-            enter->accept();
-            return true;
+    switch (event->type()) {
+    case QEvent::DragEnter: {
+        // Taken always, so that the moves over the control follow; each move decides.
+        auto *enter = static_cast<QDragEnterEvent *>(event);
+        m_dropOnSelf = true;
+        enter->setDropAction(Qt::CopyAction);
+        enter->accept();
+        return true;
+    }
+    case QEvent::DragMove: {
+        auto *move = static_cast<QDragMoveEvent *>(event);
+        m_dropOnSelf = true;
+        const bool outsideFiles = m_dragState != NoDrag || move->mimeData()->hasUrls();
+        if (outsideFiles && OnOLEDragOver(control, move->position().toPoint())) {
+            move->setDropAction(Qt::CopyAction);
+            move->accept();
+        } else {
+            move->ignore();
         }
-        case QEvent::DragMove: {
-            auto *move = static_cast<QDragMoveEvent *>(event);
-            m_dropOnSelf = true;
-            const bool outsideFiles = m_dragState != NoDrag || move->mimeData()->hasUrls();
-            if (outsideFiles && OnOLEDragOver(control, move->position().toPoint())) {
-                move->setDropAction(Qt::CopyAction);
-                move->accept();
-            } else {
-                move->ignore();
-            }
-            return true;
-        }
-        case QEvent::DragLeave:
+        return true;
+    }
+    case QEvent::DragLeave:
+        m_dropOnSelf = false;
+        clearHighlight();
+        return true;
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QPoint pos = drop->position().toPoint();
+        const QMimeData *data = drop->mimeData();
+        const bool outsideFiles = m_dragState != NoDrag || data->hasUrls();
+        if (!outsideFiles || !OnOLEDragOver(control, pos)) {
+            drop->ignore();
             m_dropOnSelf = false;
             clearHighlight();
             return true;
-        case QEvent::Drop: {
-            auto *drop = static_cast<QDropEvent *>(event);
-            const QPoint pos = drop->position().toPoint();
-            const QMimeData *data = drop->mimeData();
-            const bool outsideFiles = m_dragState != NoDrag || data->hasUrls();
-            if (!outsideFiles || !OnOLEDragOver(control, pos)) {
-                drop->ignore();
-                m_dropOnSelf = false;
-                clearHighlight();
-                return true;
-            }
-            QStringList names;
-            // The dragged host items are in the internal drag list; their data is asked for
-            // only by other applications.
-            if (m_internalDragList.isEmpty() && !dragFromHost(m_dragState)) {
-                for (const QUrl &url : data->urls()) {
-                    if (url.isLocalFile())
-                        names.append(url.toLocalFile());
-                }
-            }
-            drop->setDropAction(Qt::CopyAction);
-            drop->accept();
-            OnOLEDragDrop(control, names, pos);
-            m_dropOnSelf = false;
-            return true;
         }
-        default:
-            return false;
+        QStringList names;
+        // The dragged host items are in the internal drag list; their data is asked for
+        // only by other applications.
+        if (m_internalDragList.isEmpty() && !dragFromHost(m_dragState)) {
+            for (const QUrl &url : data->urls()) {
+                if (url.isLocalFile())
+                    names.append(url.toLocalFile());
+            }
         }
-    } catch (...) {
-        writeLog(QStringLiteral("!!: Erro u1-55522 - Please Report to Author."));
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        OnOLEDragDrop(control, names, pos);
         m_dropOnSelf = false;
         return true;
+    }
+    default:
+        return false;
     }
 }
 

@@ -40,16 +40,12 @@ QString bookmarkFolder(const QStringList &list, int index)
 
 void DragDrop::OnOLEDragDrop(QWidget *control, const QStringList &names, const QPoint &pos)
 {
-    try {
-        if (control == m_form->lWin || control == m_form->LPathTree || control == m_form->lbookmark
-            || control == m_form->QueueView)
-            downloadDrop(control, pos);
-        else if (control == m_form->rWin || control == m_form->RPathTree
-                 || control == m_form->rbookmark)
-            uploadDrop(control, names, pos);
-    } catch (...) {
-        writeLog(QStringLiteral("!!: Erro u1-55522 - Please Report to Author."));
-    }
+    if (control == m_form->lWin || control == m_form->LPathTree || control == m_form->lbookmark
+        || control == m_form->QueueView)
+        downloadDrop(control, pos);
+    else if (control == m_form->rWin || control == m_form->RPathTree
+             || control == m_form->rbookmark)
+        uploadDrop(control, names, pos);
     m_internalDragList.clear();
     clearHighlight();
     m_engine->Pass();
@@ -114,26 +110,12 @@ void DragDrop::downloadDrop(QWidget *control, const QPoint &pos)
                 files.clear();
         }
     }
-    TransferQueue &queue = m_engine->transferQueue();
-    const auto skip = [this](const QString &item) {
-        writeLog(QStringLiteral(" !: Skipped the host item '%1': its name cannot be used for a "
-                                "local file.")
-                         .arg(item));
-    };
-    for (const QString &folder : std::as_const(folders)) {
-        const QString name = lastPart(folder);
-        if (TransferQueue::HostNameCanArrive(name) && TransferQueue::HostNameCanTravel(folder))
-            queue.append(TransferQueue::DownloadTreeEntry(folder, target + name + Backslash));
-        else
-            skip(folder);
-    }
-    for (const QString &file : std::as_const(files)) {
-        const QString name = lastPart(file);
-        if (TransferQueue::HostNameCanArrive(name) && TransferQueue::HostNameCanTravel(file))
-            queue.append(TransferQueue::DownloadEntry(file, target + name));
-        else
-            skip(file);
-    }
+    for (const QString &folder : std::as_const(folders))
+        m_engine->downloadTree(HostPath{folder}, LocalPath{target + lastPart(folder) + Backslash});
+    QList<FilePair> pairs;
+    for (const QString &file : std::as_const(files))
+        pairs.append(FilePair{HostPath{file}, LocalPath{target + lastPart(file)}});
+    m_engine->download(pairs);
 }
 
 void DragDrop::uploadDrop(QWidget *control, const QStringList &names, const QPoint &pos)
@@ -168,29 +150,14 @@ void DragDrop::uploadDrop(QWidget *control, const QStringList &names, const QPoi
                 files.clear();
         }
     }
-    TransferQueue &queue = m_engine->transferQueue();
-    const auto skip = [this](const QString &item) {
-        writeLog(QStringLiteral(" !: Skipped '%1': names holding '*' or '\\' cannot be sent.")
-                         .arg(LocalToNative(item)));
-    };
     for (const QString &folder : std::as_const(folders)) {
         const QString name = lastPart(folder);
-        if (name.isEmpty() || folder.contains(QLatin1Char('*'))
-            || !TransferQueue::LocalNameCanTravel(name)) {
-            skip(folder);
-            continue;
-        }
-        queue.append(TransferQueue::MakeFolderEntry(target + name + Backslash));
-        m_engine->UploadFolderTree(folder, target + name + Backslash);
+        m_engine->uploadTree(LocalPath{folder}, HostPath{target + name + Backslash}, true);
     }
-    for (const QString &file : std::as_const(files)) {
-        const QString name = lastPart(file);
-        if (file.contains(QLatin1Char('*')) || !TransferQueue::LocalNameCanTravel(name)) {
-            skip(file);
-            continue;
-        }
-        queue.append(TransferQueue::UploadEntry(file, target + name));
-    }
+    QList<FilePair> pairs;
+    for (const QString &file : std::as_const(files))
+        pairs.append(FilePair{HostPath{target + lastPart(file)}, LocalPath{file}});
+    m_engine->upload(pairs);
 }
 
 // ---- Dragged out to another application ----
@@ -206,23 +173,16 @@ bool DragDrop::OnOLEDropping(int state, const QStringList &hostItems, const QStr
                                 "folder."));
         return false;
     }
-    TransferQueue &queue = m_engine->transferQueue();
     QStringList tracked;
     for (int i = 0; i < hostItems.size() && i < localItems.size(); ++i) {
         const QString &host = hostItems.at(i);
         const QString &local = localItems.at(i);
-        const QString name = lastPart(host);
-        if (!TransferQueue::HostNameCanArrive(name) || !TransferQueue::HostNameCanTravel(host)) {
-            writeLog(QStringLiteral(" !: Skipped the host item '%1': its name cannot be used for "
-                                    "a local file.")
-                             .arg(host));
-            continue;
-        }
-        if (host.endsWith(Backslash))
-            queue.append(TransferQueue::DownloadTreeEntry(host, local));
-        else
-            queue.append(TransferQueue::DownloadEntry(host, local));
-        tracked.append(local);
+        const OperationStart start
+                = host.endsWith(Backslash)
+                          ? m_engine->downloadTree(HostPath{host}, LocalPath{local})
+                          : m_engine->download({FilePair{HostPath{host}, LocalPath{local}}});
+        if (start.id != 0)
+            tracked.append(local);
     }
     if (tracked.isEmpty())
         return false;
@@ -250,8 +210,7 @@ bool DragDrop::OnOLEDropping(int state, const QStringList &hostItems, const QStr
 
 void DragDrop::dragDropCancelled()
 {
-    m_engine->transferQueue().clear();
-    m_engine->mainCmdList().clear();
+    m_engine->dropQueuedWork();
     m_engine->AbortAll();
     writeLog(QStringLiteral(" !: Drag-and-drop operation canceled. Resetting Connection."));
     m_engine->Pass();

@@ -46,28 +46,17 @@ void FileCommands::hostTransfer(const QString &folder,
         && !confirmSelection(
                 selection, QStringLiteral("Receive selected "), QStringLiteral(" from host?")))
         return;
-    TransferQueue &queue = m_engine->transferQueue();
-    const auto skip = [this, &folder](const QString &name) {
-        writeLog(QStringLiteral(" !: Skipped the host item '%1': its name cannot be used for a "
-                                "local file.")
-                         .arg(folder + name));
-    };
-    for (const QString &name : selection.files) {
-        if (TransferQueue::HostNameCanArrive(name))
-            queue.append(TransferQueue::DownloadEntry(folder + name, target + name));
-        else
-            skip(name);
-    }
+    QList<FilePair> files;
+    for (const QString &name : selection.files)
+        files.append(FilePair{HostPath{folder + name}, LocalPath{target + name}});
+    m_engine->download(files);
     for (const QString &name : selection.folders) {
-        if (name.isEmpty()) {
-            // The tree: the current host folder's contents go into the target itself.
-            queue.append(TransferQueue::DownloadTreeEntry(folder, target));
-        } else if (TransferQueue::HostNameCanArrive(name)) {
-            queue.append(TransferQueue::DownloadTreeEntry(folder + name + QLatin1Char('\\'),
-                                                          target + name + QLatin1Char('\\')));
-        } else {
-            skip(name);
-        }
+        // The tree: the current host folder's contents go into the target itself.
+        if (name.isEmpty())
+            m_engine->downloadTree(HostPath{folder}, LocalPath{target});
+        else
+            m_engine->downloadTree(HostPath{folder + name + QLatin1Char('\\')},
+                                   LocalPath{target + name + QLatin1Char('\\')});
     }
 }
 
@@ -79,15 +68,10 @@ void FileCommands::hostFetch(const QString &folder,
 {
     if (tempFolder.isEmpty())
         return;
-    for (const QString &name : selection.files) {
-        if (TransferQueue::HostNameCanArrive(name))
-            m_engine->transferQueue().append(
-                    TransferQueue::DownloadEntry(folder + name, tempFolder + name));
-        else
-            writeLog(QStringLiteral(" !: Skipped the host item '%1': its name cannot be used for "
-                                    "a local file.")
-                             .arg(folder + name));
-    }
+    QList<FilePair> files;
+    for (const QString &name : selection.files)
+        files.append(FilePair{HostPath{folder + name}, LocalPath{tempFolder + name}});
+    m_engine->download(files);
 }
 
 void FileCommands::hostDelete(const QString &folder, const Selection &selection)
@@ -96,22 +80,17 @@ void FileCommands::hostDelete(const QString &folder, const Selection &selection)
         && !confirmSelection(
                 selection, QStringLiteral("Delete selected host "), QStringLiteral("?")))
         return;
+    QList<HostPath> files;
     for (const QString &name : selection.files)
-        m_engine->mainCmdList().append(QStringLiteral("dele ") + folder + name);
-    for (const QString &name : selection.folders) {
-        const QString tree = name.isEmpty() ? folder : folder + name + QLatin1Char('\\');
-        if (TransferQueue::HostNameCanTravel(tree))
-            m_engine->transferQueue().append(TransferQueue::DeleteTreeEntry(tree));
-        else
-            writeLog(QStringLiteral(" !: Skipped the host folder '%1': names holding '*' cannot "
-                                    "be queued.")
-                             .arg(tree));
-    }
+        files.append(HostPath{folder + name});
+    m_engine->deleteOnHost(files);
+    for (const QString &name : selection.folders)
+        m_engine->deleteTree(HostPath{name.isEmpty() ? folder : folder + name + QLatin1Char('\\')});
 }
 
 void FileCommands::hostRename(const QString &folder, const Selection &selection)
 {
-    bool renamed = false;
+    QList<std::pair<HostPath, QString>> renames;
     const auto renameOne = [&](const QString &name, bool isFolder) {
         TDialog *dialog = m_form->Dialog;
         dialog->setCaption(isFolder ? QStringLiteral("Renaming Host Folder")
@@ -124,13 +103,7 @@ void FileCommands::hostRename(const QString &folder, const Selection &selection)
         const QString newName = StripIllegalChars(dialog->text());
         if (newName.isEmpty() || newName == name)
             return;
-        if (!TransferQueue::HostNameCanTravel(name)) {
-            writeLog(QStringLiteral(" !: Could not rename '%1' to '%2'.").arg(name, newName));
-            return;
-        }
-        m_engine->mainCmdList().append(QStringLiteral("*rename ") + folder + name + QLatin1Char('*')
-                                       + newName);
-        renamed = true;
+        renames.append({HostPath{folder + name}, newName});
     };
     for (const QString &name : selection.files)
         renameOne(name, false);
@@ -139,8 +112,7 @@ void FileCommands::hostRename(const QString &folder, const Selection &selection)
             renameOne(name, true);
     }
     // The folder is listed again so that the list shows the new names.
-    if (renamed)
-        m_engine->mainCmdList().append(QStringLiteral("*reload ") + folder);
+    m_engine->renameOnHost(renames, HostPath{folder});
 }
 
 void FileCommands::hostNewFolder()
@@ -156,9 +128,9 @@ void FileCommands::hostNewFolder()
         return;
     const QString name = dialog->text();
     if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\')))
-        m_engine->mainCmdList().append(QStringLiteral("mkd ") + name);
+        m_engine->makeHostFolder(HostPath{name});
     else
-        m_engine->mainCmdList().append(QStringLiteral("mkd ") + folder + name);
+        m_engine->makeHostFolder(HostPath{folder + name});
     m_engine->Pass();
 }
 

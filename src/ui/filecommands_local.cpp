@@ -59,26 +59,15 @@ void FileCommands::localTransfer(const QString &folder,
         && !confirmSelection(
                 selection, QStringLiteral("Send selected "), QStringLiteral(" to host?")))
         return;
-    TransferQueue &queue = m_engine->transferQueue();
-    for (const QString &name : selection.files) {
-        if (!TransferQueue::LocalNameCanTravel(name)) {
-            writeLog(QStringLiteral(" !: Skipped '%1': names holding '*' or '\\' cannot be sent.")
-                             .arg(LocalToNative(folder + name)));
-            continue;
-        }
-        queue.append(TransferQueue::UploadEntry(folder + name, target + name));
-    }
+    QList<FilePair> files;
+    for (const QString &name : selection.files)
+        files.append(FilePair{HostPath{target + name}, LocalPath{folder + name}});
+    m_engine->upload(files);
     for (const QString &name : selection.folders) {
-        if (!TransferQueue::LocalNameCanTravel(name)) {
-            writeLog(QStringLiteral(" !: Skipped '%1': names holding '*' or '\\' cannot be sent.")
-                             .arg(LocalToNative(folder + name)));
-            continue;
-        }
         // The tree sends the contents of the current local folder into the current host folder.
         const QString local = name.isEmpty() ? folder : folder + name + QLatin1Char('\\');
         const QString host = name.isEmpty() ? target : target + name + QLatin1Char('\\');
-        queue.append(TransferQueue::MakeFolderEntry(host));
-        m_engine->UploadFolderTree(local, host);
+        m_engine->uploadTree(LocalPath{local}, HostPath{host}, true);
     }
 }
 

@@ -17,9 +17,9 @@ SiteConnector::SiteConnector(TaskEngine &engine,
     , m_window(window)
 {
     connect(&m_engine,
-            qOverload<>(&TaskEngine::mainOffline),
+            &TaskEngine::hostBookmarksReturned,
             this,
-            &SiteConnector::mainWentOffline);
+            &SiteConnector::hostBookmarksReturned);
 }
 
 TSiteMgr *SiteConnector::siteManager()
@@ -49,20 +49,15 @@ bool SiteConnector::tbBtn_SiteManagerClick()
         return false;
     m_currentSite = site;
     SiteConnection connection = SiteConnection::fromSite(*site, m_options);
-    if (!connection.bookmarks.isEmpty())
-        Q_EMIT bookmarksLoaded(connection.bookmarks);
     mgr->completeLogin(connection);
-    // The engine reads the site's host bookmarks now and writes them back into the record when
-    // the main session goes offline.
-    ConnectRequest request = connection.request();
-    request.site = site.get();
-    m_connectedSites.push_back(site);
-    m_engine.connectMain(request);
+    // The engine keeps the site's host bookmarks while connected and hands them back when the
+    // main session goes offline.
+    m_engine.connectMain(connection.request());
     return true;
 }
 
-void SiteConnector::mainWentOffline()
+void SiteConnector::hostBookmarksReturned(const QStringList &items)
 {
-    if (m_currentSite && bookmarkText)
-        m_currentSite->Bookmarks = bookmarkText();
+    if (m_currentSite)
+        m_currentSite->Bookmarks = items.join(QLatin1Char('\n'));
 }

@@ -4,9 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
-#include <vector>
 
 class Options;
 class QWidget;
@@ -23,8 +21,8 @@ class TSiteObject;
 //
 // The site connected from is CurrentSite(). It is shared with the Site manager's tree: when
 // the user deletes that site while its session runs, the record stays alive here until the
-// next connect, so the bookmarks written into it when the session goes offline land in a
-// record nobody saves instead of in freed memory.
+// next connect, so the host bookmarks the engine hands back when the session goes offline land
+// in a record nobody saves instead of in freed memory.
 class SiteConnector : public QObject
 {
     Q_OBJECT
@@ -43,16 +41,8 @@ public:
     // A quick connection has no site.
     void clearCurrentSite() { m_currentSite.reset(); }
 
-    // The bookmark list's text (items name + CR + folder joined by LF), read when the main
-    // session goes offline and stored in CurrentSite. Unset: the site's bookmarks stay.
-    std::function<QString()> bookmarkText;
-
-Q_SIGNALS:
-    // The connected site's bookmark items, to be appended to the bookmark list.
-    void bookmarksLoaded(const QStringList &items);
-
 private:
-    void mainWentOffline();
+    void hostBookmarksReturned(const QStringList &items);
 
     TaskEngine &m_engine;
     Registry &m_registry;
@@ -60,7 +50,4 @@ private:
     QPointer<QWidget> m_window;
     TSiteMgr *m_siteMgr = nullptr;
     std::shared_ptr<TSiteObject> m_currentSite;
-    // Every site connected from in this run: the engine keeps a plain pointer to the last one
-    // it accepted, so none of them may go while the program runs.
-    std::vector<std::shared_ptr<TSiteObject>> m_connectedSites;
 };

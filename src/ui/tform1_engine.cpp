@@ -133,13 +133,6 @@ void TForm1::attachEngine()
     connect(this, &TForm1::maxTasksChanged, m_engine, &TaskEngine::Change_MaxTasks);
     connect(this, &TForm1::quickConnectAccepted, this, &TForm1::QuickConnect);
     connect(this, &TForm1::loginInfoRequested, this, &TForm1::Menu_ShowLoginInfoClick);
-    connect(this,
-            &TForm1::hostEntryRecorded,
-            this,
-            [this](const QString &folder, const QString &entry, const QString &line) {
-                if (m_engine->listingBuffer().contains(folder))
-                    m_engine->listingBuffer().addEntry(folder, entry, line);
-            });
     connect(tbBtn_Stop, &QAction::triggered, this, &TForm1::tbBtn_StopClick);
     connect(Btn_QueueStop, &QPushButton::clicked, this, &TForm1::Btn_QueueStopClick);
     connect(Btn_TaskKill, &QPushButton::clicked, this, &TForm1::Btn_TaskKillClick);

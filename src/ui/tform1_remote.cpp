@@ -1,5 +1,5 @@
 // TForm1: the host pane. The tree and the list are drawn only from the listing buffer; a folder
-// not yet listed is asked of the main session ("*list") and shown when its listing arrives.
+// not yet listed is asked of the engine and shown when its listing arrives.
 #include "ui/tform1.h"
 
 #include "ftp/listingbuffer.h"
@@ -228,35 +228,30 @@ void TForm1::requestHostListing(const QString &folder, QTreeWidgetItem *node)
             }
         }
     }
-    m_engine->mainCmdList().append(QStringLiteral("*list ") + folder);
+    m_engine->listHostFolder(HostPath{folder});
     m_engine->Pass();
 }
 
 void TForm1::RPathTree_ChangeFolder()
 {
-    try {
-        QTreeWidgetItem *node = RPathTree->currentItem();
-        if (!node)
-            return;
-        const QString folder = hostNodePath(node);
-        m_engine->setRequestedFolder(folder);
-        if (sameFolder(folder, m_currentHostFolder))
-            return;
-        if (!m_engine->listingBuffer().contains(folder)) {
-            requestHostListing(folder, node);
-            return;
-        }
-        if (m_engine->expandOnChange()) {
-            m_inExpandHandler = true;
-            node->setExpanded(true);
-            m_inExpandHandler = false;
-        }
-        m_currentHostFolder = folder;
-        fillHostList();
-    } catch (...) {
-        m_engine->WriteLog(QStringLiteral("!!: Error u1-5111 - Please Report to Author."),
-                           LogModel::NoSession);
+    QTreeWidgetItem *node = RPathTree->currentItem();
+    if (!node)
+        return;
+    const QString folder = hostNodePath(node);
+    m_engine->setRequestedFolder(folder);
+    if (sameFolder(folder, m_currentHostFolder))
+        return;
+    if (!m_engine->listingBuffer().contains(folder)) {
+        requestHostListing(folder, node);
+        return;
     }
+    if (m_engine->expandOnChange()) {
+        m_inExpandHandler = true;
+        node->setExpanded(true);
+        m_inExpandHandler = false;
+    }
+    m_currentHostFolder = folder;
+    fillHostList();
 }
 
 void TForm1::RPathTree_Expanding(QTreeWidgetItem *node)
@@ -272,81 +267,70 @@ void TForm1::RPathTree_Expanding(QTreeWidgetItem *node)
     node->setExpanded(false);
     m_inExpandHandler = false;
     m_engine->setExpandOnChange(true);
-    m_engine->mainCmdList().append(QStringLiteral("*list ") + hostNodePath(node));
+    m_engine->listHostFolder(HostPath{hostNodePath(node)});
     m_engine->Pass();
 }
 
 void TForm1::RWin_DblClick()
 {
-    try {
-        const int row = rWin->firstSelectedRow();
-        if (row < 0)
-            return;
-        const QString caption = rWin->internalName(row);
-        if (rWin->kind(row) == FileListView::FileEntry) {
-            Q_EMIT hostFileOpenRequested(m_currentHostFolder + caption);
-            return;
-        }
-        m_engine->setExpandOnChange(true);
-        if (caption == QLatin1String("..")) {
-            if (QTreeWidgetItem *selected = RPathTree->currentItem())
-                selected->setExpanded(false);
-        }
-        const QString folder
-                = ConvertPath(m_currentHostFolder + caption + Backslash, BackslashForm);
-        m_engine->setRequestedFolder(folder);
-        if (QTreeWidgetItem *node = FindFolderNode(RPathTree, folder))
-            RPathTree->setCurrentItem(node);
-        RPathTree_ChangeFolder();
-    } catch (...) {
-        m_engine->WriteLog(QStringLiteral("!!: Error u1-762 - Please Report to Author."),
-                           LogModel::NoSession);
+    const int row = rWin->firstSelectedRow();
+    if (row < 0)
+        return;
+    const QString caption = rWin->internalName(row);
+    if (rWin->kind(row) == FileListView::FileEntry) {
+        Q_EMIT hostFileOpenRequested(m_currentHostFolder + caption);
+        return;
     }
+    m_engine->setExpandOnChange(true);
+    if (caption == QLatin1String("..")) {
+        if (QTreeWidgetItem *selected = RPathTree->currentItem())
+            selected->setExpanded(false);
+    }
+    const QString folder = ConvertPath(m_currentHostFolder + caption + Backslash, BackslashForm);
+    m_engine->setRequestedFolder(folder);
+    if (QTreeWidgetItem *node = FindFolderNode(RPathTree, folder))
+        RPathTree->setCurrentItem(node);
+    RPathTree_ChangeFolder();
 }
 
 void TForm1::hostReload()
 {
     if (m_currentHostFolder.isEmpty())
         return;
-    m_engine->mainCmdList().append(QStringLiteral("*reload ") + m_currentHostFolder);
+    m_engine->reloadHostFolder(HostPath{m_currentHostFolder});
     m_engine->Pass();
 }
 
 void TForm1::hostChangeFolder()
 {
-    try {
-        Dialog->setCaption(tr("Change Host Folder"));
-        Dialog->setPrompt(tr("Type the host folder name:"));
-        Dialog->setText(m_currentHostFolder);
-        if (Dialog->exec() != QDialog::Accepted || Dialog->text().isEmpty())
-            return;
-        QString folder = Dialog->text();
-        if (!folder.startsWith(m_rootFolder, Qt::CaseInsensitive))
-            folder = m_rootFolder + folder;
-        folder = ConvertPath(folder, BackslashForm);
-        if (sameFolder(folder, m_currentHostFolder))
-            return;
-        if (!m_engine->listingBuffer().contains(folder)) {
-            m_engine->setRequestedFolder(folder);
-            requestHostListing(folder, nullptr);
-            return;
-        }
-        if (QTreeWidgetItem *node = FindFolderNode(RPathTree, folder))
-            RPathTree->setCurrentItem(node);
+    Dialog->setCaption(tr("Change Host Folder"));
+    Dialog->setPrompt(tr("Type the host folder name:"));
+    Dialog->setText(m_currentHostFolder);
+    if (Dialog->exec() != QDialog::Accepted || Dialog->text().isEmpty())
+        return;
+    QString folder = Dialog->text();
+    if (!folder.startsWith(m_rootFolder, Qt::CaseInsensitive))
+        folder = m_rootFolder + folder;
+    folder = ConvertPath(folder, BackslashForm);
+    if (sameFolder(folder, m_currentHostFolder))
+        return;
+    if (!m_engine->listingBuffer().contains(folder)) {
         m_engine->setRequestedFolder(folder);
-        m_currentHostFolder = folder;
-        fillHostList();
-    } catch (...) {
-        m_engine->WriteLog(QStringLiteral("!!: Error u1-61112 - Please Report to Author."),
-                           LogModel::NoSession);
+        requestHostListing(folder, nullptr);
+        return;
     }
+    if (QTreeWidgetItem *node = FindFolderNode(RPathTree, folder))
+        RPathTree->setCurrentItem(node);
+    m_engine->setRequestedFolder(folder);
+    m_currentHostFolder = folder;
+    fillHostList();
 }
 
 void TForm1::Menu_BufferClick()
 {
     if (m_currentHostFolder.isEmpty())
         return;
-    m_engine->transferQueue().append(TransferQueue::BufferEntry(m_currentHostFolder));
+    m_engine->bufferHostFolder(HostPath{m_currentHostFolder});
     m_engine->Pass();
 }
 

@@ -32,6 +32,22 @@ QStringList words(const char *line)
     return QString::fromUtf8(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+// A step in one line: its kind, host path, local path and new name.
+QString shape(const CliStep &step)
+{
+    static const char *const kinds[] = {"list",
+                                        "download",
+                                        "upload",
+                                        "download tree",
+                                        "upload tree",
+                                        "delete tree",
+                                        "delete",
+                                        "make folder",
+                                        "rename"};
+    return QStringLiteral("%1 %2|%3|%4")
+            .arg(QLatin1String(kinds[step.kind]), step.hostPath, step.localPath, step.newName);
+}
+
 } // namespace
 
 TEST(FtpUrl, PartsAreSplitAndDecoded)
@@ -210,14 +226,12 @@ TEST(CliCommand, VerbsBecomeSessionLines)
     ASSERT_EQ(prepare({QStringLiteral("put"), local, QStringLiteral("ftp://h/in%20box/")}),
               CliCommand::Ready);
     ASSERT_EQ(job.steps.size(), 1);
-    EXPECT_EQ(job.steps[0].line,
-              QStringLiteral("*upload ") + NativeToLocal(local)
-                      + QStringLiteral("*\\in box\\notes.txt"));
-    EXPECT_EQ(job.steps[0].check, CliStep::UploadDone);
+    EXPECT_EQ(shape(job.steps[0]),
+              QStringLiteral("upload \\in box\\notes.txt|") + NativeToLocal(local) + '|');
     EXPECT_EQ(job.transferSize, 5);
     ASSERT_EQ(prepare({QStringLiteral("put"), local, QStringLiteral("ftp://h/b.txt")}),
               CliCommand::Ready);
-    EXPECT_TRUE(job.steps[0].line.endsWith(QStringLiteral("*\\b.txt")));
+    EXPECT_EQ(job.steps[0].hostPath, QStringLiteral("\\b.txt"));
     // A relative local path is taken from the current folder.
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
@@ -225,23 +239,20 @@ TEST(CliCommand, VerbsBecomeSessionLines)
             {QStringLiteral("put"), QStringLiteral("notes.txt"), QStringLiteral("ftp://h/")});
     QDir::setCurrent(previous);
     ASSERT_EQ(relative, CliCommand::Ready);
-    EXPECT_TRUE(job.steps[0].line.startsWith(QStringLiteral("*upload ") + NativeToLocal(local)));
+    EXPECT_EQ(job.steps[0].localPath, NativeToLocal(local));
 
     ASSERT_EQ(prepare(words("rm ftp://h/pub/old%20file.txt")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("dele \\pub\\old file.txt"));
-    EXPECT_EQ(job.steps[0].check, CliStep::DeleteDone);
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("delete \\pub\\old file.txt||"));
 
     ASSERT_EQ(prepare(words("mkdir ftp://h/pub/new/")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("mkd \\pub\\new\\"));
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("make folder \\pub\\new\\||"));
     ASSERT_EQ(prepare(words("mkdir ftp://h/pub/new")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("mkd \\pub\\new\\"));
-    EXPECT_EQ(job.steps[0].check, CliStep::MakeFolderDone);
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("make folder \\pub\\new\\||"));
 
     ASSERT_EQ(prepare(words("mv ftp://h/pub/a.txt b.txt")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("*rename \\pub\\a.txt*b.txt"));
-    EXPECT_EQ(job.steps[0].check, CliStep::RenameDone);
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("rename \\pub\\a.txt||b.txt"));
     ASSERT_EQ(prepare(words("mv ftp://h/pub/dir/ new")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("*rename \\pub\\dir*new"));
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("rename \\pub\\dir||new"));
 
     // Local files that cannot be sent fail (exit 1); words that cannot be used are usage errors.
     EXPECT_EQ(prepare({QStringLiteral("put"),
@@ -252,11 +263,11 @@ TEST(CliCommand, VerbsBecomeSessionLines)
     // A folder is sent with its tree: its host folder is made first.
     ASSERT_EQ(prepare({QStringLiteral("put"), dir.path(), QStringLiteral("ftp://h/in/")}),
               CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].check, CliStep::FolderUploadDone);
-    EXPECT_EQ(job.steps[0].line,
-              QStringLiteral("c*mkd \\in\\") + QFileInfo(dir.path()).fileName() + '\\');
-    EXPECT_TRUE(job.steps[0].localFolder.endsWith('\\'));
-    EXPECT_TRUE(job.steps[0].localFolder.startsWith(NativeToLocal(dir.path())));
+    EXPECT_EQ(job.steps[0].kind, CliStep::UploadTree);
+    EXPECT_EQ(job.steps[0].hostPath,
+              QStringLiteral("\\in\\") + QFileInfo(dir.path()).fileName() + '\\');
+    EXPECT_TRUE(job.steps[0].localPath.endsWith('\\'));
+    EXPECT_TRUE(job.steps[0].localPath.startsWith(NativeToLocal(dir.path())));
     EXPECT_EQ(prepare({QStringLiteral("put"), dir.path(), QStringLiteral("ftp://h/")}),
               CliCommand::Ready);
     // "*" and "\" cannot travel in the session's command lines: such a file is not sent.
@@ -310,12 +321,11 @@ TEST(CliCommand, LsAndGetListBeforeTheyFetch)
     for (const char *line : {"ls ftp://h/pub%20x/", "ls ftp://h/pub%20x"}) {
         ASSERT_EQ(prepare(words(line)), CliCommand::Ready) << line;
         ASSERT_EQ(job.steps.size(), 1);
-        EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\pub x\\"));
-        EXPECT_EQ(job.steps[0].check, CliStep::ListDone);
-        EXPECT_EQ(job.steps[0].printFolder, QStringLiteral("\\pub x\\"));
+        EXPECT_EQ(shape(job.steps[0]), QStringLiteral("list \\pub x\\||"));
+        EXPECT_TRUE(job.steps[0].print);
     }
     ASSERT_EQ(prepare(words("ls ftp://h")), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\"));
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("list \\||"));
 
     // get lists the file's folder (nothing printed), then downloads; into an existing folder
     // the file keeps its host name.
@@ -323,18 +333,16 @@ TEST(CliCommand, LsAndGetListBeforeTheyFetch)
     ASSERT_EQ(prepare({QStringLiteral("get"), QStringLiteral("ftp://h/pub/a%20b.bin"), target}),
               CliCommand::Ready);
     ASSERT_EQ(job.steps.size(), 2);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\pub\\"));
-    EXPECT_EQ(job.steps[0].check, CliStep::ListDone);
-    EXPECT_TRUE(job.steps[0].printFolder.isEmpty());
-    EXPECT_EQ(job.steps[1].line,
-              QStringLiteral("*download \\pub\\a b.bin*") + NativeToLocal(target));
-    EXPECT_EQ(job.steps[1].check, CliStep::DownloadDone);
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("list \\pub\\||"));
+    EXPECT_FALSE(job.steps[0].print);
+    EXPECT_EQ(shape(job.steps[1]),
+              QStringLiteral("download \\pub\\a b.bin|") + NativeToLocal(target) + '|');
     ASSERT_EQ(prepare({QStringLiteral("get"), QStringLiteral("ftp://h/a.bin"), dir.path()}),
               CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("*list \\"));
-    EXPECT_EQ(job.steps[1].line,
-              QStringLiteral("*download \\a.bin*")
-                      + NativeToLocal(dir.filePath(QStringLiteral("a.bin"))));
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("list \\||"));
+    EXPECT_EQ(shape(job.steps[1]),
+              QStringLiteral("download \\a.bin|")
+                      + NativeToLocal(dir.filePath(QStringLiteral("a.bin"))) + '|');
 
     EXPECT_EQ(prepare({QStringLiteral("get"),
                        QStringLiteral("ftp://h/a.bin"),
@@ -428,22 +436,20 @@ TEST(CliCommand, TreesTasksAndSavedSites)
     ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
     EXPECT_EQ(job.tasks, 5);
     ASSERT_EQ(job.steps.size(), 1);
-    EXPECT_EQ(job.steps[0].check, CliStep::TreeDownloadDone);
-    EXPECT_EQ(job.steps[0].line,
-              QStringLiteral("b*\\pub\\my tree\\*") + NativeToLocal(target)
-                      + QStringLiteral("\\*!download"));
+    EXPECT_EQ(shape(job.steps[0]),
+              QStringLiteral("download tree \\pub\\my tree\\|") + NativeToLocal(target)
+                      + QStringLiteral("\\|"));
     // Into an existing folder the tree keeps its name.
     ASSERT_EQ(options.parse({QStringLiteral("get"), QStringLiteral("ftp://h/pub/t/"), dir.path()},
                             env),
               CliOptions::Run);
     ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
     EXPECT_EQ(job.tasks, 1);
-    EXPECT_EQ(job.steps[0].localFolder,
+    EXPECT_EQ(job.steps[0].localPath,
               NativeToLocal(dir.filePath(QStringLiteral("t"))) + QLatin1Char('\\'));
     ASSERT_EQ(options.parse(words("rm ftp://h/pub/old/"), env), CliOptions::Run);
     ASSERT_EQ(CliCommand::prepareJob(options, &job, &error), CliCommand::Ready);
-    EXPECT_EQ(job.steps[0].check, CliStep::TreeDeleteDone);
-    EXPECT_EQ(job.steps[0].line, QStringLiteral("b*\\pub\\old\\*!delete"));
+    EXPECT_EQ(shape(job.steps[0]), QStringLiteral("delete tree \\pub\\old\\||"));
 
     // With a saved site, addresses are paths on its host; options given win over the site.
     SiteConnection site;

@@ -205,8 +205,7 @@ TEST(Options, ValuesHandedToASession)
     options.FirePortPos = 1080;
     options.FireType = Options::OpenHost;
 
-    TSiteObject direct;
-    SessionOptions s = options.sessionOptions(&direct);
+    SessionOptions s = options.sessionOptions(false);
     EXPECT_FALSE(s.ResumeTransfers);
     EXPECT_EQ(s.MaxSecsIdle, 1313625595);
     EXPECT_TRUE(s.AutoTransferMode);
@@ -216,10 +215,9 @@ TEST(Options, ValuesHandedToASession)
     EXPECT_EQ(s.ASCExtension.size(), 9);
     EXPECT_TRUE(s.ASCExtension.contains(QStringLiteral("txt")));
 
-    TSiteObject behindFirewall;
-    behindFirewall.Firewall = 1; // the type when edited; the current Setup type counts
     options.TransferMode = Options::Binary;
-    s = options.sessionOptions(&behindFirewall);
+    s = options.sessionOptions(true); // the current Setup type counts
+
     EXPECT_EQ(s.FirewallType, 2);
     EXPECT_EQ(s.FirewallHost, QStringLiteral("fw.local"));
     EXPECT_EQ(s.FirewallPort, 1080);
@@ -229,7 +227,7 @@ TEST(Options, ValuesHandedToASession)
     options.TransferMode = Options::Ascii;
     options.KAP = 1;
     options.Reconnect = 0;
-    s = options.sessionOptions(nullptr); // a quick connection leaves the firewall alone
+    s = options.sessionOptions(std::nullopt); // a quick connection leaves the firewall alone
     EXPECT_FALSE(s.setsFirewall);
     EXPECT_FALSE(s.AutoTransferMode);
     EXPECT_FALSE(s.BinaryMode);

@@ -52,6 +52,9 @@ struct Observer
                         failures << folder + file;
                     (void)download;
                 });
+        QObject::connect(&engine,
+                         &TaskEngine::operationFinished,
+                         [this](int id, const OperationResult &result) { results[id] = result; });
         QObject::connect(&engine, &TaskEngine::queueEntriesDropped, [this](const QStringList &e) {
             dropped += e.size();
         });
@@ -80,6 +83,7 @@ struct Observer
 
     TaskEngine &engine;
     int ended = 0;
+    QMap<int, OperationResult> results; // finished operations by id
     int dropped = 0;
     int maxTasksSeen = 0;
     QStringList failures;

@@ -234,14 +234,17 @@ TEST(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)
 
     for (int run = 1; run <= 3; ++run) {
         const QString top = QStringLiteral("\\upload\\tree%1\\").arg(run);
-        seen.ended = 0;
-        engine.transferQueue().append(TransferQueue::MakeFolderEntry(top));
-        EXPECT_EQ(engine.UploadFolderTree(localFolder, top), files.size() + 7);
+        const OperationStart start = engine.uploadTree(LocalPath{localFolder}, HostPath{top}, true);
+        EXPECT_TRUE(start.skipped.isEmpty());
+        EXPECT_EQ(engine.transferQueue().count(), files.size() + 8);
         engine.Pass();
-        ASSERT_TRUE(waitFor([&] { return seen.ended == files.size(); }, 60000))
-                << "run " << run << ": " << seen.ended << "\n"
+        ASSERT_TRUE(waitFor([&] { return seen.results.contains(start.id); }, 60000))
+                << "run " << run << "\n"
                 << seen.log().toStdString();
-        EXPECT_TRUE(seen.failures.isEmpty()) << seen.failures.join('\n').toStdString();
+        // One part per file, each arrived.
+        const OperationResult &result = seen.results.value(start.id);
+        EXPECT_TRUE(result.success());
+        EXPECT_EQ(result.items.size(), files.size());
         const QString hostTop
                 = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree%1").arg(run));
         for (auto it = files.cbegin(); it != files.cend(); ++it)
@@ -290,13 +293,16 @@ TEST(TaskEngineVsftpd, TreeDownloadAndTreeDelete)
     engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 3));
     ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
 
-    engine.transferQueue().append(
-            TransferQueue::DownloadTreeEntry(QStringLiteral("\\upload\\tree\\"), target));
+    const int download
+            = engine.downloadTree(HostPath{QStringLiteral("\\upload\\tree\\")}, LocalPath{target})
+                      .id;
     engine.Pass();
-    ASSERT_TRUE(waitFor([&] { return seen.ended == files.size(); }, 60000))
-            << seen.ended << "\n"
+    ASSERT_TRUE(waitFor([&] { return seen.results.contains(download); }, 60000))
             << seen.log().toStdString();
-    EXPECT_TRUE(seen.failures.isEmpty());
+    // The top folder's listing and one part per file, each done.
+    EXPECT_TRUE(seen.results.value(download).success());
+    EXPECT_EQ(seen.results.value(download).items.size(), files.size() + 1);
+    EXPECT_EQ(seen.ended, files.size());
     for (auto it = files.cbegin(); it != files.cend(); ++it)
         EXPECT_TRUE(readFile(local.filePath("got/" + it.key())) == it.value())
                 << it.key().toStdString();
@@ -305,12 +311,15 @@ TEST(TaskEngineVsftpd, TreeDownloadAndTreeDelete)
     ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
 
     // The same tree deleted on the host: buffered by a task, then removed by the main session.
-    engine.transferQueue().append(
-            TransferQueue::DeleteTreeEntry(QStringLiteral("\\upload\\tree\\")));
+    const int removal = engine.deleteTree(HostPath{QStringLiteral("\\upload\\tree\\")}).id;
     engine.Pass();
-    const QString hostTree = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree"));
-    ASSERT_TRUE(waitFor([&] { return !QFileInfo::exists(hostTree); }, 30000))
+    ASSERT_TRUE(waitFor([&] { return seen.results.contains(removal); }, 30000))
             << seen.log().toStdString();
+    const QString hostTree = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("tree"));
+    EXPECT_FALSE(QFileInfo::exists(hostTree));
+    // The listing, every file and every folder (the top one included) deleted.
+    EXPECT_TRUE(seen.results.value(removal).success());
+    EXPECT_EQ(seen.results.value(removal).items.size(), 1 + files.size() + 7);
     EXPECT_TRUE(QFileInfo(vsftpd.uploadFolder()).isDir());
 }
 
@@ -504,14 +513,17 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     TcFTPHostTypes detected = csWinNTFTP;
     QObject::connect(
             &engine, &TaskEngine::mainLoggedIn, [&](TcFTPHostTypes type) { detected = type; });
-    TSiteObject site;
-    site.Bookmarks = QStringLiteral("pub\r\\pub\\\nup\r\\upload\\");
+    QList<QStringList> returned;
+    QObject::connect(&engine, &TaskEngine::hostBookmarksReturned, [&](const QStringList &items) {
+        returned << items;
+    });
     for (int round = 1; round <= 2; ++round) {
         ConnectRequest request = anonymousRequest(vsftpd.port(), QString(), 1);
-        request.site = round == 1 ? &site : nullptr;
+        request.fromSite = round == 1;
+        if (round == 1)
+            request.hostBookmarks = QStringList{"pub\r\\pub\\", "up\r\\upload\\"};
         engine.connectMain(request);
         if (round == 1) {
-            EXPECT_EQ(engine.CurrentSite(), &site);
             EXPECT_EQ(engine.hostBookmarks(), (QStringList{"pub\r\\pub\\", "up\r\\upload\\"}));
             engine.hostBookmarks().removeFirst();
             engine.hostBookmarks().append(QStringLiteral("new\r\\new\\"));
@@ -540,8 +552,8 @@ TEST(TaskEngineVsftpd, HostClosingAWorkingConnectionThenConnectingAgain)
     EXPECT_EQ(locks, (QList<bool>{true, false, true, false}));
     EXPECT_EQ(TaskEngine::HostTypeCaption(detected), QStringLiteral("(Host Computer)"));
     EXPECT_EQ(TaskEngine::HostTypeCaption(csServU), QStringLiteral("(Serv-U FTP Server Host)"));
-    // The bookmarks went back into the site when its connection ended.
-    EXPECT_EQ(site.Bookmarks, QStringLiteral("up\r\\upload\\\nnew\r\\new\\"));
+    // The bookmarks went back when the site's connection ended; a quick connection has none.
+    EXPECT_EQ(returned, (QList<QStringList>{{"up\r\\upload\\", "new\r\\new\\"}}));
     EXPECT_TRUE(engine.hostBookmarks().isEmpty());
     EXPECT_EQ(player.played.first(), QStringLiteral("/sounds/connected.wav"));
 }

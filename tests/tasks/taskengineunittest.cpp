@@ -29,7 +29,7 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
             QStringLiteral("\\pub\\older\\"), QStringLiteral("fkeep"), QStringLiteral("1*0"));
 
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\old\\"));
-    EXPECT_EQ(engine.mainCmdList(),
+    EXPECT_EQ(engine.mainCmdList().lines(),
               (QStringList{"cwd \\pub\\",
                            "dele \\pub\\old\\a.txt",
                            "dele \\pub\\old\\b\\b1",
@@ -43,8 +43,8 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     // A tree at the top: its parent is the root.
     engine.mainCmdList().clear();
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\"));
-    EXPECT_EQ(engine.mainCmdList().first(), QStringLiteral("cwd \\"));
-    EXPECT_EQ(engine.mainCmdList().last(), QStringLiteral("rmd \\pub\\"));
+    EXPECT_EQ(engine.mainCmdList().lines().first(), QStringLiteral("cwd \\"));
+    EXPECT_EQ(engine.mainCmdList().lines().last(), QStringLiteral("rmd \\pub\\"));
 
     // Nothing buffered: nothing to do.
     engine.mainCmdList().clear();

@@ -166,7 +166,11 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
     site.Anonymous = false;
     site.Bookmarks = "old\r\\pub\\";
     ConnectRequest request;
-    request.site = &site;
+    request.fromSite = true;
+    request.hostBookmarks = site.Bookmarks.split('\n');
+    QObject::connect(form->engine(),
+                     &TaskEngine::hostBookmarksReturned,
+                     [&site](const QStringList &items) { site.Bookmarks = items.join('\n'); });
     request.session.Host = site.Host;
     request.session.Port = QString::number(site.Port);
     request.session.Username = site.Username;

@@ -85,13 +85,6 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
     TaskEngine engine;
     engine.startTimers();
     SiteConnector connector(engine, registry, options, &window);
-    connector.bookmarkText = [] {
-        return QStringLiteral("new\r\\new\\");
-    };
-    QStringList loaded;
-    QObject::connect(&connector, &SiteConnector::bookmarksLoaded, [&](const QStringList &items) {
-        loaded = items;
-    });
 
     // Add a site, fill it in the site dialog (no password stored), connect; the password is
     // asked for then.
@@ -131,7 +124,8 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
     }
     ASSERT_TRUE(connected);
     EXPECT_EQ(prompt, QStringLiteral("Needs password for session|Session Password:"));
-    EXPECT_EQ(loaded, QStringList{QStringLiteral("inc\r\\incoming\\")});
+    EXPECT_EQ(engine.hostBookmarks(), QStringList{QStringLiteral("inc\r\\incoming\\")});
+    engine.hostBookmarks() = QStringList{QStringLiteral("new\r\\new\\")};
     EXPECT_EQ(engine.MaxTasks(), 3);
     TcFTP *ftp = engine.MainFTP();
     ASSERT_TRUE(ovtest::waitFor(

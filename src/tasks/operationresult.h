@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A path on the host in the internal folder form ("\pub\a.txt"; a folder ends in "\").
+struct HostPath
+{
+    QString path;
+};
+
+// A path on this computer in the internal local form.
+struct LocalPath
+{
+    QString path;
+};
+
+// A file to move: where it is and where it goes.
+struct FilePair
+{
+    HostPath host;
+    LocalPath local;
+};
+
+// A name an operation left out, and why ("names holding '*' or '\' cannot be sent.").
+struct SkippedName
+{
+    QString name; // as the user knows it: a native local path or a host path
+    QString reason;
+    friend bool operator==(const SkippedName &, const SkippedName &) = default;
+};
+
+// What became of one part of an operation.
+struct ItemResult
+{
+    enum Kind {
+        Transfer,    // source: host or local file; target: the other side
+        Listing,     // target: the host folder listed
+        LocalFolder, // target: a local folder a tree download makes
+        Delete,      // target: the host file or folder deleted
+        MakeFolder,  // target: the host folder made
+        Rename,      // source: the host path; target: the new name
+    };
+    Kind kind = Transfer;
+    QString source;
+    QString target;
+    bool ended = false; // false: never carried out (stopped, or the connection was lost)
+    bool success = false;
+    qint64 bytes = 0;              // transfers: the bytes moved
+    QString hostReply;             // the session's last reply when the item ended
+    bool commandSent = false;      // a command went to the host for it
+    QString warning;               // the session's own complaint, when it refused before sending
+    bool connectionClosed = false; // the session had lost its connection when the item ended
+};
+
+// The result of one operation, item by item.
+struct OperationResult
+{
+    int id = 0;
+    QList<ItemResult> items;
+    QList<SkippedName> skipped; // names left out while it ran (a tree's unusable names)
+
+    bool success() const
+    {
+        if (!skipped.isEmpty())
+            return false;
+        for (const ItemResult &item : items) {
+            if (!item.success)
+                return false;
+        }
+        return true;
+    }
+};
+
+// What starting an operation gave: its id (0 when nothing at all was queued) and the names it
+// left out.
+struct OperationStart
+{
+    int id = 0;
+    QList<SkippedName> skipped;
+};

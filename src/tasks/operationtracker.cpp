@@ -1,0 +1,240 @@
+#include "operationtracker.h"
+
+#include "tasks/commandlist.h"
+#include "tasks/tasklist.h"
+#include "tasks/transferqueue.h"
+
+#include <QTimer>
+
+OperationTracker::OperationTracker(const TransferQueue &queue,
+                                   const CommandList &commands,
+                                   const TaskList &tasks)
+    : m_queue(queue)
+    , m_commands(commands)
+    , m_tasks(tasks)
+{}
+
+int OperationTracker::start(OperationStart *start)
+{
+    start->id = ++m_lastId;
+    Running &op = m_running[start->id];
+    op.result.id = start->id;
+    op.result.skipped = start->skipped;
+    scheduleCheck();
+    return start->id;
+}
+
+OperationTracker::Running *OperationTracker::running(const tTaskListObj *record)
+{
+    if (!record || record->operation == 0)
+        return nullptr;
+    const auto found = m_running.find(record->operation);
+    return found == m_running.end() ? nullptr : &*found;
+}
+
+ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const QString &target)
+{
+    ItemResult *first = nullptr;
+    for (ItemResult &each : op.result.items) {
+        if (each.kind != kind || each.ended)
+            continue;
+        if (each.target.compare(target, Qt::CaseInsensitive) == 0)
+            return &each;
+        if (!first)
+            first = &each;
+    }
+    return first;
+}
+
+ItemResult &OperationTracker::item(Running &op, ItemResult::Kind kind, const QString &target)
+{
+    for (ItemResult &item : op.result.items) {
+        if (item.kind == kind && item.target.compare(target, Qt::CaseInsensitive) == 0)
+            return item;
+    }
+    ItemResult item;
+    item.kind = kind;
+    item.target = target;
+    op.result.items.append(item);
+    return op.result.items.last();
+}
+
+void OperationTracker::expect(int operation,
+                              ItemResult::Kind kind,
+                              const QString &source,
+                              const QString &target)
+{
+    const auto found = m_running.find(operation);
+    if (found != m_running.end())
+        item(*found, kind, target).source = source;
+}
+
+void OperationTracker::skip(int operation, const QString &name, const QString &reason)
+{
+    const auto found = m_running.find(operation);
+    if (found != m_running.end())
+        found->result.skipped.append(SkippedName{name, reason});
+}
+
+void OperationTracker::localFolderFailed(int operation, const QString &folder)
+{
+    const auto found = m_running.find(operation);
+    if (found == m_running.end())
+        return;
+    ItemResult &made = item(*found, ItemResult::LocalFolder, folder);
+    made.ended = true;
+    made.success = false;
+}
+
+void OperationTracker::commandSent(const tTaskListObj *record)
+{
+    if (Running *op = running(record))
+        op->commandSent = true;
+}
+
+void OperationTracker::warning(const tTaskListObj *record, const QString &text)
+{
+    if (Running *op = running(record))
+        op->warning = text;
+}
+
+void OperationTracker::settle(ItemResult &item, TcFTP *session, bool success, const Running &op)
+{
+    item.ended = true;
+    item.success = success;
+    item.hostReply = session->ReplyLine();
+    item.commandSent = op.commandSent;
+    item.warning = op.warning;
+    item.connectionClosed = session->State() == csNotConnected;
+}
+
+void OperationTracker::actionDone(const tTaskListObj *record,
+                                  TcFTP *session,
+                                  TcFTPActionType action,
+                                  const QString &fileFolder,
+                                  qint64 size,
+                                  bool success)
+{
+    Running *op = running(record);
+    if (!op)
+        return;
+    switch (action) {
+    case caDownload:
+    case caUpload: {
+        ItemResult &moved
+                = item(*op, ItemResult::Transfer, session->IOdstFolder() + session->IOdstFile());
+        settle(moved, session, success, *op);
+        moved.bytes = size;
+        break;
+    }
+    case caList:
+    case caChangeFolder: {
+        if (success)
+            break; // a listing's success is its folder arriving (folderListed)
+        const QString command = session->CommandLine();
+        const QString folder = command.startsWith(QLatin1String("cwd "), Qt::CaseInsensitive)
+                                       ? command.mid(4)
+                                       : session->Folder();
+        // The listing asked for, when there was one; else the folder that failed.
+        ItemResult *listing = nullptr;
+        for (ItemResult &each : op->result.items) {
+            if (each.kind == ItemResult::Listing && !each.ended)
+                listing = &each;
+        }
+        settle(listing && op->result.items.size() == 1 ? *listing
+                                                       : item(*op, ItemResult::Listing, folder),
+               session,
+               false,
+               *op);
+        break;
+    }
+    case caDelete:
+    case caRemoveFolder:
+        if (ItemResult *asked = pending(*op, ItemResult::Delete, fileFolder))
+            settle(*asked, session, success, *op);
+        else
+            settle(item(*op, ItemResult::Delete, fileFolder), session, success, *op);
+        break;
+    case caMakeFolder:
+        // A folder made for a folder upload is no part of its result.
+        if (ItemResult *asked = pending(*op, ItemResult::MakeFolder, fileFolder))
+            settle(*asked, session, success, *op);
+        break;
+    default:
+        break;
+    }
+}
+
+void OperationTracker::folderListed(const tTaskListObj *record, const QString &folder)
+{
+    Running *op = running(record);
+    if (!op)
+        return;
+    for (ItemResult &each : op->result.items) {
+        if (each.kind == ItemResult::Listing && !each.ended
+            && each.target.compare(folder, Qt::CaseInsensitive) == 0) {
+            each.ended = true;
+            each.success = true;
+        }
+    }
+}
+
+void OperationTracker::workEnded(tTaskListObj *record)
+{
+    Running *op = running(record);
+    record->operation = 0;
+    if (op) {
+        // A command of the main session ends with the session idle: the host's answer to the
+        // last command it sent is the result of one that has no report of its own (a rename),
+        // and one that ended without any report failed.
+        TcFTP *session = record->FTP;
+        for (ItemResult &each : op->result.items) {
+            if (each.ended)
+                continue;
+            if (each.kind == ItemResult::Rename) {
+                settle(each,
+                       session,
+                       session->OutCmd() == QLatin1String("rnto")
+                               && session->InCmd().startsWith(QLatin1Char('2')),
+                       *op);
+                break;
+            }
+            if (each.kind == ItemResult::Delete || each.kind == ItemResult::MakeFolder) {
+                settle(each, session, false, *op);
+                break;
+            }
+        }
+        op->commandSent = false;
+        op->warning.clear();
+    }
+    scheduleCheck();
+}
+
+void OperationTracker::scheduleCheck()
+{
+    if (m_checkPending || m_running.isEmpty())
+        return;
+    m_checkPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_checkPending = false;
+        check();
+    });
+}
+
+void OperationTracker::check()
+{
+    QList<int> ended;
+    for (auto it = m_running.cbegin(); it != m_running.cend(); ++it) {
+        const int id = it.key();
+        bool busy = m_queue.holdsOperation(id) || m_commands.holdsOperation(id);
+        for (int i = 0; !busy && i < m_tasks.count(); ++i)
+            busy = m_tasks.record(i)->operation == id;
+        if (!busy)
+            ended.append(id);
+    }
+    std::sort(ended.begin(), ended.end());
+    for (const int id : std::as_const(ended)) {
+        const OperationResult result = m_running.take(id).result;
+        Q_EMIT operationFinished(id, result);
+    }
+}

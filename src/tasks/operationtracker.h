@@ -1,0 +1,77 @@
+#pragma once
+
+#include "ftp/tcftp.h"
+#include "tasks/operationresult.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <functional>
+
+class CommandList;
+class TaskList;
+class TransferQueue;
+struct tTaskListObj;
+
+// Follows the engine's operations from their queue entries and command lines through the
+// sessions that carry them out, and collects each part's result. An operation has ended when
+// no queue entry, no command line and no session carries it any more; operationFinished then
+// follows from the event loop, never from inside a session's report. Parts that never ran (the
+// user stopped them, the connection was lost) end as not carried out.
+class OperationTracker : public QObject
+{
+    Q_OBJECT
+public:
+    OperationTracker(const TransferQueue &queue,
+                     const CommandList &commands,
+                     const TaskList &tasks);
+
+    // A new operation; its parts are added with expect() or arrive with the session reports.
+    int start(OperationStart *start);
+    // A part the operation must carry out; an existing one (same kind and target) is kept.
+    void expect(int operation, ItemResult::Kind kind, const QString &source, const QString &target);
+    void skip(int operation, const QString &name, const QString &reason);
+    // A local folder of a tree download could not be made.
+    void localFolderFailed(int operation, const QString &folder);
+
+    // Session reports for the work of record.
+    void commandSent(const tTaskListObj *record);
+    void warning(const tTaskListObj *record, const QString &text);
+    void actionDone(const tTaskListObj *record,
+                    TcFTP *session,
+                    TcFTPActionType action,
+                    const QString &fileFolder,
+                    qint64 size,
+                    bool success);
+    void folderListed(const tTaskListObj *record, const QString &folder);
+    // The session of record is done with its work (idle again, or offline).
+    void workEnded(tTaskListObj *record);
+
+    // Looks from the event loop whether operations have ended.
+    void scheduleCheck();
+
+Q_SIGNALS:
+    void operationFinished(int id, const OperationResult &result);
+
+private:
+    struct Running
+    {
+        OperationResult result;
+        bool commandSent = false;
+        QString warning;
+    };
+    Running *running(const tTaskListObj *record);
+    // The part of kind with target, else a new one.
+    ItemResult &item(Running &op, ItemResult::Kind kind, const QString &target);
+    // The unended part of kind with target, else the first unended part of kind, else none.
+    ItemResult *pending(Running &op, ItemResult::Kind kind, const QString &target);
+    void settle(ItemResult &item, TcFTP *session, bool success, const Running &op);
+    void check();
+
+    const TransferQueue &m_queue;
+    const CommandList &m_commands;
+    const TaskList &m_tasks;
+    QHash<int, Running> m_running;
+    int m_lastId = 0;
+    bool m_checkPending = false;
+};
