@@ -47,7 +47,8 @@ public:
     TaskList &taskList() { return m_taskList; }
     TransferQueue &transferQueue() { return m_transferQueue; }
     CommandList &mainCmdList() { return m_mainCmdList; }
-    ListingBuffer &listingBuffer() { return m_listingBuffer; }
+    // What the sessions have listed; only they write it.
+    const ListingBuffer &listingBuffer() const { return m_listingBuffer; }
     ExtensionCache &extensionCache() { return m_extensionCache; }
     // The live options, read at the moment a value is needed. The engine keeps its own set
     // (the defaults) until the front end hands it the program's one object, which must then

@@ -55,10 +55,10 @@ TEST(DragDropTracker, ArrivesAfterTheLastItemAndFailsWhenTheConnectionGoes)
     ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
     if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
         for (int i = 0; i < 3; ++i)
-            engine.listingBuffer().addEntry(QStringLiteral("\\pub\\"),
-                                            QStringLiteral("fq%1.bin").arg(i),
-                                            QString::number(i == 2 ? BigSize : FileSize)
-                                                    + QStringLiteral("*0"));
+            engine.MainFTP()->listingBuffer()->addEntry(QStringLiteral("\\pub\\"),
+                                                        QStringLiteral("fq%1.bin").arg(i),
+                                                        QString::number(i == 2 ? BigSize : FileSize)
+                                                                + QStringLiteral("*0"));
     }
     const auto queue = [&](int i) {
         engine.transferQueue().append(TransferQueue::DownloadEntry(

@@ -97,9 +97,10 @@ inline void bufferFiles(TaskEngine &engine,
                         const QMap<QString, QByteArray> &files)
 {
     for (auto it = files.cbegin(); it != files.cend(); ++it)
-        engine.listingBuffer().addEntry(folder,
-                                        QLatin1Char('f') + it.key(),
-                                        QString::number(it.value().size()) + QStringLiteral("*0"));
+        engine.MainFTP()->listingBuffer()->addEntry(folder,
+                                                    QLatin1Char('f') + it.key(),
+                                                    QString::number(it.value().size())
+                                                            + QStringLiteral("*0"));
 }
 
 } // namespace enginetest

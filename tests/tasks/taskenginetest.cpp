@@ -147,9 +147,9 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
     if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
         for (int i = 0; i < 3; ++i)
-            engine.listingBuffer().addEntry(QStringLiteral("\\pub\\"),
-                                            QStringLiteral("ff%1.txt").arg(i),
-                                            QStringLiteral("6*0"));
+            engine.MainFTP()->listingBuffer()->addEntry(QStringLiteral("\\pub\\"),
+                                                        QStringLiteral("ff%1.txt").arg(i),
+                                                        QStringLiteral("6*0"));
     }
 
     QStringList unknown;
@@ -190,7 +190,7 @@ TEST(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
 
     // An upload into a listed folder enters the file with the size sent.
     const QString upload = QStringLiteral("\\upload\\");
-    engine.listingBuffer().store(upload, {});
+    engine.MainFTP()->listingBuffer()->store(upload, {});
     engine.transferQueue().append(TransferQueue::UploadEntry(localFolder + QStringLiteral("f1.txt"),
                                                              upload + QStringLiteral("sent.txt")));
     engine.Pass();
@@ -422,7 +422,7 @@ TEST(TaskEngineVsftpd, PasswordsNeverReachTheLog)
     engine.connectMain(request);
     ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
     if (!engine.listingBuffer().contains(QStringLiteral("\\")))
-        engine.listingBuffer().addEntry(
+        engine.MainFTP()->listingBuffer()->addEntry(
                 QStringLiteral("\\"), QStringLiteral("fone.txt"), QStringLiteral("3*0"));
     // A task session logs in too.
     engine.transferQueue().append(TransferQueue::DownloadEntry(
@@ -463,9 +463,10 @@ TEST(TaskEngineVsftpd, MainOfflineWithQueuedDownloadsEndsEveryEntry)
     ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
     if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
         for (int i = 0; i < 5; ++i)
-            engine.listingBuffer().addEntry(QStringLiteral("\\pub\\"),
-                                            QStringLiteral("fq%1.bin").arg(i),
-                                            QString::number(300 * 1024) + QStringLiteral("*0"));
+            engine.MainFTP()->listingBuffer()->addEntry(QStringLiteral("\\pub\\"),
+                                                        QStringLiteral("fq%1.bin").arg(i),
+                                                        QString::number(300 * 1024)
+                                                                + QStringLiteral("*0"));
     }
     for (int i = 0; i < 5; ++i)
         engine.transferQueue().append(
@@ -581,7 +582,8 @@ TEST(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
                                 QStringLiteral("../../escape.txt"),
                                 QStringLiteral("..\\up.txt"),
                                 QStringLiteral("star*name")})
-        engine.listingBuffer().addEntry(evil, QLatin1Char('f') + name, QStringLiteral("4*0"));
+        engine.MainFTP()->listingBuffer()->addEntry(
+                evil, QLatin1Char('f') + name, QStringLiteral("4*0"));
     engine.transferQueue().append(TransferQueue::DownloadTreeEntry(evil, target));
     engine.Pass();
     ASSERT_TRUE(waitFor([&] { return seen.ended >= 1 && engine.transferQueue().isEmpty(); }, 15000))

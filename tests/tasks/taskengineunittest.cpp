@@ -6,7 +6,7 @@
 TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
 {
     TaskEngine engine;
-    ListingBuffer &buffer = engine.listingBuffer();
+    ListingBuffer &buffer = *engine.MainFTP()->listingBuffer();
     buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("dold"), QStringLiteral("-1*0"));
     buffer.addEntry(
             QStringLiteral("\\pub\\old\\"), QStringLiteral("fa.txt"), QStringLiteral("1*0"));

@@ -152,7 +152,7 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
     // Buffer lists the folder's whole tree into the buffer; the tree shows it listed.
     ASSERT_TRUE(form.Menu_Buffer->isEnabled());
     form.Menu_Buffer->trigger();
-    ListingBuffer &buffer = form.engine()->listingBuffer();
+    ListingBuffer &buffer = *form.engine()->MainFTP()->listingBuffer();
     ASSERT_TRUE(QTest::qWaitFor(
             [&] { return buffer.contains("\\pub\\sub\\") && buffer.contains("\\docs\\"); }, 15000))
             << c.server.log().toStdString();
