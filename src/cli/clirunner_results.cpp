@@ -205,6 +205,9 @@ QString CliRunner::hostSaid(const TcFTP *session) const
 // no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
+    // What the session itself found ("cannot listen for a data connection: ...") comes first.
+    if (!session->FailureReason().isEmpty())
+        return QStringLiteral(": ") + session->FailureReason();
     const QString reply = session->ReplyLine();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return QStringLiteral(" (host said: %1)").arg(reply);

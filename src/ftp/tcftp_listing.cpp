@@ -35,6 +35,7 @@ QSet<QString> folderNames(const ListingBuffer::EntryList &entries)
 
 void TcFTP::runListCommand(const QString &command, const QString &argument)
 {
+    m_failureReason.clear();
     if (!m_listingBuffer) {
         // Nowhere to put the listing: it ends as failed before anything is sent.
         m_listing = true;

@@ -10,6 +10,13 @@ namespace {
 const QChar Star = QLatin1Char('*');
 const QString StopText = QStringLiteral("Stop");
 const QString ResetText = QStringLiteral("Reset");
+
+// A session that still holds a transfer or listing open takes no new work, whatever its state
+// says: the next file's bytes would go to the old one's file.
+bool transferOpen(const TcFTP *session)
+{
+    return session->Downloading() || session->Uploading() || session->Listing();
+}
 } // namespace
 
 TaskEngine::TaskEngine(QObject *parent)
@@ -195,7 +202,9 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
         m_taskRows.setCaption(row, OfflineRowCaption(m_reconnectCountdown));
         break;
     case csIdle:
-        if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
+        if (transferOpen(session)) {
+            m_taskRows.setCaption(row, IdleRowCaption(main, session->SecsIdle()));
+        } else if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
             const QString command = m_mainCmdList.takeFirst();
             try {
                 session->AddCommand(command);

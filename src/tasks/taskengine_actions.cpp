@@ -27,6 +27,18 @@ bool safeLocalName(const QString &name)
            && !name.contains(QLatin1Char('/')) && TransferQueue::LocalNameCanTravel(name);
 }
 
+// Why a session's transfer failed, as the session knows it or the host's refusal tells it;
+// empty when neither says.
+QString failureReason(const TcFTP *session)
+{
+    if (!session->FailureReason().isEmpty())
+        return session->FailureReason();
+    const QString reply = session->ReplyLine();
+    if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+        return reply;
+    return QString();
+}
+
 bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
 {
     const QString path = QDir::cleanPath(nativePath);
@@ -277,8 +289,11 @@ void TaskEngine::uploadDone(TcFTP *session, qint64 size, bool success)
         Q_EMIT hostEntryChanged(folder, file);
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.")
-                         .arg(file, folder),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              folder,
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(false, folder, file, success);
