@@ -6,6 +6,7 @@
 #include "sessionprobe.h"
 #include "settings/filesizelimit.h"
 #include "support/eventwait.h"
+#include "support/qtprinters.h"
 #include "support/scriptedserver.h"
 
 #include <QTemporaryDir>
