@@ -263,10 +263,16 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     bool known = true;
     try {
         switch (kind) {
-        case 'd':
-            session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
-                                + Field(entry, 3, Star));
+        case 'd': {
+            // The folder it goes into may not exist yet (a fresh account has no Downloads).
+            const QString localFile = Field(entry, 3, Star);
+            const QString localFolder
+                    = localFile.left(localFile.lastIndexOf(QLatin1Char('\\')) + 1);
+            if (makeLocalFolder(localFolder, localFile, true, m_taskList.IndexOfSession(session)))
+                session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
+                                    + localFile);
             break;
+        }
         case 'u':
             session->AddCommand(QStringLiteral("*upload ") + Field(entry, 2, Star) + Star
                                 + Field(entry, 3, Star));
@@ -439,6 +445,11 @@ int TaskEngine::UploadFolderTree(const QString &localFolder, const QString &host
                               hostFolder,
                               m_transferQueue,
                               [this](const QString &line) { WriteLog(line, LogModel::NoSession); });
+}
+
+int TaskEngine::QueueMissingHostFolders(const QString &hostFolder)
+{
+    return ::QueueMissingHostFolders(hostFolder, m_listingBuffer, m_transferQueue);
 }
 
 void TaskEngine::playSound(bool enabled, const QString &file)

@@ -132,7 +132,8 @@ TEST_F(TcFTPListingScripted, ListsThroughOneCwdAndThenFromTheBuffer)
     EXPECT_EQ(ftp.Folder(), QStringLiteral("\\pub\\"));
 
     // Every line cut between reads came out whole, once; ".", ".." and the totals did not.
-    ASSERT_TRUE(buffer.contains(QStringLiteral("\\PUB\\")));
+    ASSERT_TRUE(buffer.contains(QStringLiteral("\\pub\\")));
+    EXPECT_FALSE(buffer.contains(QStringLiteral("\\PUB\\"))); // hosts tell case apart
     const ListingBuffer::EntryList &entries = *buffer.entries(QStringLiteral("\\pub\\"));
     ASSERT_EQ(entries.size(), files + 1);
     EXPECT_EQ(entries.first().key, QStringLiteral("dsub"));
