@@ -69,7 +69,7 @@ QString CliRunner::itemFailure(const CliStep &step, const ItemResult &item)
         return QStringLiteral("listing of %1 failed%2")
                 .arg(slashForm(item.target), hostSaid(item.hostReply));
     case ItemResult::LocalFolder:
-        return QStringLiteral("folder %1 was not made").arg(LocalToNative(item.target));
+        return QStringLiteral("cannot make the folder %1").arg(LocalToNative(item.target));
     case ItemResult::Delete:
         return QStringLiteral("delete of %1 failed%2")
                 .arg(slashForm(item.target), hostSaid(item.hostReply));
@@ -132,6 +132,9 @@ QString CliRunner::hostSaid(const QString &reply)
 // reason.
 QString CliRunner::refusalOf(const ItemResult &item)
 {
+    // What the program itself found ("cannot listen for a data connection: ...") comes first.
+    if (!item.failureReason.isEmpty())
+        return QStringLiteral(": ") + item.failureReason;
     const QString &reply = item.hostReply;
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return hostSaid(reply);

@@ -51,6 +51,7 @@ struct ItemResult
     bool commandSent = false;      // a command went to the host for it
     QString warning;               // the session's own complaint, when it refused before sending
     bool connectionClosed = false; // the session had lost its connection when the item ended
+    QString failureReason;         // what the program itself found ("cannot make the folder ...")
 };
 
 // The result of one operation, item by item.

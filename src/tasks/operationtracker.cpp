@@ -86,6 +86,19 @@ void OperationTracker::localFolderFailed(int operation, const QString &folder)
     made.success = false;
 }
 
+void OperationTracker::transferRefused(const tTaskListObj *record,
+                                       const QString &localFile,
+                                       const QString &why)
+{
+    Running *op = running(record);
+    if (!op)
+        return;
+    ItemResult &refused = item(*op, ItemResult::Transfer, localFile);
+    refused.ended = true;
+    refused.success = false;
+    refused.failureReason = why;
+}
+
 void OperationTracker::commandSent(const tTaskListObj *record)
 {
     if (Running *op = running(record))
@@ -106,6 +119,7 @@ void OperationTracker::settle(ItemResult &item, TcFTP *session, bool success, co
     item.commandSent = op.commandSent;
     item.warning = op.warning;
     item.connectionClosed = session->State() == csNotConnected;
+    item.failureReason = session->FailureReason();
 }
 
 void OperationTracker::actionDone(const tTaskListObj *record,

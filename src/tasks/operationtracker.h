@@ -33,6 +33,8 @@ public:
     void skip(int operation, const QString &name, const QString &reason);
     // A local folder of a tree download could not be made.
     void localFolderFailed(int operation, const QString &folder);
+    // The download to localFile could not start: why.
+    void transferRefused(const tTaskListObj *record, const QString &localFile, const QString &why);
 
     // Session reports for the work of record.
     void commandSent(const tTaskListObj *record);

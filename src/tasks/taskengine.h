@@ -232,6 +232,12 @@ Q_SIGNALS:
     // A folder of a tree being buffered for a download could not be entered or listed: the
     // tree below hostFolder will not arrive whole in localRoot.
     void treeListingFailed(const QString &hostFolder, const QString &localRoot);
+    // A local folder that a download needs could not be made (reason: the system's words).
+    // localFile is the download's local file (internal form), empty for a folder of a tree; a
+    // download whose folder failed is not carried out and ends with transferEnded as failed.
+    void localFolderFailed(const QString &localFile,
+                           const QString &nativeFolder,
+                           const QString &reason);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
@@ -287,6 +293,13 @@ private:
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);
+    // Makes a missing local folder for a download (localFile, "" for a folder of a tree); on
+    // failure says why in the log and through localFolderFailed, and returns false. logMade
+    // writes a log line when the folder had to be made.
+    bool makeLocalFolder(const QString &localFolder,
+                         const QString &localFile,
+                         bool logMade,
+                         int index);
     void removeBufferEntry(const QString &folder, const QString &key);
 
     // taskengine_operations.cpp

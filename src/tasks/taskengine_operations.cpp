@@ -76,6 +76,10 @@ OperationStart TaskEngine::upload(const QList<FilePair> &files)
         return start;
     const int id = m_operations.start(&start);
     for (const FilePair &file : std::as_const(going)) {
+        // Sent into a host folder that may not exist yet: its folders are made first.
+        const QString &host = file.host.path;
+        ::QueueMissingHostFolders(
+                host.left(host.lastIndexOf(Backslash) + 1), m_listingBuffer, m_transferQueue, id);
         m_transferQueue.append(TransferQueue::UploadEntry(file.local.path, file.host.path), id);
         m_operations.expect(id, ItemResult::Transfer, file.local.path, file.host.path);
     }
@@ -106,9 +110,10 @@ OperationStart TaskEngine::uploadTree(const LocalPath &localFolder,
 {
     OperationStart start;
     const int id = m_operations.start(&start);
+    // The folder, and any folder above it that is missing, is made first (like mkdir -p).
     if (makeFolder && TransferQueue::HostNameCanTravel(hostFolder.path)
         && TransferQueue::LocalPathCanTravel(localFolder.path))
-        m_transferQueue.append(TransferQueue::MakeFolderEntry(hostFolder.path), id);
+        ::QueueMissingHostFolders(hostFolder.path, m_listingBuffer, m_transferQueue, id);
     ::UploadFolderTree(localFolder.path,
                        hostFolder.path,
                        m_transferQueue,

@@ -121,8 +121,9 @@ void FileCommands::localDelete(const QString &folder, const Selection &selection
         return;
     QStringList failed;
     for (const QString &path : std::as_const(paths)) {
-        if (!m_services->moveToTrash(path))
-            failed.append(path);
+        QString reason;
+        if (!m_services->moveToTrash(path, &reason))
+            failed.append(reason.isEmpty() ? path : path + QStringLiteral(": ") + reason);
     }
     if (selection.tree && failed.isEmpty()) {
         // The folder on display went to the trash: show its parent.
