@@ -214,6 +214,11 @@ Q_SIGNALS:
     // A folder of a tree being buffered for a download could not be entered or listed: the
     // tree below hostFolder will not arrive whole in localRoot.
     void treeListingFailed(const QString &hostFolder, const QString &localRoot);
+    // An entry was left out of an operation, and the log says so: its name cannot travel, it
+    // is a link that is not followed, a bound on a tree walk was reached, or it is the host's
+    // root. what is the log line's text (shown form); failsOperation is false only for what
+    // is left out by design (links not followed).
+    void entrySkipped(const QString &what, bool failsOperation);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
@@ -244,6 +249,8 @@ private:
     // taskengine_actions.cpp: action results
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
+    // Writes a warning line (" !: ...") for an entry left out and reports it (entrySkipped).
+    void warnSkipped(const QString &line, int index, bool failsOperation);
     // size is the action's own: the session has reset its transfer fields by then.
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);
