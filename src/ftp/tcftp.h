@@ -222,6 +222,9 @@ Q_SIGNALS:
     // the walk has gone through as many folders as one operation may. The walk goes on with
     // the rest; what it buffered is not the whole tree.
     void treeWalkBounded(const QString &folder, const QString &reason);
+    // A listing of folder held an entry whose name cannot be a file name (control characters,
+    // "\\"): it is left out of the listing; line is the host's listing line.
+    void entryRefused(const QString &folder, const QString &line);
     // A failure caught inside a notification or the timer (number and message as
     // TcFTPException gives them).
     void internalError(int number, const QString &message);
@@ -294,6 +297,7 @@ private:
     void addListingLine(QByteArrayView line);
     void finishListing(bool success);
     void queueSubfolders();
+    void reportUnsafeName(const QString &line);
     void reportReloadedFolders(const ListingBuffer::EntryList &old);
 
     // Control connection

@@ -163,7 +163,11 @@ void TcFTP::addListingLine(QByteArrayView line)
         return;
     const QString text = DecodeHostText(line.toByteArray());
     const std::optional<ListEntry> entry = ParseListLine(text, m_listNow);
-    if (!entry || entry->name.isEmpty() || entry->name == QLatin1String(".")
+    if (!entry) {
+        reportUnsafeName(text);
+        return;
+    }
+    if (entry->name.isEmpty() || entry->name == QLatin1String(".")
         || entry->name == QLatin1String(".."))
         return;
     ListingBuffer::Entry item;
@@ -271,4 +275,23 @@ void TcFTP::queueSubfolders()
                                        .arg(m_maxTreeFolders)
                                        .arg(left.size() - 1));
     }
+}
+
+// The parser leaves out a line whose name could not be a file name (control characters, "/" or
+// "\\"); a line that parses once those characters are replaced was such an entry, and is named.
+//   -rw-r--r--    1 0        0               5 Jan 01  2026 esc<ESC>[2J.txt
+void TcFTP::reportUnsafeName(const QString &line)
+{
+    QString plain = line;
+    bool changed = false;
+    for (QChar &c : plain) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F) || u == '\\') {
+            c = QLatin1Char('_');
+            changed = true;
+        }
+    }
+    if (!changed || !ParseListLine(plain, m_listNow))
+        return;
+    Q_EMIT entryRefused(m_folder, line.trimmed());
 }

@@ -13,8 +13,9 @@ const QChar Star = QLatin1Char('*');
 const QString StopText = QStringLiteral("Stop");
 const QString ResetText = QStringLiteral("Reset");
 
-// A tree delete may start at any folder but the root, however it is spelled: \ \\ \pub\..\
-// \pub\.\..\ are all the root. A path climbing above the root is no folder at all.
+// A tree delete may start at any folder but the root, however it is spelled ("\\", "\\\\",
+// "\\pub\\..\\" and "\\pub\\.\\..\\" are all the root, as C strings). A path climbing above the
+// root is no folder at all.
 bool deletableHostTree(QString path)
 {
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -94,6 +95,21 @@ void TaskEngine::configureSession(TcFTP *session)
                 warnSkipped(line, index, true);
                 if (record && record->DownloadAfterBuffer)
                     Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
+            });
+    connect(session,
+            &TcFTP::entryRefused,
+            this,
+            [this, session](const QString &folder, const QString &line) {
+                const int index = m_taskList.IndexOfSession(session);
+                const tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+                // Left out of a tree that is fetched or deleted, the entry makes it incomplete.
+                const bool inTree
+                        = record && (record->DownloadAfterBuffer || record->DeleteAfterBuffer);
+                warnSkipped(QStringLiteral(" !: Skipped an entry of the host folder '%1': its name "
+                                           "cannot be used (listing line '%2').")
+                                    .arg(ConvertPath(folder, SlashForm), line),
+                            index,
+                            inTree);
             });
     connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
         WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(number),

@@ -27,6 +27,12 @@ bool safeLocalName(const QString &name)
            && !name.contains(QLatin1Char('/')) && TransferQueue::LocalNameCanTravel(name);
 }
 
+// A host path as people read it: "/pub/a.txt" for "\\pub\\a.txt".
+QString slashPath(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
 {
     const QString path = QDir::cleanPath(nativePath);
@@ -185,7 +191,7 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
         if (!safeLocalName(part)) {
             warnSkipped(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
                                        "for a local folder.")
-                                .arg(folder),
+                                .arg(slashPath(folder)),
                         index,
                         true);
             return;
@@ -211,7 +217,7 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
             // The walk never enters a link to a folder: it could lead anywhere, or back up.
             warnSkipped(QStringLiteral(" !: Skipped the host link '%1': links to folders are not "
                                        "followed.")
-                                .arg(folder + entry.key.mid(1)),
+                                .arg(slashPath(folder + entry.key.mid(1))),
                         index,
                         false);
             continue;
@@ -222,7 +228,7 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
         if (!safeLocalName(name) || !TransferQueue::HostNameCanTravel(name)) {
             warnSkipped(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used "
                                        "for a local file.")
-                                .arg(folder + name),
+                                .arg(slashPath(folder + name)),
                         index,
                         true);
             continue;

@@ -7,8 +7,6 @@
 // user reads, and the name still travels back to the host in its own bytes.
 class VisibleTextDelegate : public QStyledItemDelegate
 {
-    Q_OBJECT
-
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 

@@ -147,25 +147,25 @@ TEST(OrvaneFtpCliHostile, HostTextCannotSteerTheTerminal)
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(holdsControls(run.out)) << run.describe();
     EXPECT_FALSE(holdsControls(run.err)) << run.describe();
-    EXPECT_TRUE(run.out.contains("esc\\x9B2J\\x9B31m.txt")) << run.describe();
+    // A name with control characters cannot be a file name: it is left out, and named.
+    EXPECT_TRUE(run.err.contains("esc\\x9B2J\\x9B31m.txt")) << run.describe();
     EXPECT_TRUE(run.out.contains("bidi\\u{202E}gnp.exe")) << run.describe();
     EXPECT_TRUE(run.out.contains("\\x1B]0;pwned\\x07")) << run.describe(); // the greeting
     EXPECT_TRUE(run.out.contains("\\x1B[31mred")) << run.describe();       // the login reply
 
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
-    const QString escName = QString::fromUtf8("esc\xc2\x9b"
-                                              "2J\xc2\x9b"
-                                              "31m.txt");
+    const QString bidiName = QString::fromUtf8("bidi\xe2\x80\xae"
+                                               "gnp.exe");
     run = runCliProgram(
             {QStringLiteral("get"),
-             hostUrl(hostile, "/pub/") + QString::fromLatin1(escName.toUtf8().toPercentEncoding()),
+             hostUrl(hostile, "/pub/") + QString::fromLatin1(bidiName.toUtf8().toPercentEncoding()),
              local.path()},
             60000);
     ASSERT_TRUE(run.ended) << run.describe();
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(holdsControls(run.err)) << run.describe();
-    EXPECT_TRUE(QFileInfo::exists(QDir(local.path()).filePath(escName)));
+    EXPECT_TRUE(QFileInfo::exists(QDir(local.path()).filePath(bidiName)));
 }
 
 // Something that is not a regular file is refused before anything is sent, and a file that
@@ -195,7 +195,7 @@ TEST(OrvaneFtpCliHostile, PutRefusesPipesAndDevicesAndNoticesChangingFiles)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     const QByteArray block(1 << 20, 'g');
-    for (int i = 0; i < 48; ++i)
+    for (int i = 0; i < 16; ++i)
         ASSERT_EQ(file.write(block), block.size());
     file.close();
 
@@ -204,7 +204,7 @@ TEST(OrvaneFtpCliHostile, PutRefusesPipesAndDevicesAndNoticesChangingFiles)
                   {QStringLiteral("put"), path, hostUrl(slow, "/up/")});
     ASSERT_TRUE(process.waitForStarted(5000));
     // The host reads nothing for a while after STOR: the file grows while the upload waits.
-    ASSERT_TRUE(slow.waitForCommand("STOR*", 30000)) << slow.log().toStdString();
+    ASSERT_TRUE(slow.waitForCommand("stor *", 30000)) << slow.log().toStdString();
     ASSERT_TRUE(file.open(QIODevice::Append));
     file.write("more");
     file.close();
@@ -251,5 +251,6 @@ TEST(OrvaneFtpCliHostile, SkippedEntriesAreNamed)
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_TRUE(run.err.contains("/pub/star*name.txt")) << run.describe();
     EXPECT_TRUE(run.err.contains("/pub/lnk")) << run.describe();
+    EXPECT_TRUE(run.err.contains("esc\\x9B2J\\x9B31m.txt")) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(local.filePath("pub/plain.txt")));
 }

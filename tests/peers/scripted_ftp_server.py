@@ -717,13 +717,19 @@ class HostileSession:
         return "/" + "/".join(parts)
 
     def data_socket(self):
+        # A slow host's small receive window keeps the client's upload waiting in its file.
+        small = self.host.mode == "slow-stor"
         if self.pasv is not None:
             self.pasv.settimeout(10)
             sock, _ = self.pasv.accept()
             self.pasv.close()
             self.pasv = None
         else:
-            sock = socket.create_connection(self.port_addr, timeout=10)
+            sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            if small:
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
+            sock.settimeout(10)
+            sock.connect(self.port_addr)
         sock.settimeout(10)
         return sock
 
@@ -797,6 +803,8 @@ class HostileSession:
 
     def cmd_PASV(self, arg):
         self.pasv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if self.host.mode == "slow-stor":
+            self.pasv.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
         self.pasv.bind(("127.0.0.1", 0))
         self.pasv.listen(1)
         port = self.pasv.getsockname()[1]
