@@ -262,7 +262,7 @@ bool DragDrop::askYesNo(const QString &text) const
 {
     QMessageBox box(QMessageBox::Question,
                     QStringLiteral("Orvane FTP"),
-                    VisibleHostText(text),
+                    VisibleHostLines(text),
                     QMessageBox::Yes | QMessageBox::No,
                     m_form);
     box.setObjectName(QStringLiteral("DragDropQuestion"));

@@ -166,7 +166,7 @@ bool FileCommands::askYesNo(const QString &text) const
 {
     QMessageBox box(QMessageBox::Question,
                     QStringLiteral("Orvane FTP"),
-                    VisibleHostText(text),
+                    VisibleHostLines(text),
                     QMessageBox::Yes | QMessageBox::No,
                     m_form);
     box.setObjectName(QStringLiteral("FileCommandQuestion"));
@@ -179,7 +179,7 @@ void FileCommands::showMessage(const QString &text) const
 {
     QMessageBox box(QMessageBox::Information,
                     QStringLiteral("Orvane FTP"),
-                    VisibleHostText(text),
+                    VisibleHostLines(text),
                     QMessageBox::Ok,
                     m_form);
     box.setObjectName(QStringLiteral("FileCommandMessage"));

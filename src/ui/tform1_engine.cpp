@@ -342,7 +342,7 @@ void TForm1::showMessage(const QString &text)
     // its own there, so it opens and returns.
     auto *box = new QMessageBox(QMessageBox::Information,
                                 QStringLiteral("Orvane FTP"),
-                                VisibleHostText(text),
+                                VisibleHostLines(text),
                                 QMessageBox::Ok,
                                 this);
     box->setObjectName(QStringLiteral("EngineMessage"));

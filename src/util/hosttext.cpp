@@ -1,5 +1,7 @@
 #include "util/hosttext.h"
 
+#include <QStringList>
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00; // an invalid byte b becomes U+DC00 + b (b >= 0x80)
@@ -169,4 +171,12 @@ QString VisibleHostText(const QString &text)
             out += QLatin1String("\\u{") + QString::number(c, 16).toUpper() + QLatin1Char('}');
     }
     return out;
+}
+
+QString VisibleHostLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = VisibleHostText(line);
+    return lines.join(QLatin1Char('\n'));
 }

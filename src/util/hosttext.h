@@ -14,3 +14,6 @@ QByteArray EncodeHostText(const QString &text);
 // the cursor, retitle or clear a terminal, or reorder what is read. A text without them comes
 // back unchanged, so shown text can pass through again. Never use it for what is sent.
 QString VisibleHostText(const QString &text);
+// The same for a dialog's text of several lines: its line breaks stay, each line is shown as
+// VisibleHostText shows it.
+QString VisibleHostLines(const QString &text);
