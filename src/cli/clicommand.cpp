@@ -395,6 +395,7 @@ QString CliCommand::usage()
             "  --timeout SECONDS         give up when the host answers nothing for that long\n"
             "                            (default 60)\n"
             "  -h, --help                show this text\n"
+            "  --version                 show the program's version\n"
             "\nA user or password given by option wins over one in the URL.\n"
             "On a terminal, standard error shows what every session is doing.\n"
             "Exit status: 0 when everything succeeded, 1 when an operation failed (the reason,\n"

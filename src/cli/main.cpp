@@ -3,6 +3,7 @@
 #include "cli/clioptions.h"
 #include "cli/clirunner.h"
 #include "cli/clisite.h"
+#include "orvaneversion.h"
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "sites/siteconnection.h"
@@ -31,6 +32,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // The desktop program's name: saved sites and options live in its per-user registry.
     QCoreApplication::setApplicationName(QStringLiteral("Orvane FTP"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
 
     if (argc < 2) {
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stderr);
@@ -41,6 +43,9 @@ int main(int argc, char **argv)
                           QProcessEnvironment::systemEnvironment())) {
     case CliOptions::ShowHelp:
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CliOptions::ShowVersion:
+        std::printf("orvane-ftp-cli %s\n", ORVANE_VERSION);
         return 0;
     case CliOptions::UsageError:
         return usageError(options.error());

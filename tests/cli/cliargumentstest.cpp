@@ -164,6 +164,8 @@ TEST(CliOptions, OptionsValuesAndUsageErrors)
 
     EXPECT_EQ(options.parse(words("rm ftp://h/a --help"), env), CliOptions::ShowHelp);
     EXPECT_EQ(options.parse(words("-h"), env), CliOptions::ShowHelp);
+    EXPECT_EQ(options.parse(words("-v --version"), env), CliOptions::ShowVersion);
+    EXPECT_EQ(options.parse(words("--version=2"), env), CliOptions::UsageError);
 
     const char *const usageErrors[] = {
             "",
