@@ -200,11 +200,15 @@ QString CliRunner::hostSaid(const TcFTP *session) const
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
+// Why a session's work failed: the session's own reason when it has one, else as far as the
+// host told: its last reply when that was a refusal ("550 Failed to open file."), else nothing;
+// a reply such as "227 Entering Passive Mode" is no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
+    // A failure on this side (the local file, the data connection) says more than the host's
+    // reply, which may well be "226 Transfer complete".
+    if (!session->TransferError().isEmpty())
+        return QStringLiteral(": ") + session->TransferError();
     const QString reply = session->ReplyLine();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return QStringLiteral(" (host said: %1)").arg(reply);

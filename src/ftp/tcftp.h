@@ -3,6 +3,7 @@
 #include "ftp/ftpreplyreader.h"
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftpexception.h"
+#include "ftp/textlineends.h"
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
@@ -180,6 +181,12 @@ public:
     QString IOdstFile() const { return m_ioDstFile; }
     QString IOsrcFolder() const { return m_ioSrcFolder; }
     QString IOdstFolder() const { return m_ioDstFolder; }
+    // Why the last download or upload failed on this side, in words for the user: the local
+    // file's system error ("cannot write the local file: No space left on device"), a data
+    // connection that broke off, fewer bytes than the host announced. Empty when it did not
+    // fail or only the host's reply tells why. Valid from the failure report until the next
+    // transfer starts.
+    QString TransferError() const { return m_transferError; }
     // The shared listing buffer (not owned); must be set before "*download" or "*list".
     ListingBuffer *listingBuffer() const { return m_listingBuffer; }
     void setListingBuffer(ListingBuffer *buffer) { m_listingBuffer = buffer; }
@@ -247,6 +254,8 @@ private:
     void startUpload(const QString &argument);
     void startRename(const QString &argument);
     QString transferTypeCommand(const QString &name, bool wantBinary) const;
+    // The name's extension is in the ASCII list.
+    bool hasAsciiExtension(const QString &name) const;
     QString dataConnectionCommand();
     // The type command a transfer of name needs (none when the type is right already), then "pasv"
     // or "port ..." after opening the listener in active mode; throws when that fails.
@@ -260,17 +269,31 @@ private:
     void retrEnded(ReplyFlags &flags);
     void storEnded();
     void restRefused();
-    bool openDownloadFile();
-    bool flushDownload();
     void dataAvailable();
+    void dropDownloadData();
     // After data has been read: when the data connection has closed with nothing left to read
     // and the final reply already came after the 125/150, ends the transfer with that reply.
     void endIfDataDrained();
     void dataNeeded();
-    bool fillSendBlock();
     void Finish(bool success);
     void closeDataSocket(bool linger);
     void emitProgress(TcFTPActionType action, qint64 size);
+
+    // tcftp_localfile.cpp: the transfer's local file
+    // Opens the local file once the host has accepted the download: appended to when resuming,
+    // a part file next to it when it replaces an existing file, else the file itself.
+    bool openDownloadFile();
+    // Takes received bytes (converting line ends in type A) and writes them out in blocks.
+    bool storeDownloadBytes(QByteArrayView bytes);
+    bool flushDownload();
+    // Writes out what is left and closes the file; a part file replaces the old file when the
+    // download succeeded and is removed otherwise. Returns whether the download succeeded.
+    bool closeDownloadFile(bool success);
+    bool openPartFile(const QString &finalPath);
+    bool replaceWithPartFile();
+    bool fillSendBlock();
+    // Marks the transfer failed; the first reason given is the one reported.
+    void failTransfer(const QString &reason);
 
     // tcftp_listing.cpp: listings into the shared buffer
     void runListCommand(const QString &command, const QString &argument);
@@ -299,9 +322,16 @@ private:
     qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
     qsizetype m_blockEnd = 0;   // upload: end of the block being sent
     bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_readRaw;       // type-A upload: file bytes before their line ends are converted
     QByteArray m_writeBuffer;   // download: bytes not yet written to the file
     QFile m_transferFile;
-    QString m_localFile; // native path of the transfer's local file
+    QString m_localFile;    // native path of the transfer's local file
+    QString m_partFile;     // download: the part file written instead of an existing file
+    QString m_replacedFile; // download: the file the part file replaces once it succeeded
+    TextLineEnds m_lineEnds;
+    bool m_asciiTransfer = false; // the transfer goes in type A: line ends are converted
+    qint64 m_announcedSize = -1;  // download: the size the 150/125 reply announced, or -1
+    QString m_transferError;
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;

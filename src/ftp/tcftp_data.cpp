@@ -3,11 +3,9 @@
 #include "ftp/tcftp.h"
 
 #include <QMetaMethod>
+#include <QRegularExpression>
 
 namespace {
-
-constexpr qsizetype SendBlockSize = 4096;
-constexpr qsizetype FileBlockSize = 256 * 1024;
 
 bool isTransferStart(const QString &code)
 {
@@ -20,6 +18,18 @@ bool isTransferEnd(const QString &code)
     return code == QLatin1String("226") || code == QLatin1String("250");
 }
 
+// The size a 150 reply announces, or -1:
+//     150 Opening BINARY mode data connection for /pub/a.bin (100000 bytes).
+qint64 announcedSize(const QString &reply)
+{
+    static const QRegularExpression bytes(QStringLiteral("\\((\\d+) bytes\\)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = bytes.match(reply);
+    bool ok = false;
+    const qint64 size = match.hasMatch() ? match.captured(1).toLongLong(&ok) : -1;
+    return ok ? size : -1;
+}
+
 } // namespace
 
 // 125 or 150 to RETR or STOR: the host has taken the transfer on.
@@ -27,10 +37,14 @@ void TcFTP::transferAccepted()
 {
     m_transferStarted = true;
     if (m_downloading) {
-        if (!openDownloadFile())
-            Abort();
-    } else if (m_uploading && m_data->State() == cwConnected) {
-        dataNeeded();
+        m_announcedSize = announcedSize(m_replyLine);
+        if (!m_transferFailed && !openDownloadFile())
+            dropDownloadData();
+    } else if (m_uploading) {
+        m_asciiTransfer = !m_binaryMode;
+        m_lineEnds.reset();
+        if (m_data->State() == cwConnected)
+            dataNeeded();
     }
 }
 
@@ -76,35 +90,6 @@ void TcFTP::restRefused()
         m_ioPos = 0;
 }
 
-// Opens the local file once the host has accepted the download: appended to when resuming,
-// else created empty.
-bool TcFTP::openDownloadFile()
-{
-    if (m_transferFile.isOpen())
-        return true;
-    m_transferFile.setFileName(m_localFile);
-    const QIODevice::OpenMode mode = m_ioPos > 0 ? QIODevice::WriteOnly | QIODevice::Append
-                                                 : QIODevice::WriteOnly | QIODevice::Truncate;
-    if (!m_transferFile.open(mode)) {
-        m_transferFailed = true;
-        return false;
-    }
-    m_writeBuffer.reserve(FileBlockSize);
-    return true;
-}
-
-bool TcFTP::flushDownload()
-{
-    if (m_writeBuffer.isEmpty())
-        return true;
-    const bool ok = m_transferFile.isOpen()
-                    && m_transferFile.write(m_writeBuffer) == m_writeBuffer.size();
-    m_writeBuffer.resize(0);
-    if (!ok)
-        m_transferFailed = true;
-    return ok;
-}
-
 void TcFTP::emitProgress(TcFTPActionType action, qint64 size)
 {
     static const QMetaMethod signal = QMetaMethod::fromSignal(&TcFTP::actionDone);
@@ -138,19 +123,37 @@ void TcFTP::dataAvailable()
         // Data arriving before the 150 reply is the host's acceptance as well.
         m_transferStarted = true;
         if (!openDownloadFile()) {
-            Abort();
+            dropDownloadData();
             return;
         }
     }
     m_ioPos += bytes.size();
     m_ioTransfered += bytes.size();
-    m_writeBuffer.append(bytes);
-    if (m_writeBuffer.size() >= FileBlockSize && !flushDownload()) {
-        Abort();
+    if (!storeDownloadBytes(bytes)) {
+        dropDownloadData();
         return;
     }
     emitProgress(caDownload, m_ioPos);
     endIfDataDrained();
+}
+
+// The local file failed: the data connection is closed, which the host answers with its final
+// reply to RETR (426, or 226 when it had sent everything). That reply ends the download as
+// failed; until then the session waits for it and sends nothing else. When the reply came
+// already, the download ends now.
+void TcFTP::dropDownloadData()
+{
+    const bool wasQuiet = m_quietData;
+    m_quietData = true;
+    closeDataSocket(true);
+    m_quietData = wasQuiet;
+    if (isTransferStart(m_previousCode)) {
+        // The final reply came before the data's end, which was to end the download.
+        const quint64 sentBefore = m_commandsSent;
+        Finish(false);
+        if (m_commandsSent == sentBefore)
+            runQueue();
+    }
 }
 
 void TcFTP::endIfDataDrained()
@@ -165,27 +168,6 @@ void TcFTP::endIfDataDrained()
         if (m_commandsSent == sentBefore)
             runQueue();
     }
-}
-
-// Makes the next block of at most 4096 bytes ready; false when the file has been sent whole.
-bool TcFTP::fillSendBlock()
-{
-    if (m_sendOffset >= m_readAhead.size()) {
-        m_readAhead.resize(FileBlockSize);
-        const qint64 got = m_fileAtEnd ? 0 : m_transferFile.read(m_readAhead.data(), FileBlockSize);
-        if (got < 0) {
-            m_readAhead.clear();
-            m_sendOffset = m_blockEnd = 0;
-            m_transferFailed = true;
-            throw TcFTPException(99);
-        }
-        m_readAhead.resize(got);
-        m_sendOffset = 0;
-        if (got < FileBlockSize || m_transferFile.atEnd())
-            m_fileAtEnd = true;
-    }
-    m_blockEnd = qMin(m_sendOffset + SendBlockSize, m_readAhead.size());
-    return m_sendOffset < m_blockEnd;
 }
 
 // Room to send: blocks of 4096 bytes go out until the socket takes less than a whole block;
@@ -258,9 +240,16 @@ void TcFTP::Finish(bool success)
         // A host file of 0 bytes sends no data: the local file is made when it succeeds.
         if (ok && !m_transferFile.isOpen())
             ok = openDownloadFile();
-        if (!flushDownload())
+        // Whatever the final reply, fewer bytes than announced is a download cut short. In
+        // type A the host's size counts its own line ends, not the wire's.
+        if (ok && !m_asciiTransfer && m_announcedSize >= 0 && m_ioPos < m_announcedSize) {
+            failTransfer(tr("the data connection closed after %1 of the %2 bytes the host "
+                            "announced")
+                                 .arg(m_ioPos)
+                                 .arg(m_announcedSize));
             ok = false;
-        m_transferFile.close();
+        }
+        ok = closeDownloadFile(ok);
         const qint64 size = m_ioSize;
         m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
         m_ioSrcFile.clear();

@@ -245,6 +245,7 @@ private:
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
     // size is the action's own: the session has reset its transfer fields by then.
+    static QString reasonText(const TcFTP *session);
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);

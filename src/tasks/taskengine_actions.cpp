@@ -220,6 +220,14 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
     }
 }
 
+// The end of a failure line: ": " and the session's reason when it knows one, and ".".
+QString TaskEngine::reasonText(const TcFTP *session)
+{
+    const QString reason = session->TransferError();
+    return reason.isEmpty() ? QStringLiteral(".")
+                            : QStringLiteral(": ") + reason + QLatin1Char('.');
+}
+
 void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
 {
     const QString folder = session->IOdstFolder();
@@ -253,8 +261,9 @@ void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
-                         .arg(file, LocalToNative(folder)),
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'")
+                                 .arg(file, LocalToNative(folder))
+                         + reasonText(session),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(true, folder, file, success);
@@ -277,9 +286,10 @@ void TaskEngine::uploadDone(TcFTP *session, qint64 size, bool success)
         Q_EMIT hostEntryChanged(folder, file);
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.")
-                         .arg(file, folder),
-                 m_taskList.IndexOfSession(session));
+        WriteLog(
+                QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'").arg(file, folder)
+                        + reasonText(session),
+                m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(false, folder, file, success);
 }
