@@ -85,6 +85,9 @@ class TcFTP : public QObject
     Q_OBJECT
 
 public:
+    // Seconds an aborted session waits for the host's final reply before it disconnects.
+    static constexpr int AbortReplySeconds = 30;
+
     explicit TcFTP(QObject *parent = nullptr);
     ~TcFTP() override;
 
@@ -102,8 +105,12 @@ public:
     // with QuitBeforeIdle). An own command that failed has already been reported and the queue
     // has gone on; Execute then raises 1241.
     void Execute();
-    // Stops what the session is doing: the queue is emptied, the data connection closed and
-    // the session idle; the host's final reply to the interrupted command ends the transfer.
+    // Stops what the session is doing: the queue is emptied, and a transfer or listing in
+    // progress ends at once as failed (its local file closed, its data connection closed, its
+    // failure reported under its own name). While the host still owes the final reply to the
+    // last command sent, the session stays in csWaitForReply and sends nothing until that
+    // reply has come; only then is it idle. A host that stays silent for AbortReplySeconds is
+    // disconnected.
     void Abort();
     // Ends the session (no QUIT): a transfer in progress ends as failed, the control connection
     // is closed, the state becomes csNotConnected. 16631 when not connecting or connected.
@@ -172,6 +179,11 @@ public:
     bool Buffering() const { return m_buffering; }
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
+    // Why the last transfer or listing failed when the session itself knows the reason ("cannot
+    // listen for a data connection: Too many open files", "cannot write the local file: No
+    // space left on device", a data connection that broke off or brought fewer bytes than the
+    // host announced); empty after a success, and when only the host's reply tells (ReplyLine).
+    QString FailureReason() const { return m_failureReason; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
     qint64 IOTransfered() const { return m_ioTransfered; }
@@ -181,12 +193,6 @@ public:
     QString IOdstFile() const { return m_ioDstFile; }
     QString IOsrcFolder() const { return m_ioSrcFolder; }
     QString IOdstFolder() const { return m_ioDstFolder; }
-    // Why the last download or upload failed on this side, in words for the user: the local
-    // file's system error ("cannot write the local file: No space left on device"), a data
-    // connection that broke off, fewer bytes than the host announced. Empty when it did not
-    // fail or only the host's reply tells why. Valid from the failure report until the next
-    // transfer starts.
-    QString TransferError() const { return m_transferError; }
     // The shared listing buffer (not owned); must be set before "*download" or "*list".
     ListingBuffer *listingBuffer() const { return m_listingBuffer; }
     void setListingBuffer(ListingBuffer *buffer) { m_listingBuffer = buffer; }
@@ -220,10 +226,9 @@ Q_SIGNALS:
     void internalError(int number, const QString &message);
 
 private:
-    // Flags of one final reply: Valid goes to textIO, Continue runs Execute afterwards.
+    // Flags of one final reply: Continue runs Execute afterwards.
     struct ReplyFlags
     {
-        bool valid = true;
         bool cont = true;
     };
 
@@ -242,6 +247,7 @@ private:
     void controlDataAvailable();
     void processLine(const FtpReplyReader::Line &line);
     void dispatchReply(ReplyFlags &flags);
+    bool replyExpected() const;
     void loginComplete();
     void disconnectQuietly();
 
@@ -270,7 +276,6 @@ private:
     void storEnded();
     void restRefused();
     void dataAvailable();
-    void dropDownloadData();
     // After data has been read: when the data connection has closed with nothing left to read
     // and the final reply already came after the 125/150, ends the transfer with that reply.
     void endIfDataDrained();
@@ -331,7 +336,6 @@ private:
     TextLineEnds m_lineEnds;
     bool m_asciiTransfer = false; // the transfer goes in type A: line ends are converted
     qint64 m_announcedSize = -1;  // download: the size the 150/125 reply announced, or -1
-    QString m_transferError;
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;
@@ -384,6 +388,9 @@ private:
     ListingBuffer *m_listingBuffer = nullptr;
 
     quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
+    bool m_replyPending = false; // the host owes the final reply to the last command sent
+    int m_abortWait = -1;        // seconds waited for that reply after an abort; -1 none
+    QString m_failureReason;
     int m_ownCommandFailure = 0; // number of the last own command failure in this run
     bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
 };

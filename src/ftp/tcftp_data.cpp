@@ -39,7 +39,7 @@ void TcFTP::transferAccepted()
     if (m_downloading) {
         m_announcedSize = announcedSize(m_replyLine);
         if (!m_transferFailed && !openDownloadFile())
-            dropDownloadData();
+            Abort();
     } else if (m_uploading) {
         m_asciiTransfer = !m_binaryMode;
         m_lineEnds.reset();
@@ -123,37 +123,18 @@ void TcFTP::dataAvailable()
         // Data arriving before the 150 reply is the host's acceptance as well.
         m_transferStarted = true;
         if (!openDownloadFile()) {
-            dropDownloadData();
+            Abort();
             return;
         }
     }
     m_ioPos += bytes.size();
     m_ioTransfered += bytes.size();
     if (!storeDownloadBytes(bytes)) {
-        dropDownloadData();
+        Abort();
         return;
     }
     emitProgress(caDownload, m_ioPos);
     endIfDataDrained();
-}
-
-// The local file failed: the data connection is closed, which the host answers with its final
-// reply to RETR (426, or 226 when it had sent everything). That reply ends the download as
-// failed; until then the session waits for it and sends nothing else. When the reply came
-// already, the download ends now.
-void TcFTP::dropDownloadData()
-{
-    const bool wasQuiet = m_quietData;
-    m_quietData = true;
-    closeDataSocket(true);
-    m_quietData = wasQuiet;
-    if (isTransferStart(m_previousCode)) {
-        // The final reply came before the data's end, which was to end the download.
-        const quint64 sentBefore = m_commandsSent;
-        Finish(false);
-        if (m_commandsSent == sentBefore)
-            runQueue();
-    }
 }
 
 void TcFTP::endIfDataDrained()
@@ -287,9 +268,20 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
-    // Whatever the host says next, a transfer or listing cut short here is no success.
-    if (m_downloading || m_uploading || m_listing)
+    // Whatever the host says next, a transfer or listing cut short here is no success: it ends
+    // now, under its own name, with its local file closed.
+    if (m_downloading || m_uploading || m_listing) {
         m_transferFailed = true;
-    setState(csIdle);
-    closeDataSocket(true);
+        Finish(false);
+    } else {
+        closeDataSocket(true);
+    }
+    // The host's final reply to the interrupted command is still to come: the session takes it
+    // before it sends anything else.
+    if (m_replyPending && m_control->State() == cwConnected) {
+        m_abortWait = 0;
+        setState(csWaitForReply);
+    } else {
+        setState(csIdle);
+    }
 }

@@ -26,8 +26,8 @@ QString systemError(int error)
 void TcFTP::failTransfer(const QString &reason)
 {
     m_transferFailed = true;
-    if (m_transferError.isEmpty())
-        m_transferError = reason;
+    if (m_failureReason.isEmpty())
+        m_failureReason = reason;
 }
 
 bool TcFTP::openDownloadFile()

@@ -186,19 +186,18 @@ QTreeWidgetItem *TForm1::FindFolderNode(QTreeWidget *tree, const QString &path)
 {
     const bool host = tree == RPathTree;
     QString rest = path;
-    if (host && !m_rootFolder.isEmpty() && rest.startsWith(m_rootFolder, Qt::CaseInsensitive))
+    if (host && !m_rootFolder.isEmpty() && rest.startsWith(m_rootFolder))
         rest.remove(0, m_rootFolder.size());
     QTreeWidgetItem *node = tree->topLevelItem(0);
     if (!node)
         return nullptr;
-    // Local names differ by case alone ("Docs" and "docs"); host names do not.
-    const Qt::CaseSensitivity cs = host ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    // Names differ by case alone ("Docs" and "docs"), on the local disk and on the host.
     for (const QString &part : rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
         if (!host)
             ensureChildrenRead(node);
         QTreeWidgetItem *found = nullptr;
         for (int i = 0; i < node->childCount() && !found; ++i) {
-            if (nodeText(node->child(i)).compare(part, cs) == 0)
+            if (nodeText(node->child(i)) == part)
                 found = node->child(i);
         }
         if (!found)
@@ -270,13 +269,12 @@ int TForm1::AddFileItem(bool noDupCheck,
 {
     const bool host = list == rWin;
     const QString shown = host ? m_currentHostFolder : m_localFolder;
-    // A late result for a folder the user has left is not shown. Local folders differ by
-    // case alone, host folders do not.
-    if (folder.compare(shown, host ? Qt::CaseInsensitive : Qt::CaseSensitive) != 0)
+    // A late result for a folder the user has left is not shown. Folders differ by case
+    // alone, local and host ones alike.
+    if (folder != shown)
         return -1;
     if (!noDupCheck) {
-        const int existing
-                = list->findCaption(name, host ? Qt::CaseInsensitive : Qt::CaseSensitive);
+        const int existing = list->findCaption(name, Qt::CaseSensitive);
         if (existing >= 0)
             list->removeRow(existing);
     }

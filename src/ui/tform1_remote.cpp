@@ -43,10 +43,10 @@ void addPlaceholder(QTreeWidgetItem *node)
     placeholder->setText(0, Placeholder);
 }
 
+// Host folders are the same only when spelt alike: "\pub\Sub\" is not "\pub\sub\".
 bool sameFolder(const QString &a, const QString &b)
 {
-    return ConvertPath(a, BackslashForm).compare(ConvertPath(b, BackslashForm), Qt::CaseInsensitive)
-           == 0;
+    return ConvertPath(a, BackslashForm) == ConvertPath(b, BackslashForm);
 }
 
 } // namespace
@@ -126,14 +126,14 @@ void TForm1::hostFolderListed(const QString &folder, bool buffering)
         if (isPlaceholder(node->child(i)))
             delete node->takeChild(i);
         else
-            known.append(nodeText(node->child(i)).toLower());
+            known.append(nodeText(node->child(i)));
     }
     if (const ListingBuffer::EntryList *entries = m_engine->listingBuffer().entries(folder)) {
         for (const ListingBuffer::Entry &entry : *entries) {
             if (!entry.key.startsWith(QLatin1Char('d')))
                 continue;
             const QString name = entry.key.mid(1);
-            if (known.contains(name.toLower()))
+            if (known.contains(name))
                 continue;
             addPlaceholder(addFolderNode(node, name, {}, m_icons.folderNode(), true));
         }
@@ -181,7 +181,7 @@ void TForm1::fillHostList()
         item->setData(true, ListedRole);
         item->setIcon(listedIcon(item->icon()));
     };
-    if (current.compare(m_rootFolder, Qt::CaseInsensitive) != 0) {
+    if (current != m_rootFolder) {
         const int row = AddFileItem(true, false, rWin, -1, -1, QStringLiteral(".."), current);
         if (buffer.contains(ConvertPath(current + QStringLiteral("..\\"), BackslashForm)))
             markRow(row);
@@ -321,7 +321,7 @@ void TForm1::hostChangeFolder()
         if (Dialog->exec() != QDialog::Accepted || Dialog->text().isEmpty())
             return;
         QString folder = Dialog->text();
-        if (!folder.startsWith(m_rootFolder, Qt::CaseInsensitive))
+        if (!folder.startsWith(m_rootFolder))
             folder = m_rootFolder + folder;
         folder = ConvertPath(folder, BackslashForm);
         if (sameFolder(folder, m_currentHostFolder))
@@ -358,7 +358,7 @@ void TForm1::hostEntriesChanged(const QString &folder)
         const QString selected = row >= 0 ? rWin->internalName(row) : QString();
         const bool focused = rWin->hasFocus();
         fillHostList();
-        const int again = rWin->findCaption(selected, Qt::CaseInsensitive);
+        const int again = rWin->findCaption(selected, Qt::CaseSensitive);
         if (again >= 0) {
             rWin->clearSelection();
             rWin->selectRow(again);
@@ -379,8 +379,7 @@ void TForm1::hostEntriesChanged(const QString &folder)
                 break;
             bool present = false;
             for (int i = 0; i < parent->childCount() && !present; ++i)
-                present = nodeText(parent->child(i)).compare(entry.key.mid(1), Qt::CaseInsensitive)
-                          == 0;
+                present = nodeText(parent->child(i)) == entry.key.mid(1);
             if (!present && isListedNode(parent)) {
                 addPlaceholder(
                         addFolderNode(parent, entry.key.mid(1), {}, m_icons.folderNode(), true));
@@ -398,12 +397,12 @@ void TForm1::hostFolderRemoved(const QString &folder)
     // Find without creating: a folder never shown has no node to remove.
     QTreeWidgetItem *node = root;
     QString rest = ConvertPath(folder, BackslashForm);
-    if (rest.startsWith(m_rootFolder, Qt::CaseInsensitive))
+    if (rest.startsWith(m_rootFolder))
         rest.remove(0, m_rootFolder.size());
     for (const QString &part : rest.split(Backslash, Qt::SkipEmptyParts)) {
         QTreeWidgetItem *found = nullptr;
         for (int i = 0; i < node->childCount() && !found; ++i) {
-            if (nodeText(node->child(i)).compare(part, Qt::CaseInsensitive) == 0)
+            if (nodeText(node->child(i)) == part)
                 found = node->child(i);
         }
         if (!found)

@@ -60,8 +60,8 @@ TEST(OrvaneFtpCliDownloads, FileSizeLimitFailsWithTheReasonAndKeepsTheOldFile)
         EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write the local file: File too large")))
                 << ovtest::describe(run);
         EXPECT_TRUE(run.out.contains(QStringLiteral(" !: Unsuccessfully received file '%1' to "
-                                                    "folder '%2': cannot write the local file: "
-                                                    "File too large.")
+                                                    "folder '%2'. cannot write the local file: "
+                                                    "File too large")
                                              .arg(name, local.path() + QLatin1Char('/'))))
                 << ovtest::describe(run);
     }

@@ -87,7 +87,7 @@ TEST_F(TcFTPScripted, CutShortDownloadsFailAndKeepThePartial)
                 + localInternal(c.name));
         ASSERT_TRUE(waitForDone(caDownload, before + 1)) << server->log().toStdString();
         EXPECT_FALSE(probe.lastDone(caDownload)->success);
-        EXPECT_EQ(ftp.TransferError(), c.reason);
+        EXPECT_EQ(ftp.FailureReason(), c.reason);
         EXPECT_EQ(readAll(localNative(c.name)), ScriptedServer::pattern(c.partial));
     }
 
@@ -96,7 +96,7 @@ TEST_F(TcFTPScripted, CutShortDownloadsFailAndKeepThePartial)
     ASSERT_TRUE(waitForDone(caDownload, 4)) << server->log().toStdString();
     EXPECT_TRUE(server->waitForDone());
     EXPECT_TRUE(probe.lastDone(caDownload)->success);
-    EXPECT_EQ(ftp.TransferError(), QString());
+    EXPECT_EQ(ftp.FailureReason(), QString());
     EXPECT_EQ(readAll(localNative(QStringLiteral("whole.bin"))), ScriptedServer::pattern(5000));
 }
 

@@ -334,7 +334,7 @@ TEST_P(TcFTPTransfer, DownloadBeyondTheFileSizeLimitFailsWithTheReason)
                                    caDownload);
             ASSERT_NE(done, nullptr);
             EXPECT_FALSE(done->success);
-            EXPECT_EQ(ftp.TransferError(),
+            EXPECT_EQ(ftp.FailureReason(),
                       QStringLiteral("cannot write the local file: File too large"));
             EXPECT_LE(QFileInfo(localNative(name)).size(), 4096);
         }
