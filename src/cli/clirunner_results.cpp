@@ -221,9 +221,9 @@ QString CliRunner::hostSaid(const TcFTP *session) const
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
+// Why a session's work failed: the session's own reason when it has one, else as far as the
+// host told: its last reply when that was a refusal ("550 Failed to open file."), else nothing;
+// a reply such as "227 Entering Passive Mode" is no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
     // What the session itself found ("cannot listen for a data connection: ...") comes first.

@@ -3,6 +3,7 @@
 #include "ftp/ftpreplyreader.h"
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftpexception.h"
+#include "ftp/textlineends.h"
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
@@ -189,8 +190,9 @@ public:
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
     // Why the last transfer or listing failed when the session itself knows the reason ("cannot
-    // listen for a data connection: Too many open files"); empty after a success, and when
-    // only the host's reply tells (ReplyLine).
+    // listen for a data connection: Too many open files", "cannot write the local file: No
+    // space left on device", a data connection that broke off or brought fewer bytes than the
+    // host announced); empty after a success, and when only the host's reply tells (ReplyLine).
     QString FailureReason() const { return m_failureReason; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
@@ -275,6 +277,8 @@ private:
     void startUpload(const QString &argument);
     void startRename(const QString &argument);
     QString transferTypeCommand(const QString &name, bool wantBinary) const;
+    // The name's extension is in the ASCII list.
+    bool hasAsciiExtension(const QString &name) const;
     QString dataConnectionCommand();
     // The type command a transfer of name needs (none when the type is right already), then "pasv"
     // or "port ..." after opening the listener in active mode; throws when that fails.
@@ -288,17 +292,30 @@ private:
     void retrEnded(ReplyFlags &flags);
     void storEnded();
     void restRefused();
-    bool openDownloadFile();
-    bool flushDownload();
     void dataAvailable();
     // After data has been read: when the data connection has closed with nothing left to read
     // and the final reply already came after the 125/150, ends the transfer with that reply.
     void endIfDataDrained();
     void dataNeeded();
-    bool fillSendBlock();
     void Finish(bool success);
     void closeDataSocket(bool linger);
     void emitProgress(TcFTPActionType action, qint64 size);
+
+    // tcftp_localfile.cpp: the transfer's local file
+    // Opens the local file once the host has accepted the download: appended to when resuming,
+    // a part file next to it when it replaces an existing file, else the file itself.
+    bool openDownloadFile();
+    // Takes received bytes (converting line ends in type A) and writes them out in blocks.
+    bool storeDownloadBytes(QByteArrayView bytes);
+    bool flushDownload();
+    // Writes out what is left and closes the file; a part file replaces the old file when the
+    // download succeeded and is removed otherwise. Returns whether the download succeeded.
+    bool closeDownloadFile(bool success);
+    bool openPartFile(const QString &finalPath);
+    bool replaceWithPartFile();
+    bool fillSendBlock();
+    // Marks the transfer failed; the first reason given is the one reported.
+    void failTransfer(const QString &reason);
 
     // tcftp_listing.cpp: listings into the shared buffer
     void runListCommand(const QString &command, const QString &argument);
@@ -329,9 +346,15 @@ private:
     qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
     qsizetype m_blockEnd = 0;   // upload: end of the block being sent
     bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_readRaw;       // type-A upload: file bytes before their line ends are converted
     QByteArray m_writeBuffer;   // download: bytes not yet written to the file
     QFile m_transferFile;
-    QString m_localFile; // native path of the transfer's local file
+    QString m_localFile;    // native path of the transfer's local file
+    QString m_partFile;     // download: the part file written instead of an existing file
+    QString m_replacedFile; // download: the file the part file replaces once it succeeded
+    TextLineEnds m_lineEnds;
+    bool m_asciiTransfer = false; // the transfer goes in type A: line ends are converted
+    qint64 m_announcedSize = -1;  // download: the size the 150/125 reply announced, or -1
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;

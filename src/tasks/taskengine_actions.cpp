@@ -316,8 +316,11 @@ void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
-                         .arg(file, LocalToNative(folder)),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              LocalToNative(folder),
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(true, folder, file, success);

@@ -80,6 +80,7 @@ import fnmatch
 import os
 import queue
 import socket
+import struct
 import sys
 import threading
 import time
@@ -578,6 +579,36 @@ class ScriptedServer:
 
     def step_timeout(self, step):
         self.timeout = int(step.arg) / 1000.0
+
+# --- Data connections that break off with a reset -------------------------------------------
+#
+#     data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), wait until they
+#                           have gone out, then reset the data connection (an abortive close:
+#                           the client reads the bytes, then its next read fails with
+#                           ECONNRESET)
+
+
+def step_data_reset(self, step):
+    count, _, text = step.arg.partition(" ")
+    count = int(count)
+    source = unescape(text) if text else pattern(count)
+    sock = self.data_open()
+    try:
+        sock.sendall(source[:count])
+        # The bytes must reach the client before the reset, which drops what is still unsent.
+        time.sleep(0.1)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    except OSError as e:
+        raise ScriptError("sending data failed: %s" % e)
+    finally:
+        sock.close()
+        self.data = None
+
+
+ScriptedServer.step_data_reset = step_data_reset
+KNOWN_STEPS.add("data-reset")
+
+# --- End of data connections that break off with a reset ------------------------------------
 
 
 # ---------------------------------------------------------------------------------------

@@ -17,11 +17,13 @@ std::string CliRun::describe() const
             .toStdString();
 }
 
-CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
+CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
 {
     CliRun run;
     QProcess process;
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(options.environment);
+    if (options.childModifier)
+        process.setChildProcessModifier(options.childModifier);
     QElapsedTimer clock;
     clock.start();
     process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
@@ -34,7 +36,7 @@ CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcess
                 run.err += process.readAllStandardError();
                 return process.state() == QProcess::NotRunning;
             },
-            timeoutMs);
+            options.timeoutMs);
     if (!run.ended) {
         process.kill();
         process.waitForFinished(5000);
@@ -44,6 +46,14 @@ CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcess
     run.out += process.readAllStandardOutput();
     run.err += process.readAllStandardError();
     return run;
+}
+
+CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
+{
+    CliRunOptions options;
+    options.environment = env;
+    options.timeoutMs = timeoutMs;
+    return runCli(arguments, options);
 }
 
 } // namespace ovtest
