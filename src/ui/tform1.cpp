@@ -2,7 +2,6 @@
 #include "ui/tform1.h"
 
 #include "ftp/tcftp.h"
-#include "platform/localpath.h"
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/aboutbox.h"
@@ -16,34 +15,20 @@
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
 #include "widgets/filelistview.h"
-#include "widgets/headerstatus.h"
-#include "widgets/logview.h"
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QDir>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QListView>
 #include <QMenuBar>
-#include <QMimeDatabase>
-#include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
-#include <QSlider>
-#include <QSpinBox>
 #include <QSplitter>
-#include <QStandardItemModel>
-#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "ui/tform1.h"
 
 #include "ftp/tcftp.h"
-#include "platform/localpath.h"
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/hostpane.h"
@@ -15,26 +14,16 @@
 #include "ui/tquick.h"
 #include "ui/tzetup.h"
 #include "ui/wavplayer.h"
-#include "util/pathforms.h"
 #include "widgets/filelistview.h"
-#include "widgets/headerstatus.h"
-#include "widgets/logview.h"
 
 #include <QAction>
-#include <QFileInfo>
-#include <QIdentityProxyModel>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
-#include <QTreeWidget>
 
 namespace {
 
