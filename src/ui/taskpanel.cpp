@@ -49,7 +49,7 @@ QTreeView *newTaskList(QWidget *parent, const char *name, const QString &caption
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setUniformRowHeights(true);
-    // The engine's row model replaces this one; until then the column caption shows.
+    // The column caption of a list without rows; the engine's row model replaces it.
     auto *model = new QStandardItemModel(0, 1, view);
     model->setHorizontalHeaderLabels({caption});
     view->setModel(model);

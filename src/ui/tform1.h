@@ -11,39 +11,32 @@
 #include <array>
 
 class Bookmarks;
-class DragDrop;
 class DesktopServices;
+class DragDrop;
 class FileCommands;
 class FileListView;
-class LayoutRecord;
-class QAbstractItemModel;
 class HostPane;
+class LayoutRecord;
 class LocalPane;
 class LogPanel;
+class Options;
+class Registry;
+class TDialog;
+class TLogIn;
+class TQuick;
+class TZetup;
+class TaskEngine;
 class TaskPanel;
+class WavPlayer;
 class QAction;
 class QActionGroup;
 class QFrame;
 class QLabel;
 class QMenu;
-class QPushButton;
-class QSlider;
-class QSpinBox;
 class QSplitter;
 class QToolBar;
-class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
-class Options;
-class QMenu;
-class Registry;
-class TaskEngine;
-class TASCext;
-class TDialog;
-class TLogIn;
-class TQuick;
-class TZetup;
-class WavPlayer;
 
 // The main window: the local pane (folder tree over file list) on the left, the host pane on
 // the right, the task panel, the log panel along the bottom and the status bar. The panes own
