@@ -90,6 +90,7 @@ TForm1::~TForm1()
     m_engine->disconnect(this);
     m_engine->disconnect(m_fileCommands);
     m_engine->disconnect(m_bookmarks);
+    m_engine->disconnect(m_localPane);
     m_engine->disconnect(m_hostPane);
     m_engine->disconnect(m_taskPanel);
     m_engine->log()->disconnect(this);
