@@ -57,6 +57,7 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     connect(&m_engine, &TaskEngine::hostFolderListed, this, [this](const QString &folder, bool) {
         folderListed(folder);
     });
+    connect(&m_engine, &TaskEngine::localFolderFailed, this, &CliRunner::localFolderFailed);
     connect(&m_engine, &TaskEngine::unknownSessionCommand, this, [this](const QString &line) {
         log(QStringLiteral(" !: Command not accepted: ") + line);
         m_lastWarning = QStringLiteral("command not accepted: ") + line;
@@ -298,12 +299,20 @@ void CliRunner::queueStep(const CliStep &step)
         // "*upload A*B" and "*download A*B" are what the "u*A*B" and "d*A*B" entries become.
         const QString argument = step.line.section(QLatin1Char(' '), 1);
         const QChar kind = step.check == CliStep::UploadDone ? QLatin1Char('u') : QLatin1Char('d');
+        if (step.check == CliStep::UploadDone) {
+            // Sent into a host folder that may not exist yet: its folders are made first.
+            const QString hostFile = Field(argument, 2, Star);
+            QueueMissingHostFolders(hostFile.left(hostFile.lastIndexOf(QLatin1Char('\\')) + 1),
+                                    m_engine.listingBuffer(),
+                                    queue);
+        }
         queue.append(kind + QString(Star) + argument);
         expectTransfer(Field(argument, 2, Star), step.description);
         break;
     }
     case CliStep::FolderUploadDone: {
-        queue.append(step.line);
+        // The folder, and any folder above it that is missing, is made first (like mkdir -p).
+        QueueMissingHostFolders(step.hostFolder, m_engine.listingBuffer(), queue);
         const int first = queue.count();
         UploadFolderTree(step.localFolder, step.hostFolder, queue, [this](const QString &line) {
             // A name that cannot be sent is not sent: the folder does not arrive whole.

@@ -70,6 +70,9 @@ private:
                         bool success);
     void mainActionReported(TcFTPActionType action, qint64 size, bool done, bool success);
     void folderListed(const QString &folder);
+    void localFolderFailed(const QString &localFile,
+                           const QString &nativeFolder,
+                           const QString &reason);
     void scheduleCheck();
     void check();
     void watchdogTick();

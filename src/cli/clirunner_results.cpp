@@ -115,7 +115,7 @@ void CliRunner::folderListed(const QString &folder)
     if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
         return;
     const CliStep &step = m_job.steps.at(m_step);
-    if (!folder.startsWith(step.hostFolder, Qt::CaseInsensitive))
+    if (!folder.startsWith(step.hostFolder))
         return;
     if (folder.size() == step.hostFolder.size())
         m_treeListed = true;
@@ -135,6 +135,25 @@ void CliRunner::folderListed(const QString &folder)
                        QStringLiteral("download of %1 to %2")
                                .arg(slashForm(folder + name), LocalToNative(localFolder + name)));
     }
+}
+
+// A download's local folder could not be made: the file names the folder and the reason, a
+// folder of a tree is a failure of its own.
+void CliRunner::localFolderFailed(const QString &localFile,
+                                  const QString &nativeFolder,
+                                  const QString &reason)
+{
+    const QString why = QStringLiteral("cannot make the folder %1: %2").arg(nativeFolder, reason);
+    const auto found = m_transferIndex.constFind(localFile);
+    if (localFile.isEmpty() || found == m_transferIndex.constEnd()) {
+        if (!m_failures.contains(why))
+            m_failures.append(why);
+        return;
+    }
+    Transfer &transfer = m_transfers[*found];
+    transfer.ended = true;
+    transfer.success = false;
+    transfer.reason = QStringLiteral(": ") + why;
 }
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
@@ -205,6 +224,9 @@ QString CliRunner::hostSaid(const TcFTP *session) const
 // no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
+    // What the session itself found ("cannot listen for a data connection: ...") comes first.
+    if (!session->FailureReason().isEmpty())
+        return QStringLiteral(": ") + session->FailureReason();
     const QString reply = session->ReplyLine();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return QStringLiteral(" (host said: %1)").arg(reply);

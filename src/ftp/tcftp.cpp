@@ -83,6 +83,8 @@ void TcFTP::resetTransferFields()
     m_serverFolder.clear();
     m_transferStarted = false;
     m_transferFailed = false;
+    m_replyPending = false;
+    m_abortWait = -1;
 }
 
 void TcFTP::reportInternalError(int number, const QString &message)
@@ -115,6 +117,8 @@ void TcFTP::Connect(const TcFTPSession &session)
     m_hostType = csUnchecked;
     m_host = session.Host;
     m_firewallOpened = false;
+    m_replyPending = false;
+    m_abortWait = -1;
     m_replies.clear();
     m_controlBacklog.clear();
     m_inCmd.clear();
@@ -158,6 +162,12 @@ void TcFTP::timerTick()
         }
         if (m_ioTime > -1)
             ++m_ioTime;
+        if (m_abortWait >= 0 && ++m_abortWait >= AbortReplySeconds) {
+            // The host never answered the interrupted command: what it says next could not be
+            // told from an answer to the next one.
+            Q_EMIT warning(tr("The host did not answer the interrupted command; disconnecting."));
+            disconnectQuietly();
+        }
     });
 }
 

@@ -84,6 +84,9 @@ class TcFTP : public QObject
     Q_OBJECT
 
 public:
+    // Seconds an aborted session waits for the host's final reply before it disconnects.
+    static constexpr int AbortReplySeconds = 30;
+
     explicit TcFTP(QObject *parent = nullptr);
     ~TcFTP() override;
 
@@ -101,8 +104,12 @@ public:
     // with QuitBeforeIdle). An own command that failed has already been reported and the queue
     // has gone on; Execute then raises 1241.
     void Execute();
-    // Stops what the session is doing: the queue is emptied, the data connection closed and
-    // the session idle; the host's final reply to the interrupted command ends the transfer.
+    // Stops what the session is doing: the queue is emptied, and a transfer or listing in
+    // progress ends at once as failed (its local file closed, its data connection closed, its
+    // failure reported under its own name). While the host still owes the final reply to the
+    // last command sent, the session stays in csWaitForReply and sends nothing until that
+    // reply has come; only then is it idle. A host that stays silent for AbortReplySeconds is
+    // disconnected.
     void Abort();
     // Ends the session (no QUIT): a transfer in progress ends as failed, the control connection
     // is closed, the state becomes csNotConnected. 16631 when not connecting or connected.
@@ -171,6 +178,10 @@ public:
     bool Buffering() const { return m_buffering; }
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
+    // Why the last transfer or listing failed when the session itself knows the reason ("cannot
+    // listen for a data connection: Too many open files"); empty after a success, and when
+    // only the host's reply tells (ReplyLine).
+    QString FailureReason() const { return m_failureReason; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
     qint64 IOTransfered() const { return m_ioTransfered; }
@@ -213,10 +224,9 @@ Q_SIGNALS:
     void internalError(int number, const QString &message);
 
 private:
-    // Flags of one final reply: Valid goes to textIO, Continue runs Execute afterwards.
+    // Flags of one final reply: Continue runs Execute afterwards.
     struct ReplyFlags
     {
-        bool valid = true;
         bool cont = true;
     };
 
@@ -235,6 +245,7 @@ private:
     void controlDataAvailable();
     void processLine(const FtpReplyReader::Line &line);
     void dispatchReply(ReplyFlags &flags);
+    bool replyExpected() const;
     void loginComplete();
     void disconnectQuietly();
 
@@ -354,6 +365,9 @@ private:
     ListingBuffer *m_listingBuffer = nullptr;
 
     quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
+    bool m_replyPending = false; // the host owes the final reply to the last command sent
+    int m_abortWait = -1;        // seconds waited for that reply after an abort; -1 none
+    QString m_failureReason;
     int m_ownCommandFailure = 0; // number of the last own command failure in this run
     bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
 };

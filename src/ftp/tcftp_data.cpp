@@ -298,9 +298,20 @@ void TcFTP::Abort()
     }
     m_commandQueue.clear();
     m_buffering = false;
-    // Whatever the host says next, a transfer or listing cut short here is no success.
-    if (m_downloading || m_uploading || m_listing)
+    // Whatever the host says next, a transfer or listing cut short here is no success: it ends
+    // now, under its own name, with its local file closed.
+    if (m_downloading || m_uploading || m_listing) {
         m_transferFailed = true;
-    setState(csIdle);
-    closeDataSocket(true);
+        Finish(false);
+    } else {
+        closeDataSocket(true);
+    }
+    // The host's final reply to the interrupted command is still to come: the session takes it
+    // before it sends anything else.
+    if (m_replyPending && m_control->State() == cwConnected) {
+        m_abortWait = 0;
+        setState(csWaitForReply);
+    } else {
+        setState(csIdle);
+    }
 }

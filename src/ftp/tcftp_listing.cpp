@@ -20,13 +20,13 @@ bool isTransferEnd(const QString &code)
     return code == QLatin1String("226") || code == QLatin1String("250");
 }
 
-// The case-folded names of the folder entries of a list.
+// The names of the folder entries of a list, spelt as the host spells them.
 QSet<QString> folderNames(const ListingBuffer::EntryList &entries)
 {
     QSet<QString> names;
     for (const ListingBuffer::Entry &entry : entries) {
         if (entry.key.startsWith(QLatin1Char('d')))
-            names.insert(entry.key.mid(1).toCaseFolded());
+            names.insert(entry.key.mid(1));
     }
     return names;
 }
@@ -35,6 +35,7 @@ QSet<QString> folderNames(const ListingBuffer::EntryList &entries)
 
 void TcFTP::runListCommand(const QString &command, const QString &argument)
 {
+    m_failureReason.clear();
     if (!m_listingBuffer) {
         // Nowhere to put the listing: it ends as failed before anything is sent.
         m_listing = true;
@@ -63,7 +64,7 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
         Finish(true);
         return;
     }
-    if (folder.compare(m_serverFolder, Qt::CaseInsensitive) != 0) {
+    if (folder != m_serverFolder) {
         // Change to the folder first; the plain "*list" then lists it. Listing is set only then,
         // so a refused CWD (which drops the rest of the queue) leaves no listing open.
         m_commandQueue.prepend(QStringLiteral("*list"));
@@ -220,19 +221,17 @@ void TcFTP::reportReloadedFolders(const ListingBuffer::EntryList &old)
 {
     ListingBuffer::EntryList fresh = m_listResult;
     std::stable_sort(fresh.begin(), fresh.end(), [](const auto &a, const auto &b) {
-        return a.key.compare(b.key, Qt::CaseInsensitive) < 0;
+        return ListingBuffer::sortsBefore(a.key, b.key);
     });
     const QSet<QString> oldNames = folderNames(old);
     const QSet<QString> freshNames = folderNames(fresh);
     QStringList gone;
     for (const ListingBuffer::Entry &entry : old) {
-        if (entry.key.startsWith(QLatin1Char('d'))
-            && !freshNames.contains(entry.key.mid(1).toCaseFolded()))
+        if (entry.key.startsWith(QLatin1Char('d')) && !freshNames.contains(entry.key.mid(1)))
             gone.append(entry.key.mid(1));
     }
     for (const ListingBuffer::Entry &entry : fresh) {
-        if (entry.key.startsWith(QLatin1Char('d'))
-            && !oldNames.contains(entry.key.mid(1).toCaseFolded()))
+        if (entry.key.startsWith(QLatin1Char('d')) && !oldNames.contains(entry.key.mid(1)))
             Q_EMIT actionDone(
                     caMakeFolder, m_folder + entry.key.mid(1) + QLatin1Char('\\'), 0, true, true);
     }

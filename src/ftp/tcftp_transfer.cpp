@@ -45,8 +45,10 @@ bool TcFTP::runQueue()
     bool failed = false;
     const quint64 sentBefore = m_commandsSent;
     for (;;) {
-        // A handler called back into the session and the next command is already out.
-        if (m_commandsSent != sentBefore || m_control->State() != cwConnected)
+        // A handler called back into the session and the next command is already out; or the
+        // host has not given its final reply to the last command yet (after an abort): nothing
+        // goes out before it, or that reply would be taken for the next command's.
+        if (m_commandsSent != sentBefore || m_control->State() != cwConnected || m_replyPending)
             return failed;
         if (m_commandQueue.isEmpty()) {
             if (m_buffering) {
@@ -126,6 +128,7 @@ bool TcFTP::sendHostCommand(const QString &queued)
     m_commandLine = line;
     m_outCmd = word;
     ++m_commandsSent;
+    m_replyPending = true;
     Q_EMIT textIO(line, false, true);
 
     QByteArray bytes = EncodeHostText(line);
@@ -221,6 +224,7 @@ void TcFTP::startDownload(const QString &argument)
     m_ioDstFolder = destination.left(destinationCut);
     m_ioDstFile = destination.mid(destinationCut);
     m_downloading = true;
+    m_failureReason.clear();
     if (entry.isEmpty()) {
         // Report it: the owner waits for this download's end before it gives the next line.
         Finish(false);
@@ -276,6 +280,7 @@ void TcFTP::startUpload(const QString &argument)
     m_ioSrcFile = source.mid(sourceCut);
     m_ioDstFolder = destination.left(destinationCut);
     m_ioDstFile = destination.mid(destinationCut);
+    m_failureReason.clear();
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);
@@ -295,16 +300,7 @@ void TcFTP::startUpload(const QString &argument)
 
     QStringList lines;
     try {
-        const QString type = transferTypeCommand(m_ioSrcFile, true);
-        if (!type.isEmpty())
-            lines.append(type);
-        if (!m_passiveMode) {
-            try {
-                m_data->Listen();
-            } catch (const TcWinsockException &) {
-            }
-        }
-        lines.append(dataConnectionCommand());
+        lines = dataSetupCommands(m_ioSrcFile, true);
     } catch (const std::exception &) {
         Finish(false);
         return;
@@ -345,8 +341,18 @@ QStringList TcFTP::dataSetupCommands(const QString &name, bool wantBinary)
     const QString type = transferTypeCommand(name, wantBinary);
     if (!type.isEmpty())
         lines.append(type);
-    if (!m_passiveMode)
-        m_data->Listen();
+    if (!m_passiveMode) {
+        try {
+            m_data->Listen();
+        } catch (const TcWinsockException &e) {
+            m_failureReason
+                    = tr("cannot listen for a data connection: %1")
+                              .arg(e.systemError() != 0
+                                           ? qt_error_string(e.systemError())
+                                           : QStringLiteral("socket error %1").arg(e.number()));
+            throw;
+        }
+    }
     lines.append(dataConnectionCommand());
     return lines;
 }

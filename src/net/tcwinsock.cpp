@@ -225,15 +225,17 @@ void TcWinsock::Listen()
     stopListeningQuietly();
     const int fd = openStreamSocket();
     if (fd < 0)
-        throw TcWinsockException(3242);
+        throw TcWinsockException(3242, errno);
     const sockaddr_in local = internetAddress(INADDR_ANY, port);
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
+        const int error = errno;
         ::close(fd);
-        throw TcWinsockException(52);
+        throw TcWinsockException(52, error);
     }
     if (::listen(fd, ListenBacklog) != 0) {
+        const int error = errno;
         ::close(fd);
-        throw TcWinsockException(5542);
+        throw TcWinsockException(5542, error);
     }
     m_listener = fd;
     m_acceptNotifier->setSocket(fd);

@@ -10,6 +10,13 @@ namespace {
 const QChar Star = QLatin1Char('*');
 const QString StopText = QStringLiteral("Stop");
 const QString ResetText = QStringLiteral("Reset");
+
+// A session that still holds a transfer or listing open takes no new work, whatever its state
+// says: the next file's bytes would go to the old one's file.
+bool transferOpen(const TcFTP *session)
+{
+    return session->Downloading() || session->Uploading() || session->Listing();
+}
 } // namespace
 
 TaskEngine::TaskEngine(QObject *parent)
@@ -195,7 +202,9 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
         m_taskRows.setCaption(row, OfflineRowCaption(m_reconnectCountdown));
         break;
     case csIdle:
-        if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
+        if (transferOpen(session)) {
+            m_taskRows.setCaption(row, IdleRowCaption(main, session->SecsIdle()));
+        } else if (m_stopCaption == StopText && main && !m_mainCmdList.isEmpty()) {
             const QString command = m_mainCmdList.takeFirst();
             try {
                 session->AddCommand(command);
@@ -254,10 +263,16 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     bool known = true;
     try {
         switch (kind) {
-        case 'd':
-            session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
-                                + Field(entry, 3, Star));
+        case 'd': {
+            // The folder it goes into may not exist yet (a fresh account has no Downloads).
+            const QString localFile = Field(entry, 3, Star);
+            const QString localFolder
+                    = localFile.left(localFile.lastIndexOf(QLatin1Char('\\')) + 1);
+            if (makeLocalFolder(localFolder, localFile, true, m_taskList.IndexOfSession(session)))
+                session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
+                                    + localFile);
             break;
+        }
         case 'u':
             session->AddCommand(QStringLiteral("*upload ") + Field(entry, 2, Star) + Star
                                 + Field(entry, 3, Star));
@@ -430,6 +445,11 @@ int TaskEngine::UploadFolderTree(const QString &localFolder, const QString &host
                               hostFolder,
                               m_transferQueue,
                               [this](const QString &line) { WriteLog(line, LogModel::NoSession); });
+}
+
+int TaskEngine::QueueMissingHostFolders(const QString &hostFolder)
+{
+    return ::QueueMissingHostFolders(hostFolder, m_listingBuffer, m_transferQueue);
 }
 
 void TaskEngine::playSound(bool enabled, const QString &file)

@@ -163,6 +163,9 @@ public:
     void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
     // Queues a local folder tree for sending (see UploadFolderTree); returns the entries queued.
     int UploadFolderTree(const QString &localFolder, const QString &hostFolder);
+    // Queues the making of hostFolder and of the folders above it that may be missing (see
+    // QueueMissingHostFolders); returns the entries queued.
+    int QueueMissingHostFolders(const QString &hostFolder);
     // Turns the buffered tree below hostFolder into "cwd", "dele" and "rmd" commands for the
     // main session, deepest folders first.
     void DeleteBufferedHostTree(const QString &hostFolder);
@@ -214,6 +217,12 @@ Q_SIGNALS:
     // A folder of a tree being buffered for a download could not be entered or listed: the
     // tree below hostFolder will not arrive whole in localRoot.
     void treeListingFailed(const QString &hostFolder, const QString &localRoot);
+    // A local folder that a download needs could not be made (reason: the system's words).
+    // localFile is the download's local file (internal form), empty for a folder of a tree; a
+    // download whose folder failed is not carried out and ends with transferEnded as failed.
+    void localFolderFailed(const QString &localFile,
+                           const QString &nativeFolder,
+                           const QString &reason);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
@@ -248,6 +257,13 @@ private:
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);
+    // Makes a missing local folder for a download (localFile, "" for a folder of a tree); on
+    // failure says why in the log and through localFolderFailed, and returns false. logMade
+    // writes a log line when the folder had to be made.
+    bool makeLocalFolder(const QString &localFolder,
+                         const QString &localFile,
+                         bool logMade,
+                         int index);
     void removeBufferEntry(const QString &folder, const QString &key);
 
     TcFTP *m_mainFTP = nullptr;

@@ -1,5 +1,6 @@
 #include "uploadfoldertree.h"
 
+#include "ftp/listingbuffer.h"
 #include "platform/localpath.h"
 #include "transferqueue.h"
 #include "util/pathforms.h"
@@ -66,4 +67,54 @@ int UploadFolderTree(const QString &localFolder,
     }
     walk.folder(local, host);
     return walk.queued;
+}
+
+namespace {
+
+bool knownToExist(const QString &folder, const QString &parent, const ListingBuffer &buffer)
+{
+    if (buffer.contains(folder))
+        return true;
+    const ListingBuffer::EntryList *siblings = buffer.entries(parent);
+    if (!siblings)
+        return false;
+    const QString key
+            = QLatin1Char('d') + folder.mid(parent.size(), folder.size() - parent.size() - 1);
+    for (const ListingBuffer::Entry &entry : *siblings) {
+        if (entry.key == key)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int QueueMissingHostFolders(const QString &hostFolder,
+                            const ListingBuffer &buffer,
+                            TransferQueue &queue)
+{
+    const QString target = ConvertPath(hostFolder, BackslashForm);
+    if (!TransferQueue::HostNameCanTravel(target))
+        return 0;
+    QStringList folders;
+    for (const QString &part : target.split(QLatin1Char('\\'), Qt::SkipEmptyParts))
+        folders.append((folders.isEmpty() ? QStringLiteral("\\") : folders.last()) + part
+                       + QLatin1Char('\\'));
+    // Everything above a folder known to exist exists as well.
+    qsizetype first = folders.size();
+    while (first > 0) {
+        const QString parent = first > 1 ? folders.at(first - 2) : QStringLiteral("\\");
+        if (knownToExist(folders.at(first - 1), parent, buffer))
+            break;
+        --first;
+    }
+    int queued = 0;
+    for (qsizetype i = first; i < folders.size(); ++i) {
+        const QString entry = TransferQueue::MakeFolderEntry(folders.at(i));
+        if (!queue.entries().contains(entry)) {
+            queue.append(entry);
+            ++queued;
+        }
+    }
+    return queued;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class ListingBuffer;
 class TransferQueue;
 
 // Queues a local folder tree for sending below hostFolder, depth first and in name order: a
@@ -20,3 +21,13 @@ int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
                      const std::function<void(const QString &line)> &warn);
+
+// Makes sure hostFolder exists before anything is sent into it, like "mkdir -p": queues a
+// "c*mkd " entry for each folder on the way from the top down to hostFolder (itself included)
+// that may be missing. A folder counts as present when it is "\", when it is buffered, or when
+// its buffered parent lists it; a folder whose "c*mkd" entry already waits is not queued twice.
+// A folder that turns out to exist costs one refused MKD. hostFolder is in the internal folder
+// form; returns the number of entries queued.
+int QueueMissingHostFolders(const QString &hostFolder,
+                            const ListingBuffer &buffer,
+                            TransferQueue &queue);

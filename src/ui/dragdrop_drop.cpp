@@ -183,9 +183,11 @@ void DragDrop::uploadDrop(QWidget *control, const QStringList &names, const QPoi
             skip(folder);
             continue;
         }
-        queue.append(TransferQueue::MakeFolderEntry(target + name + Backslash));
+        m_engine->QueueMissingHostFolders(target + name + Backslash);
         m_engine->UploadFolderTree(folder, target + name + Backslash);
     }
+    if (!files.isEmpty())
+        m_engine->QueueMissingHostFolders(target);
     for (const QString &file : std::as_const(files)) {
         const QString name = lastPart(file);
         if (file.contains(QLatin1Char('*')) || !TransferQueue::LocalNameCanTravel(name)) {

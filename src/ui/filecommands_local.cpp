@@ -63,6 +63,8 @@ void FileCommands::localTransfer(const QString &folder,
                 selection, QStringLiteral("Send selected "), QStringLiteral(" to host?")))
         return;
     TransferQueue &queue = m_engine->transferQueue();
+    if (!selection.files.isEmpty())
+        m_engine->QueueMissingHostFolders(target);
     for (const QString &name : selection.files) {
         if (!TransferQueue::LocalNameCanTravel(name)) {
             writeLog(QStringLiteral(" !: Skipped '%1': names holding '*' or '\\' cannot be sent.")
@@ -80,7 +82,7 @@ void FileCommands::localTransfer(const QString &folder,
         // The tree sends the contents of the current local folder into the current host folder.
         const QString local = name.isEmpty() ? folder : folder + name + QLatin1Char('\\');
         const QString host = name.isEmpty() ? target : target + name + QLatin1Char('\\');
-        queue.append(TransferQueue::MakeFolderEntry(host));
+        m_engine->QueueMissingHostFolders(host);
         m_engine->UploadFolderTree(local, host);
     }
 }
@@ -135,8 +137,9 @@ void FileCommands::localDelete(const QString &folder, const Selection &selection
         return;
     QStringList failed;
     for (const QString &path : std::as_const(paths)) {
-        if (!m_services->moveToTrash(path))
-            failed.append(path);
+        QString reason;
+        if (!m_services->moveToTrash(path, &reason))
+            failed.append(reason.isEmpty() ? path : path + QStringLiteral(": ") + reason);
     }
     if (selection.tree && failed.isEmpty()) {
         // The folder on display went to the trash: show its parent.

@@ -49,10 +49,10 @@ void addPlaceholder(QTreeWidgetItem *node)
     placeholder->setText(0, Placeholder);
 }
 
+// Host folders are the same only when spelt alike: "\pub\Sub\" is not "\pub\sub\".
 bool sameFolder(const QString &a, const QString &b)
 {
-    return ConvertPath(a, BackslashForm).compare(ConvertPath(b, BackslashForm), Qt::CaseInsensitive)
-           == 0;
+    return ConvertPath(a, BackslashForm) == ConvertPath(b, BackslashForm);
 }
 
 } // namespace
@@ -279,16 +279,16 @@ QTreeWidgetItem *HostPane::FindFolderNode(const QString &path)
 {
     QString rest = path;
     const QString root = rootFolder();
-    if (!root.isEmpty() && rest.startsWith(root, Qt::CaseInsensitive))
+    if (!root.isEmpty() && rest.startsWith(root))
         rest.remove(0, root.size());
     QTreeWidgetItem *node = m_tree->topLevelItem(0);
     if (!node)
         return nullptr;
-    // Host names compare without regard to case.
+    // Names differ by case alone ("Docs" and "docs").
     for (const QString &part : rest.split(Backslash, Qt::SkipEmptyParts)) {
         QTreeWidgetItem *found = nullptr;
         for (int i = 0; i < node->childCount() && !found; ++i) {
-            if (nodeText(node->child(i)).compare(part, Qt::CaseInsensitive) == 0)
+            if (nodeText(node->child(i)) == part)
                 found = node->child(i);
         }
         if (!found)
@@ -305,11 +305,11 @@ int HostPane::AddFileItem(bool noDupCheck,
                           const QString &name,
                           const QString &folder)
 {
-    // A late result for a folder the user has left is not shown.
-    if (folder.compare(currentFolder(), Qt::CaseInsensitive) != 0)
+    // A late result for a folder the user has left is not shown. Folders differ by case alone.
+    if (folder != currentFolder())
         return -1;
     const int row = PaneItems::addListItem(
-            m_list, m_icons, noDupCheck, Qt::CaseInsensitive, date, size, name);
+            m_list, m_icons, noDupCheck, Qt::CaseSensitive, date, size, name);
     if (recordInBuffer && m_engine.listingBuffer().contains(folder)) {
         m_engine.listingBuffer().addEntry(folder,
                                           (size < 0 ? QStringLiteral("d") : QStringLiteral("f"))
@@ -347,14 +347,14 @@ void HostPane::folderListed(const QString &folder, bool buffering)
         if (isPlaceholder(node->child(i)))
             delete node->takeChild(i);
         else
-            known.append(nodeText(node->child(i)).toLower());
+            known.append(nodeText(node->child(i)));
     }
     if (const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder)) {
         for (const ListingBuffer::Entry &entry : *entries) {
             if (!entry.key.startsWith(QLatin1Char('d')))
                 continue;
             const QString name = entry.key.mid(1);
-            if (known.contains(name.toLower()))
+            if (known.contains(name))
                 continue;
             addPlaceholder(addFolderNode(node, name, {}, m_icons.folderNode(), true));
         }
@@ -399,7 +399,7 @@ void HostPane::FillFileList()
         item->setData(true, ListedRole);
         item->setIcon(listedIcon(item->icon()));
     };
-    if (current.compare(rootFolder(), Qt::CaseInsensitive) != 0) {
+    if (current != rootFolder()) {
         const int row = AddFileItem(true, false, -1, -1, QStringLiteral(".."), current);
         if (buffer.contains(ConvertPath(current + QStringLiteral("..\\"), BackslashForm)))
             markRow(row);
@@ -441,7 +441,7 @@ void HostPane::entriesChanged(const QString &folder)
         const QString selected = row >= 0 ? m_list->internalName(row) : QString();
         const bool focused = m_list->hasFocus();
         FillFileList();
-        const int again = m_list->findCaption(selected, Qt::CaseInsensitive);
+        const int again = m_list->findCaption(selected, Qt::CaseSensitive);
         if (again >= 0) {
             m_list->clearSelection();
             m_list->selectRow(again);
@@ -461,8 +461,7 @@ void HostPane::entriesChanged(const QString &folder)
                 break;
             bool present = false;
             for (int i = 0; i < parent->childCount() && !present; ++i)
-                present = nodeText(parent->child(i)).compare(entry.key.mid(1), Qt::CaseInsensitive)
-                          == 0;
+                present = nodeText(parent->child(i)) == entry.key.mid(1);
             if (!present && isListedNode(parent)) {
                 addPlaceholder(
                         addFolderNode(parent, entry.key.mid(1), {}, m_icons.folderNode(), true));
@@ -480,12 +479,12 @@ void HostPane::folderRemoved(const QString &folder)
     // Find without creating: a folder never shown has no node to remove.
     QTreeWidgetItem *node = root;
     QString rest = ConvertPath(folder, BackslashForm);
-    if (rest.startsWith(rootFolder(), Qt::CaseInsensitive))
+    if (rest.startsWith(rootFolder()))
         rest.remove(0, rootFolder().size());
     for (const QString &part : rest.split(Backslash, Qt::SkipEmptyParts)) {
         QTreeWidgetItem *found = nullptr;
         for (int i = 0; i < node->childCount() && !found; ++i) {
-            if (nodeText(node->child(i)).compare(part, Qt::CaseInsensitive) == 0)
+            if (nodeText(node->child(i)) == part)
                 found = node->child(i);
         }
         if (!found)

@@ -63,7 +63,7 @@ public:
                     qint64 size,
                     const QString &name,
                     const QString &folder);
-    // The tree node of a host folder, created where missing; names compare without regard to
+    // The tree node of a host folder, created where missing; names compare with regard to
     // case.
     QTreeWidgetItem *FindFolderNode(const QString &path);
     void RPathTree_ChangeFolder();

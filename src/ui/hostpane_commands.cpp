@@ -18,10 +18,10 @@ const QString Placeholder = QStringLiteral("..");
 const QString Requested = QStringLiteral(".");
 const QChar Backslash = QLatin1Char('\\');
 
+// Host folders are the same only when spelt alike: "\pub\Sub\" is not "\pub\sub\".
 bool sameFolder(const QString &a, const QString &b)
 {
-    return ConvertPath(a, BackslashForm).compare(ConvertPath(b, BackslashForm), Qt::CaseInsensitive)
-           == 0;
+    return ConvertPath(a, BackslashForm) == ConvertPath(b, BackslashForm);
 }
 
 } // namespace
@@ -126,7 +126,7 @@ void HostPane::changeFolder()
         if (m_dialog->exec() != QDialog::Accepted || m_dialog->text().isEmpty())
             return;
         QString folder = m_dialog->text();
-        if (!folder.startsWith(rootFolder(), Qt::CaseInsensitive))
+        if (!folder.startsWith(rootFolder()))
             folder = rootFolder() + folder;
         folder = ConvertPath(folder, BackslashForm);
         if (sameFolder(folder, currentFolder()))

@@ -135,7 +135,7 @@ public:
                     const QString &name,
                     const QString &folder);
     // The tree node for a "\"-separated path below the tree's root, created where missing.
-    // Local names compare with regard to case, host names without.
+    // Names compare with regard to case, local and host ones alike.
     QTreeWidgetItem *FindFolderNode(QTreeWidget *tree, const QString &path);
     // The Reload and Change Folder commands of the active side. fromStatus: a click on the
     // header status (the local side asks for a folder); else the menu item.

@@ -573,7 +573,7 @@ TEST_F(TcFTPScripted, EndlessReplyLineDisconnects)
                         .contains(QStringLiteral("closed")));
 }
 
-TEST_F(TcFTPScripted, AbortEndsTheTransferWithTheHostsReply)
+TEST_F(TcFTPScripted, AbortEndsTheTransferAtOnceAndWaitsForTheHostsReply)
 {
     buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fa.bin"), QStringLiteral("9000*0"));
     loginTo(QStringLiteral(R"(
@@ -596,13 +596,16 @@ TEST_F(TcFTPScripted, AbortEndsTheTransferWithTheHostsReply)
     ASSERT_TRUE(waitFor([&] { return ftp.InCmd() == QLatin1String("150"); }))
             << server->log().toStdString();
     ftp.Abort();
-    EXPECT_EQ(ftp.State(), csIdle);
-    EXPECT_TRUE(ftp.CommandQueue().isEmpty());
-    EXPECT_TRUE(ftp.Downloading()); // until the host's reply ends it
-    EXPECT_NE(ftp.dataSocket()->State(), cwConnected);
-    ASSERT_TRUE(waitForDone(caDownload)) << server->log().toStdString();
+    // Reported failed at once; the session takes no work until the host's 426 has come.
+    ASSERT_EQ(probe.doneCount(caDownload), 1);
     EXPECT_FALSE(probe.lastDone(caDownload)->success);
     EXPECT_FALSE(ftp.Downloading());
+    EXPECT_EQ(ftp.State(), csWaitForReply);
+    EXPECT_TRUE(ftp.CommandQueue().isEmpty());
+    EXPECT_NE(ftp.dataSocket()->State(), cwConnected);
+    ASSERT_TRUE(waitFor([&] { return ftp.State() == csIdle; })) << server->log().toStdString();
+    EXPECT_EQ(ftp.InCmd(), QStringLiteral("426"));
+    EXPECT_EQ(probe.doneCount(caDownload), 1);
     // The queued noop went with the abort; a new one still works.
     runLine(QStringLiteral("noop"));
     EXPECT_TRUE(server->waitForDone());

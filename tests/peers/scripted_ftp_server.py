@@ -577,6 +577,47 @@ class ScriptedServer:
         self.timeout = int(step.arg) / 1000.0
 
 
+# ---------------------------------------------------------------------------------------
+# Steps for interrupted transfers (a client that gives up on a transfer must still wait for
+# the host's last word on it):
+#
+#     expect-quiet MS       no command line may arrive for MS milliseconds; one that does is
+#                           recorded (RECV) and fails the step
+#     data-send-cut N       send N bytes of the test pattern on the data connection, then
+#                           close it; the client closing it first is no failure. Logged as
+#                           "DATA-CUT sent n" or "DATA-CUT closed n" (bytes handed to the system)
+
+
+def step_expect_quiet(self, step):
+    deadline = time.monotonic() + int(step.arg) / 1000.0
+    try:
+        line = self.next_line(deadline, "quiet")
+    except ScriptError:
+        return  # nothing came, as wanted
+    if line is None:
+        return
+    raise ScriptError("'%s' arrived while the client had to wait" % escape(line))
+
+
+def step_data_send_cut(self, step):
+    sock = self.data_open()
+    payload = pattern(int(step.arg))
+    sent = 0
+    try:
+        while sent < len(payload):
+            sent += sock.send(payload[sent : sent + 65536])
+        self.event("DATA-CUT", "sent %d" % sent)
+    except OSError:
+        self.event("DATA-CUT", "closed %d" % sent)
+    finally:
+        self.data_close()
+
+
+ScriptedServer.step_expect_quiet = step_expect_quiet
+ScriptedServer.step_data_send_cut = step_data_send_cut
+KNOWN_STEPS.update({"expect-quiet", "data-send-cut"})
+
+
 def main():
     parser = argparse.ArgumentParser(description="Scripted FTP server for tests")
     parser.add_argument("--script", required=True)

@@ -376,6 +376,7 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     result = dragOver(
             form.hostPane()->rbookmark(), inside(form.hostPane()->rbookmark()), &desktop, true);
     EXPECT_FALSE(result.moveAccepted);
+    // A folder the root's listing shows is not made again.
     c.engine->hostBookmarks() << QStringLiteral("m\r\\marked\\");
     form.hostPane()->rbookmark()->setProperty("tag", 0);
     result = dragOver(
@@ -384,6 +385,24 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"u*" + x + "*\\marked\\x.txt"}));
     c.engine->transferQueue().clear();
     c.engine->toggleQueueStop();
+
+    // A folder tree onto a bookmark two folders below what exists arrives whole.
+    ASSERT_TRUE(QDir(outside.path()).mkpath("tree/in"));
+    {
+        QFile f(outside.filePath("tree/in/t.txt"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("tree");
+    }
+    QMimeData folder;
+    folder.setUrls({QUrl::fromLocalFile(outside.filePath("tree"))});
+    c.engine->hostBookmarks() << QStringLiteral("n\r\\new\\deeper\\");
+    form.hostPane()->rbookmark()->setProperty("tag", 1);
+    result = dragOver(
+            form.hostPane()->rbookmark(), inside(form.hostPane()->rbookmark()), &folder, true);
+    EXPECT_TRUE(result.dropAccepted);
+    const QString arrived = server.userHome() + "/new/deeper/tree/in/t.txt";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(arrived).size() == 4; }, 20000))
+            << c.engine->log()->lines().join("\n").toStdString();
 }
 
 TEST(DragDrop, FolderTreesDragTheirFolder)

@@ -182,6 +182,68 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
 }
 
+// A fresh account has no Downloads folder: the first Receive makes it and says so.
+TEST(HostCommands, ReceiveMakesAMissingDownloadFolder)
+{
+    HostFixture f;
+    ASSERT_TRUE(f.server.start());
+    f.server.createUserFile("a.txt", sampleBytes(3000, 21));
+    f.server.createUserFile("tree/x.bin", sampleBytes(9000, 22));
+    ASSERT_TRUE(f.connect({"a.txt", "tree"}));
+    const QString downloads = f.localPath("fresh/Downloads");
+    f.form->options().DownLoadFolder = NativeToLocal(downloads + QLatin1Char('/'));
+
+    f.selectHost({"a.txt", "tree"});
+    UserScript yes;
+    yes.press(QMessageBox::Yes);
+    f.form->Menu_Transfer->trigger();
+    ASSERT_TRUE(yes.waitFinished());
+    EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return readAll(downloads + "/a.txt") == sampleBytes(3000, 21)
+                       && readAll(downloads + "/tree/x.bin") == sampleBytes(9000, 22);
+            },
+            30000))
+            << logLines(*f.form).join("\n").toStdString();
+    EXPECT_EQ(logLines(*f.form)
+                      .filter("The folder '" + downloads + "/' did not exist; it has been made.")
+                      .size(),
+              1)
+            << logLines(*f.form).join("\n").toStdString();
+}
+
+// Host folders whose names differ in case alone are shown each with its own files, in the
+// list and in the tree.
+TEST(HostCommands, FoldersDifferingInCaseAloneShowTheirOwnFiles)
+{
+    HostFixture f;
+    ASSERT_TRUE(f.server.start());
+    f.server.createUserFile("pub/Sub/upper.txt", "U");
+    f.server.createUserFile("pub/sub/lower.txt", "l");
+    ASSERT_TRUE(f.connect({"pub"}));
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "pub"));
+    ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\", {"..", "Sub", "sub"}))
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "Sub"));
+    ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\Sub\\", {"..", "upper.txt"}))
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), ".."));
+    ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\", {"..", "Sub", "sub"}));
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "sub"));
+    EXPECT_TRUE(waitForHostList(*f.form, "\\pub\\sub\\", {"..", "lower.txt"}))
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
+
+    QTreeWidgetItem *pub = hostChild(*f.form, "pub");
+    ASSERT_NE(pub, nullptr);
+    QStringList nodes;
+    for (int i = 0; i < pub->childCount(); ++i)
+        nodes << pub->child(i)->text(0);
+    EXPECT_EQ(nodes, QStringList({"Sub", "sub"}));
+    ASSERT_NE(f.form->hostPane()->RPathTree()->currentItem(), nullptr);
+    EXPECT_EQ(f.form->hostPane()->RPathTree()->currentItem()->text(0), "sub");
+    EXPECT_EQ(f.form->hostPane()->RPathTree()->currentItem()->parent(), pub);
+}
+
 TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
 {
     HostFixture f;

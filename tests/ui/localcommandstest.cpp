@@ -204,6 +204,29 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     EXPECT_TRUE(noTrash.seen().at(1).contains(f.path("keep.txt")));
     EXPECT_EQ(readAll(f.path("keep.txt")), "keep");
     EXPECT_GE(rowOf(f.form->localPane()->lWin(), "keep.txt"), 0);
+
+    // No usable trash (its folder cannot be made): nothing moves, not even below the working
+    // folder, and the message says why.
+    f.services.trashWorks = true;
+    writeBytes(f.path("blocker"), "a file where the data folder would be");
+    qputenv("XDG_DATA_HOME", f.path("blocker/data").toUtf8());
+    QTemporaryDir work;
+    const QString oldCurrent = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work.path()));
+    f.select({"keep.txt"});
+    UserScript unusable;
+    unusable.press(QMessageBox::Yes).press(QMessageBox::Ok);
+    f.form->Menu_Delete->trigger();
+    const bool answered = unusable.waitFinished();
+    QDir::setCurrent(oldCurrent);
+    ASSERT_TRUE(answered);
+    ASSERT_EQ(unusable.seen().size(), 2);
+    EXPECT_TRUE(unusable.seen().at(1).contains("were not deleted"))
+            << unusable.seen().at(1).toStdString();
+    EXPECT_TRUE(unusable.seen().at(1).contains("Not a directory"))
+            << unusable.seen().at(1).toStdString();
+    EXPECT_EQ(readAll(f.path("keep.txt")), "keep");
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 TEST(LocalCommands, OpenAndViewHandTheFileToTheDesktop)
