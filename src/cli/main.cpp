@@ -7,6 +7,7 @@
 #include "settings/registry.h"
 #include "sites/siteconnection.h"
 #include "sites/tsiteobject.h"
+#include "util/hosttext.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -19,7 +20,7 @@ int usageError(const QString &error)
 {
     std::fprintf(stderr,
                  "orvane-ftp-cli: %s\nTry 'orvane-ftp-cli --help'.\n",
-                 error.toLocal8Bit().constData());
+                 VisibleHostText(error).toLocal8Bit().constData());
     return 2;
 }
 
@@ -68,7 +69,8 @@ int main(int argc, char **argv)
     case CliCommand::UsageError:
         return usageError(error);
     case CliCommand::Failed:
-        std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
+        std::fprintf(
+                stderr, "orvane-ftp-cli: %s\n", VisibleHostText(error).toLocal8Bit().constData());
         return 1;
     case CliCommand::Ready:
         break;

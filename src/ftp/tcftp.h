@@ -176,6 +176,16 @@ public:
     bool Listing() const { return m_listing; }
     bool Reloading() const { return m_reloading; }
     bool Buffering() const { return m_buffering; }
+    // Bounds of a tree walk: levels below its top folder, and folders listed in one walk.
+    // A host whose folders nest without end (or list themselves under a new name each time)
+    // is walked only this far.
+    static constexpr int DefaultMaxTreeDepth = 64;
+    static constexpr int DefaultMaxTreeFolders = 100000;
+    void setTreeWalkBounds(int depth, int folders)
+    {
+        m_maxTreeDepth = depth;
+        m_maxTreeFolders = folders;
+    }
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
     // Why the last transfer or listing failed when the session itself knows the reason ("cannot
@@ -219,6 +229,13 @@ Q_SIGNALS:
     // Something the user must know of: a command line refused because it holds CR, LF or NUL,
     // a reply line too long to be a reply (the session disconnects).
     void warning(const QString &text);
+    // A tree walk ("*bufferfolder") left folder out: it lies too deep below the walk's top, or
+    // the walk has gone through as many folders as one operation may. The walk goes on with
+    // the rest; what it buffered is not the whole tree.
+    void treeWalkBounded(const QString &folder, const QString &reason);
+    // A listing of folder held an entry whose name cannot be a file name (control characters,
+    // "\\"): it is left out of the listing; line is the host's listing line.
+    void entryRefused(const QString &folder, const QString &line);
     // A failure caught inside a notification or the timer (number and message as
     // TcFTPException gives them).
     void internalError(int number, const QString &message);
@@ -290,6 +307,8 @@ private:
     void parseListingLines(qsizetype searchFrom, bool atEnd);
     void addListingLine(QByteArrayView line);
     void finishListing(bool success);
+    void queueSubfolders();
+    void reportUnsafeName(const QString &line);
     void reportReloadedFolders(const ListingBuffer::EntryList &old);
 
     // Control connection
@@ -340,6 +359,10 @@ private:
     bool m_uploading = false;
     bool m_buffering = false;
     QStringList m_bufferFolders;
+    QString m_bufferRoot;   // top of the tree walk, internal folder form
+    int m_bufferWalked = 0; // folders listed by this walk
+    int m_maxTreeDepth = DefaultMaxTreeDepth;
+    int m_maxTreeFolders = DefaultMaxTreeFolders;
     TcFTPHostTypes m_hostType = csUnchecked;
     int m_firewallType = 0;
     int m_firewallPort = 0;

@@ -204,6 +204,16 @@ void TcFTP::dataNeeded()
                 return;
             }
             if (!more) {
+                // A file that grew or shrank while it went out arrived as neither its old nor
+                // its new self.
+                if (m_ioPos != m_ioSize || m_transferFile.size() != m_ioSize) {
+                    m_transferFailed = true;
+                    Q_EMIT warning(tr("%1 changed while being sent (%2 bytes when the upload "
+                                      "started, %3 sent)")
+                                           .arg(m_localFile)
+                                           .arg(m_ioSize)
+                                           .arg(m_ioPos));
+                }
                 // All sent: a graceful close tells the host the file is complete (226 follows).
                 try {
                     m_data->Close(false);

@@ -284,6 +284,15 @@ void TcFTP::startUpload(const QString &argument)
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);
+    // A named pipe or a device never ends, or has no size to check the upload against.
+    if (!m_localFile.isEmpty() && QFileInfo::exists(m_localFile)
+        && !QFileInfo(m_localFile).isFile()) {
+        Q_EMIT warning(
+                tr("%1 is not a regular file (a pipe, a device or a socket); it is not sent.")
+                        .arg(m_localFile));
+        Finish(false);
+        return;
+    }
     if (m_localFile.isEmpty() || !m_transferFile.open(QIODevice::ReadOnly)) {
         Finish(false);
         return;

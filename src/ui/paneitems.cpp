@@ -4,6 +4,7 @@
 #include "ui/fileicons.h"
 #include "util/fieldstring.h"
 #include "widgets/filelistview.h"
+#include "widgets/visibletextdelegate.h"
 
 #include <QCoreApplication>
 #include <QMimeDatabase>
@@ -42,6 +43,7 @@ QTreeWidget *newFolderTree(QWidget *parent, const char *name)
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setExpandsOnDoubleClick(true);
+    tree->setItemDelegate(new VisibleTextDelegate(tree));
     return tree;
 }
 

@@ -58,6 +58,9 @@ ignored; leading blanks are dropped, so a script can be indented.
                           by the first step other than default, timeout, sleep or accept.
     sleep MS              pause
     timeout MS            bound for every later wait (default 10000)
+    serve-host MODE       from here on play a whole host of its own on this and every
+                          later control connection, until the client closes them; the
+                          last step of a script (the modes are described in hostile_host.py)
 
 TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is
 kept as it is, so "\pub\a.txt" stays. Text is UTF-8.
@@ -150,7 +153,7 @@ KNOWN_STEPS = {
     "greet", "reply", "reply-split", "raw", "expect", "default", "reply-pasv",
     "reply-epsv", "data-open", "data-send", "data-send-file", "data-send-pattern",
     "data-close-early", "data-recv", "data-close", "send-endless", "expect-close",
-    "silence", "close", "accept", "sleep", "timeout",
+    "silence", "close", "accept", "sleep", "timeout", "serve-host",
 }
 
 
@@ -616,6 +619,16 @@ def step_data_send_cut(self, step):
 ScriptedServer.step_expect_quiet = step_expect_quiet
 ScriptedServer.step_data_send_cut = step_data_send_cut
 KNOWN_STEPS.update({"expect-quiet", "data-send-cut"})
+
+
+# Hostile hosts ("serve-host MODE") live in hostile_host.py next to this file.
+def _step_serve_host(self, step):
+    import hostile_host
+
+    hostile_host.serve(self, step.arg.strip() or "hostile")
+
+
+ScriptedServer.step_serve_host = _step_serve_host
 
 
 def main():
