@@ -2,6 +2,7 @@
 
 #include "platform/localpath.h"
 #include "platform/terminal.h"
+#include "util/hosttext.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -52,6 +53,9 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     });
     hookSession(m_main);
     connect(m_main, &TcFTP::warning, this, [this](const QString &text) { m_lastWarning = text; });
+    connect(&m_engine, &TaskEngine::entrySkipped, this, [this](const QString &what, bool) {
+        entrySkipped(what);
+    });
 
     m_watchdog.setInterval(250);
     connect(&m_watchdog, &QTimer::timeout, this, &CliRunner::watchdogTick);
@@ -227,10 +231,11 @@ void CliRunner::startNextStep()
     m_sinceActivity.restart();
     const CliStep &step = m_job.steps.at(m_step);
     const OperationStart start = startOperation(step);
-    for (const SkippedName &skipped : start.skipped)
-        m_failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
     m_operation = start.id;
     if (m_operation == 0) {
+        // Nothing was left to carry out; what was left out is in no result to come.
+        for (const SkippedName &skipped : start.skipped)
+            m_failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
         m_failures.append(step.description + QStringLiteral(" failed"));
         finish(1);
         return;
@@ -337,6 +342,19 @@ void CliRunner::showProgress()
     m_progress.showLines(lines);
 }
 
+// An entry left out is named at once. One the run should have carried out fails the step's
+// operation, and is named again with the other failures at the end.
+void CliRunner::entrySkipped(const QString &what)
+{
+    if (m_finished)
+        return;
+    m_progress.finish();
+    std::fprintf(stderr,
+                 "orvane-ftp-cli: warning: %s\n",
+                 VisibleHostText(what).toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 void CliRunner::fail(const QString &reason)
 {
     if (m_finished)
@@ -357,7 +375,9 @@ void CliRunner::finish(int exitStatus)
     QTimer::singleShot(0, this, [this, exitStatus] {
         for (const QString &failure : std::as_const(m_failures)) {
             log(QStringLiteral(" !: ") + failure);
-            std::fprintf(stderr, "orvane-ftp-cli: %s\n", failure.toLocal8Bit().constData());
+            std::fprintf(stderr,
+                         "orvane-ftp-cli: %s\n",
+                         VisibleHostText(failure).toLocal8Bit().constData());
         }
         std::fflush(stderr);
         m_engine.stopTimers();
@@ -376,7 +396,7 @@ void CliRunner::log(const QString &line)
     if (!m_options.verbose)
         return;
     m_progress.finish();
-    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputs(VisibleHostText(line).toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }

@@ -60,6 +60,7 @@ private:
     QStringList failuresOf(const CliStep &step, const OperationResult &result) const;
     void reportTransfer(const CliStep &step, const OperationResult &result);
     void taskCouldNotConnect();
+    void entrySkipped(const QString &what);
     void fail(const QString &reason);
     void finish(int exitStatus);
     void log(const QString &line);

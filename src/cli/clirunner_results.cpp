@@ -4,6 +4,7 @@
 
 #include "ftp/listparser.h"
 #include "platform/localpath.h"
+#include "util/hosttext.h"
 
 #include <cstdio>
 
@@ -17,8 +18,10 @@ QString CliRunner::slashForm(QString internalPath)
 QStringList CliRunner::failuresOf(const CliStep &step, const OperationResult &result) const
 {
     QStringList failures;
-    for (const SkippedName &skipped : result.skipped)
-        failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
+    for (const SkippedName &skipped : result.skipped) {
+        if (skipped.failsOperation)
+            failures.append(QStringLiteral("Skipped '%1': %2").arg(skipped.name, skipped.reason));
+    }
     bool topListed = true;
     for (const ItemResult &item : result.items) {
         if (item.success)
@@ -69,7 +72,9 @@ QString CliRunner::itemFailure(const CliStep &step, const ItemResult &item)
         return QStringLiteral("listing of %1 failed%2")
                 .arg(slashForm(item.target), hostSaid(item.hostReply));
     case ItemResult::LocalFolder:
-        return QStringLiteral("cannot make the folder %1").arg(LocalToNative(item.target));
+        return QStringLiteral("cannot make the folder %1").arg(LocalToNative(item.target))
+               + (item.failureReason.isEmpty() ? QString()
+                                               : QStringLiteral(": ") + item.failureReason);
     case ItemResult::Delete:
         return QStringLiteral("delete of %1 failed%2")
                 .arg(slashForm(item.target), hostSaid(item.hostReply));
@@ -104,7 +109,7 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
                  dosDate == 0 || !date.isValid()
                          ? QString()
                          : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 entry.key.mid(1));
+                 VisibleHostText(entry.key.mid(1)));
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -127,14 +132,17 @@ QString CliRunner::hostSaid(const QString &reply)
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a part failed as far as the host told: its last reply when that was a refusal ("550
-// Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is no
+// Why a part failed: the program's own reason when it has one, else the session's own word
+// ("... changed while being sent"), else as far as the host told: its last reply when that was
+// a refusal ("550 Failed to open file."); a reply such as "227 Entering Passive Mode" is no
 // reason.
 QString CliRunner::refusalOf(const ItemResult &item)
 {
     // What the program itself found ("cannot listen for a data connection: ...") comes first.
     if (!item.failureReason.isEmpty())
         return QStringLiteral(": ") + item.failureReason;
+    if (!item.warning.isEmpty())
+        return QStringLiteral(": ") + item.warning;
     const QString &reply = item.hostReply;
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return hostSaid(reply);

@@ -27,6 +27,9 @@ struct SkippedName
 {
     QString name; // as the user knows it: a native local path or a host path
     QString reason;
+    // False only for what is left out by design (links to folders are not followed): the
+    // operation can still succeed without it.
+    bool failsOperation = true;
     friend bool operator==(const SkippedName &, const SkippedName &) = default;
 };
 
@@ -63,8 +66,10 @@ struct OperationResult
 
     bool success() const
     {
-        if (!skipped.isEmpty())
-            return false;
+        for (const SkippedName &name : skipped) {
+            if (name.failsOperation)
+                return false;
+        }
         for (const ItemResult &item : items) {
             if (!item.success)
                 return false;

@@ -38,7 +38,7 @@ ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const 
     for (ItemResult &each : op.result.items) {
         if (each.kind != kind || each.ended)
             continue;
-        if (each.target.compare(target, Qt::CaseInsensitive) == 0)
+        if (each.target == target)
             return &each;
         if (!first)
             first = &each;
@@ -49,7 +49,7 @@ ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const 
 ItemResult &OperationTracker::item(Running &op, ItemResult::Kind kind, const QString &target)
 {
     for (ItemResult &item : op.result.items) {
-        if (item.kind == kind && item.target.compare(target, Qt::CaseInsensitive) == 0)
+        if (item.kind == kind && item.target == target)
             return item;
     }
     ItemResult item;
@@ -69,14 +69,16 @@ void OperationTracker::expect(int operation,
         item(*found, kind, target).source = source;
 }
 
-void OperationTracker::skip(int operation, const QString &name, const QString &reason)
+void OperationTracker::skip(int operation, const SkippedName &skipped)
 {
     const auto found = m_running.find(operation);
     if (found != m_running.end())
-        found->result.skipped.append(SkippedName{name, reason});
+        found->result.skipped.append(skipped);
 }
 
-void OperationTracker::localFolderFailed(int operation, const QString &folder)
+void OperationTracker::localFolderFailed(int operation,
+                                         const QString &folder,
+                                         const QString &reason)
 {
     const auto found = m_running.find(operation);
     if (found == m_running.end())
@@ -84,6 +86,7 @@ void OperationTracker::localFolderFailed(int operation, const QString &folder)
     ItemResult &made = item(*found, ItemResult::LocalFolder, folder);
     made.ended = true;
     made.success = false;
+    made.failureReason = reason;
 }
 
 void OperationTracker::transferRefused(const tTaskListObj *record,
@@ -108,16 +111,20 @@ void OperationTracker::commandSent(const tTaskListObj *record)
 void OperationTracker::warning(const tTaskListObj *record, const QString &text)
 {
     if (Running *op = running(record))
-        op->warning = text;
+        op->warnings.insert(record, text);
 }
 
-void OperationTracker::settle(ItemResult &item, TcFTP *session, bool success, const Running &op)
+void OperationTracker::settle(ItemResult &item,
+                              const tTaskListObj *record,
+                              TcFTP *session,
+                              bool success,
+                              const Running &op)
 {
     item.ended = true;
     item.success = success;
     item.hostReply = session->ReplyLine();
     item.commandSent = op.commandSent;
-    item.warning = op.warning;
+    item.warning = op.warnings.value(record);
     item.connectionClosed = session->State() == csNotConnected;
     item.failureReason = session->FailureReason();
 }
@@ -137,7 +144,7 @@ void OperationTracker::actionDone(const tTaskListObj *record,
     case caUpload: {
         ItemResult &moved
                 = item(*op, ItemResult::Transfer, session->IOdstFolder() + session->IOdstFile());
-        settle(moved, session, success, *op);
+        settle(moved, record, session, success, *op);
         moved.bytes = size;
         break;
     }
@@ -157,6 +164,7 @@ void OperationTracker::actionDone(const tTaskListObj *record,
         }
         settle(listing && op->result.items.size() == 1 ? *listing
                                                        : item(*op, ItemResult::Listing, folder),
+               record,
                session,
                false,
                *op);
@@ -165,14 +173,14 @@ void OperationTracker::actionDone(const tTaskListObj *record,
     case caDelete:
     case caRemoveFolder:
         if (ItemResult *asked = pending(*op, ItemResult::Delete, fileFolder))
-            settle(*asked, session, success, *op);
+            settle(*asked, record, session, success, *op);
         else
-            settle(item(*op, ItemResult::Delete, fileFolder), session, success, *op);
+            settle(item(*op, ItemResult::Delete, fileFolder), record, session, success, *op);
         break;
     case caMakeFolder:
         // A folder made for a folder upload is no part of its result.
         if (ItemResult *asked = pending(*op, ItemResult::MakeFolder, fileFolder))
-            settle(*asked, session, success, *op);
+            settle(*asked, record, session, success, *op);
         break;
     default:
         break;
@@ -185,8 +193,7 @@ void OperationTracker::folderListed(const tTaskListObj *record, const QString &f
     if (!op)
         return;
     for (ItemResult &each : op->result.items) {
-        if (each.kind == ItemResult::Listing && !each.ended
-            && each.target.compare(folder, Qt::CaseInsensitive) == 0) {
+        if (each.kind == ItemResult::Listing && !each.ended && each.target == folder) {
             each.ended = true;
             each.success = true;
         }
@@ -207,6 +214,7 @@ void OperationTracker::workEnded(tTaskListObj *record)
                 continue;
             if (each.kind == ItemResult::Rename) {
                 settle(each,
+                       record,
                        session,
                        session->OutCmd() == QLatin1String("rnto")
                                && session->InCmd().startsWith(QLatin1Char('2')),
@@ -214,12 +222,12 @@ void OperationTracker::workEnded(tTaskListObj *record)
                 break;
             }
             if (each.kind == ItemResult::Delete || each.kind == ItemResult::MakeFolder) {
-                settle(each, session, false, *op);
+                settle(each, record, session, false, *op);
                 break;
             }
         }
         op->commandSent = false;
-        op->warning.clear();
+        op->warnings.remove(record);
     }
     scheduleCheck();
 }

@@ -30,9 +30,9 @@ public:
     int start(OperationStart *start);
     // A part the operation must carry out; an existing one (same kind and target) is kept.
     void expect(int operation, ItemResult::Kind kind, const QString &source, const QString &target);
-    void skip(int operation, const QString &name, const QString &reason);
-    // A local folder of a tree download could not be made.
-    void localFolderFailed(int operation, const QString &folder);
+    void skip(int operation, const SkippedName &skipped);
+    // A local folder of a tree download could not be made, for reason (the system's words).
+    void localFolderFailed(int operation, const QString &folder, const QString &reason);
     // The download to localFile could not start: why.
     void transferRefused(const tTaskListObj *record, const QString &localFile, const QString &why);
 
@@ -60,14 +60,20 @@ private:
     {
         OperationResult result;
         bool commandSent = false;
-        QString warning;
+        // Each session's last complaint, kept until its work ends: sessions of one operation
+        // work side by side.
+        QHash<const tTaskListObj *, QString> warnings;
     };
     Running *running(const tTaskListObj *record);
     // The part of kind with target, else a new one.
     ItemResult &item(Running &op, ItemResult::Kind kind, const QString &target);
     // The unended part of kind with target, else the first unended part of kind, else none.
     ItemResult *pending(Running &op, ItemResult::Kind kind, const QString &target);
-    void settle(ItemResult &item, TcFTP *session, bool success, const Running &op);
+    void settle(ItemResult &item,
+                const tTaskListObj *record,
+                TcFTP *session,
+                bool success,
+                const Running &op);
     void check();
 
     const TransferQueue &m_queue;

@@ -3,6 +3,8 @@
 #include "tasks/soundplayer.h"
 #include "tasks/statustexts.h"
 #include "util/fieldstring.h"
+#include "util/hostpath.h"
+#include "util/hosttext.h"
 #include "util/pathforms.h"
 
 namespace {
@@ -15,6 +17,18 @@ const QString ResetText = QStringLiteral("Reset");
 bool transferOpen(const TcFTP *session)
 {
     return session->Downloading() || session->Uploading() || session->Listing();
+}
+
+// A tree delete may start at any folder but the root, however it is spelled ("\\", "\\\\",
+// "\\pub\\..\\" and "\\pub\\.\\..\\" are all the root, as C strings). A path climbing above the
+// root is no folder at all.
+bool deletableHostTree(QString path)
+{
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!path.startsWith(QLatin1Char('/')))
+        path.prepend(QLatin1Char('/'));
+    QString normalised;
+    return NormaliseHostPath(path, QLatin1Char('/'), &normalised) && normalised.size() > 1;
 }
 } // namespace
 
@@ -84,6 +98,48 @@ void TaskEngine::configureSession(TcFTP *session)
             m_operations.warning(m_taskList.record(index), text);
         WriteLog(QStringLiteral(" !: ") + text, m_taskList.IndexOfSession(session));
     });
+    connect(session,
+            &TcFTP::treeWalkBounded,
+            this,
+            [this, session](const QString &folder, const QString &reason) {
+                const int index = m_taskList.IndexOfSession(session);
+                tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+                const QString shown = ConvertPath(folder, SlashForm);
+                QString line = QStringLiteral(" !: Stopped the tree walk at the host folder '%1': "
+                                              "%2.")
+                                       .arg(shown, reason);
+                SkippedName skipped{shown,
+                                    QStringLiteral("the tree walk stopped there: ") + reason
+                                            + QLatin1Char('.')};
+                if (record && record->DeleteAfterBuffer) {
+                    // Half a tree is not deleted: its folders would stay, emptied.
+                    record->DeleteAfterBuffer = false;
+                    line += QStringLiteral(" Nothing is deleted.");
+                    skipped.reason += QStringLiteral(" Nothing is deleted.");
+                }
+                warnSkipped(index, line, skipped);
+                if (record && record->DownloadAfterBuffer)
+                    Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
+            });
+    connect(session,
+            &TcFTP::entryRefused,
+            this,
+            [this, session](const QString &folder, const QString &line) {
+                const int index = m_taskList.IndexOfSession(session);
+                const tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+                // Left out of a tree that is fetched or deleted, the entry makes it incomplete.
+                const bool inTree
+                        = record && (record->DownloadAfterBuffer || record->DeleteAfterBuffer);
+                const QString shown = ConvertPath(folder, SlashForm);
+                const QString reason
+                        = QStringLiteral("an entry's name cannot be used (listing line '%1').")
+                                  .arg(line);
+                warnSkipped(index,
+                            QStringLiteral(" !: Skipped an entry of the host folder '%1': its name "
+                                           "cannot be used (listing line '%2').")
+                                    .arg(shown, line),
+                            SkippedName{shown, reason, inTree});
+            });
     connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
         WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(number),
                  LogModel::NoSession);
@@ -293,6 +349,19 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
             record->CarryingCommand = true;
             break;
         case 'b':
+            // The root in any spelling ("\\", "\\pub\\..\\", "\\.\\") is never deleted as a tree.
+            if (entry.contains(QLatin1String("*!delete"))
+                && !deletableHostTree(Field(entry, 2, Star))) {
+                const QString root = Field(entry, 2, Star);
+                warnSkipped(m_taskList.IndexOfSession(session),
+                            QStringLiteral(" !: Refused to delete the host folder '%1' with "
+                                           "everything below it: it is the host's root folder.")
+                                    .arg(root),
+                            SkippedName{root,
+                                        QStringLiteral("the host's root folder is not deleted "
+                                                       "with everything below it.")});
+                break;
+            }
             session->AddCommand(QStringLiteral("*bufferfolder ") + Field(entry, 2, Star));
             if (entry.contains(QLatin1String("*!delete"))) {
                 record->DeleteAfterBuffer = true;
@@ -460,4 +529,12 @@ void TaskEngine::playSound(bool enabled, const QString &file)
 {
     if (enabled && m_soundPlayer && !file.isEmpty())
         m_soundPlayer->play(file);
+}
+
+void TaskEngine::warnSkipped(int index, const QString &line, const SkippedName &skipped)
+{
+    WriteLog(line, index);
+    if (index >= 0)
+        m_operations.skip(m_taskList.record(index)->operation, skipped);
+    Q_EMIT entrySkipped(VisibleHostText(line.mid(4)), skipped.failsOperation);
 }

@@ -41,6 +41,12 @@ QString failureReason(const TcFTP *session)
     return QString();
 }
 
+// A host path as people read it: "/pub/a.txt" for "\\pub\\a.txt".
+QString slashPath(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
 {
     const QString path = QDir::cleanPath(nativePath);
@@ -193,13 +199,11 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
     const QStringList parts = rel.split(Backslash, Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         if (!safeLocalName(part)) {
-            WriteLog(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
-                                    "for a local folder.")
-                             .arg(folder),
-                     index);
-            m_operations.skip(record->operation,
-                              folder,
-                              QStringLiteral("its name cannot be used for a local folder."));
+            const QString reason = QStringLiteral("its name cannot be used for a local folder.");
+            warnSkipped(index,
+                        QStringLiteral(" !: Skipped the host folder '%1': %2")
+                                .arg(slashPath(folder), reason),
+                        SkippedName{slashPath(folder), reason});
             return;
         }
     }
@@ -210,29 +214,36 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
         WriteLog(QStringLiteral(" !: Refused to write '%1' outside '%2'.")
                          .arg(nativeFolder, nativeRoot),
                  index);
-        m_operations.skip(record->operation, folder, QStringLiteral("outside the local folder."));
+        m_operations.skip(
+                record->operation,
+                SkippedName{slashPath(folder), QStringLiteral("outside the local folder.")});
         return;
     }
-    if (!makeLocalFolder(localFolder, QString(), rel.isEmpty(), index)) {
-        m_operations.localFolderFailed(record->operation, localFolder);
-        return; // named in the log; the files could not land
-    }
+    if (!makeLocalFolder(localFolder, QString(), rel.isEmpty(), index))
+        return; // named in the log and the result; the files could not land
 
     const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
     if (!entries)
         return;
     for (const ListingBuffer::Entry &entry : *entries) {
+        if (entry.key.startsWith(QLatin1Char('d')) && entry.fromLink) {
+            // The walk never enters a link to a folder: it could lead anywhere, or back up.
+            const QString link = slashPath(folder + entry.key.mid(1));
+            const QString reason = QStringLiteral("links to folders are not followed.");
+            warnSkipped(index,
+                        QStringLiteral(" !: Skipped the host link '%1': %2").arg(link, reason),
+                        SkippedName{link, reason, false});
+            continue;
+        }
         if (!entry.key.startsWith(QLatin1Char('f')))
             continue;
         const QString name = entry.key.mid(1);
         if (!safeLocalName(name) || !TransferQueue::HostNameCanTravel(name)) {
-            WriteLog(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used for "
-                                    "a local file.")
-                             .arg(folder + name),
-                     index);
-            m_operations.skip(record->operation,
-                              folder + name,
-                              QStringLiteral("its name cannot be used for a local file."));
+            const QString reason = QStringLiteral("its name cannot be used for a local file.");
+            warnSkipped(index,
+                        QStringLiteral(" !: Skipped the host file '%1': %2")
+                                .arg(slashPath(folder + name), reason),
+                        SkippedName{slashPath(folder + name), reason});
             continue;
         }
         m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name),
@@ -269,7 +280,9 @@ bool TaskEngine::makeLocalFolder(const QString &localFolder,
                                 "could not be made: %3.")
                          .arg(file, nativeFolder, reason),
                  index);
-    if (!localFile.isEmpty() && index >= 0)
+    if (localFile.isEmpty() && index >= 0)
+        m_operations.localFolderFailed(m_taskList.record(index)->operation, localFolder, reason);
+    else if (index >= 0)
         m_operations.transferRefused(
                 m_taskList.record(index),
                 localFile,
@@ -313,8 +326,11 @@ void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
-                         .arg(file, LocalToNative(folder)),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              LocalToNative(folder),
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(true, folder, file, success);

@@ -5,6 +5,7 @@
 #include "platform/localpath.h"
 #include "tasks/uploadfoldertree.h"
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 #include "util/pathforms.h"
 
 namespace {
@@ -29,10 +30,12 @@ const QString LocalItem = QStringLiteral("'%1'");
 // subject names a skipped name in the log line ("the host item '%1'").
 void TaskEngine::logSkipped(const OperationStart &start, const QString &subject)
 {
-    for (const SkippedName &skipped : start.skipped)
-        WriteLog(QStringLiteral(" !: Skipped ") + subject.arg(skipped.name) + QStringLiteral(": ")
-                         + skipped.reason,
-                 LogModel::NoSession);
+    for (const SkippedName &skipped : start.skipped) {
+        const QString said = QStringLiteral("Skipped ") + subject.arg(skipped.name)
+                             + QStringLiteral(": ") + skipped.reason;
+        WriteLog(QStringLiteral(" !: ") + said, LogModel::NoSession);
+        Q_EMIT entrySkipped(VisibleHostText(said), skipped.failsOperation);
+    }
 }
 
 OperationStart TaskEngine::download(const QList<FilePair> &files)
@@ -118,9 +121,9 @@ OperationStart TaskEngine::uploadTree(const LocalPath &localFolder,
                        hostFolder.path,
                        m_transferQueue,
                        id,
-                       [&](const QString &name, const QString &reason) {
-                           start.skipped.append(SkippedName{name, reason});
-                           m_operations.skip(id, name, reason);
+                       [&](const SkippedName &skipped) {
+                           start.skipped.append(skipped);
+                           m_operations.skip(id, skipped);
                        });
     for (int i = 0; i < m_transferQueue.count(); ++i) {
         const QString &entry = m_transferQueue.at(i);

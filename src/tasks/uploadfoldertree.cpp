@@ -14,14 +14,14 @@ struct Walk
 {
     TransferQueue &queue;
     int operation;
-    const std::function<void(const QString &, const QString &)> &warn;
+    const std::function<void(const SkippedName &)> &warn;
     QString base;
     int queued = 0;
 
-    void skip(const QString &nativePath, const QString &why)
+    void skip(const QString &nativePath, const QString &why, bool fails = true)
     {
         if (warn)
-            warn(nativePath, why);
+            warn(SkippedName{nativePath, why, fails});
     }
 
     void folder(const QString &localFolder, const QString &hostFolder)
@@ -38,7 +38,7 @@ struct Walk
             if (!TransferQueue::LocalNameCanTravel(name)) {
                 skip(entry.filePath(), QStringLiteral("names holding '*' or '\\' cannot be sent."));
             } else if (entry.isSymLink() && entry.isDir()) {
-                skip(entry.filePath(), QStringLiteral("links to folders are not followed."));
+                skip(entry.filePath(), QStringLiteral("links to folders are not followed."), false);
             } else if (entry.isDir()) {
                 folder(localFolder + name + QLatin1Char('\\'),
                        hostFolder + name + QLatin1Char('\\'));
@@ -59,7 +59,7 @@ int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
                      int operation,
-                     const std::function<void(const QString &, const QString &)> &skip)
+                     const std::function<void(const SkippedName &)> &skip)
 {
     const QString local = ConvertPath(localFolder, BackslashForm);
     const QString host = ConvertPath(hostFolder, BackslashForm);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tasks/operationresult.h"
+
 #include <QString>
 
 #include <functional>
@@ -14,14 +16,15 @@ class TransferQueue;
 //
 // Symbolic links to folders are never followed (a link to a parent would never end); names
 // that cannot travel in a queue entry ("*" anywhere, "\" in a local name) and entries that are
-// neither files nor folders are skipped. Each skip calls skip with the native path and the
-// reason. localFolder is in the internal local form, hostFolder in the internal folder form;
-// the entries belong to operation. Returns the number of entries queued.
+// neither files nor folders are skipped. Each skip calls skip with the native path, the reason
+// and whether it makes the upload incomplete (not for links, left out by design). localFolder
+// is in the internal local form, hostFolder in the internal folder form; the entries belong to
+// operation. Returns the number of entries queued.
 int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
                      int operation,
-                     const std::function<void(const QString &name, const QString &reason)> &skip);
+                     const std::function<void(const SkippedName &skipped)> &skip);
 
 // Makes sure hostFolder exists before anything is sent into it, like "mkdir -p": queues a
 // "c*mkd " entry for each folder on the way from the top down to hostFolder (itself included)
