@@ -1,6 +1,7 @@
 // orvane-ftp-cli run as a person runs it, against a real vsftpd on 127.0.0.1: the built
 // binary, its exit status, its standard output and error, and the host's folder after each
 // step.
+#include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/freeport.h"
 #include "support/vsftpdserver.h"
@@ -16,42 +17,12 @@
 
 #include <gtest/gtest.h>
 
+using ovtest::CliRun;
+using ovtest::describe;
+using ovtest::runCli;
 using ovtest::VsftpdServer;
 
 namespace {
-
-struct CliRun
-{
-    bool ended = false;
-    int exitStatus = -1;
-    QString out;
-    QString err;
-    qint64 ms = 0;
-};
-
-CliRun runCli(const QStringList &arguments,
-              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-              int timeoutMs = 30000)
-{
-    CliRun run;
-    QProcess process;
-    process.setProcessEnvironment(env);
-    QElapsedTimer clock;
-    clock.start();
-    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
-    if (!process.waitForStarted(5000))
-        return run;
-    run.ended = ovtest::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
-    if (!run.ended) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    run.ms = clock.elapsed();
-    run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 QByteArray contentOf(const QString &path)
 {
@@ -70,15 +41,6 @@ QByteArray testBytes(int size)
         bytes[i] = char(x);
     }
     return bytes;
-}
-
-std::string describe(const CliRun &run)
-{
-    return QStringLiteral("ended %1, status %2\nstdout:\n%3\nstderr:\n%4")
-            .arg(run.ended)
-            .arg(run.exitStatus)
-            .arg(run.out, run.err)
-            .toStdString();
 }
 
 } // namespace

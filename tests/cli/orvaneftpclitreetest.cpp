@@ -2,6 +2,7 @@
 // sessions, saved sites, failed files named, and a host that goes away while files wait.
 #include "settings/registry.h"
 #include "sites/sitestore.h"
+#include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/pyftpdlibserver.h"
 #include "support/vsftpdserver.h"
@@ -18,50 +19,15 @@
 
 #include <sys/stat.h>
 
+using ovtest::CliRun;
+using ovtest::describe;
 using ovtest::PyftpdlibServer;
+using ovtest::runCli;
 using ovtest::VsftpdServer;
 
 namespace {
 
 const QString Cli = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli");
-
-struct CliRun
-{
-    bool ended = false;
-    int exitStatus = -1;
-    QString out;
-    QString err;
-};
-
-CliRun runCli(const QStringList &arguments,
-              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-              int timeoutMs = 60000)
-{
-    CliRun run;
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(Cli, arguments);
-    if (!process.waitForStarted(5000))
-        return run;
-    run.ended = ovtest::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
-    if (!run.ended) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-std::string describe(const CliRun &run)
-{
-    return QStringLiteral("ended %1, status %2\nstdout:\n%3\nstderr:\n%4")
-            .arg(run.ended)
-            .arg(run.exitStatus)
-            .arg(run.out.right(6000), run.err.right(6000))
-            .toStdString();
-}
 
 QByteArray bytesFor(int seed, int size)
 {
