@@ -19,7 +19,8 @@ struct CliStep
         DownloadDone,     // queue: "*download" line as a "d*" entry, the download's final report
         TreeDownloadDone, // queue: line is a "b*...*!download" entry; every file of the tree
         TreeDeleteDone,   // queue: line is a "b*...*!delete" entry; every delete of the tree
-        FolderUploadDone, // queue: line is a "c*mkd" entry, then the folder's tree is queued
+        FolderUploadDone, // queue: the folder (and any missing one above it) is made, then its
+                          // tree is queued; line is the folder's "c*mkd" entry
     };
 
     QString line; // a line of the session's command language, or a queue entry (see Check)

@@ -5,6 +5,7 @@
 #include "ftp/listparser.h"
 #include "platform/localpath.h"
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 
 #include <cstdio>
 
@@ -73,6 +74,7 @@ void CliRunner::actionReported(TcFTP *session,
         transfer.success = success;
         if (!success)
             transfer.reason = refusalOf(session);
+        m_sessionWarnings.remove(session);
         if (success && m_transfers.size() == 1) {
             const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
             const QString line
@@ -115,7 +117,7 @@ void CliRunner::folderListed(const QString &folder)
     if (m_phase != Working || m_step < 0 || m_step >= m_job.steps.size())
         return;
     const CliStep &step = m_job.steps.at(m_step);
-    if (!folder.startsWith(step.hostFolder, Qt::CaseInsensitive))
+    if (!folder.startsWith(step.hostFolder))
         return;
     if (folder.size() == step.hostFolder.size())
         m_treeListed = true;
@@ -137,6 +139,25 @@ void CliRunner::folderListed(const QString &folder)
     }
 }
 
+// A download's local folder could not be made: the file names the folder and the reason, a
+// folder of a tree is a failure of its own.
+void CliRunner::localFolderFailed(const QString &localFile,
+                                  const QString &nativeFolder,
+                                  const QString &reason)
+{
+    const QString why = QStringLiteral("cannot make the folder %1: %2").arg(nativeFolder, reason);
+    const auto found = m_transferIndex.constFind(localFile);
+    if (localFile.isEmpty() || found == m_transferIndex.constEnd()) {
+        if (!m_failures.contains(why))
+            m_failures.append(why);
+        return;
+    }
+    Transfer &transfer = m_transfers[*found];
+    transfer.ended = true;
+    transfer.success = false;
+    transfer.reason = QStringLiteral(": ") + why;
+}
+
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 {
     const bool folder = entry.key.startsWith(QLatin1Char('d'));
@@ -148,7 +169,7 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
                  dosDate == 0 || !date.isValid()
                          ? QString()
                          : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 entry.key.mid(1));
+                 VisibleHostText(entry.key.mid(1)));
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -200,11 +221,18 @@ QString CliRunner::hostSaid(const TcFTP *session) const
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
+// Why a session's work failed: the session's own reason when it has one, else as far as the
+// host told: its last reply when that was a refusal ("550 Failed to open file."), else nothing;
+// a reply such as "227 Entering Passive Mode" is no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
+    // What the session itself found ("cannot listen for a data connection: ...") comes first.
+    if (!session->FailureReason().isEmpty())
+        return QStringLiteral(": ") + session->FailureReason();
+    // The session's own word comes first: "... changed while being sent".
+    const QString warning = m_sessionWarnings.value(session);
+    if (!warning.isEmpty())
+        return QStringLiteral(": ") + warning;
     const QString reply = session->ReplyLine();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return QStringLiteral(" (host said: %1)").arg(reply);

@@ -3,41 +3,43 @@
 #include <algorithm>
 #include <stdexcept>
 
+bool ListingBuffer::sortsBefore(const QString &a, const QString &b)
+{
+    const int order = a.compare(b, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+}
+
 bool ListingBuffer::contains(const QString &folder) const
 {
-    return m_folders.contains(foldKey(folder));
+    return m_folders.contains(FolderKey{folder});
 }
 
 QStringList ListingBuffer::folders() const
 {
     QStringList names;
     names.reserve(m_folders.size());
-    for (const Folder &folder : m_folders)
-        names.append(folder.name);
+    for (auto it = m_folders.cbegin(); it != m_folders.cend(); ++it)
+        names.append(it.key().name);
     return names;
 }
 
 const ListingBuffer::EntryList *ListingBuffer::entries(const QString &folder) const
 {
-    const auto it = m_folders.constFind(foldKey(folder));
-    return it == m_folders.cend() ? nullptr : &it->entries;
+    const auto it = m_folders.constFind(FolderKey{folder});
+    return it == m_folders.cend() ? nullptr : &it.value();
 }
 
 void ListingBuffer::sortEntries(EntryList &entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.key.compare(b.key, Qt::CaseInsensitive) < 0;
+        return sortsBefore(a.key, b.key);
     });
 }
 
 void ListingBuffer::store(const QString &folder, EntryList entries)
 {
     sortEntries(entries);
-    auto it = m_folders.find(foldKey(folder));
-    if (it == m_folders.end())
-        m_folders.insert(foldKey(folder), Folder{folder, std::move(entries)});
-    else
-        it->entries = std::move(entries);
+    m_folders.insert(FolderKey{folder}, std::move(entries));
 }
 
 void ListingBuffer::addEntry(const QString &folder,
@@ -45,12 +47,9 @@ void ListingBuffer::addEntry(const QString &folder,
                              const QString &fields,
                              bool fromLink)
 {
-    auto it = m_folders.find(foldKey(folder));
-    if (it == m_folders.end())
-        it = m_folders.insert(foldKey(folder), Folder{folder, {}});
-    EntryList &list = it->entries;
+    EntryList &list = m_folders[FolderKey{folder}];
     for (Entry &entry : list) {
-        if (entry.key.compare(key, Qt::CaseInsensitive) == 0) {
+        if (entry.key == key) {
             entry = Entry{key, fields, fromLink};
             return;
         }
@@ -61,15 +60,14 @@ void ListingBuffer::addEntry(const QString &folder,
 
 bool ListingBuffer::remove(const QString &folder)
 {
-    return m_folders.remove(foldKey(folder)) > 0;
+    return m_folders.remove(FolderKey{folder}) > 0;
 }
 
 int ListingBuffer::removeBelow(const QString &prefix)
 {
-    const QString folded = foldKey(prefix);
     int removed = 0;
     for (auto it = m_folders.begin(); it != m_folders.end();) {
-        if (it.key().startsWith(folded)) {
+        if (it.key().name.startsWith(prefix)) {
             it = m_folders.erase(it);
             ++removed;
         } else {
@@ -85,7 +83,7 @@ QString LookupEntry(const ListingBuffer &buffer, const QString &folder, const QS
     if (!list)
         return QString();
     for (const ListingBuffer::Entry &entry : *list) {
-        if (entry.key.compare(key, Qt::CaseInsensitive) == 0)
+        if (entry.key == key)
             return entry.fields;
     }
     throw std::out_of_range("no such entry in the listing buffer");

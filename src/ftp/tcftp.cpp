@@ -2,6 +2,7 @@
 
 #include "net/tcwinsockexception.h"
 
+#include <cstring>
 #include <exception>
 
 TcFTP::TcFTP(QObject *parent)
@@ -37,11 +38,11 @@ TcFTP::~TcFTP()
     // Signals of the sockets must not reach a half-destroyed session.
     m_control->disconnect(this);
     m_data->disconnect(this);
-    if (m_transferFile.isOpen()) {
-        if (!m_writeBuffer.isEmpty())
-            m_transferFile.write(m_writeBuffer);
+    // A download cut off here keeps its partial, or leaves the file it was to replace.
+    if (m_downloading)
+        closeDownloadFile(false);
+    else if (m_transferFile.isOpen())
         m_transferFile.close();
-    }
 }
 
 void TcFTP::setASCExtension(const QStringList &extensions)
@@ -87,6 +88,8 @@ void TcFTP::resetTransferFields()
     m_serverFolder.clear();
     m_transferStarted = false;
     m_transferFailed = false;
+    m_replyPending = false;
+    m_abortWait = -1;
 }
 
 void TcFTP::reportInternalError(int number, const QString &message)
@@ -119,6 +122,8 @@ void TcFTP::Connect(const TcFTPSession &session)
     m_hostType = csUnchecked;
     m_host = session.Host;
     m_firewallOpened = false;
+    m_replyPending = false;
+    m_abortWait = -1;
     m_replies.clear();
     m_controlBacklog.clear();
     m_inCmd.clear();
@@ -169,6 +174,12 @@ void TcFTP::timerTick()
         if (m_ioTime > -1)
             ++m_ioTime;
         checkReplyDeadline();
+        if (m_state != csNotConnected && m_abortWait >= 0 && ++m_abortWait >= AbortReplySeconds) {
+            // The host never answered the interrupted command: what it says next could not be
+            // told from an answer to the next one.
+            Q_EMIT warning(tr("The host did not answer the interrupted command; disconnecting."));
+            disconnectQuietly();
+        }
     });
 }
 
@@ -252,6 +263,11 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
         case cwNotConnected:
             if (m_control->State() == cwNotConnected || m_quietData)
                 return;
+            // A reset is no end of the file, whatever the host's final reply says.
+            if (m_downloading && m_data->ReceiveError() != 0)
+                failTransfer(tr("the data connection broke off: %1")
+                                     .arg(QString::fromLocal8Bit(
+                                             std::strerror(m_data->ReceiveError()))));
             if (m_data->BytesAvailable() > 0)
                 return; // the data handler ends the transfer once it has read the rest
             // Only the host's final reply ends a listing or transfer: while the last reply is

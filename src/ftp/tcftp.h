@@ -3,6 +3,7 @@
 #include "ftp/ftpreplyreader.h"
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftpexception.h"
+#include "ftp/textlineends.h"
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
@@ -90,6 +91,8 @@ public:
     static constexpr int MaxShownReplyLines = 1000;
     static constexpr qsizetype MaxShownReplyText = 256 * 1024;
     static constexpr int DefaultReplyTimeout = 120;
+    // Seconds an aborted session waits for the host's final reply before it disconnects.
+    static constexpr int AbortReplySeconds = 30;
 
     explicit TcFTP(QObject *parent = nullptr);
     ~TcFTP() override;
@@ -108,8 +111,12 @@ public:
     // with QuitBeforeIdle). An own command that failed has already been reported and the queue
     // has gone on; Execute then raises 1241.
     void Execute();
-    // Stops what the session is doing: the queue is emptied, the data connection closed and
-    // the session idle; the host's final reply to the interrupted command ends the transfer.
+    // Stops what the session is doing: the queue is emptied, and a transfer or listing in
+    // progress ends at once as failed (its local file closed, its data connection closed, its
+    // failure reported under its own name). While the host still owes the final reply to the
+    // last command sent, the session stays in csWaitForReply and sends nothing until that
+    // reply has come; only then is it idle. A host that stays silent for AbortReplySeconds is
+    // disconnected.
     void Abort();
     // Ends the session (no QUIT): a transfer in progress ends as failed, the control connection
     // is closed, the state becomes csNotConnected. 16631 when not connecting or connected.
@@ -183,8 +190,23 @@ public:
     bool Listing() const { return m_listing; }
     bool Reloading() const { return m_reloading; }
     bool Buffering() const { return m_buffering; }
+    // Bounds of a tree walk: levels below its top folder, and folders listed in one walk.
+    // A host whose folders nest without end (or list themselves under a new name each time)
+    // is walked only this far.
+    static constexpr int DefaultMaxTreeDepth = 64;
+    static constexpr int DefaultMaxTreeFolders = 100000;
+    void setTreeWalkBounds(int depth, int folders)
+    {
+        m_maxTreeDepth = depth;
+        m_maxTreeFolders = folders;
+    }
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
+    // Why the last transfer or listing failed when the session itself knows the reason ("cannot
+    // listen for a data connection: Too many open files", "cannot write the local file: No
+    // space left on device", a data connection that broke off or brought fewer bytes than the
+    // host announced); empty after a success, and when only the host's reply tells (ReplyLine).
+    QString FailureReason() const { return m_failureReason; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
     qint64 IOTransfered() const { return m_ioTransfered; }
@@ -227,15 +249,21 @@ Q_SIGNALS:
     // too long, a line that is no reply, no progress within ReplyTimeout (these three end the
     // session).
     void warning(const QString &text);
+    // A tree walk ("*bufferfolder") left folder out: it lies too deep below the walk's top, or
+    // the walk has gone through as many folders as one operation may. The walk goes on with
+    // the rest; what it buffered is not the whole tree.
+    void treeWalkBounded(const QString &folder, const QString &reason);
+    // A listing of folder held an entry whose name cannot be a file name (control characters,
+    // "\\"): it is left out of the listing; line is the host's listing line.
+    void entryRefused(const QString &folder, const QString &line);
     // A failure caught inside a notification or the timer (number and message as
     // TcFTPException gives them).
     void internalError(int number, const QString &message);
 
 private:
-    // Flags of one final reply: Valid goes to textIO, Continue runs Execute afterwards.
+    // Flags of one final reply: Continue runs Execute afterwards.
     struct ReplyFlags
     {
-        bool valid = true;
         bool cont = true;
         bool progress = true; // the reply moves the dialogue on (not ignored, not 1xx)
     };
@@ -258,6 +286,7 @@ private:
     void reportReplyText(const QString &text);
     void protocolError(const QString &text);
     void dispatchReply(ReplyFlags &flags);
+    bool replyExpected() const;
     void loginComplete();
     void disconnectQuietly();
 
@@ -270,6 +299,8 @@ private:
     void startUpload(const QString &argument);
     void startRename(const QString &argument);
     QString transferTypeCommand(const QString &name, bool wantBinary) const;
+    // The name's extension is in the ASCII list.
+    bool hasAsciiExtension(const QString &name) const;
     QString dataConnectionCommand();
     // The type command a transfer of name needs (none when the type is right already), then "pasv"
     // or "port ..." after opening the listener in active mode; throws when that fails.
@@ -284,17 +315,30 @@ private:
     void retrEnded(ReplyFlags &flags);
     void storEnded();
     void restRefused();
-    bool openDownloadFile();
-    bool flushDownload();
     void dataAvailable();
     // After data has been read: when the data connection has closed with nothing left to read
     // and the final reply already came after the 125/150, ends the transfer with that reply.
     void endIfDataDrained();
     void dataNeeded();
-    bool fillSendBlock();
     void Finish(bool success);
     void closeDataSocket(bool linger);
     void emitProgress(TcFTPActionType action, qint64 size);
+
+    // tcftp_localfile.cpp: the transfer's local file
+    // Opens the local file once the host has accepted the download: appended to when resuming,
+    // a part file next to it when it replaces an existing file, else the file itself.
+    bool openDownloadFile();
+    // Takes received bytes (converting line ends in type A) and writes them out in blocks.
+    bool storeDownloadBytes(QByteArrayView bytes);
+    bool flushDownload();
+    // Writes out what is left and closes the file; a part file replaces the old file when the
+    // download succeeded and is removed otherwise. Returns whether the download succeeded.
+    bool closeDownloadFile(bool success);
+    bool openPartFile(const QString &finalPath);
+    bool replaceWithPartFile();
+    bool fillSendBlock();
+    // Marks the transfer failed; the first reason given is the one reported.
+    void failTransfer(const QString &reason);
 
     // tcftp_listing.cpp: listings into the shared buffer
     void runListCommand(const QString &command, const QString &argument);
@@ -303,6 +347,8 @@ private:
     void parseListingLines(qsizetype searchFrom, bool atEnd);
     void addListingLine(QByteArrayView line);
     void finishListing(bool success);
+    void queueSubfolders();
+    void reportUnsafeName(const QString &line);
     void reportReloadedFolders(const ListingBuffer::EntryList &old);
 
     // Control connection
@@ -330,9 +376,15 @@ private:
     qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
     qsizetype m_blockEnd = 0;   // upload: end of the block being sent
     bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_readRaw;       // type-A upload: file bytes before their line ends are converted
     QByteArray m_writeBuffer;   // download: bytes not yet written to the file
     QFile m_transferFile;
-    QString m_localFile; // native path of the transfer's local file
+    QString m_localFile;    // native path of the transfer's local file
+    QString m_partFile;     // download: the part file written instead of an existing file
+    QString m_replacedFile; // download: the file the part file replaces once it succeeded
+    TextLineEnds m_lineEnds;
+    bool m_asciiTransfer = false; // the transfer goes in type A: line ends are converted
+    qint64 m_announcedSize = -1;  // download: the size the 150/125 reply announced, or -1
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;
@@ -360,6 +412,10 @@ private:
     bool m_uploading = false;
     bool m_buffering = false;
     QStringList m_bufferFolders;
+    QString m_bufferRoot;   // top of the tree walk, internal folder form
+    int m_bufferWalked = 0; // folders listed by this walk
+    int m_maxTreeDepth = DefaultMaxTreeDepth;
+    int m_maxTreeFolders = DefaultMaxTreeFolders;
     TcFTPHostTypes m_hostType = csUnchecked;
     int m_firewallType = 0;
     int m_firewallPort = 0;
@@ -385,6 +441,9 @@ private:
     ListingBuffer *m_listingBuffer = nullptr;
 
     quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
+    bool m_replyPending = false; // the host owes the final reply to the last command sent
+    int m_abortWait = -1;        // seconds waited for that reply after an abort; -1 none
+    QString m_failureReason;
     int m_ownCommandFailure = 0; // number of the last own command failure in this run
     bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
 };

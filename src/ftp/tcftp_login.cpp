@@ -104,20 +104,55 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
     m_replyLine = text;
     m_previousCode = m_inCmd;
     m_inCmd = text.left(3);
+    // A 1xx reply is a preliminary one: the host still owes the final reply.
+    if (!m_inCmd.startsWith(QLatin1Char('1'))) {
+        m_replyPending = false;
+        m_abortWait = -1;
+    }
+    // The host's words are reported before what they bring about, so that a result ("sent",
+    // "unsuccessfully received") follows the reply that decided it.
+    Q_EMIT textIO(text, true, replyExpected());
     ReplyFlags flags;
     const quint64 sentBefore = m_commandsSent;
     dispatchReply(flags);
-    if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
-        flags.valid = true;
     if (flags.progress && !m_inCmd.startsWith(QLatin1Char('1')))
         m_sinceProgress.restart();
-    Q_EMIT textIO(text, true, flags.valid);
     // A handler that already ran the queue has sent the next command itself.
     if (flags.cont && m_commandsSent == sentBefore)
         runQueue();
 }
 
-// One row per case, tested in this order; the first that matches acts.
+// False for a final reply the session did not expect: a greeting after login or while USER or
+// PASS waits for its answer, or a reply to a command that dispatchReply has no row for.
+bool TcFTP::replyExpected() const
+{
+    static const QStringList answered{QStringLiteral("user"),
+                                      QStringLiteral("pass"),
+                                      QStringLiteral("cwd"),
+                                      QStringLiteral("dele"),
+                                      QStringLiteral("list"),
+                                      QStringLiteral("mkd"),
+                                      QStringLiteral("noop"),
+                                      QStringLiteral("pasv"),
+                                      QStringLiteral("port"),
+                                      QStringLiteral("pwd"),
+                                      QStringLiteral("retr"),
+                                      QStringLiteral("rest"),
+                                      QStringLiteral("rmd"),
+                                      QStringLiteral("rnfr"),
+                                      QStringLiteral("rnto"),
+                                      QStringLiteral("stor"),
+                                      QStringLiteral("type")};
+    if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
+        return true;
+    if (isCode(m_inCmd, "220"))
+        return !m_loggedIn && m_outCmd != QLatin1String("user")
+               && m_outCmd != QLatin1String("pass");
+    return answered.contains(m_outCmd);
+}
+
+// One row per case, tested in this order; the first that matches acts. A command that gets a
+// row here belongs in replyExpected's list as well.
 void TcFTP::dispatchReply(ReplyFlags &flags)
 {
     const QString &code = m_inCmd;
@@ -128,7 +163,6 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         // A greeting after login, or while USER or PASS waits for its answer, answers nothing:
         // answering each with another USER would let a host keep the session busy for ever.
         if (m_loggedIn || out == QLatin1String("user") || out == QLatin1String("pass")) {
-            flags.valid = false;
             flags.progress = false;
             flags.cont = m_loggedIn;
             return;
@@ -304,7 +338,6 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         }
         return;
     }
-    flags.valid = false;
 }
 
 void TcFTP::loginComplete()

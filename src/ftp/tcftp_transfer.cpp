@@ -45,8 +45,10 @@ bool TcFTP::runQueue()
     bool failed = false;
     const quint64 sentBefore = m_commandsSent;
     for (;;) {
-        // A handler called back into the session and the next command is already out.
-        if (m_commandsSent != sentBefore || m_control->State() != cwConnected)
+        // A handler called back into the session and the next command is already out; or the
+        // host has not given its final reply to the last command yet (after an abort): nothing
+        // goes out before it, or that reply would be taken for the next command's.
+        if (m_commandsSent != sentBefore || m_control->State() != cwConnected || m_replyPending)
             return failed;
         if (m_commandQueue.isEmpty()) {
             if (m_buffering) {
@@ -127,6 +129,7 @@ bool TcFTP::sendHostCommand(const QString &queued)
     m_commandLine = line;
     m_outCmd = word;
     ++m_commandsSent;
+    m_replyPending = true;
     Q_EMIT textIO(line, false, true);
 
     QByteArray bytes = EncodeHostText(line);
@@ -222,6 +225,7 @@ void TcFTP::startDownload(const QString &argument)
     m_ioDstFolder = destination.left(destinationCut);
     m_ioDstFile = destination.mid(destinationCut);
     m_downloading = true;
+    m_failureReason.clear();
     if (entry.isEmpty()) {
         // Report it: the owner waits for this download's end before it gives the next line.
         Finish(false);
@@ -234,6 +238,7 @@ void TcFTP::startDownload(const QString &argument)
     m_ioTransfered = 0;
     m_transferStarted = false;
     m_transferFailed = false;
+    m_announcedSize = -1;
     m_writeBuffer.clear();
     m_localFile = LocalToNative(m_ioDstFolder + m_ioDstFile);
 
@@ -247,7 +252,10 @@ void TcFTP::startDownload(const QString &argument)
         Finish(false);
         return;
     }
-    if (m_resumeTransfers && local.exists() && local.size() < m_ioSize)
+    // In type A the local file's line ends differ from the host's: its size says nothing of
+    // where to go on, so such a file is always fetched whole.
+    const bool asText = m_autoTransferMode ? hasAsciiExtension(sourceName) : !m_binaryMode;
+    if (m_resumeTransfers && !asText && local.exists() && local.size() < m_ioSize)
         m_ioPos = local.size();
 
     QStringList lines;
@@ -277,10 +285,21 @@ void TcFTP::startUpload(const QString &argument)
     m_ioSrcFile = source.mid(sourceCut);
     m_ioDstFolder = destination.left(destinationCut);
     m_ioDstFile = destination.mid(destinationCut);
+    m_failureReason.clear();
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);
+    // A named pipe or a device never ends, or has no size to check the upload against.
+    if (!m_localFile.isEmpty() && QFileInfo::exists(m_localFile)
+        && !QFileInfo(m_localFile).isFile()) {
+        Q_EMIT warning(
+                tr("%1 is not a regular file (a pipe, a device or a socket); it is not sent.")
+                        .arg(m_localFile));
+        Finish(false);
+        return;
+    }
     if (m_localFile.isEmpty() || !m_transferFile.open(QIODevice::ReadOnly)) {
+        failTransfer(tr("cannot open the local file: %1").arg(m_transferFile.errorString()));
         Finish(false);
         return;
     }
@@ -296,16 +315,7 @@ void TcFTP::startUpload(const QString &argument)
 
     QStringList lines;
     try {
-        const QString type = transferTypeCommand(m_ioSrcFile, true);
-        if (!type.isEmpty())
-            lines.append(type);
-        if (!m_passiveMode) {
-            try {
-                listenForHost();
-            } catch (const TcWinsockException &) {
-            }
-        }
-        lines.append(dataConnectionCommand());
+        lines = dataSetupCommands(m_ioSrcFile, true);
     } catch (const std::exception &) {
         Finish(false);
         return;
@@ -319,12 +329,17 @@ QString TcFTP::transferTypeCommand(const QString &name, bool wantBinary) const
 {
     if (!m_autoTransferMode)
         return QString();
-    const QString extension = Field(name, FieldCount(name, QLatin1Char('.')), QLatin1Char('.'));
-    if (!extension.isEmpty() && m_ascExtension.contains(extension, Qt::CaseInsensitive))
+    if (hasAsciiExtension(name))
         wantBinary = false;
     if (wantBinary == m_binaryMode)
         return QString();
     return wantBinary ? QStringLiteral("type i") : QStringLiteral("type a");
+}
+
+bool TcFTP::hasAsciiExtension(const QString &name) const
+{
+    const QString extension = Field(name, FieldCount(name, QLatin1Char('.')), QLatin1Char('.'));
+    return !extension.isEmpty() && m_ascExtension.contains(extension, Qt::CaseInsensitive);
 }
 
 // "pasv", or "port h1,h2,h3,h4,p1,p2" for the control connection's local address and the
@@ -346,8 +361,18 @@ QStringList TcFTP::dataSetupCommands(const QString &name, bool wantBinary)
     const QString type = transferTypeCommand(name, wantBinary);
     if (!type.isEmpty())
         lines.append(type);
-    if (!m_passiveMode)
-        listenForHost();
+    if (!m_passiveMode) {
+        try {
+            listenForHost();
+        } catch (const TcWinsockException &e) {
+            m_failureReason
+                    = tr("cannot listen for a data connection: %1")
+                              .arg(e.systemError() != 0
+                                           ? qt_error_string(e.systemError())
+                                           : QStringLiteral("socket error %1").arg(e.number()));
+            throw;
+        }
+    }
     lines.append(dataConnectionCommand());
     return lines;
 }

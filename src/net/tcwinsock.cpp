@@ -174,6 +174,7 @@ void TcWinsock::Connect()
     if (m_state != cwReadyToConnect)
         throw TcWinsockException(124321);
     closeQuietly();
+    m_receiveError = 0;
     const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(22167);
@@ -224,25 +225,28 @@ void TcWinsock::Listen()
     if (m_state != cwNIL && m_state != cwNotConnected)
         throw TcWinsockException(7722);
     const quint16 port = resolvePort();
+    m_receiveError = 0;
     stopListeningQuietly();
     const int fd = openStreamSocket();
     if (fd < 0)
-        throw TcWinsockException(3242);
+        throw TcWinsockException(3242, errno);
     in_addr bindTo{};
     bindTo.s_addr = htonl(INADDR_ANY);
     if (!m_listenAddress.isEmpty()
         && inet_pton(AF_INET, m_listenAddress.toLatin1().constData(), &bindTo) != 1) {
         ::close(fd);
-        throw TcWinsockException(52);
+        throw TcWinsockException(52, EINVAL);
     }
     const sockaddr_in local = internetAddress(ntohl(bindTo.s_addr), port);
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
+        const int error = errno;
         ::close(fd);
-        throw TcWinsockException(52);
+        throw TcWinsockException(52, error);
     }
     if (::listen(fd, ListenBacklog) != 0) {
+        const int error = errno;
         ::close(fd);
-        throw TcWinsockException(5542);
+        throw TcWinsockException(5542, error);
     }
     m_listener = fd;
     m_acceptNotifier->setSocket(fd);
@@ -373,8 +377,12 @@ QByteArray TcWinsock::Receive()
     }
     // Zero is the peer's orderly end; a reset ends the connection as well. Either is
     // reported by the next read notice, once the owner has all the data.
-    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+    if (got == 0) {
         m_peerDone = true;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        m_receiveError = errno;
+        m_peerDone = true;
+    }
     return {};
 }
 
@@ -415,6 +423,7 @@ void TcWinsock::watch(int fd)
     m_readSinceNotice = true;
     m_readPaused = false;
     m_peerDone = false;
+    m_receiveError = 0;
     m_readNotifier->setSocket(fd);
     m_readNotifier->setEnabled(true);
     // Room for sending is reported once after the connection is made.
@@ -478,6 +487,8 @@ void TcWinsock::readReady()
         }
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
             return;
+        if (got < 0)
+            m_receiveError = errno;
         m_peerDone = true;
         peerClosed();
         return;

@@ -10,13 +10,16 @@
 class TcWinsockException : public std::exception
 {
 public:
-    explicit TcWinsockException(int number);
+    // systemError is the errno of the failed system call, 0 for misuse.
+    explicit TcWinsockException(int number, int systemError = 0);
 
     int number() const noexcept { return m_number; }
+    int systemError() const noexcept { return m_systemError; }
     QString message() const { return QString::fromStdString(m_message); }
     const char *what() const noexcept override { return m_message.c_str(); }
 
 private:
     int m_number;
+    int m_systemError;
     std::string m_message;
 };

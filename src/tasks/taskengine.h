@@ -167,6 +167,9 @@ public:
     void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
     // Queues a local folder tree for sending (see UploadFolderTree); returns the entries queued.
     int UploadFolderTree(const QString &localFolder, const QString &hostFolder);
+    // Queues the making of hostFolder and of the folders above it that may be missing (see
+    // QueueMissingHostFolders); returns the entries queued.
+    int QueueMissingHostFolders(const QString &hostFolder);
     // Turns the buffered tree below hostFolder into "cwd", "dele" and "rmd" commands for the
     // main session, deepest folders first.
     void DeleteBufferedHostTree(const QString &hostFolder);
@@ -218,6 +221,17 @@ Q_SIGNALS:
     // A folder of a tree being buffered for a download could not be entered or listed: the
     // tree below hostFolder will not arrive whole in localRoot.
     void treeListingFailed(const QString &hostFolder, const QString &localRoot);
+    // A local folder that a download needs could not be made (reason: the system's words).
+    // localFile is the download's local file (internal form), empty for a folder of a tree; a
+    // download whose folder failed is not carried out and ends with transferEnded as failed.
+    void localFolderFailed(const QString &localFile,
+                           const QString &nativeFolder,
+                           const QString &reason);
+    // An entry was left out of an operation, and the log says so: its name cannot travel, it
+    // is a link that is not followed, a bound on a tree walk was reached, or it is the host's
+    // root. what is the log line's text (shown form); failsOperation is false only for what
+    // is left out by design (links not followed).
+    void entrySkipped(const QString &what, bool failsOperation);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
@@ -250,10 +264,19 @@ private:
     // taskengine_actions.cpp: action results
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
+    // Writes a warning line (" !: ...") for an entry left out and reports it (entrySkipped).
+    void warnSkipped(const QString &line, int index, bool failsOperation);
     // size is the action's own: the session has reset its transfer fields by then.
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);
     void changeFolderFailed(TcFTP *session);
+    // Makes a missing local folder for a download (localFile, "" for a folder of a tree); on
+    // failure says why in the log and through localFolderFailed, and returns false. logMade
+    // writes a log line when the folder had to be made.
+    bool makeLocalFolder(const QString &localFolder,
+                         const QString &localFile,
+                         bool logMade,
+                         int index);
     void removeBufferEntry(const QString &folder, const QString &key);
 
     TcFTP *m_mainFTP = nullptr;

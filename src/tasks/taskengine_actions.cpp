@@ -3,6 +3,7 @@
 #include "taskengine.h"
 
 #include "ftp/listparser.h"
+#include "platform/localfolder.h"
 #include "platform/localpath.h"
 #include "tasks/sessiontext.h"
 #include "tasks/soundplayer.h"
@@ -10,6 +11,7 @@
 #include "util/pathforms.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 const QChar Backslash = QLatin1Char('\\');
@@ -25,6 +27,24 @@ bool safeLocalName(const QString &name)
 {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
            && !name.contains(QLatin1Char('/')) && TransferQueue::LocalNameCanTravel(name);
+}
+
+// Why a session's transfer failed, as the session knows it or the host's refusal tells it;
+// empty when neither says.
+QString failureReason(const TcFTP *session)
+{
+    if (!session->FailureReason().isEmpty())
+        return session->FailureReason();
+    const QString reply = session->ReplyLine();
+    if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+        return reply;
+    return QString();
+}
+
+// A host path as people read it: "/pub/a.txt" for "\\pub\\a.txt".
+QString slashPath(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
 bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
@@ -176,8 +196,7 @@ void TaskEngine::listingDone(TcFTP *session, tTaskListObj *record, bool success)
     }
     const QString folder = session->Folder();
     Q_EMIT hostFolderListed(folder, session->Buffering());
-    if (ConvertPath(folder, BackslashForm).toLower()
-        == ConvertPath(m_requestedFolder, BackslashForm).toLower()) {
+    if (ConvertPath(folder, BackslashForm) == ConvertPath(m_requestedFolder, BackslashForm)) {
         m_currentHostFolder = folder;
         Q_EMIT currentHostFolderChanged(folder);
     }
@@ -197,16 +216,17 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
 {
     const QString folder = session->Folder();
     const int index = m_taskList.IndexOfSession(session);
-    if (!folder.startsWith(record->BufferRoot, Qt::CaseInsensitive))
+    if (!folder.startsWith(record->BufferRoot))
         return;
     const QString rel = folder.mid(record->BufferRoot.size());
     const QStringList parts = rel.split(Backslash, Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         if (!safeLocalName(part)) {
-            WriteLog(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
-                                    "for a local folder.")
-                             .arg(folder),
-                     index);
+            warnSkipped(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
+                                       "for a local folder.")
+                                .arg(slashPath(folder)),
+                        index,
+                        true);
             return;
         }
     }
@@ -219,25 +239,68 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
                  index);
         return;
     }
-    if (QDir().mkpath(nativeFolder))
-        Q_EMIT localEntryChanged(localFolder, QString(), -1);
+    if (!makeLocalFolder(localFolder, QString(), rel.isEmpty(), index))
+        return; // named in the log; the files could not land
 
     const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);
     if (!entries)
         return;
     for (const ListingBuffer::Entry &entry : *entries) {
+        if (entry.key.startsWith(QLatin1Char('d')) && entry.fromLink) {
+            // The walk never enters a link to a folder: it could lead anywhere, or back up.
+            warnSkipped(QStringLiteral(" !: Skipped the host link '%1': links to folders are not "
+                                       "followed.")
+                                .arg(slashPath(folder + entry.key.mid(1))),
+                        index,
+                        false);
+            continue;
+        }
         if (!entry.key.startsWith(QLatin1Char('f')))
             continue;
         const QString name = entry.key.mid(1);
         if (!safeLocalName(name) || !TransferQueue::HostNameCanTravel(name)) {
-            WriteLog(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used for "
-                                    "a local file.")
-                             .arg(folder + name),
-                     index);
+            warnSkipped(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used "
+                                       "for a local file.")
+                                .arg(slashPath(folder + name)),
+                        index,
+                        true);
             continue;
         }
         m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name));
     }
+}
+
+bool TaskEngine::makeLocalFolder(const QString &localFolder,
+                                 const QString &localFile,
+                                 bool logMade,
+                                 int index)
+{
+    const QString nativeFolder = LocalToNative(localFolder);
+    if (nativeFolder.isEmpty() || QFileInfo(nativeFolder).isDir())
+        return true;
+    QString reason;
+    if (MakeLocalFolderPath(nativeFolder, &reason)) {
+        if (logMade)
+            WriteLog(QStringLiteral("  : The folder '%1' did not exist; it has been made.")
+                             .arg(nativeFolder),
+                     index);
+        Q_EMIT localEntryChanged(localFolder, QString(), -1);
+        return true;
+    }
+    const QString file = localFile.mid(localFolder.size());
+    if (file.isEmpty())
+        WriteLog(
+                QStringLiteral(" !: Could not make the folder '%1': %2.").arg(nativeFolder, reason),
+                index);
+    else
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2': the folder "
+                                "could not be made: %3.")
+                         .arg(file, nativeFolder, reason),
+                 index);
+    Q_EMIT localFolderFailed(localFile, nativeFolder, reason);
+    if (!file.isEmpty())
+        Q_EMIT transferEnded(true, localFolder, file, false);
+    return false;
 }
 
 void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
@@ -273,8 +336,11 @@ void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
-                         .arg(file, LocalToNative(folder)),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              LocalToNative(folder),
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(true, folder, file, success);
@@ -297,8 +363,11 @@ void TaskEngine::uploadDone(TcFTP *session, qint64 size, bool success)
         Q_EMIT hostEntryChanged(folder, file);
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.")
-                         .arg(file, folder),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral("  : Unsuccessfully sent file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              folder,
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(false, folder, file, success);
@@ -332,7 +401,7 @@ void TaskEngine::removeBufferEntry(const QString &folder, const QString &key)
     ListingBuffer::EntryList kept;
     kept.reserve(entries->size());
     for (const ListingBuffer::Entry &entry : *entries) {
-        if (entry.key.compare(key, Qt::CaseInsensitive) != 0)
+        if (entry.key != key)
             kept.append(entry);
     }
     if (kept.size() != entries->size())

@@ -319,7 +319,7 @@ QString TaskEngine::initialTarget() const
 {
     if (m_initialFolder.isEmpty() || m_initialFolder == Backslash)
         return {};
-    if (m_initialFolder.toLower().startsWith(m_rootFolder.toLower()))
+    if (m_initialFolder.startsWith(m_rootFolder))
         return m_initialFolder;
     return ConvertPath(m_homeFolder + m_initialFolder, BackslashForm);
 }
@@ -334,7 +334,7 @@ void TaskEngine::DeleteBufferedHostTree(const QString &hostFolder)
     m_mainCmdList.append(QStringLiteral("cwd ") + (parent.isEmpty() ? Backslash : parent));
     QStringList folders;
     for (const QString &folder : m_listingBuffer.folders()) {
-        if (!folder.startsWith(top, Qt::CaseInsensitive))
+        if (!folder.startsWith(top))
             continue;
         folders.append(folder);
         const ListingBuffer::EntryList *entries = m_listingBuffer.entries(folder);

@@ -18,6 +18,7 @@ public:
     virtual bool openFolder(const QString &folder) = 0;
     // Starts the default text editor with the file as its argument; false when it cannot start.
     virtual bool startTextEditor(const QString &file, const QString &workingFolder) = 0;
-    // Moves a file or folder to the trash; false (and nothing deleted) when that cannot be done.
-    virtual bool moveToTrash(const QString &path) = 0;
+    // Moves a file or folder to the trash; false (and nothing deleted) when that cannot be done,
+    // with the reason in reason.
+    virtual bool moveToTrash(const QString &path, QString *reason) = 0;
 };

@@ -6,6 +6,9 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "util/pathforms.h"
@@ -24,7 +27,7 @@ QString withoutTrailingSeparator(const QString &path)
 
 void FileCommands::LocalFileAction(QWidget *control, Action action, const QString &hostTarget)
 {
-    const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
+    const QString folder = ResolveDesktopPath(m_local->currentFolder());
     // The top level holds the Desktop and the drives: nothing there is sent, deleted or renamed.
     if (folder != TopLevel && !folder.isEmpty()) {
         const Selection selection = selectionOf(control);
@@ -60,6 +63,8 @@ void FileCommands::localTransfer(const QString &folder,
                 selection, QStringLiteral("Send selected "), QStringLiteral(" to host?")))
         return;
     TransferQueue &queue = m_engine->transferQueue();
+    if (!selection.files.isEmpty())
+        m_engine->QueueMissingHostFolders(target);
     for (const QString &name : selection.files) {
         if (!TransferQueue::LocalNameCanTravel(name)) {
             writeLog(QStringLiteral(" !: Skipped '%1': names holding '*' or '\\' cannot be sent.")
@@ -77,7 +82,7 @@ void FileCommands::localTransfer(const QString &folder,
         // The tree sends the contents of the current local folder into the current host folder.
         const QString local = name.isEmpty() ? folder : folder + name + QLatin1Char('\\');
         const QString host = name.isEmpty() ? target : target + name + QLatin1Char('\\');
-        queue.append(TransferQueue::MakeFolderEntry(host));
+        m_engine->QueueMissingHostFolders(host);
         m_engine->UploadFolderTree(local, host);
     }
 }
@@ -132,14 +137,15 @@ void FileCommands::localDelete(const QString &folder, const Selection &selection
         return;
     QStringList failed;
     for (const QString &path : std::as_const(paths)) {
-        if (!m_services->moveToTrash(path))
-            failed.append(path);
+        QString reason;
+        if (!m_services->moveToTrash(path, &reason))
+            failed.append(reason.isEmpty() ? path : path + QStringLiteral(": ") + reason);
     }
     if (selection.tree && failed.isEmpty()) {
         // The folder on display went to the trash: show its parent.
         QString parent = withoutTrailingSeparator(folder);
         parent = parent.left(parent.lastIndexOf(QLatin1Char('\\')) + 1);
-        m_form->ChangeLocalFolder(parent.isEmpty() ? TopLevel : parent);
+        m_local->ChangeLocalFolder(parent.isEmpty() ? TopLevel : parent);
     } else {
         reloadLocal();
     }
@@ -201,7 +207,7 @@ void FileCommands::localNewFolder()
         native.replace(QLatin1Char('\\'), QLatin1Char('/'));
         path = NativeToLocal(native + QLatin1Char('/'));
     } else {
-        const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
+        const QString folder = ResolveDesktopPath(m_local->currentFolder());
         if (folder != TopLevel && !folder.isEmpty())
             path = folder + name + QLatin1Char('\\');
     }

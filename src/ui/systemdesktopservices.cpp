@@ -1,5 +1,7 @@
 #include "ui/systemdesktopservices.h"
 
+#include "platform/trash.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -33,9 +35,11 @@ bool SystemDesktopServices::startTextEditor(const QString &file, const QString &
     return QProcess::startDetached(program, command, workingFolder);
 }
 
-bool SystemDesktopServices::moveToTrash(const QString &path)
+bool SystemDesktopServices::moveToTrash(const QString &path, QString *reason)
 {
-    return QFile::moveToTrash(path);
+    // Not QFile::moveToTrash: without a usable trash it may move the item into a "files"
+    // folder below the working folder and call that success.
+    return MoveToUserTrash(path, reason);
 }
 
 QStringList SystemDesktopServices::editorCommand(const QString &visual,

@@ -4,16 +4,16 @@
 
 #include <QStringList>
 
-// The desktop services of this system: QDesktopServices for opening, QFile::moveToTrash for the
-// trash. The text editor is $VISUAL, else the desktop's default application for text/plain
-// (asked of xdg-mime once and read from its .desktop file).
+// The desktop services of this system: QDesktopServices for opening, the user's trash of
+// platform/trash.h for deleting. The text editor is $VISUAL, else the desktop's default application
+// for text/plain (asked of xdg-mime once and read from its .desktop file).
 class SystemDesktopServices : public DesktopServices
 {
 public:
     bool openFile(const QString &file, const QString &workingFolder) override;
     bool openFolder(const QString &folder) override;
     bool startTextEditor(const QString &file, const QString &workingFolder) override;
-    bool moveToTrash(const QString &path) override;
+    bool moveToTrash(const QString &path, QString *reason) override;
 
     // The editor's command line with the file put in: the program first, then its arguments.
     // Empty when no editor is known. visual is the $VISUAL value, desktopExec the Exec line of

@@ -1,7 +1,6 @@
 // orvane-ftp-cli run as a person runs it, against a real vsftpd on 127.0.0.1: the built
 // binary, its exit status, its standard output and error, and the host's folder after each
 // step.
-#include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/freeport.h"
 #include "support/vsftpdserver.h"
@@ -17,12 +16,42 @@
 
 #include <gtest/gtest.h>
 
-using ovtest::CliRun;
-using ovtest::describe;
-using ovtest::runCli;
 using ovtest::VsftpdServer;
 
 namespace {
+
+struct CliRun
+{
+    bool ended = false;
+    int exitStatus = -1;
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+CliRun runCli(const QStringList &arguments,
+              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+              int timeoutMs = 30000)
+{
+    CliRun run;
+    QProcess process;
+    process.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
+    if (!process.waitForStarted(5000))
+        return run;
+    run.ended = ovtest::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!run.ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    run.ms = clock.elapsed();
+    run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
 
 QByteArray contentOf(const QString &path)
 {
@@ -41,6 +70,15 @@ QByteArray testBytes(int size)
         bytes[i] = char(x);
     }
     return bytes;
+}
+
+std::string describe(const CliRun &run)
+{
+    return QStringLiteral("ended %1, status %2\nstdout:\n%3\nstderr:\n%4")
+            .arg(run.ended)
+            .arg(run.exitStatus)
+            .arg(run.out, run.err)
+            .toStdString();
 }
 
 } // namespace
@@ -169,8 +207,9 @@ TEST(OrvaneFtpCli, VerboseLogMasksThePassword)
                          QStringLiteral("ftp://127.0.0.1:%1/").arg(vsftpd.port())},
                         env);
     ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    // A text file goes in type A, its lines ending in CR LF, which vsftpd stores as they came.
     EXPECT_EQ(contentOf(QDir(vsftpd.userHome()).filePath(QStringLiteral("notes.txt"))),
-              QByteArray("line one\nline two\n"));
+              QByteArray("line one\r\nline two\r\n"));
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_TRUE(lines.contains(QStringLiteral("<<: user ") + VsftpdServer::userName()))
             << describe(run);

@@ -2,7 +2,6 @@
 // sessions, saved sites, failed files named, and a host that goes away while files wait.
 #include "settings/registry.h"
 #include "sites/sitestore.h"
-#include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/pyftpdlibserver.h"
 #include "support/vsftpdserver.h"
@@ -19,15 +18,50 @@
 
 #include <sys/stat.h>
 
-using ovtest::CliRun;
-using ovtest::describe;
 using ovtest::PyftpdlibServer;
-using ovtest::runCli;
 using ovtest::VsftpdServer;
 
 namespace {
 
 const QString Cli = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli");
+
+struct CliRun
+{
+    bool ended = false;
+    int exitStatus = -1;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList &arguments,
+              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+              int timeoutMs = 60000)
+{
+    CliRun run;
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(Cli, arguments);
+    if (!process.waitForStarted(5000))
+        return run;
+    run.ended = ovtest::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!run.ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+std::string describe(const CliRun &run)
+{
+    return QStringLiteral("ended %1, status %2\nstdout:\n%3\nstderr:\n%4")
+            .arg(run.ended)
+            .arg(run.exitStatus)
+            .arg(run.out.right(6000), run.err.right(6000))
+            .toStdString();
+}
 
 QByteArray bytesFor(int seed, int size)
 {
@@ -152,6 +186,107 @@ TEST(OrvaneFtpCliTrees, TreeDownloadAndDeleteOnVsftpd)
     // The host's root is never deleted.
     run = runCli({QStringLiteral("rm"), QStringLiteral("ftp://127.0.0.1:%1/").arg(vsftpd.port())});
     EXPECT_EQ(run.exitStatus, 2) << describe(run);
+}
+
+// Folders whose names differ in case alone are two folders: each is fetched and deleted from
+// its own listing.
+TEST(OrvaneFtpCliTrees, FoldersDifferingInCaseAloneArriveWithTheirOwnFiles)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    int seed = 40;
+    for (const char *file : {"pub/Sub/a.bin",
+                             "pub/Sub/Same.bin",
+                             "pub/Sub/inner/i.bin",
+                             "pub/sub/b.bin",
+                             "pub/sub/same.bin"})
+        vsftpd.createFile(VsftpdServer::Tree::Upload, QLatin1String(file), bytesFor(seed++, 5000));
+    const QString hostTree = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("pub"));
+    const QMap<QString, QByteArray> expected = treeOf(hostTree);
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString url = QStringLiteral("ftp://127.0.0.1:%1/upload/pub/").arg(vsftpd.port());
+
+    CliRun run = runCli({QStringLiteral("get"), url, local.filePath(QStringLiteral("pub"))});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(treeOf(local.filePath(QStringLiteral("pub"))), expected)
+            << listing(treeOf(local.filePath(QStringLiteral("pub"))));
+
+    run = runCli({QStringLiteral("rm"), url});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_FALSE(QFileInfo::exists(hostTree)) << listing(treeOf(hostTree));
+}
+
+// Sending into host folders that do not exist yet makes them first, like mkdir -p; where a
+// folder cannot be made, the files that could not be sent are named.
+TEST(OrvaneFtpCliTrees, SendingMakesMissingHostFolders)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    vsftpd.createFile(VsftpdServer::Tree::Upload, QStringLiteral("plain.txt"), "a file");
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString source = local.filePath(QStringLiteral("tree"));
+    for (const char *name : {"t1.bin", "in/t2.bin", "in/most/t3.bin"}) {
+        const QString path = QDir(source).filePath(QLatin1String(name));
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytesFor(int(qHash(QLatin1String(name)) % 1000), 7000));
+    }
+    const QMap<QString, QByteArray> expected = treeOf(source);
+    const QString base = QStringLiteral("ftp://127.0.0.1:%1/upload/").arg(vsftpd.port());
+
+    CliRun run = runCli({QStringLiteral("--tasks"),
+                         QStringLiteral("3"),
+                         QStringLiteral("put"),
+                         source,
+                         base + QStringLiteral("new/deeper/")});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    const QString arrived
+            = vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("new/deeper/tree"));
+    EXPECT_EQ(treeOf(arrived), expected) << listing(treeOf(arrived));
+
+    // One file, into two new folders of a folder that exists.
+    run = runCli({QStringLiteral("put"),
+                  QDir(source).filePath(QStringLiteral("t1.bin")),
+                  base + QStringLiteral("new/one/two/")});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(treeOf(vsftpd.path(VsftpdServer::Tree::Upload, QStringLiteral("new/one")))
+                      .value(QStringLiteral("two/t1.bin")),
+              expected.value(QStringLiteral("t1.bin")));
+
+    // Below a file no folder can be made: exit 1, each file named with the host's words.
+    run = runCli({QStringLiteral("put"), source, base + QStringLiteral("plain.txt/sub/")});
+    EXPECT_EQ(run.exitStatus, 1) << describe(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("/upload/plain.txt/sub/tree/in/t2.bin")))
+            << describe(run);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("host said: 553"))) << describe(run);
+}
+
+// A download's local folder is made when missing; when it cannot be, the run names the folder
+// and the system's reason.
+TEST(OrvaneFtpCliTrees, DownloadsMakeTheirLocalFolder)
+{
+    VsftpdServer vsftpd;
+    ASSERT_TRUE(vsftpd.start());
+    const QByteArray content = bytesFor(9, 30000);
+    vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, QStringLiteral("pub/f.bin"), content);
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString url = QStringLiteral("ftp://127.0.0.1:%1/pub/f.bin").arg(vsftpd.port());
+
+    CliRun run = runCli({QStringLiteral("get"), url, local.filePath(QStringLiteral("x/y/f.bin"))});
+    ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    EXPECT_EQ(treeOf(local.path()).value(QStringLiteral("x/y/f.bin")), content);
+
+    QFile blocker(local.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    run = runCli({QStringLiteral("get"), url, local.filePath(QStringLiteral("file/sub/f.bin"))});
+    EXPECT_EQ(run.exitStatus, 1) << describe(run);
+    EXPECT_TRUE(run.err.contains(local.filePath(QStringLiteral("file/sub"))));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Not a directory"))) << describe(run);
 }
 
 TEST(OrvaneFtpCliTrees, FolderUploadWithFiveTasksArrivesEveryTime)

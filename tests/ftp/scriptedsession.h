@@ -1,5 +1,6 @@
-// The session against the project's scripted server: a fixture that starts a server with a
-// script, connects a session to it and records everything the session reports.
+// The session logged in to the scripted server, for the tests that play exact exchanges with
+// it: connectTo/loginTo start the server with a script (loginTo puts the login in front and
+// waits until the session is idle), runLine queues one line and runs it.
 #pragma once
 
 #include "ftp/tcftp.h"
@@ -14,18 +15,17 @@
 
 #include <memory>
 
-class ScriptedSession : public ::testing::Test
+inline const QString ScriptedLogin = QStringLiteral(R"(
+    greet 220 scripted host ready
+    expect user ann
+    reply 331 password please
+    expect pass secret
+    reply 230 logged in
+)");
+
+class TcFTPScripted : public ::testing::Test
 {
 protected:
-    // The login that loginTo puts in front of its script.
-    static inline const QString Login = QStringLiteral(R"(
-        greet 220 scripted host ready
-        expect user ann
-        reply 331 password please
-        expect pass secret
-        reply 230 logged in
-    )");
-
     void SetUp() override
     {
         ASSERT_TRUE(local.isValid());
@@ -50,7 +50,7 @@ protected:
     }
     void loginTo(const QString &script)
     {
-        connectTo(Login + script);
+        connectTo(ScriptedLogin + script);
         ASSERT_TRUE(ovtest::waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }))
                 << server->log().toStdString();
     }

@@ -9,7 +9,7 @@ using ovtest::waitFor;
 
 namespace {
 
-class TcFTPHostile : public ScriptedSession
+class TcFTPHostile : public TcFTPScripted
 {
 protected:
     QByteArray localBytes(const QString &name) const { return readAll(localNative(name)); }
@@ -204,7 +204,7 @@ TEST_F(TcFTPHostile, LineWithoutAReplyCodeIsAnUnexpectedReply)
     EXPECT_FALSE(probe.texts.first().valid);
 
     // The same for a reply to a command, even when it looks final ("abc ...").
-    reconnectTo(Login + QStringLiteral(R"(
+    reconnectTo(ScriptedLogin + QStringLiteral(R"(
         expect pwd
         reply abc is not a code
         silence 5000

@@ -202,7 +202,7 @@ TEST_P(TcFTPListing, ListsOnceThenServesFromTheBuffer)
     EXPECT_EQ(serverCommandsLike(QStringLiteral("LIST")).size(), 1);
 
     // Buffered: nothing goes to the host and the end is reported before Execute returns.
-    ftp.AddCommand(QStringLiteral("*list \\PUB\\"));
+    ftp.AddCommand(QStringLiteral("*list \\pub\\"));
     ftp.Execute();
     EXPECT_EQ(probe.doneCount(caList), 2);
     EXPECT_TRUE(probe.lastDone(caList)->success);
@@ -263,6 +263,39 @@ TEST_P(TcFTPListing, ReloadReportsNewAndVanishedFolders)
     EXPECT_EQ(folderKeys(QStringLiteral("\\pub\\")),
               (QStringList{
                       QStringLiteral("dkeep"), QStringLiteral("dy"), QStringLiteral("ffile.txt")}));
+}
+
+// Hosts are case-sensitive: folders whose names differ in case alone are listed, looked up,
+// walked and reloaded each on its own.
+TEST_P(TcFTPListing, FoldersDifferingInCaseAloneKeepTheirOwnLists)
+{
+    server->createUserFile(QStringLiteral("pub/Sub/a.txt"), "upper");
+    server->createUserFile(QStringLiteral("pub/Sub/deep/d.txt"), "deep");
+    server->createUserFile(QStringLiteral("pub/sub/b.txt"), "lower");
+    server->createUserFile(QStringLiteral("pub/sub/A.txt"), "other");
+    login();
+
+    ASSERT_TRUE(runUntilListed(QStringLiteral("*bufferfolder \\pub\\"), 4));
+    EXPECT_EQ(listedFolders,
+              (QStringList{"\\pub\\", "\\pub\\Sub\\", "\\pub\\Sub\\deep\\", "\\pub\\sub\\"}));
+    EXPECT_EQ(folderKeys("\\pub\\"), (QStringList{"dSub", "dsub"}));
+    EXPECT_EQ(folderKeys("\\pub\\Sub\\"), (QStringList{"ddeep", "fa.txt"}));
+    EXPECT_EQ(folderKeys("\\pub\\sub\\"), (QStringList{"fA.txt", "fb.txt"}));
+    EXPECT_EQ(LookupEntry(buffer, "\\pub\\sub\\", "fA.txt").section(QLatin1Char('*'), 0, 0), "5");
+    EXPECT_THROW(LookupEntry(buffer, "\\pub\\sub\\", "fa.txt"), std::out_of_range);
+    EXPECT_EQ(LookupEntry(buffer, "\\PUB\\", "dsub"), QString());
+
+    // A reload sees "sub" become "SUB"; "Sub" and what lies below it stay buffered.
+    ASSERT_TRUE(QDir().rename(server->userPath("pub/sub"), server->userPath("pub/SUB")));
+    const int actionsBefore = probe.actions.size();
+    ASSERT_TRUE(runUntilListed(QStringLiteral("*reload \\pub\\"), 5));
+    QStringList reported;
+    for (const SessionProbe::Action &a : probe.actions.mid(actionsBefore)) {
+        if (a.action == caMakeFolder || a.action == caRemoveFolder)
+            reported.append((a.action == caMakeFolder ? "made " : "removed ") + a.fileFolder);
+    }
+    EXPECT_EQ(reported, (QStringList{"made \\pub\\SUB\\", "removed \\pub\\sub\\"}));
+    EXPECT_EQ(buffer.folders(), (QStringList{"\\pub\\", "\\pub\\Sub\\", "\\pub\\Sub\\deep\\"}));
 }
 
 TEST_P(TcFTPListing, BufferingWalksTheTreeDepthFirst)

@@ -1,28 +1,13 @@
 // The session against the scripted server: exact reply sequences, odd replies and faults,
 // checked against the exact transcript of what the session sent.
-#include "ftp/tcftp.h"
-#include "platform/localpath.h"
 #include "scriptedsession.h"
-#include "sessionprobe.h"
-#include "support/eventwait.h"
-#include "support/scriptedserver.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using ovtest::ScriptedServer;
 using ovtest::spinFor;
 using ovtest::waitFor;
-
-namespace {
-
-class TcFTPScripted : public ScriptedSession
-{};
-
-} // namespace
 
 TEST_F(TcFTPScripted, MultiLineWelcomeWithSpacedTextStillLogsIn)
 {
@@ -513,7 +498,7 @@ TEST_F(TcFTPScripted, EndlessReplyLineDisconnects)
                         .contains(QStringLiteral("closed")));
 }
 
-TEST_F(TcFTPScripted, AbortEndsTheTransferWithTheHostsReply)
+TEST_F(TcFTPScripted, AbortEndsTheTransferAtOnceAndWaitsForTheHostsReply)
 {
     buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fa.bin"), QStringLiteral("9000*0"));
     loginTo(QStringLiteral(R"(
@@ -536,13 +521,16 @@ TEST_F(TcFTPScripted, AbortEndsTheTransferWithTheHostsReply)
     ASSERT_TRUE(waitFor([&] { return ftp.InCmd() == QLatin1String("150"); }))
             << server->log().toStdString();
     ftp.Abort();
-    EXPECT_EQ(ftp.State(), csIdle);
-    EXPECT_TRUE(ftp.CommandQueue().isEmpty());
-    EXPECT_TRUE(ftp.Downloading()); // until the host's reply ends it
-    EXPECT_NE(ftp.dataSocket()->State(), cwConnected);
-    ASSERT_TRUE(waitForDone(caDownload)) << server->log().toStdString();
+    // Reported failed at once; the session takes no work until the host's 426 has come.
+    ASSERT_EQ(probe.doneCount(caDownload), 1);
     EXPECT_FALSE(probe.lastDone(caDownload)->success);
     EXPECT_FALSE(ftp.Downloading());
+    EXPECT_EQ(ftp.State(), csWaitForReply);
+    EXPECT_TRUE(ftp.CommandQueue().isEmpty());
+    EXPECT_NE(ftp.dataSocket()->State(), cwConnected);
+    ASSERT_TRUE(waitFor([&] { return ftp.State() == csIdle; })) << server->log().toStdString();
+    EXPECT_EQ(ftp.InCmd(), QStringLiteral("426"));
+    EXPECT_EQ(probe.doneCount(caDownload), 1);
     // The queued noop went with the abort; a new one still works.
     runLine(QStringLiteral("noop"));
     EXPECT_TRUE(server->waitForDone());

@@ -58,6 +58,9 @@ ignored; leading blanks are dropped, so a script can be indented.
                           by the first step other than default, timeout, sleep or accept.
     sleep MS              pause
     timeout MS            bound for every later wait (default 10000)
+    serve-host MODE       from here on play a whole host of its own on this and every
+                          later control connection, until the client closes them; the
+                          last step of a script (the modes are described in hostile_host.py)
 
 TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is
 kept as it is, so "\pub\a.txt" stays. Text is UTF-8.
@@ -77,6 +80,7 @@ import fnmatch
 import os
 import queue
 import socket
+import struct
 import sys
 import threading
 import time
@@ -150,7 +154,7 @@ KNOWN_STEPS = {
     "greet", "reply", "reply-split", "raw", "expect", "default", "reply-pasv",
     "reply-epsv", "data-open", "data-send", "data-send-file", "data-send-pattern",
     "data-close-early", "data-recv", "data-close", "send-endless", "expect-close",
-    "silence", "close", "accept", "sleep", "timeout",
+    "silence", "close", "accept", "sleep", "timeout", "serve-host",
 }
 
 
@@ -576,166 +580,94 @@ class ScriptedServer:
     def step_timeout(self, step):
         self.timeout = int(step.arg) / 1000.0
 
-
-# --- Hostile peers -------------------------------------------------------------------------
-# Steps that play a third party on the network and a host that talks without end. They live in
-# this block of their own and join the server below.
+# --- Data connections that break off with a reset -------------------------------------------
 #
-#     intrude [TEXT]        a third party on 127.0.0.2 connects to the port of the last
-#                           PORT/EPRT before the host does, sends TEXT (then ends its side)
-#                           and reads until the client closes the connection (3 s at most);
-#                           logs "INTRUDER received N closed|open" or "INTRUDER failed ..."
-#     reply-pasv-lure ADDRESS
-#                           reply-pasv ADDRESS, and a third party listens on ADDRESS (a
-#                           loopback address such as 127.0.0.2) on the same port; every
-#                           connection it gets is logged "LURED"
-#     reply-repeat COUNT TEXT
-#                           send TEXT + CRLF COUNT times, in large writes ("forever": until
-#                           the client closes the connection); logs "REPEAT sent|closed N"
-#     reply-every MS TEXT   send TEXT + CRLF every MS milliseconds until the client closes
-#                           the connection; logs "REPEAT closed N"
-#     data-trickle MS N     send N pieces of 1000 pattern bytes on the data connection, one
-#                           every MS milliseconds, then close it (data that keeps moving)
-
-THIRD_PARTY_ADDRESS = "127.0.0.2"
-INTRUDER_WAIT = 3.0
-
-KNOWN_STEPS |= {"intrude", "reply-pasv-lure", "reply-repeat", "reply-every", "data-trickle"}
-TRICKLE_PIECE = 1000
+#     data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), wait until they
+#                           have gone out, then reset the data connection (an abortive close:
+#                           the client reads the bytes, then its next read fails with
+#                           ECONNRESET)
 
 
-def _client_gone(server):
-    """True once the reader thread has seen the client close the control connection."""
-    if server.closed:
-        return True
-    try:
-        while True:
-            line = server.lines.get_nowait()
-            if line is None:
-                server.closed = True
-                server.event("CLOSED")
-                return True
-            server.event("RECV", escape(line))
-    except queue.Empty:
-        return False
-
-
-def step_intrude(self, step):
-    if self.port_addr is None:
-        raise ScriptError("intrude needs a PORT or EPRT command first")
-    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    try:
-        sock.bind((THIRD_PARTY_ADDRESS, 0))
-        sock.settimeout(INTRUDER_WAIT)
-        sock.connect(self.port_addr)
-    except ConnectionResetError:
-        # Hung up on before connect() even returned.
-        sock.close()
-        self.event("INTRUDER", "received 0 closed")
-        return
-    except OSError as e:
-        sock.close()
-        self.event("INTRUDER", "failed %s" % e)
-        return
-    received = 0
-    state = "open"
-    deadline = time.monotonic() + INTRUDER_WAIT
-    try:
-        if step.arg:
-            sock.sendall(unescape(step.arg))
-            sock.shutdown(socket.SHUT_WR)
-        while time.monotonic() < deadline:
-            sock.settimeout(max(0.01, deadline - time.monotonic()))
-            chunk = sock.recv(65536)
-            if not chunk:
-                state = "closed"
-                break
-            received += len(chunk)
-    except socket.timeout:
-        pass
-    except OSError:
-        state = "closed"
-    finally:
-        sock.close()
-    self.event("INTRUDER", "received %d %s" % (received, state))
-
-
-def _lure(server, listener):
-    while True:
-        try:
-            conn, peer = listener.accept()
-        except OSError:
-            return
-        server.event("LURED", "%s:%d" % peer)
-        conn.close()
-
-
-def step_reply_pasv_lure(self, step):
-    if not step.arg:
-        raise ScriptError("reply-pasv-lure needs the address the third party listens on")
-    port = self.open_pasv()
-    lure = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    lure.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    lure.bind((step.arg, port))
-    lure.listen(4)
-    threading.Thread(target=_lure, args=(self, lure), daemon=True).start()
-    address = step.arg.replace(".", ",")
-    self.reply("227 Entering Passive Mode (%s,%d,%d)." % (address, port // 256, port % 256))
-
-
-def step_reply_repeat(self, step):
+def step_data_reset(self, step):
     count, _, text = step.arg.partition(" ")
-    line = unescape(text) + b"\r\n"
-    endless = count == "forever"
-    total = 0 if endless else int(count)
-    per_write = max(1, 65536 // len(line))
-    sent = 0
-    try:
-        while endless or sent < total:
-            n = per_write if endless else min(per_write, total - sent)
-            self.conn.sendall(line * n)
-            sent += n
-    except OSError:
-        self.event("REPEAT", "closed %d" % sent)
-        return
-    self.event("REPEAT", "sent %d" % sent)
-
-
-def step_reply_every(self, step):
-    every, _, text = step.arg.partition(" ")
-    line = unescape(text) + b"\r\n"
-    sent = 0
-    try:
-        while not _client_gone(self):
-            self.conn.sendall(line)
-            sent += 1
-            time.sleep(int(every) / 1000.0)
-    except OSError:
-        pass
-    self.event("REPEAT", "closed %d" % sent)
-
-
-def step_data_trickle(self, step):
-    every, _, count = step.arg.partition(" ")
-    payload = pattern(TRICKLE_PIECE * int(count))
+    count = int(count)
+    source = unescape(text) if text else pattern(count)
     sock = self.data_open()
     try:
-        for at in range(0, len(payload), TRICKLE_PIECE):
-            sock.sendall(payload[at : at + TRICKLE_PIECE])
-            time.sleep(int(every) / 1000.0)
+        sock.sendall(source[:count])
+        # The bytes must reach the client before the reset, which drops what is still unsent.
+        time.sleep(0.1)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     except OSError as e:
         raise ScriptError("sending data failed: %s" % e)
+    finally:
+        sock.close()
+        self.data = None
+
+
+ScriptedServer.step_data_reset = step_data_reset
+KNOWN_STEPS.add("data-reset")
+
+# --- End of data connections that break off with a reset ------------------------------------
+
+
+# ---------------------------------------------------------------------------------------
+# Steps for interrupted transfers (a client that gives up on a transfer must still wait for
+# the host's last word on it):
+#
+#     expect-quiet MS       no command line may arrive for MS milliseconds; one that does is
+#                           recorded (RECV) and fails the step
+#     data-send-cut N       send N bytes of the test pattern on the data connection, then
+#                           close it; the client closing it first is no failure. Logged as
+#                           "DATA-CUT sent n" or "DATA-CUT closed n" (bytes handed to the system)
+
+
+def step_expect_quiet(self, step):
+    deadline = time.monotonic() + int(step.arg) / 1000.0
+    try:
+        line = self.next_line(deadline, "quiet")
+    except ScriptError:
+        return  # nothing came, as wanted
+    if line is None:
+        return
+    raise ScriptError("'%s' arrived while the client had to wait" % escape(line))
+
+
+def step_data_send_cut(self, step):
+    sock = self.data_open()
+    payload = pattern(int(step.arg))
+    sent = 0
+    try:
+        while sent < len(payload):
+            sent += sock.send(payload[sent : sent + 65536])
+        self.event("DATA-CUT", "sent %d" % sent)
+    except OSError:
+        self.event("DATA-CUT", "closed %d" % sent)
     finally:
         self.data_close()
 
 
-ScriptedServer.step_intrude = step_intrude
-ScriptedServer.step_reply_pasv_lure = step_reply_pasv_lure
-ScriptedServer.step_reply_repeat = step_reply_repeat
-ScriptedServer.step_reply_every = step_reply_every
-ScriptedServer.step_data_trickle = step_data_trickle
+ScriptedServer.step_expect_quiet = step_expect_quiet
+ScriptedServer.step_data_send_cut = step_data_send_cut
+KNOWN_STEPS.update({"expect-quiet", "data-send-cut"})
 
-# --- End of hostile peers ------------------------------------------------------------------
+
+# Hostile hosts ("serve-host MODE") live in hostile_host.py next to this file.
+def _step_serve_host(self, step):
+    import hostile_host
+
+    hostile_host.serve(self, step.arg.strip() or "hostile")
+
+
+ScriptedServer.step_serve_host = _step_serve_host
+
+
+# Steps for a third party on the network and a host that talks without end (intrude,
+# reply-pasv-lure, reply-repeat, reply-every, data-trickle) live in hostile_peers.py next to
+# this file.
+import hostile_peers  # noqa: E402
+
+hostile_peers.install(sys.modules[__name__])
 
 
 def main():

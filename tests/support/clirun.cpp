@@ -7,47 +7,53 @@
 
 namespace ovtest {
 
-QString cliProgram()
+std::string CliRun::describe() const
 {
-    return QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli");
+    return QStringLiteral("ended %1 after %2 ms, status %3\nstdout:\n%4\nstderr:\n%5")
+            .arg(ended)
+            .arg(elapsedMs)
+            .arg(exitStatus)
+            .arg(QString::fromUtf8(out.right(6000)), QString::fromUtf8(err.right(6000)))
+            .toStdString();
 }
 
-CliRun runCli(const QStringList &arguments,
-              const QProcessEnvironment &env,
-              int timeoutMs,
-              const QStringList &launcher)
+CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
 {
     CliRun run;
     QProcess process;
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(options.environment);
+    if (options.childModifier)
+        process.setChildProcessModifier(options.childModifier);
     QElapsedTimer clock;
     clock.start();
-    if (launcher.isEmpty())
-        process.start(cliProgram(), arguments);
-    else
-        process.start(launcher.first(), launcher.mid(1) + QStringList{cliProgram()} + arguments);
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
     if (!process.waitForStarted(5000))
         return run;
-    run.ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    // Read as it comes: a run that writes much would otherwise block on a full pipe.
+    run.ended = waitFor(
+            [&] {
+                run.out += process.readAllStandardOutput();
+                run.err += process.readAllStandardError();
+                return process.state() == QProcess::NotRunning;
+            },
+            options.timeoutMs);
     if (!run.ended) {
         process.kill();
         process.waitForFinished(5000);
     }
-    run.ms = clock.elapsed();
+    run.elapsedMs = clock.elapsed();
     run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.out += process.readAllStandardOutput();
+    run.err += process.readAllStandardError();
     return run;
 }
 
-std::string describe(const CliRun &run)
+CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
 {
-    return QStringLiteral("ended %1 after %2 ms, status %3\nstdout:\n%4\nstderr:\n%5")
-            .arg(run.ended)
-            .arg(run.ms)
-            .arg(run.exitStatus)
-            .arg(run.out.right(6000), run.err.right(6000))
-            .toStdString();
+    CliRunOptions options;
+    options.environment = env;
+    options.timeoutMs = timeoutMs;
+    return runCli(arguments, options);
 }
 
 } // namespace ovtest

@@ -1,35 +1,47 @@
-// orvane-ftp-cli run as a person runs it: the built binary, its exit status, standard output
-// and error, each run bounded in time.
+// orvane-ftp-cli run as a separate process, as scripts run it: the built binary with an argument
+// list, its exit status and its standard output and error, within a bound.
 #pragma once
 
+#include <QByteArray>
 #include <QProcessEnvironment>
-#include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 
 namespace ovtest {
 
 struct CliRun
 {
-    bool ended = false;  // ended by itself within the bound (else it was killed)
+    bool ended = false;  // it ended by itself within the bound
     int exitStatus = -1; // -1 when it crashed or was killed
-    QString out;
-    QString err;
-    qint64 ms = 0; // how long it ran
+    QByteArray out;      // standard output, exactly
+    QByteArray err;      // standard error, exactly
+    qint64 elapsedMs = 0;
+
+    std::string describe() const;
 };
 
-// The path of the built orvane-ftp-cli.
-QString cliProgram();
+struct CliRunOptions
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    int timeoutMs = 60000;
+    // Runs in the child between fork and exec (QProcess::setChildProcessModifier): only calls
+    // that are safe there.
+    std::function<void()> childModifier;
+};
 
-// Runs orvane-ftp-cli with arguments and waits at most timeoutMs. A launcher, when given, is
-// the program (and its arguments) that starts it: {"prlimit", "--as=1073741824"}.
-CliRun runCli(const QStringList &arguments,
-              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-              int timeoutMs = 60000,
-              const QStringList &launcher = {});
+CliRun runCli(const QStringList &arguments, const CliRunOptions &options = {});
 
-// The run in words, for failure messages (the last few thousand characters of each stream).
-std::string describe(const CliRun &run);
+// Runs the program with arguments; kills it when it has not ended within timeoutMs.
+CliRun runCliProgram(const QStringList &arguments,
+                     int timeoutMs = 60000,
+                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+// Status, output and error of a run, for failure messages.
+inline std::string describe(const CliRun &run)
+{
+    return run.describe();
+}
 
 } // namespace ovtest

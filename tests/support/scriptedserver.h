@@ -30,6 +30,7 @@
 // Hostile peers: intrude [TEXT] (a third party on 127.0.0.2 calls the PORT address first),
 // reply-pasv-lure ADDRESS, reply-repeat COUNT|forever TEXT, reply-every MS TEXT,
 // data-trickle MS N.
+// data-reset N [TEXT] sends N bytes, then resets the data connection.
 // TEXT takes \r \n \t \\ \xHH escapes.
 #pragma once
 

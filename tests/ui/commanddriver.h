@@ -6,6 +6,8 @@
 
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/logpanel.h"
+#include "ui/systemdesktopservices.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "widgets/filelistview.h"
@@ -221,7 +223,7 @@ private:
 };
 
 // Desktop services that record what they were asked; each answer is set by the test. The trash
-// is the real one (point XDG_DATA_HOME at a temporary folder) unless trashWorks is false.
+// is the program's own (point XDG_DATA_HOME at a temporary folder) unless trashWorks is false.
 class RecordingServices : public DesktopServices
 {
 public:
@@ -240,10 +242,14 @@ public:
         calls << QStringLiteral("edit ") + file + QStringLiteral(" in ") + workingFolder;
         return edits;
     }
-    bool moveToTrash(const QString &path) override
+    bool moveToTrash(const QString &path, QString *reason) override
     {
         calls << QStringLiteral("trash ") + path;
-        return trashWorks && QFile::moveToTrash(path);
+        if (!trashWorks) {
+            *reason = QStringLiteral("no trash here");
+            return false;
+        }
+        return SystemDesktopServices().moveToTrash(path, reason);
     }
 
     QStringList calls;
@@ -255,8 +261,8 @@ public:
 inline QStringList logLines(TForm1 &form)
 {
     QStringList lines;
-    for (int i = 0; i < form.logwin->lineCount(); ++i)
-        lines << form.logwin->line(i);
+    for (int i = 0; i < form.logPanel()->lineCount(); ++i)
+        lines << form.logPanel()->line(i);
     return lines;
 }
 
