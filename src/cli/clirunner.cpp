@@ -11,6 +11,11 @@
 
 namespace {
 
+bool isFinalReply(const QString &line)
+{
+    return line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' ');
+}
+
 // A property on each session the runner listens to, so that it listens once.
 const char HookedProperty[] = "orvaneCliHooked";
 
@@ -100,10 +105,19 @@ void CliRunner::hookSession(TcFTP *session)
     if (session->property(HookedProperty).toBool())
         return;
     session->setProperty(HookedProperty, true);
-    connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool) {
-        textExchanged(line, fromHost);
+    connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool valid) {
+        textExchanged(line, fromHost, valid);
     });
-    TaskEngine::onActionDone(session, this, [this](auto...) { m_sinceActivity.restart(); });
+    // Said at once, on standard error: a refused stranger on the data connection does not fail
+    // the run, and the log is shown only with -v.
+    connect(session, &TcFTP::warning, this, [this](const QString &text) {
+        if (!m_options.verbose && !m_finished)
+            std::fprintf(stderr, "orvane-ftp-cli: warning: %s\n", text.toLocal8Bit().constData());
+    });
+    // The session gives up on a host that makes no progress a little after the watchdog would,
+    // so that the watchdog, which knows the step, tells the main session's story.
+    session->setReplyTimeout(m_options.timeoutSeconds + 2);
+    TaskEngine::onActionDone(session, this, [this](auto...) { progressSeen(); });
     if (session != m_main && m_options.type == CliOptions::AsciiType)
         session->setLoginScript(QStringLiteral("type a\r\n"));
 }
@@ -112,7 +126,7 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
 {
     if (m_finished)
         return;
-    m_sinceActivity.restart();
+    progressSeen();
     TaskList &tasks = m_engine.taskList();
     if (taskNumber < 0 || taskNumber >= tasks.count())
         return;
@@ -131,7 +145,12 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
 
     if (newState == csNotConnected) {
         if (m_phase == Connecting) {
-            if (!m_hostAnswered)
+            // The session's own word (a reply that is no reply, one too long, no progress)
+            // says more than the host's last reply.
+            if (!m_lastWarning.isEmpty())
+                fail(QStringLiteral("login to %1 as %2 failed: %3")
+                             .arg(m_job.host, m_job.user, m_lastWarning));
+            else if (!m_hostAnswered)
                 fail(QStringLiteral("cannot connect to %1 port %2").arg(m_job.host, m_job.port));
             else
                 fail(QStringLiteral("login to %1 as %2 failed%3")
@@ -175,13 +194,28 @@ void CliRunner::taskCouldNotConnect()
     m_engine.Change_MaxTasks(tasks);
 }
 
-void CliRunner::textExchanged(const QString &line, bool fromHost)
+// Only progress keeps the watchdog quiet: a command sent, a final reply other than a
+// preliminary one, data moving. A host that sends nothing but 1xx replies or continuation
+// lines is as stuck as a silent one.
+void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
 {
-    if (!fromHost)
+    if (!fromHost) {
+        progressSeen();
         return;
-    m_sinceActivity.restart();
-    if (line.size() > 3 && line.at(3) == QLatin1Char(' ') && line.at(0) != QLatin1Char(' '))
+    }
+    const bool final = isFinalReply(line);
+    if (final)
         m_hostAnswered = true;
+    if (final && valid && !line.startsWith(QLatin1Char('1')))
+        progressSeen();
+    else
+        m_hostBabbled = true;
+}
+
+void CliRunner::progressSeen()
+{
+    m_sinceActivity.restart();
+    m_hostBabbled = false;
 }
 
 // State changes arrive from inside the engine's own handling; what they mean for the job is
@@ -308,7 +342,7 @@ void CliRunner::watchdogTick()
     const qint64 bytes = bytesMoved();
     if (bytes != m_lastBytes) {
         m_lastBytes = bytes;
-        m_sinceActivity.restart();
+        progressSeen();
     }
     showProgress();
     if (m_finished || m_sinceActivity.elapsed() < qint64(m_options.timeoutSeconds) * 1000)
@@ -320,7 +354,10 @@ void CliRunner::watchdogTick()
         doing = QStringLiteral("while logging in to %1").arg(m_job.host);
     else
         doing = QStringLiteral("during ") + m_job.steps.at(m_step).description;
-    m_failures.append(QStringLiteral("no answer from the host for %1 seconds %2")
+    m_failures.append((m_hostBabbled ? QStringLiteral("no final reply and no data from the host "
+                                                      "for %1 seconds %2 (only preliminary "
+                                                      "replies or continuation lines)")
+                                     : QStringLiteral("no answer from the host for %1 seconds %2"))
                               .arg(m_options.timeoutSeconds)
                               .arg(doing));
     finish(1);

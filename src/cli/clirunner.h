@@ -21,9 +21,10 @@
 // part of an operation that failed have been written to standard error. With verbose options
 // every line of the engine's log is written to standard output, passwords masked.
 //
-// No run can hang: a watchdog ends it when no session has heard from the host and no data has
-// moved for the options' timeout; when the main session goes offline the run ends with the
-// result of the operation under way.
+// No run can hang: a watchdog ends it when no session has made progress (sent a command, had a
+// final reply other than a preliminary one, moved data) for the options' timeout; when the main
+// session goes offline the run ends with the result of the operation under way. Each session
+// also gives up on its own host a little later (TcFTP::ReplyTimeout).
 class CliRunner : public QObject
 {
     Q_OBJECT
@@ -49,7 +50,8 @@ private:
 
     void sessionStateChanged(int taskNumber, TcFTPStates newState);
     void hookSession(TcFTP *session);
-    void textExchanged(const QString &line, bool fromHost);
+    void textExchanged(const QString &line, bool fromHost, bool valid);
+    void progressSeen();
     void scheduleCheck();
     void check();
     void watchdogTick();
@@ -88,6 +90,7 @@ private:
     int m_step = -1;             // index of the step being carried out; -1 before login
     int m_operation = 0;         // the engine operation of the step, 0 when none runs
     bool m_hostAnswered = false; // the host has sent a reply since connecting
+    bool m_hostBabbled = false;  // the host sent lines, but no progress, since the last progress
     bool m_checkPending = false;
     bool m_mainLost = false;     // the main session went offline while working
     int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login
