@@ -347,6 +347,8 @@ private:
     bool focusIn(const QWidget *widget) const;
     FileListView *activeList() const;
     int countSelected(FileListView *list) const;
+    // The status panel's "n object(s)" of a list, ".." not counted.
+    void showObjectCount(FileListView *list);
     bool folderSelected() const;
 
     QTreeWidgetItem *addFolderNode(QTreeWidgetItem *parent,
@@ -396,6 +398,7 @@ private:
     DragDrop *m_dragDrop = nullptr;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
+    bool m_mainStatePending = false; // showMainState is queued for the end of this turn
     QString m_folderTypeName;
     QString m_localFolder;
     QString m_currentHostFolder;

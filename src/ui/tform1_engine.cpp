@@ -151,7 +151,20 @@ void TForm1::attachEngine()
     connect(Menu_Buffer, &QAction::triggered, this, &TForm1::Menu_BufferClick);
 
     // What the engine reports.
-    connect(m_engine, &TaskEngine::interfaceChanged, this, &TForm1::showMainState);
+    // Every state change and finished action of every session says so; the window shows the
+    // outcome once per event-loop turn.
+    connect(m_engine, &TaskEngine::interfaceChanged, this, [this] {
+        if (m_mainStatePending)
+            return;
+        m_mainStatePending = true;
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_mainStatePending = false;
+                    showMainState();
+                },
+                Qt::QueuedConnection);
+    });
     connect(m_engine, &TaskEngine::sessionStateChanged, this, [this](int task, TcFTPStates state) {
         if (task != 0 || state != csConnecting)
             return;
@@ -230,7 +243,7 @@ bool TForm1::writeOptions(Registry &registry)
 
 void TForm1::renderLog()
 {
-    logwin->clear();
+    logwin->clearLines();
     for (const QString &line : m_engine->log()->lines())
         logwin->appendLogLine(line);
 }
@@ -437,6 +450,4 @@ void TForm1::localEntryChanged(const QString &folder, const QString &name, qint6
                     name,
                     folder);
     }
-    if (folder.startsWith(m_localFolder))
-        SortListView(lWin, lWin->tag());
 }

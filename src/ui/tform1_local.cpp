@@ -214,6 +214,7 @@ void TForm1::FillFileList(bool host)
         return;
     }
     lWin->setUpdatesEnabled(false);
+    lWin->beginFill();
     lWin->clear();
     if (m_localFolder == TopLevel) {
         LStat->setPanelText(2, tr("Select a drive or the Desktop"));
@@ -248,15 +249,21 @@ void TForm1::FillFileList(bool host)
                         m_localFolder);
         }
     }
-    int count = lWin->rowCount();
-    if (count > 0 && lWin->kind(0) == FileListView::ParentEntry)
-        --count;
-    LStat->setPanelText(1, tr("%1 object(s)").arg(count));
+    lWin->endFill();
+    showObjectCount(lWin);
     lWin->clearSelection();
     lWin->selectRow(0);
     lWin->setCurrentRow(0);
     SortListView(lWin, 1);
     lWin->setUpdatesEnabled(true);
+}
+
+void TForm1::showObjectCount(FileListView *list)
+{
+    int count = list->rowCount();
+    for (int row = 0; row < qMin(count, 1); ++row)
+        count -= list->kind(row) == FileListView::ParentEntry ? 1 : 0;
+    (list == rWin ? RStat : LStat)->setPanelText(1, tr("%1 object(s)").arg(count));
 }
 
 int TForm1::AddFileItem(bool noDupCheck,
@@ -283,12 +290,17 @@ int TForm1::AddFileItem(bool noDupCheck,
                                     : isFolder     ? FileListView::FolderEntry
                                                    : FileListView::FileEntry;
     const QDate modified = date == -1 ? QDate::currentDate() : DosDateTimeToDate(date);
-    const int row = list->addItem(name,
-                                  kind,
-                                  isFolder ? QString() : FormatSize(size, true),
-                                  isFolder ? m_folderTypeName : m_icons.typeName(name),
-                                  modified,
-                                  isFolder ? m_icons.closedFolder() : m_icons.forFile(name));
+    QString typeName = m_folderTypeName;
+    QIcon icon = m_icons.closedFolder();
+    if (!isFolder)
+        m_icons.describe(name, &typeName, &icon);
+    // A single entry (a file arriving, a folder made) goes to its sorted place; a fill
+    // appends and sorts once at its end.
+    const QString sizeText = isFolder ? QString() : FormatSize(size, true);
+    const int row = noDupCheck ? list->addItem(name, kind, sizeText, typeName, modified, icon)
+                               : list->insertSorted(name, kind, sizeText, typeName, modified, icon);
+    if (!noDupCheck)
+        showObjectCount(list);
     if (host && recordInBuffer) {
         Q_EMIT hostEntryRecorded(folder,
                                  (isFolder ? QStringLiteral("d") : QStringLiteral("f")) + name,

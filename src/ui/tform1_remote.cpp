@@ -173,13 +173,12 @@ void TForm1::fillHostList()
     const QString current = m_currentHostFolder;
     m_engine->setCurrentHostFolder(current);
     rWin->setUpdatesEnabled(false);
+    rWin->beginFill();
     rWin->clear();
     auto markRow = [this](int row) {
         if (row < 0)
             return;
-        QStandardItem *item = rWin->model()->item(row, FileListView::NameColumn);
-        item->setData(true, ListedRole);
-        item->setIcon(listedIcon(item->icon()));
+        rWin->setMark(row, listedIcon(rWin->icon(row)));
     };
     if (current != m_rootFolder) {
         const int row = AddFileItem(true, false, rWin, -1, -1, QStringLiteral(".."), current);
@@ -202,6 +201,7 @@ void TForm1::fillHostList()
             ++objects;
         }
     }
+    rWin->endFill();
     RStat->setPanelText(1, tr("%1 object(s)").arg(objects));
     RStat->setPanelText(2, current);
     rWin->clearSelection();

@@ -127,7 +127,10 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
     EXPECT_TRUE(logLines(form).contains("  : Listing host folder '\\pub\\'"));
     // ".." is marked listed (the root is buffered); the unlisted "sub" is not.
     const auto listed = [&form](const QString &name) {
-        return form.rWin->model()->item(rowOf(form.rWin, name))->data(TForm1::ListedRole).toBool();
+        return form.rWin->model()
+                ->index(rowOf(form.rWin, name), FileListView::NameColumn)
+                .data(FileListModel::MarkRole)
+                .toBool();
     };
     EXPECT_TRUE(listed(".."));
     EXPECT_FALSE(listed("sub"));
