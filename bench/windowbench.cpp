@@ -6,6 +6,8 @@
 // windowbench PORT BIG_FOLDER BIG_ENTRIES MANY_FOLDER MANY_FILES FILE_BYTES TASKS OUT CLI
 // (folders as the host names them below its root, "big" and "many"; OUT an empty local folder)
 #include "ftp/tcftp.h"
+#include "platform/localpath.h"
+#include "tasks/logmodel.h"
 #include "tasks/taskengine.h"
 #include "ui/tform1.h"
 #include "widgets/filelistview.h"
@@ -93,7 +95,7 @@ ConnectRequest Request(quint16 port, const QString &folder, int tasks)
 {
     ConnectRequest request;
     request.session.Host = QStringLiteral("127.0.0.1");
-    request.session.Port = port;
+    request.session.Port = QString::number(port);
     request.session.Username = QStringLiteral("anonymous");
     request.session.Password = QStringLiteral("bench@");
     request.initialFolder = QLatin1Char('\\') + folder + QLatin1Char('\\');
@@ -109,6 +111,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication::setApplicationName(QStringLiteral("orvane-ftp-bench"));
     const QStringList args = app.arguments();
     if (args.size() != 10) {
@@ -133,7 +136,8 @@ int main(int argc, char **argv)
         TaskEngine engine;
         TForm1 form(engine);
         form.show();
-        QTest::qWaitForWindowExposed(&form);
+        (void)QTest::qWaitForWindowExposed(&form);
+        engine.setConfirmDisconnect([] { return true; });
         QElapsedTimer clock;
         clock.start();
         qint64 finalReply = -1;
@@ -145,12 +149,14 @@ int main(int argc, char **argv)
                              if (fromHost && line.startsWith(QLatin1String("226")))
                                  finalReply = clock.nsecsElapsed();
                          });
+        engine.startTimers();
         engine.connectMain(Request(port, big, 1));
         heartbeat.reset();
-        if (!WaitFor([&] { return form.rWin->rowCount() >= entries; }, 300)) {
-            std::printf("window: the folder of %d entries was not shown (rows %d)\n",
+        if (!WaitFor([&] { return form.rWin->rowCount() >= entries; }, 15)) {
+            std::printf("window: the folder of %d entries was not shown (rows %d)\n%s\n",
                         entries,
-                        form.rWin->rowCount());
+                        form.rWin->rowCount(),
+                        qPrintable(engine.log()->lines().join(QLatin1Char('\n'))));
             return 1;
         }
         const qint64 shownAt = clock.nsecsElapsed();
@@ -187,15 +193,20 @@ int main(int argc, char **argv)
         TaskEngine engine;
         TForm1 form(engine);
         form.show();
-        QTest::qWaitForWindowExposed(&form);
+        (void)QTest::qWaitForWindowExposed(&form);
+        engine.setConfirmDisconnect([] { return true; });
         const QString target = out + QStringLiteral("/window");
         QDir().mkpath(target);
-        form.ChangeLocalFolder(target);
+        form.ChangeLocalFolder(NativeToLocal(target + QLatin1Char('/')));
+        engine.startTimers();
         engine.connectMain(Request(port, many, tasks));
-        if (!WaitFor([&] { return form.rWin->rowCount() >= files; }, 120)) {
-            std::printf("window: the folder of %d files was not shown\n", files);
+        if (!WaitFor([&] { return form.rWin->rowCount() >= files; }, 60)) {
+            std::printf("window: the folder of %d files was not shown\n%s\n",
+                        files,
+                        qPrintable(engine.log()->lines().join(QLatin1Char('\n'))));
             return 1;
         }
+        form.rWin->clearSelection();
         for (int row = 0; row < form.rWin->rowCount(); ++row) {
             if (form.rWin->kind(row) == FileListView::FileEntry)
                 form.rWin->selectRow(row);
@@ -207,7 +218,12 @@ int main(int argc, char **argv)
         QElapsedTimer clock;
         clock.start();
         form.tbBtn_Download->trigger();
-        const bool all = WaitFor([&] { return CountArrived(target, bytes) >= files; }, 600);
+        // Receive is offered once the main session is logged in and idle.
+        if (!WaitFor([&] { return form.tbBtn_Download->isEnabled(); }, 30)) {
+            std::printf("window: Receive stayed disabled\n");
+            return 1;
+        }
+        const bool all = WaitFor([&] { return CountArrived(target, bytes) >= files; }, 25);
         windowSeconds = clock.nsecsElapsed() / 1e9;
         if (!all) {
             std::printf(
