@@ -9,11 +9,13 @@
 #include "platform/localpath.h"
 #include "tasks/logmodel.h"
 #include "tasks/taskengine.h"
+#include "ui/hostpane.h"
 #include "ui/tform1.h"
+#include "ui/tzetup.h"
 #include "widgets/filelistview.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -152,10 +154,10 @@ int main(int argc, char **argv)
         engine.startTimers();
         engine.connectMain(Request(port, big, 1));
         heartbeat.reset();
-        if (!WaitFor([&] { return form.rWin->rowCount() >= entries; }, 15)) {
+        if (!WaitFor([&] { return form.hostPane()->rWin()->rowCount() >= entries; }, 300)) {
             std::printf("window: the folder of %d entries was not shown (rows %d)\n%s\n",
                         entries,
-                        form.rWin->rowCount(),
+                        form.hostPane()->rWin()->rowCount(),
                         qPrintable(engine.log()->lines().join(QLatin1Char('\n'))));
             return 1;
         }
@@ -170,7 +172,7 @@ int main(int argc, char **argv)
         std::printf("  peak memory so far: %.0f MiB (goal 150)\n", PeakMiB());
 
         // A click on the Size header sorts all rows again.
-        QTreeView *details = form.rWin->detailsView();
+        QTreeView *details = form.hostPane()->rWin()->detailsView();
         QHeaderView *header = details->header();
         const QPoint at(header->sectionViewportPosition(1) + header->sectionSize(1) / 2,
                         header->height() / 2);
@@ -180,7 +182,7 @@ int main(int argc, char **argv)
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
         QCoreApplication::processEvents();
         std::printf("header click re-sorts %d rows in %.3f s (goal 0.300)\n",
-                    form.rWin->rowCount(),
+                    form.hostPane()->rWin()->rowCount(),
                     clock.nsecsElapsed() / 1e9);
         engine.DisconnectMain();
         WaitFor([&] { return !engine.MainFTP()->LoggedIn(); }, 20);
@@ -198,21 +200,24 @@ int main(int argc, char **argv)
         const QString target = out + QStringLiteral("/window");
         QDir().mkpath(target);
         form.ChangeLocalFolder(NativeToLocal(target + QLatin1Char('/')));
+        // No question before the receive.
+        if (form.Zetup)
+            form.Zetup->ConfirmTransfer->setChecked(false);
         engine.startTimers();
         engine.connectMain(Request(port, many, tasks));
-        if (!WaitFor([&] { return form.rWin->rowCount() >= files; }, 60)) {
+        if (!WaitFor([&] { return form.hostPane()->rWin()->rowCount() >= files; }, 60)) {
             std::printf("window: the folder of %d files was not shown\n%s\n",
                         files,
                         qPrintable(engine.log()->lines().join(QLatin1Char('\n'))));
             return 1;
         }
-        form.rWin->clearSelection();
-        for (int row = 0; row < form.rWin->rowCount(); ++row) {
-            if (form.rWin->kind(row) == FileListView::FileEntry)
-                form.rWin->selectRow(row);
+        form.hostPane()->rWin()->clearSelection();
+        for (int row = 0; row < form.hostPane()->rWin()->rowCount(); ++row) {
+            if (form.hostPane()->rWin()->kind(row) == FileListView::FileEntry)
+                form.hostPane()->rWin()->selectRow(row);
         }
-        form.rWin->currentView()->setFocus();
-        WaitFor([&] { return form.rWin->currentView()->hasFocus(); }, 5);
+        form.hostPane()->rWin()->currentView()->setFocus();
+        WaitFor([&] { return form.hostPane()->rWin()->currentView()->hasFocus(); }, 5);
         QCoreApplication::processEvents();
         heartbeat.reset();
         QElapsedTimer clock;
@@ -223,7 +228,7 @@ int main(int argc, char **argv)
             std::printf("window: Receive stayed disabled\n");
             return 1;
         }
-        const bool all = WaitFor([&] { return CountArrived(target, bytes) >= files; }, 25);
+        const bool all = WaitFor([&] { return CountArrived(target, bytes) >= files; }, 600);
         windowSeconds = clock.nsecsElapsed() / 1e9;
         if (!all) {
             std::printf(
