@@ -10,6 +10,7 @@ packages=(
     vsftpd python3-pyftpdlib
     xvfb xauth clang-format
     lftp curl
+    qtkeychain-qt6-dev gnome-keyring dbus libsecret-tools
 )
 
 missing=()
