@@ -39,9 +39,15 @@ QString PasswordVault::formValue(const QString &kept)
     return kept.mid(kept.indexOf(QLatin1Char(':')) + 1);
 }
 
-bool PasswordVault::keyringAnswers() const
+bool PasswordVault::keyringAnswers()
 {
-    return m_keyring && m_keyring->answers();
+    if (!m_keyring)
+        return false;
+    if (!m_probed) {
+        m_probed = true;
+        m_keyring->read(QStringLiteral("probe"));
+    }
+    return m_keyring->answers();
 }
 
 bool PasswordVault::masterPasswordSet() const

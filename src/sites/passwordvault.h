@@ -51,7 +51,8 @@ public:
     static QString formValue(const QString &kept); // the part after the prefix
 
     KeyringStore *keyring() const { return m_keyring; }
-    bool keyringAnswers() const;
+    // Asks the keyring once (a read of an entry that need not exist) and then remembers.
+    bool keyringAnswers();
 
     // --- Master password --------------------------------------------------------------------
     bool masterPasswordSet() const;
@@ -91,4 +92,5 @@ private:
     std::optional<QString> m_master;
     std::optional<Unlock> m_gaveUp; // the outcome once the prompt gave up
     bool m_usedObfuscation = false;
+    bool m_probed = false;
 };

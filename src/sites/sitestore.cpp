@@ -322,6 +322,43 @@ void SiteStore::writeSite(const TSiteObject &site, const QString &valueName, con
     m_registry.writeBool(AnonymousValue, site.Anonymous);
 }
 
+namespace {
+
+const SiteNode *firstUnreadPassword(const SiteNode &node)
+{
+    if (const TSiteObject *site = node.site())
+        return site->PasswordKept.isEmpty() ? nullptr : &node;
+    for (int i = 0; i < node.childCount(); ++i) {
+        if (const SiteNode *found = firstUnreadPassword(*node.child(i)))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool SiteStore::changeMasterPassword(const QString &newPassword, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!m_vault)
+        return fail(QStringLiteral("No password vault is in use."));
+    if (m_vault->masterPasswordSet() && !m_vault->unlocked())
+        return fail(QStringLiteral("The current master password was not given."));
+    const LoadResult loaded = loadTree();
+    if (const SiteNode *node = firstUnreadPassword(*loaded.root)) {
+        return fail(QStringLiteral("The password of \"%1\" cannot be read, so it could not "
+                                   "follow the new master password.")
+                            .arg(node->text()));
+    }
+    if (!m_vault->setMasterPassword(newPassword))
+        return fail(QStringLiteral("The master password cannot be stored."));
+    return saveTree(*loaded.root, error);
+}
+
 bool SiteStore::addDefaultSites(QString *error)
 {
     for (const DefaultSite &row : defaultSites()) {

@@ -75,6 +75,12 @@ public:
     // be saved again later, for example each time the Site manager closes.
     bool saveTree(const SiteNode &root, QString *error = nullptr);
 
+    // Sets (or, with an empty text, removes) the master password and saves every site again
+    // so that the passwords kept under the old one follow. Needs the vault unlocked when a
+    // master password is set now; refuses (false, nothing changed) when a site's password
+    // cannot be read first.
+    bool changeMasterPassword(const QString &newPassword, QString *error = nullptr);
+
     // Writes the default sites (host, initial path, anonymous) and saves. Existing keys of the
     // same names get these three values.
     bool addDefaultSites(QString *error = nullptr);
