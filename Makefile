@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run bench fuzz clean
+.PHONY: all deps configure build test run install package bench fuzz clean
 
 all: build
 
@@ -21,6 +21,16 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/src/orvane-ftp
+
+# Installs the programs, desktop entry, icon, metainfo and manual page below $(DESTDIR)$(PREFIX).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# A Debian package of the same files (installed below /usr), written to $(BUILD_DIR).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
+	@ls $(BUILD_DIR)/orvane-ftp_*.deb
 
 # A local FTP server with sample files to connect to (127.0.0.1 only); prints what to type into
 # Quick connect.

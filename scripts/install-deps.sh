@@ -10,6 +10,7 @@ packages=(
     vsftpd python3-pyftpdlib
     xvfb xauth clang-format
     lftp curl
+    desktop-file-utils appstream dpkg-dev man-db bsdextrautils
     qtkeychain-qt6-dev gnome-keyring dbus libsecret-tools
 )
 

@@ -13,7 +13,10 @@
 #include "ui/tsplash.h"
 #include "ui/tzetup.h"
 
+#include "orvaneversion.h"
+
 #include <QCheckBox>
+#include <QIcon>
 #include <QLineEdit>
 #include <QUrl>
 
@@ -50,6 +53,13 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+    // The installed desktop entry and icon share this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.OrvaneFTP"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/org.orvane.OrvaneFTP-%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
 
     TSplash splash;
     splash.show();

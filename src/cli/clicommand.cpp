@@ -51,6 +51,13 @@ CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QStrin
         *error = QStringLiteral("%1: cannot be read").arg(arguments.at(0));
         return CliCommand::Failed;
     }
+    // A named pipe or a device has no end to wait for and no size to check against.
+    if (!local.isDir() && !local.isFile()) {
+        *error = QStringLiteral("%1: not a regular file (a pipe, a device or a socket); only "
+                                "files and folders are sent")
+                         .arg(arguments.at(0));
+        return CliCommand::Failed;
+    }
     const QString nativePath = local.absoluteFilePath();
     if (!localNameTravels(nativePath)) {
         *error = QStringLiteral("%1: a path holding '*' or '\\' cannot be sent").arg(nativePath);
@@ -65,7 +72,7 @@ CliCommand::Outcome preparePut(const QStringList &arguments, CliJob *job, QStrin
         // A folder goes with everything below it: its folder is made, then its tree queued.
         if (hostPath == QLatin1String("\\")) {
             *error = QStringLiteral("put: '%1' names no folder to send %2 into")
-                             .arg(arguments.at(1), nativePath);
+                             .arg(FtpUrl::masked(arguments.at(1)), nativePath);
             return CliCommand::UsageError;
         }
         CliStep step;
@@ -98,7 +105,7 @@ CliCommand::Outcome prepareRm(const QStringList &arguments, CliJob *job, QString
     if (job->target.isFolder()) {
         if (job->target.path() == QLatin1String("/")) {
             *error = QStringLiteral("rm: '%1' is the host's root folder; it is not deleted")
-                             .arg(arguments.at(0));
+                             .arg(FtpUrl::masked(arguments.at(0)));
             return CliCommand::UsageError;
         }
         // The folder and everything below it: listed first, then deleted deepest first.
@@ -123,7 +130,7 @@ CliCommand::Outcome prepareMkdir(const QStringList &arguments, CliJob *job, QStr
     if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.path() == QLatin1String("/")) {
-        *error = QStringLiteral("mkdir: '%1' names no folder").arg(arguments.at(0));
+        *error = QStringLiteral("mkdir: '%1' names no folder").arg(FtpUrl::masked(arguments.at(0)));
         return CliCommand::UsageError;
     }
     const QString folder = job->target.withoutTrailingSlash();
@@ -141,7 +148,8 @@ CliCommand::Outcome prepareMv(const QStringList &arguments, CliJob *job, QString
     if (!parseUrl(arguments.at(0), job, error))
         return CliCommand::UsageError;
     if (job->target.path() == QLatin1String("/")) {
-        *error = QStringLiteral("mv: '%1' names nothing to rename").arg(arguments.at(0));
+        *error = QStringLiteral("mv: '%1' names nothing to rename")
+                         .arg(FtpUrl::masked(arguments.at(0)));
         return CliCommand::UsageError;
     }
     const QString newName = arguments.at(1);
@@ -390,6 +398,7 @@ QString CliCommand::usage()
             "  --timeout SECONDS         give up when the host answers nothing for that long\n"
             "                            (default 60)\n"
             "  -h, --help                show this text\n"
+            "  --version                 show the program's version\n"
             "\nA user or password given by option wins over one in the URL.\n"
             "On a terminal, standard error shows what every session is doing.\n"
             "Exit status: 0 when everything succeeded, 1 when an operation failed (the reason,\n"

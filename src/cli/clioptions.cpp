@@ -52,6 +52,8 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
 
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
             return ShowHelp;
+        } else if (name == QLatin1String("--version")) {
+            return ShowVersion;
         } else if (name == QLatin1String("--passive")) {
             passive = true;
         } else if (name == QLatin1String("--no-resume")) {

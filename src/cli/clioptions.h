@@ -16,7 +16,7 @@ class CliOptions
 {
 public:
     enum TransferType { AutoType, BinaryType, AsciiType };
-    enum Outcome { Run, ShowHelp, UsageError };
+    enum Outcome { Run, ShowHelp, ShowVersion, UsageError };
 
     // Reads args (without the program name). Values of --password-env are looked up in env.
     Outcome parse(const QStringList &args, const QProcessEnvironment &env);

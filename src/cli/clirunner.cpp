@@ -4,6 +4,7 @@
 #include "platform/terminal.h"
 #include "tasks/uploadfoldertree.h"
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -74,6 +75,7 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
                 mainActionReported(action, size, done, ok);
             });
     connect(m_main, &TcFTP::warning, this, [this](const QString &text) { m_lastWarning = text; });
+    connect(&m_engine, &TaskEngine::entrySkipped, this, &CliRunner::entrySkipped);
 
     m_watchdog.setInterval(250);
     connect(&m_watchdog, &QTimer::timeout, this, &CliRunner::watchdogTick);
@@ -122,6 +124,9 @@ void CliRunner::hookSession(TcFTP *session)
         textExchanged(line, fromHost);
     });
     TaskEngine::onActionDone(session, this, [this](auto... report) { actionReported(report...); });
+    connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
+        m_sessionWarnings.insert(session, text);
+    });
     if (session != m_main && m_options.type == CliOptions::AsciiType)
         session->setLoginScript(QStringLiteral("type a\r\n"));
 }
@@ -314,11 +319,11 @@ void CliRunner::queueStep(const CliStep &step)
         // The folder, and any folder above it that is missing, is made first (like mkdir -p).
         QueueMissingHostFolders(step.hostFolder, m_engine.listingBuffer(), queue);
         const int first = queue.count();
-        UploadFolderTree(step.localFolder, step.hostFolder, queue, [this](const QString &line) {
-            // A name that cannot be sent is not sent: the folder does not arrive whole.
-            m_failures.append(line.mid(4).trimmed());
-            log(line);
-        });
+        UploadFolderTree(
+                step.localFolder, step.hostFolder, queue, [this](const QString &line, bool fails) {
+                    log(line);
+                    entrySkipped(line.mid(4).trimmed(), fails);
+                });
         for (int i = first; i < queue.count(); ++i) {
             const QString &entry = queue.at(i);
             if (!entry.startsWith(QLatin1String("u*")))
@@ -453,6 +458,21 @@ void CliRunner::showProgress()
     m_progress.showLines(lines);
 }
 
+// An entry left out is named at once; one the run should have carried out makes it fail, and
+// is named again with the other failures at the end.
+void CliRunner::entrySkipped(const QString &what, bool failsRun)
+{
+    if (m_finished)
+        return;
+    m_progress.finish();
+    std::fprintf(stderr,
+                 "orvane-ftp-cli: warning: %s\n",
+                 VisibleHostText(what).toLocal8Bit().constData());
+    std::fflush(stderr);
+    if (failsRun)
+        m_failures.append(what);
+}
+
 void CliRunner::fail(const QString &reason)
 {
     if (m_finished)
@@ -473,7 +493,9 @@ void CliRunner::finish(int exitStatus)
     QTimer::singleShot(0, this, [this, exitStatus] {
         for (const QString &failure : std::as_const(m_failures)) {
             log(QStringLiteral(" !: ") + failure);
-            std::fprintf(stderr, "orvane-ftp-cli: %s\n", failure.toLocal8Bit().constData());
+            std::fprintf(stderr,
+                         "orvane-ftp-cli: %s\n",
+                         VisibleHostText(failure).toLocal8Bit().constData());
         }
         std::fflush(stderr);
         m_engine.stopTimers();
@@ -494,7 +516,7 @@ void CliRunner::log(const QString &line)
     if (!m_options.verbose)
         return;
     m_progress.finish();
-    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputs(VisibleHostText(line).toLocal8Bit().constData(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }

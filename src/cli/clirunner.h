@@ -85,6 +85,7 @@ private:
     bool engineQuiet();
     bool sessionsBusy();
     void taskCouldNotConnect();
+    void entrySkipped(const QString &what, bool failsRun);
     void fail(const QString &reason);
     void finish(int exitStatus);
     void log(const QString &line);
@@ -115,6 +116,7 @@ private:
     int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login
     qint64 m_lastBytes = -1;
     QString m_lastWarning;
+    QHash<const TcFTP *, QString> m_sessionWarnings; // each session's last warning
 
     QList<Transfer> m_transfers;
     QHash<QString, qsizetype> m_transferIndex; // destination path -> m_transfers index

@@ -5,6 +5,7 @@
 #include "ftp/listparser.h"
 #include "platform/localpath.h"
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 
 #include <cstdio>
 
@@ -73,6 +74,7 @@ void CliRunner::actionReported(TcFTP *session,
         transfer.success = success;
         if (!success)
             transfer.reason = refusalOf(session);
+        m_sessionWarnings.remove(session);
         if (success && m_transfers.size() == 1) {
             const qint64 ms = qMax<qint64>(1, m_sinceStepStart.elapsed());
             const QString line
@@ -167,7 +169,7 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
                  dosDate == 0 || !date.isValid()
                          ? QString()
                          : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 entry.key.mid(1));
+                 VisibleHostText(entry.key.mid(1)));
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -219,14 +221,18 @@ QString CliRunner::hostSaid(const TcFTP *session) const
     return reply.isEmpty() ? QString() : QStringLiteral(" (host said: %1)").arg(reply);
 }
 
-// Why a session's work failed as far as the host told: its last reply when that was a refusal
-// ("550 Failed to open file."), else nothing; a reply such as "227 Entering Passive Mode" is
-// no reason.
+// Why a session's work failed: the session's own reason when it has one, else as far as the
+// host told: its last reply when that was a refusal ("550 Failed to open file."), else nothing;
+// a reply such as "227 Entering Passive Mode" is no reason.
 QString CliRunner::refusalOf(const TcFTP *session) const
 {
     // What the session itself found ("cannot listen for a data connection: ...") comes first.
     if (!session->FailureReason().isEmpty())
         return QStringLiteral(": ") + session->FailureReason();
+    // The session's own word comes first: "... changed while being sent".
+    const QString warning = m_sessionWarnings.value(session);
+    if (!warning.isEmpty())
+        return QStringLiteral(": ") + warning;
     const QString reply = session->ReplyLine();
     if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
         return QStringLiteral(" (host said: %1)").arg(reply);

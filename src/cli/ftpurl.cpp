@@ -1,5 +1,6 @@
 #include "cli/ftpurl.h"
 
+#include "util/hostpath.h"
 #include "util/hosttext.h"
 
 namespace {
@@ -53,9 +54,11 @@ bool breaksCommandLine(const QString &text)
 bool FtpUrl::parse(const QString &text, QString *error)
 {
     *this = FtpUrl();
+    // Whatever is said about the address shows it with its password masked.
+    const QString shown = masked(text);
     static const QString scheme = QStringLiteral("ftp://");
     if (!text.startsWith(scheme, Qt::CaseInsensitive)) {
-        *error = QStringLiteral("'%1' is not an ftp:// address").arg(text);
+        *error = QStringLiteral("'%1' is not an ftp:// address").arg(shown);
         return false;
     }
     const QString rest = text.mid(scheme.size());
@@ -71,19 +74,19 @@ bool FtpUrl::parse(const QString &text, QString *error)
         const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
         const QString rawUser = colon < 0 ? userInfo : userInfo.left(colon);
         if (!percentDecode(rawUser, &m_user)) {
-            *error = QStringLiteral("bad %-escape in the user name of '%1'").arg(text);
+            *error = QStringLiteral("bad %-escape in the user name of '%1'").arg(shown);
             return false;
         }
         m_hasUser = !m_user.isEmpty();
         if (colon >= 0) {
             if (!percentDecode(userInfo.mid(colon + 1), &m_password)) {
-                *error = QStringLiteral("bad %-escape in the password of '%1'").arg(text);
+                *error = QStringLiteral("bad %-escape in the password of '%1'").arg(shown);
                 return false;
             }
             m_hasPassword = true;
         }
         if (breaksCommandLine(m_user) || breaksCommandLine(m_password)) {
-            *error = QStringLiteral("user name or password of '%1' holds a line break").arg(text);
+            *error = QStringLiteral("user name or password of '%1' holds a line break").arg(shown);
             return false;
         }
     }
@@ -91,7 +94,7 @@ bool FtpUrl::parse(const QString &text, QString *error)
     const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
     m_host = colon < 0 ? authority : authority.left(colon);
     if (m_host.isEmpty()) {
-        *error = QStringLiteral("'%1' names no host").arg(text);
+        *error = QStringLiteral("'%1' names no host").arg(shown);
         return false;
     }
     if (colon >= 0 && colon + 1 < authority.size()) {
@@ -101,7 +104,7 @@ bool FtpUrl::parse(const QString &text, QString *error)
             ok = ok && c >= QLatin1Char('0') && c <= QLatin1Char('9');
         const int number = ok ? port.toInt() : 0;
         if (number < 1 || number > 65535) {
-            *error = QStringLiteral("'%1' is not a port number (1 to 65535)").arg(port);
+            *error = QStringLiteral("the port of '%1' is not a number from 1 to 65535").arg(shown);
             return false;
         }
         m_port = QString::number(number);
@@ -109,10 +112,10 @@ bool FtpUrl::parse(const QString &text, QString *error)
 
     QString path;
     if (!percentDecode(rawPath, &path)) {
-        *error = QStringLiteral("bad %-escape in the path of '%1' (write % as %25)").arg(text);
+        *error = QStringLiteral("bad %-escape in the path of '%1' (write % as %25)").arg(shown);
         return false;
     }
-    return setPath(path, text, error);
+    return setPath(path, shown, error);
 }
 
 bool FtpUrl::parsePath(const QString &text, const QString &baseFolder, QString *error)
@@ -146,7 +149,12 @@ bool FtpUrl::parsePath(const QString &text, const QString &baseFolder, QString *
 
 bool FtpUrl::setPath(const QString &path, const QString &text, QString *error)
 {
-    m_path = path;
+    // One spelling per path: "//", "/./" and "/pub/../" are all the root, and only that form is
+    // checked and sent.
+    if (!NormaliseHostPath(path, QLatin1Char('/'), &m_path)) {
+        *error = QStringLiteral("the path of '%1' climbs above the host's root folder").arg(text);
+        return false;
+    }
     if (breaksCommandLine(m_path)) {
         *error = QStringLiteral("the path of '%1' holds a line break or NUL").arg(text);
         return false;
@@ -181,4 +189,22 @@ QString FtpUrl::withoutTrailingSlash() const
     if (m_path.size() > 1 && isFolder())
         return m_path.chopped(1);
     return m_path;
+}
+
+QString FtpUrl::masked(const QString &text)
+{
+    // Everything between the first ":" after the scheme and the last "@" counts as the
+    // password, unless a "/" comes before that ":" (then the ":" lies in the path). A password
+    // holding an unescaped "/" is still masked; at worst more is masked than needed.
+    static const QString scheme = QStringLiteral("ftp://");
+    if (!text.startsWith(scheme, Qt::CaseInsensitive))
+        return text;
+    const qsizetype at = text.lastIndexOf(QLatin1Char('@'));
+    const qsizetype colon = text.indexOf(QLatin1Char(':'), scheme.size());
+    if (at < 0 || colon < 0 || colon > at)
+        return text;
+    const qsizetype slash = text.indexOf(QLatin1Char('/'), scheme.size());
+    if (slash >= 0 && slash < colon)
+        return text;
+    return text.left(colon + 1) + QStringLiteral("*****") + text.mid(at);
 }

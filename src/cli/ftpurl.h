@@ -9,7 +9,12 @@
 class FtpUrl
 {
 public:
-    // Parses text; on failure returns false and leaves the reason in error.
+    // The address text with its password, if any, as "*****": what is shown of an address.
+    static QString masked(const QString &text);
+
+    // Parses text; on failure returns false and leaves the reason in error (quoting the
+    // address with its password masked). The path is normalised: "." and empty names dropped,
+    // ".." resolved; a ".." above the root is refused.
     bool parse(const QString &text, QString *error);
     // A path on a host that is known already (a saved site): "ftp:///pub/a%20b.txt" (decoded
     // as in an address), "/pub/a b.txt" (as typed, from the host's root) or "a b.txt" (as
@@ -24,7 +29,8 @@ public:
     QString host() const { return m_host; }
     // Decimal port, "21" when the address names none.
     QString port() const { return m_port; }
-    // Decoded path in slash form, always beginning with "/": "/pub/a b.txt", "/pub/" or "/".
+    // Decoded, normalised path in slash form, always beginning with "/": "/pub/a b.txt", "/pub/"
+    // or "/" (also for "//", "/./" and "/pub/../").
     QString path() const { return m_path; }
     bool isFolder() const { return m_path.endsWith(QLatin1Char('/')); }
     // Last name of a file path ("a b.txt"); empty for a folder.

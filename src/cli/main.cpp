@@ -3,10 +3,12 @@
 #include "cli/clioptions.h"
 #include "cli/clirunner.h"
 #include "cli/clisite.h"
+#include "orvaneversion.h"
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "sites/siteconnection.h"
 #include "sites/tsiteobject.h"
+#include "util/hosttext.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -19,7 +21,7 @@ int usageError(const QString &error)
 {
     std::fprintf(stderr,
                  "orvane-ftp-cli: %s\nTry 'orvane-ftp-cli --help'.\n",
-                 error.toLocal8Bit().constData());
+                 VisibleHostText(error).toLocal8Bit().constData());
     return 2;
 }
 
@@ -30,6 +32,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     // The desktop program's name: saved sites and options live in its per-user registry.
     QCoreApplication::setApplicationName(QStringLiteral("Orvane FTP"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
 
     if (argc < 2) {
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stderr);
@@ -40,6 +43,9 @@ int main(int argc, char **argv)
                           QProcessEnvironment::systemEnvironment())) {
     case CliOptions::ShowHelp:
         std::fputs(CliCommand::usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    case CliOptions::ShowVersion:
+        std::printf("orvane-ftp-cli %s\n", ORVANE_VERSION);
         return 0;
     case CliOptions::UsageError:
         return usageError(options.error());
@@ -78,7 +84,8 @@ int main(int argc, char **argv)
     case CliCommand::UsageError:
         return usageError(error);
     case CliCommand::Failed:
-        std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
+        std::fprintf(
+                stderr, "orvane-ftp-cli: %s\n", VisibleHostText(error).toLocal8Bit().constData());
         return 1;
     case CliCommand::Ready:
         break;

@@ -1,5 +1,7 @@
 #include "cli/progressprinter.h"
 
+#include "util/hosttext.h"
+
 #include "platform/terminal.h"
 
 #include <cstdio>
@@ -60,7 +62,7 @@ void ProgressPrinter::showLines(const QStringList &lines)
     if (!m_block.isEmpty())
         text += "\r\x1b[" + QByteArray::number(m_block.size()) + "A";
     for (const QString &line : lines)
-        text += "\r\x1b[K" + line.left(width).toLocal8Bit() + "\n";
+        text += "\r\x1b[K" + VisibleHostText(line).left(width).toLocal8Bit() + "\n";
     // A block shorter than the last one leaves its old lines blank.
     for (qsizetype i = lines.size(); i < m_block.size(); ++i)
         text += "\r\x1b[K\n";

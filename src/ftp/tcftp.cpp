@@ -2,6 +2,7 @@
 
 #include "net/tcwinsockexception.h"
 
+#include <cstring>
 #include <exception>
 
 TcFTP::TcFTP(QObject *parent)
@@ -33,11 +34,11 @@ TcFTP::~TcFTP()
     // Signals of the sockets must not reach a half-destroyed session.
     m_control->disconnect(this);
     m_data->disconnect(this);
-    if (m_transferFile.isOpen()) {
-        if (!m_writeBuffer.isEmpty())
-            m_transferFile.write(m_writeBuffer);
+    // A download cut off here keeps its partial, or leaves the file it was to replace.
+    if (m_downloading)
+        closeDownloadFile(false);
+    else if (m_transferFile.isOpen())
         m_transferFile.close();
-    }
 }
 
 void TcFTP::setASCExtension(const QStringList &extensions)
@@ -226,6 +227,11 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
         case cwNotConnected:
             if (m_control->State() == cwNotConnected || m_quietData)
                 return;
+            // A reset is no end of the file, whatever the host's final reply says.
+            if (m_downloading && m_data->ReceiveError() != 0)
+                failTransfer(tr("the data connection broke off: %1")
+                                     .arg(QString::fromLocal8Bit(
+                                             std::strerror(m_data->ReceiveError()))));
             if (m_data->BytesAvailable() > 0)
                 return; // the data handler ends the transfer once it has read the rest
             // Only the host's final reply ends a listing or transfer: while the last reply is

@@ -3,6 +3,7 @@
 #include "ftp/ftpreplyreader.h"
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftpexception.h"
+#include "ftp/textlineends.h"
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
@@ -176,11 +177,22 @@ public:
     bool Listing() const { return m_listing; }
     bool Reloading() const { return m_reloading; }
     bool Buffering() const { return m_buffering; }
+    // Bounds of a tree walk: levels below its top folder, and folders listed in one walk.
+    // A host whose folders nest without end (or list themselves under a new name each time)
+    // is walked only this far.
+    static constexpr int DefaultMaxTreeDepth = 64;
+    static constexpr int DefaultMaxTreeFolders = 100000;
+    void setTreeWalkBounds(int depth, int folders)
+    {
+        m_maxTreeDepth = depth;
+        m_maxTreeFolders = folders;
+    }
     bool Downloading() const { return m_downloading; }
     bool Uploading() const { return m_uploading; }
     // Why the last transfer or listing failed when the session itself knows the reason ("cannot
-    // listen for a data connection: Too many open files"); empty after a success, and when
-    // only the host's reply tells (ReplyLine).
+    // listen for a data connection: Too many open files", "cannot write the local file: No
+    // space left on device", a data connection that broke off or brought fewer bytes than the
+    // host announced); empty after a success, and when only the host's reply tells (ReplyLine).
     QString FailureReason() const { return m_failureReason; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
@@ -219,6 +231,13 @@ Q_SIGNALS:
     // Something the user must know of: a command line refused because it holds CR, LF or NUL,
     // a reply line too long to be a reply (the session disconnects).
     void warning(const QString &text);
+    // A tree walk ("*bufferfolder") left folder out: it lies too deep below the walk's top, or
+    // the walk has gone through as many folders as one operation may. The walk goes on with
+    // the rest; what it buffered is not the whole tree.
+    void treeWalkBounded(const QString &folder, const QString &reason);
+    // A listing of folder held an entry whose name cannot be a file name (control characters,
+    // "\\"): it is left out of the listing; line is the host's listing line.
+    void entryRefused(const QString &folder, const QString &line);
     // A failure caught inside a notification or the timer (number and message as
     // TcFTPException gives them).
     void internalError(int number, const QString &message);
@@ -258,6 +277,8 @@ private:
     void startUpload(const QString &argument);
     void startRename(const QString &argument);
     QString transferTypeCommand(const QString &name, bool wantBinary) const;
+    // The name's extension is in the ASCII list.
+    bool hasAsciiExtension(const QString &name) const;
     QString dataConnectionCommand();
     // The type command a transfer of name needs (none when the type is right already), then "pasv"
     // or "port ..." after opening the listener in active mode; throws when that fails.
@@ -271,17 +292,30 @@ private:
     void retrEnded(ReplyFlags &flags);
     void storEnded();
     void restRefused();
-    bool openDownloadFile();
-    bool flushDownload();
     void dataAvailable();
     // After data has been read: when the data connection has closed with nothing left to read
     // and the final reply already came after the 125/150, ends the transfer with that reply.
     void endIfDataDrained();
     void dataNeeded();
-    bool fillSendBlock();
     void Finish(bool success);
     void closeDataSocket(bool linger);
     void emitProgress(TcFTPActionType action, qint64 size);
+
+    // tcftp_localfile.cpp: the transfer's local file
+    // Opens the local file once the host has accepted the download: appended to when resuming,
+    // a part file next to it when it replaces an existing file, else the file itself.
+    bool openDownloadFile();
+    // Takes received bytes (converting line ends in type A) and writes them out in blocks.
+    bool storeDownloadBytes(QByteArrayView bytes);
+    bool flushDownload();
+    // Writes out what is left and closes the file; a part file replaces the old file when the
+    // download succeeded and is removed otherwise. Returns whether the download succeeded.
+    bool closeDownloadFile(bool success);
+    bool openPartFile(const QString &finalPath);
+    bool replaceWithPartFile();
+    bool fillSendBlock();
+    // Marks the transfer failed; the first reason given is the one reported.
+    void failTransfer(const QString &reason);
 
     // tcftp_listing.cpp: listings into the shared buffer
     void runListCommand(const QString &command, const QString &argument);
@@ -290,6 +324,8 @@ private:
     void parseListingLines(qsizetype searchFrom, bool atEnd);
     void addListingLine(QByteArrayView line);
     void finishListing(bool success);
+    void queueSubfolders();
+    void reportUnsafeName(const QString &line);
     void reportReloadedFolders(const ListingBuffer::EntryList &old);
 
     // Control connection
@@ -310,9 +346,15 @@ private:
     qsizetype m_sendOffset = 0; // upload: first byte of m_readAhead not yet sent
     qsizetype m_blockEnd = 0;   // upload: end of the block being sent
     bool m_fileAtEnd = false;   // upload: the whole file has been read
+    QByteArray m_readRaw;       // type-A upload: file bytes before their line ends are converted
     QByteArray m_writeBuffer;   // download: bytes not yet written to the file
     QFile m_transferFile;
-    QString m_localFile; // native path of the transfer's local file
+    QString m_localFile;    // native path of the transfer's local file
+    QString m_partFile;     // download: the part file written instead of an existing file
+    QString m_replacedFile; // download: the file the part file replaces once it succeeded
+    TextLineEnds m_lineEnds;
+    bool m_asciiTransfer = false; // the transfer goes in type A: line ends are converted
+    qint64 m_announcedSize = -1;  // download: the size the 150/125 reply announced, or -1
     QString m_ioSrcFolder;
     QString m_ioSrcFile;
     QString m_ioDstFolder;
@@ -340,6 +382,10 @@ private:
     bool m_uploading = false;
     bool m_buffering = false;
     QStringList m_bufferFolders;
+    QString m_bufferRoot;   // top of the tree walk, internal folder form
+    int m_bufferWalked = 0; // folders listed by this walk
+    int m_maxTreeDepth = DefaultMaxTreeDepth;
+    int m_maxTreeFolders = DefaultMaxTreeFolders;
     TcFTPHostTypes m_hostType = csUnchecked;
     int m_firewallType = 0;
     int m_firewallPort = 0;

@@ -3,11 +3,9 @@
 #include "ftp/tcftp.h"
 
 #include <QMetaMethod>
+#include <QRegularExpression>
 
 namespace {
-
-constexpr qsizetype SendBlockSize = 4096;
-constexpr qsizetype FileBlockSize = 256 * 1024;
 
 bool isTransferStart(const QString &code)
 {
@@ -20,6 +18,18 @@ bool isTransferEnd(const QString &code)
     return code == QLatin1String("226") || code == QLatin1String("250");
 }
 
+// The size a 150 reply announces, or -1:
+//     150 Opening BINARY mode data connection for /pub/a.bin (100000 bytes).
+qint64 announcedSize(const QString &reply)
+{
+    static const QRegularExpression bytes(QStringLiteral("\\((\\d+) bytes\\)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = bytes.match(reply);
+    bool ok = false;
+    const qint64 size = match.hasMatch() ? match.captured(1).toLongLong(&ok) : -1;
+    return ok ? size : -1;
+}
+
 } // namespace
 
 // 125 or 150 to RETR or STOR: the host has taken the transfer on.
@@ -27,10 +37,14 @@ void TcFTP::transferAccepted()
 {
     m_transferStarted = true;
     if (m_downloading) {
-        if (!openDownloadFile())
+        m_announcedSize = announcedSize(m_replyLine);
+        if (!m_transferFailed && !openDownloadFile())
             Abort();
-    } else if (m_uploading && m_data->State() == cwConnected) {
-        dataNeeded();
+    } else if (m_uploading) {
+        m_asciiTransfer = !m_binaryMode;
+        m_lineEnds.reset();
+        if (m_data->State() == cwConnected)
+            dataNeeded();
     }
 }
 
@@ -76,35 +90,6 @@ void TcFTP::restRefused()
         m_ioPos = 0;
 }
 
-// Opens the local file once the host has accepted the download: appended to when resuming,
-// else created empty.
-bool TcFTP::openDownloadFile()
-{
-    if (m_transferFile.isOpen())
-        return true;
-    m_transferFile.setFileName(m_localFile);
-    const QIODevice::OpenMode mode = m_ioPos > 0 ? QIODevice::WriteOnly | QIODevice::Append
-                                                 : QIODevice::WriteOnly | QIODevice::Truncate;
-    if (!m_transferFile.open(mode)) {
-        m_transferFailed = true;
-        return false;
-    }
-    m_writeBuffer.reserve(FileBlockSize);
-    return true;
-}
-
-bool TcFTP::flushDownload()
-{
-    if (m_writeBuffer.isEmpty())
-        return true;
-    const bool ok = m_transferFile.isOpen()
-                    && m_transferFile.write(m_writeBuffer) == m_writeBuffer.size();
-    m_writeBuffer.resize(0);
-    if (!ok)
-        m_transferFailed = true;
-    return ok;
-}
-
 void TcFTP::emitProgress(TcFTPActionType action, qint64 size)
 {
     static const QMetaMethod signal = QMetaMethod::fromSignal(&TcFTP::actionDone);
@@ -144,8 +129,7 @@ void TcFTP::dataAvailable()
     }
     m_ioPos += bytes.size();
     m_ioTransfered += bytes.size();
-    m_writeBuffer.append(bytes);
-    if (m_writeBuffer.size() >= FileBlockSize && !flushDownload()) {
+    if (!storeDownloadBytes(bytes)) {
         Abort();
         return;
     }
@@ -167,27 +151,6 @@ void TcFTP::endIfDataDrained()
     }
 }
 
-// Makes the next block of at most 4096 bytes ready; false when the file has been sent whole.
-bool TcFTP::fillSendBlock()
-{
-    if (m_sendOffset >= m_readAhead.size()) {
-        m_readAhead.resize(FileBlockSize);
-        const qint64 got = m_fileAtEnd ? 0 : m_transferFile.read(m_readAhead.data(), FileBlockSize);
-        if (got < 0) {
-            m_readAhead.clear();
-            m_sendOffset = m_blockEnd = 0;
-            m_transferFailed = true;
-            throw TcFTPException(99);
-        }
-        m_readAhead.resize(got);
-        m_sendOffset = 0;
-        if (got < FileBlockSize || m_transferFile.atEnd())
-            m_fileAtEnd = true;
-    }
-    m_blockEnd = qMin(m_sendOffset + SendBlockSize, m_readAhead.size());
-    return m_sendOffset < m_blockEnd;
-}
-
 // Room to send: blocks of 4096 bytes go out until the socket takes less than a whole block;
 // the rest waits for the next notification.
 void TcFTP::dataNeeded()
@@ -204,6 +167,16 @@ void TcFTP::dataNeeded()
                 return;
             }
             if (!more) {
+                // A file that grew or shrank while it went out arrived as neither its old nor
+                // its new self.
+                if (m_ioPos != m_ioSize || m_transferFile.size() != m_ioSize) {
+                    m_transferFailed = true;
+                    Q_EMIT warning(tr("%1 changed while being sent (%2 bytes when the upload "
+                                      "started, %3 sent)")
+                                           .arg(m_localFile)
+                                           .arg(m_ioSize)
+                                           .arg(m_ioPos));
+                }
                 // All sent: a graceful close tells the host the file is complete (226 follows).
                 try {
                     m_data->Close(false);
@@ -258,9 +231,16 @@ void TcFTP::Finish(bool success)
         // A host file of 0 bytes sends no data: the local file is made when it succeeds.
         if (ok && !m_transferFile.isOpen())
             ok = openDownloadFile();
-        if (!flushDownload())
+        // Whatever the final reply, fewer bytes than announced is a download cut short. In
+        // type A the host's size counts its own line ends, not the wire's.
+        if (ok && !m_asciiTransfer && m_announcedSize >= 0 && m_ioPos < m_announcedSize) {
+            failTransfer(tr("the data connection closed after %1 of the %2 bytes the host "
+                            "announced")
+                                 .arg(m_ioPos)
+                                 .arg(m_announcedSize));
             ok = false;
-        m_transferFile.close();
+        }
+        ok = closeDownloadFile(ok);
         const qint64 size = m_ioSize;
         m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
         m_ioSrcFile.clear();

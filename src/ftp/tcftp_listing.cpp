@@ -50,6 +50,8 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
     if (command == QLatin1String("*bufferfolder")) {
         m_buffering = true;
         m_bufferFolders.clear();
+        m_bufferRoot = ConvertPath(argument, BackslashForm);
+        m_bufferWalked = 0;
         m_commandQueue.prepend(QStringLiteral("*list ") + argument);
         Q_EMIT actionDone(caBufferFolder, ConvertPath(argument, BackslashForm), 0, false, true);
         return;
@@ -162,7 +164,11 @@ void TcFTP::addListingLine(QByteArrayView line)
         return;
     const QString text = DecodeHostText(line.toByteArray());
     const std::optional<ListEntry> entry = ParseListLine(text, m_listNow);
-    if (!entry || entry->name.isEmpty() || entry->name == QLatin1String(".")
+    if (!entry) {
+        reportUnsafeName(text);
+        return;
+    }
+    if (entry->name.isEmpty() || entry->name == QLatin1String(".")
         || entry->name == QLatin1String(".."))
         return;
     ListingBuffer::Entry item;
@@ -200,18 +206,8 @@ void TcFTP::finishListing(bool success)
     }
     m_listBuffer.clear();
 
-    if (m_buffering) {
-        // Subfolders go ahead of the folders still waiting, in listing order: the walk is
-        // depth first, each folder before what lies below it. Links are never entered.
-        QStringList below;
-        if (const ListingBuffer::EntryList *list = m_listingBuffer->entries(m_folder)) {
-            for (const ListingBuffer::Entry &entry : *list) {
-                if (entry.key.startsWith(QLatin1Char('d')) && !entry.fromLink)
-                    below.append(m_folder + entry.key.mid(1) + QLatin1Char('\\'));
-            }
-        }
-        m_bufferFolders = below + m_bufferFolders;
-    }
+    if (m_buffering)
+        queueSubfolders();
     Q_EMIT actionDone(caList, QString(), 0, true, true);
 }
 
@@ -240,4 +236,61 @@ void TcFTP::reportReloadedFolders(const ListingBuffer::EntryList &old)
         Q_EMIT actionDone(caRemoveFolder, path, 0, true, true);
         m_listingBuffer->removeBelow(path);
     }
+}
+
+// Subfolders go ahead of the folders still waiting, in listing order: the walk is depth first,
+// each folder before what lies below it. Links are never entered. Past the walk's bounds a
+// folder is left out and reported.
+void TcFTP::queueSubfolders()
+{
+    ++m_bufferWalked;
+    const ListingBuffer::EntryList *list = m_listingBuffer->entries(m_folder);
+    if (!list)
+        return;
+    QStringList below;
+    for (const ListingBuffer::Entry &entry : *list) {
+        if (!entry.key.startsWith(QLatin1Char('d')) || entry.fromLink)
+            continue;
+        const QString path = m_folder + entry.key.mid(1) + QLatin1Char('\\');
+        const qsizetype depth = path.startsWith(m_bufferRoot, Qt::CaseInsensitive)
+                                        ? path.mid(m_bufferRoot.size()).count(QLatin1Char('\\'))
+                                        : 0;
+        if (depth > m_maxTreeDepth) {
+            Q_EMIT treeWalkBounded(path,
+                                   tr("it lies more than %1 levels below '%2'")
+                                           .arg(m_maxTreeDepth)
+                                           .arg(ConvertPath(m_bufferRoot, SlashForm)));
+            continue;
+        }
+        below.append(path);
+    }
+    m_bufferFolders = below + m_bufferFolders;
+    const qsizetype room = qMax(0, m_maxTreeFolders - m_bufferWalked);
+    if (m_bufferFolders.size() > room) {
+        const QStringList left = m_bufferFolders.mid(room);
+        m_bufferFolders.resize(room);
+        Q_EMIT treeWalkBounded(left.first(),
+                               tr("one walk lists at most %1 folders (%2 more were left out)")
+                                       .arg(m_maxTreeFolders)
+                                       .arg(left.size() - 1));
+    }
+}
+
+// The parser leaves out a line whose name could not be a file name (control characters, "/" or
+// "\\"); a line that parses once those characters are replaced was such an entry, and is named.
+//   -rw-r--r--    1 0        0               5 Jan 01  2026 esc<ESC>[2J.txt
+void TcFTP::reportUnsafeName(const QString &line)
+{
+    QString plain = line;
+    bool changed = false;
+    for (QChar &c : plain) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F) || u == '\\') {
+            c = QLatin1Char('_');
+            changed = true;
+        }
+    }
+    if (!changed || !ParseListLine(plain, m_listNow))
+        return;
+    Q_EMIT entryRefused(m_folder, line.trimmed());
 }

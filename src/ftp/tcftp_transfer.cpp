@@ -237,6 +237,7 @@ void TcFTP::startDownload(const QString &argument)
     m_ioTransfered = 0;
     m_transferStarted = false;
     m_transferFailed = false;
+    m_announcedSize = -1;
     m_writeBuffer.clear();
     m_localFile = LocalToNative(m_ioDstFolder + m_ioDstFile);
 
@@ -250,7 +251,10 @@ void TcFTP::startDownload(const QString &argument)
         Finish(false);
         return;
     }
-    if (m_resumeTransfers && local.exists() && local.size() < m_ioSize)
+    // In type A the local file's line ends differ from the host's: its size says nothing of
+    // where to go on, so such a file is always fetched whole.
+    const bool asText = m_autoTransferMode ? hasAsciiExtension(sourceName) : !m_binaryMode;
+    if (m_resumeTransfers && !asText && local.exists() && local.size() < m_ioSize)
         m_ioPos = local.size();
 
     QStringList lines;
@@ -284,7 +288,17 @@ void TcFTP::startUpload(const QString &argument)
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);
+    // A named pipe or a device never ends, or has no size to check the upload against.
+    if (!m_localFile.isEmpty() && QFileInfo::exists(m_localFile)
+        && !QFileInfo(m_localFile).isFile()) {
+        Q_EMIT warning(
+                tr("%1 is not a regular file (a pipe, a device or a socket); it is not sent.")
+                        .arg(m_localFile));
+        Finish(false);
+        return;
+    }
     if (m_localFile.isEmpty() || !m_transferFile.open(QIODevice::ReadOnly)) {
+        failTransfer(tr("cannot open the local file: %1").arg(m_transferFile.errorString()));
         Finish(false);
         return;
     }
@@ -314,12 +328,17 @@ QString TcFTP::transferTypeCommand(const QString &name, bool wantBinary) const
 {
     if (!m_autoTransferMode)
         return QString();
-    const QString extension = Field(name, FieldCount(name, QLatin1Char('.')), QLatin1Char('.'));
-    if (!extension.isEmpty() && m_ascExtension.contains(extension, Qt::CaseInsensitive))
+    if (hasAsciiExtension(name))
         wantBinary = false;
     if (wantBinary == m_binaryMode)
         return QString();
     return wantBinary ? QStringLiteral("type i") : QStringLiteral("type a");
+}
+
+bool TcFTP::hasAsciiExtension(const QString &name) const
+{
+    const QString extension = Field(name, FieldCount(name, QLatin1Char('.')), QLatin1Char('.'));
+    return !extension.isEmpty() && m_ascExtension.contains(extension, Qt::CaseInsensitive);
 }
 
 // "pasv", or "port h1,h2,h3,h4,p1,p2" for the control connection's local address and the

@@ -172,6 +172,7 @@ void TcWinsock::Connect()
     if (m_state != cwReadyToConnect)
         throw TcWinsockException(124321);
     closeQuietly();
+    m_receiveError = 0;
     const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(22167);
@@ -222,6 +223,7 @@ void TcWinsock::Listen()
     if (m_state != cwNIL && m_state != cwNotConnected)
         throw TcWinsockException(7722);
     const quint16 port = resolvePort();
+    m_receiveError = 0;
     stopListeningQuietly();
     const int fd = openStreamSocket();
     if (fd < 0)
@@ -331,8 +333,12 @@ QByteArray TcWinsock::Receive()
     }
     // Zero is the peer's orderly end; a reset ends the connection as well. Either is
     // reported by the next read notice, once the owner has all the data.
-    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+    if (got == 0) {
         m_peerDone = true;
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        m_receiveError = errno;
+        m_peerDone = true;
+    }
     return {};
 }
 
@@ -373,6 +379,7 @@ void TcWinsock::watch(int fd)
     m_readSinceNotice = true;
     m_readPaused = false;
     m_peerDone = false;
+    m_receiveError = 0;
     m_readNotifier->setSocket(fd);
     m_readNotifier->setEnabled(true);
     // Room for sending is reported once after the connection is made.
@@ -432,6 +439,8 @@ void TcWinsock::readReady()
         }
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
             return;
+        if (got < 0)
+            m_receiveError = errno;
         m_peerDone = true;
         peerClosed();
         return;

@@ -79,6 +79,10 @@ public:
     // One non-blocking read of at most 4096 bytes; empty when nothing could be read. The peer's
     // close (cwNotConnected) is reported only after every byte it sent has been handed out here.
     QByteArray Receive();
+    // The system's error number when the connection ended with an error rather than the peer's
+    // orderly close (ECONNRESET for a reset); 0 otherwise. Kept after Close until the next
+    // Connect or Listen.
+    int ReceiveError() const { return m_receiveError; }
     // Bytes that can be read from the connection socket, or -1 when the query fails.
     qint64 BytesAvailable() const;
     // Dotted local address of the connection socket (what a PORT command announces);
@@ -128,6 +132,7 @@ private:
     bool m_readSinceNotice = true; // Receive was called since the last dataAvailable
     bool m_readPaused = false;     // read notices wait for the owner's next Receive
     bool m_peerDone = false;       // a receive saw the end of the peer's data (or a reset)
+    int m_receiveError = 0;        // errno of the receive that ended the connection, or 0
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_acceptNotifier = nullptr;

@@ -1,6 +1,7 @@
 #include "logmodel.h"
 
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 
 LogModel::LogModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -19,7 +20,9 @@ void LogModel::WriteLog(const QString &text, int taskNumber)
         endRemoveRows();
     }
     const bool mainNumbered = taskNumber == 0 && m_mainNumbered && m_mainNumbered();
-    const QString line = WithTaskNumber(text, taskNumber, mainNumbered);
+    // Host text reaches the log through many lines: none of it may steer a terminal or reorder
+    // what is read.
+    const QString line = VisibleHostText(WithTaskNumber(text, taskNumber, mainNumbered));
     const int row = int(m_lines.size());
     beginInsertRows(QModelIndex(), row, row);
     m_lines.append(line);

@@ -4,6 +4,8 @@
 #include "tasks/statustexts.h"
 #include "tasks/uploadfoldertree.h"
 #include "util/fieldstring.h"
+#include "util/hostpath.h"
+#include "util/hosttext.h"
 #include "util/pathforms.h"
 
 namespace {
@@ -16,6 +18,18 @@ const QString ResetText = QStringLiteral("Reset");
 bool transferOpen(const TcFTP *session)
 {
     return session->Downloading() || session->Uploading() || session->Listing();
+}
+
+// A tree delete may start at any folder but the root, however it is spelled ("\\", "\\\\",
+// "\\pub\\..\\" and "\\pub\\.\\..\\" are all the root, as C strings). A path climbing above the
+// root is no folder at all.
+bool deletableHostTree(QString path)
+{
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!path.startsWith(QLatin1Char('/')))
+        path.prepend(QLatin1Char('/'));
+    QString normalised;
+    return NormaliseHostPath(path, QLatin1Char('/'), &normalised) && normalised.size() > 1;
 }
 } // namespace
 
@@ -71,6 +85,39 @@ void TaskEngine::configureSession(TcFTP *session)
     connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
         WriteLog(QStringLiteral(" !: ") + text, m_taskList.IndexOfSession(session));
     });
+    connect(session,
+            &TcFTP::treeWalkBounded,
+            this,
+            [this, session](const QString &folder, const QString &reason) {
+                const int index = m_taskList.IndexOfSession(session);
+                tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+                QString line = QStringLiteral(" !: Stopped the tree walk at the host folder '%1': "
+                                              "%2.")
+                                       .arg(ConvertPath(folder, SlashForm), reason);
+                if (record && record->DeleteAfterBuffer) {
+                    // Half a tree is not deleted: its folders would stay, emptied.
+                    record->DeleteAfterBuffer = false;
+                    line += QStringLiteral(" Nothing is deleted.");
+                }
+                warnSkipped(line, index, true);
+                if (record && record->DownloadAfterBuffer)
+                    Q_EMIT treeListingFailed(record->BufferRoot, record->LocalRoot);
+            });
+    connect(session,
+            &TcFTP::entryRefused,
+            this,
+            [this, session](const QString &folder, const QString &line) {
+                const int index = m_taskList.IndexOfSession(session);
+                const tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
+                // Left out of a tree that is fetched or deleted, the entry makes it incomplete.
+                const bool inTree
+                        = record && (record->DownloadAfterBuffer || record->DeleteAfterBuffer);
+                warnSkipped(QStringLiteral(" !: Skipped an entry of the host folder '%1': its name "
+                                           "cannot be used (listing line '%2').")
+                                    .arg(ConvertPath(folder, SlashForm), line),
+                            index,
+                            inTree);
+            });
     connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
         WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(number),
                  LogModel::NoSession);
@@ -282,6 +329,16 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
             record->CarryingCommand = true;
             break;
         case 'b':
+            // The root in any spelling ("\\", "\\pub\\..\\", "\\.\\") is never deleted as a tree.
+            if (entry.contains(QLatin1String("*!delete"))
+                && !deletableHostTree(Field(entry, 2, Star))) {
+                warnSkipped(QStringLiteral(" !: Refused to delete the host folder '%1' with "
+                                           "everything below it: it is the host's root folder.")
+                                    .arg(Field(entry, 2, Star)),
+                            m_taskList.IndexOfSession(session),
+                            true);
+                break;
+            }
             session->AddCommand(QStringLiteral("*bufferfolder ") + Field(entry, 2, Star));
             if (entry.contains(QLatin1String("*!delete"))) {
                 record->DeleteAfterBuffer = true;
@@ -441,10 +498,10 @@ void TaskEngine::RemoveQueueEntries(const QList<int> &rows)
 
 int TaskEngine::UploadFolderTree(const QString &localFolder, const QString &hostFolder)
 {
-    return ::UploadFolderTree(localFolder,
-                              hostFolder,
-                              m_transferQueue,
-                              [this](const QString &line) { WriteLog(line, LogModel::NoSession); });
+    return ::UploadFolderTree(
+            localFolder, hostFolder, m_transferQueue, [this](const QString &line, bool fails) {
+                warnSkipped(line, LogModel::NoSession, fails);
+            });
 }
 
 int TaskEngine::QueueMissingHostFolders(const QString &hostFolder)
@@ -456,4 +513,10 @@ void TaskEngine::playSound(bool enabled, const QString &file)
 {
     if (enabled && m_soundPlayer && !file.isEmpty())
         m_soundPlayer->play(file);
+}
+
+void TaskEngine::warnSkipped(const QString &line, int index, bool failsOperation)
+{
+    WriteLog(line, index);
+    Q_EMIT entrySkipped(VisibleHostText(line.mid(4)), failsOperation);
 }

@@ -223,6 +223,11 @@ Q_SIGNALS:
     void localFolderFailed(const QString &localFile,
                            const QString &nativeFolder,
                            const QString &reason);
+    // An entry was left out of an operation, and the log says so: its name cannot travel, it
+    // is a link that is not followed, a bound on a tree walk was reached, or it is the host's
+    // root. what is the log line's text (shown form); failsOperation is false only for what
+    // is left out by design (links not followed).
+    void entrySkipped(const QString &what, bool failsOperation);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
@@ -253,6 +258,8 @@ private:
     // taskengine_actions.cpp: action results
     void listingDone(TcFTP *session, tTaskListObj *record, bool success);
     void queueTreeFolder(TcFTP *session, tTaskListObj *record);
+    // Writes a warning line (" !: ...") for an entry left out and reports it (entrySkipped).
+    void warnSkipped(const QString &line, int index, bool failsOperation);
     // size is the action's own: the session has reset its transfer fields by then.
     void downloadDone(TcFTP *session, qint64 size, bool success);
     void uploadDone(TcFTP *session, qint64 size, bool success);

@@ -41,6 +41,12 @@ QString failureReason(const TcFTP *session)
     return QString();
 }
 
+// A host path as people read it: "/pub/a.txt" for "\\pub\\a.txt".
+QString slashPath(QString internalPath)
+{
+    return internalPath.replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 bool nativeBelow(const QString &nativePath, const QString &nativeRoot)
 {
     const QString path = QDir::cleanPath(nativePath);
@@ -196,10 +202,11 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
     const QStringList parts = rel.split(Backslash, Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         if (!safeLocalName(part)) {
-            WriteLog(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
-                                    "for a local folder.")
-                             .arg(folder),
-                     index);
+            warnSkipped(QStringLiteral(" !: Skipped the host folder '%1': its name cannot be used "
+                                       "for a local folder.")
+                                .arg(slashPath(folder)),
+                        index,
+                        true);
             return;
         }
     }
@@ -219,14 +226,24 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
     if (!entries)
         return;
     for (const ListingBuffer::Entry &entry : *entries) {
+        if (entry.key.startsWith(QLatin1Char('d')) && entry.fromLink) {
+            // The walk never enters a link to a folder: it could lead anywhere, or back up.
+            warnSkipped(QStringLiteral(" !: Skipped the host link '%1': links to folders are not "
+                                       "followed.")
+                                .arg(slashPath(folder + entry.key.mid(1))),
+                        index,
+                        false);
+            continue;
+        }
         if (!entry.key.startsWith(QLatin1Char('f')))
             continue;
         const QString name = entry.key.mid(1);
         if (!safeLocalName(name) || !TransferQueue::HostNameCanTravel(name)) {
-            WriteLog(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used for "
-                                    "a local file.")
-                             .arg(folder + name),
-                     index);
+            warnSkipped(QStringLiteral(" !: Skipped the host file '%1': its name cannot be used "
+                                       "for a local file.")
+                                .arg(slashPath(folder + name)),
+                        index,
+                        true);
             continue;
         }
         m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name));
@@ -299,8 +316,11 @@ void TaskEngine::downloadDone(TcFTP *session, qint64 size, bool success)
         }
     } else {
         playSound(m_options->doSND4, m_options->snd4);
-        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.")
-                         .arg(file, LocalToNative(folder)),
+        const QString reason = failureReason(session);
+        WriteLog(QStringLiteral(" !: Unsuccessfully received file '%1' to folder '%2'.%3")
+                         .arg(file,
+                              LocalToNative(folder),
+                              reason.isEmpty() ? QString() : QStringLiteral(" ") + reason),
                  m_taskList.IndexOfSession(session));
     }
     Q_EMIT transferEnded(true, folder, file, success);

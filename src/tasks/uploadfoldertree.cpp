@@ -13,14 +13,14 @@ namespace {
 struct Walk
 {
     TransferQueue &queue;
-    const std::function<void(const QString &)> &warn;
+    const std::function<void(const QString &, bool)> &warn;
     QString base;
     int queued = 0;
 
-    void skip(const QString &nativePath, const QString &why)
+    void skip(const QString &nativePath, const QString &why, bool fails = true)
     {
         if (warn)
-            warn(QStringLiteral(" !: Skipped '%1': %2").arg(nativePath, why));
+            warn(QStringLiteral(" !: Skipped '%1': %2").arg(nativePath, why), fails);
     }
 
     void folder(const QString &localFolder, const QString &hostFolder)
@@ -37,7 +37,7 @@ struct Walk
             if (!TransferQueue::LocalNameCanTravel(name)) {
                 skip(entry.filePath(), QStringLiteral("names holding '*' or '\\' cannot be sent."));
             } else if (entry.isSymLink() && entry.isDir()) {
-                skip(entry.filePath(), QStringLiteral("links to folders are not followed."));
+                skip(entry.filePath(), QStringLiteral("links to folders are not followed."), false);
             } else if (entry.isDir()) {
                 folder(localFolder + name + QLatin1Char('\\'),
                        hostFolder + name + QLatin1Char('\\'));
@@ -56,7 +56,7 @@ struct Walk
 int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
-                     const std::function<void(const QString &line)> &warn)
+                     const std::function<void(const QString &line, bool fails)> &warn)
 {
     const QString local = ConvertPath(localFolder, BackslashForm);
     const QString host = ConvertPath(hostFolder, BackslashForm);

@@ -14,13 +14,14 @@ class TransferQueue;
 //
 // Symbolic links to folders are never followed (a link to a parent would never end); names
 // that cannot travel in a queue entry ("*" anywhere, "\" in a local name) and entries that are
-// neither files nor folders are skipped. Each skip calls warn with a warning line for the log.
+// neither files nor folders are skipped. Each skip calls warn with a warning line for the log
+// and whether the skip makes the upload incomplete (false for links, left out by design).
 // localFolder is in the internal local form, hostFolder in the internal folder form. Returns
 // the number of entries queued.
 int UploadFolderTree(const QString &localFolder,
                      const QString &hostFolder,
                      TransferQueue &queue,
-                     const std::function<void(const QString &line)> &warn);
+                     const std::function<void(const QString &line, bool fails)> &warn);
 
 // Makes sure hostFolder exists before anything is sent into it, like "mkdir -p": queues a
 // "c*mkd " entry for each folder on the way from the top down to hostFolder (itself included)

@@ -19,7 +19,7 @@ AboutBox::AboutBox(QWidget *parent)
     big.setPointSize(big.pointSize() + 6);
     name->setFont(big);
     name->setAlignment(Qt::AlignCenter);
-    auto *version = new QLabel(tr("Version 1.0 Final Beta"), this);
+    auto *version = new QLabel(tr("Version %1").arg(QCoreApplication::applicationVersion()), this);
     version->setObjectName(QStringLiteral("AboutVersion"));
     version->setAlignment(Qt::AlignCenter);
     auto *text = new QLabel(tr("An FTP client for the desktop: the local computer and an FTP "

@@ -11,6 +11,7 @@
 #include "ui/tdropsource.h"
 #include "ui/tform1.h"
 #include "util/fieldstring.h"
+#include "util/hosttext.h"
 #include "widgets/filelistview.h"
 
 #include <QDrag>
@@ -263,7 +264,7 @@ bool DragDrop::askYesNo(const QString &text) const
 {
     QMessageBox box(QMessageBox::Question,
                     QStringLiteral("Orvane FTP"),
-                    text,
+                    VisibleHostLines(text),
                     QMessageBox::Yes | QMessageBox::No,
                     m_form);
     box.setObjectName(QStringLiteral("DragDropQuestion"));

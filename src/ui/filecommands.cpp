@@ -6,6 +6,7 @@
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
 #include "ui/tform1.h"
+#include "util/hosttext.h"
 #include "widgets/filelistview.h"
 
 #include <QAction>
@@ -165,7 +166,7 @@ bool FileCommands::askYesNo(const QString &text) const
 {
     QMessageBox box(QMessageBox::Question,
                     QStringLiteral("Orvane FTP"),
-                    text,
+                    VisibleHostLines(text),
                     QMessageBox::Yes | QMessageBox::No,
                     m_form);
     box.setObjectName(QStringLiteral("FileCommandQuestion"));
@@ -176,8 +177,11 @@ bool FileCommands::askYesNo(const QString &text) const
 
 void FileCommands::showMessage(const QString &text) const
 {
-    QMessageBox box(
-            QMessageBox::Information, QStringLiteral("Orvane FTP"), text, QMessageBox::Ok, m_form);
+    QMessageBox box(QMessageBox::Information,
+                    QStringLiteral("Orvane FTP"),
+                    VisibleHostLines(text),
+                    QMessageBox::Ok,
+                    m_form);
     box.setObjectName(QStringLiteral("FileCommandMessage"));
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -11,6 +11,7 @@
 #include "ui/tquick.h"
 #include "ui/tzetup.h"
 #include "ui/wavplayer.h"
+#include "util/hosttext.h"
 #include "util/pathforms.h"
 #include "widgets/filelistview.h"
 #include "widgets/headerstatus.h"
@@ -339,8 +340,11 @@ void TForm1::showMessage(const QString &text)
 {
     // The engine reports from inside session events: the box must not run an event loop of
     // its own there, so it opens and returns.
-    auto *box = new QMessageBox(
-            QMessageBox::Information, QStringLiteral("Orvane FTP"), text, QMessageBox::Ok, this);
+    auto *box = new QMessageBox(QMessageBox::Information,
+                                QStringLiteral("Orvane FTP"),
+                                VisibleHostLines(text),
+                                QMessageBox::Ok,
+                                this);
     box->setObjectName(QStringLiteral("EngineMessage"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);

@@ -5,6 +5,7 @@
 #include "widgets/filelistview.h"
 #include "widgets/headerstatus.h"
 #include "widgets/logview.h"
+#include "widgets/visibletextdelegate.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -52,6 +53,7 @@ QTreeWidget *newFolderTree(QWidget *parent, const char *name)
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setExpandsOnDoubleClick(true);
+    tree->setItemDelegate(new VisibleTextDelegate(tree));
     return tree;
 }
 

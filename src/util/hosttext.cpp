@@ -1,5 +1,7 @@
 #include "util/hosttext.h"
 
+#include <QStringList>
+
 namespace {
 
 constexpr char16_t EscapeBase = 0xDC00; // an invalid byte b becomes U+DC00 + b (b >= 0x80)
@@ -131,4 +133,50 @@ QByteArray EncodeHostText(const QString &text)
         }
     }
     return out;
+}
+
+namespace {
+
+bool hidesOrControls(char16_t c)
+{
+    if (c < 0x20)
+        return c != u'\t';
+    if (c >= 0x7F && c <= 0x9F)
+        return true;
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
+           || (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
+QString VisibleHostText(const QString &text)
+{
+    const char16_t *u = reinterpret_cast<const char16_t *>(text.constData());
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    while (i < size && !hidesOrControls(u[i]))
+        ++i;
+    if (i == size)
+        return text;
+
+    QString out = text.left(i);
+    out.reserve(size + 16);
+    for (; i < size; ++i) {
+        const char16_t c = u[i];
+        if (!hidesOrControls(c))
+            out += QChar(c);
+        else if (c <= 0xFF)
+            out += QLatin1String("\\x") + QString::number(c, 16).toUpper().rightJustified(2, u'0');
+        else
+            out += QLatin1String("\\u{") + QString::number(c, 16).toUpper() + QLatin1Char('}');
+    }
+    return out;
+}
+
+QString VisibleHostLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = VisibleHostText(line);
+    return lines.join(QLatin1Char('\n'));
 }

@@ -1,5 +1,7 @@
 #include "widgets/filelistview.h"
 
+#include "widgets/visibletextdelegate.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
@@ -59,6 +61,7 @@ FileListView::FileListView(QWidget *parent)
     m_model->horizontalHeaderItem(SizeColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     m_details->setModel(m_model);
+    m_details->setItemDelegate(new VisibleTextDelegate(m_details));
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
     m_details->setUniformRowHeights(true);
@@ -71,6 +74,7 @@ FileListView::FileListView(QWidget *parent)
     m_details->header()->setStretchLastSection(false);
 
     m_icons->setModel(m_model);
+    m_icons->setItemDelegate(new VisibleTextDelegate(m_icons));
     m_icons->setSelectionModel(m_details->selectionModel());
     m_icons->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_icons->setEditTriggers(QAbstractItemView::NoEditTriggers);

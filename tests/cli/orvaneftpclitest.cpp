@@ -207,8 +207,9 @@ TEST(OrvaneFtpCli, VerboseLogMasksThePassword)
                          QStringLiteral("ftp://127.0.0.1:%1/").arg(vsftpd.port())},
                         env);
     ASSERT_EQ(run.exitStatus, 0) << describe(run);
+    // A text file goes in type A, its lines ending in CR LF, which vsftpd stores as they came.
     EXPECT_EQ(contentOf(QDir(vsftpd.userHome()).filePath(QStringLiteral("notes.txt"))),
-              QByteArray("line one\nline two\n"));
+              QByteArray("line one\r\nline two\r\n"));
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_TRUE(lines.contains(QStringLiteral("<<: user ") + VsftpdServer::userName()))
             << describe(run);

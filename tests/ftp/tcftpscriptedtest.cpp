@@ -1,88 +1,13 @@
 // The session against the scripted server: exact reply sequences, odd replies and faults,
 // checked against the exact transcript of what the session sent.
-#include "ftp/tcftp.h"
-#include "platform/localpath.h"
-#include "sessionprobe.h"
-#include "support/eventwait.h"
-#include "support/scriptedserver.h"
+#include "scriptedsession.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using ovtest::ScriptedServer;
 using ovtest::spinFor;
 using ovtest::waitFor;
-
-namespace {
-
-const QString Login = QStringLiteral(R"(
-    greet 220 scripted host ready
-    expect user ann
-    reply 331 password please
-    expect pass secret
-    reply 230 logged in
-)");
-
-class TcFTPScripted : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(local.isValid());
-        ftp.setListingBuffer(&buffer);
-        ftp.setPassiveMode(true);
-    }
-    void TearDown() override
-    {
-        if (ftp.State() != csNotConnected)
-            ftp.Disconnect();
-    }
-
-    // Starts the server with the script and connects the session to it.
-    void connectTo(const QString &script)
-    {
-        server = std::make_unique<ScriptedServer>(script);
-        ASSERT_TRUE(server->start());
-        ftp.Connect(::TcFTPSession{QStringLiteral("127.0.0.1"),
-                                   QString::number(server->port()),
-                                   QStringLiteral("ann"),
-                                   QStringLiteral("secret")});
-    }
-    void loginTo(const QString &script)
-    {
-        connectTo(Login + script);
-        ASSERT_TRUE(waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }))
-                << server->log().toStdString();
-    }
-    void runLine(const QString &line)
-    {
-        ftp.AddCommand(line);
-        try {
-            ftp.Execute();
-        } catch (const TcFTPException &e) {
-            executeErrors.append(e.number());
-        }
-    }
-    bool waitForDone(TcFTPActionType action, int count = 1)
-    {
-        return waitFor([&] { return probe.doneCount(action) >= count && ftp.State() == csIdle; });
-    }
-    QList<QByteArray> commands() const { return server->commands(); }
-    QString localNative(const QString &name) const { return local.filePath(name); }
-    QString localInternal(const QString &name) const { return NativeToLocal(local.filePath(name)); }
-
-    std::unique_ptr<ScriptedServer> server;
-    QTemporaryDir local;
-    ListingBuffer buffer;
-    TcFTP ftp;
-    SessionProbe probe{ftp};
-    QList<int> executeErrors;
-};
-
-} // namespace
 
 TEST_F(TcFTPScripted, MultiLineWelcomeWithSpacedTextStillLogsIn)
 {

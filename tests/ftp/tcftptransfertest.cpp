@@ -4,6 +4,7 @@
 #include "platform/localpath.h"
 #include "sessionprobe.h"
 #include "support/eventwait.h"
+#include "support/filesizelimit.h"
 #include "support/pyftpdlibserver.h"
 #include "support/vsftpdserver.h"
 
@@ -249,15 +250,30 @@ TEST_P(TcFTPTransfer, BinaryUploadsArriveByteForByte)
     EXPECT_EQ(probe.sent().size(), sentBefore);
 }
 
-TEST_P(TcFTPTransfer, AsciiTypeFollowsTheExtensionList)
+// Type A by the extension list: CR LF on the wire, LF in the local file, and a text file
+// fetched and sent back lands on the host as it was. pyftpdlib stores LF and converts both
+// ways; vsftpd (in its default configuration) sends and stores the wire's bytes, so its text
+// files hold CR LF.
+TEST_P(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
 {
     ftp.setASCExtension({QStringLiteral("txt")});
     login();
+    // On the wire a CR LF straddles every 4096-byte slice.
+    QByteArray localText = QByteArray(4095, 'a') + '\n';
+    for (char c : {'b', 'c', 'd', 'e'})
+        localText += QByteArray(4094, c) + '\n';
+    localText += "short\n\na CR\r on its own\nlast line without end";
+    QByteArray wireText = localText;
+    wireText.replace("\n", "\r\n");
+    const bool converts = GetParam().peer == Peer::Pyftpdlib;
+    const QByteArray hostText = converts ? localText : wireText;
+
     const QByteArray zip = testBytes(5000, 3);
-    const QByteArray text = "line one\r\nline two\r\n\r\nlast line without end";
     const QString a = putHostFile(QStringLiteral("a.zip"), zip);
-    const QString readme = putHostFile(QStringLiteral("readme.TXT"), text);
+    const QString readme = putHostFile(QStringLiteral("readme.TXT"), hostText);
     const QString b = putHostFile(QStringLiteral("b.zip"), zip);
+    // A shorter local copy is no partial to resume: a type-A download starts from the top.
+    ASSERT_TRUE(writeAll(localNative(QStringLiteral("readme.TXT")), localText.left(100)));
 
     for (const QString &host : {a, readme, b}) {
         const QString name = host.section(QLatin1Char('\\'), -1);
@@ -276,22 +292,59 @@ TEST_P(TcFTPTransfer, AsciiTypeFollowsTheExtensionList)
               (QStringList{QStringLiteral("type i"),
                            QStringLiteral("type a"),
                            QStringLiteral("type i")}));
+    EXPECT_TRUE(probe.sent().filter(QStringLiteral("rest")).isEmpty());
     EXPECT_TRUE(ftp.BinaryMode());
-    EXPECT_EQ(readAll(localNative(QStringLiteral("readme.TXT"))), text);
+    EXPECT_EQ(readAll(localNative(QStringLiteral("readme.TXT"))), localText);
     EXPECT_EQ(readAll(localNative(QStringLiteral("b.zip"))), zip);
 
-    // An upload of a text file goes in ASCII as well (lines end with LF, which both servers
-    // store unchanged).
-    const QByteArray notes = "first\nsecond\nthird\n";
-    ASSERT_TRUE(writeAll(localNative(QStringLiteral("notes.txt")), notes));
-    const auto *up = run(QStringLiteral("*upload ") + localInternal(QStringLiteral("notes.txt"))
-                                 + QLatin1Char('*') + hostFile(QStringLiteral("notes.txt")),
-                         caUpload);
-    ASSERT_NE(up, nullptr);
-    EXPECT_TRUE(up->success);
-    EXPECT_EQ(probe.sent().filter(QStringLiteral("type a")).size(), 2);
+    // Sent back, it lands as it was; a CR LF already in a local file stays one line end.
+    const QByteArray mixed = "one\r\ntwo\nthree";
+    ASSERT_TRUE(writeAll(localNative(QStringLiteral("mixed.txt")), mixed));
+    for (const QString &name : {QStringLiteral("readme.TXT"), QStringLiteral("mixed.txt")}) {
+        const auto *up = run(QStringLiteral("*upload ") + localInternal(name) + QLatin1Char('*')
+                                     + hostFile(QStringLiteral("copy-") + name),
+                             caUpload);
+        ASSERT_NE(up, nullptr);
+        EXPECT_TRUE(up->success);
+    }
     EXPECT_FALSE(ftp.BinaryMode());
-    EXPECT_EQ(readAll(hostNative(folder + QStringLiteral("/notes.txt"))), notes);
+    EXPECT_EQ(readAll(hostNative(folder + QStringLiteral("/copy-readme.TXT"))), hostText);
+    EXPECT_EQ(readAll(hostNative(folder + QStringLiteral("/copy-mixed.txt"))),
+              converts ? QByteArray("one\ntwo\nthree") : QByteArray("one\r\ntwo\r\nthree"));
+}
+
+// With the file-size limit reached a download fails and says why: a file smaller than the
+// session's write block, written only when the transfer ends, and a larger one that fails on
+// the way. Once the limit is lifted the same session fetches the file whole.
+TEST_P(TcFTPTransfer, DownloadBeyondTheFileSizeLimitFailsWithTheReason)
+{
+    login();
+    const QByteArray small = testBytes(10000, 21);
+    const QByteArray large = testBytes(1024 * 1024, 22);
+    const QString smallHost = putHostFile(QStringLiteral("small.bin"), small);
+    const QString largeHost = putHostFile(QStringLiteral("large.bin"), large);
+    {
+        const ovtest::FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.isActive());
+        for (const QString &host : {smallHost, largeHost}) {
+            const QString name = host.section(QLatin1Char('\\'), -1);
+            SCOPED_TRACE(name.toStdString());
+            const auto *done = run(QStringLiteral("*download ") + host + QLatin1Char('*')
+                                           + localInternal(name),
+                                   caDownload);
+            ASSERT_NE(done, nullptr);
+            EXPECT_FALSE(done->success);
+            EXPECT_EQ(ftp.FailureReason(),
+                      QStringLiteral("cannot write the local file: File too large"));
+            EXPECT_LE(QFileInfo(localNative(name)).size(), 4096);
+        }
+    }
+    const auto *again = run(QStringLiteral("*download ") + smallHost + QLatin1Char('*')
+                                    + localInternal(QStringLiteral("small.bin")),
+                            caDownload);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->success);
+    EXPECT_EQ(readAll(localNative(QStringLiteral("small.bin"))), small);
 }
 
 TEST_P(TcFTPTransfer, ResumesAPartialDownload)

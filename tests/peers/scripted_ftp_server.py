@@ -58,6 +58,9 @@ ignored; leading blanks are dropped, so a script can be indented.
                           by the first step other than default, timeout, sleep or accept.
     sleep MS              pause
     timeout MS            bound for every later wait (default 10000)
+    serve-host MODE       from here on play a whole host of its own on this and every
+                          later control connection, until the client closes them; the
+                          last step of a script (the modes are described in hostile_host.py)
 
 TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is
 kept as it is, so "\pub\a.txt" stays. Text is UTF-8.
@@ -77,6 +80,7 @@ import fnmatch
 import os
 import queue
 import socket
+import struct
 import sys
 import threading
 import time
@@ -150,7 +154,7 @@ KNOWN_STEPS = {
     "greet", "reply", "reply-split", "raw", "expect", "default", "reply-pasv",
     "reply-epsv", "data-open", "data-send", "data-send-file", "data-send-pattern",
     "data-close-early", "data-recv", "data-close", "send-endless", "expect-close",
-    "silence", "close", "accept", "sleep", "timeout",
+    "silence", "close", "accept", "sleep", "timeout", "serve-host",
 }
 
 
@@ -576,6 +580,36 @@ class ScriptedServer:
     def step_timeout(self, step):
         self.timeout = int(step.arg) / 1000.0
 
+# --- Data connections that break off with a reset -------------------------------------------
+#
+#     data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), wait until they
+#                           have gone out, then reset the data connection (an abortive close:
+#                           the client reads the bytes, then its next read fails with
+#                           ECONNRESET)
+
+
+def step_data_reset(self, step):
+    count, _, text = step.arg.partition(" ")
+    count = int(count)
+    source = unescape(text) if text else pattern(count)
+    sock = self.data_open()
+    try:
+        sock.sendall(source[:count])
+        # The bytes must reach the client before the reset, which drops what is still unsent.
+        time.sleep(0.1)
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    except OSError as e:
+        raise ScriptError("sending data failed: %s" % e)
+    finally:
+        sock.close()
+        self.data = None
+
+
+ScriptedServer.step_data_reset = step_data_reset
+KNOWN_STEPS.add("data-reset")
+
+# --- End of data connections that break off with a reset ------------------------------------
+
 
 # ---------------------------------------------------------------------------------------
 # Steps for interrupted transfers (a client that gives up on a transfer must still wait for
@@ -616,6 +650,16 @@ def step_data_send_cut(self, step):
 ScriptedServer.step_expect_quiet = step_expect_quiet
 ScriptedServer.step_data_send_cut = step_data_send_cut
 KNOWN_STEPS.update({"expect-quiet", "data-send-cut"})
+
+
+# Hostile hosts ("serve-host MODE") live in hostile_host.py next to this file.
+def _step_serve_host(self, step):
+    import hostile_host
+
+    hostile_host.serve(self, step.arg.strip() or "hostile")
+
+
+ScriptedServer.step_serve_host = _step_serve_host
 
 
 def main():

@@ -27,6 +27,7 @@
 // data-send TEXT | <<END ... END, data-send-file NAME, data-send-pattern N,
 // data-close-early N [TEXT], data-recv [NAME], data-close, send-endless [BYTES],
 // expect-close, silence [MS], close, accept, sleep MS, timeout MS.
+// data-reset N [TEXT] sends N bytes, then resets the data connection.
 // TEXT takes \r \n \t \\ \xHH escapes.
 #pragma once
 

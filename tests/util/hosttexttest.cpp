@@ -74,3 +74,41 @@ TEST(HostText, LoneSurrogatesFromElsewhereBecomeReplacementCharacters)
 }
 
 } // namespace
+
+namespace {
+
+TEST(HostText, ShownTextHasNoControlCharacters)
+{
+    struct Row
+    {
+        QString in;
+        QString out;
+    };
+    const Row rows[] = {
+            {QStringLiteral("plain name.txt"), QStringLiteral("plain name.txt")},
+            {QStringLiteral("tab\tstays"), QStringLiteral("tab\tstays")},
+            {QStringLiteral("Grüße 日本"), QStringLiteral("Grüße 日本")},
+            {QString::fromUtf8("esc\x1b]0;owned\x07.txt"),
+             QStringLiteral("esc\\x1B]0;owned\\x07.txt")},
+            {QString::fromUtf8("cr\rlf\nnul") + QChar(0), QStringLiteral("cr\\x0Dlf\\x0Anul\\x00")},
+            {QStringLiteral("del") + QChar(0x7F), QStringLiteral("del\\x7F")},
+            {QStringLiteral("csi") + QChar(0x9B) + QStringLiteral("2J"),
+             QStringLiteral("csi\\x9B2J")},
+            {QStringLiteral("bidi") + QChar(0x202E) + QStringLiteral("gnp.exe"),
+             QStringLiteral("bidi\\u{202E}gnp.exe")},
+            {QChar(0x2066) + QStringLiteral("a") + QChar(0x2069) + QChar(0x200F) + QChar(0x061C),
+             QStringLiteral("\\u{2066}a\\u{2069}\\u{200F}\\u{61C}")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.in.toStdString());
+        const QString shown = VisibleHostText(row.in);
+        EXPECT_EQ(shown, row.out);
+        EXPECT_EQ(VisibleHostText(shown), shown); // shown text passes through again unchanged
+    }
+    // A name that is not UTF-8 keeps its bytes for transfers; only its shown form changes.
+    const QString name = DecodeHostText("caf\xe9\x1b[2J");
+    EXPECT_EQ(EncodeHostText(name), QByteArray("caf\xe9\x1b[2J"));
+    EXPECT_FALSE(VisibleHostText(name).contains(QChar(0x1B)));
+}
+
+} // namespace

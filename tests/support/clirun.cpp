@@ -1,0 +1,59 @@
+#include "support/clirun.h"
+
+#include "support/eventwait.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+namespace ovtest {
+
+std::string CliRun::describe() const
+{
+    return QStringLiteral("ended %1 after %2 ms, status %3\nstdout:\n%4\nstderr:\n%5")
+            .arg(ended)
+            .arg(elapsedMs)
+            .arg(exitStatus)
+            .arg(QString::fromUtf8(out.right(6000)), QString::fromUtf8(err.right(6000)))
+            .toStdString();
+}
+
+CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
+{
+    CliRun run;
+    QProcess process;
+    process.setProcessEnvironment(options.environment);
+    if (options.childModifier)
+        process.setChildProcessModifier(options.childModifier);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
+    if (!process.waitForStarted(5000))
+        return run;
+    // Read as it comes: a run that writes much would otherwise block on a full pipe.
+    run.ended = waitFor(
+            [&] {
+                run.out += process.readAllStandardOutput();
+                run.err += process.readAllStandardError();
+                return process.state() == QProcess::NotRunning;
+            },
+            options.timeoutMs);
+    if (!run.ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    run.elapsedMs = clock.elapsed();
+    run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out += process.readAllStandardOutput();
+    run.err += process.readAllStandardError();
+    return run;
+}
+
+CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
+{
+    CliRunOptions options;
+    options.environment = env;
+    options.timeoutMs = timeoutMs;
+    return runCli(arguments, options);
+}
+
+} // namespace ovtest

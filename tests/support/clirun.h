@@ -1,0 +1,47 @@
+// orvane-ftp-cli run as a separate process, as scripts run it: the built binary with an argument
+// list, its exit status and its standard output and error, within a bound.
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+namespace ovtest {
+
+struct CliRun
+{
+    bool ended = false;  // it ended by itself within the bound
+    int exitStatus = -1; // -1 when it crashed or was killed
+    QByteArray out;      // standard output, exactly
+    QByteArray err;      // standard error, exactly
+    qint64 elapsedMs = 0;
+
+    std::string describe() const;
+};
+
+struct CliRunOptions
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    int timeoutMs = 60000;
+    // Runs in the child between fork and exec (QProcess::setChildProcessModifier): only calls
+    // that are safe there.
+    std::function<void()> childModifier;
+};
+
+CliRun runCli(const QStringList &arguments, const CliRunOptions &options = {});
+
+// Runs the program with arguments; kills it when it has not ended within timeoutMs.
+CliRun runCliProgram(const QStringList &arguments,
+                     int timeoutMs = 60000,
+                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+
+// Status, output and error of a run, for failure messages.
+inline std::string describe(const CliRun &run)
+{
+    return run.describe();
+}
+
+} // namespace ovtest
