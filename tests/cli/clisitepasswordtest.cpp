@@ -144,6 +144,32 @@ TEST(CliSitePasswords, FromTheKeyringAndUnderTheMasterPassword)
         EXPECT_TRUE(run.err.contains(c.reason)) << run.text();
         EXPECT_TRUE(run.err.contains(QStringLiteral("'Hosts\\Local'"))) << run.text();
     }
+    // A keyring that never answers: the wait is bounded, then the reason.
+    QProcess bus;
+    QProcess silent;
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"),
+               QStringLiteral("--nofork"),
+               QStringLiteral("--print-address=1"),
+               QStringLiteral("--address=unix:path=")
+                       + masterConfig.filePath(QStringLiteral("silentbus"))});
+    ASSERT_TRUE(bus.waitForStarted(5000));
+    ASSERT_TRUE(ovtest::waitFor([&] { return bus.canReadLine(); }, 10000));
+    const QString silentBus = QString::fromLatin1(bus.readLine()).trimmed();
+    silent.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(ORVANE_TEST_PEERS_DIR "/silent_secret_service.py"), silentBus});
+    ASSERT_TRUE(ovtest::waitFor([&] { return silent.canReadLine(); }, 10000))
+            << silent.readAllStandardError().toStdString();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), keyringConfig.path());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), silentBus);
+    run = runCli(listHome, env);
+    EXPECT_EQ(run.status, 1) << run.text();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("did not answer within"))) << run.text();
+    silent.kill();
+    bus.kill();
+    silent.waitForFinished(3000);
+    bus.waitForFinished(3000);
+
     // Usage stays a usage error.
     run = runCli(QStringList{QStringLiteral("--master-password-env")}, env);
     EXPECT_EQ(run.status, 2) << run.text();
