@@ -2,6 +2,9 @@
 
 #include "platform/localpath.h"
 #include "tasks/taskengine.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "util/fieldstring.h"
@@ -42,6 +45,8 @@ QString cleanName(QString name)
 Bookmarks::Bookmarks(TForm1 *form, TaskEngine *engine, QObject *parent)
     : QObject(parent)
     , m_form(form)
+    , m_local(form->localPane())
+    , m_host(form->hostPane())
     , m_engine(engine)
 {
     pu_bookmark = new QMenu(form);
@@ -58,8 +63,14 @@ Bookmarks::Bookmarks(TForm1 *form, TaskEngine *engine, QObject *parent)
 
     connect(pubi_add, &QAction::triggered, this, &Bookmarks::pubi_addClick);
     connect(pu_bookmark, &QMenu::aboutToShow, this, &Bookmarks::pu_bookmarkPopup);
-    connect(form->lbookmark, &QPushButton::pressed, this, &Bookmarks::lbookmarkMouseDown);
-    connect(form->rbookmark, &QPushButton::pressed, this, &Bookmarks::rbookmarkMouseDown);
+    connect(form->localPane()->lbookmark(),
+            &QPushButton::pressed,
+            this,
+            &Bookmarks::lbookmarkMouseDown);
+    connect(form->hostPane()->rbookmark(),
+            &QPushButton::pressed,
+            this,
+            &Bookmarks::rbookmarkMouseDown);
     connect(form->Menu_ViewBookmarks,
             &QAction::triggered,
             this,
@@ -96,7 +107,7 @@ QStringList &Bookmarks::list(int side) const
 
 QPushButton *Bookmarks::button(int side) const
 {
-    return side == HostSide ? m_form->rbookmark : m_form->lbookmark;
+    return side == HostSide ? m_host->rbookmark() : m_local->lbookmark();
 }
 
 void Bookmarks::setSelected(int side, int index)
@@ -129,9 +140,9 @@ void Bookmarks::pu_bookmarkPopup()
 
 void Bookmarks::Menu_ViewBookmarksClick()
 {
-    if (m_form->focusIn(m_form->lWin) || m_form->focusIn(m_form->LPathTree))
+    if (m_form->localSideActive())
         openMenu(LocalSide);
-    else if (m_form->focusIn(m_form->rWin) || m_form->focusIn(m_form->RPathTree))
+    else if (m_form->hostSideActive())
         openMenu(HostSide);
 }
 
@@ -214,8 +225,7 @@ void Bookmarks::sortList(int side)
 void Bookmarks::pubi_addClick()
 {
     const int s = side();
-    const QString folder
-            = s == HostSide ? m_form->currentHostFolder() : m_form->currentLocalFolder();
+    const QString folder = s == HostSide ? m_host->currentFolder() : m_local->currentFolder();
     if (folder.isEmpty())
         return;
     TDialog *dialog = m_form->Dialog;
@@ -298,8 +308,8 @@ void Bookmarks::goTo(int side, int index)
     } else {
         const QString local = ConvertPath(folder, BackslashForm);
         if (FolderExists(local)) {
-            m_form->lWin->setFocus(Qt::OtherFocusReason);
-            m_form->ChangeLocalFolder(local);
+            m_local->lWin()->setFocus(Qt::OtherFocusReason);
+            m_local->ChangeLocalFolder(local);
         } else {
             QMessageBox box(QMessageBox::Information,
                             QStringLiteral("Orvane FTP"),

@@ -7,6 +7,8 @@
 class QAction;
 class QMenu;
 class QPushButton;
+class HostPane;
+class LocalPane;
 class TaskEngine;
 class TForm1;
 
@@ -63,5 +65,7 @@ private:
     void remove(int side, int index);
 
     TForm1 *m_form;
+    LocalPane *m_local;
+    HostPane *m_host;
     TaskEngine *m_engine;
 };

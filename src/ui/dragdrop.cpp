@@ -7,6 +7,9 @@
 #include "tasks/dragdroptracker.h"
 #include "tasks/taskengine.h"
 #include "ui/bookmarks.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdragdropdialog.h"
 #include "ui/tdropsource.h"
 #include "ui/tform1.h"
@@ -32,6 +35,8 @@ constexpr int DropHighlightRole = Qt::UserRole + 40;
 DragDrop::DragDrop(TForm1 *form, TaskEngine *engine, QObject *parent)
     : QObject(parent)
     , m_form(form)
+    , m_local(form->localPane())
+    , m_host(form->hostPane())
     , m_engine(engine)
 {
     m_dragLoop = [](QDrag *drag) {
@@ -39,20 +44,20 @@ DragDrop::DragDrop(TForm1 *form, TaskEngine *engine, QObject *parent)
     };
     // A press on an item that is already selected keeps the selection until the release, so
     // that several items can be dragged; the views' own drags never start (the moves are ours).
-    for (FileListView *list : {form->lWin, form->rWin}) {
+    for (FileListView *list : {form->localPane()->lWin(), form->hostPane()->rWin()}) {
         list->detailsView()->setDragEnabled(true);
         list->iconView()->setDragEnabled(true);
         list->iconView()->setMovement(QListView::Static);
     }
-    watch(form->lWin, form->lWin->detailsView()->viewport());
-    watch(form->lWin, form->lWin->iconView()->viewport());
-    watch(form->rWin, form->rWin->detailsView()->viewport());
-    watch(form->rWin, form->rWin->iconView()->viewport());
-    watch(form->LPathTree, form->LPathTree->viewport());
-    watch(form->RPathTree, form->RPathTree->viewport());
-    watch(form->QueueView, form->QueueView->viewport());
-    watch(form->lbookmark, form->lbookmark);
-    watch(form->rbookmark, form->rbookmark);
+    watch(form->localPane()->lWin(), form->localPane()->lWin()->detailsView()->viewport());
+    watch(form->localPane()->lWin(), form->localPane()->lWin()->iconView()->viewport());
+    watch(form->hostPane()->rWin(), form->hostPane()->rWin()->detailsView()->viewport());
+    watch(form->hostPane()->rWin(), form->hostPane()->rWin()->iconView()->viewport());
+    watch(form->localPane()->LPathTree(), form->localPane()->LPathTree()->viewport());
+    watch(form->hostPane()->RPathTree(), form->hostPane()->RPathTree()->viewport());
+    watch(form->taskPanel()->QueueView(), form->taskPanel()->QueueView()->viewport());
+    watch(form->localPane()->lbookmark(), form->localPane()->lbookmark());
+    watch(form->hostPane()->rbookmark(), form->hostPane()->rbookmark());
 }
 
 DragDrop::~DragDrop() = default;
@@ -102,8 +107,8 @@ bool DragDrop::eventFilter(QObject *watched, QEvent *event)
         // The first move with a button down over the focused control starts the drag. The
         // moves of that press stay ours, so that the view never starts a drag of its own.
         const auto *move = static_cast<QMouseEvent *>(event);
-        const bool source = control == m_form->lWin || control == m_form->LPathTree
-                            || control == m_form->rWin || control == m_form->RPathTree;
+        const bool source = control == m_local->lWin() || control == m_local->LPathTree()
+                            || control == m_host->rWin() || control == m_host->RPathTree();
         if (!source || !(move->buttons() & (Qt::LeftButton | Qt::RightButton))
             || m_pressedOn != control)
             return false;
@@ -196,16 +201,16 @@ void DragDrop::startDrag(QWidget *control)
     m_internalDragList.clear();
     int state = NoDrag;
     bool ok = false;
-    if (control == m_form->lWin) {
+    if (control == m_local->lWin()) {
         state = FromLWin;
         ok = startListDrag(false, sources);
-    } else if (control == m_form->LPathTree) {
+    } else if (control == m_local->LPathTree()) {
         state = FromLPathTree;
         ok = startTreeDrag(false, sources);
-    } else if (control == m_form->rWin) {
+    } else if (control == m_host->rWin()) {
         state = FromRWin;
         ok = startListDrag(true, sources);
-    } else if (control == m_form->RPathTree) {
+    } else if (control == m_host->RPathTree()) {
         state = FromRPathTree;
         ok = startTreeDrag(true, sources);
     }
@@ -232,16 +237,16 @@ void DragDrop::startDrag(QWidget *control)
 
 bool DragDrop::startListDrag(bool host, QStringList &sources)
 {
-    FileListView *list = host ? m_form->rWin : m_form->lWin;
+    FileListView *list = host ? m_host->rWin() : m_local->lWin();
     const QList<int> rows = list->selectedRows();
     if (rows.isEmpty() || (list->kind(0) == FileListView::ParentEntry && rows.first() == 0))
         return false;
     QString folder;
     if (host) {
-        folder = m_form->currentHostFolder();
+        folder = m_host->currentFolder();
     } else {
         // The top level holds the Desktop and the drives, which are not dragged.
-        folder = ResolveDesktopPath(m_form->currentLocalFolder());
+        folder = ResolveDesktopPath(m_local->currentFolder());
         if (folder.size() < 3)
             return false;
     }
@@ -262,7 +267,7 @@ bool DragDrop::startListDrag(bool host, QStringList &sources)
 
 bool DragDrop::startTreeDrag(bool host, QStringList &sources)
 {
-    QTreeWidget *tree = host ? m_form->RPathTree : m_form->LPathTree;
+    QTreeWidget *tree = host ? m_host->RPathTree() : m_local->LPathTree();
     QTreeWidgetItem *node = tree->currentItem();
     if (!node)
         return false;
@@ -275,15 +280,15 @@ bool DragDrop::startTreeDrag(bool host, QStringList &sources)
         // The root has no name to give its local copy.
         if (!node->parent())
             return false;
-        m_internalDragList.append(m_form->hostNodePath(node));
+        m_internalDragList.append(m_host->nodePath(node));
         sources.append(m_engine->tempFolders().dragDrop() + node->text(0) + Backslash);
         return true;
     }
     // Only ordinary folders: the root, the Desktop and the drives stay.
     if (!node->parent() || !node->parent()->parent())
         return false;
-    m_form->LPathTree_ChangeFolder();
-    sources.append(withoutSeparator(ResolveDesktopPath(m_form->localNodePath(node))));
+    m_local->LPathTree_ChangeFolder();
+    sources.append(withoutSeparator(ResolveDesktopPath(m_local->nodePath(node))));
     return true;
 }
 
@@ -302,27 +307,27 @@ bool DragDrop::OnOLEDragOver(QWidget *control, const QPoint &pos)
     const bool fromHost = dragFromHost(m_dragState);
     bool accepted = false;
     bool highlighted = false;
-    if (control == m_form->lWin || control == m_form->QueueView) {
-        accepted = fromHost && m_form->currentLocalFolder().size() >= 3;
-    } else if (control == m_form->rWin) {
+    if (control == m_local->lWin() || control == m_form->taskPanel()->QueueView()) {
+        accepted = fromHost && m_local->currentFolder().size() >= 3;
+    } else if (control == m_host->rWin()) {
         accepted = !fromHost;
-    } else if (control == m_form->LPathTree) {
+    } else if (control == m_local->LPathTree()) {
         QTreeWidgetItem *node = nodeAt(control, pos);
         accepted = fromHost && node && node->parent();
         if (accepted) {
-            setHighlight(m_form->LPathTree, node);
+            setHighlight(m_local->LPathTree(), node);
             highlighted = true;
         }
-    } else if (control == m_form->RPathTree) {
+    } else if (control == m_host->RPathTree()) {
         QTreeWidgetItem *node = nodeAt(control, pos);
         accepted = !fromHost && node;
         if (accepted) {
-            setHighlight(m_form->RPathTree, node);
+            setHighlight(m_host->RPathTree(), node);
             highlighted = true;
         }
-    } else if (control == m_form->lbookmark) {
+    } else if (control == m_local->lbookmark()) {
         accepted = fromHost && m_form->bookmarks()->selectedIndex(Bookmarks::LocalSide) >= 0;
-    } else if (control == m_form->rbookmark) {
+    } else if (control == m_host->rbookmark()) {
         accepted = !fromHost && m_form->bookmarks()->selectedIndex(Bookmarks::HostSide) >= 0;
     }
     if (!highlighted)

@@ -13,6 +13,8 @@ class QDropEvent;
 class QMimeData;
 class QTreeWidget;
 class QTreeWidgetItem;
+class HostPane;
+class LocalPane;
 class TaskEngine;
 class Tdragdropdialog;
 class TForm1;
@@ -88,6 +90,8 @@ private:
     static bool dragFromHost(int state);
 
     TForm1 *m_form;
+    LocalPane *m_local;
+    HostPane *m_host;
     TaskEngine *m_engine;
     int m_dragState = NoDrag;
     QStringList m_internalDragList;

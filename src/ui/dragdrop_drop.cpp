@@ -7,6 +7,9 @@
 #include "tasks/dragdroptracker.h"
 #include "tasks/taskengine.h"
 #include "ui/bookmarks.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdragdropdialog.h"
 #include "ui/tdropsource.h"
 #include "ui/tform1.h"
@@ -42,11 +45,11 @@ QString bookmarkFolder(const QStringList &list, int index)
 void DragDrop::OnOLEDragDrop(QWidget *control, const QStringList &names, const QPoint &pos)
 {
     try {
-        if (control == m_form->lWin || control == m_form->LPathTree || control == m_form->lbookmark
-            || control == m_form->QueueView)
+        if (control == m_local->lWin() || control == m_local->LPathTree()
+            || control == m_local->lbookmark() || control == m_form->taskPanel()->QueueView())
             downloadDrop(control, pos);
-        else if (control == m_form->rWin || control == m_form->RPathTree
-                 || control == m_form->rbookmark)
+        else if (control == m_host->rWin() || control == m_host->RPathTree()
+                 || control == m_host->rbookmark())
             uploadDrop(control, names, pos);
     } catch (...) {
         writeLog(QStringLiteral("!!: Erro u1-55522 - Please Report to Author."));
@@ -59,16 +62,16 @@ void DragDrop::OnOLEDragDrop(QWidget *control, const QStringList &names, const Q
 QString DragDrop::localDropTarget(QWidget *control, const QPoint &pos) const
 {
     QString target;
-    if (control == m_form->lWin) {
-        target = m_form->currentLocalFolder();
-    } else if (control == m_form->QueueView) {
+    if (control == m_local->lWin()) {
+        target = m_local->currentFolder();
+    } else if (control == m_form->taskPanel()->QueueView()) {
         const QString download = m_form->options().DownLoadFolder;
-        target = download.size() >= 2 ? download : m_form->currentLocalFolder();
-    } else if (control == m_form->LPathTree) {
+        target = download.size() >= 2 ? download : m_local->currentFolder();
+    } else if (control == m_local->LPathTree()) {
         QTreeWidgetItem *node = nodeAt(control, pos);
         if (node && node->parent())
-            target = m_form->localNodePath(node);
-    } else if (control == m_form->lbookmark) {
+            target = m_local->nodePath(node);
+    } else if (control == m_local->lbookmark()) {
         target = bookmarkFolder(m_engine->localBookmarks(),
                                 m_form->bookmarks()->selectedIndex(Bookmarks::LocalSide));
     }
@@ -81,12 +84,12 @@ QString DragDrop::localDropTarget(QWidget *control, const QPoint &pos) const
 QString DragDrop::hostDropTarget(QWidget *control, const QPoint &pos) const
 {
     QString target;
-    if (control == m_form->rWin) {
-        target = m_form->currentHostFolder();
-    } else if (control == m_form->RPathTree) {
+    if (control == m_host->rWin()) {
+        target = m_host->currentFolder();
+    } else if (control == m_host->RPathTree()) {
         if (QTreeWidgetItem *node = nodeAt(control, pos))
-            target = m_form->hostNodePath(node);
-    } else if (control == m_form->rbookmark) {
+            target = m_host->nodePath(node);
+    } else if (control == m_host->rbookmark()) {
         target = bookmarkFolder(m_engine->hostBookmarks(),
                                 m_form->bookmarks()->selectedIndex(Bookmarks::HostSide));
     }

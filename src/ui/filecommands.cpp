@@ -5,6 +5,9 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tform1.h"
 #include "util/hosttext.h"
 #include "widgets/filelistview.h"
@@ -16,6 +19,8 @@
 FileCommands::FileCommands(TForm1 *form, DesktopServices *services, QObject *parent)
     : QObject(parent)
     , m_form(form)
+    , m_local(form->localPane())
+    , m_host(form->hostPane())
     , m_engine(form->engine())
     , m_services(services)
 {
@@ -30,10 +35,10 @@ FileCommands::FileCommands(TForm1 *form, DesktopServices *services, QObject *par
     connect(form->tbBtn_Download, &QAction::triggered, this, &FileCommands::Menu_TransferClick);
     // A double-click on a file of either list opens the selected files.
     connect(form, &TForm1::localFileOpenRequested, this, [this] {
-        LocalFileAction(m_form->lWin, Open);
+        LocalFileAction(m_local->lWin(), Open);
     });
     connect(form, &TForm1::hostFileOpenRequested, this, [this] {
-        HostFileAction(m_form->rWin, Open);
+        HostFileAction(m_host->rWin(), Open);
     });
     // Files received into the temporary folders are handed on once the session's report is
     // over: a question asked inside it would run an event loop under the session.
@@ -58,59 +63,59 @@ const Options &FileCommands::options() const
 
 bool FileCommands::localFocused() const
 {
-    return m_form->focusIn(m_form->lWin) || m_form->focusIn(m_form->LPathTree);
+    return m_form->localSideActive();
 }
 
 bool FileCommands::hostFocused() const
 {
-    return m_form->focusIn(m_form->rWin) || m_form->focusIn(m_form->RPathTree);
+    return m_form->hostSideActive();
 }
 
 void FileCommands::Menu_ViewClick()
 {
-    if (m_form->focusIn(m_form->lWin))
-        LocalFileAction(m_form->lWin, View);
+    if (m_form->focusIn(m_local->lWin()))
+        LocalFileAction(m_local->lWin(), View);
     else
-        HostFileAction(m_form->rWin, View);
+        HostFileAction(m_host->rWin(), View);
 }
 
 void FileCommands::Menu_TransferClick()
 {
-    const QString hostFolder = m_form->currentHostFolder();
-    if (m_form->focusIn(m_form->lWin)) {
-        LocalFileAction(m_form->lWin, Transfer, hostFolder);
+    const QString hostFolder = m_host->currentFolder();
+    if (m_form->focusIn(m_local->lWin())) {
+        LocalFileAction(m_local->lWin(), Transfer, hostFolder);
         return;
     }
-    if (m_form->focusIn(m_form->LPathTree)) {
-        LocalFileAction(m_form->LPathTree, Transfer, hostFolder);
+    if (m_form->focusIn(m_local->LPathTree())) {
+        LocalFileAction(m_local->LPathTree(), Transfer, hostFolder);
         return;
     }
     const QString download = options().DownLoadFolder;
-    const QString target = download.size() >= 3 ? download : m_form->currentLocalFolder();
-    if (m_form->focusIn(m_form->RPathTree))
-        HostFileAction(m_form->RPathTree, Transfer, target);
-    else if (m_form->focusIn(m_form->rWin))
-        HostFileAction(m_form->rWin, Transfer, target);
+    const QString target = download.size() >= 3 ? download : m_local->currentFolder();
+    if (m_form->focusIn(m_host->RPathTree()))
+        HostFileAction(m_host->RPathTree(), Transfer, target);
+    else if (m_form->focusIn(m_host->rWin()))
+        HostFileAction(m_host->rWin(), Transfer, target);
 }
 
 void FileCommands::Menu_DeleteClick()
 {
-    if (m_form->focusIn(m_form->lWin))
-        LocalFileAction(m_form->lWin, Delete);
-    else if (m_form->focusIn(m_form->LPathTree))
-        LocalFileAction(m_form->LPathTree, Delete);
-    else if (m_form->focusIn(m_form->rWin))
-        HostFileAction(m_form->rWin, Delete);
-    else if (m_form->focusIn(m_form->RPathTree))
-        HostFileAction(m_form->RPathTree, Delete);
+    if (m_form->focusIn(m_local->lWin()))
+        LocalFileAction(m_local->lWin(), Delete);
+    else if (m_form->focusIn(m_local->LPathTree()))
+        LocalFileAction(m_local->LPathTree(), Delete);
+    else if (m_form->focusIn(m_host->rWin()))
+        HostFileAction(m_host->rWin(), Delete);
+    else if (m_form->focusIn(m_host->RPathTree()))
+        HostFileAction(m_host->RPathTree(), Delete);
 }
 
 void FileCommands::Menu_RenameClick()
 {
-    if (m_form->focusIn(m_form->lWin))
-        LocalFileAction(m_form->lWin, Rename);
-    else if (m_form->focusIn(m_form->rWin))
-        HostFileAction(m_form->rWin, Rename);
+    if (m_form->focusIn(m_local->lWin()))
+        LocalFileAction(m_local->lWin(), Rename);
+    else if (m_form->focusIn(m_host->rWin()))
+        HostFileAction(m_host->rWin(), Rename);
 }
 
 void FileCommands::Menu_NewFolderClick()
@@ -195,7 +200,7 @@ void FileCommands::writeLog(const QString &line) const
 void FileCommands::reloadLocal()
 {
     if (localFocused())
-        m_form->Menu_ReloadClick();
+        m_local->reload();
     else
-        m_form->FillFileList(false);
+        m_local->FillFileList();
 }

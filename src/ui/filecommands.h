@@ -7,6 +7,8 @@
 class DesktopServices;
 class Options;
 class QWidget;
+class HostPane;
+class LocalPane;
 class TaskEngine;
 class TForm1;
 
@@ -85,6 +87,8 @@ private:
     void hostNewFolder();
 
     TForm1 *m_form;
+    LocalPane *m_local;
+    HostPane *m_host;
     TaskEngine *m_engine;
     DesktopServices *m_services;
 };

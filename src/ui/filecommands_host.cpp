@@ -6,13 +6,16 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "util/pathforms.h"
 
 void FileCommands::HostFileAction(QWidget *control, Action action, const QString &localTarget)
 {
-    const QString folder = m_form->currentHostFolder();
+    const QString folder = m_host->currentFolder();
     if (!folder.isEmpty()) {
         const Selection selection = selectionOf(control);
         switch (action) {
@@ -145,7 +148,7 @@ void FileCommands::hostRename(const QString &folder, const Selection &selection)
 
 void FileCommands::hostNewFolder()
 {
-    const QString folder = m_form->currentHostFolder();
+    const QString folder = m_host->currentFolder();
     if (folder.isEmpty())
         return;
     TDialog *dialog = m_form->Dialog;

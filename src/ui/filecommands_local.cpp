@@ -6,6 +6,9 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "util/pathforms.h"
@@ -24,7 +27,7 @@ QString withoutTrailingSeparator(const QString &path)
 
 void FileCommands::LocalFileAction(QWidget *control, Action action, const QString &hostTarget)
 {
-    const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
+    const QString folder = ResolveDesktopPath(m_local->currentFolder());
     // The top level holds the Desktop and the drives: nothing there is sent, deleted or renamed.
     if (folder != TopLevel && !folder.isEmpty()) {
         const Selection selection = selectionOf(control);
@@ -142,7 +145,7 @@ void FileCommands::localDelete(const QString &folder, const Selection &selection
         // The folder on display went to the trash: show its parent.
         QString parent = withoutTrailingSeparator(folder);
         parent = parent.left(parent.lastIndexOf(QLatin1Char('\\')) + 1);
-        m_form->ChangeLocalFolder(parent.isEmpty() ? TopLevel : parent);
+        m_local->ChangeLocalFolder(parent.isEmpty() ? TopLevel : parent);
     } else {
         reloadLocal();
     }
@@ -204,7 +207,7 @@ void FileCommands::localNewFolder()
         native.replace(QLatin1Char('\\'), QLatin1Char('/'));
         path = NativeToLocal(native + QLatin1Char('/'));
     } else {
-        const QString folder = ResolveDesktopPath(m_form->currentLocalFolder());
+        const QString folder = ResolveDesktopPath(m_local->currentFolder());
         if (folder != TopLevel && !folder.isEmpty())
             path = folder + name + QLatin1Char('\\');
     }

@@ -5,6 +5,7 @@
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "tasks/taskengine.h"
+#include "ui/localpane.h"
 #include "ui/tform1.h"
 #include "widgets/filelistview.h"
 
@@ -81,7 +82,7 @@ void StartupSequence::TimerTick()
     m_window.activateWindow();
     // Once the shown window's layout has settled, it notes what the loaded values gave.
     QTimer::singleShot(0, &m_window, [window = &m_window] { window->rememberShownLayout(); });
-    m_window.lWin->setFocus(Qt::OtherFocusReason);
+    m_window.localPane()->lWin()->setFocus(Qt::OtherFocusReason);
     m_window.DockTopInsertRemoveBar();
     m_window.UpdateInterface();
     createDialogs();

@@ -1,44 +1,34 @@
 // TForm1: the actions, menus and toolbars, the first layout and the engine state it shows.
 #include "ui/tform1.h"
 
-#include "platform/localpath.h"
+#include "ftp/tcftp.h"
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/aboutbox.h"
 #include "ui/bookmarks.h"
 #include "ui/desktopservices.h"
 #include "ui/filecommands.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
 #include "widgets/filelistview.h"
-#include "widgets/headerstatus.h"
-#include "widgets/logview.h"
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QDir>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
 #include <QListView>
 #include <QMenuBar>
-#include <QMimeDatabase>
-#include <QMouseEvent>
-#include <QPushButton>
 #include <QScreen>
-#include <QSlider>
-#include <QSpinBox>
 #include <QSplitter>
-#include <QStandardItemModel>
-#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -76,20 +66,16 @@ void TForm1::createWindow()
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Orvane FTP"));
-    m_folderTypeName = QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
-    if (m_folderTypeName.isEmpty())
-        m_folderTypeName = tr("Folder");
-    m_localFolder = NativeToLocal(QDir::homePath());
 
     createActions();
     createMenus();
     createToolbars();
+    Quick = new TQuick(this);
+    Dialog = new TDialog(this);
     createPanes();
     createStatusBar();
     createPopups();
 
-    Quick = new TQuick(this);
-    Dialog = new TDialog(this);
     attachEngine();
     attachFileCommands();
 
@@ -104,8 +90,11 @@ TForm1::~TForm1()
     m_engine->disconnect(this);
     m_engine->disconnect(m_fileCommands);
     m_engine->disconnect(m_bookmarks);
+    m_engine->disconnect(m_localPane);
+    m_engine->disconnect(m_hostPane);
+    m_engine->disconnect(m_taskPanel);
     m_engine->log()->disconnect(this);
-    m_engine->log()->disconnect(logwin);
+    m_logPanel->detach();
     m_engine->statusTexts()->disconnect(this);
     m_engine->setSoundPlayer(nullptr);
     m_engine->setConfirmDisconnect({});
@@ -191,15 +180,15 @@ void TForm1::createActions()
         Menu_ChangeFolderClick(false);
     });
     connect(Menu_Open, &QAction::triggered, this, [this] {
-        if (focusIn(lWin))
-            LWin_DblClick();
-        else if (focusIn(LPathTree))
-            LPathTree_ChangeFolder();
-        else if (focusIn(rWin))
-            RWin_DblClick();
-        else if (focusIn(RPathTree)) {
+        if (focusIn(m_localPane->lWin()))
+            m_localPane->LWin_DblClick();
+        else if (focusIn(m_localPane->LPathTree()))
+            m_localPane->LPathTree_ChangeFolder();
+        else if (focusIn(m_hostPane->rWin()))
+            m_hostPane->RWin_DblClick();
+        else if (focusIn(m_hostPane->RPathTree())) {
             m_engine->setExpandOnChange(true);
-            RPathTree_ChangeFolder();
+            m_hostPane->RPathTree_ChangeFolder();
         }
     });
     connect(Menu_ViewSetup, &QAction::triggered, Menu_Setup, &QAction::trigger);
@@ -388,13 +377,15 @@ void TForm1::applyDefaultLayout()
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
+    FileListView *lWin = m_localPane->lWin();
+    FileListView *rWin = m_hostPane->rWin();
     const int lColumns[4] = {120, 59, 61, 54};
     for (int i = 0; i < 4; ++i)
         lWin->setColumnWidth(i, lColumns[i]);
-    lPanelSplit->setSizes({20, 400});
-    tasksplitter->setSizes({63, 200});
-    TaskView->setColumnWidth(0, 249);
-    QueueView->setColumnWidth(0, 233);
+    m_localPane->lPanelSplit()->setSizes({20, 400});
+    m_taskPanel->tasksplitter()->setSizes({63, 200});
+    m_taskPanel->TaskView()->setColumnWidth(0, 249);
+    m_taskPanel->QueueView()->setColumnWidth(0, 233);
     winSplit->setSizes({400, 36});
     lWin->setViewStyle(FileListView::Details);
     rWin->setViewStyle(FileListView::Details);
@@ -404,10 +395,10 @@ void TForm1::applyDefaultLayout()
                                                           lWin->iconView(),
                                                           rWin->detailsView(),
                                                           rWin->iconView(),
-                                                          LPathTree,
-                                                          RPathTree,
-                                                          QueueView,
-                                                          TaskView})
+                                                          m_localPane->LPathTree(),
+                                                          m_hostPane->RPathTree(),
+                                                          m_taskPanel->QueueView(),
+                                                          m_taskPanel->TaskView()})
         view->setFont(font);
     ApplyTextLabels(true);
     SetGUI(Menu_ViewDouble);
@@ -421,30 +412,12 @@ void TForm1::Menu_QuickConnectClick()
         Q_EMIT quickConnectAccepted();
 }
 
-void TForm1::setMainSessionState(bool connected, int idles)
+bool TForm1::isConnected() const
 {
-    m_connected = connected;
-    m_idles = idles;
-    UpdateInterface();
+    return m_engine->MainFTP()->State() != csNotConnected;
 }
 
-void TForm1::setReconnectCountdown(int seconds)
+bool TForm1::isReady() const
 {
-    m_reconnectCountdown = seconds;
-    UpdateInterface();
-}
-
-void TForm1::setLoginInfoLineCount(int lines)
-{
-    m_loginInfoLines = lines;
-    UpdateInterface();
-}
-
-void TForm1::setRemotePaneShown(bool shown)
-{
-    rpanel2->setVisible(shown);
-    RPanelCaption->setVisible(!shown);
-    if (shown)
-        applyHostTreeSize();
-    UpdateInterface();
+    return isConnected() && m_engine->MainFTP()->Idles() > 0;
 }

@@ -3,9 +3,12 @@
 #include "ui/tform1.h"
 
 #include "ftp/tcftp.h"
-#include "platform/localpath.h"
 #include "settings/options.h"
 #include "tasks/taskengine.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
+#include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tlogin.h"
 #include "ui/tquick.h"
@@ -14,47 +17,17 @@
 #include "util/hosttext.h"
 #include "util/pathforms.h"
 #include "widgets/filelistview.h"
-#include "widgets/headerstatus.h"
-#include "widgets/logview.h"
 
 #include <QAction>
-#include <QFileInfo>
-#include <QIdentityProxyModel>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTreeView>
-#include <QTreeWidget>
 
 namespace {
-
-// The engine's caption rows under the column caption of their list.
-class CaptionHeader : public QIdentityProxyModel
-{
-public:
-    CaptionHeader(QAbstractItemModel *source, const QString &caption, QObject *parent)
-        : QIdentityProxyModel(parent)
-        , m_caption(caption)
-    {
-        setSourceModel(source);
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
-    {
-        if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
-            return m_caption;
-        return QIdentityProxyModel::headerData(section, orientation, role);
-    }
-
-private:
-    QString m_caption;
-};
 
 // Without full-row selection only the caption of a selected row is highlighted.
 class CaptionOnlySelection : public QStyledItemDelegate
@@ -93,11 +66,11 @@ void TForm1::attachEngine()
 
     LogIn = new TLogIn(this);
     Zetup = new TZetup(m_engine->options(), Dialog, this);
-    Zetup->setSampleFont(lWin->detailsView()->font());
+    Zetup->setSampleFont(m_localPane->lWin()->detailsView()->font());
     connect(Zetup, &TZetup::fullRowSelectChanged, this, [this](bool on) {
-        setFullRowSelect(lWin->detailsView(), on);
-        setFullRowSelect(rWin->detailsView(), on);
-        setFullRowSelect(TaskView, on);
+        setFullRowSelect(m_localPane->lWin()->detailsView(), on);
+        setFullRowSelect(m_hostPane->rWin()->detailsView(), on);
+        setFullRowSelect(m_taskPanel->TaskView(), on);
     });
     connect(Zetup, &TZetup::fontChosen, this, [this](const QFont &font) {
         // The views take the font, and the layout record keeps it (in its colour).
@@ -111,9 +84,7 @@ void TForm1::attachEngine()
     Zetup->FullrowSelectClick();
     Zetup->setSessionLocked(m_engine->setupLocked());
 
-    // Task panel and status bar: the engine's models as they are.
-    setTaskModels(new CaptionHeader(m_engine->taskRows(), tr("Tasks in Progress"), this),
-                  new CaptionHeader(m_engine->queueRows(), tr("Actions Waiting in Queue"), this));
+    // The status bar: the engine's texts as they are.
     CaptionListModel *status = m_engine->statusTexts();
     auto showStatus = [this, status] {
         for (int i = 0; i < 3; ++i)
@@ -123,83 +94,40 @@ void TForm1::attachEngine()
     connect(status, &QAbstractItemModel::rowsInserted, this, showStatus);
     connect(status, &QAbstractItemModel::modelReset, this, showStatus);
     showStatus();
-    createTaskPopups();
-
-    // The log window renders every line as it is written.
-    connect(m_engine->log(), &LogModel::lineWritten, logwin, &LogView::appendLogLine);
-    connect(m_engine->log(), &QAbstractItemModel::modelReset, this, &TForm1::renderLog);
-    renderLog();
+    m_logPanel->attach(m_engine->log());
 
     // The user's commands.
     connect(this, &TForm1::maxTasksChanged, m_engine, &TaskEngine::Change_MaxTasks);
     connect(this, &TForm1::quickConnectAccepted, this, &TForm1::QuickConnect);
     connect(this, &TForm1::loginInfoRequested, this, &TForm1::Menu_ShowLoginInfoClick);
-    connect(this,
-            &TForm1::hostEntryRecorded,
-            this,
-            [this](const QString &folder, const QString &entry, const QString &line) {
-                if (m_engine->listingBuffer().contains(folder))
-                    m_engine->listingBuffer().addEntry(folder, entry, line);
-            });
     connect(tbBtn_Stop, &QAction::triggered, this, &TForm1::tbBtn_StopClick);
-    connect(Btn_QueueStop, &QPushButton::clicked, this, &TForm1::Btn_QueueStopClick);
-    connect(Btn_TaskKill, &QPushButton::clicked, this, &TForm1::Btn_TaskKillClick);
-    // A click leaves the focus on the task list: the kill acts on the list that has it.
-    Btn_TaskKill->setFocusPolicy(Qt::TabFocus);
-    Btn_QueueStop->setFocusPolicy(Qt::TabFocus);
     connect(Menu_Setup, &QAction::triggered, this, &TForm1::Menu_SetupClick);
     connect(Menu_Disconnect, &QAction::triggered, this, &TForm1::tbBtn_QuickClick);
     connect(Menu_Buffer, &QAction::triggered, this, &TForm1::Menu_BufferClick);
 
     // What the engine reports.
-    connect(m_engine, &TaskEngine::interfaceChanged, this, &TForm1::showMainState);
+    connect(m_engine, &TaskEngine::interfaceChanged, this, &TForm1::UpdateInterface);
     connect(m_engine, &TaskEngine::sessionStateChanged, this, [this](int task, TcFTPStates state) {
-        if (task != 0 || state != csConnecting)
-            return;
-        tbBtn_Quick->setText(tr("Log Off"));
-        tbBtn_Quick->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-        Zetup->ASCExtBtn->setEnabled(false);
+        if (task == 0 && state == csConnecting)
+            mainConnecting();
     });
     connect(m_engine, &TaskEngine::mainLoggingIn, this, &TForm1::mainLoggingIn);
-    connect(m_engine, &TaskEngine::mainLoggedIn, this, [this](TcFTPHostTypes type) {
-        mainLoggedIn(int(type));
-    });
     connect(m_engine, qOverload<>(&TaskEngine::mainOffline), this, &TForm1::mainOffline);
     connect(m_engine, &TaskEngine::setupLockChanged, Zetup, &TZetup::setSessionLocked);
-    connect(m_engine, &TaskEngine::maxTasksChanged, this, [this](int maxTasks) {
-        if (TaskUpDown->value() == maxTasks)
-            return;
-        const QSignalBlocker block(TaskUpDown);
-        TaskUpDown->setValue(maxTasks);
-        Change_MaxTasks(TaskUpDown);
-    });
     connect(m_engine, &TaskEngine::stopCaptionChanged, this, [this](const QString &caption) {
         tbBtn_Stop->setText(caption);
     });
-    connect(m_engine, &TaskEngine::queueStopChanged, this, [this](bool stopped) {
-        Btn_QueueStop->setChecked(stopped);
-        Btn_QueueStop->setText(stopped ? tr("Queue &Stopped") : tr("&Stop Queue"));
-    });
-    connect(m_engine, &TaskEngine::reconnectCountdownChanged, this, &TForm1::setReconnectCountdown);
+    connect(m_engine, &TaskEngine::reconnectCountdownChanged, this, &TForm1::UpdateInterface);
     connect(m_engine, &TaskEngine::loginInfoCleared, this, [this] {
         LogIn->clearLines();
-        setLoginInfoLineCount(0);
+        UpdateInterface();
     });
     connect(m_engine, &TaskEngine::loginInfoAdded, this, [this](const QString &line) {
         LogIn->addLine(line);
-        setLoginInfoLineCount(LogIn->lineCount());
+        UpdateInterface();
     });
     connect(m_engine, &TaskEngine::loginInfoWanted, this, &TForm1::Menu_ShowLoginInfoClick);
-    connect(m_engine, &TaskEngine::hostFolderListed, this, &TForm1::hostFolderListed);
-    connect(m_engine, &TaskEngine::currentHostFolderChanged, this, &TForm1::showHostFolder);
-    connect(m_engine, &TaskEngine::hostEntryChanged, this, [this](const QString &folder) {
-        hostEntriesChanged(folder);
-    });
-    connect(m_engine, &TaskEngine::hostEntryRemoved, this, [this](const QString &folder) {
-        hostEntriesChanged(folder);
-    });
-    connect(m_engine, &TaskEngine::hostFolderRemoved, this, &TForm1::hostFolderRemoved);
-    connect(m_engine, &TaskEngine::localEntryChanged, this, &TForm1::localEntryChanged);
+    connect(m_engine, &TaskEngine::localEntryChanged, m_localPane, &LocalPane::showEntry);
     connect(m_engine, &TaskEngine::unknownQueueEntry, this, [this] {
         showMessage(tr("Unknown command from tranferqueue"));
     });
@@ -229,20 +157,6 @@ bool TForm1::writeOptions(Registry &registry)
     return Zetup->FormDestroy(registry);
 }
 
-void TForm1::renderLog()
-{
-    logwin->clear();
-    for (const QString &line : m_engine->log()->lines())
-        logwin->appendLogLine(line);
-}
-
-void TForm1::showMainState()
-{
-    const TcFTP *main = m_engine->MainFTP();
-    m_rootFolder = m_engine->RootFolder();
-    setMainSessionState(main->State() != csNotConnected, main->Idles());
-}
-
 void TForm1::setCaptionTexts(const QString &occ, const QString &applicationTitle)
 {
     // The caption bar shows the program's name and what it is connected to; the application
@@ -252,47 +166,26 @@ void TForm1::setCaptionTexts(const QString &occ, const QString &applicationTitle
     setWindowIconText(applicationTitle);
 }
 
-void TForm1::mainLoggingIn(const QString &host)
+void TForm1::mainConnecting()
 {
-    setRemotePaneShown(true);
-    rbookmark->setEnabled(false);
-    setCaptionTexts(QStringLiteral("- Connected to : ") + host,
-                    host + QStringLiteral(" - Orvane FTP"));
-    for (int i = 0; i < 3; ++i)
-        RStat->setPanelText(i, QString());
-    rWin->clear();
-    RPathTree->clear();
-    m_currentHostFolder.clear();
-    auto *root = new QTreeWidgetItem(RPathTree);
-    root->setText(0, QStringLiteral("(Host Computer)"));
-    root->setIcon(0, m_icons.computer());
+    tbBtn_Quick->setText(tr("Log Off"));
+    tbBtn_Quick->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    Zetup->ASCExtBtn->setEnabled(false);
 }
 
-void TForm1::mainLoggedIn(int hostType)
+void TForm1::mainLoggingIn(const QString &host)
 {
-    rbookmark->setEnabled(true);
-    QTreeWidgetItem *root = RPathTree->topLevelItem(0);
-    if (!root)
-        return;
-    root->setText(0, TaskEngine::HostTypeCaption(TcFTPHostTypes(hostType)));
-    RPathTree->setCurrentItem(root);
+    setCaptionTexts(QStringLiteral("- Connected to : ") + host,
+                    host + QStringLiteral(" - Orvane FTP"));
 }
 
 void TForm1::mainOffline()
 {
-    RPathTree->clear();
-    rWin->clear();
-    for (int i = 0; i < 3; ++i)
-        RStat->setPanelText(i, QString());
-    m_currentHostFolder.clear();
-    m_rootFolder.clear();
-    lbookmark->setProperty("tag", -1);
-    rbookmark->setProperty("tag", -1);
+    m_localPane->lbookmark()->setProperty("tag", -1);
     setCaptionTexts(QString(), QStringLiteral("Orvane FTP"));
     tbBtn_Quick->setText(tr("Connect"));
     tbBtn_Quick->setIcon(style()->standardIcon(QStyle::SP_DriveNetIcon));
-    setRemotePaneShown(false);
-    showMainState();
+    UpdateInterface();
 }
 
 void TForm1::tbBtn_QuickClick()
@@ -357,54 +250,9 @@ void TForm1::tbBtn_StopClick()
     UpdateInterface();
 }
 
-void TForm1::Btn_QueueStopClick()
-{
-    m_engine->toggleQueueStop();
-    UpdateInterface();
-}
-
-void TForm1::Btn_TaskKillClick()
-{
-    const bool tasks = Btn_TaskKill->text().contains(QLatin1String("Task"));
-    QTreeView *view = tasks ? TaskView : QueueView;
-    QList<int> rows;
-    for (const QModelIndex &index : view->selectionModel()->selectedRows())
-        rows.append(index.row());
-    if (tasks)
-        m_engine->KillTasks(rows);
-    else
-        m_engine->RemoveQueueEntries(rows);
-    UpdateInterface();
-}
-
-void TForm1::createTaskPopups()
-{
-    TaskPopUp = new QMenu(this);
-    TaskPopUp->setObjectName(QStringLiteral("TaskPopUp"));
-    QAction *kill = TaskPopUp->addAction(tr("&Kill Selected Tasks"));
-    connect(kill, &QAction::triggered, this, [this] {
-        Btn_TaskKill->setText(tr("&Kill Selected Tasks"));
-        Btn_TaskKillClick();
-    });
-    QueuePopUp = new QMenu(this);
-    QueuePopUp->setObjectName(QStringLiteral("QueuePopUp"));
-    QAction *remove = QueuePopUp->addAction(tr("&Remove Selected Entries"));
-    connect(remove, &QAction::triggered, this, [this] {
-        Btn_TaskKill->setText(tr("&Kill Selected Actions"));
-        Btn_TaskKillClick();
-    });
-    for (auto [view, menu] : {std::pair{TaskView, TaskPopUp}, std::pair{QueueView, QueuePopUp}}) {
-        view->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(view, &QWidget::customContextMenuRequested, this, [view, menu](const QPoint &pos) {
-            menu->actions().first()->setEnabled(view->selectionModel()->hasSelection());
-            menu->popup(view->viewport()->mapToGlobal(pos));
-        });
-    }
-}
-
 void TForm1::Menu_SetupClick()
 {
-    Zetup->setSampleFont(lWin->detailsView()->font());
+    Zetup->setSampleFont(m_localPane->lWin()->detailsView()->font());
     Zetup->exec();
 }
 
@@ -412,35 +260,4 @@ void TForm1::Menu_ShowLoginInfoClick()
 {
     LogIn->show();
     LogIn->raise();
-}
-
-void TForm1::localEntryChanged(const QString &folder, const QString &name, qint64 size)
-{
-    if (name.isEmpty()) {
-        // A folder was made (a tree being received): it shows in its parent's list and tree.
-        const QString trimmed = folder.left(folder.size() - 1);
-        const int cut = trimmed.lastIndexOf(QLatin1Char('\\'));
-        if (cut < 0)
-            return;
-        const QString parent = trimmed.left(cut + 1);
-        AddFileItem(false, false, lWin, -1, -1, trimmed.mid(cut + 1), parent);
-        if (LPathTree->topLevelItem(0)) {
-            QTreeWidgetItem *node = FindFolderNode(LPathTree, localNodeText(folder));
-            if (node && node->parent())
-                node->parent()->sortChildren(0, Qt::AscendingOrder);
-        }
-    } else {
-        // The file on the disk has the last word on its size: a transfer reports none (-1)
-        // when the host never told it.
-        const QFileInfo landed(LocalToNative(folder + name));
-        AddFileItem(false,
-                    false,
-                    lWin,
-                    -1,
-                    landed.isFile() ? landed.size() : qMax<qint64>(0, size),
-                    name,
-                    folder);
-    }
-    if (folder.startsWith(m_localFolder))
-        SortListView(lWin, lWin->tag());
 }

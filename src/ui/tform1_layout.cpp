@@ -1,5 +1,8 @@
 // TForm1: the persisted layout applied to the widgets and read back from them.
 #include "settings/layoutrecord.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 #include "ui/tform1.h"
 #include "widgets/filelistview.h"
 
@@ -76,8 +79,8 @@ void TForm1::loadLayout(const LayoutRecord &layout)
     auto *marker = findChild<ShownMarker *>(QString(), Qt::FindDirectChildrenOnly);
     if (!marker)
         marker = new ShownMarker(this);
-    for (QWidget *splitter : {static_cast<QWidget *>(lPanelSplit),
-                              static_cast<QWidget *>(tasksplitter),
+    for (QWidget *splitter : {static_cast<QWidget *>(m_localPane->lPanelSplit()),
+                              static_cast<QWidget *>(m_taskPanel->tasksplitter()),
                               static_cast<QWidget *>(winSplit)})
         watchShown(splitter, marker);
 
@@ -93,20 +96,20 @@ void TForm1::loadLayout(const LayoutRecord &layout)
     }
     // 7-11: the local list's columns and the local tree's height.
     for (int i = 0; i < 4; ++i)
-        lWin->setColumnWidth(i, layout.lWinColumns[i]);
-    setSplitterPart(lPanelSplit, true, layout.lPathTreeHeight);
+        m_localPane->lWin()->setColumnWidth(i, layout.lWinColumns[i]);
+    setSplitterPart(m_localPane->lPanelSplit(), true, layout.lPathTreeHeight);
     // 12-16 and 23-34: the sizes of each interface mode.
     for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
         ViewLayout[i] = layout.ViewLayout[i];
     // 17: the task view over the queue view.
-    setSplitterPart(tasksplitter, true, layout.taskViewHeight);
+    setSplitterPart(m_taskPanel->tasksplitter(), true, layout.taskViewHeight);
     // 18: button style; 37 then says whether the captions show.
     ApplyTextLabels(layout.largeButtons);
     // 19-22: view styles and the task panel's columns.
-    lWin->setViewStyle(FileListView::ViewStyle(layout.lWinViewStyle));
-    rWin->setViewStyle(FileListView::ViewStyle(layout.rWinViewStyle));
-    TaskView->setColumnWidth(0, layout.taskViewColumn);
-    QueueView->setColumnWidth(0, layout.queueViewColumn);
+    m_localPane->lWin()->setViewStyle(FileListView::ViewStyle(layout.lWinViewStyle));
+    m_hostPane->rWin()->setViewStyle(FileListView::ViewStyle(layout.rWinViewStyle));
+    m_taskPanel->TaskView()->setColumnWidth(0, layout.taskViewColumn);
+    m_taskPanel->QueueView()->setColumnWidth(0, layout.queueViewColumn);
     // 35: the log window's height.
     setSplitterPart(winSplit, false, layout.logwinHeight);
     // 36: local bookmarks, kept sorted.
@@ -167,16 +170,16 @@ LayoutRecord TForm1::saveLayout()
                                          : LayoutRecord::Normal;
     layout.viewMode = interfaceMode();
     for (int i = 0; i < 4; ++i)
-        layout.lWinColumns[i] = lWin->columnWidth(i);
-    layout.lPathTreeHeight = splitterPart(lPanelSplit, 0);
+        layout.lWinColumns[i] = m_localPane->lWin()->columnWidth(i);
+    layout.lPathTreeHeight = splitterPart(m_localPane->lPanelSplit(), 0);
     for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
         layout.ViewLayout[i] = ViewLayout[i];
-    layout.taskViewHeight = splitterPart(tasksplitter, 0);
+    layout.taskViewHeight = splitterPart(m_taskPanel->tasksplitter(), 0);
     layout.largeButtons = true;
-    layout.lWinViewStyle = lWin->viewStyle();
-    layout.rWinViewStyle = rWin->viewStyle();
-    layout.taskViewColumn = TaskView->columnWidth(0);
-    layout.queueViewColumn = QueueView->columnWidth(0);
+    layout.lWinViewStyle = m_localPane->lWin()->viewStyle();
+    layout.rWinViewStyle = m_hostPane->rWin()->viewStyle();
+    layout.taskViewColumn = m_taskPanel->TaskView()->columnWidth(0);
+    layout.queueViewColumn = m_taskPanel->QueueView()->columnWidth(0);
     layout.logwinHeight = splitterPart(winSplit, 1);
     layout.localBookmarks = LocalBookmarks;
     layout.labelsShown = Menu_ViewLabels->isChecked();
@@ -186,9 +189,9 @@ LayoutRecord TForm1::saveLayout()
         return layout;
     // A pane never shown this run keeps the loaded size.
     const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
-    if (!everShown(lPanelSplit))
+    if (!everShown(m_localPane->lPanelSplit()))
         layout.lPathTreeHeight = loaded.lPathTreeHeight;
-    if (!everShown(tasksplitter))
+    if (!everShown(m_taskPanel->tasksplitter()))
         layout.taskViewHeight = loaded.taskViewHeight;
     if (!everShown(winSplit))
         layout.logwinHeight = loaded.logwinHeight;
@@ -232,14 +235,14 @@ void TForm1::ApplyFont(const LayoutFont &layoutFont)
     // stay readable; any other colour is used as it is.
     const QColor colour = layoutFont.colour == 0 ? QGuiApplication::palette().color(QPalette::Text)
                                                  : fromWindowsColour(layoutFont.colour);
-    for (QWidget *view : std::initializer_list<QWidget *>{lWin->detailsView(),
-                                                          lWin->iconView(),
-                                                          rWin->detailsView(),
-                                                          rWin->iconView(),
-                                                          LPathTree,
-                                                          RPathTree,
-                                                          QueueView,
-                                                          TaskView}) {
+    for (QWidget *view : std::initializer_list<QWidget *>{m_localPane->lWin()->detailsView(),
+                                                          m_localPane->lWin()->iconView(),
+                                                          m_hostPane->rWin()->detailsView(),
+                                                          m_hostPane->rWin()->iconView(),
+                                                          m_localPane->LPathTree(),
+                                                          m_hostPane->RPathTree(),
+                                                          m_taskPanel->QueueView(),
+                                                          m_taskPanel->TaskView()}) {
         view->setFont(font);
         QPalette pal = view->palette();
         pal.setColor(QPalette::Text, colour);

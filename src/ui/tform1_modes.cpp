@@ -1,6 +1,12 @@
 // TForm1: interface modes, view styles, toolbar labels, sorting and the command states.
 #include "ui/tform1.h"
 
+#include "tasks/taskengine.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/paneitems.h"
+#include "ui/taskpanel.h"
+#include "ui/tlogin.h"
 #include "widgets/filelistview.h"
 
 #include <QAction>
@@ -14,8 +20,6 @@
 
 namespace {
 
-constexpr int OrdinaryFolderRole = Qt::UserRole + 2;
-
 int pick(const QList<int> &sizes, int i)
 {
     return i < sizes.size() ? sizes.at(i) : 0;
@@ -25,9 +29,9 @@ int pick(const QList<int> &sizes, int i)
 
 TForm1::InterfaceMode TForm1::interfaceMode() const
 {
-    if (!LPanel->isHidden())
+    if (!m_localPane->isHidden())
         return DoubleView;
-    if (!TaskPanel->isHidden())
+    if (!m_taskPanel->isHidden())
         return TaskViewMode;
     return SingleView;
 }
@@ -48,11 +52,13 @@ int TForm1::hostTreeSizeIndex() const
 void TForm1::applyHostTreeSize()
 {
     const int size = ViewLayout[hostTreeSizeIndex()];
-    rPanelSplit->setSizes({size,
-                           qMax(1,
-                                (rPanelSplit->orientation() == Qt::Horizontal ? rpanel2->width()
-                                                                              : rpanel2->height())
-                                        - size)});
+    m_hostPane->rPanelSplit()->setSizes(
+            {size,
+             qMax(1,
+                  (m_hostPane->rPanelSplit()->orientation() == Qt::Horizontal
+                           ? m_hostPane->rpanel2()->width()
+                           : m_hostPane->rpanel2()->height())
+                          - size)});
 }
 
 void TForm1::saveModeSizes()
@@ -61,7 +67,7 @@ void TForm1::saveModeSizes()
     // inner panel is hidden while offline); otherwise the table keeps what was applied. They
     // stay real after the window closed, when the layout is saved.
     const bool panesShown = topwinspanel->isVisibleTo(this);
-    const bool hostShown = rPanelSplit->isVisibleTo(this);
+    const bool hostShown = m_hostPane->rPanelSplit()->isVisibleTo(this);
     int columns = 1;
     switch (interfaceMode()) {
     case SingleView:
@@ -79,9 +85,9 @@ void TForm1::saveModeSizes()
         break;
     }
     if (hostShown)
-        ViewLayout[hostTreeSizeIndex()] = pick(rPanelSplit->sizes(), 0);
+        ViewLayout[hostTreeSizeIndex()] = pick(m_hostPane->rPanelSplit()->sizes(), 0);
     for (int i = 0; i < 4; ++i)
-        ViewLayout[columns + i] = rWin->columnWidth(i);
+        ViewLayout[columns + i] = m_hostPane->rWin()->columnWidth(i);
 }
 
 void TForm1::SetGUI(QAction *sender)
@@ -97,32 +103,31 @@ void TForm1::SetGUI(QAction *sender)
     const int total = qMax(topwinspanel->width(), width());
     int columns = 1;
     if (sender == Menu_ViewSingle) {
-        LPanel->hide();
-        TaskPanel->hide();
-        rPanelSplit->setOrientation(Qt::Horizontal);
-        rPanelSplit->setHandleWidth(3);
+        m_localPane->hide();
+        m_taskPanel->hide();
+        m_hostPane->rPanelSplit()->setOrientation(Qt::Horizontal);
+        m_hostPane->rPanelSplit()->setHandleWidth(3);
         applyHostTreeSize();
         columns = 1;
         tbBtn_iSingle->setChecked(true);
         Menu_ViewSingle->setChecked(true);
     } else if (sender == Menu_ViewDouble) {
-        TaskPanel->hide();
-        LPanel->show();
+        m_taskPanel->hide();
+        m_localPane->show();
         topwinspanel->setSizes({0, ViewLayout[5], qMax(1, total - ViewLayout[5])});
-        rPanelSplit->setOrientation(Qt::Vertical);
-        rPanelSplit->setHandleWidth(2);
+        m_hostPane->rPanelSplit()->setOrientation(Qt::Vertical);
+        m_hostPane->rPanelSplit()->setHandleWidth(2);
         applyHostTreeSize();
         columns = 7;
-        if (LPathTree->topLevelItemCount() == 0)
-            buildLocalTree();
+        m_localPane->buildTree();
         tbBtn_iDouble->setChecked(true);
         Menu_ViewDouble->setChecked(true);
     } else if (sender == Menu_ViewTask) {
-        LPanel->hide();
-        TaskPanel->show();
+        m_localPane->hide();
+        m_taskPanel->show();
         topwinspanel->setSizes({ViewLayout[11], 0, qMax(1, total - ViewLayout[11])});
-        rPanelSplit->setOrientation(Qt::Vertical);
-        rPanelSplit->setHandleWidth(2);
+        m_hostPane->rPanelSplit()->setOrientation(Qt::Vertical);
+        m_hostPane->rPanelSplit()->setHandleWidth(2);
         applyHostTreeSize();
         columns = 13;
         tbBtn_iTask->setChecked(true);
@@ -132,38 +137,33 @@ void TForm1::SetGUI(QAction *sender)
             setUpdatesEnabled(true);
         return;
     }
-    rPanelSplit->handle(1)->setCursor(sender == Menu_ViewSingle ? Qt::SplitHCursor
-                                                                : Qt::SplitVCursor);
+    m_hostPane->rPanelSplit()->handle(1)->setCursor(sender == Menu_ViewSingle ? Qt::SplitHCursor
+                                                                              : Qt::SplitVCursor);
     for (int i = 0; i < 4; ++i)
-        rWin->setColumnWidth(i, ViewLayout[columns + i]);
+        m_hostPane->rWin()->setColumnWidth(i, ViewLayout[columns + i]);
 
     if (visible) {
-        const bool hostShown = rpanel2->isVisible() && rpanel2->width() > 0;
+        const bool hostShown
+                = m_hostPane->rpanel2()->isVisible() && m_hostPane->rpanel2()->width() > 0;
         if (sender == Menu_ViewDouble) {
             if (!hostShown)
-                lWin->setFocus(Qt::OtherFocusReason);
+                m_localPane->lWin()->setFocus(Qt::OtherFocusReason);
         } else if (hostShown) {
-            rWin->setFocus(Qt::OtherFocusReason);
+            m_hostPane->rWin()->setFocus(Qt::OtherFocusReason);
         } else {
-            RPanel->setFocus(Qt::OtherFocusReason);
+            m_hostPane->setFocus(Qt::OtherFocusReason);
         }
         UpdateInterface();
         setUpdatesEnabled(true);
     }
 }
 
-bool TForm1::focusIn(const QWidget *widget) const
-{
-    const QWidget *focus = m_focus.data();
-    return focus && (focus == widget || widget->isAncestorOf(focus)) && focus->isVisible();
-}
-
 FileListView *TForm1::activeList() const
 {
-    if (focusIn(LPathTree) || focusIn(lWin))
-        return lWin;
-    if (focusIn(RPathTree) || focusIn(rWin))
-        return rWin;
+    if (focusIn(m_localPane->LPathTree()) || focusIn(m_localPane->lWin()))
+        return m_localPane->lWin();
+    if (focusIn(m_hostPane->RPathTree()) || focusIn(m_hostPane->rWin()))
+        return m_hostPane->rWin();
     return nullptr;
 }
 
@@ -171,7 +171,7 @@ int TForm1::countSelected(FileListView *list) const
 {
     if (!focusIn(list))
         return 0;
-    if (list == lWin && m_localFolder == QLatin1String("\\"))
+    if (list == m_localPane->lWin() && m_localPane->atTopLevel())
         return 0;
     const QList<int> rows = list->selectedRows();
     int count = rows.size();
@@ -182,16 +182,17 @@ int TForm1::countSelected(FileListView *list) const
 
 bool TForm1::folderSelected() const
 {
-    for (FileListView *list : {lWin, rWin}) {
+    for (FileListView *list : {m_localPane->lWin(), m_hostPane->rWin()}) {
         if (focusIn(list)) {
             const int row = list->firstSelectedRow();
             return row >= 0 && list->text(row, FileListView::SizeColumn).isEmpty();
         }
     }
-    for (QTreeWidget *tree : {LPathTree, RPathTree}) {
+    for (QTreeWidget *tree : {m_localPane->LPathTree(), m_hostPane->RPathTree()}) {
         if (focusIn(tree)) {
             const QTreeWidgetItem *node = tree->currentItem();
-            return node && node->isSelected() && node->data(0, OrdinaryFolderRole).toBool();
+            return node && node->isSelected()
+                   && node->data(0, PaneItems::OrdinaryFolderRole).toBool();
         }
     }
     return false;
@@ -219,39 +220,41 @@ void TForm1::setListTabStop(FileListView *list, bool on)
 
 void TForm1::UpdateInterface()
 {
-    if (!Menu_Open)
+    if (!Menu_Open || !m_localPane || !m_hostPane || !m_taskPanel)
         return;
-    const bool connected = m_connected;
+    const bool connected = isConnected();
     const bool ready = isReady();
-    const bool lTree = focusIn(LPathTree);
-    const bool rTree = focusIn(RPathTree);
-    const bool lList = focusIn(lWin);
-    const bool rList = focusIn(rWin);
-    const int L = countSelected(lWin);
-    const int R = countSelected(rWin);
+    const bool lTree = focusIn(m_localPane->LPathTree());
+    const bool rTree = focusIn(m_hostPane->RPathTree());
+    const bool lList = focusIn(m_localPane->lWin());
+    const bool rList = focusIn(m_hostPane->rWin());
+    const int L = countSelected(m_localPane->lWin());
+    const int R = countSelected(m_hostPane->rWin());
     const bool folderSel = folderSelected();
     const InterfaceMode mode = interfaceMode();
 
     // 1. The splitter of the active side turns grey in double view.
     if (mode == DoubleView) {
         if (lTree || lList) {
-            markSplitter(lPanelSplit, true);
-            markSplitter(rPanelSplit, false);
+            markSplitter(m_localPane->lPanelSplit(), true);
+            markSplitter(m_hostPane->rPanelSplit(), false);
         } else if (rTree || rList) {
-            markSplitter(lPanelSplit, false);
-            markSplitter(rPanelSplit, true);
+            markSplitter(m_localPane->lPanelSplit(), false);
+            markSplitter(m_hostPane->rPanelSplit(), true);
         }
-    } else if (rPanelSplit->handle(1) && rPanelSplit->handle(1)->property("marked").toBool()) {
-        markSplitter(rPanelSplit, false);
+    } else if (m_hostPane->rPanelSplit()->handle(1)
+               && m_hostPane->rPanelSplit()->handle(1)->property("marked").toBool()) {
+        markSplitter(m_hostPane->rPanelSplit(), false);
     }
 
     // 2. Tab stops.
-    setListTabStop(lWin, mode == DoubleView);
-    LPathTree->setFocusPolicy(mode == DoubleView ? Qt::StrongFocus : Qt::ClickFocus);
-    setListTabStop(rWin, connected);
-    RPathTree->setFocusPolicy(connected ? Qt::StrongFocus : Qt::ClickFocus);
-    for (QTreeView *view : {TaskView, QueueView})
-        view->setFocusPolicy(mode == TaskViewMode ? Qt::StrongFocus : Qt::ClickFocus);
+    setListTabStop(m_localPane->lWin(), mode == DoubleView);
+    m_localPane->LPathTree()->setFocusPolicy(mode == DoubleView ? Qt::StrongFocus : Qt::ClickFocus);
+    setListTabStop(m_hostPane->rWin(), connected);
+    m_hostPane->RPathTree()->setFocusPolicy(connected ? Qt::StrongFocus : Qt::ClickFocus);
+    m_taskPanel->updateCommands(focusIn(m_taskPanel->TaskView()),
+                                focusIn(m_taskPanel->QueueView()),
+                                mode == TaskViewMode);
 
     // 3. Enabled and checked states.
     const bool anyPane = lTree || rTree || lList || rList;
@@ -275,41 +278,24 @@ void TForm1::UpdateInterface()
     Menu_ViewInterfaceCtrl->setChecked(TB_Main->isVisibleTo(this));
     Menu_ViewGeneralCtrl->setChecked(TB_Online->isVisibleTo(this));
     Menu_ViewLabels->setChecked(TB_Online->toolButtonStyle() == Qt::ToolButtonTextUnderIcon);
-    const FileListView *active = (lTree || lList) ? lWin : (rTree || rList) ? rWin : nullptr;
+    const FileListView *active = (lTree || lList)   ? m_localPane->lWin()
+                                 : (rTree || rList) ? m_hostPane->rWin()
+                                                    : nullptr;
     QAction *const styles[4] = {Menu_ViewLarge, Menu_ViewSmall, Menu_ViewList, Menu_ViewDetails};
     for (int i = 0; i < 4; ++i)
         styles[i]->setChecked(active && active->viewStyle() == i);
-    Menu_ShowLoginInfo->setEnabled(m_loginInfoLines > 0);
+    Menu_ShowLoginInfo->setEnabled(LogIn && LogIn->lineCount() > 0);
 
     // 4. The toolbar follows while it is enabled.
     if (TB_Online->isEnabled()) {
         tbBtn_Open->setEnabled(Menu_Open->isEnabled());
-        tbBtn_Stop->setEnabled(connected || m_reconnectCountdown > 0);
+        tbBtn_Stop->setEnabled(connected || m_engine->ReconnectCountdown() > 0);
         tbBtn_Upload->setEnabled(ready && (lTree || L > 0));
         tbBtn_MkFolder->setEnabled(Menu_NewFolder->isEnabled());
         tbBtn_Reload->setEnabled(Menu_Reload->isEnabled());
         tbBtn_Download->setEnabled(rTree || R > 0);
         tbBtn_Delete->setEnabled(Menu_Delete->isEnabled());
     }
-
-    // 5. The kill button names what the focused task list holds.
-    if (focusIn(TaskView)) {
-        Btn_TaskKill->setEnabled(TaskView->selectionModel()->hasSelection());
-        Btn_TaskKill->setText(tr("&Kill Selected Tasks"));
-    } else if (focusIn(QueueView)) {
-        Btn_TaskKill->setEnabled(QueueView->selectionModel()->hasSelection());
-        Btn_TaskKill->setText(tr("&Kill Selected Actions"));
-    } else {
-        Btn_TaskKill->setEnabled(false);
-    }
-}
-
-void TForm1::SortListView(FileListView *list, int column)
-{
-    list->setTag(column);
-    if (list == lWin && m_localFolder == QLatin1String("\\"))
-        return;
-    list->sortItems(FileListView::Column(qBound(1, column, 4) - 1));
 }
 
 void TForm1::setViewStyleOfActive(int style)

@@ -1,63 +1,22 @@
-// TForm1: the panes, the task panel, the status bar and the context menus.
+// TForm1: the panes composed into the window, the status bar, the pop-up menus, and the
+// commands that go to the active side.
 #include "ui/tform1.h"
 
 #include "tasks/taskengine.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
+#include "ui/taskpanel.h"
 #include "widgets/filelistview.h"
-#include "widgets/headerstatus.h"
-#include "widgets/logview.h"
-#include "widgets/visibletextdelegate.h"
 
-#include <QApplication>
-#include <QGroupBox>
-#include <QHBoxLayout>
+#include <QFrame>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-namespace {
-
-QTreeView *newTaskList(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *view = new QTreeView(parent);
-    view->setObjectName(QLatin1String(name));
-    view->setRootIsDecorated(false);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setUniformRowHeights(true);
-    // The engine's row model replaces this one; until then the column caption shows.
-    auto *model = new QStandardItemModel(0, 1, view);
-    model->setHorizontalHeaderLabels({caption});
-    view->setModel(model);
-    return view;
-}
-
-QTreeWidget *newFolderTree(QWidget *parent, const char *name)
-{
-    auto *tree = new QTreeWidget(parent);
-    tree->setObjectName(QLatin1String(name));
-    tree->setHeaderHidden(true);
-    tree->setColumnCount(1);
-    tree->setIndentation(19);
-    tree->setRootIsDecorated(true);
-    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tree->setSelectionMode(QAbstractItemView::SingleSelection);
-    tree->setExpandsOnDoubleClick(true);
-    tree->setItemDelegate(new VisibleTextDelegate(tree));
-    return tree;
-}
-
-} // namespace
 
 void TForm1::createPanes()
 {
@@ -83,202 +42,44 @@ void TForm1::createPanes()
     topwinspanel->setHandleWidth(3);
     topwinspanel->setChildrenCollapsible(false);
 
-    createTaskPanel();
-
-    // Local pane: header row, folder tree over file list.
-    LPanel = new QWidget(topwinspanel);
-    LPanel->setObjectName(QStringLiteral("LPanel"));
-    auto *lLayout = new QVBoxLayout(LPanel);
-    lLayout->setContentsMargins(0, 0, 0, 0);
-    lLayout->setSpacing(1);
-    auto *lHeader = new QHBoxLayout;
-    lbookmark = new QPushButton(QStringLiteral("\u25BE"), LPanel);
-    lbookmark->setObjectName(QStringLiteral("lbookmark"));
-    lbookmark->setToolTip(tr("Local bookmarks"));
-    lbookmark->setFixedWidth(22);
-    lbookmark->setFocusPolicy(Qt::NoFocus);
-    LStat = new HeaderStatus(LPanel);
-    LStat->setObjectName(QStringLiteral("LStat"));
-    lHeader->addWidget(lbookmark);
-    lHeader->addWidget(LStat, 1);
-    lLayout->addLayout(lHeader);
-    lPanelSplit = new QSplitter(Qt::Vertical, LPanel);
-    lPanelSplit->setObjectName(QStringLiteral("lPanelSplit"));
-    lPanelSplit->setHandleWidth(2);
-    lPanelSplit->setChildrenCollapsible(false);
-    LPathTree = newFolderTree(lPanelSplit, "LPathTree");
-    lWin = new FileListView(lPanelSplit);
-    lWin->setObjectName(QStringLiteral("lWin"));
-    lPanelSplit->setStretchFactor(1, 1);
-    lLayout->addWidget(lPanelSplit, 1);
-
-    // Host pane: the "Not connected" caption or the inner panel.
-    RPanel = new QWidget(topwinspanel);
-    RPanel->setObjectName(QStringLiteral("RPanel"));
-    RPanel->setFocusPolicy(Qt::ClickFocus);
-    auto *rOuter = new QVBoxLayout(RPanel);
-    rOuter->setContentsMargins(0, 0, 0, 0);
-    RPanelCaption = new QLabel(tr("Not connected"), RPanel);
-    RPanelCaption->setObjectName(QStringLiteral("RPanelCaption"));
-    RPanelCaption->setAlignment(Qt::AlignCenter);
-    QFont big = RPanelCaption->font();
-    big.setBold(true);
-    big.setPointSize(big.pointSize() * 2);
-    RPanelCaption->setFont(big);
-    RPanelCaption->setFrameShape(QFrame::StyledPanel);
-    rOuter->addWidget(RPanelCaption, 1);
-    rpanel2 = new QWidget(RPanel);
-    rpanel2->setObjectName(QStringLiteral("rpanel2"));
-    auto *rLayout = new QVBoxLayout(rpanel2);
-    rLayout->setContentsMargins(0, 0, 0, 0);
-    rLayout->setSpacing(1);
-    auto *rHeader = new QHBoxLayout;
-    rbookmark = new QPushButton(QStringLiteral("\u25BE"), rpanel2);
-    rbookmark->setObjectName(QStringLiteral("rbookmark"));
-    rbookmark->setToolTip(tr("Host bookmarks"));
-    rbookmark->setFixedWidth(22);
-    rbookmark->setFocusPolicy(Qt::NoFocus);
-    RStat = new HeaderStatus(rpanel2);
-    RStat->setObjectName(QStringLiteral("RStat"));
-    rHeader->addWidget(rbookmark);
-    rHeader->addWidget(RStat, 1);
-    rLayout->addLayout(rHeader);
-    rPanelSplit = new QSplitter(Qt::Vertical, rpanel2);
-    rPanelSplit->setObjectName(QStringLiteral("rPanelSplit"));
-    rPanelSplit->setHandleWidth(2);
-    rPanelSplit->setChildrenCollapsible(false);
-    RPathTree = newFolderTree(rPanelSplit, "RPathTree");
-    rWin = new FileListView(rPanelSplit);
-    rWin->setObjectName(QStringLiteral("rWin"));
-    rPanelSplit->setStretchFactor(1, 1);
-    rLayout->addWidget(rPanelSplit, 1);
-    rOuter->addWidget(rpanel2, 1);
-    rpanel2->hide();
-
+    m_taskPanel = new TaskPanel(*m_engine, topwinspanel);
+    m_localPane = new LocalPane(m_icons, topwinspanel);
+    m_hostPane = new HostPane(*m_engine, m_icons, Dialog, topwinspanel);
     topwinspanel->setStretchFactor(0, 0);
     topwinspanel->setStretchFactor(1, 0);
     topwinspanel->setStretchFactor(2, 1);
 
-    logwin = new LogView(winSplit);
-    logwin->setObjectName(QStringLiteral("logwin"));
+    m_logPanel = new LogPanel(winSplit);
     winSplit->setStretchFactor(0, 1);
     winSplit->setStretchFactor(1, 0);
 
     setCentralWidget(winPanel);
 
-    for (FileListView *list : {lWin, rWin}) {
-        connect(list, &FileListView::selectionChanged, this, &TForm1::UpdateInterface);
-        connect(list, &FileListView::columnClicked, this, [this, list](int column) {
-            SortListView(list, column + 1);
-        });
-        for (QAbstractItemView *view : {static_cast<QAbstractItemView *>(list->detailsView()),
-                                        static_cast<QAbstractItemView *>(list->iconView())}) {
-            view->setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(view,
-                    &QWidget::customContextMenuRequested,
-                    this,
-                    [this, list, view](const QPoint &pos) {
-                        (list == lWin ? LPopUp : RPopUp)->popup(view->viewport()->mapToGlobal(pos));
-                    });
-        }
-    }
-    connect(lWin, &FileListView::rowActivated, this, &TForm1::LWin_DblClick);
-    connect(rWin, &FileListView::rowActivated, this, &TForm1::RWin_DblClick);
-    connect(RPathTree, &QTreeWidget::itemExpanded, this, &TForm1::RPathTree_Expanding);
-    connect(RPathTree, &QTreeWidget::itemCollapsed, this, [this] {
-        m_engine->setExpandOnChange(true);
+    connect(m_localPane, &LocalPane::selectionChanged, this, &TForm1::UpdateInterface);
+    connect(m_hostPane, &HostPane::selectionChanged, this, &TForm1::UpdateInterface);
+    connect(m_taskPanel, &TaskPanel::stateChanged, this, &TForm1::UpdateInterface);
+    connect(m_taskPanel, &TaskPanel::maxTasksChanged, this, &TForm1::maxTasksChanged);
+    connect(m_localPane, &LocalPane::fileOpenRequested, this, &TForm1::localFileOpenRequested);
+    connect(m_hostPane, &HostPane::fileOpenRequested, this, &TForm1::hostFileOpenRequested);
+    connect(m_hostPane, &HostPane::shownChanged, this, [this](bool shown) {
+        if (shown)
+            applyHostTreeSize();
+        UpdateInterface();
     });
-    connect(RPathTree, &QTreeWidget::itemClicked, this, [this] {
-        // A press opens the folder; it also expands it when the user has just expanded a node.
-        m_engine->setExpandOnChange(RPathTree->property("tag").toInt() == 1);
-        RPathTree->setProperty("tag", 0);
-        RPathTree_ChangeFolder();
+    connect(m_hostPane, &HostPane::listRefilled, this, [this](bool hadFocus) {
+        if (!hadFocus && m_focus)
+            m_focus->setFocus(Qt::OtherFocusReason);
     });
-    connect(RStat, &HeaderStatus::clicked, this, [this] {
-        if (!focusIn(RPathTree))
-            rWin->setFocus(Qt::MouseFocusReason);
+    connect(m_hostPane, &HostPane::statusClicked, this, [this] {
+        if (!focusIn(m_hostPane->RPathTree()))
+            m_hostPane->rWin()->setFocus(Qt::MouseFocusReason);
         Menu_ChangeFolderClick(true);
     });
-    connect(LPathTree, &QTreeWidget::itemExpanded, this, &TForm1::LPathTree_Expanding);
-    connect(LPathTree, &QTreeWidget::itemClicked, this, &TForm1::LPathTree_ChangeFolder);
-    connect(LStat, &HeaderStatus::clicked, this, [this] {
-        if (!focusIn(LPathTree))
-            lWin->setFocus(Qt::MouseFocusReason);
+    connect(m_localPane, &LocalPane::statusClicked, this, [this] {
+        if (!focusIn(m_localPane->LPathTree()))
+            m_localPane->lWin()->setFocus(Qt::MouseFocusReason);
         Menu_ChangeFolderClick(true);
     });
-    for (QTreeWidget *tree : {LPathTree, RPathTree}) {
-        connect(tree, &QTreeWidget::currentItemChanged, this, &TForm1::UpdateInterface);
-        tree->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(tree, &QWidget::customContextMenuRequested, this, [this, tree](const QPoint &pos) {
-            (tree == LPathTree ? LFolderPopUp : RFolderPopUp)
-                    ->popup(tree->viewport()->mapToGlobal(pos));
-        });
-    }
-}
-
-void TForm1::createTaskPanel()
-{
-    TaskPanel = new QWidget(topwinspanel);
-    TaskPanel->setObjectName(QStringLiteral("TaskPanel"));
-    auto *layout = new QVBoxLayout(TaskPanel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    tasksplitter = new QSplitter(Qt::Vertical, TaskPanel);
-    tasksplitter->setObjectName(QStringLiteral("tasksplitter"));
-    tasksplitter->setChildrenCollapsible(false);
-    TaskView = newTaskList(tasksplitter, "TaskView", tr("Tasks in Progress"));
-    QueueView = newTaskList(tasksplitter, "QueueView", tr("Actions Waiting in Queue"));
-    layout->addWidget(tasksplitter, 1);
-
-    auto *box = new QGroupBox(TaskPanel);
-    auto *boxLayout = new QGridLayout(box);
-    boxLayout->setContentsMargins(4, 4, 4, 4);
-    boxLayout->addWidget(new QLabel(tr("Max # of tasks:"), box), 0, 0);
-    TasksLabel = new QLabel(QStringLiteral("01"), box);
-    TasksLabel->setObjectName(QStringLiteral("TasksLabel"));
-    boxLayout->addWidget(TasksLabel, 0, 1);
-    Tasks = new QSlider(Qt::Horizontal, box);
-    Tasks->setObjectName(QStringLiteral("Tasks"));
-    Tasks->setRange(1, 25);
-    Tasks->setValue(1);
-    Tasks->setSingleStep(4);
-    Tasks->setPageStep(1);
-    Tasks->setToolTip(tr("Maximum number of simultaeous transfers"));
-    boxLayout->addWidget(Tasks, 1, 0);
-    TaskUpDown = new QSpinBox(box);
-    TaskUpDown->setObjectName(QStringLiteral("TaskUpDown"));
-    TaskUpDown->setRange(1, 25);
-    TaskUpDown->setValue(1);
-    boxLayout->addWidget(TaskUpDown, 1, 1);
-    Btn_TaskKill = new QPushButton(tr("&Kill Selected Actions"), box);
-    Btn_TaskKill->setObjectName(QStringLiteral("Btn_TaskKill"));
-    Btn_TaskKill->setEnabled(false);
-    boxLayout->addWidget(Btn_TaskKill, 2, 0, 1, 2);
-    Btn_QueueStop = new QPushButton(tr("&Stop Queue"), box);
-    Btn_QueueStop->setObjectName(QStringLiteral("Btn_QueueStop"));
-    Btn_QueueStop->setCheckable(true);
-    boxLayout->addWidget(Btn_QueueStop, 3, 0, 1, 2);
-    layout->addWidget(box);
-
-    connect(Tasks, &QSlider::valueChanged, this, [this] { Change_MaxTasks(Tasks); });
-    connect(TaskUpDown, &QSpinBox::valueChanged, this, [this] { Change_MaxTasks(TaskUpDown); });
-    setTaskModels(TaskView->model(), QueueView->model());
-    // The queue's pop-up acts on queue entries, so a press there names the kill "Actions".
-    QueueView->viewport()->installEventFilter(this);
-}
-
-void TForm1::setTaskModels(QAbstractItemModel *tasks, QAbstractItemModel *queue)
-{
-    for (auto [view, model] : {std::pair{TaskView, tasks}, std::pair{QueueView, queue}}) {
-        if (view->model() != model)
-            view->setModel(model);
-        // A new model brings a new selection model: the kill button follows that one.
-        connect(view->selectionModel(),
-                &QItemSelectionModel::selectionChanged,
-                this,
-                &TForm1::UpdateInterface,
-                Qt::UniqueConnection);
-    }
 }
 
 void TForm1::createStatusBar()
@@ -351,18 +152,8 @@ void TForm1::createPopups()
                           {tr("&New"), Menu_NewFolder},
                           {tr("&Delete"), Menu_Delete},
                           {tr("&Buffer"), Menu_Buffer}});
-}
-
-void TForm1::Change_MaxTasks(QObject *sender)
-{
-    const QSignalBlocker blockSlider(Tasks);
-    const QSignalBlocker blockUpDown(TaskUpDown);
-    if (sender != Tasks)
-        Tasks->setValue(TaskUpDown->value());
-    else
-        TaskUpDown->setValue(Tasks->value());
-    TasksLabel->setText(QStringLiteral("%1").arg(Tasks->value(), 2, 10, QLatin1Char('0')));
-    Q_EMIT maxTasksChanged(Tasks->value());
+    m_localPane->setPopups(LPopUp, LFolderPopUp);
+    m_hostPane->setPopups(RPopUp, RFolderPopUp);
 }
 
 void TForm1::statMouseDown(Qt::MouseButton button, int x)
@@ -370,19 +161,16 @@ void TForm1::statMouseDown(Qt::MouseButton button, int x)
     if (x > statPanels[0]->width())
         return;
     if (button == Qt::LeftButton)
-        Tasks->setValue(Tasks->value() + 1);
+        m_taskPanel->stepMaxTasks(1);
     else if (button == Qt::RightButton)
-        Tasks->setValue(Tasks->value() - 1);
+        m_taskPanel->stepMaxTasks(-1);
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress && watched == statPanels[0]) {
         auto *press = static_cast<QMouseEvent *>(event);
-        if (watched == statPanels[0])
-            statMouseDown(press->button(), int(press->position().x()));
-        else if (watched == QueueView->viewport())
-            Btn_TaskKill->setText(tr("&Kill Selected Actions"));
+        statMouseDown(press->button(), int(press->position().x()));
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -395,4 +183,92 @@ void TForm1::onFocusChanged(QWidget *old, QWidget *now)
         return;
     m_focus = now;
     UpdateInterface();
+}
+
+bool TForm1::focusIn(const QWidget *widget) const
+{
+    const QWidget *focus = m_focus.data();
+    return focus && (focus == widget || widget->isAncestorOf(focus)) && focus->isVisible();
+}
+
+bool TForm1::localSideActive() const
+{
+    return focusIn(m_localPane->lWin()) || focusIn(m_localPane->LPathTree());
+}
+
+bool TForm1::hostSideActive() const
+{
+    return focusIn(m_hostPane->rWin()) || focusIn(m_hostPane->RPathTree());
+}
+
+QString TForm1::currentLocalFolder() const
+{
+    return m_localPane->currentFolder();
+}
+
+QString TForm1::currentHostFolder() const
+{
+    return m_hostPane->currentFolder();
+}
+
+void TForm1::ChangeLocalFolder(const QString &folder)
+{
+    m_localPane->ChangeLocalFolder(folder);
+}
+
+void TForm1::FillFileList(bool host)
+{
+    if (host)
+        m_hostPane->FillFileList();
+    else
+        m_localPane->FillFileList();
+}
+
+int TForm1::AddFileItem(bool noDupCheck,
+                        bool recordInBuffer,
+                        FileListView *list,
+                        qint64 date,
+                        qint64 size,
+                        const QString &name,
+                        const QString &folder)
+{
+    if (list == m_hostPane->rWin())
+        return m_hostPane->AddFileItem(noDupCheck, recordInBuffer, date, size, name, folder);
+    return m_localPane->AddFileItem(noDupCheck, date, size, name, folder);
+}
+
+QTreeWidgetItem *TForm1::FindFolderNode(QTreeWidget *tree, const QString &path)
+{
+    if (tree == m_hostPane->RPathTree())
+        return m_hostPane->FindFolderNode(path);
+    return m_localPane->FindFolderNode(path);
+}
+
+void TForm1::SortListView(FileListView *list, int column)
+{
+    if (list == m_hostPane->rWin())
+        m_hostPane->sortList(column);
+    else
+        m_localPane->sortList(column);
+}
+
+void TForm1::Menu_ReloadClick()
+{
+    if (localSideActive())
+        m_localPane->reload();
+    else
+        m_hostPane->reload();
+}
+
+void TForm1::Menu_ChangeFolderClick(bool fromStatus)
+{
+    if (localSideActive())
+        m_localPane->changeFolder(fromStatus);
+    else if (hostSideActive())
+        m_hostPane->changeFolder();
+}
+
+void TForm1::Menu_BufferClick()
+{
+    m_hostPane->Menu_BufferClick();
 }

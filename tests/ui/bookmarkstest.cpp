@@ -4,6 +4,8 @@
 #include "commanddriver.h"
 #include "formdriver.h"
 #include "quickconnectdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
 
 #include "platform/localpath.h"
 #include "sites/tsiteobject.h"
@@ -43,7 +45,7 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
         return NativeToLocal(native(name));
     };
     auto form = showForm();
-    QPushButton *button = form->lbookmark;
+    QPushButton *button = form->localPane()->lbookmark();
 
     QStringList items;
     UserScript empty;
@@ -85,7 +87,9 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     EXPECT_EQ(form->currentLocalFolder(), internal("one"));
     // The list takes the focus (the window's focus widget while the menu is away).
     QWidget *focus = form->focusWidget();
-    EXPECT_TRUE(focus && (focus == form->lWin || form->lWin->isAncestorOf(focus)));
+    EXPECT_TRUE(focus
+                && (focus == form->localPane()->lWin()
+                    || form->localPane()->lWin()->isAncestorOf(focus)));
     EXPECT_EQ(button->toolTip(), hint("b", native("one")));
 
     // Removing "a", listed before it, keeps "b" selected.
@@ -142,7 +146,7 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     // Shift+B with the local list focused opens the local menu.
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    focusOn(form->lWin);
+    focusOn(form->localPane()->lWin());
     UserScript shiftB;
     shiftB.look(&items);
     form->Menu_ViewBookmarks->trigger();
@@ -174,7 +178,7 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
     request.passive = true;
     form->engine()->connectMain(request);
     ASSERT_TRUE(waitForHostList(*form, "\\", {"pub"})) << logLines(*form).join("\n").toStdString();
-    QPushButton *button = form->rbookmark;
+    QPushButton *button = form->hostPane()->rbookmark();
 
     const auto lists = [&server] {
         int n = 0;
@@ -192,7 +196,7 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
 
     // Back to the root, then the bookmark again: its "*list" goes to the session although the
     // folder is buffered, and the session shows it from the buffer.
-    doubleClickRow(form->rWin, rowOf(form->rWin, ".."));
+    doubleClickRow(form->hostPane()->rWin(), rowOf(form->hostPane()->rWin(), ".."));
     ASSERT_TRUE(waitForHostList(*form, "\\", {"pub"}));
     const int listsBefore = lists();
     UserScript again;

@@ -6,6 +6,7 @@
 
 #include "tasks/taskengine.h"
 #include "ui/desktopservices.h"
+#include "ui/logpanel.h"
 #include "ui/systemdesktopservices.h"
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
@@ -260,8 +261,8 @@ public:
 inline QStringList logLines(TForm1 &form)
 {
     QStringList lines;
-    for (int i = 0; i < form.logwin->lineCount(); ++i)
-        lines << form.logwin->line(i);
+    for (int i = 0; i < form.logPanel()->lineCount(); ++i)
+        lines << form.logPanel()->line(i);
     return lines;
 }
 

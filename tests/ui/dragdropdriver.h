@@ -7,6 +7,7 @@
 
 #include "formdriver.h"
 #include "quickconnectdriver.h"
+#include "ui/hostpane.h"
 
 #include "platform/localpath.h"
 #include "settings/options.h"
@@ -182,11 +183,14 @@ inline const QMimeData *dragOut(TForm1 &form, const QStringList &names)
     form.dragDrop()->setDragLoop([&](QDrag *drag) {
         data = drag->mimeData();
         // Across our own list on the way out, then away.
-        dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), data, false);
+        dragOver(listViewport(form.hostPane()->rWin()),
+                 inside(listViewport(form.hostPane()->rWin())),
+                 data,
+                 false);
     });
-    focusList(form.rWin);
-    selectOnly(form.rWin, names);
-    pressAndMove(form.rWin, rowOf(form.rWin, names.first()));
+    focusList(form.hostPane()->rWin());
+    selectOnly(form.hostPane()->rWin(), names);
+    pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), names.first()));
     return data;
 }
 

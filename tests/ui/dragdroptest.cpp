@@ -1,6 +1,9 @@
 // Drops on the main window's views turn into transfer-queue entries: between the panes, from
 // other applications onto the host side, refused onto the local side; against vsftpd.
 #include "dragdropdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 
 #include "ui/tdropsource.h"
 
@@ -32,14 +35,17 @@ TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
         EXPECT_EQ(dnd->internalDragList(), QStringList({"\\sub\\", "\\a.txt"}));
         // Queue held until the entries are seen.
         c.engine->toggleQueueStop();
-        result = dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), dragged, true);
+        result = dragOver(listViewport(form.localPane()->lWin()),
+                          inside(listViewport(form.localPane()->lWin())),
+                          dragged,
+                          true);
         entries = c.engine->transferQueue().entries();
         c.engine->toggleQueueStop();
         c.engine->Pass();
     });
-    focusList(form.rWin);
-    selectOnly(form.rWin, {"a.txt", "sub"});
-    pressAndMove(form.rWin, rowOf(form.rWin, "a.txt"));
+    focusList(form.hostPane()->rWin());
+    selectOnly(form.hostPane()->rWin(), {"a.txt", "sub"});
+    pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "a.txt"));
     ASSERT_NE(dragged, nullptr);
     EXPECT_EQ(dnd->dragState(), DragDrop::NoDrag);
     EXPECT_TRUE(result.moveAccepted);
@@ -57,46 +63,49 @@ TEST(DragDrop, HostItemsDroppedOnTheLocalListAreReceivedIntoTheShownFolder)
     EXPECT_FALSE(static_cast<const tDropSource *>(dragged)->dropAsked());
     EXPECT_EQ(localFiles(c.dragDropFolder()), QStringList());
     // The received file shows in the local list.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(form.lWin, "a.txt") >= 0; }, 5000));
+    EXPECT_TRUE(
+            QTest::qWaitFor([&] { return rowOf(form.localPane()->lWin(), "a.txt") >= 0; }, 5000));
 
     // At the top level (Desktop and drives) the local list refuses the drop.
     form.ChangeLocalFolder("\\");
     dnd->setDragLoop([&](QDrag *drag) {
-        result = dragOver(
-                listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+        result = dragOver(listViewport(form.localPane()->lWin()),
+                          inside(listViewport(form.localPane()->lWin())),
+                          drag->mimeData(),
+                          true);
         entries = c.engine->transferQueue().entries();
     });
-    focusList(form.rWin);
-    selectOnly(form.rWin, {"b.bin"});
-    pressAndMove(form.rWin, rowOf(form.rWin, "b.bin"));
+    focusList(form.hostPane()->rWin());
+    selectOnly(form.hostPane()->rWin(), {"b.bin"});
+    pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "b.bin"));
     EXPECT_FALSE(result.moveAccepted);
     EXPECT_FALSE(result.dropAccepted);
     EXPECT_EQ(entries, QStringList());
 
     // A tree node takes the drop into its folder, highlighted while the drag is over it.
     form.ChangeLocalFolder(target);
-    QTreeWidgetItem *node = form.LPathTree->currentItem();
+    QTreeWidgetItem *node = form.localPane()->LPathTree()->currentItem();
     ASSERT_NE(node, nullptr);
     QTreeWidgetItem *highlighted = nullptr;
     dnd->setDragLoop([&](QDrag *drag) {
-        QWidget *viewport = form.LPathTree->viewport();
-        const QPoint at = form.LPathTree->visualItemRect(node).center();
+        QWidget *viewport = form.localPane()->LPathTree()->viewport();
+        const QPoint at = form.localPane()->LPathTree()->visualItemRect(node).center();
         QDragEnterEvent enter(at, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
         QCoreApplication::sendEvent(viewport, &enter);
         QDragMoveEvent move(at, Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
         QCoreApplication::sendEvent(viewport, &move);
         result.moveAccepted = move.isAccepted();
-        highlighted = dnd->dropHighlight(form.LPathTree);
+        highlighted = dnd->dropHighlight(form.localPane()->LPathTree());
         QDropEvent drop(QPointF(at), Qt::CopyAction, drag->mimeData(), Qt::LeftButton, {});
         QCoreApplication::sendEvent(viewport, &drop);
         result.dropAccepted = drop.isAccepted();
     });
-    focusList(form.rWin);
-    selectOnly(form.rWin, {"b.bin"});
-    pressAndMove(form.rWin, rowOf(form.rWin, "b.bin"));
+    focusList(form.hostPane()->rWin());
+    selectOnly(form.hostPane()->rWin(), {"b.bin"});
+    pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "b.bin"));
     EXPECT_TRUE(result.moveAccepted);
     EXPECT_EQ(highlighted, node);
-    EXPECT_EQ(dnd->dropHighlight(form.LPathTree), nullptr);
+    EXPECT_EQ(dnd->dropHighlight(form.localPane()->LPathTree()), nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(c.local.filePath("b.bin")).size() == 5000; },
                                 20000));
 }
@@ -122,15 +131,16 @@ TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
     TForm1 &form = *c.form;
     DragDrop *dnd = form.dragDrop();
     const QString local = NativeToLocal(c.local.path() + "/");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(form.lWin, "tree") >= 0; }, 5000));
+    ASSERT_TRUE(
+            QTest::qWaitFor([&] { return rowOf(form.localPane()->lWin(), "tree") >= 0; }, 5000));
 
     // ".." alone starts no drag.
     int drags = 0;
     dnd->setDragLoop([&](QDrag *) { ++drags; });
-    focusList(form.lWin);
-    ASSERT_EQ(form.lWin->kind(0), FileListView::ParentEntry);
-    selectOnly(form.lWin, {".."});
-    pressAndMove(form.lWin, 0);
+    focusList(form.localPane()->lWin());
+    ASSERT_EQ(form.localPane()->lWin()->kind(0), FileListView::ParentEntry);
+    selectOnly(form.localPane()->lWin(), {".."});
+    pressAndMove(form.localPane()->lWin(), 0);
     EXPECT_EQ(drags, 0);
 
     // A file and a folder dragged onto the host list: the folder is made, then its tree sent.
@@ -141,15 +151,17 @@ TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
         ++drags;
         urls = drag->mimeData()->urls();
         c.engine->toggleQueueStop();
-        result = dragOver(
-                listViewport(form.rWin), inside(listViewport(form.rWin)), drag->mimeData(), true);
+        result = dragOver(listViewport(form.hostPane()->rWin()),
+                          inside(listViewport(form.hostPane()->rWin())),
+                          drag->mimeData(),
+                          true);
         entries = c.engine->transferQueue().entries();
         c.engine->toggleQueueStop();
         c.engine->Pass();
     });
-    focusList(form.lWin);
-    selectOnly(form.lWin, {"one.txt", "tree"});
-    pressAndMove(form.lWin, rowOf(form.lWin, "one.txt"));
+    focusList(form.localPane()->lWin());
+    selectOnly(form.localPane()->lWin(), {"one.txt", "tree"});
+    pressAndMove(form.localPane()->lWin(), rowOf(form.localPane()->lWin(), "one.txt"));
     EXPECT_EQ(drags, 1);
     EXPECT_TRUE(result.moveAccepted);
     EXPECT_TRUE(result.dropAccepted);
@@ -182,16 +194,25 @@ TEST(DragDrop, LocalItemsDroppedOnTheHostListAreSent)
     }
     QMimeData desktop;
     desktop.setUrls({QUrl::fromLocalFile(outside.filePath("from-desktop.txt"))});
-    result = dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), &desktop, true);
+    result = dragOver(listViewport(form.localPane()->lWin()),
+                      inside(listViewport(form.localPane()->lWin())),
+                      &desktop,
+                      true);
     EXPECT_FALSE(result.moveAccepted);
     EXPECT_FALSE(result.dropAccepted);
-    result = dragOver(form.LPathTree->viewport(),
-                      form.LPathTree->visualItemRect(form.LPathTree->currentItem()).center(),
+    result = dragOver(form.localPane()->LPathTree()->viewport(),
+                      form.localPane()
+                              ->LPathTree()
+                              ->visualItemRect(form.localPane()->LPathTree()->currentItem())
+                              .center(),
                       &desktop,
                       true);
     EXPECT_FALSE(result.moveAccepted);
     EXPECT_EQ(c.engine->transferQueue().count(), 0);
-    result = dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
+    result = dragOver(listViewport(form.hostPane()->rWin()),
+                      inside(listViewport(form.hostPane()->rWin())),
+                      &desktop,
+                      true);
     EXPECT_TRUE(result.moveAccepted);
     EXPECT_TRUE(result.dropAccepted);
     ASSERT_TRUE(QTest::qWaitFor(
@@ -213,15 +234,18 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     c.engine->toggleQueueStop(); // the entries stay to be looked at
 
     dnd->setDragLoop([&](QDrag *drag) {
-        dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+        dragOver(listViewport(form.localPane()->lWin()),
+                 inside(listViewport(form.localPane()->lWin())),
+                 drag->mimeData(),
+                 true);
     });
 
     // Files only: No drops them.
     {
         DragDropQuestions questions({QMessageBox::No});
-        focusList(form.rWin);
-        selectOnly(form.rWin, {"f.txt"});
-        pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
+        focusList(form.hostPane()->rWin());
+        selectOnly(form.hostPane()->rWin(), {"f.txt"});
+        pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "f.txt"));
         EXPECT_TRUE(questions.allAnswered());
         EXPECT_EQ(questions.asked, QStringList({"Copy dragged file(s) to local computer?"}));
     }
@@ -230,12 +254,12 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     // Files and folders: No drops both; Yes queues both.
     {
         DragDropQuestions questions({QMessageBox::No, QMessageBox::Yes});
-        focusList(form.rWin);
-        selectOnly(form.rWin, {"f.txt", "dir"});
-        pressAndMove(form.rWin, rowOf(form.rWin, "f.txt"));
+        focusList(form.hostPane()->rWin());
+        selectOnly(form.hostPane()->rWin(), {"f.txt", "dir"});
+        pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "f.txt"));
         EXPECT_EQ(c.engine->transferQueue().count(), 0);
-        selectOnly(form.rWin, {"f.txt", "dir"});
-        pressAndMove(form.rWin, rowOf(form.rWin, "dir"));
+        selectOnly(form.hostPane()->rWin(), {"f.txt", "dir"});
+        pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "dir"));
         EXPECT_TRUE(questions.allAnswered());
         EXPECT_EQ(questions.asked,
                   QStringList({"Copy dragged file(s) and folder(s) to local computer?",
@@ -251,8 +275,10 @@ TEST(DragDrop, ConfirmTransferNoDropsTheNamedPart)
     desktop.setUrls({QUrl::fromLocalFile(outside.filePath("up"))});
     {
         DragDropQuestions questions({QMessageBox::No});
-        const DragDropResult result = dragOver(
-                listViewport(form.rWin), inside(listViewport(form.rWin)), &desktop, true);
+        const DragDropResult result = dragOver(listViewport(form.hostPane()->rWin()),
+                                               inside(listViewport(form.hostPane()->rWin())),
+                                               &desktop,
+                                               true);
         EXPECT_TRUE(result.dropAccepted);
         EXPECT_TRUE(questions.allAnswered());
         EXPECT_EQ(questions.asked, QStringList({"Copy dragged folder(s) to host?"}));
@@ -284,11 +310,11 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     QPoint at;
     dnd->setDragLoop([&](QDrag *drag) { result = dragOver(target, at, drag->mimeData(), true); });
     const auto dragHostFile = [&] {
-        focusList(form.rWin);
-        selectOnly(form.rWin, {"h.txt"});
-        pressAndMove(form.rWin, rowOf(form.rWin, "h.txt"));
+        focusList(form.hostPane()->rWin());
+        selectOnly(form.hostPane()->rWin(), {"h.txt"});
+        pressAndMove(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "h.txt"));
     };
-    target = form.QueueView->viewport();
+    target = form.taskPanel()->QueueView()->viewport();
     at = inside(target);
     dragHostFile();
     EXPECT_TRUE(result.dropAccepted);
@@ -303,13 +329,13 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     c.engine->transferQueue().clear();
 
     // The local bookmark button takes drops only while a bookmark is selected.
-    target = form.lbookmark;
+    target = form.localPane()->lbookmark();
     at = inside(target);
     dragHostFile();
     EXPECT_FALSE(result.moveAccepted);
     EXPECT_EQ(c.engine->transferQueue().count(), 0);
     c.engine->localBookmarks() << QStringLiteral("dl\r") + downloadFolder;
-    form.lbookmark->setProperty("tag", 0);
+    form.localPane()->lbookmark()->setProperty("tag", 0);
     dragHostFile();
     EXPECT_TRUE(result.dropAccepted);
     EXPECT_EQ(c.engine->transferQueue().entries(),
@@ -327,32 +353,34 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     }
     QMimeData desktop;
     desktop.setUrls({QUrl::fromLocalFile(outside.filePath("x.txt"))});
-    QTreeWidgetItem *pub = form.FindFolderNode(form.RPathTree, "\\pub\\");
+    QTreeWidgetItem *pub = form.FindFolderNode(form.hostPane()->RPathTree(), "\\pub\\");
     ASSERT_NE(pub, nullptr);
-    form.RPathTree->scrollToItem(pub);
-    at = form.RPathTree->visualItemRect(pub).center();
+    form.hostPane()->RPathTree()->scrollToItem(pub);
+    at = form.hostPane()->RPathTree()->visualItemRect(pub).center();
     {
         QDragEnterEvent enter(at, Qt::CopyAction, &desktop, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(form.RPathTree->viewport(), &enter);
+        QCoreApplication::sendEvent(form.hostPane()->RPathTree()->viewport(), &enter);
         QDragMoveEvent move(at, Qt::CopyAction, &desktop, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(form.RPathTree->viewport(), &move);
+        QCoreApplication::sendEvent(form.hostPane()->RPathTree()->viewport(), &move);
         EXPECT_TRUE(move.isAccepted());
-        EXPECT_EQ(dnd->dropHighlight(form.RPathTree), pub);
+        EXPECT_EQ(dnd->dropHighlight(form.hostPane()->RPathTree()), pub);
         QDropEvent drop(QPointF(at), Qt::CopyAction, &desktop, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(form.RPathTree->viewport(), &drop);
+        QCoreApplication::sendEvent(form.hostPane()->RPathTree()->viewport(), &drop);
         EXPECT_TRUE(drop.isAccepted());
-        EXPECT_EQ(dnd->dropHighlight(form.RPathTree), nullptr);
+        EXPECT_EQ(dnd->dropHighlight(form.hostPane()->RPathTree()), nullptr);
     }
     const QString x = NativeToLocal(outside.filePath("x.txt"));
     EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"u*" + x + "*\\pub\\x.txt"}));
     c.engine->transferQueue().clear();
 
-    result = dragOver(form.rbookmark, inside(form.rbookmark), &desktop, true);
+    result = dragOver(
+            form.hostPane()->rbookmark(), inside(form.hostPane()->rbookmark()), &desktop, true);
     EXPECT_FALSE(result.moveAccepted);
     // A folder the root's listing shows is not made again.
     c.engine->hostBookmarks() << QStringLiteral("m\r\\marked\\");
-    form.rbookmark->setProperty("tag", 0);
-    result = dragOver(form.rbookmark, inside(form.rbookmark), &desktop, true);
+    form.hostPane()->rbookmark()->setProperty("tag", 0);
+    result = dragOver(
+            form.hostPane()->rbookmark(), inside(form.hostPane()->rbookmark()), &desktop, true);
     EXPECT_TRUE(result.dropAccepted);
     EXPECT_EQ(c.engine->transferQueue().entries(), QStringList({"u*" + x + "*\\marked\\x.txt"}));
     c.engine->transferQueue().clear();
@@ -368,8 +396,9 @@ TEST(DragDrop, TreesBookmarksAndTheQueueTakeDropsIntoTheirFolders)
     QMimeData folder;
     folder.setUrls({QUrl::fromLocalFile(outside.filePath("tree"))});
     c.engine->hostBookmarks() << QStringLiteral("n\r\\new\\deeper\\");
-    form.rbookmark->setProperty("tag", 1);
-    result = dragOver(form.rbookmark, inside(form.rbookmark), &folder, true);
+    form.hostPane()->rbookmark()->setProperty("tag", 1);
+    result = dragOver(
+            form.hostPane()->rbookmark(), inside(form.hostPane()->rbookmark()), &folder, true);
     EXPECT_TRUE(result.dropAccepted);
     const QString arrived = server.userHome() + "/new/deeper/tree/in/t.txt";
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(arrived).size() == 4; }, 20000))
@@ -396,23 +425,26 @@ TEST(DragDrop, FolderTreesDragTheirFolder)
 
     // The host tree: a press that expanded a node starts no drag (the mark is used up), the
     // next press drags the node's folder.
-    QTreeWidgetItem *pub = form.FindFolderNode(form.RPathTree, "\\pub\\");
+    QTreeWidgetItem *pub = form.FindFolderNode(form.hostPane()->RPathTree(), "\\pub\\");
     ASSERT_NE(pub, nullptr);
     int drags = 0;
     QStringList internal;
     dnd->setDragLoop([&](QDrag *drag) {
         ++drags;
         internal = dnd->internalDragList();
-        dragOver(listViewport(form.lWin), inside(listViewport(form.lWin)), drag->mimeData(), true);
+        dragOver(listViewport(form.localPane()->lWin()),
+                 inside(listViewport(form.localPane()->lWin())),
+                 drag->mimeData(),
+                 true);
     });
-    form.RPathTree->setFocus(Qt::MouseFocusReason);
-    form.RPathTree->setCurrentItem(pub);
-    form.RPathTree->setProperty("tag", 1);
-    pressAndMoveNode(form.RPathTree, pub);
+    form.hostPane()->RPathTree()->setFocus(Qt::MouseFocusReason);
+    form.hostPane()->RPathTree()->setCurrentItem(pub);
+    form.hostPane()->RPathTree()->setProperty("tag", 1);
+    pressAndMoveNode(form.hostPane()->RPathTree(), pub);
     EXPECT_EQ(drags, 0);
-    EXPECT_EQ(form.RPathTree->property("tag").toInt(), 0);
-    form.RPathTree->setCurrentItem(pub);
-    pressAndMoveNode(form.RPathTree, pub);
+    EXPECT_EQ(form.hostPane()->RPathTree()->property("tag").toInt(), 0);
+    form.hostPane()->RPathTree()->setCurrentItem(pub);
+    pressAndMoveNode(form.hostPane()->RPathTree(), pub);
     EXPECT_EQ(drags, 1);
     EXPECT_EQ(internal, QStringList({"\\pub\\"}));
     EXPECT_EQ(c.engine->transferQueue().entries(),
@@ -421,17 +453,20 @@ TEST(DragDrop, FolderTreesDragTheirFolder)
 
     // The local tree: an ordinary folder, whose path travels as the drag's file URL.
     form.ChangeLocalFolder(local + "send\\");
-    QTreeWidgetItem *send = form.LPathTree->currentItem();
+    QTreeWidgetItem *send = form.localPane()->LPathTree()->currentItem();
     ASSERT_NE(send, nullptr);
     QList<QUrl> urls;
     dnd->setDragLoop([&](QDrag *drag) {
         ++drags;
         urls = drag->mimeData()->urls();
         EXPECT_EQ(dnd->internalDragList(), QStringList());
-        dragOver(listViewport(form.rWin), inside(listViewport(form.rWin)), drag->mimeData(), true);
+        dragOver(listViewport(form.hostPane()->rWin()),
+                 inside(listViewport(form.hostPane()->rWin())),
+                 drag->mimeData(),
+                 true);
     });
-    form.LPathTree->setFocus(Qt::MouseFocusReason);
-    pressAndMoveNode(form.LPathTree, send);
+    form.localPane()->LPathTree()->setFocus(Qt::MouseFocusReason);
+    pressAndMoveNode(form.localPane()->LPathTree(), send);
     EXPECT_EQ(drags, 2);
     EXPECT_EQ(urls, QList<QUrl>({QUrl::fromLocalFile(c.local.filePath("send"))}));
     EXPECT_EQ(c.engine->transferQueue().entries(),
@@ -443,9 +478,9 @@ TEST(DragDrop, FolderTreesDragTheirFolder)
             [&] { return QFileInfo(server.userPath("send/in/s.txt")).size() == 4; }, 20000));
 
     // The drives and the Desktop are not dragged.
-    QTreeWidgetItem *drive = form.LPathTree->topLevelItem(0)->child(1);
+    QTreeWidgetItem *drive = form.localPane()->LPathTree()->topLevelItem(0)->child(1);
     ASSERT_NE(drive, nullptr);
-    form.LPathTree->setCurrentItem(drive);
-    pressAndMoveNode(form.LPathTree, drive);
+    form.localPane()->LPathTree()->setCurrentItem(drive);
+    pressAndMoveNode(form.localPane()->LPathTree(), drive);
     EXPECT_EQ(drags, 2);
 }

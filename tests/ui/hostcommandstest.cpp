@@ -4,6 +4,8 @@
 #include "commanddriver.h"
 #include "formdriver.h"
 #include "quickconnectdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
 
 #include "platform/localpath.h"
 #include "settings/options.h"
@@ -26,7 +28,7 @@ int countCommands(const VsftpdServer &server, const QString &word)
 
 QTreeWidgetItem *hostChild(TForm1 &form, const QString &text)
 {
-    QTreeWidgetItem *root = form.RPathTree->topLevelItem(0);
+    QTreeWidgetItem *root = form.hostPane()->RPathTree()->topLevelItem(0);
     for (int i = 0; root && i < root->childCount(); ++i) {
         if (root->child(i)->text(0) == text)
             return root->child(i);
@@ -63,7 +65,7 @@ struct HostFixture
                 {server.port(), VsftpdServer::userName(), VsftpdServer::password(), {}, tasks});
         if (!waitForHostList(*form, QStringLiteral("\\"), rootList))
             return ::testing::AssertionFailure()
-                   << listCaptions(form->rWin).join(", ").toStdString() << "\n"
+                   << listCaptions(form->hostPane()->rWin()).join(", ").toStdString() << "\n"
                    << logLines(*form).join("\n").toStdString();
         return ::testing::AssertionSuccess();
     }
@@ -72,32 +74,32 @@ struct HostFixture
     {
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        focusOn(form->rWin);
-        form->rWin->clearSelection();
+        focusOn(form->hostPane()->rWin());
+        form->hostPane()->rWin()->clearSelection();
         bool first = true;
         for (const QString &name : names) {
-            clickRow(form->rWin,
-                     rowOf(form->rWin, name),
+            clickRow(form->hostPane()->rWin(),
+                     rowOf(form->hostPane()->rWin(), name),
                      first ? Qt::NoModifier : Qt::ControlModifier);
             first = false;
         }
-        ASSERT_EQ(form->rWin->selectedRows().size(), names.size());
+        ASSERT_EQ(form->hostPane()->rWin()->selectedRows().size(), names.size());
     }
     void selectLocal(const QStringList &names)
     {
         form->ChangeLocalFolder(NativeToLocal(local.path() + QLatin1Char('/')));
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-        focusOn(form->lWin);
-        form->lWin->clearSelection();
+        focusOn(form->localPane()->lWin());
+        form->localPane()->lWin()->clearSelection();
         bool first = true;
         for (const QString &name : names) {
-            clickRow(form->lWin,
-                     rowOf(form->lWin, name),
+            clickRow(form->localPane()->lWin(),
+                     rowOf(form->localPane()->lWin(), name),
                      first ? Qt::NoModifier : Qt::ControlModifier);
             first = false;
         }
-        ASSERT_EQ(form->lWin->selectedRows().size(), names.size());
+        ASSERT_EQ(form->localPane()->lWin()->selectedRows().size(), names.size());
     }
     bool idle() { return form->engine()->transferQueue().isEmpty(); }
 };
@@ -150,11 +152,12 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     // What arrived shows in the local list on display.
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return rowOf(f.form->lWin, "a.txt") >= 0 && rowOf(f.form->lWin, "b.bin") >= 0
-                       && rowOf(f.form->lWin, "tree") >= 0;
+                return rowOf(f.form->localPane()->lWin(), "a.txt") >= 0
+                       && rowOf(f.form->localPane()->lWin(), "b.bin") >= 0
+                       && rowOf(f.form->localPane()->lWin(), "tree") >= 0;
             },
             5000))
-            << listCaptions(f.form->lWin).join(", ").toStdString();
+            << listCaptions(f.form->localPane()->lWin()).join(", ").toStdString();
 
     // Files only: the question names files; No leaves the queue empty and nothing is fetched.
     f.selectHost({"not-this.txt"});
@@ -170,7 +173,7 @@ TEST(HostCommands, ReceiveFilesAndAFolderTreeByteForByte)
     // From the tree: its folder as a whole.
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
-    focusOn(f.form->RPathTree);
+    focusOn(f.form->hostPane()->RPathTree());
     UserScript treeNo;
     treeNo.press(QMessageBox::No);
     f.form->Menu_Transfer->trigger();
@@ -218,17 +221,17 @@ TEST(HostCommands, FoldersDifferingInCaseAloneShowTheirOwnFiles)
     f.server.createUserFile("pub/Sub/upper.txt", "U");
     f.server.createUserFile("pub/sub/lower.txt", "l");
     ASSERT_TRUE(f.connect({"pub"}));
-    doubleClickRow(f.form->rWin, rowOf(f.form->rWin, "pub"));
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "pub"));
     ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\", {"..", "Sub", "sub"}))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
-    doubleClickRow(f.form->rWin, rowOf(f.form->rWin, "Sub"));
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "Sub"));
     ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\Sub\\", {"..", "upper.txt"}))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
-    doubleClickRow(f.form->rWin, rowOf(f.form->rWin, ".."));
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), ".."));
     ASSERT_TRUE(waitForHostList(*f.form, "\\pub\\", {"..", "Sub", "sub"}));
-    doubleClickRow(f.form->rWin, rowOf(f.form->rWin, "sub"));
+    doubleClickRow(f.form->hostPane()->rWin(), rowOf(f.form->hostPane()->rWin(), "sub"));
     EXPECT_TRUE(waitForHostList(*f.form, "\\pub\\sub\\", {"..", "lower.txt"}))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
 
     QTreeWidgetItem *pub = hostChild(*f.form, "pub");
     ASSERT_NE(pub, nullptr);
@@ -236,9 +239,9 @@ TEST(HostCommands, FoldersDifferingInCaseAloneShowTheirOwnFiles)
     for (int i = 0; i < pub->childCount(); ++i)
         nodes << pub->child(i)->text(0);
     EXPECT_EQ(nodes, QStringList({"Sub", "sub"}));
-    ASSERT_NE(f.form->RPathTree->currentItem(), nullptr);
-    EXPECT_EQ(f.form->RPathTree->currentItem()->text(0), "sub");
-    EXPECT_EQ(f.form->RPathTree->currentItem()->parent(), pub);
+    ASSERT_NE(f.form->hostPane()->RPathTree()->currentItem(), nullptr);
+    EXPECT_EQ(f.form->hostPane()->RPathTree()->currentItem()->text(0), "sub");
+    EXPECT_EQ(f.form->hostPane()->RPathTree()->currentItem()->parent(), pub);
 }
 
 TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
@@ -273,7 +276,7 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
     EXPECT_TRUE(f.form->engine()->transferQueue().isEmpty());
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
-    focusOn(f.form->LPathTree);
+    focusOn(f.form->localPane()->LPathTree());
     UserScript treeNo;
     treeNo.press(QMessageBox::No);
     f.form->Menu_Transfer->trigger();
@@ -302,11 +305,12 @@ TEST(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
     // The host list on display shows what was sent.
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return rowOf(f.form->rWin, "s1.txt") >= 0 && rowOf(f.form->rWin, "s2.bin") >= 0
-                       && rowOf(f.form->rWin, "up") >= 0;
+                return rowOf(f.form->hostPane()->rWin(), "s1.txt") >= 0
+                       && rowOf(f.form->hostPane()->rWin(), "s2.bin") >= 0
+                       && rowOf(f.form->hostPane()->rWin(), "up") >= 0;
             },
             5000))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
 }
 
 TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
@@ -338,7 +342,8 @@ TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
     ASSERT_TRUE(yes.waitFinished());
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return !QFileInfo::exists(f.home("gone")) && rowOf(f.form->rWin, "gone") < 0
+                return !QFileInfo::exists(f.home("gone"))
+                       && rowOf(f.form->hostPane()->rWin(), "gone") < 0
                        && !hostChild(*f.form, "gone");
             },
             20000))
@@ -373,11 +378,11 @@ TEST(HostCommands, DeleteAHostFolderTreeDeepestFirstAndFilesByName)
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 return !QFileInfo::exists(f.home("drop.txt"))
-                       && rowOf(f.form->rWin, "drop.txt") < 0;
+                       && rowOf(f.form->hostPane()->rWin(), "drop.txt") < 0;
             },
             10000));
     EXPECT_TRUE(f.server.commands().contains("DELE /drop.txt"));
-    EXPECT_EQ(listCaptions(f.form->rWin), QStringList{"keep.txt"});
+    EXPECT_EQ(listCaptions(f.form->hostPane()->rWin()), QStringList{"keep.txt"});
 }
 
 TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
@@ -393,9 +398,10 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     f.form->Menu_Rename->trigger();
     ASSERT_TRUE(upper.waitFinished());
     EXPECT_EQ(upper.seen(), QStringList{"Renaming Host File | Type new filename: | a.txt"});
-    EXPECT_TRUE(QTest::qWaitFor([&] { return listCaptions(f.form->rWin) == QStringList{"A.TXT"}; },
-                                10000))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return listCaptions(f.form->hostPane()->rWin()) == QStringList{"A.TXT"}; },
+            10000))
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
     EXPECT_TRUE(f.server.commands().contains("RNFR /a.txt"));
     EXPECT_TRUE(f.server.commands().contains("RNTO /A.TXT"));
     EXPECT_EQ(readAll(f.home("A.TXT")), "a");
@@ -413,16 +419,19 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
 
     f.form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.form.get()));
-    focusOn(f.form->rWin);
+    focusOn(f.form->hostPane()->rWin());
     UserScript made;
     made.type("made");
     f.form->Menu_NewFolder->trigger();
     ASSERT_TRUE(made.waitFinished());
     EXPECT_EQ(made.seen(), QStringList{"Create New Host Folder | Type new foldername: | "});
     EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return QFileInfo(f.home("made")).isDir() && rowOf(f.form->rWin, "made") >= 0; },
+            [&] {
+                return QFileInfo(f.home("made")).isDir()
+                       && rowOf(f.form->hostPane()->rWin(), "made") >= 0;
+            },
             10000))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
     EXPECT_TRUE(f.server.commands().contains("MKD /made"));
 
     f.selectHost({"made"});
@@ -432,9 +441,12 @@ TEST(HostCommands, RenameListsTheFolderAgainAndNewFoldersAppear)
     ASSERT_TRUE(folder.waitFinished());
     EXPECT_EQ(folder.seen(), QStringList{"Renaming Host Folder | Type new foldername: | made"});
     EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return rowOf(f.form->rWin, "Made2") >= 0 && rowOf(f.form->rWin, "made") < 0; },
+            [&] {
+                return rowOf(f.form->hostPane()->rWin(), "Made2") >= 0
+                       && rowOf(f.form->hostPane()->rWin(), "made") < 0;
+            },
             10000))
-            << listCaptions(f.form->rWin).join(", ").toStdString();
+            << listCaptions(f.form->hostPane()->rWin()).join(", ").toStdString();
     EXPECT_TRUE(QFileInfo(f.home("Made2")).isDir());
 }
 

@@ -1,4 +1,7 @@
 #include "formdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 
 #include <QAction>
 #include <QLabel>
@@ -39,20 +42,20 @@ TEST(InterfaceMode, OpensWithTheDefaultLayout)
     EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
     EXPECT_TRUE(form->tbBtn_iDouble->isChecked());
     EXPECT_TRUE(form->Menu_ViewDouble->isChecked());
-    EXPECT_EQ(form->lWin->viewStyle(), FileListView::Details);
-    EXPECT_EQ(form->rWin->viewStyle(), FileListView::Details);
-    EXPECT_EQ(columns(form->lWin), QList<int>({120, 59, 61, 54}));
-    EXPECT_EQ(columns(form->rWin), QList<int>({120, 59, 62, 54}));
+    EXPECT_EQ(form->localPane()->lWin()->viewStyle(), FileListView::Details);
+    EXPECT_EQ(form->hostPane()->rWin()->viewStyle(), FileListView::Details);
+    EXPECT_EQ(columns(form->localPane()->lWin()), QList<int>({120, 59, 61, 54}));
+    EXPECT_EQ(columns(form->hostPane()->rWin()), QList<int>({120, 59, 62, 54}));
     EXPECT_EQ(form->topwinspanel->sizes().at(1), 314);
-    for (QWidget *view : {static_cast<QWidget *>(form->lWin->detailsView()),
-                          static_cast<QWidget *>(form->RPathTree),
-                          static_cast<QWidget *>(form->TaskView)}) {
+    for (QWidget *view : {static_cast<QWidget *>(form->localPane()->lWin()->detailsView()),
+                          static_cast<QWidget *>(form->hostPane()->RPathTree()),
+                          static_cast<QWidget *>(form->taskPanel()->TaskView())}) {
         EXPECT_EQ(view->font().family(), "MS Sans Serif");
         EXPECT_EQ(view->font().pointSize(), 8);
     }
-    EXPECT_TRUE(form->RPanelCaption->isVisible());
-    EXPECT_EQ(form->RPanelCaption->text(), "Not connected");
-    EXPECT_FALSE(form->rpanel2->isVisible());
+    EXPECT_TRUE(form->hostPane()->RPanelCaption()->isVisible());
+    EXPECT_EQ(form->hostPane()->RPanelCaption()->text(), "Not connected");
+    EXPECT_FALSE(form->hostPane()->rpanel2()->isVisible());
     EXPECT_EQ(form->statPanels[0]->text(), "Tasks: 0 of 0");
     EXPECT_EQ(form->statPanels[1]->text(), "Queue Size: 0");
     // All toolbar buttons but the first two start disabled.
@@ -64,62 +67,62 @@ TEST(InterfaceMode, OpensWithTheDefaultLayout)
 TEST(InterfaceMode, EachModeKeepsItsOwnSizes)
 {
     auto form = showForm();
-    FileListView *r = form->rWin;
+    FileListView *r = form->hostPane()->rWin();
     // Offline the host tree is hidden: switching modes keeps the table as it is.
     form->Menu_ViewSingle->trigger();
     form->Menu_ViewDouble->trigger();
     EXPECT_EQ(form->ViewLayout[0], 208);
     EXPECT_EQ(form->ViewLayout[6], 20);
-    form->setRemotePaneShown(true);
+    form->hostPane()->setShown(true);
     // The user drags the host tree's splitter; what the panel's height allows is kept.
-    form->rPanelSplit->setSizes({45, 400});
-    const int doubleTree = form->rPanelSplit->sizes().at(0);
+    form->hostPane()->rPanelSplit()->setSizes({45, 400});
+    const int doubleTree = form->hostPane()->rPanelSplit()->sizes().at(0);
     ASSERT_NE(doubleTree, 20);
 
     clickToolButton(form->TB_Main, form->tbBtn_iSingle);
     EXPECT_EQ(form->interfaceMode(), TForm1::SingleView);
     EXPECT_TRUE(form->Menu_ViewSingle->isChecked());
-    EXPECT_TRUE(form->LPanel->isHidden());
-    EXPECT_TRUE(form->TaskPanel->isHidden());
-    EXPECT_EQ(form->rPanelSplit->orientation(), Qt::Horizontal);
+    EXPECT_TRUE(form->localPane()->isHidden());
+    EXPECT_TRUE(form->taskPanel()->isHidden());
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->orientation(), Qt::Horizontal);
     EXPECT_EQ(form->ViewLayout[6], doubleTree);
-    EXPECT_EQ(form->rPanelSplit->sizes().at(0), 208);
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->sizes().at(0), 208);
     EXPECT_EQ(columns(r), QList<int>({161, 65, 121, 54}));
     // The user resizes the single view.
-    form->rPanelSplit->setSizes({150, 400});
+    form->hostPane()->rPanelSplit()->setSizes({150, 400});
     setColumns(r, {170, 40, 90, 80});
 
     QTest::keyClick(form.get(), Qt::Key_F7);
     EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
     EXPECT_TRUE(form->tbBtn_iDouble->isChecked());
-    EXPECT_EQ(form->rPanelSplit->orientation(), Qt::Vertical);
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->orientation(), Qt::Vertical);
     EXPECT_EQ(columns(r), QList<int>({120, 59, 62, 54}));
-    EXPECT_EQ(form->rPanelSplit->sizes().at(0), doubleTree);
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->sizes().at(0), doubleTree);
     EXPECT_EQ(form->ViewLayout[0], 150);
     EXPECT_EQ(form->ViewLayout[1], 170);
     // ...and the double view.
     form->topwinspanel->setSizes({0, 250, 387});
-    form->rPanelSplit->setSizes({doubleTree + 10, 400});
-    const int doubleTree2 = form->rPanelSplit->sizes().at(0);
+    form->hostPane()->rPanelSplit()->setSizes({doubleTree + 10, 400});
+    const int doubleTree2 = form->hostPane()->rPanelSplit()->sizes().at(0);
     ASSERT_NE(doubleTree2, doubleTree);
     setColumns(r, {90, 50, 70, 60});
 
     form->Menu_ViewSingle->trigger();
     EXPECT_EQ(form->interfaceMode(), TForm1::SingleView);
-    EXPECT_EQ(form->rPanelSplit->sizes().at(0), 150);
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->sizes().at(0), 150);
     EXPECT_EQ(columns(r), QList<int>({170, 40, 90, 80}));
 
     QTest::keyClick(form.get(), Qt::Key_F8);
     EXPECT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
     EXPECT_TRUE(form->tbBtn_iTask->isChecked());
-    EXPECT_TRUE(form->LPanel->isHidden());
-    EXPECT_FALSE(form->TaskPanel->isHidden());
+    EXPECT_TRUE(form->localPane()->isHidden());
+    EXPECT_FALSE(form->taskPanel()->isHidden());
     EXPECT_EQ(form->topwinspanel->sizes().at(0), 253);
     EXPECT_EQ(columns(r), QList<int>({155, 59, 88, 59}));
 
     clickToolButton(form->TB_Main, form->tbBtn_iDouble);
     EXPECT_EQ(form->topwinspanel->sizes().at(1), 250);
-    EXPECT_EQ(form->rPanelSplit->sizes().at(0), doubleTree2);
+    EXPECT_EQ(form->hostPane()->rPanelSplit()->sizes().at(0), doubleTree2);
     EXPECT_EQ(columns(r), QList<int>({90, 50, 70, 60}));
 }
 
@@ -181,8 +184,8 @@ TEST(InterfaceMode, MenusCarryTheirCaptionsAndKeys)
     }
 
     // The pop-up of the local list copies the menu items' states and hides Properties.
-    clickRow(form->lWin, 0);
-    form->LPopUp->popup(form->lWin->mapToGlobal(QPoint(10, 10)));
+    clickRow(form->localPane()->lWin(), 0);
+    form->LPopUp->popup(form->localPane()->lWin()->mapToGlobal(QPoint(10, 10)));
     const QList<QAction *> popup = form->LPopUp->actions();
     ASSERT_EQ(popup.size(), 6);
     EXPECT_EQ(popup.at(0)->text(), "&Open");
@@ -200,17 +203,17 @@ TEST(InterfaceMode, StatusBarClickChangesTheTaskMaximum)
     auto form = showForm();
     QLabel *panel = form->statPanels[0];
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form->Tasks->value(), 2);
-    EXPECT_EQ(form->TaskUpDown->value(), 2);
-    EXPECT_EQ(form->TasksLabel->text(), "02");
+    EXPECT_EQ(form->taskPanel()->Tasks()->value(), 2);
+    EXPECT_EQ(form->taskPanel()->TaskUpDown()->value(), 2);
+    EXPECT_EQ(form->taskPanel()->TasksLabel()->text(), "02");
     QTest::mouseClick(panel, Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseClick(panel, Qt::RightButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form->Tasks->value(), 1);
-    EXPECT_EQ(form->TasksLabel->text(), "01");
-    form->TaskUpDown->setValue(25);
-    EXPECT_EQ(form->Tasks->value(), 25);
+    EXPECT_EQ(form->taskPanel()->Tasks()->value(), 1);
+    EXPECT_EQ(form->taskPanel()->TasksLabel()->text(), "01");
+    form->taskPanel()->TaskUpDown()->setValue(25);
+    EXPECT_EQ(form->taskPanel()->Tasks()->value(), 25);
     QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form->TasksLabel->text(), "25");
+    EXPECT_EQ(form->taskPanel()->TasksLabel()->text(), "25");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // questions: rename, new folder, delete to the trash, open and view.
 #include "commanddriver.h"
 #include "formdriver.h"
+#include "ui/localpane.h"
 
 #include "platform/localpath.h"
 #include "ui/filecommands.h"
@@ -47,19 +48,19 @@ struct LocalFixture
     {
         form->ChangeLocalFolder(NativeToLocal(folder()));
         ASSERT_EQ(form->currentLocalFolder(), NativeToLocal(folder()));
-        focusOn(form->lWin);
+        focusOn(form->localPane()->lWin());
     }
     void select(const QStringList &names)
     {
-        form->lWin->clearSelection();
+        form->localPane()->lWin()->clearSelection();
         bool first = true;
         for (const QString &name : names) {
-            clickRow(form->lWin,
-                     rowOf(form->lWin, name),
+            clickRow(form->localPane()->lWin(),
+                     rowOf(form->localPane()->lWin(), name),
                      first ? Qt::NoModifier : Qt::ControlModifier);
             first = false;
         }
-        ASSERT_EQ(form->lWin->selectedRows().size(), names.size());
+        ASSERT_EQ(form->localPane()->lWin()->selectedRows().size(), names.size());
     }
     QStringList onDisk() const
     {
@@ -86,8 +87,8 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
     EXPECT_EQ(toUpper.seen(), QStringList{"Renaming Local File | Type new filename: | a.txt"});
     EXPECT_EQ(f.onDisk(), QStringList({"A.TXT", "Sub", "b.txt"}));
     EXPECT_EQ(readAll(f.path("A.TXT")), "one");
-    EXPECT_GE(rowOf(f.form->lWin, "A.TXT"), 0);
-    EXPECT_EQ(rowOf(f.form->lWin, "a.txt"), -1);
+    EXPECT_GE(rowOf(f.form->localPane()->lWin(), "A.TXT"), 0);
+    EXPECT_EQ(rowOf(f.form->localPane()->lWin(), "a.txt"), -1);
 
     // The same name again, a name of removed characters only: nothing happens.
     const int logBefore = int(logLines(*f.form).size());
@@ -123,8 +124,8 @@ TEST(LocalCommands, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
                            "Renaming Local File | Type new filename: | b.txt",
                            "Renaming Local Folder | Type new foldername: | Sub"}));
     EXPECT_EQ(f.onDisk(), QStringList({"A.TXT", "Sub2", "c.txt"}));
-    EXPECT_GE(rowOf(f.form->lWin, "Sub2"), 0);
-    EXPECT_GE(rowOf(f.form->lWin, "c.txt"), 0);
+    EXPECT_GE(rowOf(f.form->localPane()->lWin(), "Sub2"), 0);
+    EXPECT_GE(rowOf(f.form->localPane()->lWin(), "c.txt"), 0);
 }
 
 TEST(LocalCommands, NewFolderBelowTheCurrentFolderOrAtAFullPath)
@@ -138,7 +139,7 @@ TEST(LocalCommands, NewFolderBelowTheCurrentFolderOrAtAFullPath)
     ASSERT_TRUE(fresh.waitFinished());
     EXPECT_EQ(fresh.seen(), QStringList{"Create New Local Folder | Type new foldername: | "});
     EXPECT_TRUE(QFileInfo(f.path("fresh")).isDir());
-    EXPECT_GE(rowOf(f.form->lWin, "fresh"), 0);
+    EXPECT_GE(rowOf(f.form->localPane()->lWin(), "fresh"), 0);
 
     // It exists now: the second one fails and says so.
     UserScript again;
@@ -184,8 +185,8 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     f.form->Menu_Delete->trigger();
     ASSERT_TRUE(yes.waitFinished());
     EXPECT_EQ(f.onDisk(), QStringList{"keep.txt"});
-    EXPECT_EQ(listCaptions(f.form->lWin).filter("x.txt").size(), 0);
-    EXPECT_EQ(rowOf(f.form->lWin, "tree"), -1);
+    EXPECT_EQ(listCaptions(f.form->localPane()->lWin()).filter("x.txt").size(), 0);
+    EXPECT_EQ(rowOf(f.form->localPane()->lWin(), "tree"), -1);
     const QDir trash(f.dataHome.filePath("Trash/files"));
     EXPECT_EQ(trash.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"tree", "x.txt"}));
@@ -202,7 +203,7 @@ TEST(LocalCommands, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
     EXPECT_TRUE(noTrash.seen().at(1).contains("could not be moved to the trash"));
     EXPECT_TRUE(noTrash.seen().at(1).contains(f.path("keep.txt")));
     EXPECT_EQ(readAll(f.path("keep.txt")), "keep");
-    EXPECT_GE(rowOf(f.form->lWin, "keep.txt"), 0);
+    EXPECT_GE(rowOf(f.form->localPane()->lWin(), "keep.txt"), 0);
 
     // No usable trash (its folder cannot be made): nothing moves, not even below the working
     // folder, and the message says why.
@@ -269,7 +270,7 @@ TEST(LocalCommands, OpenAndViewHandTheFileToTheDesktop)
     f.select({"Folder"});
     UserScript folderMessage;
     folderMessage.press(QMessageBox::Ok);
-    f.form->fileCommands()->LocalFileAction(f.form->lWin, FileCommands::Open);
+    f.form->fileCommands()->LocalFileAction(f.form->localPane()->lWin(), FileCommands::Open);
     ASSERT_TRUE(folderMessage.waitFinished());
     EXPECT_EQ(folderMessage.seen(), QStringList{"Unable to open folder 'Folder'."});
     EXPECT_EQ(f.services.calls, QStringList{"folder " + f.path("Folder") + "/"});

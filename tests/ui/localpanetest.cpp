@@ -1,3 +1,4 @@
+#include "ui/localpane.h"
 #include "commanddriver.h"
 #include "formdriver.h"
 
@@ -67,17 +68,18 @@ TEST(LocalPane, StartsInTheHomeFolderWithTheTreeBuilt)
 {
     auto form = showForm();
     EXPECT_EQ(form->currentLocalFolder(), NativeToLocal(QDir::homePath() + QLatin1Char('/')));
-    ASSERT_EQ(form->LPathTree->topLevelItemCount(), 1);
-    QTreeWidgetItem *root = form->LPathTree->topLevelItem(0);
+    ASSERT_EQ(form->localPane()->LPathTree()->topLevelItemCount(), 1);
+    QTreeWidgetItem *root = form->localPane()->LPathTree()->topLevelItem(0);
     EXPECT_EQ(root->text(0), QStringLiteral("(Local Computer)"));
     ASSERT_EQ(root->childCount(), 2);
     EXPECT_EQ(root->child(0)->text(0), QStringLiteral("Desktop"));
     // The whole file system is one drive, shown as "/".
     EXPECT_EQ(root->child(1)->text(0), QStringLiteral("/"));
-    EXPECT_EQ(form->LStat->panelText(2), QDir::homePath() + QLatin1Char('/'));
+    EXPECT_EQ(form->localPane()->LStat()->panelText(2), QDir::homePath() + QLatin1Char('/'));
     // The selected node is the home folder's.
-    ASSERT_NE(form->LPathTree->currentItem(), nullptr);
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), QDir(QDir::homePath()).dirName());
+    ASSERT_NE(form->localPane()->LPathTree()->currentItem(), nullptr);
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0),
+              QDir(QDir::homePath()).dirName());
 }
 
 TEST(LocalPane, ListsAFolderWithSizesTypesAndTheParentEntry)
@@ -85,7 +87,7 @@ TEST(LocalPane, ListsAFolderWithSizesTypesAndTheParentEntry)
     SampleFolder sample;
     auto form = showForm();
     form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->lWin;
+    FileListView *list = form->localPane()->lWin();
 
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
     // ".." first, then the folders, then the files, each group by name in the locale's order.
@@ -107,8 +109,8 @@ TEST(LocalPane, ListsAFolderWithSizesTypesAndTheParentEntry)
     EXPECT_EQ(list->text(0, FileListView::ModifiedColumn),
               QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
     // ".." is not counted; the first item is selected.
-    EXPECT_EQ(form->LStat->panelText(1), QStringLiteral("8 object(s)"));
-    EXPECT_EQ(form->LStat->panelText(2), sample.dir.path() + QLatin1Char('/'));
+    EXPECT_EQ(form->localPane()->LStat()->panelText(1), QStringLiteral("8 object(s)"));
+    EXPECT_EQ(form->localPane()->LStat()->panelText(2), sample.dir.path() + QLatin1Char('/'));
     EXPECT_EQ(list->selectedRows(), QList<int>({0}));
     EXPECT_FALSE(list->icon(rowOf(list, "README")).isNull());
 
@@ -135,22 +137,22 @@ TEST(LocalPane, SiblingsDifferingByCaseOpenTheRightFolder)
     SampleFolder sample;
     auto form = showForm();
     form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->lWin;
+    FileListView *list = form->localPane()->lWin();
 
     doubleClickRow(list, rowOf(list, "Docs"));
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "Docs\\");
     EXPECT_EQ(captions(list), QStringList({"..", "upper-only.txt"}));
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "Docs");
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "Docs");
 
     doubleClickRow(list, rowOf(list, ".."));
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
     doubleClickRow(list, rowOf(list, "docs"));
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
     EXPECT_EQ(captions(list), QStringList({"..", "lower-only.txt"}));
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "docs");
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
 
     // The tree holds both siblings, each once.
-    QTreeWidgetItem *parent = form->LPathTree->currentItem()->parent();
+    QTreeWidgetItem *parent = form->localPane()->LPathTree()->currentItem()->parent();
     QStringList children;
     for (int i = 0; i < parent->childCount(); ++i)
         children << parent->child(i)->text(0);
@@ -160,7 +162,7 @@ TEST(LocalPane, SiblingsDifferingByCaseOpenTheRightFolder)
     // A click on the other sibling's node lists that one.
     for (int i = 0; i < parent->childCount(); ++i) {
         if (parent->child(i)->text(0) == "Docs")
-            clickNode(form->LPathTree, parent->child(i));
+            clickNode(form->localPane()->LPathTree(), parent->child(i));
     }
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "Docs\\");
     EXPECT_EQ(captions(list), QStringList({"..", "upper-only.txt"}));
@@ -170,14 +172,15 @@ TEST(LocalPane, ParentEntryOfTheDriveLeadsToTheTopLevel)
 {
     auto form = showForm();
     form->ChangeLocalFolder(NativeToLocal(QStringLiteral("/")));
-    FileListView *list = form->lWin;
-    EXPECT_EQ(form->LStat->panelText(2), "/");
+    FileListView *list = form->localPane()->lWin();
+    EXPECT_EQ(form->localPane()->LStat()->panelText(2), "/");
     doubleClickRow(list, rowOf(list, ".."));
     EXPECT_EQ(form->currentLocalFolder(), "\\");
-    EXPECT_EQ(form->LPathTree->currentItem(), form->LPathTree->topLevelItem(0));
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem(),
+              form->localPane()->LPathTree()->topLevelItem(0));
     EXPECT_EQ(captions(list), QStringList({"Desktop", "/"}));
-    EXPECT_EQ(form->LStat->panelText(2), "Select a drive or the Desktop");
-    EXPECT_EQ(form->LStat->panelText(1), "2 object(s)");
+    EXPECT_EQ(form->localPane()->LStat()->panelText(2), "Select a drive or the Desktop");
+    EXPECT_EQ(form->localPane()->LStat()->panelText(1), "2 object(s)");
 
     // Drives and Desktop keep their order whatever column is clicked.
     form->SortListView(list, 1);
@@ -191,7 +194,7 @@ TEST(LocalPane, ParentEntryOfTheDriveLeadsToTheTopLevel)
 
     doubleClickRow(list, rowOf(list, ".."));
     doubleClickRow(list, rowOf(list, "Desktop"));
-    EXPECT_EQ(form->LStat->panelText(2), DesktopFolder() + QLatin1Char('/'));
+    EXPECT_EQ(form->localPane()->LStat()->panelText(2), DesktopFolder() + QLatin1Char('/'));
 }
 
 TEST(LocalPane, AddFileItemShowsOnlyItemsOfTheFolderShown)
@@ -199,7 +202,7 @@ TEST(LocalPane, AddFileItemShowsOnlyItemsOfTheFolderShown)
     SampleFolder sample;
     auto form = showForm();
     form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->lWin;
+    FileListView *list = form->localPane()->lWin();
     const int before = list->rowCount();
 
     // A late result for another folder, or for the same name in another letter case.
@@ -227,13 +230,15 @@ TEST(LocalPane, ReloadShowsNewFilesAndFolders)
     form->ChangeLocalFolder(sample.internal());
     writeFile(sample.dir.filePath("fresh.dat"), 3000);
     QDir(sample.dir.path()).mkdir("newdir");
-    EXPECT_EQ(rowOf(form->lWin, "fresh.dat"), -1);
+    EXPECT_EQ(rowOf(form->localPane()->lWin(), "fresh.dat"), -1);
 
-    clickRow(form->lWin, 0);
-    QTest::keyClick(form->lWin->currentView(), Qt::Key_F5);
-    EXPECT_GE(rowOf(form->lWin, "fresh.dat"), 0);
-    EXPECT_EQ(form->lWin->text(rowOf(form->lWin, "fresh.dat"), FileListView::SizeColumn), "2KB");
-    QTreeWidgetItem *node = form->LPathTree->currentItem();
+    clickRow(form->localPane()->lWin(), 0);
+    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_F5);
+    EXPECT_GE(rowOf(form->localPane()->lWin(), "fresh.dat"), 0);
+    EXPECT_EQ(form->localPane()->lWin()->text(rowOf(form->localPane()->lWin(), "fresh.dat"),
+                                              FileListView::SizeColumn),
+              "2KB");
+    QTreeWidgetItem *node = form->localPane()->LPathTree()->currentItem();
     ASSERT_NE(node, nullptr);
     QStringList children;
     for (int i = 0; i < node->childCount(); ++i)
@@ -249,7 +254,7 @@ TEST(LocalPane, DoubleClickOnAFileAsksToOpenIt)
     form->setDesktopServices(&services);
     form->ChangeLocalFolder(sample.internal());
     QSignalSpy open(form.get(), &TForm1::localFileOpenRequested);
-    doubleClickRow(form->lWin, rowOf(form->lWin, "notes.txt"));
+    doubleClickRow(form->localPane()->lWin(), rowOf(form->localPane()->lWin(), "notes.txt"));
     ASSERT_EQ(open.count(), 1);
     EXPECT_EQ(open.at(0).at(0).toString(), sample.internal() + "notes.txt");
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
@@ -263,7 +268,7 @@ TEST(LocalPane, TreeNodesAreReadWhenExpanded)
     SampleFolder sample;
     auto form = showForm();
     form->ChangeLocalFolder(sample.internal());
-    QTreeWidgetItem *folder = form->LPathTree->currentItem();
+    QTreeWidgetItem *folder = form->localPane()->LPathTree()->currentItem();
     ASSERT_NE(folder, nullptr);
     QTreeWidgetItem *zeta = nullptr;
     for (int i = 0; i < folder->childCount(); ++i) {
@@ -275,9 +280,9 @@ TEST(LocalPane, TreeNodesAreReadWhenExpanded)
     ASSERT_EQ(zeta->childCount(), 1);
     EXPECT_EQ(zeta->child(0)->text(0), "*");
 
-    form->LPathTree->setFocus();
-    form->LPathTree->setCurrentItem(zeta);
-    QTest::keyClick(form->LPathTree, Qt::Key_Right);
+    form->localPane()->LPathTree()->setFocus();
+    form->localPane()->LPathTree()->setCurrentItem(zeta);
+    QTest::keyClick(form->localPane()->LPathTree(), Qt::Key_Right);
     EXPECT_TRUE(zeta->isExpanded());
     ASSERT_EQ(zeta->childCount(), 1);
     QTreeWidgetItem *inner = zeta->child(0);
@@ -288,16 +293,16 @@ TEST(LocalPane, TreeNodesAreReadWhenExpanded)
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
 
     // Return on the tree opens the selected node's folder.
-    form->LPathTree->setCurrentItem(inner);
-    QTest::keyClick(form->LPathTree, Qt::Key_Return);
+    form->localPane()->LPathTree()->setCurrentItem(inner);
+    QTest::keyClick(form->localPane()->LPathTree(), Qt::Key_Return);
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\");
-    EXPECT_EQ(captions(form->lWin), QStringList({"..", "deepest"}));
+    EXPECT_EQ(captions(form->localPane()->lWin()), QStringList({"..", "deepest"}));
 
     // Return in the list opens the selected folder.
-    clickRow(form->lWin, rowOf(form->lWin, "deepest"));
-    QTest::keyClick(form->lWin->currentView(), Qt::Key_Return);
+    clickRow(form->localPane()->lWin(), rowOf(form->localPane()->lWin(), "deepest"));
+    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_Return);
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\deepest\\");
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "deepest");
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "deepest");
 }
 
 TEST(LocalPane, ChangeFolderAsksForAFolderOrResynchronisesTheTree)
@@ -328,22 +333,22 @@ TEST(LocalPane, ChangeFolderAsksForAFolderOrResynchronisesTheTree)
         });
     };
     answer({});
-    QTest::mouseClick(form->LStat, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form->localPane()->LStat(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(form->currentLocalFolder(), sample.internal());
 
     answer(sample.dir.filePath("docs"));
-    QTest::mouseClick(form->LStat, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(form->localPane()->LStat(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
-    EXPECT_EQ(captions(form->lWin), QStringList({"..", "lower-only.txt"}));
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "docs");
+    EXPECT_EQ(captions(form->localPane()->lWin()), QStringList({"..", "lower-only.txt"}));
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
 
     // The menu form brings the tree back to the folder shown.
     form->activateWindow(); // the desktop gives the window back its activation after a dialog
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->LPathTree->setCurrentItem(form->LPathTree->topLevelItem(0));
-    clickRow(form->lWin, 0);
-    QTest::keyClick(form->lWin->currentView(), Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(form->LPathTree->currentItem()->text(0), "docs");
+    form->localPane()->LPathTree()->setCurrentItem(form->localPane()->LPathTree()->topLevelItem(0));
+    clickRow(form->localPane()->lWin(), 0);
+    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
     EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
 }
 

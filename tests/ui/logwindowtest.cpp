@@ -1,6 +1,7 @@
 // The log window renders the engine's log as it is written: plain text in the colours of each
 // line's mark, at most 999 lines, the newest in view; a banner clears it.
 #include "formdriver.h"
+#include "ui/logpanel.h"
 
 #include "tasks/taskengine.h"
 #include "widgets/logview.h"
@@ -10,7 +11,7 @@
 TEST(LogWindow, RendersTheEngineLogAsPlainTextBoundedAndScrolledToTheNewest)
 {
     auto form = showForm();
-    LogView *log = form->logwin;
+    LogView *log = form->logPanel();
     TaskEngine *engine = form->engine();
     ASSERT_EQ(log->lineCount(), 1);
     EXPECT_EQ(log->line(0), "  : Orvane FTP Version 1.0 Final Beta");

@@ -4,6 +4,7 @@
 // dialog filled in field by field, "C&onnect"; then waits for what the window shows.
 
 #include "dialogdriver.h"
+#include "ui/hostpane.h"
 
 #include "tasks/taskengine.h"
 #include "ui/tform1.h"
@@ -65,7 +66,7 @@ inline bool waitForHostList(TForm1 &form,
     expected.sort();
     return QTest::qWaitFor(
             [&] {
-                QStringList shown = captions(form.rWin);
+                QStringList shown = captions(form.hostPane()->rWin());
                 shown.sort();
                 return form.currentHostFolder() == folder && shown == expected;
             },

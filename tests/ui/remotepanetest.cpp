@@ -2,6 +2,9 @@
 // double-click, Reload and Buffer reach the host, and the window's connected look.
 #include "formdriver.h"
 #include "quickconnectdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
 
 #include "settings/options.h"
 #include "support/vsftpdserver.h"
@@ -36,8 +39,8 @@ int countCommands(const VsftpdServer &server, const QString &word)
 QStringList logLines(TForm1 &form)
 {
     QStringList lines;
-    for (int i = 0; i < form.logwin->lineCount(); ++i)
-        lines << form.logwin->line(i);
+    for (int i = 0; i < form.logPanel()->lineCount(); ++i)
+        lines << form.logPanel()->line(i);
     return lines;
 }
 
@@ -76,25 +79,25 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
     Connected c;
     TForm1 &form = *c.form;
     ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}))
-            << captions(form.rWin).join(", ").toStdString() << "\n"
+            << captions(form.hostPane()->rWin()).join(", ").toStdString() << "\n"
             << logLines(form).join("\n").toStdString();
 
     // The connected look.
     EXPECT_EQ(form.tbBtn_Quick->text(), "Log Off");
     EXPECT_EQ(form.windowTitle(), "Orvane FTP - Connected to : 127.0.0.1");
     EXPECT_EQ(form.windowIconText(), "127.0.0.1 - Orvane FTP");
-    EXPECT_TRUE(form.rpanel2->isVisible());
-    EXPECT_FALSE(form.RPanelCaption->isVisible());
-    EXPECT_EQ(form.RStat->panelText(1), "3 object(s)"); // no ".." at the root folder
-    EXPECT_EQ(form.RStat->panelText(2), "\\");
-    QTreeWidgetItem *root = form.RPathTree->topLevelItem(0);
+    EXPECT_TRUE(form.hostPane()->rpanel2()->isVisible());
+    EXPECT_FALSE(form.hostPane()->RPanelCaption()->isVisible());
+    EXPECT_EQ(form.hostPane()->RStat()->panelText(1), "3 object(s)"); // no ".." at the root folder
+    EXPECT_EQ(form.hostPane()->RStat()->panelText(2), "\\");
+    QTreeWidgetItem *root = form.hostPane()->RPathTree()->topLevelItem(0);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->text(0), "(Host Computer)");
     EXPECT_TRUE(root->isExpanded()); // the first listing opens the root
     QTreeWidgetItem *pub = childNamed(root, "pub");
     ASSERT_NE(pub, nullptr);
     EXPECT_EQ(pub->childCount(), 1); // its ".." placeholder: not listed yet
-    EXPECT_FALSE(form.isListedNode(pub));
+    EXPECT_FALSE(form.hostPane()->isListedNode(pub));
 
     // The password never reaches the log or the log-in window; the masked form does.
     const QStringList log = logLines(form);
@@ -114,27 +117,32 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
 
     // Double-clicking a folder lists it on the host and shows it.
     const int listsBefore = countCommands(c.server, "LIST");
-    doubleClickRow(form.rWin, rowOf(form.rWin, "pub"));
+    doubleClickRow(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "pub"));
     ASSERT_TRUE(waitForHostList(form, "\\pub\\", {"..", "readme.txt", "sub"}))
-            << captions(form.rWin).join(", ").toStdString();
+            << captions(form.hostPane()->rWin()).join(", ").toStdString();
     EXPECT_EQ(countCommands(c.server, "LIST"), listsBefore + 1);
     EXPECT_TRUE(c.server.commands().contains("CWD /pub")) << c.server.log().toStdString();
-    EXPECT_EQ(form.RStat->panelText(1), "2 object(s)");
-    EXPECT_EQ(form.RStat->panelText(2), "\\pub\\");
-    EXPECT_TRUE(form.isListedNode(pub));
-    EXPECT_EQ(form.RPathTree->currentItem(), pub);
+    EXPECT_EQ(form.hostPane()->RStat()->panelText(1), "2 object(s)");
+    EXPECT_EQ(form.hostPane()->RStat()->panelText(2), "\\pub\\");
+    EXPECT_TRUE(form.hostPane()->isListedNode(pub));
+    EXPECT_EQ(form.hostPane()->RPathTree()->currentItem(), pub);
     EXPECT_TRUE(log.size() < logLines(form).size());
     EXPECT_TRUE(logLines(form).contains("  : Listing host folder '\\pub\\'"));
     // ".." is marked listed (the root is buffered); the unlisted "sub" is not.
     const auto listed = [&form](const QString &name) {
-        return form.rWin->model()->item(rowOf(form.rWin, name))->data(TForm1::ListedRole).toBool();
+        return form.hostPane()
+                ->rWin()
+                ->model()
+                ->item(rowOf(form.hostPane()->rWin(), name))
+                ->data(HostPane::ListedRole)
+                .toBool();
     };
     EXPECT_TRUE(listed(".."));
     EXPECT_FALSE(listed("sub"));
 
     // Back up: the root folder is drawn from the buffer without asking the host.
     const int listsInPub = countCommands(c.server, "LIST");
-    doubleClickRow(form.rWin, rowOf(form.rWin, ".."));
+    doubleClickRow(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), ".."));
     ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "pub", "top.txt"}));
     QTest::qWait(300);
     EXPECT_EQ(countCommands(c.server, "LIST"), listsInPub);
@@ -143,7 +151,7 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
 
     // Reload asks the host again, and a file that appeared meanwhile shows.
     c.server.createUserFile("new.txt", "new");
-    focusOn(form.rWin);
+    focusOn(form.hostPane()->rWin());
     ASSERT_TRUE(form.Menu_Reload->isEnabled());
     form.Menu_Reload->trigger();
     ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "new.txt", "pub", "top.txt"}));
@@ -162,9 +170,9 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
 
     // Opening "docs" now needs no host command: it is buffered.
     const int listsBuffered = countCommands(c.server, "LIST");
-    doubleClickRow(form.rWin, rowOf(form.rWin, "docs"));
+    doubleClickRow(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "docs"));
     ASSERT_TRUE(waitForHostList(form, "\\docs\\", {".."}));
-    EXPECT_EQ(form.RStat->panelText(1), "0 object(s)");
+    EXPECT_EQ(form.hostPane()->RStat()->panelText(1), "0 object(s)");
     QTest::qWait(300);
     EXPECT_EQ(countCommands(c.server, "LIST"), listsBuffered);
 }
@@ -223,7 +231,7 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     form.tbBtn_Stop->trigger();
     EXPECT_EQ(form.tbBtn_Stop->text(), "Reset");
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Stop->text() == "Stop"; }, 3000));
-    QTreeWidgetItem *pub = childNamed(form.RPathTree->topLevelItem(0), "pub");
+    QTreeWidgetItem *pub = childNamed(form.hostPane()->RPathTree()->topLevelItem(0), "pub");
     ASSERT_NE(pub, nullptr);
 
     // The expansion is refused until the listing arrives; then the node opens, while the list
@@ -231,16 +239,16 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     const int listsBefore = countCommands(c.server, "LIST");
     pub->setExpanded(true);
     EXPECT_FALSE(pub->isExpanded());
-    ASSERT_TRUE(
-            QTest::qWaitFor([&] { return form.isListedNode(pub) && pub->isExpanded(); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return form.hostPane()->isListedNode(pub) && pub->isExpanded(); }, 15000));
     EXPECT_EQ(countCommands(c.server, "LIST"), listsBefore + 1);
     EXPECT_NE(childNamed(pub, "sub"), nullptr);
     EXPECT_EQ(childNamed(pub, ".."), nullptr);
     EXPECT_EQ(form.currentHostFolder(), "\\");
 
     // The connected rules of the commands, item by item.
-    focusOn(form.rWin);
-    clickRow(form.rWin, rowOf(form.rWin, "top.txt"));
+    focusOn(form.hostPane()->rWin());
+    clickRow(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "top.txt"));
     EXPECT_FALSE(form.Menu_QuickConnect->isEnabled());
     EXPECT_TRUE(form.Menu_Disconnect->isEnabled());
     EXPECT_TRUE(form.Menu_Rename->isEnabled());
@@ -250,17 +258,17 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     EXPECT_TRUE(form.tbBtn_Download->isEnabled());
     EXPECT_FALSE(form.tbBtn_Upload->isEnabled());
     EXPECT_TRUE(form.tbBtn_Stop->isEnabled());
-    clickRow(form.rWin, rowOf(form.rWin, "pub"));
+    clickRow(form.hostPane()->rWin(), rowOf(form.hostPane()->rWin(), "pub"));
     EXPECT_FALSE(form.Menu_View->isEnabled()); // a folder
     EXPECT_TRUE(form.Menu_Delete->isEnabled());
-    focusOn(form.lWin);
+    focusOn(form.localPane()->lWin());
     EXPECT_FALSE(form.Menu_Buffer->isEnabled());
-    clickRow(form.lWin, 1);
+    clickRow(form.localPane()->lWin(), 1);
     EXPECT_TRUE(form.tbBtn_Upload->isEnabled()); // logged in, a local item selected
 
     // Change Folder takes a folder relative to the root folder; the same folder in other
     // letters changes nothing.
-    focusOn(form.rWin);
+    focusOn(form.hostPane()->rWin());
     whenShown(form.Dialog, [&form] {
         EXPECT_EQ(form.Dialog->windowTitle(), "Change Host Folder");
         EXPECT_EQ(form.Dialog->Label1->text(), "Type the host folder name:");
@@ -271,9 +279,9 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     form.Menu_ChangeFolder->trigger();
     backTo(&form);
     ASSERT_TRUE(waitForHostList(form, "\\pub\\sub\\", {"..", "deep.txt"}));
-    EXPECT_EQ(form.RPathTree->currentItem(), childNamed(pub, "sub"));
+    EXPECT_EQ(form.hostPane()->RPathTree()->currentItem(), childNamed(pub, "sub"));
     const int listsInSub = countCommands(c.server, "LIST");
-    focusOn(form.rWin);
+    focusOn(form.hostPane()->rWin());
     whenShown(form.Dialog, [&form] {
         typeText(form.Dialog->Edit1, "\\PUB\\Sub\\");
         QTest::mouseClick(form.Dialog->OkButton, Qt::LeftButton);
@@ -298,10 +306,10 @@ TEST(RemotePane, ExpandingAnUnlistedNodeRequestsItsListingAndLogOffRestoresTheOf
     ASSERT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Quick->text() == "Connect"; }, 10000));
     EXPECT_EQ(form.windowTitle(), "Orvane FTP");
     EXPECT_EQ(form.windowIconText(), "Orvane FTP");
-    EXPECT_FALSE(form.rpanel2->isVisible());
-    EXPECT_TRUE(form.RPanelCaption->isVisible());
-    EXPECT_EQ(form.RPathTree->topLevelItemCount(), 0);
-    EXPECT_EQ(form.rWin->rowCount(), 0);
+    EXPECT_FALSE(form.hostPane()->rpanel2()->isVisible());
+    EXPECT_TRUE(form.hostPane()->RPanelCaption()->isVisible());
+    EXPECT_EQ(form.hostPane()->RPathTree()->topLevelItemCount(), 0);
+    EXPECT_EQ(form.hostPane()->rWin()->rowCount(), 0);
     EXPECT_TRUE(form.Menu_QuickConnect->isEnabled());
     EXPECT_FALSE(form.Menu_Disconnect->isEnabled());
     EXPECT_TRUE(form.Zetup->Resume->isEnabled());

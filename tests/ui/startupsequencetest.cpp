@@ -1,4 +1,7 @@
 #include "formdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
 
 #include "platform/localpath.h"
 #include "settings/layoutrecord.h"
@@ -147,11 +150,11 @@ TEST_F(StartupSequenceTest, FirstStartGivesTheDefaultLayoutAndWritesTheDefaultRe
     EXPECT_LE((form->geometry().center() - screenCentre).manhattanLength(), 4);
     EXPECT_EQ(form->interfaceMode(), TForm1::SingleView);
     EXPECT_TRUE(form->Menu_ViewSingle->isChecked());
-    EXPECT_EQ(form->lWin->viewStyle(), FileListView::Details);
-    EXPECT_EQ(form->rWin->viewStyle(), FileListView::Details);
-    EXPECT_EQ(columns(form->rWin), QList<int>({161, 65, 121, 54}));
-    EXPECT_EQ(form->RPathTree->font().family(), "MS Sans Serif");
-    EXPECT_EQ(form->RPathTree->font().pointSize(), 8);
+    EXPECT_EQ(form->localPane()->lWin()->viewStyle(), FileListView::Details);
+    EXPECT_EQ(form->hostPane()->rWin()->viewStyle(), FileListView::Details);
+    EXPECT_EQ(columns(form->hostPane()->rWin()), QList<int>({161, 65, 121, 54}));
+    EXPECT_EQ(form->hostPane()->RPathTree()->font().family(), "MS Sans Serif");
+    EXPECT_EQ(form->hostPane()->RPathTree()->font().pointSize(), 8);
     EXPECT_TRUE(form->Menu_ViewLabels->isChecked());
     EXPECT_TRUE(form->LocalBookmarks.isEmpty());
     EXPECT_FALSE(run.splash.isVisible());
@@ -168,8 +171,9 @@ TEST_F(StartupSequenceTest, FirstStartGivesTheDefaultLayoutAndWritesTheDefaultRe
     EXPECT_FALSE(stored(RegistryKeys::setup(), RegistryKeys::screenValue()).has_value());
     // A layout pass over the panes the single view hides (as taking a picture of the window
     // under X11 does) gives them sizes that nobody chose; those stay out of the record.
-    ASSERT_FALSE(form->LPanel->isVisible());
-    for (QSplitter *splitter : {form->lPanelSplit, form->tasksplitter}) {
+    ASSERT_FALSE(form->localPane()->isVisible());
+    for (QSplitter *splitter :
+         {form->localPane()->lPanelSplit(), form->taskPanel()->tasksplitter()}) {
         splitter->resize(200, 300);
         splitter->setSizes({80, 218});
         ASSERT_GT(splitter->sizes().value(0), 40);
@@ -206,14 +210,14 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
         form->move(40, 30);
         ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(720, 520); }, 2000));
         form->topwinspanel->setSizes({0, 260, 457});
-        form->lWin->setColumnWidth(0, 150);
-        form->lWin->setColumnWidth(3, 70);
-        form->rWin->setColumnWidth(1, 80);
-        focusOn(form->lWin->detailsView());
+        form->localPane()->lWin()->setColumnWidth(0, 150);
+        form->localPane()->lWin()->setColumnWidth(3, 70);
+        form->hostPane()->rWin()->setColumnWidth(1, 80);
+        focusOn(form->localPane()->lWin()->detailsView());
         form->Menu_ViewSmall->trigger();
-        focusOn(form->LPathTree);
-        ASSERT_EQ(form->lWin->viewStyle(), FileListView::SmallIcons);
-        form->rWin->setViewStyle(FileListView::List);
+        focusOn(form->localPane()->LPathTree());
+        ASSERT_EQ(form->localPane()->lWin()->viewStyle(), FileListView::SmallIcons);
+        form->hostPane()->rWin()->setViewStyle(FileListView::List);
         LayoutFont font;
         font.face = QStringLiteral("DejaVu Sans");
         font.size = 11;
@@ -255,27 +259,28 @@ TEST_F(StartupSequenceTest, ASavedLayoutComesBackAfterARestart)
     EXPECT_FALSE(QFileInfo::exists(m_home.filePath(QStringLiteral("Desktop"))));
     EXPECT_EQ(LocalToNative(form->currentLocalFolder()), QDir(m_home.path()).absolutePath() + '/');
     EXPECT_EQ(LocalToNative(QStringLiteral("Desktop\\")), QDir(m_home.path()).absolutePath() + '/');
-    EXPECT_GT(form->LPathTree->topLevelItemCount(), 0);
+    EXPECT_GT(form->localPane()->LPathTree()->topLevelItemCount(), 0);
     EXPECT_TRUE(form->tbBtn_iDouble->isChecked());
     // In double view the local pane takes the focus.
     EXPECT_TRUE(QTest::qWaitFor(
             [form] {
                 QWidget *focus = form->focusWidget();
-                return focus && form->lWin->isAncestorOf(focus);
+                return focus && form->localPane()->lWin()->isAncestorOf(focus);
             },
             2000));
     EXPECT_EQ(form->size(), QSize(720, 520));
     EXPECT_EQ(form->pos(), QPoint(40, 30));
     EXPECT_EQ(form->topwinspanel->sizes().value(1), 260);
-    EXPECT_EQ(columns(form->lWin), QList<int>({150, 59, 61, 70}));
-    EXPECT_EQ(columns(form->rWin), QList<int>({120, 80, 62, 54}));
-    EXPECT_EQ(form->lWin->viewStyle(), FileListView::SmallIcons);
-    EXPECT_EQ(form->rWin->viewStyle(), FileListView::List);
+    EXPECT_EQ(columns(form->localPane()->lWin()), QList<int>({150, 59, 61, 70}));
+    EXPECT_EQ(columns(form->hostPane()->rWin()), QList<int>({120, 80, 62, 54}));
+    EXPECT_EQ(form->localPane()->lWin()->viewStyle(), FileListView::SmallIcons);
+    EXPECT_EQ(form->hostPane()->rWin()->viewStyle(), FileListView::List);
     EXPECT_FALSE(form->Menu_ViewLabels->isChecked());
     EXPECT_EQ(form->TB_Online->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    EXPECT_EQ(form->TaskView->font().family(), "DejaVu Sans");
-    EXPECT_EQ(form->TaskView->font().pointSize(), 11);
-    EXPECT_EQ(form->lWin->detailsView()->palette().color(QPalette::Text), QColor(255, 0, 0));
+    EXPECT_EQ(form->taskPanel()->TaskView()->font().family(), "DejaVu Sans");
+    EXPECT_EQ(form->taskPanel()->TaskView()->font().pointSize(), 11);
+    EXPECT_EQ(form->localPane()->lWin()->detailsView()->palette().color(QPalette::Text),
+              QColor(255, 0, 0));
     EXPECT_EQ(form->viewFont(), saved.font);
     // Sorted on loading: "a-tmp" before "b-home".
     EXPECT_EQ(form->LocalBookmarks, QStringList({bookmarkB, bookmarkA}));

@@ -1,8 +1,10 @@
 // The task panel and the status bar while real downloads run: the rows are the engine's task
 // and queue captions, the status bar counts the sessions and the queue, Stop Queue holds the
 // queue and Kill removes queue entries.
+#include "ui/taskpanel.h"
 #include "formdriver.h"
 #include "quickconnectdriver.h"
+#include "ui/localpane.h"
 
 #include "platform/localpath.h"
 #include "support/vsftpdserver.h"
@@ -63,18 +65,18 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     form->SetGUI(form->Menu_ViewTask);
     quickConnect(*form, {server.port(), VsftpdServer::userName(), VsftpdServer::password(), {}, 3});
     ASSERT_TRUE(waitForHostList(*form, "\\", names));
-    EXPECT_EQ(form->TasksLabel->text(), "03");
-    EXPECT_EQ(form->Tasks->value(), 3);
+    EXPECT_EQ(form->taskPanel()->TasksLabel()->text(), "03");
+    EXPECT_EQ(form->taskPanel()->Tasks()->value(), 3);
 
     // With the queue stopped the entries wait, one row each.
-    QTest::mouseClick(form->Btn_QueueStop, Qt::LeftButton);
-    EXPECT_EQ(form->Btn_QueueStop->text(), "Queue &Stopped");
-    EXPECT_TRUE(form->Btn_QueueStop->isChecked());
+    QTest::mouseClick(form->taskPanel()->Btn_QueueStop(), Qt::LeftButton);
+    EXPECT_EQ(form->taskPanel()->Btn_QueueStop()->text(), "Queue &Stopped");
+    EXPECT_TRUE(form->taskPanel()->Btn_QueueStop()->isChecked());
     for (const QString &name : names)
         engine->transferQueue().append(
                 TransferQueue::DownloadEntry("\\" + name, NativeToLocal(local.filePath(name))));
     engine->Pass();
-    EXPECT_EQ(rows(form->QueueView),
+    EXPECT_EQ(rows(form->taskPanel()->QueueView()),
               QStringList({"Download: big1.bin",
                            "Download: big2.bin",
                            "Download: big3.bin",
@@ -82,20 +84,20 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     EXPECT_EQ(form->statPanels[1]->text(), "Queue Items: 4");
 
     // The user removes the last entry: a press in the queue names the kill button for it.
-    const QModelIndex last = form->QueueView->model()->index(3, 0);
-    QTest::mouseClick(form->QueueView->viewport(),
+    const QModelIndex last = form->taskPanel()->QueueView()->model()->index(3, 0);
+    QTest::mouseClick(form->taskPanel()->QueueView()->viewport(),
                       Qt::LeftButton,
                       {},
-                      form->QueueView->visualRect(last).center());
-    EXPECT_EQ(form->Btn_TaskKill->text(), "&Kill Selected Actions");
-    ASSERT_TRUE(form->Btn_TaskKill->isEnabled());
-    QTest::mouseClick(form->Btn_TaskKill, Qt::LeftButton);
-    EXPECT_EQ(rows(form->QueueView).size(), 3);
+                      form->taskPanel()->QueueView()->visualRect(last).center());
+    EXPECT_EQ(form->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Actions");
+    ASSERT_TRUE(form->taskPanel()->Btn_TaskKill()->isEnabled());
+    QTest::mouseClick(form->taskPanel()->Btn_TaskKill(), Qt::LeftButton);
+    EXPECT_EQ(rows(form->taskPanel()->QueueView()).size(), 3);
     EXPECT_EQ(form->statPanels[1]->text(), "Queue Items: 3");
 
     // Released, the queue runs: task sessions start and show their transfers.
-    QTest::mouseClick(form->Btn_QueueStop, Qt::LeftButton);
-    EXPECT_EQ(form->Btn_QueueStop->text(), "&Stop Queue");
+    QTest::mouseClick(form->taskPanel()->Btn_QueueStop(), Qt::LeftButton);
+    EXPECT_EQ(form->taskPanel()->Btn_QueueStop()->text(), "&Stop Queue");
     int mostRows = 0;
     bool sawDownloading = false;
     bool sawTotals = false;
@@ -109,16 +111,16 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     };
     const bool done = QTest::qWaitFor(
             [&] {
-                const QStringList tasks = rows(form->TaskView);
+                const QStringList tasks = rows(form->taskPanel()->TaskView());
                 mostRows = qMax(mostRows, int(tasks.size()));
                 sawDownloading = sawDownloading || anyStartsWith(tasks, "Downloading : big");
                 sawTotals = sawTotals || form->statPanels[2]->text().startsWith("Transfering ");
                 sawThreeTasks = sawThreeTasks || form->statPanels[0]->text() == "Tasks: 3 of 3";
                 return allReceived() && engine->taskList().count() == 1
-                       && rows(form->TaskView).size() == 1;
+                       && rows(form->taskPanel()->TaskView()).size() == 1;
             },
             60000);
-    ASSERT_TRUE(done) << rows(form->TaskView).join(" | ").toStdString();
+    ASSERT_TRUE(done) << rows(form->taskPanel()->TaskView()).join(" | ").toStdString();
     EXPECT_EQ(mostRows, 3); // the main session and two task sessions
     EXPECT_TRUE(sawDownloading);
     EXPECT_TRUE(sawTotals);
@@ -126,21 +128,22 @@ TEST(TaskPanel, ShowsRunningDownloadsAndTheStatusBarCountsThem)
     EXPECT_FALSE(QFileInfo::exists(local.filePath("big4.bin")));
     // Each received file joined the local list showing its folder.
     for (const QString &name : names.mid(0, 3)) {
-        const int row = rowOf(form->lWin, name);
+        const int row = rowOf(form->localPane()->lWin(), name);
         ASSERT_GE(row, 0) << name.toStdString();
-        EXPECT_EQ(form->lWin->text(row, FileListView::SizeColumn), "300KB");
+        EXPECT_EQ(form->localPane()->lWin()->text(row, FileListView::SizeColumn), "300KB");
     }
-    EXPECT_EQ(rowOf(form->lWin, "big4.bin"), -1);
+    EXPECT_EQ(rowOf(form->localPane()->lWin(), "big4.bin"), -1);
     ASSERT_TRUE(
             QTest::qWaitFor([&] { return form->statPanels[0]->text() == "Tasks: 1 of 3"; }, 3000));
     EXPECT_EQ(form->statPanels[1]->text(), "Queue Items: 0");
-    EXPECT_EQ(rows(form->QueueView), QStringList());
-    EXPECT_TRUE(rows(form->TaskView).value(0).startsWith("Idling for "));
+    EXPECT_EQ(rows(form->taskPanel()->QueueView()), QStringList());
+    EXPECT_TRUE(rows(form->taskPanel()->TaskView()).value(0).startsWith("Idling for "));
 
     // Going offline sets the task maximum back to one.
     form->tbBtn_Quick->trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->TasksLabel->text() == "01"; }, 10000));
-    EXPECT_EQ(form->Tasks->value(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->taskPanel()->TasksLabel()->text() == "01"; },
+                                10000));
+    EXPECT_EQ(form->taskPanel()->Tasks()->value(), 1);
 }
 
 namespace {
@@ -204,5 +207,6 @@ TEST(TaskPanel, DisconnectingWhileTasksRunAsksFirstWhenSetUpSo)
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbBtn_Quick->text() == "Connect"; }, 10000));
     EXPECT_EQ(engine->taskList().count(), 1);
     // The rows follow at the scheduler's next pass.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rows(form->TaskView).size() == 1; }, 3000));
+    EXPECT_TRUE(
+            QTest::qWaitFor([&] { return rows(form->taskPanel()->TaskView()).size() == 1; }, 3000));
 }

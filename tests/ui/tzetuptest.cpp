@@ -2,6 +2,8 @@
 // of the window to the next. The ASCII-extension dialog edits the extension list.
 #include "dialogdriver.h"
 #include "formdriver.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
 
 #include "platform/localpath.h"
 #include "settings/options.h"
@@ -60,7 +62,7 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
         EXPECT_EQ(form->options().KAP, 2);
         EXPECT_EQ(setup->KAPLabel->text(), "2 minute(s) of host in-activity.");
         EXPECT_EQ(setup->ReconnectLabel->text(), "10 seconds delay.");
-        EXPECT_FALSE(form->lWin->detailsView()->property("fullRowSelect").toBool());
+        EXPECT_FALSE(form->localPane()->lWin()->detailsView()->property("fullRowSelect").toBool());
 
         whenShown(setup, [&] {
             EXPECT_TRUE(setup->BtnGeneral->isChecked());
@@ -73,12 +75,14 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
             EXPECT_EQ(visiblePages(setup), QStringList{"Interface"});
             click(setup->FullrowSelect);
             // An immediate effect: the lists select whole rows now.
-            EXPECT_TRUE(form->lWin->detailsView()->property("fullRowSelect").toBool());
-            EXPECT_TRUE(form->rWin->detailsView()->property("fullRowSelect").toBool());
+            EXPECT_TRUE(
+                    form->localPane()->lWin()->detailsView()->property("fullRowSelect").toBool());
+            EXPECT_TRUE(
+                    form->hostPane()->rWin()->detailsView()->property("fullRowSelect").toBool());
             click(setup->StartUpItems[2]);
             setup->applyFont(chosen);
-            EXPECT_EQ(form->lWin->detailsView()->font().family(), chosen.family());
-            EXPECT_EQ(form->RPathTree->font().pointSize(), 11);
+            EXPECT_EQ(form->localPane()->lWin()->detailsView()->font().family(), chosen.family());
+            EXPECT_EQ(form->hostPane()->RPathTree()->font().pointSize(), 11);
             // The layout record keeps the views' font.
             EXPECT_EQ(form->viewFont().face, chosen.family());
             EXPECT_EQ(form->viewFont().size, 11);
@@ -132,7 +136,7 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
     EXPECT_EQ(setup->DownLoadFolder->text(), download + "/");
     EXPECT_TRUE(setup->ConfirmTransfer->isChecked());
     EXPECT_TRUE(setup->FullrowSelect->isChecked());
-    EXPECT_TRUE(form->lWin->detailsView()->property("fullRowSelect").toBool());
+    EXPECT_TRUE(form->localPane()->lWin()->detailsView()->property("fullRowSelect").toBool());
     EXPECT_TRUE(setup->StartUpItems[2]->isChecked());
     EXPECT_EQ(setup->KAP->value(), 31);
     EXPECT_EQ(setup->KAPLabel->text(), "42 years of host in-activity.");

@@ -1,6 +1,14 @@
 #include "formdriver.h"
+#include "ui/logpanel.h"
 
+#include "ftp/tcftp.h"
 #include "platform/localpath.h"
+#include "settings/options.h"
+#include "tasks/taskengine.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/taskpanel.h"
+#include "ui/tlogin.h"
 #include "widgets/logview.h"
 
 #include <QAction>
@@ -9,11 +17,55 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 
 namespace {
+
+// A loopback host that takes the connection and never greets: the window's main session stays
+// connected and logging in for as long as the test needs.
+struct SilentHost
+{
+    QTcpServer server;
+    QList<QTcpSocket *> held;
+
+    SilentHost()
+    {
+        EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection())
+                held << socket;
+        });
+    }
+    void connect(TForm1 &form)
+    {
+        ConnectRequest request;
+        request.session.Host = QStringLiteral("127.0.0.1");
+        request.session.Port = QString::number(server.serverPort());
+        request.session.Username = QStringLiteral("anonymous");
+        request.session.Password = QStringLiteral("guest@");
+        form.engine()->connectMain(request);
+        EXPECT_TRUE(QTest::qWaitFor(
+                [&form] { return form.engine()->MainFTP()->State() == csWaitForReply; }, 5000));
+    }
+};
+
+// The main session finished its login (it has become idle once).
+void finishLogin(TForm1 &form)
+{
+    form.engine()->MainFTP()->setIdles(1);
+    form.UpdateInterface();
+}
+
+void logOff(TForm1 &form)
+{
+    form.engine()->logOff();
+    EXPECT_TRUE(QTest::qWaitFor(
+            [&form] { return form.engine()->MainFTP()->State() == csNotConnected; }, 5000));
+}
 
 struct State
 {
@@ -45,13 +97,13 @@ struct Fixture
         }
         form = showForm();
         form->ChangeLocalFolder(NativeToLocal(dir.path() + "/"));
-        form->setRemotePaneShown(true);
-        form->setRootFolder("\\");
-        form->setCurrentHostFolder("\\pub\\");
-        auto *root = new QTreeWidgetItem(form->RPathTree, QStringList{"\\"});
-        form->RPathTree->setCurrentItem(form->FindFolderNode(form->RPathTree, "\\pub\\"));
+        form->hostPane()->setShown(true);
+        form->engine()->setCurrentHostFolder("\\pub\\");
+        auto *root = new QTreeWidgetItem(form->hostPane()->RPathTree(), QStringList{"\\"});
+        form->hostPane()->RPathTree()->setCurrentItem(
+                form->FindFolderNode(form->hostPane()->RPathTree(), "\\pub\\"));
         root->setExpanded(true);
-        FileListView *r = form->rWin;
+        FileListView *r = form->hostPane()->rWin();
         form->AddFileItem(true, false, r, -1, -1, "..", "\\pub\\");
         form->AddFileItem(true, false, r, -1, -1, "incoming", "\\pub\\");
         form->AddFileItem(true, false, r, -1, 100, "readme.txt", "\\pub\\");
@@ -63,7 +115,7 @@ struct Fixture
 TEST(UpdateInterface, NothingFocusedDisablesThePaneCommands)
 {
     Fixture f;
-    focusOn(f->logwin);
+    focusOn(f->logPanel());
     expectEnabled({{f->Menu_Open, false},          {f->Menu_NewFolder, false},
                    {f->Menu_ChangeFolder, false},  {f->Menu_Reload, false},
                    {f->Menu_ViewBookmarks, false}, {f->Menu_ViewLarge, false},
@@ -79,13 +131,13 @@ TEST(UpdateInterface, NothingFocusedDisablesThePaneCommands)
     for (QAction *style :
          {f->Menu_ViewLarge, f->Menu_ViewSmall, f->Menu_ViewList, f->Menu_ViewDetails})
         EXPECT_FALSE(style->isChecked()) << style->objectName().toStdString();
-    EXPECT_FALSE(f->Btn_TaskKill->isEnabled());
+    EXPECT_FALSE(f->taskPanel()->Btn_TaskKill()->isEnabled());
 }
 
 TEST(UpdateInterface, LocalListSelectionDecidesTheItemCommands)
 {
     Fixture f;
-    FileListView *l = f->lWin;
+    FileListView *l = f->localPane()->lWin();
 
     // Only ".." selected counts as no selection.
     clickRow(l, rowOf(l, ".."));
@@ -110,8 +162,8 @@ TEST(UpdateInterface, LocalListSelectionDecidesTheItemCommands)
                   "only ..");
     EXPECT_TRUE(f->Menu_ViewDetails->isChecked());
     EXPECT_FALSE(f->Menu_ViewList->isChecked());
-    EXPECT_TRUE(f->lPanelSplit->handle(1)->property("marked").toBool());
-    EXPECT_FALSE(f->rPanelSplit->handle(1)->property("marked").toBool());
+    EXPECT_TRUE(f->localPane()->lPanelSplit()->handle(1)->property("marked").toBool());
+    EXPECT_FALSE(f->hostPane()->rPanelSplit()->handle(1)->property("marked").toBool());
 
     // A file: View, Rename, Delete; sending waits for a finished login.
     clickRow(l, rowOf(l, "a.txt"));
@@ -136,16 +188,17 @@ TEST(UpdateInterface, LocalListSelectionDecidesTheItemCommands)
 
     // Connected but still logging in, then logged in.
     clickRow(l, rowOf(l, "b.txt"));
-    f->setMainSessionState(true, 0);
+    SilentHost host;
+    host.connect(*f.form);
     expectEnabled({{f->Menu_Transfer, false},
                    {f->tbBtn_Upload, false},
                    {f->Menu_QuickConnect, false},
                    {f->Menu_Disconnect, true},
                    {f->tbBtn_Stop, true}},
                   "logging in");
-    f->setMainSessionState(true, 1);
+    finishLogin(*f.form);
     expectEnabled({{f->Menu_Transfer, true}, {f->tbBtn_Upload, true}}, "logged in");
-    f->setMainSessionState(false, 0);
+    logOff(*f.form);
     expectEnabled({{f->Menu_Transfer, false},
                    {f->tbBtn_Upload, false},
                    {f->tbBtn_Stop, false},
@@ -156,8 +209,8 @@ TEST(UpdateInterface, LocalListSelectionDecidesTheItemCommands)
 TEST(UpdateInterface, LocalTreeAndTopLevel)
 {
     Fixture f;
-    clickNode(f->LPathTree, f->LPathTree->currentItem());
-    ASSERT_TRUE(f->LPathTree->hasFocus());
+    clickNode(f->localPane()->LPathTree(), f->localPane()->LPathTree()->currentItem());
+    ASSERT_TRUE(f->localPane()->LPathTree()->hasFocus());
     expectEnabled({{f->Menu_Delete, true},
                    {f->Menu_Rename, false},
                    {f->Menu_View, false},
@@ -168,13 +221,15 @@ TEST(UpdateInterface, LocalTreeAndTopLevel)
                    {f->tbBtn_Download, false}},
                   "local tree");
     EXPECT_TRUE(f->Menu_ViewDetails->isChecked());
-    f->setMainSessionState(true, 1);
+    SilentHost host;
+    host.connect(*f.form);
+    finishLogin(*f.form);
     expectEnabled({{f->Menu_Transfer, true}, {f->tbBtn_Upload, true}}, "local tree, logged in");
 
     // At the top level nothing in the list counts as selected.
     f->ChangeLocalFolder("\\");
-    clickRow(f->lWin, rowOf(f->lWin, "Desktop"));
-    EXPECT_EQ(f->lWin->selectedRows().size(), 1);
+    clickRow(f->localPane()->lWin(), rowOf(f->localPane()->lWin(), "Desktop"));
+    EXPECT_EQ(f->localPane()->lWin()->selectedRows().size(), 1);
     expectEnabled({{f->Menu_Rename, false},
                    {f->Menu_Delete, false},
                    {f->Menu_View, false},
@@ -186,7 +241,7 @@ TEST(UpdateInterface, LocalTreeAndTopLevel)
 TEST(UpdateInterface, HostListAndTree)
 {
     Fixture f;
-    FileListView *r = f->rWin;
+    FileListView *r = f->hostPane()->rWin();
     clickRow(r, rowOf(r, "readme.txt"));
     ASSERT_TRUE(r->currentView()->hasFocus());
     // Receiving needs no finished login in the rule; the list's selection is enough.
@@ -198,8 +253,8 @@ TEST(UpdateInterface, HostListAndTree)
                    {f->tbBtn_Download, true},
                    {f->tbBtn_Upload, false}},
                   "host file");
-    EXPECT_TRUE(f->rPanelSplit->handle(1)->property("marked").toBool());
-    EXPECT_FALSE(f->lPanelSplit->handle(1)->property("marked").toBool());
+    EXPECT_TRUE(f->hostPane()->rPanelSplit()->handle(1)->property("marked").toBool());
+    EXPECT_FALSE(f->localPane()->lPanelSplit()->handle(1)->property("marked").toBool());
 
     clickRow(r, rowOf(r, ".."));
     expectEnabled({{f->Menu_Transfer, false},
@@ -215,15 +270,15 @@ TEST(UpdateInterface, HostListAndTree)
     // The view styles act on the active side's list only.
     f->Menu_ViewList->trigger();
     EXPECT_EQ(r->viewStyle(), FileListView::List);
-    EXPECT_EQ(f->lWin->viewStyle(), FileListView::Details);
+    EXPECT_EQ(f->localPane()->lWin()->viewStyle(), FileListView::Details);
     EXPECT_TRUE(f->Menu_ViewList->isChecked());
     EXPECT_FALSE(f->Menu_ViewDetails->isChecked());
     clickRow(r, rowOf(r, "readme.txt"));
     EXPECT_TRUE(r->iconView()->hasFocus());
     expectEnabled({{f->Menu_Rename, true}}, "host file in list style");
 
-    clickNode(f->RPathTree, f->RPathTree->currentItem());
-    ASSERT_TRUE(f->RPathTree->hasFocus());
+    clickNode(f->hostPane()->RPathTree(), f->hostPane()->RPathTree()->currentItem());
+    ASSERT_TRUE(f->hostPane()->RPathTree()->hasFocus());
     expectEnabled({{f->Menu_Buffer, true},
                    {f->Menu_Delete, true},
                    {f->Menu_Transfer, true},
@@ -236,21 +291,22 @@ TEST(UpdateInterface, HostListAndTree)
 TEST(UpdateInterface, TabStopsFollowModeAndConnection)
 {
     Fixture f;
-    focusOn(f->logwin);
-    EXPECT_EQ(f->lWin->detailsView()->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(f->LPathTree->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(f->rWin->detailsView()->focusPolicy(), Qt::ClickFocus);
-    EXPECT_EQ(f->RPathTree->focusPolicy(), Qt::ClickFocus);
-    EXPECT_EQ(f->TaskView->focusPolicy(), Qt::ClickFocus);
-    f->setMainSessionState(true, 1);
-    EXPECT_EQ(f->rWin->detailsView()->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(f->RPathTree->focusPolicy(), Qt::StrongFocus);
+    focusOn(f->logPanel());
+    EXPECT_EQ(f->localPane()->lWin()->detailsView()->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(f->localPane()->LPathTree()->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(f->hostPane()->rWin()->detailsView()->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(f->hostPane()->RPathTree()->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(f->taskPanel()->TaskView()->focusPolicy(), Qt::ClickFocus);
+    SilentHost host;
+    host.connect(*f.form);
+    EXPECT_EQ(f->hostPane()->rWin()->detailsView()->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(f->hostPane()->RPathTree()->focusPolicy(), Qt::StrongFocus);
     f->SetGUI(f->Menu_ViewTask);
-    EXPECT_EQ(f->lWin->detailsView()->focusPolicy(), Qt::ClickFocus);
-    EXPECT_EQ(f->TaskView->focusPolicy(), Qt::StrongFocus);
-    EXPECT_EQ(f->QueueView->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(f->localPane()->lWin()->detailsView()->focusPolicy(), Qt::ClickFocus);
+    EXPECT_EQ(f->taskPanel()->TaskView()->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(f->taskPanel()->QueueView()->focusPolicy(), Qt::StrongFocus);
     // Outside double view the host splitter loses its mark.
-    EXPECT_FALSE(f->rPanelSplit->handle(1)->property("marked").toBool());
+    EXPECT_FALSE(f->hostPane()->rPanelSplit()->handle(1)->property("marked").toBool());
 }
 
 TEST(UpdateInterface, KillButtonNamesTheFocusedTaskList)
@@ -260,48 +316,66 @@ TEST(UpdateInterface, KillButtonNamesTheFocusedTaskList)
     // Models as the engine hands them over, replacing the window's empty ones.
     auto *tasks = new QStandardItemModel(0, 1, f.form.get());
     auto *queue = new QStandardItemModel(0, 1, f.form.get());
-    f->setTaskModels(tasks, queue);
+    f->taskPanel()->setTaskModels(tasks, queue);
     tasks->appendRow(new QStandardItem("00: idle"));
     queue->appendRow(new QStandardItem("Download: /pub/a"));
 
-    focusOn(f->TaskView);
-    EXPECT_FALSE(f->Btn_TaskKill->isEnabled());
-    EXPECT_EQ(f->Btn_TaskKill->text(), "&Kill Selected Tasks");
-    QTest::mouseClick(f->TaskView->viewport(),
+    focusOn(f->taskPanel()->TaskView());
+    EXPECT_FALSE(f->taskPanel()->Btn_TaskKill()->isEnabled());
+    EXPECT_EQ(f->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Tasks");
+    QTest::mouseClick(f->taskPanel()->TaskView()->viewport(),
                       Qt::LeftButton,
                       {},
-                      f->TaskView->visualRect(tasks->index(0, 0)).center());
-    EXPECT_TRUE(f->Btn_TaskKill->isEnabled());
-    EXPECT_EQ(f->Btn_TaskKill->text(), "&Kill Selected Tasks");
+                      f->taskPanel()->TaskView()->visualRect(tasks->index(0, 0)).center());
+    EXPECT_TRUE(f->taskPanel()->Btn_TaskKill()->isEnabled());
+    EXPECT_EQ(f->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Tasks");
 
-    QTest::mouseClick(f->QueueView->viewport(),
+    QTest::mouseClick(f->taskPanel()->QueueView()->viewport(),
                       Qt::LeftButton,
                       {},
-                      f->QueueView->visualRect(queue->index(0, 0)).center());
-    EXPECT_TRUE(f->Btn_TaskKill->isEnabled());
-    EXPECT_EQ(f->Btn_TaskKill->text(), "&Kill Selected Actions");
+                      f->taskPanel()->QueueView()->visualRect(queue->index(0, 0)).center());
+    EXPECT_TRUE(f->taskPanel()->Btn_TaskKill()->isEnabled());
+    EXPECT_EQ(f->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Actions");
 
-    QTest::mouseClick(f->TaskView->viewport(),
+    QTest::mouseClick(f->taskPanel()->TaskView()->viewport(),
                       Qt::LeftButton,
                       {},
-                      f->TaskView->visualRect(tasks->index(0, 0)).center());
-    EXPECT_EQ(f->Btn_TaskKill->text(), "&Kill Selected Tasks");
-    focusOn(f->logwin);
-    EXPECT_FALSE(f->Btn_TaskKill->isEnabled());
-    EXPECT_EQ(f->Btn_TaskKill->text(), "&Kill Selected Tasks");
+                      f->taskPanel()->TaskView()->visualRect(tasks->index(0, 0)).center());
+    EXPECT_EQ(f->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Tasks");
+    focusOn(f->logPanel());
+    EXPECT_FALSE(f->taskPanel()->Btn_TaskKill()->isEnabled());
+    EXPECT_EQ(f->taskPanel()->Btn_TaskKill()->text(), "&Kill Selected Tasks");
 }
 
 TEST(UpdateInterface, SessionExtrasAndToolbars)
 {
     Fixture f;
-    clickRow(f->lWin, 0);
-    f->setLoginInfoLineCount(3);
+    clickRow(f->localPane()->lWin(), 0);
+    f->LogIn->addLine("220 Welcome");
+    f->UpdateInterface();
     EXPECT_TRUE(f->Menu_ShowLoginInfo->isEnabled());
-    f->setLoginInfoLineCount(0);
+    f->LogIn->clearLines();
+    f->UpdateInterface();
     EXPECT_FALSE(f->Menu_ShowLoginInfo->isEnabled());
-    f->setReconnectCountdown(12);
+    // A host that refuses the connection: the engine counts down to the next attempt, and Stop
+    // stays enabled while it does.
+    quint16 refusing = 0;
+    {
+        QTcpServer closed;
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+        refusing = closed.serverPort();
+    }
+    f->options().Reconnect = 12;
+    ConnectRequest request;
+    request.session.Host = QStringLiteral("127.0.0.1");
+    request.session.Port = QString::number(refusing);
+    request.session.Username = QStringLiteral("anonymous");
+    request.session.Password = QStringLiteral("guest@");
+    f->engine()->connectMain(request);
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return f->engine()->ReconnectCountdown() > 0; }, 5000));
     EXPECT_TRUE(f->tbBtn_Stop->isEnabled());
-    f->setReconnectCountdown(0);
+    f->tbBtn_StopClick();
+    ASSERT_TRUE(QTest::qWaitFor([&f] { return f->engine()->ReconnectCountdown() == 0; }, 5000));
     EXPECT_FALSE(f->tbBtn_Stop->isEnabled());
 
     // A toolbar closed on its own unchecks its menu item; the bevel shows with no toolbar.
@@ -328,10 +402,10 @@ TEST(UpdateInterface, SessionExtrasAndToolbars)
     EXPECT_EQ(qobject_cast<QToolButton *>(quick)->toolButtonStyle(), Qt::ToolButtonIconOnly);
 
     // A disabled toolbar keeps its buttons as they are.
-    clickRow(f->lWin, rowOf(f->lWin, "a.txt"));
+    clickRow(f->localPane()->lWin(), rowOf(f->localPane()->lWin(), "a.txt"));
     EXPECT_TRUE(f->tbBtn_Delete->isEnabled());
     f->TB_Online->setEnabled(false);
-    focusOn(f->logwin);
+    focusOn(f->logPanel());
     EXPECT_FALSE(f->Menu_Delete->isEnabled());
     EXPECT_TRUE(f->tbBtn_Delete->isEnabled());
 }
