@@ -10,6 +10,7 @@
 #include "ui/tsitemgr.h"
 
 #include <QFile>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -118,4 +119,48 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
               + mgr.findChildren<QMessageBox *>(QStringLiteral("ObfuscationNotice"));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(notices.first()->text().contains(QStringLiteral("anyone")));
+}
+
+TEST(SiteListFiles, ExportedWithPassphraseAndImportedBackThroughTheSiteManager)
+{
+    QTemporaryDir dir;
+    Registry registry(dir.filePath(QStringLiteral("registry.json")));
+    Options options;
+    TSiteMgr mgr(registry, options);
+    mgr.askAddDefaults = [] {
+        return false;
+    };
+    mgr.FormCreate();
+    TSiteObject site;
+    site.Host = QStringLiteral("127.0.0.1");
+    site.Password = Plain;
+    site.Anonymous = false;
+    mgr.model()->addSite(mgr.model()->root(), QStringLiteral("Box"), site);
+
+    const QString list = dir.filePath(QStringLiteral("sites.json"));
+    const auto chooseFile = [list](QFileDialog *dialog) {
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(list);
+        QTest::keyClick(name, Qt::Key_Return);
+    };
+    {
+        ModalScript script;
+        script.then<QFileDialog>(chooseFile).then<QInputDialog>(answer(QStringLiteral("phr")));
+        QTest::mouseClick(mgr.Export, Qt::LeftButton);
+        EXPECT_TRUE(script.finished()) << script.unexpected().join(QLatin1Char(' ')).toStdString();
+    }
+    ASSERT_FALSE(readAll(list).isEmpty());
+    EXPECT_FALSE(readAll(list).contains(Plain.toUtf8()));
+    {
+        ModalScript script;
+        script.then<QFileDialog>(chooseFile).then<QInputDialog>(answer(QStringLiteral("phr")));
+        mgr.siteList->trigger();
+        EXPECT_TRUE(script.finished()) << script.unexpected().join(QLatin1Char(' ')).toStdString();
+    }
+    const SiteNode *root = mgr.model()->root();
+    ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(root->child(1)->text(), QStringLiteral("Box (2)"));
+    EXPECT_EQ(root->child(1)->site()->Password, Plain);
+    EXPECT_EQ(mgr.model()->rowCount(mgr.model()->indexOf(root)), 2); // the view sees it
 }
