@@ -168,14 +168,15 @@ void TcFTP::dataNeeded()
             }
             if (!more) {
                 // A file that grew or shrank while it went out arrived as neither its old nor
-                // its new self.
-                if (m_ioPos != m_ioSize || m_transferFile.size() != m_ioSize) {
+                // its new self. Count the file's bytes, not the wire's: in type A every LF went
+                // out as CR LF.
+                if (m_transferFile.pos() != m_ioSize || m_transferFile.size() != m_ioSize) {
                     m_transferFailed = true;
                     Q_EMIT warning(tr("%1 changed while being sent (%2 bytes when the upload "
                                       "started, %3 sent)")
                                            .arg(m_localFile)
                                            .arg(m_ioSize)
-                                           .arg(m_ioPos));
+                                           .arg(m_transferFile.pos()));
                 }
                 // All sent: a graceful close tells the host the file is complete (226 follows).
                 try {

@@ -187,20 +187,20 @@ TEST(HostCommands, ReceiveMakesAMissingDownloadFolder)
 {
     HostFixture f;
     ASSERT_TRUE(f.server.start());
-    f.server.createUserFile("a.txt", sampleBytes(3000, 21));
+    f.server.createUserFile("a.bin", sampleBytes(3000, 21));
     f.server.createUserFile("tree/x.bin", sampleBytes(9000, 22));
-    ASSERT_TRUE(f.connect({"a.txt", "tree"}));
+    ASSERT_TRUE(f.connect({"a.bin", "tree"}));
     const QString downloads = f.localPath("fresh/Downloads");
     f.form->options().DownLoadFolder = NativeToLocal(downloads + QLatin1Char('/'));
 
-    f.selectHost({"a.txt", "tree"});
+    f.selectHost({"a.bin", "tree"});
     UserScript yes;
     yes.press(QMessageBox::Yes);
     f.form->Menu_Transfer->trigger();
     ASSERT_TRUE(yes.waitFinished());
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return readAll(downloads + "/a.txt") == sampleBytes(3000, 21)
+                return readAll(downloads + "/a.bin") == sampleBytes(3000, 21)
                        && readAll(downloads + "/tree/x.bin") == sampleBytes(9000, 22);
             },
             30000))
