@@ -15,11 +15,16 @@ QString KeyringStore::service()
     return QStringLiteral("Orvane FTP");
 }
 
+QString KeyringStore::entryService(const QString &key)
+{
+    return service() + QStringLiteral(": ") + key;
+}
+
 KeyringStore::Reply KeyringStore::read(const QString &key)
 {
     if (!m_answers)
         return Reply{Status::Unavailable, QString(), m_downReason};
-    auto *job = new QKeychain::ReadPasswordJob(service());
+    auto *job = new QKeychain::ReadPasswordJob(entryService(key));
     job->setKey(key);
     Reply reply = run(job);
     if (reply.status == Status::Ok)
@@ -32,7 +37,7 @@ KeyringStore::Reply KeyringStore::write(const QString &key, const QString &passw
 {
     if (!m_answers)
         return Reply{Status::Unavailable, QString(), m_downReason};
-    auto *job = new QKeychain::WritePasswordJob(service());
+    auto *job = new QKeychain::WritePasswordJob(entryService(key));
     job->setKey(key);
     job->setTextData(password);
     Reply reply = run(job);
@@ -44,7 +49,7 @@ KeyringStore::Reply KeyringStore::remove(const QString &key)
 {
     if (!m_answers)
         return Reply{Status::Unavailable, QString(), m_downReason};
-    auto *job = new QKeychain::DeletePasswordJob(service());
+    auto *job = new QKeychain::DeletePasswordJob(entryService(key));
     job->setKey(key);
     Reply reply = run(job);
     release(job, reply);

@@ -7,8 +7,8 @@ class Job;
 }
 
 // The desktop's keyring (the Secret Service of GNOME Keyring or KWallet) through QtKeychain.
-// Entries belong to the service "Orvane FTP" and are named by a key the caller chooses; the
-// keyring's own tool shows them under that service.
+// Entries are named by a key the caller chooses; the keyring's own tool (Seahorse, KWallet
+// Manager) lists each as "Orvane FTP: <key>", the name of the service it is filed under.
 //
 // Every call waits for the keyring's answer in a local event loop bounded by timeoutMs: a
 // session bus with no Secret Service behind it, or a keyring that waits on a prompt nobody
@@ -29,6 +29,8 @@ public:
     explicit KeyringStore(int timeoutMs = 8000);
 
     static QString service(); // "Orvane FTP"
+    // The service an entry is filed under, which is also the name the keyring's tool shows.
+    static QString entryService(const QString &key);
 
     Reply read(const QString &key);
     Reply write(const QString &key, const QString &password);

@@ -9,6 +9,7 @@
 #include "support/secretservice.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -110,6 +111,18 @@ TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
     }
     expectNoPasswordIn(file, Plain);
     EXPECT_TRUE(readAll(file).contains("PasswordKeyring"));
+    // As the keyring's own tools show it.
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"),
+               {QStringLiteral("search"),
+                QStringLiteral("--all"),
+                QStringLiteral("user"),
+                QStringLiteral("Work\\Files")});
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    const QString shown = QString::fromUtf8(tool.readAllStandardOutput());
+    EXPECT_TRUE(shown.contains(QStringLiteral("label = Orvane FTP: Work\\Files")))
+            << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("secret = ") + Plain)) << shown.toStdString();
 
     // A new run: new store objects, a new keyring connection.
     Registry registry(file);
