@@ -120,9 +120,18 @@ void CliRunner::hookSession(TcFTP *session)
     if (session->property(HookedProperty).toBool())
         return;
     session->setProperty(HookedProperty, true);
-    connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool) {
-        textExchanged(line, fromHost);
+    connect(session, &TcFTP::textIO, this, [this](const QString &line, bool fromHost, bool valid) {
+        textExchanged(line, fromHost, valid);
     });
+    // Said at once, on standard error: a refused stranger on the data connection does not fail
+    // the run, and the log is shown only with -v.
+    connect(session, &TcFTP::warning, this, [this](const QString &text) {
+        if (!m_options.verbose && !m_finished)
+            std::fprintf(stderr, "orvane-ftp-cli: warning: %s\n", text.toLocal8Bit().constData());
+    });
+    // The session gives up on a host that makes no progress a little after the watchdog would,
+    // so that the watchdog, which knows the step, tells the main session's story.
+    session->setReplyTimeout(m_options.timeoutSeconds + 2);
     TaskEngine::onActionDone(session, this, [this](auto... report) { actionReported(report...); });
     connect(session, &TcFTP::warning, this, [this, session](const QString &text) {
         m_sessionWarnings.insert(session, text);
@@ -135,7 +144,7 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
 {
     if (m_finished)
         return;
-    m_sinceActivity.restart();
+    progressSeen();
     TaskList &tasks = m_engine.taskList();
     if (taskNumber < 0 || taskNumber >= tasks.count())
         return;
@@ -154,7 +163,12 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
 
     if (newState == csNotConnected) {
         if (m_phase == Connecting) {
-            if (!m_hostAnswered)
+            // The session's own word (a reply that is no reply, one too long, no progress)
+            // says more than the host's last reply.
+            if (!m_lastWarning.isEmpty())
+                fail(QStringLiteral("login to %1 as %2 failed: %3")
+                             .arg(m_job.host, m_job.user, m_lastWarning));
+            else if (!m_hostAnswered)
                 fail(QStringLiteral("cannot connect to %1 port %2").arg(m_job.host, m_job.port));
             else
                 fail(QStringLiteral("login to %1 as %2 failed%3")
@@ -198,15 +212,29 @@ void CliRunner::taskCouldNotConnect()
     m_engine.Change_MaxTasks(tasks);
 }
 
-void CliRunner::textExchanged(const QString &line, bool fromHost)
+// Only progress keeps the watchdog quiet: a command sent, a final reply other than a
+// preliminary one, data moving. A host that sends nothing but 1xx replies or continuation
+// lines is as stuck as a silent one.
+void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
 {
     if (!fromHost) {
         m_commandSent = true;
+        progressSeen();
         return;
     }
-    m_sinceActivity.restart();
-    if (isFinalReply(line))
+    const bool final = isFinalReply(line);
+    if (final)
         m_hostAnswered = true;
+    if (final && valid && !line.startsWith(QLatin1Char('1')))
+        progressSeen();
+    else
+        m_hostBabbled = true;
+}
+
+void CliRunner::progressSeen()
+{
+    m_sinceActivity.restart();
+    m_hostBabbled = false;
 }
 
 // The main session's results settle the steps it carries out itself.
@@ -418,7 +446,7 @@ void CliRunner::watchdogTick()
     const qint64 bytes = bytesMoved();
     if (bytes != m_lastBytes) {
         m_lastBytes = bytes;
-        m_sinceActivity.restart();
+        progressSeen();
     }
     showProgress();
     if (m_phase == Working && !m_mainLost)
@@ -434,7 +462,10 @@ void CliRunner::watchdogTick()
         doing = QStringLiteral("during ") + m_job.steps.at(m_step).description;
     const bool queued = m_phase == Working && m_step >= 0 && m_step < m_job.steps.size()
                         && m_job.steps.at(m_step).queued();
-    m_failures.append(QStringLiteral("no answer from the host for %1 seconds %2")
+    m_failures.append((m_hostBabbled ? QStringLiteral("no final reply and no data from the host "
+                                                      "for %1 seconds %2 (only preliminary "
+                                                      "replies or continuation lines)")
+                                     : QStringLiteral("no answer from the host for %1 seconds %2"))
                               .arg(m_options.timeoutSeconds)
                               .arg(doing));
     if (queued)

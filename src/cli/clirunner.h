@@ -23,9 +23,10 @@
 // names every one that did not arrive. With verbose options every line of the engine's log is
 // written to standard output, passwords masked.
 //
-// No run can hang: a watchdog ends it when no session has heard from the host and no data has
-// moved for the options' timeout; when the main session goes offline the run ends once the
-// other sessions have stopped.
+// No run can hang: a watchdog ends it when no session has made progress (sent a command, had a
+// final reply other than a preliminary one, moved data) for the options' timeout; when the main
+// session goes offline the run ends once the other sessions have stopped. Each session also
+// gives up on its own host a little later (TcFTP::ReplyTimeout).
 class CliRunner : public QObject
 {
     Q_OBJECT
@@ -61,7 +62,8 @@ private:
 
     void sessionStateChanged(int taskNumber, TcFTPStates newState);
     void hookSession(TcFTP *session);
-    void textExchanged(const QString &line, bool fromHost);
+    void textExchanged(const QString &line, bool fromHost, bool valid);
+    void progressSeen();
     void actionReported(TcFTP *session,
                         TcFTPActionType action,
                         const QString &fileFolder,
@@ -111,6 +113,7 @@ private:
     bool m_stepEnded = false;    // the current step has its result
     bool m_commandSent = false;  // a command went to the host since the current step started
     bool m_hostAnswered = false; // the host has sent a reply since connecting
+    bool m_hostBabbled = false;  // the host sent lines, but no progress, since the last progress
     bool m_checkPending = false;
     bool m_mainLost = false;     // the main session went offline while working
     int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login

@@ -1,5 +1,6 @@
 #include "cli/clisite.h"
 
+#include "settings/registry.h"
 #include "sites/keyringstore.h"
 #include "sites/passwordvault.h"
 #include "sites/sitestore.h"
@@ -7,6 +8,11 @@
 bool FindSavedSite(Registry &registry, const QString &path, TSiteObject *site, QString *error)
 {
     const QStringList names = path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    // A store that cannot be read holds no sites, but saying so would mislead.
+    if (!registry.readError().isEmpty()) {
+        *error = registry.readError();
+        return false;
+    }
     SiteStore store(registry);
     if (names.isEmpty() || !store.rootExists()) {
         *error = QStringLiteral("no saved site '%1'").arg(path);

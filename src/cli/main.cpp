@@ -59,10 +59,10 @@ int main(int argc, char **argv)
         TSiteObject saved;
         QString error;
         if (!FindSavedSite(registry, options.site, &saved, &error)) {
-            std::fprintf(stderr,
-                         "orvane-ftp-cli: %s (in %s)\n",
-                         error.toLocal8Bit().constData(),
-                         registry.filePath().toLocal8Bit().constData());
+            // A file that cannot be read is named in the error already.
+            if (registry.readError().isEmpty())
+                error += QStringLiteral(" (in %1)").arg(registry.filePath());
+            std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
             return 1;
         }
         // A password given here wins; a login name given here goes without the site's one.

@@ -25,6 +25,10 @@ TcFTP::TcFTP(QObject *parent)
     connect(m_data, &TcWinsock::dataNeeded, this, [this] {
         guarded(99, [this] { dataNeeded(); });
     });
+    connect(m_data, &TcWinsock::callerRefused, this, [this](const QString &address) {
+        Q_EMIT warning(tr("Refused a data connection from %1: only the host (%2) may open it.")
+                               .arg(address, m_control->PeerAddress()));
+    });
 
     resetTransferFields();
 }
@@ -125,6 +129,11 @@ void TcFTP::Connect(const TcFTPSession &session)
     m_inCmd.clear();
     m_previousCode.clear();
     m_outCmd.clear();
+    m_replyLinesShown = m_replyLinesSkipped = 0;
+    m_replyTextShown = 0;
+    // The greeting is awaited like the final reply to a command.
+    m_sinceProgress.start();
+    m_timer.start();
     setState(csConnecting);
     if (m_firewallType != 0) {
         m_control->setPort(QString::number(m_firewallPort));
@@ -137,6 +146,7 @@ void TcFTP::Connect(const TcFTPSession &session)
         m_control->PrepareConnection();
     } catch (...) {
         // An unusable port or address: the session must not wait in csConnecting for good.
+        m_timer.stop();
         setState(csNotConnected);
         throw;
     }
@@ -163,13 +173,39 @@ void TcFTP::timerTick()
         }
         if (m_ioTime > -1)
             ++m_ioTime;
-        if (m_abortWait >= 0 && ++m_abortWait >= AbortReplySeconds) {
+        checkReplyDeadline();
+        if (m_state != csNotConnected && m_abortWait >= 0 && ++m_abortWait >= AbortReplySeconds) {
             // The host never answered the interrupted command: what it says next could not be
             // told from an answer to the next one.
             Q_EMIT warning(tr("The host did not answer the interrupted command; disconnecting."));
             disconnectQuietly();
         }
     });
+}
+
+// While the host is expected, something must move within ReplyTimeout: a host that keeps
+// sending preliminary replies or continuation lines, and nothing else, is given up.
+void TcFTP::checkReplyDeadline()
+{
+    if (m_replyTimeout < 1 || (m_state != csConnecting && m_state != csWaitForReply))
+        return;
+    const qint64 moved = qMax<qint64>(0, m_ioTransfered) + m_listBytes;
+    if (moved != m_movedAtProgress) {
+        m_movedAtProgress = moved;
+        m_sinceProgress.restart();
+        return;
+    }
+    if (m_sinceProgress.elapsed() < qint64(m_replyTimeout) * 1000)
+        return;
+    if (m_outCmd.isEmpty())
+        Q_EMIT warning(tr("The host sent no greeting within %1 seconds; disconnecting.")
+                               .arg(m_replyTimeout));
+    else
+        Q_EMIT warning(tr("The host sent no final reply to %1 and moved no data for %2 seconds; "
+                          "disconnecting.")
+                               .arg(m_outCmd.toUpper())
+                               .arg(m_replyTimeout));
+    disconnectQuietly();
 }
 
 // Both sockets report their state changes here, one handler each.

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -85,6 +86,11 @@ class TcFTP : public QObject
     Q_OBJECT
 
 public:
+    // Of the lines of one reply before its final line, at most this many (and this many
+    // characters) are reported; one line then says how many more were left out.
+    static constexpr int MaxShownReplyLines = 1000;
+    static constexpr qsizetype MaxShownReplyText = 256 * 1024;
+    static constexpr int DefaultReplyTimeout = 120;
     // Seconds an aborted session waits for the host's final reply before it disconnects.
     static constexpr int AbortReplySeconds = 30;
 
@@ -139,6 +145,13 @@ public:
     // Idle seconds after which a NOOP is sent; below 1 never.
     int MaxSecsIdle() const { return m_maxSecsIdle; }
     void setMaxSecsIdle(int secs) { m_maxSecsIdle = secs; }
+    // Seconds the session waits for progress while it expects the host: Connect for the
+    // greeting, a command for its final reply. A command sent, a final reply other than a
+    // preliminary (1xx) one and data moving on the data connection are progress; preliminary
+    // replies, continuation lines and replies the session ignores are not. Past it the session
+    // warns and disconnects. Below 1 never.
+    int ReplyTimeout() const { return m_replyTimeout; }
+    void setReplyTimeout(int secs) { m_replyTimeout = secs; }
     int SecsOnline() const { return m_secsOnline; }
     int Idles() const { return m_idles; }
     void setIdles(int idles) { m_idles = idles; }
@@ -216,7 +229,10 @@ Q_SIGNALS:
     void stateChanged(TcFTPStates newState);
     // Every line on the control connection, without CR LF: fromHost true for a received line,
     // false for a command line just sent (exactly as sent, password included). valid is false
-    // only for a final reply the session did not expect (for example 220 after login).
+    // only for a final reply the session did not expect (for example 220 after login) and for a
+    // line that is no reply at all. Of a reply's lines before its final line only the first
+    // MaxShownReplyLines (MaxShownReplyText characters) come; then one line
+    // "(N more lines of this reply not shown)" comes before the final line.
     void textIO(const QString &line, bool fromHost, bool valid);
     // Progress and results of actions. fileFolder is empty for caList, caDownload and
     // caUpload, else a host path in internal form.
@@ -228,8 +244,10 @@ Q_SIGNALS:
     // An own command line the session does not accept ("cFTPc: Unknown Input Command."); the
     // queue goes on with the next line.
     void unknownCommand(const QString &line);
-    // Something the user must know of: a command line refused because it holds CR, LF or NUL,
-    // a reply line too long to be a reply (the session disconnects).
+    // Something the user must know of: a command line refused because it holds CR, LF or NUL;
+    // a data connection refused because it did not come from the host; a reply line or a reply
+    // too long, a line that is no reply, no progress within ReplyTimeout (these three end the
+    // session).
     void warning(const QString &text);
     // A tree walk ("*bufferfolder") left folder out: it lies too deep below the walk's top, or
     // the walk has gone through as many folders as one operation may. The walk goes on with
@@ -247,12 +265,14 @@ private:
     struct ReplyFlags
     {
         bool cont = true;
+        bool progress = true; // the reply moves the dialogue on (not ignored, not 1xx)
     };
 
     // tcftp.cpp: object, state, timer, socket states
     void setState(TcFTPStates state);
     void resetTransferFields();
     void timerTick();
+    void checkReplyDeadline();
     void controlStateChanged(TcWinsockStates newState);
     void dataStateChanged(TcWinsockStates newState);
     void controlDataNeeded();
@@ -263,6 +283,8 @@ private:
     // tcftp_login.cpp: replies, login, disconnect
     void controlDataAvailable();
     void processLine(const FtpReplyReader::Line &line);
+    void reportReplyText(const QString &text);
+    void protocolError(const QString &text);
     void dispatchReply(ReplyFlags &flags);
     bool replyExpected() const;
     void loginComplete();
@@ -283,6 +305,7 @@ private:
     // The type command a transfer of name needs (none when the type is right already), then "pasv"
     // or "port ..." after opening the listener in active mode; throws when that fails.
     QStringList dataSetupCommands(const QString &name, bool wantBinary);
+    void listenForHost();
     void prepareDataSocket();
     void openPassiveConnection();
     void dataConnectionRefused();
@@ -338,6 +361,13 @@ private:
     QString m_outCmd;
     QStringList m_commandQueue;
     QByteArray m_controlBacklog; // command bytes the control socket has not taken yet
+    int m_replyLinesShown = 0;   // lines of the reply being read that were reported
+    qsizetype m_replyTextShown = 0;
+    int m_replyLinesSkipped = 0; // lines of it left out
+    int m_replyTimeout = DefaultReplyTimeout;
+    QElapsedTimer m_sinceProgress; // since the last progress while the host is expected
+    qint64 m_movedAtProgress = 0;  // data bytes moved, as seen at the last progress
+    qint64 m_listBytes = 0;        // listing bytes received
 
     // Data connection
     TcWinsock *m_data = nullptr;

@@ -121,6 +121,7 @@ void TcFTP::listingDataAvailable()
     const QByteArray bytes = m_data->Receive();
     if (!m_listing || bytes.isEmpty())
         return;
+    m_listBytes += bytes.size();
     const qsizetype searchFrom = m_listBuffer.size();
     m_listBuffer.append(bytes);
     emitProgress(caList, 0);

@@ -30,18 +30,49 @@ void TcFTP::controlDataAvailable()
         if (m_control->State() != cwConnected)
             return;
     }
-    if (m_replies.overflowed()) {
-        // A host that never ends its line is broken or hostile; keeping its bytes would eat
-        // memory without end.
-        Q_EMIT warning(tr("The host sent a reply line longer than %1 bytes; disconnecting.")
-                               .arg(FtpReplyReader::MaxLineLength));
-        disconnectQuietly();
+    // A host that never ends its line, or its reply, is broken or hostile; keeping its bytes
+    // would eat memory without end.
+    if (m_replies.overflowed())
+        protocolError(tr("The host sent a reply line longer than %1 bytes; disconnecting.")
+                              .arg(FtpReplyReader::MaxLineLength));
+    else if (m_replies.replyTooLong())
+        protocolError(tr("The host sent a reply longer than %1 KiB; disconnecting.")
+                              .arg(FtpReplyReader::MaxReplySize / 1024));
+}
+
+// The host broke the protocol: the user is told and the session ends.
+void TcFTP::protocolError(const QString &text)
+{
+    Q_EMIT warning(text);
+    disconnectQuietly();
+}
+
+// A line of a reply before its final line. Only the first lines of a long reply are
+// reported; the final line says how many were left out.
+void TcFTP::reportReplyText(const QString &text)
+{
+    if (m_replyLinesShown < MaxShownReplyLines
+        && m_replyTextShown + text.size() <= MaxShownReplyText) {
+        ++m_replyLinesShown;
+        m_replyTextShown += text.size();
+        Q_EMIT textIO(text, true, true);
+        return;
     }
+    ++m_replyLinesSkipped;
 }
 
 void TcFTP::processLine(const FtpReplyReader::Line &line)
 {
     const QString &text = line.text;
+    if (line.stray) {
+        // "hello" or "abc ok" where a reply was due: the dialogue cannot go on.
+        Q_EMIT textIO(text, true, false);
+        const qsizetype shown = 80;
+        protocolError(tr("The host sent an unexpected reply, without a three-digit code: %1")
+                              .arg(text.size() > shown ? text.left(shown) + QStringLiteral("...")
+                                                       : text));
+        return;
+    }
     // Server detection from the greeting, for instance
     //     220 Serv-U FTP Server v2.5 for WinSock ready...
     if (!m_loggedIn && m_hostType == csUnchecked && text.startsWith(QLatin1String("220"))) {
@@ -61,9 +92,14 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
         m_hostType = csUnknown;
 
     if (!line.final) {
-        Q_EMIT textIO(text, true, true);
+        reportReplyText(text);
         return;
     }
+    if (m_replyLinesSkipped > 0)
+        Q_EMIT textIO(
+                tr("(%1 more lines of this reply not shown)").arg(m_replyLinesSkipped), true, true);
+    m_replyLinesShown = m_replyLinesSkipped = 0;
+    m_replyTextShown = 0;
 
     m_replyLine = text;
     m_previousCode = m_inCmd;
@@ -79,13 +115,15 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
     ReplyFlags flags;
     const quint64 sentBefore = m_commandsSent;
     dispatchReply(flags);
+    if (flags.progress && !m_inCmd.startsWith(QLatin1Char('1')))
+        m_sinceProgress.restart();
     // A handler that already ran the queue has sent the next command itself.
     if (flags.cont && m_commandsSent == sentBefore)
         runQueue();
 }
 
-// False for a final reply the session did not expect: a greeting after login, or a reply to a
-// command that dispatchReply has no row for.
+// False for a final reply the session did not expect: a greeting after login or while USER or
+// PASS waits for its answer, or a reply to a command that dispatchReply has no row for.
 bool TcFTP::replyExpected() const
 {
     static const QStringList answered{QStringLiteral("user"),
@@ -108,7 +146,8 @@ bool TcFTP::replyExpected() const
     if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
         return true;
     if (isCode(m_inCmd, "220"))
-        return !m_loggedIn;
+        return !m_loggedIn && m_outCmd != QLatin1String("user")
+               && m_outCmd != QLatin1String("pass");
     return answered.contains(m_outCmd);
 }
 
@@ -121,8 +160,13 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     const bool transferStart = isCode(code, "125") || isCode(code, "150");
 
     if (isCode(code, "220")) {
-        if (m_loggedIn)
+        // A greeting after login, or while USER or PASS waits for its answer, answers nothing:
+        // answering each with another USER would let a host keep the session busy for ever.
+        if (m_loggedIn || out == QLatin1String("user") || out == QLatin1String("pass")) {
+            flags.progress = false;
+            flags.cont = m_loggedIn;
             return;
+        }
         switch (m_firewallType) {
         case 0:
             AddCommand(QStringLiteral("user ") + m_username);
@@ -148,6 +192,14 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     if (isCode(code, "421")) {
         flags.cont = false;
         disconnectQuietly();
+        return;
+    }
+    // A preliminary reply ends no command: transfers and listings act on it (their data
+    // follows), any other command goes on waiting for its final reply.
+    if (code.startsWith(QLatin1Char('1')) && out != QLatin1String("retr")
+        && out != QLatin1String("stor") && out != QLatin1String("list")) {
+        flags.cont = false;
+        flags.progress = false;
         return;
     }
     if (out == QLatin1String("user")) {

@@ -125,6 +125,7 @@ bool TcFTP::sendHostCommand(const QString &queued)
 
     setState(csWaitForReply);
     m_secsIdle = 0;
+    m_sinceProgress.restart();
     m_commandLine = line;
     m_outCmd = word;
     ++m_commandsSent;
@@ -362,7 +363,7 @@ QStringList TcFTP::dataSetupCommands(const QString &name, bool wantBinary)
         lines.append(type);
     if (!m_passiveMode) {
         try {
-            m_data->Listen();
+            listenForHost();
         } catch (const TcWinsockException &e) {
             m_failureReason
                     = tr("cannot listen for a data connection: %1")
@@ -374,6 +375,16 @@ QStringList TcFTP::dataSetupCommands(const QString &name, bool wantBinary)
     }
     lines.append(dataConnectionCommand());
     return lines;
+}
+
+// The active-mode data listener: on the address the control connection uses here, and open to
+// the host alone. Anyone else on the network could otherwise connect first and be taken for
+// the host: its bytes stored as the download, or the upload sent to it.
+void TcFTP::listenForHost()
+{
+    m_data->setListenAddress(m_control->LocalAddress());
+    m_data->setAcceptFrom(m_control->PeerAddress());
+    m_data->Listen();
 }
 
 // Leaves the data socket closed and ready for the next transfer; whatever an earlier

@@ -13,6 +13,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 constexpr int ReceiveSlice = 4096;
@@ -228,7 +230,14 @@ void TcWinsock::Listen()
     const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(3242, errno);
-    const sockaddr_in local = internetAddress(INADDR_ANY, port);
+    in_addr bindTo{};
+    bindTo.s_addr = htonl(INADDR_ANY);
+    if (!m_listenAddress.isEmpty()
+        && inet_pton(AF_INET, m_listenAddress.toLatin1().constData(), &bindTo) != 1) {
+        ::close(fd);
+        throw TcWinsockException(52, EINVAL);
+    }
+    const sockaddr_in local = internetAddress(ntohl(bindTo.s_addr), port);
     if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
         const int error = errno;
         ::close(fd);
@@ -247,29 +256,64 @@ void TcWinsock::Listen()
 
 void TcWinsock::acceptReady()
 {
+    if (!takeCaller())
+        return;
     // One incoming connection is all a listener carries: later ones wait in the backlog
     // unanswered instead of taking the state away from a running transfer.
     m_acceptNotifier->setEnabled(false);
     setState(cwAccepting);
 }
 
+// Takes callers off the backlog until one may stay (m_accepted) and returns true; false when
+// none is waiting any more. A caller from another address than AcceptFrom is closed at once
+// and never sees a byte. A failure other than an empty backlog returns true with no caller, so
+// that Accept reports it.
+bool TcWinsock::takeCaller()
+{
+    while (m_accepted < 0 && m_listener >= 0) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        const int fd = ::accept(m_listener, reinterpret_cast<sockaddr *>(&peer), &length);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return errno != EAGAIN && errno != EWOULDBLOCK;
+        }
+        const quint32 from = ntohl(peer.sin_addr.s_addr);
+        in_addr wanted{};
+        const bool anyone = m_acceptFrom.isEmpty();
+        if (!anyone
+            && (inet_pton(AF_INET, m_acceptFrom.toLatin1().constData(), &wanted) != 1
+                || ntohl(wanted.s_addr) != from)) {
+            // An abortive close: the stranger learns nothing but a reset.
+            const ::linger option{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+            ::close(fd);
+            Q_EMIT callerRefused(dotted(from));
+            continue;
+        }
+        if (!adopt(fd)) {
+            ::close(fd);
+            return true;
+        }
+        m_accepted = fd;
+        m_acceptedAddress = from;
+        m_acceptedPort = ntohs(peer.sin_port);
+    }
+    return m_accepted >= 0;
+}
+
 int TcWinsock::Accept()
 {
-    sockaddr_in peer{};
-    socklen_t length = sizeof peer;
-    const int fd = m_listener < 0
-                           ? -1
-                           : ::accept(m_listener, reinterpret_cast<sockaddr *>(&peer), &length);
-    if (fd >= 0 && !adopt(fd)) {
-        ::close(fd);
+    if (m_accepted < 0)
+        takeCaller();
+    if (m_accepted < 0)
         throw TcWinsockException(22222);
-    }
-    if (fd < 0)
-        throw TcWinsockException(22222);
+    const int fd = std::exchange(m_accepted, -1);
     closeQuietly();
     m_socket = fd;
-    m_peerAddress = ntohl(peer.sin_addr.s_addr);
-    m_peerPort = ntohs(peer.sin_port);
+    m_peerAddress = m_acceptedAddress;
+    m_peerPort = m_acceptedPort;
     watch(fd);
     setState(cwConnected);
     return fd;
@@ -416,6 +460,10 @@ void TcWinsock::stopListeningQuietly()
     if (m_listener < 0)
         return;
     m_acceptNotifier->setEnabled(false);
+    if (m_accepted >= 0) {
+        ::close(m_accepted);
+        m_accepted = -1;
+    }
     ::shutdown(m_listener, SHUT_RDWR);
     ::close(m_listener);
     m_listener = -1;

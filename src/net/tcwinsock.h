@@ -51,6 +51,14 @@ public:
     QString Port() const { return m_port; }
     void setPort(const QString &port) { m_port = port; }
     TcWinsockStates State() const { return m_state; }
+    // Dotted IPv4 address a listener binds; empty or "0.0.0.0" binds every local address.
+    QString ListenAddress() const { return m_listenAddress; }
+    void setListenAddress(const QString &address) { m_listenAddress = address; }
+    // Dotted IPv4 address the only caller a listener takes must come from; empty takes anyone.
+    // A caller from elsewhere is closed at once (callerRefused) and the listener goes on
+    // waiting; it never reaches cwAccepting.
+    QString AcceptFrom() const { return m_acceptFrom; }
+    void setAcceptFrom(const QString &address) { m_acceptFrom = address; }
 
     // Resolves Port and IP: a dotted address goes straight to cwReadyToConnect, a host name
     // waits in cwPrepareConnection until the lookup answers (cwReadyToConnect or cwNIL).
@@ -60,8 +68,8 @@ public:
     void CancelPrepare();
     // Starts a non-blocking connect -> cwConnecting (124321 unless cwReadyToConnect).
     void Connect();
-    // Binds any local address on the resolved Port, backlog 5 -> cwListening (7722 unless
-    // cwNIL or cwNotConnected).
+    // Binds ListenAddress on the resolved Port, backlog 5 -> cwListening (7722 unless cwNIL or
+    // cwNotConnected; 52 when the address cannot be bound).
     void Listen();
     // Accepts the pending connection after cwAccepting -> cwConnected; returns the handle
     // (22222 when there is none). The listener reports one incoming connection only; it stays
@@ -104,6 +112,9 @@ Q_SIGNALS:
     void dataAvailable();
     // The OnDataNeeded event: more data can be sent.
     void dataNeeded();
+    // A listener closed a caller that did not come from AcceptFrom; address is the caller's
+    // dotted address.
+    void callerRefused(const QString &address);
 
 private:
     void setState(TcWinsockStates state);
@@ -113,6 +124,7 @@ private:
     void unwatch();
     void closeQuietly();
     void stopListeningQuietly();
+    bool takeCaller();
     void armWrite();
     void readReady();
     void writeReady();
@@ -123,8 +135,13 @@ private:
     QString m_ip;
     QString m_port = QStringLiteral("0");
     TcWinsockStates m_state = cwNIL;
-    int m_socket = -1;         // connection socket; -1 when none
-    int m_listener = -1;       // listening socket; -1 when none
+    int m_socket = -1;   // connection socket; -1 when none
+    int m_listener = -1; // listening socket; -1 when none
+    int m_accepted = -1; // caller taken off the backlog, waiting for Accept; -1 when none
+    quint32 m_acceptedAddress = 0;
+    quint16 m_acceptedPort = 0;
+    QString m_listenAddress;
+    QString m_acceptFrom;
     quint32 m_peerAddress = 0; // host byte order
     quint16 m_peerPort = 0;    // host byte order
     int m_lookupId = -1;

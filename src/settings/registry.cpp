@@ -37,6 +37,7 @@ struct Registry::Data
     QStringList current;
     bool hasCurrent = false;
     QString damageReport;
+    QString readError;
 
     void record(Change change)
     {
@@ -76,10 +77,22 @@ struct Registry::Data
 
     // Reads the file into base; a damaged file is set aside (under the lock, and only if it is
     // still damaged once the lock is held: another copy may just have replaced it).
+    static QString unreadable(const QString &path, const QString &why)
+    {
+        return QStringLiteral("The settings file %1 cannot be read: %2.")
+                .arg(QDir::toNativeSeparators(path), why);
+    }
+
     void load()
     {
         QString why;
-        if (readStore(path, &base, &why) == ReadResult::Damaged) {
+        readError.clear();
+        const ReadResult result = readStore(path, &base, &why);
+        if (result == ReadResult::Unreadable) {
+            // The user's settings are there, only out of reach: they are left as they are,
+            // and never replaced by a save.
+            readError = unreadable(path, why);
+        } else if (result == ReadResult::Damaged) {
             QLockFile lock(lockPath(path));
             const bool locked = lock.tryLock(2000);
             if (readStore(path, &base, &why) == ReadResult::Damaged && locked)
@@ -128,6 +141,11 @@ QString Registry::damageReport() const
 QString Registry::takeDamageReport()
 {
     return std::exchange(d->damageReport, QString());
+}
+
+QString Registry::readError() const
+{
+    return d->readError;
 }
 
 bool Registry::openKey(const QString &path, bool create)
@@ -335,7 +353,10 @@ bool Registry::save(QString *error, int lockTimeoutMs)
 
     Node merged;
     QString why;
-    if (readStore(d->path, &merged, &why) == ReadResult::Damaged)
+    const ReadResult result = readStore(d->path, &merged, &why);
+    if (result == ReadResult::Unreadable)
+        return fail(Data::unreadable(d->path, why));
+    if (result == ReadResult::Damaged)
         d->setAside(why);
     for (const Change &change : d->pending)
         applyChange(merged, change);

@@ -25,8 +25,10 @@
 // lock is held only for the read-modify-write itself. A failed save leaves the file as it was
 // and keeps the changes pending, so a later save() can try again.
 //
-// Damage: a file that cannot be read or parsed is renamed aside (suffix ".damaged-<time>"),
-// the store starts empty, and damageReport() says what happened, for the front end to log.
+// Damage: a file that cannot be parsed is renamed aside (suffix ".damaged-<time>"), the store
+// starts empty, and damageReport() says what happened, for the front end to log. A file that is
+// there but cannot be read (permissions, an I/O error) is left alone: the store starts empty,
+// readError() says why, and save() fails rather than replace it.
 //
 // Not thread-safe: use one object from one thread. Separate objects (in one process or in
 // several) may share one file.
@@ -58,6 +60,9 @@ public:
     // sentence naming the file and where it was kept. takeDamageReport() clears it.
     QString damageReport() const;
     QString takeDamageReport();
+    // Empty unless the file exists but could not be read when this object last read it; then a
+    // sentence naming the file and the reason ("Permission denied").
+    QString readError() const;
 
     // --- Keys -------------------------------------------------------------------------------
     // Makes path the current key. Without create, fails (false) when the key does not exist

@@ -150,12 +150,12 @@ ReadResult readStore(const QString &path, Node *root, QString *why)
         return ReadResult::Missing;
     if (!file.open(QIODevice::ReadOnly)) {
         *why = file.errorString();
-        return ReadResult::Damaged;
+        return ReadResult::Unreadable;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *why = file.errorString();
-        return ReadResult::Damaged;
+        return ReadResult::Unreadable;
     }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);

@@ -78,8 +78,12 @@ public:
     CaptionListModel *taskRows() { return &m_taskRows; }   // "Tasks in Progress"
     CaptionListModel *queueRows() { return &m_queueRows; } // "Actions Waiting in Queue"
     CaptionListModel *statusTexts() { return &m_status; }  // the three status panels
-    // Lines of the log-in information window of the current connection.
+    // Lines of the log-in information window of the current connection: the first
+    // MaxLoginInfoLines lines (MaxLoginInfoText characters), then, once the login is over, one
+    // line saying how many more were left out.
     const QStringList &loginInfo() const { return m_loginInfo; }
+    static constexpr int MaxLoginInfoLines = 1000;
+    static constexpr qsizetype MaxLoginInfoText = 256 * 1024;
 
     // Connection state ----------------------------------------------------------------------
     const TcFTPSession &ReconnectSession() const { return m_reconnectSession; }
@@ -252,6 +256,8 @@ private:
     void taskOffline(int index);
     void sessionIdle(TcFTP *session, int index);
     void mainIdleWalk(TcFTP *session);
+    void addLoginInfo(const QString &line);
+    void endLoginInfo();
     QString initialTarget() const;
     void playSound(bool enabled, const QString &file);
 
@@ -289,6 +295,8 @@ private:
     CaptionListModel m_queueRows;
     CaptionListModel m_status;
     QStringList m_loginInfo;
+    qsizetype m_loginInfoText = 0; // characters in m_loginInfo
+    int m_loginInfoSkipped = 0;    // lines left out of it
 
     TcFTPSession m_reconnectSession;
     TSiteObject *m_currentSite = nullptr;

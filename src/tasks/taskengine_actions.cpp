@@ -65,23 +65,43 @@ void TaskEngine::FTPTextIO(TcFTP *session, const QString &ioString, bool fromHos
             WriteLog(QStringLiteral("!!: Error in Host input ") + ioString, n);
             return;
         }
-        if (loggingIn) {
-            m_loginInfo.append(ioString);
-            Q_EMIT loginInfoAdded(ioString);
-        }
+        if (loggingIn)
+            addLoginInfo(ioString);
         if (main ? m_options->ShowMainIO : m_options->ShowMultiIO)
             WriteLog(QStringLiteral(">>: ") + ioString, n);
         return;
     }
     if (loggingIn) {
         const QString line = SentTextForLoginInfo(ioString);
-        if (!line.isEmpty()) {
-            m_loginInfo.append(line);
-            Q_EMIT loginInfoAdded(line);
-        }
+        if (!line.isEmpty())
+            addLoginInfo(line);
     }
     if (main ? m_options->ShowMainIO : m_options->ShowMultiIO)
         WriteLog(QStringLiteral("<<: ") + SentTextForLog(ioString), n);
+}
+
+// A host can talk at length while the session logs in; only so much of it is kept.
+void TaskEngine::addLoginInfo(const QString &line)
+{
+    if (m_loginInfo.size() >= MaxLoginInfoLines
+        || m_loginInfoText + line.size() > MaxLoginInfoText) {
+        ++m_loginInfoSkipped;
+        return;
+    }
+    m_loginInfo.append(line);
+    m_loginInfoText += line.size();
+    Q_EMIT loginInfoAdded(line);
+}
+
+// The login is over (or failed): say what was left out.
+void TaskEngine::endLoginInfo()
+{
+    if (m_loginInfoSkipped == 0)
+        return;
+    const QString note = tr("(%1 more lines not kept)").arg(m_loginInfoSkipped);
+    m_loginInfoSkipped = 0;
+    m_loginInfo.append(note);
+    Q_EMIT loginInfoAdded(note);
 }
 
 void TaskEngine::FTPAction(TcFTP *session,

@@ -122,17 +122,23 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             session->setASCExtension(m_options->ASCExtList.engineForm());
             break;
         case csNotConnected:
-            if (main)
+            if (main) {
+                endLoginInfo();
                 mainOffline(m_taskList.record(0));
-            else
+            } else {
                 taskOffline(index);
+            }
             break;
         case csIdle:
+            if (main)
+                endLoginInfo();
             sessionIdle(session, index);
             break;
         case csWaitForReply:
             if (main && session->Idles() == 0) {
                 m_loginInfo.clear();
+                m_loginInfoText = 0;
+                m_loginInfoSkipped = 0;
                 Q_EMIT loginInfoCleared();
                 m_setupLocked = true;
                 Q_EMIT setupLockChanged(true);

@@ -1,6 +1,8 @@
 // orvane-ftp-cli against hosts that misbehave on purpose and commands typed wrong: the root is
 // never deleted, endless trees end, host text cannot steer the terminal, odd local files are
-// refused, passwords stay hidden and nothing is left out without a word.
+// refused, passwords stay hidden and nothing is left out without a word; a third party on the
+// data port, a welcome that never ends, a host that only says "wait", a greeting that is no
+// reply, and a settings file the user may not read.
 #include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/pyftpdlibserver.h"
@@ -15,9 +17,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <grp.h>
+#include <unistd.h>
+
 using ovtest::CliRun;
+using ovtest::CliRunOptions;
+using ovtest::runCli;
 using ovtest::runCliProgram;
 using ovtest::ScriptedServer;
 
@@ -65,6 +73,24 @@ int deepestLevel(const QString &root)
         deepest = qMax(deepest, int(rel.count(QLatin1Char('/'))) + 1);
     }
     return deepest;
+}
+
+// Answers for everything the program asks on its way to the folder, so that a script only
+// plays the part that matters.
+const QString Defaults = QStringLiteral(R"(
+    default USER 331 password please
+    default PASS 230 logged in
+    default PWD 257 "/" is the current folder
+    default CWD 250 folder changed
+    default TYPE 200 type set
+    default PORT 200 port ok
+    default NOOP 200 ok
+)");
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -254,4 +280,135 @@ TEST(OrvaneFtpCliHostile, SkippedEntriesAreNamed)
     EXPECT_TRUE(run.err.contains("/pub/lnk")) << run.describe();
     EXPECT_TRUE(run.err.contains("esc\\x9B2J\\x9B31m.txt")) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(local.filePath("pub/plain.txt")));
+}
+
+// Fault: anyone could take over an active-mode data connection.
+TEST(OrvaneFtpCliHostile, ThirdPartyOnTheDataPortIsNamedAndIgnored)
+{
+    ScriptedServer server(Defaults + QStringLiteral(R"(
+        greet 220 ready
+        expect list*
+        reply 150 listing
+        data-send -rw-r--r-- 1 ftp ftp 3000 Jan 01 2020 a.bin\r\n
+        reply 226 listed
+        expect retr /a.bin
+        intrude forged bytes
+        reply 150 opening
+        data-send-pattern 3000
+        reply 226 done
+    )"));
+    ASSERT_TRUE(server.start());
+    QTemporaryDir local;
+    const QString target = local.filePath(QStringLiteral("a.bin"));
+    const CliRun run
+            = runCliProgram({QStringLiteral("get"), hostUrl(server, "/a.bin"), target}, 30000);
+    ASSERT_TRUE(run.ended) << run.describe() << server.log().toStdString();
+    EXPECT_EQ(run.exitStatus, 0) << run.describe() << server.log().toStdString();
+    EXPECT_EQ(contentOf(target), ScriptedServer::pattern(3000));
+    EXPECT_TRUE(run.err.contains("127.0.0.2")) << run.describe();
+    EXPECT_EQ(server.events().filter(QStringLiteral("INTRUDER")),
+              QStringList{QStringLiteral("INTRUDER received 0 closed")});
+}
+
+// Fault: an endless welcome grew memory without limit.
+TEST(OrvaneFtpCliHostile, EndlessWelcomeEndsTheRunWithinAGigabyte)
+{
+    ScriptedServer server(QStringLiteral(R"(
+        greet 220-welcome
+        reply-repeat forever 220-and there is much more to say about this archive
+    )"));
+    ASSERT_TRUE(server.start());
+    CliRunOptions withinAGigabyte;
+    withinAGigabyte.childModifier = [] {
+        const rlimit limit{rlim_t(1) << 30, rlim_t(1) << 30};
+        ::setrlimit(RLIMIT_AS, &limit);
+    };
+    const CliRun run = runCli({QStringLiteral("ls"), hostUrl(server, "/")}, withinAGigabyte);
+    ASSERT_TRUE(run.ended) << run.describe();
+    EXPECT_EQ(run.exitStatus, 1) << run.describe();
+    EXPECT_TRUE(run.err.contains("1024 KiB")) << run.describe();
+}
+
+// Fault: preliminary replies kept the run waiting for ever.
+TEST(OrvaneFtpCliHostile, PreliminaryFloodEndsTheRunAtTheTimeout)
+{
+    ScriptedServer server(Defaults + QStringLiteral(R"(
+        default LIST 550 nothing here
+        greet 220 ready
+        expect dele /a.txt
+        reply-every 100 150 still working on it
+    )"));
+    ASSERT_TRUE(server.start());
+    const CliRun run = runCliProgram({QStringLiteral("--timeout"),
+                                      QStringLiteral("3"),
+                                      QStringLiteral("rm"),
+                                      hostUrl(server, "/a.txt")},
+                                     30000);
+    ASSERT_TRUE(run.ended) << run.describe() << server.log().toStdString();
+    EXPECT_EQ(run.exitStatus, 1) << run.describe();
+    EXPECT_TRUE(run.err.contains("no final reply")) << run.describe();
+}
+
+// Fault: misleading messages, for a greeting that is no reply and a settings file that cannot
+// be read.
+TEST(OrvaneFtpCliHostile, UnexpectedGreetingAndUnreadableSettingsSayWhat)
+{
+    ScriptedServer server(QStringLiteral(R"(
+        greet hello, this is not an FTP server
+        silence 20000
+    )"));
+    ASSERT_TRUE(server.start());
+    CliRun run = runCliProgram({QStringLiteral("--timeout"),
+                                QStringLiteral("10"),
+                                QStringLiteral("ls"),
+                                hostUrl(server, "/")},
+                               30000);
+    ASSERT_TRUE(run.ended) << run.describe();
+    EXPECT_EQ(run.exitStatus, 1) << run.describe();
+    EXPECT_TRUE(run.err.contains("unexpected reply")) << run.describe();
+    EXPECT_FALSE(run.err.contains("no answer")) << run.describe();
+
+    // The settings file is there but the user may not read it. Run as "nobody" when the tests
+    // run as root, whom permissions do not stop.
+    QTemporaryDir config;
+    ASSERT_TRUE(QDir(config.path()).mkpath(QStringLiteral("Orvane FTP")));
+    const QString store = config.filePath(QStringLiteral("Orvane FTP/registry.json"));
+    QFile file(store);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{\"format\": \"orvane-registry\", \"version\": 1, \"root\": {}}\n");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::Permissions()));
+    QFile::setPermissions(config.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                  | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile::setPermissions(config.filePath(QStringLiteral("Orvane FTP")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                  | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    CliRunOptions asNobody;
+    asNobody.environment = env;
+    asNobody.timeoutMs = 30000;
+    if (geteuid() == 0) {
+        asNobody.childModifier = [] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(125);
+        };
+    }
+    run = runCli({QStringLiteral("--site"),
+                  QStringLiteral("Archives\\GNU"),
+                  QStringLiteral("ls"),
+                  QStringLiteral("/")},
+                 asNobody);
+    ASSERT_TRUE(run.ended) << run.describe();
+    EXPECT_EQ(run.exitStatus, 1) << run.describe();
+    EXPECT_TRUE(run.err.contains("cannot be read")) << run.describe();
+    EXPECT_TRUE(run.err.contains("Permission denied")) << run.describe();
+    EXPECT_FALSE(run.err.contains("no saved site")) << run.describe();
+    // The file is left as it was, where it was.
+    EXPECT_TRUE(QFile::exists(store));
+    EXPECT_TRUE(QDir(config.filePath(QStringLiteral("Orvane FTP")))
+                        .entryList(QDir::Files | QDir::Hidden)
+                        .filter(QStringLiteral("damaged"))
+                        .isEmpty());
 }

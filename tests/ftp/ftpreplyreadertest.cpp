@@ -12,6 +12,7 @@ struct Collected
 {
     QStringList lines;
     QList<bool> finals;
+    QList<bool> strays;
 };
 
 Collected drain(FtpReplyReader &reader)
@@ -21,6 +22,7 @@ Collected drain(FtpReplyReader &reader)
     while (reader.nextLine(line)) {
         out.lines.append(line.text);
         out.finals.append(line.final);
+        out.strays.append(line.stray);
     }
     return out;
 }
@@ -54,9 +56,47 @@ TEST(FtpReplyReader, TellsFinalRepliesFromOtherLines)
                 "200\r\n"         // too short
                 " 200 x\r\n"      // begins with a space
                 "Log in here\r\n" // outside a multi-line reply the old rule holds
-                "xx\r\n");
+                "xx\r\n"
+                "\r\n"
+                "2001 x\r\n"
+                "230-multi\r\n"
+                "Log in with care\r\n"
+                "230 end\r\n");
     const Collected got = drain(reader);
-    EXPECT_EQ(got.finals, (QList<bool>{true, false, false, true, false}));
+    EXPECT_EQ(got.finals,
+              (QList<bool>{true, false, false, true, false, false, false, false, false, true}));
+    // Outside a multi-line reply a line without a three-digit code is no reply at all.
+    EXPECT_EQ(got.strays,
+              (QList<bool>{false, false, true, true, true, false, true, false, false, false}));
+}
+
+TEST(FtpReplyReader, ReplyPastItsBoundIsRefused)
+{
+    const QByteArray text = "230-" + QByteArray(96, 'w') + "\r\n";
+    const qsizetype perReply = FtpReplyReader::MaxReplySize / text.size();
+    FtpReplyReader reader;
+    // Two replies just within the bound: the count starts again after each final line.
+    for (int reply = 0; reply < 2; ++reply) {
+        for (qsizetype i = 0; i < perReply; ++i)
+            reader.feed(text);
+        reader.feed("230 done\r\n");
+        const Collected got = drain(reader);
+        EXPECT_EQ(got.lines.size(), perReply + 1);
+        EXPECT_FALSE(reader.replyTooLong());
+    }
+    // One line more, and the reply is refused before its end; so are blank lines without end.
+    for (const QByteArray &line : {text, QByteArray("\r\n")}) {
+        reader.clear();
+        qsizetype taken = 0;
+        for (qsizetype i = 0; i < FtpReplyReader::MaxReplySize / line.size() + 1; ++i) {
+            reader.feed(line);
+            taken += drain(reader).lines.size();
+        }
+        reader.feed("230 done\r\n");
+        taken += drain(reader).lines.size();
+        EXPECT_TRUE(reader.replyTooLong());
+        EXPECT_LE(taken * line.size(), FtpReplyReader::MaxReplySize);
+    }
 }
 
 TEST(FtpReplyReader, MultiLineReplyEndsOnlyWithItsOwnCode)

@@ -100,6 +100,19 @@ struct SessionProbe
         return nullptr;
     }
 
+    // Forgets what was recorded (a second dialogue of the same session).
+    void clear()
+    {
+        states.clear();
+        texts.clear();
+        actions.clear();
+        warnings.clear();
+        unknownCommands.clear();
+        internalErrors.clear();
+        progressEvents = 0;
+        stateAtGreeting = -1;
+    }
+
     QList<TcFTPStates> states;
     QList<Text> texts;
     QList<Action> actions;

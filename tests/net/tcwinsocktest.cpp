@@ -13,6 +13,12 @@
 #include <functional>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // Spins the event loop until done() holds or ms milliseconds have passed.
@@ -458,4 +464,65 @@ TEST(TcWinsockTest, CloseWithLingerDiscardsUnsentData)
         else
             EXPECT_EQ(atClient.size(), taken);
     }
+}
+
+// A listener on one address, open to one caller's address: strangers are hung up on and the
+// listener goes on waiting for the caller it wants.
+TEST(TcWinsockTest, ListenerTakesOnlyTheCallerItWaitsFor)
+{
+    TcWinsock listener;
+    StateLog log(listener);
+    QStringList refused;
+    QObject::connect(&listener, &TcWinsock::callerRefused, [&](const QString &address) {
+        refused.append(address);
+    });
+    QObject::connect(&listener, &TcWinsock::stateChanged, [&](TcWinsockStates s) {
+        if (s == cwAccepting)
+            listener.Accept();
+    });
+    listener.setListenAddress(QStringLiteral("127.0.0.1"));
+    listener.setAcceptFrom(QStringLiteral("127.0.0.1"));
+    listener.setPort(QStringLiteral("0"));
+    listener.Listen();
+    const quint16 port = listener.LocalPort().toUShort();
+
+    // Not listening on the other loopback addresses at all.
+    QTcpSocket elsewhere;
+    elsewhere.connectToHost(QHostAddress(QStringLiteral("127.0.0.3")), port);
+    EXPECT_FALSE(elsewhere.waitForConnected(2000));
+
+    // A stranger on 127.0.0.2: the system completes its connect from the backlog; the listener
+    // hangs up on it without a byte.
+    const int stranger = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(stranger, 0);
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(0x7f000002);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(stranger, reinterpret_cast<sockaddr *>(&from), sizeof from), 0);
+    ASSERT_EQ(::connect(stranger, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
+    ASSERT_TRUE(waitFor([&] { return !refused.isEmpty(); }));
+    EXPECT_EQ(refused, QStringList{QStringLiteral("127.0.0.2")});
+    const timeval wait{2, 0};
+    ::setsockopt(stranger, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char byte;
+    const ssize_t got = ::recv(stranger, &byte, 1, 0);
+    const int error = errno;
+    EXPECT_TRUE(got == 0 || (got < 0 && error == ECONNRESET)) << got << " " << error;
+    ::close(stranger);
+    EXPECT_EQ(listener.State(), cwListening);
+
+    QTcpSocket host;
+    host.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(waitFor([&] { return listener.State() == cwConnected; }));
+    EXPECT_EQ(listener.PeerAddress(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(log.states, (QList<TcWinsockStates>{cwListening, cwAccepting, cwConnected}));
+    ASSERT_TRUE(host.waitForConnected(1000));
+    host.write("hello");
+    ASSERT_TRUE(waitFor([&] { return listener.BytesAvailable() == 5; }));
+    EXPECT_EQ(listener.Receive(), QByteArray("hello"));
+    listener.StopListening();
 }

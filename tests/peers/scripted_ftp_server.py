@@ -662,6 +662,14 @@ def _step_serve_host(self, step):
 ScriptedServer.step_serve_host = _step_serve_host
 
 
+# Steps for a third party on the network and a host that talks without end (intrude,
+# reply-pasv-lure, reply-repeat, reply-every, data-trickle) live in hostile_peers.py next to
+# this file.
+import hostile_peers  # noqa: E402
+
+hostile_peers.install(sys.modules[__name__])
+
+
 def main():
     parser = argparse.ArgumentParser(description="Scripted FTP server for tests")
     parser.add_argument("--script", required=True)

@@ -237,6 +237,27 @@ TEST_F(RegistryTest, DamagedFileIsSetAsideAndTheStoreStartsEmpty)
     }
 }
 
+// A file that is there but cannot be read (played by a folder in its place, which stops root
+// as well as a user) is no damage: it stays where it is, and no save replaces it.
+TEST_F(RegistryTest, UnreadableFileIsLeftAloneAndNeverReplaced)
+{
+    ASSERT_TRUE(QDir().mkpath(m_path));
+    Registry reg(m_path);
+    EXPECT_TRUE(reg.readError().contains(QStringLiteral("cannot be read")))
+            << reg.readError().toStdString();
+    EXPECT_TRUE(reg.readError().contains(m_path));
+    EXPECT_TRUE(reg.damageReport().isEmpty());
+    EXPECT_TRUE(QFileInfo(m_path).isDir());
+    EXPECT_TRUE(QFileInfo(m_path).dir().entryList({QStringLiteral("*.damaged-*")}).isEmpty());
+
+    ASSERT_TRUE(reg.openKey(QStringLiteral("\A"), true));
+    QString error;
+    EXPECT_FALSE(reg.save(&error));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot be read"))) << error.toStdString();
+    EXPECT_TRUE(QFileInfo(m_path).isDir());
+    EXPECT_TRUE(reg.hasPendingChanges());
+}
+
 TEST_F(RegistryTest, FailedSaveLeavesThePreviousFile)
 {
     {

@@ -27,6 +27,9 @@
 // data-send TEXT | <<END ... END, data-send-file NAME, data-send-pattern N,
 // data-close-early N [TEXT], data-recv [NAME], data-close, send-endless [BYTES],
 // expect-close, silence [MS], close, accept, sleep MS, timeout MS.
+// Hostile peers: intrude [TEXT] (a third party on 127.0.0.2 calls the PORT address first),
+// reply-pasv-lure ADDRESS, reply-repeat COUNT|forever TEXT, reply-every MS TEXT,
+// data-trickle MS N.
 // data-reset N [TEXT] sends N bytes, then resets the data connection.
 // TEXT takes \r \n \t \\ \xHH escapes.
 #pragma once

@@ -4,6 +4,8 @@
 #include "support/scriptedserver.h"
 #include "tasks/taskengine.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using ovtest::ScriptedServer;
@@ -133,4 +135,36 @@ TEST(LoginWalk, RefusedRootFallsBackToHome)
              QStringLiteral("\\home\\ann\\"),
              {QStringLiteral(" !: Specified initial-, rootFolder is inaccessible. Listing "
                              "home-folder instead.")}});
+}
+
+// A host that talks at length while the session logs in: the log-in information keeps its
+// first lines and says how many more there were.
+TEST(LoginWalk, LoginInformationIsBounded)
+{
+    ScriptedServer server(QStringLiteral(R"(
+        default * 500 not today
+        greet 220-welcome
+        reply-repeat 899 220-the rules of this archive, once more
+        reply 220 ready
+        expect user anonymous
+        reply 230-logged in
+        reply-repeat 899 230-and the rules once again
+        reply 230 ok
+    )"));
+    ASSERT_TRUE(server.start());
+    TaskEngine engine;
+    ConnectRequest request;
+    request.session = {QStringLiteral("127.0.0.1"),
+                       QString::number(server.port()),
+                       QStringLiteral("anonymous"),
+                       QStringLiteral("x@example.com")};
+    request.passive = true;
+    engine.connectMain(request);
+    ASSERT_TRUE(waitFor([&] { return engine.loginInfo().size() > TaskEngine::MaxLoginInfoLines; },
+                        10000))
+            << server.log().toStdString();
+    EXPECT_EQ(engine.loginInfo().size(), TaskEngine::MaxLoginInfoLines + 1);
+    EXPECT_TRUE(engine.loginInfo().last().contains(
+            QRegularExpression(QStringLiteral("^\\(\\d+ more lines not kept\\)$"))))
+            << engine.loginInfo().last().toStdString();
 }
