@@ -25,6 +25,8 @@ class TSiteObject;
 // the user deletes that site while its session runs, the record stays alive here until the
 // next connect, so the bookmarks written into it when the session goes offline land in a
 // record nobody saves instead of in freed memory.
+class PasswordVault;
+
 class SiteConnector : public QObject
 {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
     // The bookmark list's text (items name + CR + folder joined by LF), read when the main
     // session goes offline and stored in CurrentSite. Unset: the site's bookmarks stay.
     std::function<QString()> bookmarkText;
+    // Where site passwords are kept; handed to the Site manager when it is made.
+    PasswordVault *passwordVault = nullptr;
 
 Q_SIGNALS:
     // The connected site's bookmark items, to be appended to the bookmark list.
