@@ -1,7 +1,10 @@
 // orvane-ftp: the desktop program.
 #include "settings/options.h"
 #include "settings/registry.h"
+#include "sites/keyringstore.h"
+#include "sites/passwordvault.h"
 #include "tasks/taskengine.h"
+#include "ui/masterpasswordbox.h"
 #include "ui/siteconnector.h"
 #include "ui/startupsequence.h"
 #include "ui/tform1.h"
@@ -68,6 +71,11 @@ int main(int argc, char **argv)
     TaskEngine engine;
     // One options object for the whole run: the engine reads it, the Setup dialog edits it.
     engine.useOptions(options);
+    // Site passwords: the desktop keyring, else the master password (asked once per run when a
+    // site needs it), else the old form with a word to the user. Made before the window: the
+    // Site manager, a child of the window, saves through the vault when it goes.
+    KeyringStore keyring;
+    PasswordVault vault(registry, &keyring);
     TForm1 window(engine);
     StartupSequence startup(window, registry, options, engine);
     // The Setup dialog shows, and applies, the options record read during start-up.
@@ -77,6 +85,9 @@ int main(int argc, char **argv)
     // Saved sites: the Site manager is made on first use and writes the store when it closes;
     // at shut-down the store is written first, when the Site manager was ever opened.
     SiteConnector sites(engine, registry, options, &window);
+    vault.setPrompt(MasterPasswordBox::dialogPrompt(&window));
+    sites.passwordVault = &vault;
+    window.Zetup->addPasswordSettings(new MasterPasswordBox(registry, vault));
     bool siteManagerOpened = false;
     QObject::connect(window.Menu_SiteManager, &QAction::triggered, &window, [&] {
         siteManagerOpened = true;

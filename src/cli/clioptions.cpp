@@ -41,7 +41,8 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
         const bool takesValue
                 = name == QLatin1String("--type") || name == QLatin1String("--user")
                   || name == QLatin1String("--password-env") || name == QLatin1String("--timeout")
-                  || name == QLatin1String("--tasks") || name == QLatin1String("--site");
+                  || name == QLatin1String("--tasks") || name == QLatin1String("--site")
+                  || name == QLatin1String("--master-password-env");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -97,6 +98,13 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
             if (value.isEmpty())
                 return fail(QStringLiteral("--site needs the path of a saved site"));
             site = value;
+        } else if (name == QLatin1String("--master-password-env")) {
+            if (value.isEmpty())
+                return fail(QStringLiteral("--master-password-env needs a variable name"));
+            masterPasswordEnv = value;
+            // Looked up only when a saved site's password needs it.
+            masterPassword
+                    = env.contains(value) ? std::optional<QString>(env.value(value)) : std::nullopt;
         } else {
             return fail(QStringLiteral("unknown option %1").arg(name));
         }

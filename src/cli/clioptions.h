@@ -34,6 +34,9 @@ public:
     std::optional<int> tasks;
     // Folder path of a saved site ("Software\Archives\GNU Software Archive"); empty: none.
     QString site;
+    // --master-password-env: the variable's name, and its value when it is set.
+    QString masterPasswordEnv;
+    std::optional<QString> masterPassword;
     QString verb;
     QStringList arguments;
 

@@ -1,6 +1,8 @@
 #include "cli/clisite.h"
 
 #include "settings/registry.h"
+#include "sites/keyringstore.h"
+#include "sites/passwordvault.h"
 #include "sites/sitestore.h"
 
 bool FindSavedSite(Registry &registry, const QString &path, TSiteObject *site, QString *error)
@@ -37,4 +39,42 @@ bool FindSavedSite(Registry &registry, const QString &path, TSiteObject *site, Q
     }
     *site = *node->site();
     return true;
+}
+
+bool ResolveSavedPassword(Registry &registry,
+                          TSiteObject *site,
+                          const QString &envName,
+                          const std::optional<QString> &masterPassword,
+                          QString *error)
+{
+    if (site->PasswordKept.isEmpty())
+        return true;
+    KeyringStore keyring;
+    PasswordVault vault(registry, &keyring);
+    bool asked = false;
+    vault.setPrompt([&](const QString &) -> std::optional<QString> {
+        if (asked)
+            return std::nullopt;
+        asked = true;
+        return masterPassword;
+    });
+    const PasswordVault::Resolved resolved = vault.resolve(site->PasswordKept);
+    if (resolved.ok) {
+        site->Password = resolved.password;
+        site->PasswordKept.clear();
+        return true;
+    }
+    QString why = resolved.problem;
+    if (PasswordVault::isSealedForm(site->PasswordKept)) {
+        if (envName.isEmpty())
+            why += QStringLiteral(" (name a variable holding it with --master-password-env)");
+        else if (!masterPassword)
+            why = QStringLiteral("it is kept under the master password, but environment "
+                                 "variable '%1' (from --master-password-env) is not set")
+                          .arg(envName);
+        else
+            why += QStringLiteral(" (environment variable '%1')").arg(envName);
+    }
+    *error = QStringLiteral("cannot get the password of the saved site: %1").arg(why);
+    return false;
 }

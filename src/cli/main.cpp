@@ -65,6 +65,16 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "orvane-ftp-cli: %s\n", error.toLocal8Bit().constData());
             return 1;
         }
+        // A password given here wins; a login name given here goes without the site's one.
+        if (!options.password && !options.user && !saved.Anonymous
+            && !ResolveSavedPassword(
+                    registry, &saved, options.masterPasswordEnv, options.masterPassword, &error)) {
+            std::fprintf(stderr,
+                         "orvane-ftp-cli: '%s': %s\n",
+                         options.site.toLocal8Bit().constData(),
+                         error.toLocal8Bit().constData());
+            return 1;
+        }
         site = SiteConnection::fromSite(saved, Options::load(registry));
     }
 

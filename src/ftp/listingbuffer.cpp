@@ -29,6 +29,26 @@ const ListingBuffer::EntryList *ListingBuffer::entries(const QString &folder) co
     return it == m_folders.cend() ? nullptr : &it.value();
 }
 
+ListingBuffer::EntryList::const_iterator ListingBuffer::position(const EntryList &entries,
+                                                                 const QString &key)
+{
+    // The order tells keys that differ in case alone apart, so the first entry not before key
+    // is the one with exactly that key when there is one.
+    return std::lower_bound(
+            entries.cbegin(), entries.cend(), key, [](const Entry &entry, const QString &wanted) {
+                return sortsBefore(entry.key, wanted);
+            });
+}
+
+const ListingBuffer::Entry *ListingBuffer::find(const QString &folder, const QString &key) const
+{
+    const EntryList *list = entries(folder);
+    if (!list)
+        return nullptr;
+    const auto it = position(*list, key);
+    return it != list->cend() && it->key == key ? &*it : nullptr;
+}
+
 void ListingBuffer::sortEntries(EntryList &entries)
 {
     std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
@@ -48,14 +68,11 @@ void ListingBuffer::addEntry(const QString &folder,
                              bool fromLink)
 {
     EntryList &list = m_folders[FolderKey{folder}];
-    for (Entry &entry : list) {
-        if (entry.key == key) {
-            entry = Entry{key, fields, fromLink};
-            return;
-        }
-    }
-    list.append(Entry{key, fields, fromLink});
-    sortEntries(list);
+    const qsizetype at = position(list, key) - list.cbegin();
+    if (at < list.size() && list.at(at).key == key)
+        list[at] = Entry{key, fields, fromLink};
+    else
+        list.insert(at, Entry{key, fields, fromLink});
 }
 
 bool ListingBuffer::remove(const QString &folder)
@@ -79,12 +96,9 @@ int ListingBuffer::removeBelow(const QString &prefix)
 
 QString LookupEntry(const ListingBuffer &buffer, const QString &folder, const QString &key)
 {
-    const ListingBuffer::EntryList *list = buffer.entries(folder);
-    if (!list)
+    if (!buffer.contains(folder))
         return QString();
-    for (const ListingBuffer::Entry &entry : *list) {
-        if (entry.key == key)
-            return entry.fields;
-    }
+    if (const ListingBuffer::Entry *entry = buffer.find(folder, key))
+        return entry->fields;
     throw std::out_of_range("no such entry in the listing buffer");
 }

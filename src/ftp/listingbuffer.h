@@ -43,6 +43,9 @@ public:
     QStringList folders() const;
     // The entry list of a buffered folder, or nullptr.
     const EntryList *entries(const QString &folder) const;
+    // The entry with exactly this key in a buffered folder, or nullptr; a binary search over
+    // the sorted list.
+    const Entry *find(const QString &folder, const QString &key) const;
 
     // Stores a complete entry list under the folder, sorted by key; a folder already present
     // gets the new list.
@@ -66,6 +69,8 @@ private:
         bool operator<(const FolderKey &other) const { return sortsBefore(name, other.name); }
     };
     static void sortEntries(EntryList &entries);
+    // Where key stands, or would stand, in a sorted entry list.
+    static EntryList::const_iterator position(const EntryList &entries, const QString &key);
 
     QMap<FolderKey, EntryList> m_folders;
 };

@@ -3,6 +3,7 @@
 #include "settings/registry.h"
 #include "settings/registrykeys.h"
 #include "sites/passwordcipher.h"
+#include "sites/passwordvault.h"
 #include "util/fieldstring.h"
 
 #include <QSet>
@@ -12,6 +13,8 @@ namespace {
 const QString HostValue = QStringLiteral("Host Address");
 const QString UsernameValue = QStringLiteral("Username");
 const QString PasswordValue = QStringLiteral("Password");
+const QString KeyringValue = QStringLiteral("PasswordKeyring");
+const QString SealedValue = QStringLiteral("PasswordSealed");
 const QString InitialPathValue = QStringLiteral("InitialPath");
 const QString DescriptionValue = QStringLiteral("Description");
 const QString BookmarksValue = QStringLiteral("Bookmarks");
@@ -86,8 +89,9 @@ QList<SiteStore::DefaultSite> SiteStore::defaultSites()
     };
 }
 
-SiteStore::SiteStore(Registry &registry)
+SiteStore::SiteStore(Registry &registry, PasswordVault *vault)
     : m_registry(registry)
+    , m_vault(vault)
 {}
 
 bool SiteStore::rootExists() const
@@ -170,10 +174,24 @@ void SiteStore::readSite(TSiteObject *site) const
         site->Firewall = quint8(*v & 0xff);
     if (auto v = reg.readBool(AnonymousValue))
         site->Anonymous = *v;
-    if (!site->Password.isEmpty())
-        site->Password = DecipherPassword(site->Password);
     if (site->Port < 21)
         site->Port = 21;
+    if (!site->Password.isEmpty()) {
+        site->Password = DecipherPassword(site->Password);
+        return;
+    }
+    if (auto v = reg.readString(KeyringValue); v && !v->isEmpty())
+        site->PasswordKept = PasswordVault::keyringForm(*v);
+    else if (auto v = reg.readString(SealedValue); v && !v->isEmpty())
+        site->PasswordKept = PasswordVault::sealedForm(*v);
+    // Last: the vault may open other keys of the store.
+    if (m_vault && !site->PasswordKept.isEmpty()) {
+        const PasswordVault::Resolved resolved = m_vault->resolve(site->PasswordKept);
+        if (resolved.ok) {
+            site->Password = resolved.password;
+            site->PasswordKept.clear();
+        }
+    }
 }
 
 QString SiteStore::checkTree(const SiteNode &root)
@@ -207,6 +225,10 @@ bool SiteStore::saveTree(const SiteNode &root, QString *error)
             *error = problem;
         return false;
     }
+    QStringList oldEntries;
+    if (m_vault && m_vault->keyringAnswers())
+        collectKeyringEntries(rootKeyPath(), &oldEntries);
+    m_writtenEntries.clear();
     // The deletion and the rewrite reach the file together in one replacement.
     m_registry.deleteKey(rootKeyPath());
     if (!writeNode(root, rootKeyPath())) {
@@ -215,15 +237,64 @@ bool SiteStore::saveTree(const SiteNode &root, QString *error)
         m_registry.discardChanges();
         return false;
     }
-    return m_registry.save(error);
+    if (!m_registry.save(error))
+        return false;
+    // Entries of sites that were renamed, moved or deleted, or lost their password.
+    for (const QString &entry : std::as_const(oldEntries)) {
+        if (!m_writtenEntries.contains(entry))
+            m_vault->forget(entry);
+    }
+    return true;
+}
+
+void SiteStore::collectKeyringEntries(const QString &path, QStringList *entries)
+{
+    if (!m_registry.openKey(path, false))
+        return;
+    if (auto v = m_registry.readString(KeyringValue); v && !v->isEmpty())
+        entries->append(*v);
+    const QStringList names = m_registry.keyNames();
+    for (const QString &name : names)
+        collectKeyringEntries(path + QLatin1Char('\\') + name, entries);
+}
+
+std::pair<QString, QString> SiteStore::passwordValue(const TSiteObject &site, const QString &path)
+{
+    if (site.Password.isEmpty()) {
+        if (PasswordVault::isKeyringForm(site.PasswordKept)) {
+            m_writtenEntries.append(PasswordVault::formValue(site.PasswordKept));
+            return {KeyringValue, PasswordVault::formValue(site.PasswordKept)};
+        }
+        if (PasswordVault::isSealedForm(site.PasswordKept))
+            return {SealedValue, PasswordVault::formValue(site.PasswordKept)};
+        return {PasswordValue, QString()};
+    }
+    if (!m_vault)
+        return {PasswordValue, EncipherPassword(site.Password)};
+    // The keyring entry is named by the site's place in the tree, as the Site manager shows it.
+    const QString entry = path.mid(rootKeyPath().size() + 1);
+    const PasswordVault::Stored stored = m_vault->keep(entry, site.Password);
+    switch (stored.where) {
+    case PasswordVault::Stored::Where::Keyring:
+        m_writtenEntries.append(stored.value);
+        return {KeyringValue, stored.value};
+    case PasswordVault::Stored::Where::Sealed:
+        return {SealedValue, stored.value};
+    case PasswordVault::Stored::Where::Enciphered:
+        break;
+    }
+    return {PasswordValue, stored.value};
 }
 
 bool SiteStore::writeNode(const SiteNode &node, const QString &path)
 {
+    std::pair<QString, QString> password;
+    if (const TSiteObject *site = node.site())
+        password = passwordValue(*site, path); // before opening: the vault may open other keys
     if (!m_registry.openKey(path, true))
         return false;
     if (const TSiteObject *site = node.site())
-        writeSite(*site);
+        writeSite(*site, password.first, password.second);
     for (int i = 0; i < node.childCount(); ++i) {
         const SiteNode *child = node.child(i);
         if (!writeNode(*child, path + QLatin1Char('\\') + child->text()))
@@ -232,12 +303,15 @@ bool SiteStore::writeNode(const SiteNode &node, const QString &path)
     return true;
 }
 
-void SiteStore::writeSite(const TSiteObject &site)
+void SiteStore::writeSite(const TSiteObject &site, const QString &valueName, const QString &value)
 {
     m_registry.writeString(HostValue, site.Host);
     m_registry.writeString(UsernameValue, site.Username);
-    m_registry.writeString(PasswordValue,
-                           site.Password.isEmpty() ? QString() : EncipherPassword(site.Password));
+    // The old value stays, empty, beside a newer one: older versions then read no password
+    // (and ask for one) instead of finding none of their values.
+    if (valueName != PasswordValue)
+        m_registry.writeString(PasswordValue, QString());
+    m_registry.writeString(valueName, value);
     m_registry.writeString(InitialPathValue, site.InitialPath);
     m_registry.writeString(DescriptionValue, site.Description);
     m_registry.writeString(BookmarksValue, site.Bookmarks);
@@ -246,6 +320,43 @@ void SiteStore::writeSite(const TSiteObject &site)
     m_registry.writeBool(PassiveModeValue, site.PassiveMode);
     m_registry.writeInteger(FirewallValue, site.Firewall);
     m_registry.writeBool(AnonymousValue, site.Anonymous);
+}
+
+namespace {
+
+const SiteNode *firstUnreadPassword(const SiteNode &node)
+{
+    if (const TSiteObject *site = node.site())
+        return site->PasswordKept.isEmpty() ? nullptr : &node;
+    for (int i = 0; i < node.childCount(); ++i) {
+        if (const SiteNode *found = firstUnreadPassword(*node.child(i)))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool SiteStore::changeMasterPassword(const QString &newPassword, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!m_vault)
+        return fail(QStringLiteral("No password vault is in use."));
+    if (m_vault->masterPasswordSet() && !m_vault->unlocked())
+        return fail(QStringLiteral("The current master password was not given."));
+    const LoadResult loaded = loadTree();
+    if (const SiteNode *node = firstUnreadPassword(*loaded.root)) {
+        return fail(QStringLiteral("The password of \"%1\" cannot be read, so it could not "
+                                   "follow the new master password.")
+                            .arg(node->text()));
+    }
+    if (!m_vault->setMasterPassword(newPassword))
+        return fail(QStringLiteral("The master password cannot be stored."));
+    return saveTree(*loaded.root, error);
 }
 
 bool SiteStore::addDefaultSites(QString *error)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class PasswordVault;
 class Registry;
 
 // The saved sites in the registry store. Below the root key every folder is a key named by its
@@ -15,6 +16,11 @@ class Registry;
 // subkeys and no values (an empty folder is an empty key); a site key holds the eleven values
 // "Host Address", "Username", "Password" (enciphered), "InitialPath", "Description",
 // "Bookmarks" (strings), "Tasks", "Port", "PassiveMode", "Firewall", "Anonymous" (integers).
+// With a password vault, a site's password is saved where the vault decides: the value
+// "PasswordKeyring" names its desktop keyring entry, "PasswordSealed" holds it sealed under
+// the master password, and "Password" holds the old enciphered form only when neither is
+// possible. Older stores' "Password" values are read and move on the next save. Without a
+// vault, passwords are saved in the old form, and the newer values are kept as they are.
 // Key paths join the node names below the root key as they are, so a name holding ":" or
 // equal to ".." is just a key of that name at its place.
 class SiteStore
@@ -39,7 +45,7 @@ public:
     static QString firstStartQuestion();
     static QList<DefaultSite> defaultSites();
 
-    explicit SiteStore(Registry &registry);
+    explicit SiteStore(Registry &registry, PasswordVault *vault = nullptr);
 
     bool rootExists() const;
 
@@ -69,14 +75,26 @@ public:
     // be saved again later, for example each time the Site manager closes.
     bool saveTree(const SiteNode &root, QString *error = nullptr);
 
+    // Sets (or, with an empty text, removes) the master password and saves every site again
+    // so that the passwords kept under the old one follow. Needs the vault unlocked when a
+    // master password is set now; refuses (false, nothing changed) when a site's password
+    // cannot be read first.
+    bool changeMasterPassword(const QString &newPassword, QString *error = nullptr);
+
     // Writes the default sites (host, initial path, anonymous) and saves. Existing keys of the
     // same names get these three values.
     bool addDefaultSites(QString *error = nullptr);
 
 private:
     void readSite(TSiteObject *site) const;
-    void writeSite(const TSiteObject &site);
+    void writeSite(const TSiteObject &site, const QString &valueName, const QString &value);
     bool writeNode(const SiteNode &node, const QString &path);
+    // The value name and value that keep site's password (path: the site's key path).
+    std::pair<QString, QString> passwordValue(const TSiteObject &site, const QString &path);
+    // Names of the keyring entries the stored tree below path refers to.
+    void collectKeyringEntries(const QString &path, QStringList *entries);
 
     Registry &m_registry;
+    PasswordVault *m_vault;
+    QStringList m_writtenEntries;
 };

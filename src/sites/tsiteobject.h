@@ -13,6 +13,10 @@ public:
     QString Username;    // login name
     QString InitialPath; // host folder to open after login, internal folder form ("\pub\")
     QString Password;    // plain while in memory
+    // The stored form of a password that could not be read back when the site was loaded (no
+    // keyring answered, the master password was not given): written back as it is, so that
+    // saving never loses it. Empty once Password holds the plain text.
+    QString PasswordKept;
     QString Description; // lines joined by CR LF
     QString Bookmarks;   // items name + CR + folder, joined by LF
     qint32 Tasks = 1;    // parallel transfer sessions, 1 to 25

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QMap>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -12,11 +12,17 @@ struct tExtBufObj
     QString TypeName;
 };
 
-// One entry per distinct extension met while filling the file lists, keyed by the lower-case
-// extension and never removed. The extension of a name is "." + the text after its last "."
-// (a name without "." gives "." + the whole name). A missing extension is asked once of the
-// type service; an empty type name becomes the extension without its dot, trimmed and in upper
-// case, followed by " File".
+// The type names and icon indexes of the file lists, one entry per lower-case extension, shared
+// by every list. The extension of a name is "." + the text after its last "." (a name without
+// "." gives "." + the whole name). A missing extension is asked once of the type service; an
+// empty type name becomes the extension without its dot, trimmed and in upper case, followed by
+// " File".
+//
+// Names without a "." are mostly plain names ("README", "file0001") that no type knows; asking
+// for each would fill the table with one entry per name. They share one entry (asked as ".")
+// and only their type name is made from the name, unless the type database has a pattern that
+// can match the name as an extension ("tar", "anim1"): those are asked like any extension. The
+// table holds at most Capacity entries and starts over when it is full.
 class ExtensionCache
 {
 public:
@@ -25,16 +31,26 @@ public:
     // fills the icon index.
     using TypeService = std::function<tExtBufObj(const QString &extension)>;
 
-    ExtensionCache();
-    void setTypeService(TypeService service) { m_service = std::move(service); }
+    static constexpr int Capacity = 4096;
 
-    const tExtBufObj &lookup(const QString &fileName);
+    ExtensionCache();
+    void setTypeService(TypeService service)
+    {
+        m_service = std::move(service);
+        m_entries.clear();
+    }
+
+    tExtBufObj lookup(const QString &fileName);
+    // Entries held now.
     int count() const { return int(m_entries.size()); }
 
     static QString ExtensionOf(const QString &fileName);
     static tExtBufObj MimeTypeService(const QString &extension);
 
 private:
+    const tExtBufObj &entry(const QString &key);
+    static bool TypedAsExtension(const QString &lowerName);
+
     TypeService m_service;
-    QMap<QString, tExtBufObj> m_entries;
+    QHash<QString, tExtBufObj> m_entries;
 };

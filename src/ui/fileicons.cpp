@@ -43,14 +43,30 @@ QString FileIcons::typeName(const QString &fileName)
     return m_cache.lookup(fileName).TypeName;
 }
 
+void FileIcons::describe(const QString &fileName, QString *typeName, QIcon *icon)
+{
+    const tExtBufObj found = m_cache.lookup(fileName);
+    *typeName = found.TypeName;
+    *icon = found.IconIndex >= 0 && found.IconIndex < m_icons.size()
+                    ? m_icons.at(found.IconIndex)
+                    : m_provider.icon(QFileIconProvider::File);
+}
+
 tExtBufObj FileIcons::lookUp(const QString &extension)
 {
     tExtBufObj record = ExtensionCache::MimeTypeService(extension);
     // The themed icon of the extension's type, else the generic file icon.
-    QIcon icon;
     const QList<QMimeType> types
             = m_mimeDatabase.mimeTypesForFileName(QStringLiteral("x") + extension);
-    if (!types.isEmpty() && !types.first().isDefault()) {
+    const bool typed = !types.isEmpty() && !types.first().isDefault();
+    const QString typeKey = typed ? types.first().name() : QString();
+    const auto known = m_iconOfType.constFind(typeKey);
+    if (known != m_iconOfType.cend()) {
+        record.IconIndex = known.value();
+        return record;
+    }
+    QIcon icon;
+    if (typed) {
         icon = QIcon::fromTheme(types.first().iconName(),
                                 QIcon::fromTheme(types.first().genericIconName()));
     }
@@ -60,5 +76,6 @@ tExtBufObj FileIcons::lookUp(const QString &extension)
         icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
     m_icons.append(icon);
     record.IconIndex = int(m_icons.size() - 1);
+    m_iconOfType.insert(typeKey, record.IconIndex);
     return record;
 }

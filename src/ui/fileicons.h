@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFileIconProvider>
+#include <QHash>
 #include <QIcon>
 #include <QList>
 #include <QMimeDatabase>
@@ -8,9 +9,10 @@
 #include "tasks/extensioncache.h"
 
 // The icons of the file lists and folder trees: the fixed ones (closed and open folder,
-// Desktop, computer, network, drive) and one per file extension. It installs itself as the
+// Desktop, computer, network, drive) and one per file type. It installs itself as the
 // extension cache's type service, so that an extension's type name and icon are looked up
-// together, once per run; the cache records the icon's index in this object's list.
+// together; the cache records the icon's index in this object's list, and extensions of one
+// type share that type's icon.
 class FileIcons
 {
 public:
@@ -29,7 +31,9 @@ public:
     QIcon forFile(const QString &fileName);
     // The type name of a file name's extension ("XYZ File" when the system knows none).
     QString typeName(const QString &fileName);
-    // Icons fetched so far, one per extension.
+    // The type name and icon of a file name, from one look-up.
+    void describe(const QString &fileName, QString *typeName, QIcon *icon);
+    // Icons fetched so far, one per type.
     int count() const { return m_icons.size(); }
 
 private:
@@ -39,6 +43,7 @@ private:
     QFileIconProvider m_provider;
     QMimeDatabase m_mimeDatabase;
     QList<QIcon> m_icons;
+    QHash<QString, int> m_iconOfType; // MIME type name ("" for none) -> index in m_icons
     QIcon m_closedFolder;
     QIcon m_folderNode;
     QIcon m_desktop;

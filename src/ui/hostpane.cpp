@@ -379,13 +379,11 @@ void HostPane::FillFileList()
     const ListingBuffer &buffer = m_engine.listingBuffer();
     const QString current = currentFolder();
     m_list->setUpdatesEnabled(false);
+    m_list->beginFill();
     m_list->clear();
     auto markRow = [this](int row) {
-        if (row < 0)
-            return;
-        QStandardItem *item = m_list->model()->item(row, FileListView::NameColumn);
-        item->setData(true, ListedRole);
-        item->setIcon(listedIcon(item->icon()));
+        if (row >= 0)
+            m_list->setMark(row, listedIcon(m_list->icon(row)));
     };
     if (current != rootFolder()) {
         const int row = AddFileItem(true, -1, -1, QStringLiteral(".."), current);
@@ -408,6 +406,7 @@ void HostPane::FillFileList()
             ++objects;
         }
     }
+    m_list->endFill();
     m_status->setPanelText(1, tr("%1 object(s)").arg(objects));
     m_status->setPanelText(2, current);
     m_list->clearSelection();

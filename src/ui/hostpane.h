@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "widgets/filelistmodel.h"
+
 class FileIcons;
 class FileListView;
 class HeaderStatus;
@@ -28,7 +30,7 @@ class HostPane : public QWidget
 public:
     // Data of a host tree node or list row: true when its folder has been listed (it shows the
     // listed-folder overlay).
-    static constexpr int ListedRole = Qt::UserRole + 10;
+    static constexpr int ListedRole = FileListModel::MarkRole;
 
     // The engine must outlive the pane; the dialog asks for a folder (Change Folder).
     HostPane(TaskEngine &engine, FileIcons &icons, TDialog *dialog, QWidget *parent = nullptr);

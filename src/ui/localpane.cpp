@@ -259,6 +259,7 @@ QTreeWidgetItem *LocalPane::FindFolderNode(const QString &path)
 void LocalPane::FillFileList()
 {
     m_list->setUpdatesEnabled(false);
+    m_list->beginFill();
     m_list->clear();
     if (m_folder == TopLevel) {
         m_status->setPanelText(2, tr("Select a drive or the Desktop"));
@@ -291,10 +292,8 @@ void LocalPane::FillFileList()
                         m_folder);
         }
     }
-    int count = m_list->rowCount();
-    if (count > 0 && m_list->kind(0) == FileListView::ParentEntry)
-        --count;
-    m_status->setPanelText(1, tr("%1 object(s)").arg(count));
+    m_list->endFill();
+    showObjectCount();
     m_list->clearSelection();
     m_list->selectRow(0);
     m_list->setCurrentRow(0);
@@ -309,7 +308,19 @@ int LocalPane::AddFileItem(
     // case alone.
     if (folder != m_folder)
         return -1;
-    return PaneItems::addListItem(m_list, m_icons, noDupCheck, Qt::CaseSensitive, date, size, name);
+    const int row = PaneItems::addListItem(
+            m_list, m_icons, noDupCheck, Qt::CaseSensitive, date, size, name);
+    if (!noDupCheck)
+        showObjectCount();
+    return row;
+}
+
+void LocalPane::showObjectCount()
+{
+    int count = m_list->rowCount();
+    if (count > 0 && m_list->kind(0) == FileListView::ParentEntry)
+        --count;
+    m_status->setPanelText(1, tr("%1 object(s)").arg(count));
 }
 
 void LocalPane::sortList(int column)
@@ -413,6 +424,4 @@ void LocalPane::showEntry(const QString &folder, const QString &name, qint64 siz
         AddFileItem(
                 false, -1, landed.isFile() ? landed.size() : qMax<qint64>(0, size), name, folder);
     }
-    if (folder.startsWith(m_folder))
-        sortList(m_list->tag());
 }

@@ -65,6 +65,8 @@ public:
     void showEntry(const QString &folder, const QString &name, qint64 size);
     // Sorts lWin by a column (1 Name .. 4 Modified) and remembers it in its tag.
     void sortList(int column);
+    // The status panel's "n object(s)", ".." not counted.
+    void showObjectCount();
 
 Q_SIGNALS:
     // A file of the list is to be opened (internal path form).

@@ -26,7 +26,7 @@ void LogPanel::detach()
 
 void LogPanel::render()
 {
-    clear();
+    clearLines();
     if (!m_log)
         return;
     for (const QString &line : m_log->lines())

@@ -75,12 +75,15 @@ int addListItem(FileListView *list,
                                     : isFolder                  ? FileListView::FolderEntry
                                                                 : FileListView::FileEntry;
     const QDate modified = date == -1 ? QDate::currentDate() : DosDateTimeToDate(date);
-    return list->addItem(name,
-                         kind,
-                         isFolder ? QString() : FormatSize(size, true),
-                         isFolder ? folderTypeName() : icons.typeName(name),
-                         modified,
-                         isFolder ? icons.closedFolder() : icons.forFile(name));
+    QString typeName = folderTypeName();
+    QIcon icon = icons.closedFolder();
+    if (!isFolder)
+        icons.describe(name, &typeName, &icon);
+    // A single entry (a file arriving, a folder made) goes to its sorted place; a fill appends
+    // and sorts once at its end.
+    const QString sizeText = isFolder ? QString() : FormatSize(size, true);
+    return noDupCheck ? list->addItem(name, kind, sizeText, typeName, modified, icon)
+                      : list->insertSorted(name, kind, sizeText, typeName, modified, icon);
 }
 
 } // namespace PaneItems

@@ -26,6 +26,7 @@ TSiteMgr *SiteConnector::siteManager()
 {
     if (!m_siteMgr) {
         m_siteMgr = new TSiteMgr(m_registry, m_options, m_window);
+        m_siteMgr->setPasswordVault(passwordVault);
         m_siteMgr->sessionLoggedIn = [this] {
             return m_engine.MainFTP()->LoggedIn();
         };

@@ -23,6 +23,8 @@ class TSiteObject;
 // the user deletes that site while its session runs, the record stays alive here until the
 // next connect, so the host bookmarks the engine hands back when the session goes offline land
 // in a record nobody saves instead of in freed memory.
+class PasswordVault;
+
 class SiteConnector : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,9 @@ public:
     std::shared_ptr<TSiteObject> CurrentSite() const { return m_currentSite; }
     // A quick connection has no site.
     void clearCurrentSite() { m_currentSite.reset(); }
+
+    // Where site passwords are kept; handed to the Site manager when it is made.
+    PasswordVault *passwordVault = nullptr;
 
 private:
     void hostBookmarksReturned(const QStringList &items);

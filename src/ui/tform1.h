@@ -302,6 +302,7 @@ private:
     DragDrop *m_dragDrop = nullptr;
     ExtensionCache m_extensionCache;
     FileIcons m_icons;
+    bool m_interfaceUpdatePending = false; // UpdateInterface is queued for the end of this turn
     LocalPane *m_localPane = nullptr;
     HostPane *m_hostPane = nullptr;
     TaskPanel *m_taskPanel = nullptr;

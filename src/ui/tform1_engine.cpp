@@ -106,7 +106,20 @@ void TForm1::attachEngine()
     connect(Menu_Buffer, &QAction::triggered, this, &TForm1::Menu_BufferClick);
 
     // What the engine reports.
-    connect(m_engine, &TaskEngine::interfaceChanged, this, &TForm1::UpdateInterface);
+    // Every state change and finished action of every session says so; the window shows the
+    // outcome once per event-loop turn.
+    connect(m_engine, &TaskEngine::interfaceChanged, this, [this] {
+        if (m_interfaceUpdatePending)
+            return;
+        m_interfaceUpdatePending = true;
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    m_interfaceUpdatePending = false;
+                    UpdateInterface();
+                },
+                Qt::QueuedConnection);
+    });
     connect(m_engine, &TaskEngine::sessionStateChanged, this, [this](int task, TcFTPStates state) {
         if (task == 0 && state == csConnecting)
             mainConnecting();

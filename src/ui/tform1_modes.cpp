@@ -173,9 +173,8 @@ int TForm1::countSelected(FileListView *list) const
         return 0;
     if (list == m_localPane->lWin() && m_localPane->atTopLevel())
         return 0;
-    const QList<int> rows = list->selectedRows();
-    int count = rows.size();
-    if (!rows.isEmpty() && rows.first() == 0 && list->kind(0) == FileListView::ParentEntry)
+    int count = list->selectedCount();
+    if (count > 0 && list->firstSelectedRow() == 0 && list->kind(0) == FileListView::ParentEntry)
         --count;
     return count;
 }

@@ -1,6 +1,7 @@
 #include "ui/tsitemgr.h"
 
 #include "settings/options.h"
+#include "sites/passwordvault.h"
 #include "sites/siteconnection.h"
 #include "sites/sitestore.h"
 #include "sites/sitetreemodel.h"
@@ -99,7 +100,10 @@ TSiteMgr::TSiteMgr(Registry &registry, const Options &options, QWidget *parent)
     PU_Import = new QMenu(Import);
     wsftp = PU_Import->addAction(tr("WS FTP"));
     wsftp->setObjectName(QStringLiteral("wsftp"));
+    siteList = PU_Import->addAction(tr("Orvane FTP site list..."));
+    siteList->setObjectName(QStringLiteral("siteList"));
     Import->setMenu(PU_Import);
+    Export = namedButton("Export", tr("E&xport sites..."), this);
     Connect = namedButton("Connect", tr("C&onnect"), this);
     Connect->setDefault(true);
     Exit = namedButton("Exit", tr("&Close"), this);
@@ -120,10 +124,16 @@ TSiteMgr::TSiteMgr(Registry &registry, const Options &options, QWidget *parent)
     OpenFile->setDefaultSuffix(QStringLiteral("ini"));
     OpenFile->selectFile(QStringLiteral("ws_ftp.ini"));
 
+    SiteListFile = new QFileDialog(this);
+    SiteListFile->setObjectName(QStringLiteral("SiteListFile"));
+    SiteListFile->setOption(QFileDialog::DontUseNativeDialog);
+    SiteListFile->setNameFilter(tr("Orvane FTP site lists (*.json)"));
+    SiteListFile->setDefaultSuffix(QStringLiteral("json"));
+
     Dialog = new TDialog(this);
 
     auto *buttons = new QVBoxLayout;
-    for (QPushButton *button : {Add_Folder, Add_Site, Edit, Rename, Delete, Import})
+    for (QPushButton *button : {Add_Folder, Add_Site, Edit, Rename, Delete, Import, Export})
         buttons->addWidget(button);
     buttons->addStretch(1);
     buttons->addWidget(Connect);
@@ -143,6 +153,8 @@ TSiteMgr::TSiteMgr(Registry &registry, const Options &options, QWidget *parent)
     connect(Connect, &QPushButton::clicked, this, &TSiteMgr::ConnectClick);
     connect(Exit, &QPushButton::clicked, this, &TSiteMgr::ExitClick);
     connect(wsftp, &QAction::triggered, this, &TSiteMgr::Import_Sites);
+    connect(siteList, &QAction::triggered, this, &TSiteMgr::Import_SiteList);
+    connect(Export, &QPushButton::clicked, this, &TSiteMgr::ExportClick);
     connect(TreeView, &QTreeView::doubleClicked, this, &TSiteMgr::TreeViewDblClick);
     connect(TreeView->selectionModel(),
             &QItemSelectionModel::selectionChanged,
@@ -153,8 +165,12 @@ TSiteMgr::TSiteMgr(Registry &registry, const Options &options, QWidget *parent)
 
 TSiteMgr::~TSiteMgr()
 {
-    if (m_created)
+    if (m_created) {
+        m_toldObfuscation = true; // no box, and no question, while the windows go away
+        if (m_vault)
+            m_vault->setPrompt({});
         saveSites();
+    }
 }
 
 void TSiteMgr::FormCreate()
@@ -162,7 +178,7 @@ void TSiteMgr::FormCreate()
     if (m_created)
         return;
     m_created = true;
-    SiteStore store(m_registry);
+    SiteStore store(m_registry, m_vault);
     std::function<bool()> question = askAddDefaults;
     if (!question)
         question = [this] {
@@ -181,8 +197,21 @@ bool TSiteMgr::saveSites()
     if (!m_model->root())
         return true;
     QString error;
-    if (SiteStore(m_registry).saveTree(*m_model->root(), &error))
+    if (SiteStore(m_registry, m_vault).saveTree(*m_model->root(), &error)) {
+        if (m_vault && m_vault->usedObfuscation() && !m_toldObfuscation) {
+            m_toldObfuscation = true;
+            log(QStringLiteral(" !: ") + PasswordVault::obfuscationNotice());
+            auto *box = new QMessageBox(QMessageBox::Information,
+                                        tr("Saved passwords"),
+                                        PasswordVault::obfuscationNotice(),
+                                        QMessageBox::Ok,
+                                        parentWidget() ? parentWidget() : this);
+            box->setObjectName(QStringLiteral("ObfuscationNotice"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        }
         return true;
+    }
     log(QStringLiteral(" !: The sites could not be saved: %1").arg(error));
     return false;
 }

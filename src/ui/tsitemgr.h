@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Options;
+class PasswordVault;
 class QFileDialog;
 class QMenu;
 class QPlainTextEdit;
@@ -58,6 +60,10 @@ public:
     // host refuses the login.
     void completeLogin(SiteConnection &connection);
 
+    // Where site passwords are kept (the keyring, under the master password); without one the
+    // store keeps them in the old form. Set before the store is first read.
+    void setPasswordVault(PasswordVault *vault) { m_vault = vault; }
+
     // Reads the store (once). Safe to call again.
     void FormCreate();
     // Writes the tree to the store; false (with a log line) when that failed.
@@ -79,6 +85,10 @@ public:
     // Moves the selected node into the folder at pos when TreeViewDragOver allows it.
     bool TreeViewDragDrop(const QPoint &pos);
     void Import_Sites();
+    // A site list file (JSON): the whole tree out, with passwords only under a passphrase;
+    // a list in, below the root.
+    void ExportClick();
+    void Import_SiteList();
 
     QTreeView *TreeView;
     QPushButton *Add_Folder;
@@ -89,6 +99,9 @@ public:
     QPushButton *Import;
     QMenu *PU_Import;
     QAction *wsftp;
+    QAction *siteList;
+    QPushButton *Export;
+    QFileDialog *SiteListFile;
     QPushButton *Connect;
     QPushButton *Exit;
     QPlainTextEdit *description;
@@ -117,9 +130,13 @@ private:
     void select(const SiteNode *node);
     SiteNode *nodeAtPos(const QPoint &pos) const;
     void log(const QString &line);
+    // Masked text from the input dialog; nullopt on Cancel.
+    std::optional<QString> askPassphrase(const QString &prompt);
 
     Registry &m_registry;
     const Options &m_options;
     SiteTreeModel *m_model;
     bool m_created = false;
+    PasswordVault *m_vault = nullptr;
+    bool m_toldObfuscation = false;
 };

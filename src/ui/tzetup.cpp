@@ -174,6 +174,7 @@ QWidget *TZetup::createGeneralPage()
                                      "standard 'Recycle Bin' settings.")));
     layout->addWidget(confirm);
     layout->addStretch(1);
+    m_generalLayout = layout;
     return page;
 }
 
@@ -537,4 +538,10 @@ void TZetup::hideEvent(QHideEvent *event)
                                     ? QString()
                                     : LocalToNative(m_options.DownLoadFolder));
     QDialog::hideEvent(event);
+}
+
+void TZetup::addPasswordSettings(QWidget *group)
+{
+    group->setParent(m_generalLayout->parentWidget());
+    m_generalLayout->insertWidget(m_generalLayout->count() - 1, group);
 }

@@ -14,6 +14,7 @@ class QRadioButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class QVBoxLayout;
 class QToolButton;
 class Registry;
 class TASCext;
@@ -56,6 +57,8 @@ public:
     void BrowseForDownloadFolder();
     void ASCExtBtnClick();
     void setSessionLocked(bool locked);
+    // Puts the saved-password settings (a group the owner makes) on the General page.
+    void addPasswordSettings(QWidget *group);
     bool sessionLocked() const { return m_locked; }
 
     QToolButton *BtnGeneral;
@@ -122,4 +125,6 @@ private:
     QButtonGroup *m_transferGroup = nullptr;
     QButtonGroup *m_fireTypeGroup = nullptr;
     bool m_locked = false;
+
+    QVBoxLayout *m_generalLayout = nullptr;
 };

@@ -5,61 +5,14 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
-#include <QStandardItem>
-#include <QStandardItemModel>
 #include <QTreeView>
-
-namespace {
-
-constexpr int KindRole = Qt::UserRole + 1;
-constexpr int InternalNameRole = Qt::UserRole + 2;
-constexpr int DateRole = Qt::UserRole + 3;
-
-// Every cell of a row is one of these, so that the model's own sort can order whole rows by
-// the rules of the list whichever column is sorted.
-class FileListItem : public QStandardItem
-{
-public:
-    using QStandardItem::QStandardItem;
-
-    bool operator<(const QStandardItem &other) const override
-    {
-        const int myKind = rowCell(0)->data(KindRole).toInt();
-        const int otherKind
-                = static_cast<const FileListItem &>(other).rowCell(0)->data(KindRole).toInt();
-        if (myKind != otherKind)
-            return myKind < otherKind;
-        switch (column()) {
-        case FileListView::SizeColumn:
-            return QString::localeAwareCompare(text().rightJustified(8, QLatin1Char('0')),
-                                               other.text().rightJustified(8, QLatin1Char('0')))
-                   < 0;
-        case FileListView::ModifiedColumn:
-            return data(DateRole).toDate() < other.data(DateRole).toDate();
-        default:
-            return QString::localeAwareCompare(text(), other.text()) < 0;
-        }
-    }
-
-private:
-    const QStandardItem *rowCell(int column) const
-    {
-        const QStandardItem *cell = model() ? model()->item(row(), column) : nullptr;
-        return cell ? cell : this;
-    }
-};
-
-} // namespace
 
 FileListView::FileListView(QWidget *parent)
     : QStackedWidget(parent)
-    , m_model(new QStandardItemModel(0, 4, this))
+    , m_model(new FileListModel(this))
     , m_details(new QTreeView(this))
     , m_icons(new QListView(this))
 {
-    m_model->setHorizontalHeaderLabels({tr("Name"), tr("Size"), tr("Type"), tr("Modified")});
-    m_model->horizontalHeaderItem(SizeColumn)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
     m_details->setModel(m_model);
     m_details->setItemDelegate(new VisibleTextDelegate(m_details));
     m_details->setRootIsDecorated(false);
@@ -93,8 +46,17 @@ FileListView::FileListView(QWidget *parent)
         });
     }
     connect(m_details->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        m_selectedCount = -1;
         Q_EMIT selectionChanged();
     });
+    // Rows that move or go take the count and the first selected row with them.
+    auto recount = [this] {
+        m_selectedCount = -1;
+    };
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, recount);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, recount);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, recount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, recount);
     connect(m_details->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         Q_EMIT columnClicked(column);
     });
@@ -146,32 +108,40 @@ int FileListView::addItem(const QString &name,
                           const QIcon &icon,
                           const QString &internalName)
 {
-    QList<QStandardItem *> cells;
-    auto *nameCell = new FileListItem(icon, name);
-    nameCell->setData(int(kind), KindRole);
-    nameCell->setData(internalName.isEmpty() ? name : internalName, InternalNameRole);
-    auto *sizeCell = new FileListItem(size);
-    sizeCell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto *typeCell = new FileListItem(type);
-    auto *dateCell = new FileListItem(
-            modified.isValid() ? QLocale::system().toString(modified, QLocale::ShortFormat)
-                               : QString());
-    dateCell->setData(modified, DateRole);
-    cells << nameCell << sizeCell << typeCell << dateCell;
-    for (QStandardItem *cell : cells)
-        cell->setEditable(false);
-    m_model->appendRow(cells);
-    return m_model->rowCount() - 1;
+    return m_model->append({name, internalName, size, type, modified, icon, kind});
+}
+
+int FileListView::insertSorted(const QString &name,
+                               Kind kind,
+                               const QString &size,
+                               const QString &type,
+                               const QDate &modified,
+                               const QIcon &icon)
+{
+    FileListModel::Row row{name, {}, size, type, modified, icon, kind};
+    // The tag counts columns from 1; after the last row that does not sort after the new one,
+    // as a stable sort of the whole list would put it.
+    const int column = qBound(1, m_tag, 4) - 1;
+    int low = 0;
+    int high = m_model->rowCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (FileListModel::LessThan(row, m_model->row(middle), column))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return m_model->insert(low, std::move(row));
 }
 
 void FileListView::removeRow(int row)
 {
-    m_model->removeRow(row);
+    m_model->remove(row);
 }
 
 void FileListView::clear()
 {
-    m_model->removeRows(0, m_model->rowCount());
+    m_model->clearRows();
 }
 
 int FileListView::rowCount() const
@@ -181,8 +151,10 @@ int FileListView::rowCount() const
 
 int FileListView::findCaption(const QString &name, Qt::CaseSensitivity cs) const
 {
+    if (cs == Qt::CaseSensitive && !m_model->hasName(name))
+        return -1;
     for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (m_model->item(row, NameColumn)->text().compare(name, cs) == 0)
+        if (m_model->row(row).name.compare(name, cs) == 0)
             return row;
     }
     return -1;
@@ -190,51 +162,63 @@ int FileListView::findCaption(const QString &name, Qt::CaseSensitivity cs) const
 
 QString FileListView::text(int row, int column) const
 {
-    const QStandardItem *cell = m_model->item(row, column);
-    return cell ? cell->text() : QString();
+    if (row < 0 || row >= m_model->rowCount())
+        return {};
+    return m_model->data(m_model->index(row, column), Qt::DisplayRole).toString();
 }
 
 QString FileListView::internalName(int row) const
 {
-    const QStandardItem *cell = m_model->item(row, NameColumn);
-    return cell ? cell->data(InternalNameRole).toString() : QString();
+    if (row < 0 || row >= m_model->rowCount())
+        return {};
+    const FileListModel::Row &r = m_model->row(row);
+    return r.internalName.isEmpty() ? r.name : r.internalName;
 }
 
 FileListView::Kind FileListView::kind(int row) const
 {
-    const QStandardItem *cell = m_model->item(row, NameColumn);
-    return cell ? Kind(cell->data(KindRole).toInt()) : FileEntry;
+    return row >= 0 && row < m_model->rowCount() ? m_model->row(row).kind : FileEntry;
 }
 
 QIcon FileListView::icon(int row) const
 {
-    const QStandardItem *cell = m_model->item(row, NameColumn);
-    return cell ? cell->icon() : QIcon();
+    return row >= 0 && row < m_model->rowCount() ? m_model->row(row).icon : QIcon();
 }
 
 QList<int> FileListView::selectedRows() const
 {
     QList<int> rows;
-    const QModelIndexList indexes = m_details->selectionModel()->selectedRows(NameColumn);
-    for (const QModelIndex &index : indexes)
-        rows.append(index.row());
-    if (rows.isEmpty()) {
-        // Icon views select single cells of column 0; selectedRows() misses those when the
-        // other columns of the row are not selected.
-        for (const QModelIndex &index : m_details->selectionModel()->selectedIndexes()) {
-            if (index.column() == NameColumn)
-                rows.append(index.row());
-        }
+    for (const QItemSelectionRange &range : m_details->selectionModel()->selection()) {
+        // Icon views select single cells of column 0; a range of other columns alone is no row.
+        if (range.left() > NameColumn)
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
 }
 
+void FileListView::countSelection() const
+{
+    if (m_selectedCount >= 0)
+        return;
+    const QList<int> rows = selectedRows();
+    m_selectedCount = int(rows.size());
+    m_firstSelected = rows.isEmpty() ? -1 : rows.first();
+}
+
 int FileListView::firstSelectedRow() const
 {
-    const QList<int> rows = selectedRows();
-    return rows.isEmpty() ? -1 : rows.first();
+    countSelection();
+    return m_firstSelected;
+}
+
+int FileListView::selectedCount() const
+{
+    countSelection();
+    return m_selectedCount;
 }
 
 void FileListView::selectRow(int row, bool select)

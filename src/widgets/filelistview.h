@@ -4,15 +4,17 @@
 #include <QIcon>
 #include <QStackedWidget>
 
+#include "widgets/filelistmodel.h"
+
 class QAbstractItemView;
 class QListView;
-class QStandardItemModel;
 class QTreeView;
 
 // A file list with the four view styles of a desktop file manager: large icons, small icons,
-// list and details. One item model with the columns "Name", "Size" (right-aligned), "Type" and
-// "Modified" is shown either by a details view or by an icon view; both share one selection, so
-// switching the style keeps the selection. Rows are addressed by their position in the model.
+// list and details. One table model (FileListModel) with the columns "Name", "Size"
+// (right-aligned), "Type" and "Modified" is shown either by a details view or by an icon view; both
+// share one selection, so switching the style keeps the selection. Rows are addressed by their
+// position in the model.
 //
 // A row's kind decides its place in a sort: the ".." entry first, then folders (empty Size
 // text), then files. Captions are read-only. The widget's focus proxy is the view on show, so
@@ -23,8 +25,16 @@ class FileListView : public QStackedWidget
 
 public:
     enum ViewStyle { LargeIcons = 0, SmallIcons = 1, List = 2, Details = 3 };
-    enum Column { NameColumn = 0, SizeColumn = 1, TypeColumn = 2, ModifiedColumn = 3 };
-    enum Kind { ParentEntry = 0, FolderEntry = 1, FileEntry = 2 };
+    enum Column {
+        NameColumn = FileListModel::NameColumn,
+        SizeColumn = FileListModel::SizeColumn,
+        TypeColumn = FileListModel::TypeColumn,
+        ModifiedColumn = FileListModel::ModifiedColumn
+    };
+    using Kind = FileListModel::Kind;
+    static constexpr Kind ParentEntry = FileListModel::ParentEntry;
+    static constexpr Kind FolderEntry = FileListModel::FolderEntry;
+    static constexpr Kind FileEntry = FileListModel::FileEntry;
 
     explicit FileListView(QWidget *parent = nullptr);
 
@@ -40,8 +50,20 @@ public:
                 const QDate &modified,
                 const QIcon &icon,
                 const QString &internalName = {});
+    // Puts a row at its sorted place by the list's sort column (tag()) and returns it.
+    int insertSorted(const QString &name,
+                     Kind kind,
+                     const QString &size,
+                     const QString &type,
+                     const QDate &modified,
+                     const QIcon &icon);
     void removeRow(int row);
     void clear();
+    // Between these, rows added or cleared reach the views once, at endFill().
+    void beginFill() { m_model->beginFill(); }
+    void endFill() { m_model->endFill(); }
+    // Sets the row's mark (FileListModel::MarkRole) and gives it another icon.
+    void setMark(int row, const QIcon &icon) { m_model->setMark(row, icon); }
     int rowCount() const;
     // The row whose caption equals name exactly (case-sensitive), or -1.
     int findCaption(const QString &name, Qt::CaseSensitivity cs) const;
@@ -53,6 +75,9 @@ public:
 
     // Selected rows in ascending order.
     QList<int> selectedRows() const;
+    // The number of selected rows and the first of them (-1 for none), counted once after each
+    // change of the selection or the rows, however often they are asked for.
+    int selectedCount() const;
     int firstSelectedRow() const;
     void selectRow(int row, bool select = true);
     void clearSelection();
@@ -74,7 +99,7 @@ public:
     QListView *iconView() const { return m_icons; }
     // The view that shows the list in the current style.
     QAbstractItemView *currentView() const;
-    QStandardItemModel *model() const { return m_model; }
+    FileListModel *model() const { return m_model; }
 
 Q_SIGNALS:
     // A row was double-clicked (or activated with Return) in either view.
@@ -85,7 +110,11 @@ Q_SIGNALS:
     void columnClicked(int column);
 
 private:
-    QStandardItemModel *m_model;
+    void countSelection() const;
+
+    FileListModel *m_model;
+    mutable int m_selectedCount = -1; // -1: to be counted
+    mutable int m_firstSelected = -1;
     QTreeView *m_details;
     QListView *m_icons;
     ViewStyle m_style = Details;

@@ -48,56 +48,87 @@ QColor LogView::ColourOfMark(const QString &mark)
     return QColor(0, 0, 0);
 }
 
-QTextCursor LogView::startLine()
+void LogView::enqueue(Pending line)
 {
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    if (!document()->isEmpty())
-        cursor.insertBlock();
-    return cursor;
+    m_pending.append(std::move(line));
+    // Lines beyond MaxLines would be dropped by the document at once.
+    if (m_pending.size() > 2 * MaxLines)
+        m_pending.remove(0, m_pending.size() - MaxLines);
+    if (!m_flushQueued) {
+        m_flushQueued = true;
+        QMetaObject::invokeMethod(this, &LogView::flush, Qt::QueuedConnection);
+    }
 }
 
-void LogView::scrollToEnd()
+void LogView::clearLines()
 {
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_pending.clear();
+    clear();
 }
 
-void LogView::appendLogLine(const QString &line)
+void LogView::flush()
 {
-    const QString text = oneLine(line);
+    m_flushQueued = false;
+    if (m_pending.isEmpty())
+        return;
+    const qsizetype skip = qMax<qsizetype>(0, m_pending.size() - MaxLines);
     QTextCharFormat mark;
     mark.setFont(m_markFont);
     mark.setForeground(Qt::black);
     QTextCharFormat rest;
     rest.setFont(m_textFont);
-    rest.setForeground(ColourOfMark(text.left(3)));
-    QTextCursor cursor = startLine();
-    cursor.insertText(text.left(3), mark);
-    if (text.size() > 3)
-        cursor.insertText(text.mid(3), rest);
-    scrollToEnd();
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    bool first = document()->isEmpty();
+    for (qsizetype i = skip; i < m_pending.size(); ++i) {
+        const Pending &line = m_pending.at(i);
+        if (!first)
+            cursor.insertBlock();
+        first = false;
+        if (line.logLine) {
+            rest.setForeground(line.colour);
+            cursor.insertText(line.text.left(3), mark);
+            if (line.text.size() > 3)
+                cursor.insertText(line.text.mid(3), rest);
+        } else {
+            QTextCharFormat format;
+            format.setForeground(line.colour);
+            cursor.insertText(line.text, format);
+        }
+    }
+    cursor.endEditBlock();
+    m_pending.clear();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void LogView::appendLogLine(const QString &line)
+{
+    QString text = oneLine(line);
+    const QColor colour = ColourOfMark(text.left(3));
+    enqueue({std::move(text), colour, true});
 }
 
 void LogView::appendLine(const QString &line, const QColor &color)
 {
-    QTextCharFormat format;
-    format.setForeground(color);
-    startLine().insertText(oneLine(line), format);
-    scrollToEnd();
+    enqueue({oneLine(line), color, false});
 }
 
 QString LogView::line(int n) const
 {
+    const_cast<LogView *>(this)->flush();
     return document()->findBlockByNumber(n).text();
 }
 
 int LogView::lineCount() const
 {
+    const_cast<LogView *>(this)->flush();
     return document()->isEmpty() ? 0 : document()->blockCount();
 }
 
 QColor LogView::lineColor(int n) const
 {
+    const_cast<LogView *>(this)->flush();
     const QTextBlock block = document()->findBlockByNumber(n);
     QColor colour;
     for (auto it = block.begin(); !it.atEnd(); ++it)
@@ -107,6 +138,7 @@ QColor LogView::lineColor(int n) const
 
 QFont LogView::markFont(int n) const
 {
+    const_cast<LogView *>(this)->flush();
     const QTextBlock block = document()->findBlockByNumber(n);
     for (auto it = block.begin(); !it.atEnd(); ++it)
         return it.fragment().charFormat().font();

@@ -9,6 +9,10 @@
 // A log line begins with a three-character kind mark ("  :", ">>:", "<<:", "!!:", " !:").
 // appendLogLine draws the mark black in a fixed-pitch face and the rest in the log's bold face,
 // coloured by the mark; the engine's log hands its lines over as they are written.
+//
+// Appended lines wait for the end of the event-loop turn and go into the document together,
+// in one edit, with one scroll: a queue that logs thousands of lines a second costs one layout
+// per turn, not one per line. Reading the log writes the waiting lines first.
 class LogView : public QPlainTextEdit
 {
     Q_OBJECT
@@ -26,6 +30,10 @@ public:
     void appendLogLine(const QString &line);
     // Appends one line in one colour and scrolls to it; the oldest lines go beyond MaxLines.
     void appendLine(const QString &line, const QColor &color);
+    // Empties the log, the waiting lines included.
+    void clearLines();
+    // Writes the waiting lines now.
+    void flush();
     // The text of line n (0-based), without its styles.
     QString line(int n) const;
     int lineCount() const;
@@ -35,8 +43,16 @@ public:
     QFont markFont(int n) const;
 
 private:
-    QTextCursor startLine();
-    void scrollToEnd();
+    struct Pending
+    {
+        QString text;
+        QColor colour;
+        bool logLine; // mark and text styled apart
+    };
+    void enqueue(Pending line);
+
+    QList<Pending> m_pending;
+    bool m_flushQueued = false;
 
     QFont m_markFont;
     QFont m_textFont;

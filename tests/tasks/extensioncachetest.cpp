@@ -1,5 +1,7 @@
 #include "tasks/extensioncache.h"
 
+#include <QMimeDatabase>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,25 +24,60 @@ TEST(ExtensionCache, TypeNamesByExtensionGlobOnly)
     EXPECT_EQ(cache.lookup("OTHER.TXT").TypeName, text);
 }
 
-TEST(ExtensionCache, EachExtensionIsLookedUpOnce)
+// The icon a name gets is that of the first type the database gives "x" + its extension; the
+// service below records that type's name in place of an icon.
+QStringList g_iconTypes;
+
+tExtBufObj TypeAndIconOf(const QString &extension)
+{
+    static const QMimeDatabase db;
+    tExtBufObj record = ExtensionCache::MimeTypeService(extension);
+    const QList<QMimeType> types = db.mimeTypesForFileName(QStringLiteral("x") + extension);
+    const QString type
+            = types.isEmpty() || types.first().isDefault() ? QString() : types.first().name();
+    if (!g_iconTypes.contains(type))
+        g_iconTypes << type;
+    record.IconIndex = int(g_iconTypes.indexOf(type));
+    return record;
+}
+
+TEST(ExtensionCache, SharedTableGivesWhatEachNameWouldBeGivenAlone)
 {
     ExtensionCache cache;
     QStringList asked;
-    int icon = 0;
     cache.setTypeService([&](const QString &extension) {
         asked << extension;
-        tExtBufObj record = ExtensionCache::MimeTypeService(extension);
-        record.IconIndex = icon++;
-        return record;
+        return TypeAndIconOf(extension);
     });
-    EXPECT_EQ(cache.lookup("a.txt").IconIndex, 0);
-    EXPECT_EQ(cache.lookup("B.TXT").IconIndex, 0);
-    EXPECT_EQ(&cache.lookup("c.Txt"), &cache.lookup("a.txt"));
-    EXPECT_EQ(cache.lookup("d.xyz").IconIndex, 1);
-    EXPECT_EQ(cache.lookup("README").IconIndex, 2);
-    EXPECT_EQ(cache.lookup("readme").IconIndex, 2);
-    EXPECT_EQ(asked, QStringList({".txt", ".xyz", ".readme"}));
-    EXPECT_EQ(cache.count(), 3);
+    const QStringList names
+            = {"a.txt",    "B.TXT",     "c.Txt",      "d.xyz",     "README",    "readme",
+               "Makefile", "file00001", "tar",        "TAR",       "anim1",     "7",
+               "notes~",   "x.tar.gz",  "core",       "ChangeLog", "notes. q ", "Äbc",
+               ".hidden",  "end.",      "photo.JPEG", "7z"};
+    for (const QString &name : names) {
+        // What a fresh table asked for this name alone would give.
+        const QString key = ExtensionCache::ExtensionOf(name).toLower();
+        tExtBufObj alone = TypeAndIconOf(key);
+        if (alone.TypeName.isEmpty())
+            alone.TypeName = key.mid(1).trimmed().toUpper() + QStringLiteral(" File");
+        const tExtBufObj shared = cache.lookup(name);
+        EXPECT_EQ(shared.TypeName, alone.TypeName) << name.toStdString();
+        EXPECT_EQ(g_iconTypes.value(shared.IconIndex), g_iconTypes.value(alone.IconIndex))
+                << name.toStdString();
+    }
+    // One question per extension; the plain names without a dot share one.
+    EXPECT_EQ(asked.count(QStringLiteral(".txt")), 1);
+    EXPECT_EQ(asked.count(QStringLiteral(".")), 1);
+    EXPECT_FALSE(asked.contains(QStringLiteral(".readme")));
+    EXPECT_FALSE(asked.contains(QStringLiteral(".file00001")));
+    EXPECT_TRUE(asked.contains(QStringLiteral(".tar")));
+
+    // The table is bounded and still answers after starting over.
+    for (int i = 0; i < ExtensionCache::Capacity + 10; ++i)
+        cache.lookup(QStringLiteral("f.e%1").arg(i));
+    EXPECT_LE(cache.count(), ExtensionCache::Capacity);
+    EXPECT_EQ(cache.lookup("B.TXT").TypeName, cache.lookup("z.txt").TypeName);
+    EXPECT_EQ(cache.lookup("f.e1").TypeName.toStdString(), "E1 File");
 }
 
 } // namespace

@@ -221,6 +221,23 @@ TEST(LocalPane, AddFileItemShowsOnlyItemsOfTheFolderShown)
     EXPECT_EQ(list->text(rowOf(list, "README"), FileListView::SizeColumn), "4KB");
     EXPECT_GE(form->AddFileItem(false, list, -1, 1, "readme", sample.internal()), 0);
     EXPECT_EQ(list->rowCount(), before + 1);
+
+    // Arrivals and a folder made land at their sorted places, and the count follows them.
+    for (const QString &name : {"0first.bin", "middle.dat", "zzz"})
+        form->AddFileItem(false, list, -1, 1, name, sample.internal());
+    form->AddFileItem(false, list, -1, -1, "Made", sample.internal());
+    QStringList files;
+    QStringList folders;
+    for (int row = 1; row < list->rowCount(); ++row) {
+        const bool folder = list->kind(row) == FileListView::FolderEntry;
+        EXPECT_FALSE(folder && !files.isEmpty()) << "a folder after the files";
+        (folder ? folders : files) << list->text(row, FileListView::NameColumn);
+    }
+    EXPECT_TRUE(inLocaleOrder(files)) << files.join(' ').toStdString();
+    EXPECT_TRUE(inLocaleOrder(folders)) << folders.join(' ').toStdString();
+    EXPECT_EQ(list->rowCount(), before + 5);
+    EXPECT_EQ(form->localPane()->LStat()->panelText(1),
+              QStringLiteral("%1 object(s)").arg(before + 4));
 }
 
 TEST(LocalPane, ReloadShowsNewFilesAndFolders)

@@ -133,8 +133,8 @@ TEST(RemotePane, QuickConnectListsTheHostAndFoldersOpenByDoubleClick)
         return form.hostPane()
                 ->rWin()
                 ->model()
-                ->item(rowOf(form.hostPane()->rWin(), name))
-                ->data(HostPane::ListedRole)
+                ->index(rowOf(form.hostPane()->rWin(), name), FileListView::NameColumn)
+                .data(HostPane::ListedRole)
                 .toBool();
     };
     EXPECT_TRUE(listed(".."));

@@ -1,5 +1,8 @@
 #include "widgets/logview.h"
 
+#include <QCoreApplication>
+#include <QTextDocument>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,6 +42,27 @@ TEST(LogWindow, KeepsTheNewestLines)
     EXPECT_EQ(log.line(0), "  : line 201");
     EXPECT_EQ(log.line(LogView::MaxLines - 1), "  : line 1199");
     log.appendLine("plain", Qt::darkGreen);
+    EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
+}
+
+TEST(LogWindow, LinesOfOneTurnGoInTogether)
+{
+    LogView log;
+    log.appendLogLine("  : cleared before it was shown");
+    log.clearLines();
+    int edits = 0;
+    QObject::connect(log.document(), &QTextDocument::contentsChanged, [&] { ++edits; });
+    for (int i = 0; i < 2500; ++i)
+        log.appendLogLine(QStringLiteral("%1: line %2").arg(i % 2 ? "!!" : "<<").arg(i));
+    log.appendLine("plain", Qt::darkGreen);
+    EXPECT_EQ(edits, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(edits, 1);
+    EXPECT_EQ(log.lineCount(), LogView::MaxLines);
+    EXPECT_EQ(log.line(0), "<<: line 1502");
+    EXPECT_EQ(log.lineColor(0), QColor(0, 128, 128));
+    EXPECT_EQ(log.lineColor(1), QColor(255, 0, 0));
+    EXPECT_EQ(log.line(LogView::MaxLines - 1), "plain");
     EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
 }
 

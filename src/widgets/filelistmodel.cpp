@@ -1,0 +1,262 @@
+#include "widgets/filelistmodel.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QLocale>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+QString SizeSortText(const QString &size)
+{
+    return size.rightJustified(8, QLatin1Char('0'));
+}
+
+// The rank of each row's text in locale-aware order: equal texts share a rank, so a column
+// with few distinct texts (Type) makes few collation keys.
+QList<int> TextRanks(const QList<FileListModel::Row> &rows, int column)
+{
+    auto textOf = [column](const FileListModel::Row &row) {
+        return column == FileListModel::NameColumn   ? row.name
+               : column == FileListModel::TypeColumn ? row.type
+                                                     : SizeSortText(row.size);
+    };
+    QHash<QString, int> distinct;
+    QStringList texts;
+    QList<int> ranks;
+    ranks.reserve(rows.size());
+    for (const FileListModel::Row &row : rows) {
+        const QString text = textOf(row);
+        auto it = distinct.constFind(text);
+        if (it == distinct.cend()) {
+            it = distinct.insert(text, int(texts.size()));
+            texts.append(text);
+        }
+        ranks.append(it.value());
+    }
+    const QCollator collator;
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QString &text : std::as_const(texts))
+        keys.push_back(collator.sortKey(text));
+    std::vector<int> order(texts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&keys](int a, int b) {
+        return keys[a].compare(keys[b]) < 0;
+    });
+    // Texts that collate equal share a rank, as a comparison of the two would find them equal.
+    std::vector<int> rankOf(texts.size());
+    int rank = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keys[order[i - 1]].compare(keys[order[i]]) != 0)
+            ++rank;
+        rankOf[order[i]] = rank;
+    }
+    for (int &r : ranks)
+        r = rankOf[r];
+    return ranks;
+}
+
+} // namespace
+
+FileListModel::FileListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 4;
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const Row &row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case NameColumn:
+            return row.name;
+        case SizeColumn:
+            return row.size;
+        case TypeColumn:
+            return row.type;
+        default:
+            return row.modified.isValid()
+                           ? QLocale::system().toString(row.modified, QLocale::ShortFormat)
+                           : QString();
+        }
+    case Qt::DecorationRole:
+        return index.column() == NameColumn ? QVariant(row.icon) : QVariant();
+    case Qt::TextAlignmentRole:
+        return index.column() == SizeColumn ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                                            : QVariant();
+    case MarkRole:
+        return index.column() == NameColumn ? QVariant(row.marked) : QVariant();
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole && section == SizeColumn)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case NameColumn:
+        return tr("Name");
+    case SizeColumn:
+        return tr("Size");
+    case TypeColumn:
+        return tr("Type");
+    case ModifiedColumn:
+        return tr("Modified");
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled
+                                     | Qt::ItemIsDropEnabled
+                           : Qt::NoItemFlags;
+}
+
+bool FileListModel::LessThan(const Row &a, const Row &b, int column)
+{
+    if (a.kind != b.kind)
+        return a.kind < b.kind;
+    switch (column) {
+    case SizeColumn:
+        return QString::localeAwareCompare(SizeSortText(a.size), SizeSortText(b.size)) < 0;
+    case ModifiedColumn:
+        return a.modified < b.modified;
+    case TypeColumn:
+        return QString::localeAwareCompare(a.type, b.type) < 0;
+    default:
+        return QString::localeAwareCompare(a.name, b.name) < 0;
+    }
+}
+
+void FileListModel::sort(int column, Qt::SortOrder)
+{
+    if (m_rows.size() < 2)
+        return;
+    std::vector<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (column == ModifiedColumn) {
+        std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+            const Row &x = m_rows.at(a);
+            const Row &y = m_rows.at(b);
+            return x.kind != y.kind ? x.kind < y.kind : x.modified < y.modified;
+        });
+    } else {
+        const QList<int> ranks = TextRanks(m_rows, column);
+        std::stable_sort(order.begin(), order.end(), [this, &ranks](int a, int b) {
+            const Kind x = m_rows.at(a).kind;
+            const Kind y = m_rows.at(b).kind;
+            return x != y ? x < y : ranks.at(a) < ranks.at(b);
+        });
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<Row> sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newPosition(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted.append(std::move(m_rows[order[i]]));
+        newPosition[order[i]] = int(i);
+    }
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(this->index(newPosition[index.row()], index.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int FileListModel::append(Row row)
+{
+    return insert(int(m_rows.size()), std::move(row));
+}
+
+void FileListModel::countName(const QString &name, int change)
+{
+    int &count = m_names[name];
+    count += change;
+    if (count <= 0)
+        m_names.remove(name);
+}
+
+int FileListModel::insert(int position, Row row)
+{
+    countName(row.name, 1);
+    if (m_filling) {
+        m_rows.insert(position, std::move(row));
+        return position;
+    }
+    beginInsertRows({}, position, position);
+    m_rows.insert(position, std::move(row));
+    endInsertRows();
+    return position;
+}
+
+void FileListModel::remove(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    countName(m_rows.at(row).name, -1);
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+void FileListModel::clearRows()
+{
+    m_names.clear();
+    if (m_filling) {
+        m_rows.clear();
+        return;
+    }
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void FileListModel::setMark(int row, const QIcon &icon)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    m_rows[row].marked = true;
+    m_rows[row].icon = icon;
+    if (m_filling)
+        return;
+    const QModelIndex cell = index(row, NameColumn);
+    Q_EMIT dataChanged(cell, cell);
+}
+
+void FileListModel::beginFill()
+{
+    if (m_filling++ == 0)
+        beginResetModel();
+}
+
+void FileListModel::endFill()
+{
+    if (m_filling > 0 && --m_filling == 0)
+        endResetModel();
+}
