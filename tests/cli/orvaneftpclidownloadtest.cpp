@@ -57,12 +57,14 @@ TEST(OrvaneFtpCliDownloads, FileSizeLimitFailsWithTheReasonAndKeepsTheOldFile)
         EXPECT_EQ(run.exitStatus, 1) << ovtest::describe(run);
         EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("download of /pub/") + name))
                 << ovtest::describe(run);
-        EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("cannot write the local file: File too large")))
+        EXPECT_TRUE(QString::fromUtf8(run.err).contains(
+                QStringLiteral("cannot write the local file: File too large")))
                 << ovtest::describe(run);
-        EXPECT_TRUE(QString::fromUtf8(run.out).contains(QStringLiteral(" !: Unsuccessfully received file '%1' to "
-                                                    "folder '%2'. cannot write the local file: "
-                                                    "File too large")
-                                             .arg(name, local.path() + QLatin1Char('/'))))
+        EXPECT_TRUE(QString::fromUtf8(run.out).contains(
+                QStringLiteral(" !: Unsuccessfully received file '%1' to "
+                               "folder '%2'. cannot write the local file: "
+                               "File too large")
+                        .arg(name, local.path() + QLatin1Char('/'))))
                 << ovtest::describe(run);
     }
 
@@ -79,7 +81,8 @@ TEST(OrvaneFtpCliDownloads, FileSizeLimitFailsWithTheReasonAndKeepsTheOldFile)
     ovtest::CliRun run = ovtest::runCli(
             {QStringLiteral("get"), base + QStringLiteral("small.bin"), old}, limited);
     EXPECT_EQ(run.exitStatus, 1) << ovtest::describe(run);
-    EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("File too large"))) << ovtest::describe(run);
+    EXPECT_TRUE(QString::fromUtf8(run.err).contains(QStringLiteral("File too large")))
+            << ovtest::describe(run);
     EXPECT_EQ(contentOf(old), oldContent);
     EXPECT_EQ(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), before);
 
