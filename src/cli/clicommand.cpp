@@ -317,6 +317,7 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
         return outcome;
 
     job->passive = options.passive;
+    job->encoding = options.encoding;
     job->tasks = options.tasks.value_or(1);
     if (site) {
         job->host = site->Host;
@@ -324,6 +325,7 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
         job->user = options.user.value_or(site->Username);
         job->password = options.password.value_or(options.user ? QString() : site->Password);
         job->passive = options.passive || site->PassiveMode;
+        job->encoding = options.encoding.isEmpty() ? site->NameEncoding : options.encoding;
         job->tasks = options.tasks.value_or(qBound(1, site->MaxTasks, 25));
         job->initialFolder = site->InitialFolder;
         if (site->session.setsFirewall) {
@@ -384,6 +386,9 @@ QString CliCommand::usage()
             "  --master-password-env VAR the master password of the saved sites, from\n"
             "                            environment variable VAR, for a site whose password\n"
             "                            is kept under it (the desktop keyring needs none)\n"
+            "  --encoding NAME           the character set of the host's names, such as\n"
+            "                            Windows-1252, ISO-8859-2 or Shift_JIS (default:\n"
+            "                            UTF-8, with bytes that are not kept as they came)\n"
             "  -v                        show every line exchanged with the host\n"
             "                            (passwords masked)\n"
             "  --timeout SECONDS         give up when the host makes no progress for that\n"

@@ -1,5 +1,7 @@
 #include "cli/clioptions.h"
 
+#include "ftp/namecodec.h"
+
 CliOptions::Outcome CliOptions::fail(const QString &error)
 {
     m_error = error;
@@ -42,7 +44,8 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                 = name == QLatin1String("--type") || name == QLatin1String("--user")
                   || name == QLatin1String("--password-env") || name == QLatin1String("--timeout")
                   || name == QLatin1String("--tasks") || name == QLatin1String("--site")
-                  || name == QLatin1String("--master-password-env");
+                  || name == QLatin1String("--master-password-env")
+                  || name == QLatin1String("--encoding");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -94,6 +97,13 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                 return fail(
                         QStringLiteral("--tasks takes a number from 1 to 25, not '%1'").arg(value));
             tasks = count;
+        } else if (name == QLatin1String("--encoding")) {
+            if (!NameCodec().setEncoding(value))
+                return fail(QStringLiteral("--encoding takes a character set such as %1, not '%2'")
+                                    .arg(NameCodec::availableEncodings().mid(0, 4).join(
+                                                 QStringLiteral(", ")),
+                                         value));
+            encoding = value;
         } else if (name == QLatin1String("--site")) {
             if (value.isEmpty())
                 return fail(QStringLiteral("--site needs the path of a saved site"));

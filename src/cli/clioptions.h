@@ -34,6 +34,8 @@ public:
     std::optional<int> tasks;
     // Folder path of a saved site ("Software\Archives\GNU Software Archive"); empty: none.
     QString site;
+    // --encoding NAME: the character set of the host's names; empty for the automatic choice.
+    QString encoding;
     // --master-password-env: the variable's name, and its value when it is set.
     QString masterPasswordEnv;
     std::optional<QString> masterPassword;

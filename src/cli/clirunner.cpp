@@ -88,6 +88,7 @@ void CliRunner::start()
     request.session = TcFTPSession{m_job.host, m_job.port, m_job.user, m_job.password};
     request.initialFolder = m_job.initialFolder;
     request.passive = m_job.passive;
+    request.nameEncoding = m_job.encoding;
     request.tasks = m_job.tasks;
     request.setsFirewall = true;
     request.firewallType = m_job.firewallType;

@@ -91,8 +91,21 @@ bool FtpUrl::parse(const QString &text, QString *error)
         }
     }
 
-    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
-    m_host = colon < 0 ? authority : authority.left(colon);
+    // An IPv6 address stands in brackets, so that its colons are not taken for the port's:
+    // "[::1]:2121".
+    qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+    if (authority.startsWith(QLatin1Char('['))) {
+        const qsizetype close = authority.indexOf(QLatin1Char(']'));
+        const QString after = close < 0 ? QString() : authority.mid(close + 1);
+        if (close < 0 || (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))) {
+            *error = QStringLiteral("the IPv6 address of '%1' lacks its closing ']'").arg(shown);
+            return false;
+        }
+        m_host = authority.mid(1, close - 1);
+        colon = after.isEmpty() ? -1 : close + 1;
+    } else {
+        m_host = colon < 0 ? authority : authority.left(colon);
+    }
     if (m_host.isEmpty()) {
         *error = QStringLiteral("'%1' names no host").arg(shown);
         return false;

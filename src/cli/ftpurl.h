@@ -4,6 +4,7 @@
 
 // An address of a file or folder on an FTP host as people type it on the command line:
 //   ftp://[user[:password]@]host[:port]/path/file
+// where host may be an IPv6 address in brackets ("ftp://[::1]:2121/pub/").
 // The path is absolute from the host's root; user, password and path are percent-decoded
 // ("%20" is a space, "%25" a percent sign). A path ending in "/" names a folder.
 class FtpUrl
@@ -26,6 +27,7 @@ public:
     QString password() const { return m_password; }
     bool hasUser() const { return m_hasUser; }
     bool hasPassword() const { return m_hasPassword; }
+    // Host name or address; an IPv6 address without its brackets ("::1").
     QString host() const { return m_host; }
     // Decimal port, "21" when the address names none.
     QString port() const { return m_port; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -28,6 +29,9 @@ public:
         // The entry came from a symbolic link: shown as what it points to (a folder when the
         // listing says so), but a tree walk never enters it, or "loop -> ." would never end.
         bool fromLink = false;
+        // The host's modification time in UTC, to the second, when the listing gave one that
+        // exactly (MLSD's modify fact); invalid otherwise.
+        QDateTime modified;
     };
     using EntryList = QList<Entry>;
 

@@ -2,6 +2,7 @@
 
 #include "ftp/ftpreplyreader.h"
 #include "ftp/listingbuffer.h"
+#include "ftp/namecodec.h"
 #include "ftp/tcftpexception.h"
 #include "ftp/textlineends.h"
 #include "net/tcwinsock.h"
@@ -11,6 +12,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -220,6 +222,24 @@ public:
     ListingBuffer *listingBuffer() const { return m_listingBuffer; }
     void setListingBuffer(ListingBuffer *buffer) { m_listingBuffer = buffer; }
 
+    // What the host offered in its answer to FEAT after login: upper-case feature names ("UTF8",
+    // "EPSV", "MLST", "MDTM", "MFMT", "SIZE") with their parameters as the host wrote them
+    // ("type*;size*;modify*;"). Empty for a host that refused FEAT (a plain RFC 959 host) and
+    // before login; kept until the session ends.
+    QMap<QString, QString> HostFeatures() const { return m_features; }
+    bool HostOffers(const QString &feature) const { return m_features.contains(feature); }
+    // Passive data connections are asked for with EPSV (the host offers it, or the connection
+    // is IPv6) until the host refuses it once; PASV from then on.
+    bool UsesEpsv() const;
+    // Folders are listed with MLSD (the host offers MLST) rather than LIST.
+    bool UsesMlsd() const { return HostOffers(QStringLiteral("MLST")); }
+
+    // The character set of the host's names: empty for the automatic choice (UTF-8, asked for
+    // with OPTS UTF8 ON when the host offers it), else a legacy encoding from Qt's list, used
+    // for every name and reply and never switched by OPTS. False for a name Qt does not know.
+    bool setNameEncoding(const QString &name) { return m_nameCodec.setEncoding(name); }
+    QString NameEncoding() const { return m_nameCodec.encoding(); }
+
     // The control and data sockets, for observers (read only use).
     const TcWinsock *controlSocket() const { return m_control; }
     const TcWinsock *dataSocket() const { return m_data; }
@@ -290,6 +310,24 @@ private:
     void loginComplete();
     void disconnectQuietly();
 
+    // tcftp_features.cpp: FEAT, EPSV/EPRT, modification times
+    void featReplied();
+    void epsvReplied();
+    // The code is one a host gives for a command it does not know or will not take.
+    static bool isRefusal(const QString &code);
+    // The host's modification time of the file to download: from the listing when it gave one
+    // to the second, else asked with MDTM (a line for the queue, or empty).
+    QString downloadTimeCommand(const QString &folder, const QString &name);
+    void mdtmReplied();
+    // Gives the downloaded file the host's modification time, when it is known.
+    void stampDownload();
+    // After STOR: "mfmt" with the local file's modification time, when the host offers it; the
+    // upload is reported done once the host answered. False when nothing was queued.
+    bool queueUploadTime();
+    // 213 to SIZE of a download whose listing gave no size: the size, and a resume from the
+    // local partial when it is smaller.
+    void sizeReplied();
+
     // tcftp_transfer.cpp: command language, setting up transfers and data connections
     bool runQueue();
     void runOwnCommand(const QString &line);
@@ -307,7 +345,9 @@ private:
     QStringList dataSetupCommands(const QString &name, bool wantBinary);
     void listenForHost();
     void prepareDataSocket();
-    void openPassiveConnection();
+    // Opens the passive data connection to the control connection's peer on port, or closes
+    // the data socket when port is no port.
+    void openPassiveConnection(int port);
     void dataConnectionRefused();
 
     // tcftp_data.cpp: transfer ends, data connection notifications, Finish, Abort
@@ -346,6 +386,7 @@ private:
     void listingDataAvailable();
     void parseListingLines(qsizetype searchFrom, bool atEnd);
     void addListingLine(QByteArrayView line);
+    void addFactLine(const QString &text);
     void finishListing(bool success);
     void queueSubfolders();
     void reportUnsafeName(const QString &line);
@@ -439,6 +480,13 @@ private:
     bool m_loggedIn = false;
     QString m_loginScript;
     ListingBuffer *m_listingBuffer = nullptr;
+    QMap<QString, QString> m_features; // FEAT's answer, by upper-case name
+    QStringList m_featLines;           // lines of the FEAT reply being read
+    bool m_epsvRefused = false;        // the host refused EPSV once: PASV for the session
+    bool m_listMlsd = false;           // the listing in progress comes from MLSD
+    QDateTime m_downloadModified;      // the host's time of the file being downloaded (UTC)
+    qint64 m_resumeCandidate = -1;     // size of a local partial waiting for SIZE's answer
+    NameCodec m_nameCodec;
 
     quint64 m_commandsSent = 0;  // counts host commands sent, to stop a re-entered queue run
     bool m_replyPending = false; // the host owes the final reply to the last command sent

@@ -76,10 +76,16 @@ void TcFTP::retrEnded(ReplyFlags &flags)
     flags.cont = false;
 }
 
-// The final reply to STOR.
+// The final reply to STOR. The upload is reported once the host has been told the file's
+// modification time, so that nobody ends the session before that.
 void TcFTP::storEnded()
 {
-    Finish(isTransferStart(m_previousCode) && isTransferEnd(m_inCmd));
+    const bool ok = isTransferStart(m_previousCode) && isTransferEnd(m_inCmd);
+    if (ok && m_uploading && !m_transferFailed && queueUploadTime()) {
+        m_transferFile.close();
+        return;
+    }
+    Finish(ok);
 }
 
 // The host cannot resume: the RETR already queued fetches the whole file, which replaces the
@@ -107,7 +113,7 @@ void TcFTP::dataAvailable()
         }
         return;
     }
-    if (m_outCmd == QLatin1String("list")) {
+    if (m_outCmd == QLatin1String("list") || m_outCmd == QLatin1String("mlsd")) {
         listingDataAvailable();
         return;
     }
@@ -242,6 +248,8 @@ void TcFTP::Finish(bool success)
             ok = false;
         }
         ok = closeDownloadFile(ok);
+        if (ok)
+            stampDownload();
         const qint64 size = m_ioSize;
         m_ioTime = m_ioSize = m_ioPos = m_ioTransfered = -1;
         m_ioSrcFile.clear();

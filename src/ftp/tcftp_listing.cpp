@@ -2,6 +2,7 @@
 // listing data and the end of a listing.
 #include "ftp/tcftp.h"
 
+#include "ftp/factlineparser.h"
 #include "ftp/listparser.h"
 #include "util/hosttext.h"
 #include "util/pathforms.h"
@@ -88,7 +89,10 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
         Finish(false);
         throw TcFTPException(5555);
     }
-    lines.append(QStringLiteral("list"));
+    // MLSD gives exact sizes and UTC times in one form every such host shares; LIST's text
+    // is read by guessing at its columns.
+    m_listMlsd = UsesMlsd();
+    lines.append(m_listMlsd ? QStringLiteral("mlsd") : QStringLiteral("list"));
     m_commandQueue = lines + m_commandQueue;
 }
 
@@ -163,7 +167,11 @@ void TcFTP::addListingLine(QByteArrayView line)
 {
     if (line.isEmpty())
         return;
-    const QString text = DecodeHostText(line.toByteArray());
+    const QString text = m_nameCodec.decode(line.toByteArray());
+    if (m_listMlsd) {
+        addFactLine(text);
+        return;
+    }
     const std::optional<ListEntry> entry = ParseListLine(text, m_listNow);
     if (!entry) {
         reportUnsafeName(text);
@@ -177,6 +185,22 @@ void TcFTP::addListingLine(QByteArrayView line)
     item.fields
             = QString::number(entry->size) + QLatin1Char('*') + QString::number(entry->dosDateTime);
     item.fromLink = entry->fromLink;
+    m_listResult.append(std::move(item));
+}
+
+void TcFTP::addFactLine(const QString &text)
+{
+    const FactLine line = ParseFactLine(text);
+    if (line.kind == FactLineKind::Unsafe)
+        Q_EMIT entryRefused(m_folder, text.trimmed());
+    if (line.kind != FactLineKind::Entry)
+        return;
+    ListingBuffer::Entry item;
+    item.key = (line.entry.isFolder ? QLatin1Char('d') : QLatin1Char('f')) + line.entry.name;
+    item.fields = QString::number(line.entry.size) + QLatin1Char('*')
+                  + QString::number(line.entry.dosDateTime);
+    item.fromLink = line.entry.fromLink;
+    item.modified = line.modified;
     m_listResult.append(std::move(item));
 }
 

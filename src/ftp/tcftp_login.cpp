@@ -5,11 +5,27 @@
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 bool isCode(const QString &code, const char *wanted)
 {
     return code == QLatin1String(wanted);
+}
+
+// 227 Entering Passive Mode (10,0,0,5,4,2): the port, or -1. Only the port is taken: the
+// address in the reply could point the client at any machine.
+int pasvPort(const QString &reply)
+{
+    static const QRegularExpression numbers(
+            QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
+    const QRegularExpressionMatch match = numbers.match(reply);
+    const int high = match.hasMatch() ? match.captured(5).toInt() : -1;
+    const int low = match.hasMatch() ? match.captured(6).toInt() : -1;
+    if (high < 0 || high > 255 || low < 0 || low > 255)
+        return -1;
+    return high * 256 + low;
 }
 
 // The argument of a command line: everything after its first space.
@@ -92,6 +108,8 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
         m_hostType = csUnknown;
 
     if (!line.final) {
+        if (m_outCmd == QLatin1String("feat"))
+            m_featLines.append(text);
         reportReplyText(text);
         return;
     }
@@ -126,23 +144,16 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
 // PASS waits for its answer, or a reply to a command that dispatchReply has no row for.
 bool TcFTP::replyExpected() const
 {
-    static const QStringList answered{QStringLiteral("user"),
-                                      QStringLiteral("pass"),
-                                      QStringLiteral("cwd"),
-                                      QStringLiteral("dele"),
-                                      QStringLiteral("list"),
-                                      QStringLiteral("mkd"),
-                                      QStringLiteral("noop"),
-                                      QStringLiteral("pasv"),
-                                      QStringLiteral("port"),
-                                      QStringLiteral("pwd"),
-                                      QStringLiteral("retr"),
-                                      QStringLiteral("rest"),
-                                      QStringLiteral("rmd"),
-                                      QStringLiteral("rnfr"),
-                                      QStringLiteral("rnto"),
-                                      QStringLiteral("stor"),
-                                      QStringLiteral("type")};
+    static const QStringList answered{
+            QStringLiteral("user"), QStringLiteral("pass"), QStringLiteral("cwd"),
+            QStringLiteral("dele"), QStringLiteral("eprt"), QStringLiteral("epsv"),
+            QStringLiteral("feat"), QStringLiteral("list"), QStringLiteral("mdtm"),
+            QStringLiteral("mfmt"), QStringLiteral("mlsd"), QStringLiteral("mkd"),
+            QStringLiteral("noop"), QStringLiteral("opts"), QStringLiteral("pasv"),
+            QStringLiteral("port"), QStringLiteral("pwd"),  QStringLiteral("retr"),
+            QStringLiteral("rest"), QStringLiteral("rmd"),  QStringLiteral("rnfr"),
+            QStringLiteral("rnto"), QStringLiteral("size"), QStringLiteral("stor"),
+            QStringLiteral("type")};
     if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
         return true;
     if (isCode(m_inCmd, "220"))
@@ -197,7 +208,8 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     // A preliminary reply ends no command: transfers and listings act on it (their data
     // follows), any other command goes on waiting for its final reply.
     if (code.startsWith(QLatin1Char('1')) && out != QLatin1String("retr")
-        && out != QLatin1String("stor") && out != QLatin1String("list")) {
+        && out != QLatin1String("stor") && out != QLatin1String("list")
+        && out != QLatin1String("mlsd")) {
         flags.cont = false;
         flags.progress = false;
         return;
@@ -241,7 +253,20 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         Q_EMIT actionDone(caDelete, name, 0, true, isCode(code, "250"));
         return;
     }
-    if (out == QLatin1String("list")) {
+    if (out == QLatin1String("eprt")) {
+        if (!isCode(code, "200"))
+            dataConnectionRefused();
+        return;
+    }
+    if (out == QLatin1String("epsv")) {
+        epsvReplied();
+        return;
+    }
+    if (out == QLatin1String("feat")) {
+        featReplied();
+        return;
+    }
+    if (out == QLatin1String("list") || out == QLatin1String("mlsd")) {
         if (transferStart) {
             flags.cont = false;
             setState(csWaitForReply);
@@ -258,11 +283,25 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
                           isCode(code, "257"));
         return;
     }
-    if (out == QLatin1String("noop"))
+    if (out == QLatin1String("mdtm")) {
+        mdtmReplied();
+        return;
+    }
+    if (out == QLatin1String("size")) {
+        sizeReplied();
+        return;
+    }
+    if (out == QLatin1String("mfmt")) {
+        // The upload itself went well whatever the host says of the time.
+        if (m_uploading)
+            Finish(true);
+        return;
+    }
+    if (out == QLatin1String("noop") || out == QLatin1String("opts"))
         return;
     if (out == QLatin1String("pasv")) {
         if (isCode(code, "227"))
-            openPassiveConnection();
+            openPassiveConnection(pasvPort(m_replyLine));
         else
             dataConnectionRefused();
         return;
@@ -354,6 +393,12 @@ void TcFTP::loginComplete()
     }
     if (!m_autoTransferMode && m_binaryMode)
         m_commandQueue.prepend(QStringLiteral("type i"));
+    // What the host offers decides how names travel and how data connections and listings
+    // are asked for, so it is learnt before anything else.
+    m_features.clear();
+    m_featLines.clear();
+    m_epsvRefused = false;
+    m_commandQueue.prepend(QStringLiteral("feat"));
 }
 
 void TcFTP::Disconnect()

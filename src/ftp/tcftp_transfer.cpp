@@ -132,7 +132,7 @@ bool TcFTP::sendHostCommand(const QString &queued)
     m_replyPending = true;
     Q_EMIT textIO(line, false, true);
 
-    QByteArray bytes = EncodeHostText(line);
+    QByteArray bytes = m_nameCodec.encode(line);
     bytes.append("\r\n");
     if (!m_controlBacklog.isEmpty()) {
         m_controlBacklog.append(bytes);
@@ -257,14 +257,27 @@ void TcFTP::startDownload(const QString &argument)
     const bool asText = m_autoTransferMode ? hasAsciiExtension(sourceName) : !m_binaryMode;
     if (m_resumeTransfers && !asText && local.exists() && local.size() < m_ioSize)
         m_ioPos = local.size();
+    // A listing without the size (an MLSD entry with no size fact): the host is asked, and its
+    // answer decides whether the partial is resumed.
+    m_resumeCandidate = -1;
+    const bool askSize = m_ioSize < 0 && HostOffers(QStringLiteral("SIZE"));
+    if (askSize && m_resumeTransfers && !asText && local.exists() && local.size() > 0)
+        m_resumeCandidate = local.size();
 
     QStringList lines;
+    const QString timeCommand = downloadTimeCommand(sourceFolder, sourceName);
+    if (!timeCommand.isEmpty())
+        lines.append(timeCommand);
     try {
-        lines = dataSetupCommands(sourceName, true);
+        lines += dataSetupCommands(sourceName, true);
     } catch (const std::exception &) {
         Finish(false);
         return;
     }
+    // After the type command: hosts give no size in type A.
+    if (askSize)
+        lines.insert(lines.size() - 1,
+                     QStringLiteral("size ") + ConvertPath(sourceFolder, SlashForm) + sourceName);
     if (m_ioPos > 0)
         lines.append(QStringLiteral("rest ") + QString::number(m_ioPos));
     lines.append(QStringLiteral("retr ") + ConvertPath(sourceFolder, SlashForm) + sourceName);
@@ -342,13 +355,15 @@ bool TcFTP::hasAsciiExtension(const QString &name) const
     return !extension.isEmpty() && m_ascExtension.contains(extension, Qt::CaseInsensitive);
 }
 
-// "pasv", or "port h1,h2,h3,h4,p1,p2" for the control connection's local address and the
-// data listener's port.
+// "epsv" or "pasv"; in active mode "port h1,h2,h3,h4,p1,p2" for the control connection's
+// local address and the data listener's port, or "eprt |2|address|port|" over IPv6.
 QString TcFTP::dataConnectionCommand()
 {
     if (m_passiveMode)
-        return QStringLiteral("pasv");
+        return UsesEpsv() ? QStringLiteral("epsv") : QStringLiteral("pasv");
     const int port = m_data->LocalPort().toInt();
+    if (m_control->PeerIsIPv6())
+        return QStringLiteral("eprt |2|%1|%2|").arg(m_control->LocalAddress()).arg(port);
     QString line = QStringLiteral("port ") + m_control->LocalAddress() + QLatin1Char(',')
                    + QString::number(port / 256) + QLatin1Char(',') + QString::number(port % 256);
     line.replace(QLatin1Char('.'), QLatin1Char(','));
@@ -398,23 +413,17 @@ void TcFTP::prepareDataSocket()
     m_data->setPort(QStringLiteral("0"));
 }
 
-// 227 Entering Passive Mode (10,0,0,5,4,2). Only the port is taken: the address in the reply
-// could point the client at any machine, so the data connection goes to the host that the
-// control connection already reaches.
-void TcFTP::openPassiveConnection()
+// The data connection goes to the host that the control connection already reaches, whatever
+// address a PASV reply names.
+void TcFTP::openPassiveConnection(int port)
 {
-    static const QRegularExpression numbers(
-            QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
-    const QRegularExpressionMatch match = numbers.match(m_replyLine);
-    const int high = match.hasMatch() ? match.captured(5).toInt() : -1;
-    const int low = match.hasMatch() ? match.captured(6).toInt() : -1;
-    if (high < 0 || high > 255 || low < 0 || low > 255 || high * 256 + low == 0) {
+    if (port <= 0 || port > 65535) {
         closeDataSocket(true);
         return;
     }
     try {
         m_data->setIP(m_control->PeerAddress());
-        m_data->setPort(QString::number(high * 256 + low));
+        m_data->setPort(QString::number(port));
         m_data->PrepareConnection();
     } catch (const std::exception &) {
         closeDataSocket(true);

@@ -1,7 +1,6 @@
 #include "net/tcwinsock.h"
 
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -13,6 +12,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -22,18 +27,78 @@ constexpr int ListenBacklog = 5;
 // Port text that is neither a "tcp" service nor a port number.
 constexpr int BadPortNumber = 5262;
 
-QString dotted(quint32 hostOrder)
+// The address of a socket address as text: dotted IPv4, IPv6 without brackets.
+QString addressText(const sockaddr_storage &address)
 {
-    return QHostAddress(hostOrder).toString();
+    if (address.ss_family != AF_INET && address.ss_family != AF_INET6)
+        return QStringLiteral("0.0.0.0");
+    return QHostAddress(reinterpret_cast<const sockaddr *>(&address)).toString();
 }
 
-sockaddr_in internetAddress(quint32 address, quint16 port)
+socklen_t addressLength(const sockaddr_storage &address)
 {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(address);
-    return sa;
+    return address.ss_family == AF_INET6 ? socklen_t(sizeof(sockaddr_in6))
+                                         : socklen_t(sizeof(sockaddr_in));
+}
+
+void setAddressPort(sockaddr_storage &address, quint16 port)
+{
+    if (address.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6 &>(address).sin6_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in &>(address).sin_port = htons(port);
+}
+
+// "[::1]" and "::1" are the same address; a host name stays as it is.
+QByteArray hostText(const QString &host)
+{
+    QString text = host.trimmed();
+    if (text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')))
+        text = text.mid(1, text.size() - 2);
+    return text.toUtf8();
+}
+
+// The addresses getaddrinfo gives for host, in its order, without repeats; numericOnly looks
+// at literal addresses alone and never asks a name service.
+QList<sockaddr_storage> lookUp(const QByteArray &host, bool numericOnly)
+{
+    QList<sockaddr_storage> found;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = numericOnly ? AI_NUMERICHOST : AI_ADDRCONFIG;
+    addrinfo *list = nullptr;
+    if (host.isEmpty() || ::getaddrinfo(host.constData(), nullptr, &hints, &list) != 0)
+        return found;
+    for (const addrinfo *at = list; at; at = at->ai_next) {
+        if ((at->ai_family != AF_INET && at->ai_family != AF_INET6)
+            || at->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        sockaddr_storage address{};
+        std::memcpy(&address, at->ai_addr, at->ai_addrlen);
+        const bool repeated = std::any_of(found.cbegin(), found.cend(), [&](const auto &seen) {
+            return addressText(seen) == addressText(address);
+        });
+        if (!repeated)
+            found.append(address);
+    }
+    ::freeaddrinfo(list);
+    return found;
+}
+
+// A literal address as a socket address; family 0 when text is none.
+sockaddr_storage literalAddress(const QString &text)
+{
+    const QList<sockaddr_storage> found = lookUp(hostText(text), true);
+    return found.isEmpty() ? sockaddr_storage{} : found.first();
+}
+
+bool sameAddress(const sockaddr_storage &a, const sockaddr_storage &b)
+{
+    return QHostAddress(reinterpret_cast<const sockaddr *>(&a))
+            .isEqual(QHostAddress(reinterpret_cast<const sockaddr *>(&b)),
+                     QHostAddress::ConvertV4MappedToIPv4);
 }
 
 // Makes a new descriptor non-blocking and private to this process.
@@ -63,9 +128,9 @@ bool isConnectOutcome(int error)
 }
 
 // A stream socket that never blocks and is not inherited by started programs; -1 on failure.
-int openStreamSocket()
+int openStreamSocket(int family)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const int fd = ::socket(family, SOCK_STREAM, IPPROTO_TCP);
     if (fd < 0)
         return -1;
     if (!adopt(fd)) {
@@ -91,8 +156,6 @@ TcWinsock::TcWinsock(QObject *parent)
 
 TcWinsock::~TcWinsock()
 {
-    if (m_lookupId != -1)
-        QHostInfo::abortHostLookup(m_lookupId);
     closeQuietly();
     stopListeningQuietly();
 }
@@ -128,60 +191,72 @@ void TcWinsock::PrepareConnection()
         throw TcWinsockException(5261);
     m_peerPort = resolvePort();
 
-    in_addr address{};
-    if (inet_pton(AF_INET, m_ip.toLatin1().constData(), &address) == 1) {
-        m_peerAddress = ntohl(address.s_addr);
+    const sockaddr_storage literal = literalAddress(m_ip);
+    if (literal.ss_family != 0) {
+        m_candidates = {literal};
         setState(cwReadyToConnect);
         return;
     }
-    // A host name: the answer arrives later on this thread.
-    m_lookupId = QHostInfo::lookupHost(m_ip, this, [this](const QHostInfo &info) {
-        for (const QHostAddress &candidate : info.addresses()) {
-            if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
-                lookupFinished(info.lookupId(), true, candidate.toIPv4Address());
-                return;
-            }
-        }
-        lookupFinished(info.lookupId(), false, 0);
+    // A host name: getaddrinfo may wait on the network for long, so it runs on a worker thread
+    // and the answer comes back on this one. A later lookup, a cancel or this socket's end
+    // makes the answer count for nothing.
+    static int lastLookup = 0;
+    const int lookupId = ++lastLookup;
+    m_lookupId = lookupId;
+    const QByteArray host = hostText(m_ip);
+    QPointer<TcWinsock> self(this);
+    QThreadPool::globalInstance()->start([self, lookupId, host] {
+        const QList<sockaddr_storage> found = lookUp(host, false);
+        QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [self, lookupId, found] {
+                    if (self)
+                        self->lookupFinished(lookupId, found);
+                },
+                Qt::QueuedConnection);
     });
     setState(cwPrepareConnection);
 }
 
-void TcWinsock::lookupFinished(int lookupId, bool ok, quint32 address)
+void TcWinsock::lookupFinished(int lookupId, const QList<sockaddr_storage> &addresses)
 {
     if (lookupId != m_lookupId || m_state != cwPrepareConnection)
         return;
     m_lookupId = -1;
-    if (ok) {
-        m_peerAddress = address;
-        setState(cwReadyToConnect);
-    } else {
-        setState(cwNIL);
-    }
+    m_candidates = addresses;
+    setState(addresses.isEmpty() ? cwNIL : cwReadyToConnect);
 }
 
 void TcWinsock::CancelPrepare()
 {
     if (m_state != cwPrepareConnection)
         throw TcWinsockException(1432);
-    QHostInfo::abortHostLookup(m_lookupId);
     m_lookupId = -1;
     setState(cwNIL);
 }
 
 void TcWinsock::Connect()
 {
-    if (m_state != cwReadyToConnect)
+    if (m_state != cwReadyToConnect || m_candidates.isEmpty())
         throw TcWinsockException(124321);
-    closeQuietly();
+    m_candidate = 0;
     m_receiveError = 0;
-    const int fd = openStreamSocket();
+    connectNext();
+    setState(cwConnecting);
+}
+
+// Starts connecting to the address m_candidate; a failure to start at all throws.
+void TcWinsock::connectNext()
+{
+    closeQuietly();
+    m_peer = m_candidates.at(m_candidate);
+    setAddressPort(m_peer, m_peerPort);
+    const int fd = openStreamSocket(m_peer.ss_family);
     if (fd < 0)
         throw TcWinsockException(22167);
 
-    const sockaddr_in peer = internetAddress(m_peerAddress, m_peerPort);
     int error = 0;
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) != 0)
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&m_peer), addressLength(m_peer)) != 0)
         error = errno;
     if (error != 0 && error != EINPROGRESS && error != EINTR && !isConnectOutcome(error)) {
         ::close(fd);
@@ -206,13 +281,22 @@ void TcWinsock::Connect()
         m_writeNotifier->setSocket(fd);
         m_writeNotifier->setEnabled(true);
     }
-    setState(cwConnecting);
 }
 
 void TcWinsock::connectFinished(int error)
 {
     if (error != 0) {
         unwatch();
+        // A name with an IPv6 and an IPv4 address, of which only one answers: go on with the
+        // next address before giving up.
+        while (m_candidate + 1 < m_candidates.size()) {
+            ++m_candidate;
+            try {
+                connectNext();
+                return;
+            } catch (const TcWinsockException &) {
+            }
+        }
         setState(cwNotConnected);
         return;
     }
@@ -227,18 +311,21 @@ void TcWinsock::Listen()
     const quint16 port = resolvePort();
     m_receiveError = 0;
     stopListeningQuietly();
-    const int fd = openStreamSocket();
+    sockaddr_storage local{};
+    if (m_listenAddress.isEmpty()) {
+        auto &any = reinterpret_cast<sockaddr_in &>(local);
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+    } else {
+        local = literalAddress(m_listenAddress);
+        if (local.ss_family == 0)
+            throw TcWinsockException(52, EINVAL);
+    }
+    setAddressPort(local, port);
+    const int fd = openStreamSocket(local.ss_family);
     if (fd < 0)
         throw TcWinsockException(3242, errno);
-    in_addr bindTo{};
-    bindTo.s_addr = htonl(INADDR_ANY);
-    if (!m_listenAddress.isEmpty()
-        && inet_pton(AF_INET, m_listenAddress.toLatin1().constData(), &bindTo) != 1) {
-        ::close(fd);
-        throw TcWinsockException(52, EINVAL);
-    }
-    const sockaddr_in local = internetAddress(ntohl(bindTo.s_addr), port);
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&local), addressLength(local)) != 0) {
         const int error = errno;
         ::close(fd);
         throw TcWinsockException(52, error);
@@ -271,7 +358,7 @@ void TcWinsock::acceptReady()
 bool TcWinsock::takeCaller()
 {
     while (m_accepted < 0 && m_listener >= 0) {
-        sockaddr_in peer{};
+        sockaddr_storage peer{};
         socklen_t length = sizeof peer;
         const int fd = ::accept(m_listener, reinterpret_cast<sockaddr *>(&peer), &length);
         if (fd < 0) {
@@ -279,17 +366,13 @@ bool TcWinsock::takeCaller()
                 continue;
             return errno != EAGAIN && errno != EWOULDBLOCK;
         }
-        const quint32 from = ntohl(peer.sin_addr.s_addr);
-        in_addr wanted{};
         const bool anyone = m_acceptFrom.isEmpty();
-        if (!anyone
-            && (inet_pton(AF_INET, m_acceptFrom.toLatin1().constData(), &wanted) != 1
-                || ntohl(wanted.s_addr) != from)) {
+        if (!anyone && !sameAddress(literalAddress(m_acceptFrom), peer)) {
             // An abortive close: the stranger learns nothing but a reset.
             const ::linger option{1, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option);
             ::close(fd);
-            Q_EMIT callerRefused(dotted(from));
+            Q_EMIT callerRefused(addressText(peer));
             continue;
         }
         if (!adopt(fd)) {
@@ -297,8 +380,7 @@ bool TcWinsock::takeCaller()
             return true;
         }
         m_accepted = fd;
-        m_acceptedAddress = from;
-        m_acceptedPort = ntohs(peer.sin_port);
+        m_acceptedPeer = peer;
     }
     return m_accepted >= 0;
 }
@@ -312,8 +394,7 @@ int TcWinsock::Accept()
     const int fd = std::exchange(m_accepted, -1);
     closeQuietly();
     m_socket = fd;
-    m_peerAddress = m_acceptedAddress;
-    m_peerPort = m_acceptedPort;
+    m_peer = m_acceptedPeer;
     watch(fd);
     setState(cwConnected);
     return fd;
@@ -396,26 +477,29 @@ qint64 TcWinsock::BytesAvailable() const
 
 QString TcWinsock::LocalAddress() const
 {
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t length = sizeof local;
     if (m_socket < 0 || ::getsockname(m_socket, reinterpret_cast<sockaddr *>(&local), &length) != 0)
-        return dotted(0);
-    return dotted(ntohl(local.sin_addr.s_addr));
+        return addressText(sockaddr_storage{});
+    return addressText(local);
 }
 
 QString TcWinsock::LocalPort() const
 {
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t length = sizeof local;
     if (m_listener < 0
         || ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&local), &length) != 0)
         return QStringLiteral("0");
-    return QString::number(ntohs(local.sin_port));
+    const quint16 port = local.ss_family == AF_INET6
+                                 ? reinterpret_cast<const sockaddr_in6 &>(local).sin6_port
+                                 : reinterpret_cast<const sockaddr_in &>(local).sin_port;
+    return QString::number(ntohs(port));
 }
 
 QString TcWinsock::PeerAddress() const
 {
-    return dotted(m_peerAddress);
+    return addressText(m_peer);
 }
 
 void TcWinsock::watch(int fd)

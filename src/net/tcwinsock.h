@@ -3,8 +3,11 @@
 #include "net/tcwinsockexception.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
+
+#include <sys/socket.h>
 
 class QSocketNotifier;
 
@@ -42,7 +45,7 @@ public:
     explicit TcWinsock(QObject *parent = nullptr);
     ~TcWinsock() override;
 
-    // Host name or dotted IPv4 address of the peer.
+    // Host name, dotted IPv4 address or IPv6 address (with or without brackets) of the peer.
     QString IP() const { return m_ip; }
     void setIP(const QString &ip) { m_ip = ip; }
     // Service name (looked up as a "tcp" service) or decimal port; "0" listens on any free port.
@@ -51,22 +54,25 @@ public:
     QString Port() const { return m_port; }
     void setPort(const QString &port) { m_port = port; }
     TcWinsockStates State() const { return m_state; }
-    // Dotted IPv4 address a listener binds; empty or "0.0.0.0" binds every local address.
+    // IPv4 or IPv6 address a listener binds; empty or "0.0.0.0" binds every local IPv4 address.
     QString ListenAddress() const { return m_listenAddress; }
     void setListenAddress(const QString &address) { m_listenAddress = address; }
-    // Dotted IPv4 address the only caller a listener takes must come from; empty takes anyone.
+    // Address (IPv4 or IPv6) the only caller a listener takes must come from; empty takes anyone.
     // A caller from elsewhere is closed at once (callerRefused) and the listener goes on
     // waiting; it never reaches cwAccepting.
     QString AcceptFrom() const { return m_acceptFrom; }
     void setAcceptFrom(const QString &address) { m_acceptFrom = address; }
 
-    // Resolves Port and IP: a dotted address goes straight to cwReadyToConnect, a host name
-    // waits in cwPrepareConnection until the lookup answers (cwReadyToConnect or cwNIL).
-    // Allowed in cwNIL, cwNotConnected, cwReadyToConnect (else 5261).
+    // Resolves Port and IP: an address goes straight to cwReadyToConnect, a host name waits in
+    // cwPrepareConnection until the lookup (getaddrinfo, both families, off the owner's thread)
+    // answers: cwReadyToConnect with every address found, in the order the system gave them,
+    // or cwNIL. Allowed in cwNIL, cwNotConnected, cwReadyToConnect (else 5261).
     void PrepareConnection();
     // Cancels a pending lookup -> cwNIL (1432 when none is pending).
     void CancelPrepare();
-    // Starts a non-blocking connect -> cwConnecting (124321 unless cwReadyToConnect).
+    // Starts a non-blocking connect -> cwConnecting (124321 unless cwReadyToConnect). When an
+    // address cannot be reached the next one found by the lookup is tried, still in
+    // cwConnecting; only the last one's failure ends in cwNotConnected.
     void Connect();
     // Binds ListenAddress on the resolved Port, backlog 5 -> cwListening (7722 unless cwNIL or
     // cwNotConnected; 52 when the address cannot be bound).
@@ -93,15 +99,17 @@ public:
     int ReceiveError() const { return m_receiveError; }
     // Bytes that can be read from the connection socket, or -1 when the query fails.
     qint64 BytesAvailable() const;
-    // Dotted local address of the connection socket (what a PORT command announces);
-    // "0.0.0.0" when there is no connection socket.
+    // Local address of the connection socket (what a PORT or EPRT command announces), IPv6
+    // without brackets; "0.0.0.0" when there is no connection socket.
     QString LocalAddress() const;
     // Decimal local port of the listening socket; "0" when there is no listener.
     QString LocalPort() const;
-    // Dotted address of the connection socket's peer (used to open passive data connections
-    // to the host the control connection already reaches); still known after the connection
-    // closed, "0.0.0.0" before any.
+    // Address of the connection socket's peer (used to open passive data connections to the
+    // host the control connection already reaches), IPv6 without brackets; still known after
+    // the connection closed, "0.0.0.0" before any.
     QString PeerAddress() const;
+    // True when the connection goes (or went) over IPv6.
+    bool PeerIsIPv6() const { return m_peer.ss_family == AF_INET6; }
 
 Q_SIGNALS:
     // The OnStateChange event: raised once for every real change of State.
@@ -113,13 +121,14 @@ Q_SIGNALS:
     // The OnDataNeeded event: more data can be sent.
     void dataNeeded();
     // A listener closed a caller that did not come from AcceptFrom; address is the caller's
-    // dotted address.
+    // address.
     void callerRefused(const QString &address);
 
 private:
     void setState(TcWinsockStates state);
     quint16 resolvePort() const;
-    void lookupFinished(int lookupId, bool ok, quint32 address);
+    void lookupFinished(int lookupId, const QList<sockaddr_storage> &addresses);
+    void connectNext();
     void watch(int fd);
     void unwatch();
     void closeQuietly();
@@ -138,12 +147,13 @@ private:
     int m_socket = -1;   // connection socket; -1 when none
     int m_listener = -1; // listening socket; -1 when none
     int m_accepted = -1; // caller taken off the backlog, waiting for Accept; -1 when none
-    quint32 m_acceptedAddress = 0;
-    quint16 m_acceptedPort = 0;
+    sockaddr_storage m_acceptedPeer{};
     QString m_listenAddress;
     QString m_acceptFrom;
-    quint32 m_peerAddress = 0; // host byte order
-    quint16 m_peerPort = 0;    // host byte order
+    sockaddr_storage m_peer{};            // address and port of the peer; family 0 before any
+    quint16 m_peerPort = 0;               // host byte order
+    QList<sockaddr_storage> m_candidates; // addresses the lookup found, tried in order
+    qsizetype m_candidate = 0;            // the one being tried
     int m_lookupId = -1;
     quint64 m_connectAttempt = 0;  // tells a queued connect failure from a later connect
     bool m_readSinceNotice = true; // Receive was called since the last dataAvailable

@@ -22,6 +22,7 @@ SiteConnection SiteConnection::fromSite(const TSiteObject &site, const Options &
         result.needsPassword = site.Password.isEmpty();
     }
     result.PassiveMode = site.PassiveMode;
+    result.NameEncoding = site.NameEncoding;
     result.MaxTasks = site.Tasks;
     return result;
 }
@@ -32,6 +33,7 @@ ConnectRequest SiteConnection::request() const
     result.session = TcFTPSession{Host, Port, Username, Password};
     result.initialFolder = InitialFolder;
     result.passive = PassiveMode;
+    result.nameEncoding = NameEncoding;
     result.tasks = MaxTasks;
     result.setsFirewall = session.setsFirewall;
     result.firewallType = session.FirewallType;

@@ -25,6 +25,7 @@ struct SiteConnection
     // text holds a CR at all.
     QStringList bookmarks;
     bool PassiveMode = false;
+    QString NameEncoding; // empty: automatic
     int MaxTasks = 1;
     SessionOptions session; // firewall from the options when the site asks for one
     bool needsUsername = false;

@@ -21,6 +21,7 @@ const QString BookmarksValue = QStringLiteral("Bookmarks");
 const QString TasksValue = QStringLiteral("Tasks");
 const QString PortValue = QStringLiteral("Port");
 const QString PassiveModeValue = QStringLiteral("PassiveMode");
+const QString NameEncodingValue = QStringLiteral("NameEncoding");
 const QString FirewallValue = QStringLiteral("Firewall");
 const QString AnonymousValue = QStringLiteral("Anonymous");
 
@@ -170,6 +171,8 @@ void SiteStore::readSite(TSiteObject *site) const
         site->Port = *v;
     if (auto v = reg.readBool(PassiveModeValue))
         site->PassiveMode = *v;
+    if (auto v = reg.readString(NameEncodingValue))
+        site->NameEncoding = *v;
     if (auto v = reg.readInteger(FirewallValue))
         site->Firewall = quint8(*v & 0xff);
     if (auto v = reg.readBool(AnonymousValue))
@@ -318,6 +321,11 @@ void SiteStore::writeSite(const TSiteObject &site, const QString &valueName, con
     m_registry.writeInteger(TasksValue, site.Tasks);
     m_registry.writeInteger(PortValue, site.Port);
     m_registry.writeBool(PassiveModeValue, site.PassiveMode);
+    // Written only when chosen: a site on the automatic choice stays as older versions wrote it.
+    if (!site.NameEncoding.isEmpty())
+        m_registry.writeString(NameEncodingValue, site.NameEncoding);
+    else
+        m_registry.deleteValue(NameEncodingValue);
     m_registry.writeInteger(FirewallValue, site.Firewall);
     m_registry.writeBool(AnonymousValue, site.Anonymous);
 }

@@ -31,6 +31,8 @@ QJsonArray writeChildren(const SiteNode &node, const QString &passphrase)
             entry[QLatin1String("bookmarks")] = site->Bookmarks;
             entry[QLatin1String("tasks")] = site->Tasks;
             entry[QLatin1String("passive")] = site->PassiveMode;
+            if (!site->NameEncoding.isEmpty())
+                entry[QLatin1String("encoding")] = site->NameEncoding;
             entry[QLatin1String("firewall")] = int(site->Firewall);
             entry[QLatin1String("anonymous")] = site->Anonymous;
         } else {
@@ -89,6 +91,7 @@ struct Reader
         site.Bookmarks = entry.value(QLatin1String("bookmarks")).toString();
         site.Tasks = qBound(1, entry.value(QLatin1String("tasks")).toInt(1), 25);
         site.PassiveMode = entry.value(QLatin1String("passive")).toBool();
+        site.NameEncoding = entry.value(QLatin1String("encoding")).toString();
         site.Firewall = quint8(entry.value(QLatin1String("firewall")).toInt() & 0xff);
         site.Anonymous = entry.value(QLatin1String("anonymous")).toBool(true);
         const QString sealed = entry.value(QLatin1String("password")).toString();

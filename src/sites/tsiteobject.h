@@ -24,6 +24,9 @@ public:
     quint8 Firewall = 0; // 0 direct; otherwise 1 + the firewall type when the site was edited
     bool PassiveMode = false;
     bool Anonymous = true; // user name and password are then ignored
+    // Character set for names: empty for the automatic choice, else a legacy encoding's name
+    // ("Windows-1252").
+    QString NameEncoding;
 
     static TSiteObject blank()
     {

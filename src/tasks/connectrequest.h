@@ -23,5 +23,8 @@ struct ConnectRequest
     // engine's while connected and handed back through hostBookmarksReturned when the main
     // session goes offline. A quick connection has none and gets none back.
     bool fromSite = false;
+    // The character set of the host's names: empty for the automatic choice, else a legacy
+    // encoding's name (NameCodec); every session of the connection uses it.
+    QString nameEncoding;
     QStringList hostBookmarks;
 };

@@ -420,6 +420,7 @@ void TaskEngine::StartTask()
         session->SetBinaryMode(m_options->TransferMode == 1);
     m_taskList.append(QStringLiteral("Connecting"), session);
     session->setPassiveMode(m_mainFTP->PassiveMode());
+    session->setNameEncoding(m_mainFTP->NameEncoding());
     const TcFTPSession login{
             m_mainFTP->Host(), m_mainFTP->Port(), m_mainFTP->Username(), m_mainFTP->Password()};
     if (!guarded("u1-7001", [&] { session->Connect(login); })) {

@@ -26,6 +26,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_reconnectSession = request.session;
                 m_mainFTP->setResumeTransfers(m_options->Resume);
                 m_mainFTP->setPassiveMode(request.passive);
+                m_mainFTP->setNameEncoding(request.nameEncoding);
                 m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
                 m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
                 if (m_options->TransferMode != 0)
@@ -117,6 +118,13 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
                 m_loginInfoText = 0;
                 m_loginInfoSkipped = 0;
                 Q_EMIT loginInfoCleared();
+                // A name may stand for several addresses, of IPv4 and IPv6: say which one
+                // answered.
+                if (const TcWinsock *control = session->controlSocket();
+                    control->State() == cwConnected)
+                    WriteLog(QStringLiteral("  : Connected to %1 port %2.")
+                                     .arg(control->PeerAddress(), control->Port()),
+                             0);
                 m_setupLocked = true;
                 Q_EMIT setupLockChanged(true);
                 Q_EMIT mainLoggingIn(session->Host());

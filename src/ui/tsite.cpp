@@ -3,8 +3,12 @@
 #include "sites/tsiteobject.h"
 #include "ui/sitefields.h"
 
+#include "ftp/namecodec.h"
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +29,15 @@ TSite::TSite(QWidget *parent)
             Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
     addConnectionPage(Pages, "tasks", tasks, TaskPos, "port", port, UpDown4, firewall, passive);
 
+    auto *namesPage = new QWidget(Pages);
+    auto *namesLayout = new QFormLayout(namesPage);
+    encoding = new QComboBox(namesPage);
+    encoding->setObjectName(QStringLiteral("encoding"));
+    encoding->addItem(tr("Automatic (UTF-8)"), QString());
+    for (const QString &name : NameCodec::availableEncodings())
+        encoding->addItem(name, name);
+    namesLayout->addRow(tr("Character set for names:"), encoding);
+
     auto *descriptionPage = new QWidget(Pages);
     auto *descriptionLayout = new QVBoxLayout(descriptionPage);
     Description = new QPlainTextEdit(descriptionPage);
@@ -33,6 +46,7 @@ TSite::TSite(QWidget *parent)
     Description->setLineWrapMode(QPlainTextEdit::NoWrap);
     descriptionLayout->addWidget(Description);
     Pages->addTab(descriptionPage, tr("Description"));
+    Pages->addTab(namesPage, tr("Names"));
 
     OkButton = new QPushButton(tr("&OK"), this);
     OkButton->setObjectName(QStringLiteral("OK"));
@@ -66,6 +80,13 @@ void TSite::FormActivate(const TSiteObject &site)
     Password->setText(site.Password);
     InitPath->setText(site.InitialPath);
     passive->setChecked(site.PassiveMode);
+    // A name this Qt does not offer is kept, so that saving does not lose it.
+    int index = encoding->findData(site.NameEncoding);
+    if (index < 0) {
+        encoding->addItem(site.NameEncoding, site.NameEncoding);
+        index = encoding->count() - 1;
+    }
+    encoding->setCurrentIndex(index);
     firewall->setChecked(site.Firewall > 0);
     port->setText(QString::number(site.Port));
     tasks->setText(QString::number(site.Tasks));
@@ -92,6 +113,11 @@ void TSite::InitPathExit()
 {
     if (!InitPath->text().isEmpty())
         InitPath->setText(normalizedInitialPath(InitPath->text()));
+}
+
+QString TSite::nameEncoding() const
+{
+    return encoding->currentData().toString();
 }
 
 QString TSite::descriptionText() const

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -34,6 +35,8 @@ public:
     void InitPathExit();
     // The description's lines joined with CR LF, no CR LF after the last.
     QString descriptionText() const;
+    // The chosen character set for names: empty for "Automatic", else the encoding's name.
+    QString nameEncoding() const;
 
     QTabWidget *Pages;
     QLineEdit *Host;
@@ -49,6 +52,8 @@ public:
     UpDown *UpDown4;
     QCheckBox *firewall;
     QCheckBox *passive;
+    // "Character set for names": Automatic first, then the legacy encodings Qt converts.
+    QComboBox *encoding;
     QPlainTextEdit *Description;
     QPushButton *OkButton;
     QPushButton *CancelButton;

@@ -406,6 +406,7 @@ void TSiteMgr::EditClick()
     site->Username = Site->Username->text();
     site->Password = Site->Password->text();
     site->PassiveMode = Site->passive->isChecked();
+    site->NameEncoding = Site->nameEncoding();
     site->Firewall = Site->firewall->isChecked() ? quint8(1 + m_options.FireType) : 0;
     site->InitialPath = Site->InitPath->text();
     bool ok = false;

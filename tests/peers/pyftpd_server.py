@@ -7,6 +7,7 @@ Serves one folder read-write to a user with a password and to anonymous, on
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
         [--port 0] [--passive-ports FIRST-LAST] [--ready-file FILE] [--log FILE] [--banner TEXT]
+        [--address 127.0.0.1|::1] [--no-mlst]
 
 Start it with Debian's /usr/bin/python3, which has python3-pyftpdlib. With
 --port 0 the system picks a free port. Once it listens it writes
@@ -53,6 +54,9 @@ def main():
     parser.add_argument("--ready-file")
     parser.add_argument("--log")
     parser.add_argument("--banner")
+    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--no-mlst", action="store_true",
+                        help="offer neither MLST nor MLSD (a host that lists with LIST only)")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -75,11 +79,15 @@ def main():
     handler.auth_failed_timeout = 0
     if args.banner:
         handler.banner = args.banner
+    if args.no_mlst:
+        handler.proto_cmds = {
+            k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")
+        }
     if args.passive_ports:
         first, last = (int(p) for p in args.passive_ports.split("-"))
         handler.passive_ports = range(first, last + 1)
 
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.address, args.port), handler)
     port = server.socket.getsockname()[1]
     line = "LISTENING %d\n" % port
     if args.ready_file:

@@ -103,6 +103,8 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                   << QStringLiteral("%1-%2").arg(m_passiveFirst).arg(m_passiveLast);
     if (!m_banner.isEmpty())
         arguments << QStringLiteral("--banner") << m_banner;
+    if (!m_address.isEmpty())
+        arguments << QStringLiteral("--address") << m_address;
     QString error;
     if (!m_process.start(QString::fromLatin1(Python),
                          arguments,

@@ -33,6 +33,8 @@ public:
 
     // Before start(): passive data connections use ports first..last.
     void setPassivePorts(quint16 first, quint16 last);
+    // Before start(): the address to listen on, "127.0.0.1" unless set ("::1" for IPv6).
+    void setListenAddress(const QString &address) { m_address = address; }
     // Before start(): the greeting text after "220 ".
     void setBanner(const QString &banner);
 
@@ -81,6 +83,7 @@ private:
     quint16 m_passiveFirst = 0;
     quint16 m_passiveLast = 0;
     QString m_banner;
+    QString m_address;
 };
 
 } // namespace ovtest

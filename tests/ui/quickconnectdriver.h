@@ -18,7 +18,8 @@
 struct QuickLogin
 {
     quint16 port = 21;
-    QString user; // empty: anonymous
+    QString host = QStringLiteral("127.0.0.1"); // as typed: "::1" and "[::1]" as well
+    QString user;                               // empty: anonymous
     QString password;
     QString initialPath;
     int tasks = 1;
@@ -28,7 +29,7 @@ inline void quickConnect(TForm1 &form, const QuickLogin &login)
 {
     TQuick *q = form.Quick;
     whenShown(q, [q, login] {
-        typeText(q->Host, QStringLiteral("127.0.0.1"));
+        typeText(q->Host, login.host);
         if (!login.initialPath.isEmpty())
             typeText(q->InitPath, login.initialPath);
         if (!login.user.isEmpty()) {

@@ -1,0 +1,54 @@
+// Quick connect to an IPv6 address: the window reaches pyftpdlib on [::1], lists with MLSD and
+// shows the entries' dates.
+#include "formdriver.h"
+#include "quickconnectdriver.h"
+#include "ui/hostpane.h"
+#include "ui/logpanel.h"
+
+#include "support/pyftpdlibserver.h"
+
+#include <QFile>
+#include <QLocale>
+
+using ovtest::PyftpdlibServer;
+
+TEST(QuickConnectIpv6, ReachesTheHostOnIpv6AndShowsMlsdDates)
+{
+    PyftpdlibServer server;
+    server.setListenAddress(QStringLiteral("::1"));
+    ASSERT_TRUE(server.start());
+    QFile file(server.createFile(QStringLiteral("dated.txt"), "dated"));
+    const QDateTime time(QDate(2024, 7, 8), QTime(12, 0, 0), Qt::UTC);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite | QIODevice::Append));
+    ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+    file.close();
+    server.createFolder(QStringLiteral("sub"));
+
+    std::unique_ptr<TForm1> form = showForm();
+    QuickLogin login;
+    login.host = QStringLiteral("[::1]");
+    login.port = server.port();
+    login.user = PyftpdlibServer::userName();
+    login.password = PyftpdlibServer::password();
+    quickConnect(*form, login);
+    QStringList log;
+    const auto readLog = [&] {
+        log.clear();
+        for (int i = 0; i < form->logPanel()->lineCount(); ++i)
+            log << form->logPanel()->line(i);
+        return log.join(QLatin1Char('\n')).toStdString();
+    };
+    ASSERT_TRUE(waitForHostList(
+            *form, QStringLiteral("\\"), {QStringLiteral("dated.txt"), QStringLiteral("sub")}))
+            << readLog();
+    readLog();
+    EXPECT_TRUE(log.contains(QStringLiteral("<<: mlsd"))) << readLog();
+    EXPECT_TRUE(std::any_of(log.cbegin(), log.cend(), [&](const QString &line) {
+        return line.contains(QStringLiteral("Connected to ::1 port %1").arg(server.port()));
+    })) << readLog();
+    FileListView *list = form->hostPane()->rWin();
+    const int row = rowOf(list, QStringLiteral("dated.txt"));
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list->text(row, FileListView::ModifiedColumn),
+              QLocale::system().toString(time.toLocalTime().date(), QLocale::ShortFormat));
+}
