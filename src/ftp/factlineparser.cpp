@@ -65,6 +65,8 @@ FactLine ParseFactLine(QStringView line)
             size = parseSize(value);
         else if (key.compare(u"modify", Qt::CaseInsensitive) == 0)
             result.modified = ParseFactTime(value);
+        else if (key.compare(u"unique", Qt::CaseInsensitive) == 0)
+            result.unique = value.toString();
     }
     if (type.isEmpty() || name.isEmpty())
         return result;

@@ -22,6 +22,7 @@ struct FactLine
     FactLineKind kind = FactLineKind::Malformed;
     ListEntry entry;    // name, size (-1 for folders), date shown in local time, fromLink
     QDateTime modified; // the modify fact in UTC, to the second; invalid when the host gave none
+    QString unique;     // the unique fact: the same for every name of one folder; may be empty
 };
 
 // Facts are matched without regard to case. A link (type=OS.unix=slink or OS.unix=symlink) is

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -387,6 +388,8 @@ private:
     void parseListingLines(qsizetype searchFrom, bool atEnd);
     void addListingLine(QByteArrayView line);
     void addFactLine(const QString &text);
+    // 250 to MLST of a tree walk's top: its unique fact, so that a link back to it is known.
+    void mlstReplied();
     void finishListing(bool success);
     void queueSubfolders();
     void reportUnsafeName(const QString &line);
@@ -484,6 +487,7 @@ private:
     QStringList m_featLines;           // lines of the FEAT reply being read
     bool m_epsvRefused = false;        // the host refused EPSV once: PASV for the session
     bool m_listMlsd = false;           // the listing in progress comes from MLSD
+    QSet<QString> m_walkUniques;       // unique facts of the folders a tree walk has met
     QDateTime m_downloadModified;      // the host's time of the file being downloaded (UTC)
     qint64 m_resumeCandidate = -1;     // size of a local partial waiting for SIZE's answer
     NameCodec m_nameCodec;

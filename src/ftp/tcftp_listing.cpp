@@ -9,6 +9,8 @@
 
 #include <QSet>
 
+#include <utility>
+
 namespace {
 
 bool isTransferStart(const QString &code)
@@ -53,7 +55,16 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
         m_bufferFolders.clear();
         m_bufferRoot = ConvertPath(argument, BackslashForm);
         m_bufferWalked = 0;
+        m_walkUniques.clear();
         m_commandQueue.prepend(QStringLiteral("*list ") + argument);
+        // A host that follows links in MLSD (pyftpdlib shows "loop -> ." as a folder) tells
+        // them apart only by the unique fact: the top's is asked for first.
+        if (UsesMlsd()) {
+            QString top = ConvertPath(m_bufferRoot, SlashForm);
+            if (top.size() > 1)
+                top.chop(1);
+            m_commandQueue.prepend(QStringLiteral("mlst ") + top);
+        }
         Q_EMIT actionDone(caBufferFolder, ConvertPath(argument, BackslashForm), 0, false, true);
         return;
     }
@@ -201,7 +212,33 @@ void TcFTP::addFactLine(const QString &text)
                   + QString::number(line.entry.dosDateTime);
     item.fromLink = line.entry.fromLink;
     item.modified = line.modified;
+    // A folder met before in this walk under another name is a link to it, whatever the host
+    // calls it.
+    if (m_buffering && line.entry.isFolder && !line.unique.isEmpty() && !item.fromLink) {
+        if (m_walkUniques.contains(line.unique))
+            item.fromLink = true;
+        else
+            m_walkUniques.insert(line.unique);
+    }
     m_listResult.append(std::move(item));
+}
+
+//     250-Listing /pub
+//      type=dir;size=4096;modify=20260102030405;unique=803g2d; /pub
+//     250 End.
+void TcFTP::mlstReplied()
+{
+    const QStringList lines = std::exchange(m_featLines, {});
+    if (m_inCmd != QLatin1String("250"))
+        return;
+    for (const QString &line : lines) {
+        const qsizetype facts = line.indexOf(QLatin1String("type="), 0, Qt::CaseInsensitive);
+        if (facts < 0)
+            continue;
+        const FactLine top = ParseFactLine(QStringView(line).mid(facts));
+        if (!top.unique.isEmpty())
+            m_walkUniques.insert(top.unique);
+    }
 }
 
 // The listing branch of Finish: a successful listing is stored (after a reload, compared with

@@ -108,7 +108,7 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
         m_hostType = csUnknown;
 
     if (!line.final) {
-        if (m_outCmd == QLatin1String("feat"))
+        if (m_outCmd == QLatin1String("feat") || m_outCmd == QLatin1String("mlst"))
             m_featLines.append(text);
         reportReplyText(text);
         return;
@@ -148,12 +148,12 @@ bool TcFTP::replyExpected() const
             QStringLiteral("user"), QStringLiteral("pass"), QStringLiteral("cwd"),
             QStringLiteral("dele"), QStringLiteral("eprt"), QStringLiteral("epsv"),
             QStringLiteral("feat"), QStringLiteral("list"), QStringLiteral("mdtm"),
-            QStringLiteral("mfmt"), QStringLiteral("mlsd"), QStringLiteral("mkd"),
-            QStringLiteral("noop"), QStringLiteral("opts"), QStringLiteral("pasv"),
-            QStringLiteral("port"), QStringLiteral("pwd"),  QStringLiteral("retr"),
-            QStringLiteral("rest"), QStringLiteral("rmd"),  QStringLiteral("rnfr"),
-            QStringLiteral("rnto"), QStringLiteral("size"), QStringLiteral("stor"),
-            QStringLiteral("type")};
+            QStringLiteral("mfmt"), QStringLiteral("mlsd"), QStringLiteral("mlst"),
+            QStringLiteral("mkd"),  QStringLiteral("noop"), QStringLiteral("opts"),
+            QStringLiteral("pasv"), QStringLiteral("port"), QStringLiteral("pwd"),
+            QStringLiteral("retr"), QStringLiteral("rest"), QStringLiteral("rmd"),
+            QStringLiteral("rnfr"), QStringLiteral("rnto"), QStringLiteral("size"),
+            QStringLiteral("stor"), QStringLiteral("type")};
     if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
         return true;
     if (isCode(m_inCmd, "220"))
@@ -285,6 +285,10 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     }
     if (out == QLatin1String("mdtm")) {
         mdtmReplied();
+        return;
+    }
+    if (out == QLatin1String("mlst")) {
+        mlstReplied();
         return;
     }
     if (out == QLatin1String("size")) {

@@ -194,6 +194,8 @@ void TcWinsock::PrepareConnection()
     const sockaddr_storage literal = literalAddress(m_ip);
     if (literal.ss_family != 0) {
         m_candidates = {literal};
+        m_peer = literal;
+        setAddressPort(m_peer, m_peerPort);
         setState(cwReadyToConnect);
         return;
     }
@@ -224,6 +226,11 @@ void TcWinsock::lookupFinished(int lookupId, const QList<sockaddr_storage> &addr
         return;
     m_lookupId = -1;
     m_candidates = addresses;
+    if (!addresses.isEmpty()) {
+        // The first address is the one a connect tries first.
+        m_peer = addresses.first();
+        setAddressPort(m_peer, m_peerPort);
+    }
     setState(addresses.isEmpty() ? cwNIL : cwReadyToConnect);
 }
 

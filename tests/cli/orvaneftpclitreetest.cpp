@@ -485,7 +485,7 @@ TEST(OrvaneFtpCliTrees, SavedSiteFromTheRegistry)
     // Three sessions as the site asks: the main session's lines are numbered.
     EXPECT_TRUE(run.out.contains(QStringLiteral("<<: (00) user ") + VsftpdServer::userName()))
             << describe(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("<<: (01) pasv"))) << describe(run);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("<<: (01) epsv"))) << describe(run);
     EXPECT_FALSE(run.out.contains(VsftpdServer::password())) << describe(run);
     run = runCli(
             {QStringLiteral("--site"), site, QStringLiteral("ls"), QStringLiteral("ftp:///docs/")},

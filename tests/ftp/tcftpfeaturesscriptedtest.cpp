@@ -78,7 +78,8 @@ TEST_F(TcFTPFeaturesScripted, EpsvRefusedFallsBackToPasvForTheSession)
 }
 
 // An MLSD tree walk: the folder itself and its parent are no entries, a link to a folder is
-// never entered, a name that would leave its folder is refused and named; real folders are.
+// never entered (by its type, or by a unique fact met before: MLST gives the top's), a name that
+// would leave its folder is refused and named; real folders are.
 TEST_F(TcFTPFeaturesScripted, MlsdWalkSkipsLinksAndRefusesUnsafeNames)
 {
     QStringList refused;
@@ -91,6 +92,10 @@ TEST_F(TcFTPFeaturesScripted, MlsdWalkSkipsLinksAndRefusesUnsafeNames)
         reply  MLST type*;size*;modify*;
         reply  EPSV
         reply 211 End
+        expect mlst /top
+        reply 250-Listing /top
+        reply \x20type=dir;unique=T1;modify=20260101000000; /top
+        reply 250 End
         expect cwd /top
         reply 250 ok
         expect epsv
@@ -100,7 +105,8 @@ TEST_F(TcFTPFeaturesScripted, MlsdWalkSkipsLinksAndRefusesUnsafeNames)
         data-send <<END
         type=cdir;modify=20260101000000; .
         type=pdir;modify=20260101000000; ..
-        type=dir;modify=20260101000000; real
+        type=dir;unique=R2;modify=20260101000000; real
+        type=dir;unique=T1;modify=20260101000000; again
         type=OS.unix=slink:/top;size=4;modify=20260101000000; loop
         type=file;size=12;modify=20260102030405; a  file.txt
         type=file;size=1; ../escape
@@ -125,10 +131,14 @@ TEST_F(TcFTPFeaturesScripted, MlsdWalkSkipsLinksAndRefusesUnsafeNames)
     for (const ListingBuffer::Entry &entry : *buffer.entries(QStringLiteral("\\top\\")))
         keys << entry.key + QLatin1Char(' ') + entry.fields.section(QLatin1Char('*'), 0, 0);
     EXPECT_EQ(keys,
-              (QStringList{QStringLiteral("dreal -1"),
+              (QStringList{QStringLiteral("dagain -1"),
+                           QStringLiteral("dreal -1"),
                            QStringLiteral("fa  file.txt 12"),
                            QStringLiteral("floop 4")}));
     EXPECT_TRUE(buffer.find(QStringLiteral("\\top\\"), QStringLiteral("floop"))->fromLink);
+    // Shown as a folder by a host that follows links, but the same folder as the top.
+    EXPECT_TRUE(buffer.find(QStringLiteral("\\top\\"), QStringLiteral("dagain"))->fromLink);
+    EXPECT_FALSE(buffer.find(QStringLiteral("\\top\\"), QStringLiteral("dreal"))->fromLink);
     EXPECT_EQ(buffer.find(QStringLiteral("\\top\\"), QStringLiteral("fa  file.txt"))->modified,
               QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));
     EXPECT_EQ(refused, QStringList{QStringLiteral("type=file;size=1; ../escape")});

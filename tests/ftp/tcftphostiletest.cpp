@@ -114,7 +114,8 @@ TEST_F(TcFTPHostile, LongRepliesAreShownInPartAndEndlessOnesEndTheSession)
     ASSERT_TRUE(waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }))
             << server->log().toStdString();
     QStringList received = probe.received();
-    EXPECT_EQ(received.size(), TcFTP::MaxShownReplyLines + 4);
+    // ... and the refusal of FEAT after login.
+    EXPECT_EQ(received.size(), TcFTP::MaxShownReplyLines + 5);
     EXPECT_EQ(received.at(TcFTP::MaxShownReplyLines),
               QStringLiteral("(2000 more lines of this reply not shown)"));
     EXPECT_EQ(received.at(TcFTP::MaxShownReplyLines + 1), QStringLiteral("220 ready"));

@@ -64,6 +64,8 @@ protected:
             reply 331 password please
             expect pass secret
             reply 230 logged in
+            expect feat
+            reply 502 no features
         )") + script);
         ASSERT_TRUE(server->start());
         ftp.Connect(::TcFTPSession{QStringLiteral("127.0.0.1"),
@@ -233,5 +235,5 @@ TEST_F(TcFTPInterrupted, UploadWithoutDataListenerFailsAtOnce)
             << ftp.FailureReason().toStdString();
     EXPECT_EQ(ftp.State(), csIdle);
     EXPECT_TRUE(server->waitForDone()) << told();
-    EXPECT_EQ(server->commands(), (QList<QByteArray>{"user ann", "pass secret"}));
+    EXPECT_EQ(server->commands(), (QList<QByteArray>{"user ann", "pass secret", "feat"}));
 }

@@ -37,7 +37,7 @@ TEST_F(TcFTPScripted, MultiLineWelcomeWithSpacedTextStillLogsIn)
     EXPECT_EQ(received.count(QStringLiteral("Log in with care")), 1);
     for (const SessionProbe::Text &text : probe.texts)
         EXPECT_TRUE(text.valid) << text.line.toStdString();
-    EXPECT_EQ(commands(), (QList<QByteArray>{"user ann", "pass secret", "pwd"}));
+    EXPECT_EQ(commands(), (QList<QByteArray>{"user ann", "pass secret", "feat", "pwd"}));
 }
 
 TEST_F(TcFTPScripted, ReplySplitOverTwoNotificationsIsOneLine)
@@ -54,7 +54,8 @@ TEST_F(TcFTPScripted, ReplySplitOverTwoNotificationsIsOneLine)
     EXPECT_EQ(probe.received(),
               (QStringList{QStringLiteral("220 ready"),
                            QStringLiteral("331 password please"),
-                           QStringLiteral("230 loggedin")}));
+                           QStringLiteral("230 loggedin"),
+                           QStringLiteral("500 FEAT not understood")}));
 }
 
 TEST_F(TcFTPScripted, UnexpectedRepliesAreMarkedAndLateGreetingIgnored)
@@ -132,7 +133,8 @@ TEST_F(TcFTPScripted, FirewallTypeTwoOpensTheHostThenLogsIn)
     ASSERT_TRUE(waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }))
             << server->log().toStdString();
     EXPECT_TRUE(server->waitForDone());
-    EXPECT_EQ(commands(), (QList<QByteArray>{"open ftp.real.example", "user ann", "pass secret"}));
+    EXPECT_EQ(commands(),
+              (QList<QByteArray>{"open ftp.real.example", "user ann", "pass secret", "feat"}));
 }
 
 TEST_F(TcFTPScripted, ServiceClosingMidSessionDisconnects)
@@ -168,7 +170,7 @@ TEST_F(TcFTPScripted, RenameSendsFullSlashPaths)
     runLine(QStringLiteral("noop"));
     EXPECT_TRUE(server->waitForDone()) << server->log().toStdString();
     ASSERT_TRUE(waitFor([&] { return ftp.State() == csIdle; }));
-    EXPECT_EQ(commands().mid(2),
+    EXPECT_EQ(commands().mid(3),
               (QList<QByteArray>{"rnfr /pub/a.txt", "rnto /pub/b.txt", "rnfr /pub/x.txt", "noop"}));
 }
 
@@ -192,7 +194,7 @@ TEST_F(TcFTPScripted, UnbufferedDownloadFailsAndTheQueueGoesOn)
     EXPECT_FALSE(ftp.Downloading());
     ASSERT_TRUE(waitFor([&] { return ftp.State() == csIdle; }));
     EXPECT_TRUE(server->waitForDone());
-    EXPECT_EQ(commands().mid(2), QList<QByteArray>{"noop"});
+    EXPECT_EQ(commands().mid(3), QList<QByteArray>{"noop"});
 
     // A folder in the buffer without the file fails the same way.
     buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("fother.bin"), QStringLiteral("5*0"));
@@ -577,7 +579,7 @@ TEST_F(TcFTPScripted, NextTransferStartedFromTheActionHandler)
     EXPECT_TRUE(probe.actions.at(0).success);
     EXPECT_TRUE(probe.actions.at(1).success);
     EXPECT_EQ(readAll(localNative(QStringLiteral("b.bin"))), ScriptedServer::pattern(900));
-    EXPECT_EQ(commands().mid(2),
+    EXPECT_EQ(commands().mid(3),
               (QList<QByteArray>{"type i", "pasv", "retr /pub/a.bin", "pasv", "retr /pub/b.bin"}));
     EXPECT_TRUE(server->extraCommands().isEmpty());
 }

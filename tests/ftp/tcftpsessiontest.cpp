@@ -141,8 +141,8 @@ TEST_F(TcFTPSessionTest, ConnectAwaitsTheGreetingAndRefusesASecondConnect)
     EXPECT_EQ(probe.sent().value(0), QStringLiteral("user ") + VsftpdServer::userName());
     EXPECT_EQ(probe.sent().value(1), QStringLiteral("pass ") + VsftpdServer::password());
     EXPECT_EQ(ftp.Idles(), 1);
-    // The greeting named no known server; the first line after login settles that.
-    EXPECT_EQ(ftp.HostType(), csUnchecked);
+    // The greeting named no known server; the answer to FEAT after login settles that.
+    EXPECT_EQ(ftp.HostType(), csUnknown);
     ftp.AddCommand(QStringLiteral("pwd"));
     ftp.Execute();
     ASSERT_TRUE(waitFor([&] { return loggedInAndIdle(ftp); }));
@@ -299,6 +299,7 @@ TEST_F(TcFTPSessionTest, QuitBeforeIdleEndsTheSession)
     ftp.Connect(userSession());
     ASSERT_TRUE(waitFor([&] { return ftp.State() == csNotConnected; }));
     // The last script line has no CR LF and still runs.
-    EXPECT_EQ(probe.sent().mid(2), (QStringList{QStringLiteral("pwd"), QStringLiteral("noop")}));
+    EXPECT_EQ(probe.sent().mid(2),
+              (QStringList{QStringLiteral("feat"), QStringLiteral("pwd"), QStringLiteral("noop")}));
     EXPECT_FALSE(probe.states.contains(csIdle));
 }

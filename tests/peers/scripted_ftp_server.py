@@ -214,7 +214,8 @@ class ScriptedServer:
         self.conn = None
         self.lines = None
         self.closed = True
-        self.defaults = []
+        # A plain RFC 959 host knows no FEAT: unless a script expects it, it is refused.
+        self.defaults = [("FEAT", "500 FEAT not understood")]
         self.pasv = None
         self.port_addr = None
         self.mode = None

@@ -18,11 +18,11 @@
 struct QuickLogin
 {
     quint16 port = 21;
-    QString host = QStringLiteral("127.0.0.1"); // as typed: "::1" and "[::1]" as well
     QString user;                               // empty: anonymous
     QString password;
     QString initialPath;
     int tasks = 1;
+    QString host = QStringLiteral("127.0.0.1"); // as typed: "::1" and "[::1]" as well
 };
 
 inline void quickConnect(TForm1 &form, const QuickLogin &login)
