@@ -32,20 +32,24 @@ struct Case
     QStringList setup, script, expect;
 };
 
+const QStringList ExpectWords
+        = {"sent",      "actions",    "warning",        "error",       "unknown",
+           "state",     "reason",     "file",           "received",    "local-files",
+           "shown",     "unexpected", "shown-count",    "events",      "folder",
+           "host-type", "host",       "buffer-folders", "buffer-keys", "buffer-entry"};
+
 Case readCase(const QString &path)
 {
     Case c;
-    QStringList *part = &c.setup;
+    bool inScript = false;
     for (const QString &line : QString::fromUtf8(readFile(path)).split(u'\n')) {
         const QString trimmed = line.trimmed();
-        if (trimmed == "== script")
-            part = &c.script;
-        else if (trimmed == "== expect")
-            part = &c.expect;
-        else if (part == &c.script)
+        if (inScript)
             c.script << line;
+        else if (trimmed == "== script")
+            inScript = true;
         else if (!trimmed.isEmpty() && !trimmed.startsWith(u'#'))
-            part->append(trimmed);
+            (ExpectWords.contains(trimmed.section(u' ', 0, 0)) ? c.expect : c.setup) << trimmed;
     }
     return c;
 }
@@ -208,7 +212,9 @@ void Runner::check(const QString &word, const QString &rest)
                           events.cend(),
                           [&](const QString &e) { return e.startsWith(rest.section(u' ', 1)); }),
                   arg.toInt());
-    } else if (word == "folder")
+    } else if (word == "host")
+        EXPECT_EQ(s.ftp.Host(), arg);
+    else if (word == "folder")
         EXPECT_EQ(s.ftp.Folder(), text);
     else if (word == "host-type")
         EXPECT_EQ(s.ftp.HostType(), arg == "servu" ? csServU : csUnknown);

@@ -1,17 +1,16 @@
 // Exchanges with the scripted server kept as data: one file per case, run by one table-driven
-// test. A case file has three parts:
+// test. A case file holds set-up lines, expectations, and after "== script" the server's script:
 //
 //     # What the case shows (comment lines start with "#").
 //     buffer \pub\ fa.bin 3000*0
 //     run *download \pub\a.bin*{local}a.bin
-//     == script
-//     expect type i
-//     reply 200 binary
-//     ...
-//     == expect
 //     sent type i | pasv | retr /pub/a.bin
 //     actions download:ok
 //     file a.bin pattern 3000
+//     == script
+//     default type 200 binary
+//     expect pasv
+//     ...
 //
 // Set-up lines, done in order (the session connects before the first queue or run line):
 //   passive on|off, resume on|off, binary on, reply-timeout SECONDS, login-script TEXT,
@@ -38,7 +37,7 @@
 //   shown TEXT / unexpected TEXT   a host line reported once, as a reply / as not expected
 //   shown-count N           lines reported from the host
 //   events N PREFIX         N server events start with PREFIX
-//   folder PATH, host-type servu|unknown, buffer-folders FOLDER ..., buffer-keys FOLDER KEY ...,
+//   host NAME, folder PATH, host-type servu|unknown, buffer-folders FOLDER ..., buffer-keys FOLDER KEY ...,
 //   buffer-entry FOLDER KEY SIZE
 // In TEXT and LINE, {CR} {LF} {NUL} stand for those characters and {local} for the local
 // folder in internal form.
