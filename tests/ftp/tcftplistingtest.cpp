@@ -19,15 +19,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Peer
-{
-    FtpTestServer::Kind kind;
-    bool passive;
-};
-const Peer Peers[] = {{FtpTestServer::Kind::Vsftpd, true},
-                      {FtpTestServer::Kind::Vsftpd, false},
-                      {FtpTestServer::Kind::Pyftpdlib, true},
-                      {FtpTestServer::Kind::Pyftpdlib, false}};
+using Peer = FtpPeer;
 
 class TcFTPListing : public ::testing::Test
 {
@@ -90,7 +82,7 @@ protected:
 // nothing sent.
 TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
 {
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         useServer(peer);
         QStringList expected{
@@ -147,67 +139,46 @@ TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
 }
 
 // A tree walk goes depth first and does not enter links, which are shown as folders marked as
-// links; a reload reports the folders that came and went.
+// links. Hosts are case-sensitive: folders and files whose names differ in case alone are
+// listed, looked up, walked and reloaded each on its own; a reload reports what came and went.
 TEST_F(TcFTPListing, WalksTheTreeAndReloads)
 {
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         useServer(peer);
-        server->createUserFolder("a/b/d");
-        server->createUserFolder("a/x/deep");
         server->createUserFile("a/b/d/leaf.txt", "leaf");
+        server->createUserFile("a/b/A.txt", "other");
+        server->createUserFile("a/B/a.txt", "upper");
+        server->createUserFolder("a/x/deep");
         ASSERT_TRUE(QFile::link("..", server->userPath("a/b/up")));
         ASSERT_TRUE(QFile::link(".", server->userPath("a/loop")));
         login();
         ASSERT_TRUE(s->runAndWait("*bufferfolder \\a\\"));
         EXPECT_EQ(listed,
-                  (QStringList{"\\a\\", "\\a\\b\\", "\\a\\b\\d\\", "\\a\\x\\", "\\a\\x\\deep\\"}));
+                  (QStringList{"\\a\\",
+                               "\\a\\B\\",
+                               "\\a\\b\\",
+                               "\\a\\b\\d\\",
+                               "\\a\\x\\",
+                               "\\a\\x\\deep\\"}));
         EXPECT_EQ(s->buffer.folders(), listed);
         EXPECT_FALSE(s->ftp.Buffering());
-        EXPECT_EQ(keys("\\a\\"), (QStringList{"db", "dloop@", "dx"}));
-        EXPECT_EQ(keys("\\a\\b\\"), (QStringList{"dd", "dup@"}));
+        EXPECT_EQ(keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dx"}));
+        EXPECT_EQ(keys("\\a\\b\\"), (QStringList{"dd", "dup@", "fA.txt"}));
+        EXPECT_EQ(keys("\\a\\B\\"), QStringList{"fa.txt"});
+        EXPECT_EQ(sizeOf("\\a\\b\\", "fA.txt"), "5");
+        EXPECT_THROW(LookupEntry(s->buffer, "\\a\\b\\", "fa.txt"), std::out_of_range);
+        EXPECT_EQ(LookupEntry(s->buffer, "\\A\\", "db"), QString());
 
-        ASSERT_TRUE(QDir(server->userPath("a/x")).removeRecursively());
-        server->createUserFolder("a/y");
+        // "x" becomes "X": the reload reports both; "B", "b" and what lies below stay buffered.
+        ASSERT_TRUE(QDir().rename(server->userPath("a/x"), server->userPath("a/X")));
         const qsizetype before = s->actions.size();
         ASSERT_TRUE(s->runAndWait("*reload \\a\\"));
         EXPECT_TRUE(s->lastDone(caList)->success);
         EXPECT_FALSE(s->ftp.Reloading());
-        EXPECT_EQ(madeAndRemoved(before), (QStringList{"made \\a\\y\\", "removed \\a\\x\\"}));
-        EXPECT_EQ(s->buffer.folders(), (QStringList{"\\a\\", "\\a\\b\\", "\\a\\b\\d\\"}));
-        EXPECT_EQ(keys("\\a\\"), (QStringList{"db", "dloop@", "dy"}));
-    }
-}
-
-// Hosts are case-sensitive: folders whose names differ in case alone are listed, looked up,
-// walked and reloaded each on its own.
-TEST_F(TcFTPListing, FoldersDifferingInCaseAloneKeepTheirOwnLists)
-{
-    for (const Peer &peer : Peers) {
-        SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
-        useServer(peer);
-        server->createUserFile("pub/Sub/a.txt", "upper");
-        server->createUserFile("pub/Sub/deep/d.txt", "deep");
-        server->createUserFile("pub/sub/b.txt", "lower");
-        server->createUserFile("pub/sub/A.txt", "other");
-        login();
-        ASSERT_TRUE(s->runAndWait("*bufferfolder \\pub\\"));
-        EXPECT_EQ(listed,
-                  (QStringList{"\\pub\\", "\\pub\\Sub\\", "\\pub\\Sub\\deep\\", "\\pub\\sub\\"}));
-        EXPECT_EQ(keys("\\pub\\"), (QStringList{"dSub", "dsub"}));
-        EXPECT_EQ(keys("\\pub\\Sub\\"), (QStringList{"ddeep", "fa.txt"}));
-        EXPECT_EQ(keys("\\pub\\sub\\"), (QStringList{"fA.txt", "fb.txt"}));
-        EXPECT_EQ(sizeOf("\\pub\\sub\\", "fA.txt"), "5");
-        EXPECT_THROW(LookupEntry(s->buffer, "\\pub\\sub\\", "fa.txt"), std::out_of_range);
-        EXPECT_EQ(LookupEntry(s->buffer, "\\PUB\\", "dsub"), QString());
-
-        // A reload sees "sub" become "SUB"; "Sub" and what lies below it stay buffered.
-        ASSERT_TRUE(QDir().rename(server->userPath("pub/sub"), server->userPath("pub/SUB")));
-        const qsizetype before = s->actions.size();
-        ASSERT_TRUE(s->runAndWait("*reload \\pub\\"));
-        EXPECT_EQ(madeAndRemoved(before),
-                  (QStringList{"made \\pub\\SUB\\", "removed \\pub\\sub\\"}));
+        EXPECT_EQ(madeAndRemoved(before), (QStringList{"made \\a\\X\\", "removed \\a\\x\\"}));
         EXPECT_EQ(s->buffer.folders(),
-                  (QStringList{"\\pub\\", "\\pub\\Sub\\", "\\pub\\Sub\\deep\\"}));
+                  (QStringList{"\\a\\", "\\a\\B\\", "\\a\\b\\", "\\a\\b\\d\\"}));
+        EXPECT_EQ(keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dX"}));
     }
 }

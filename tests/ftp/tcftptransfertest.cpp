@@ -18,15 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Peer
-{
-    FtpTestServer::Kind kind;
-    bool passive;
-};
-const Peer Peers[] = {{FtpTestServer::Kind::Vsftpd, false},
-                      {FtpTestServer::Kind::Vsftpd, true},
-                      {FtpTestServer::Kind::Pyftpdlib, false},
-                      {FtpTestServer::Kind::Pyftpdlib, true}};
+using Peer = FtpPeer;
 
 class TcFTPTransfer : public ::testing::Test
 {
@@ -75,7 +67,7 @@ protected:
 
 TEST_F(TcFTPTransfer, LogsInAndIsRefusedWithAWrongPassword)
 {
-    for (const Peer &peer : {Peers[0], Peers[2]}) {
+    for (const Peer &peer : {FtpPeers[0], FtpPeers[2]}) {
         SCOPED_TRACE(int(peer.kind));
         login(peer, "wrong-password");
         ASSERT_TRUE(waitFor([&] { return s->ftp.State() == csNotConnected; }, 8000));
@@ -90,7 +82,7 @@ TEST_F(TcFTPTransfer, LogsInAndIsRefusedWithAWrongPassword)
 // failures that send nothing (a missing local file) or stop after RNFR (a missing host file).
 TEST_F(TcFTPTransfer, FilesArriveByteForByte)
 {
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         for (qint64 size : {0, 1, 4095, 4096, 4097, 3 * 1024 * 1024 + 17}) {
@@ -140,7 +132,7 @@ TEST_F(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
     QByteArray wireText = localText;
     wireText.replace("\n", "\r\n");
     const QByteArray zip = testBytes(5000, 3), mixed = "one\r\ntwo\nthree";
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         s->ftp.setASCExtension({"txt"});
@@ -174,7 +166,7 @@ TEST_F(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
 TEST_F(TcFTPTransfer, DownloadBeyondTheFileSizeLimitFailsWithTheReason)
 {
     const QByteArray small = testBytes(10000, 21), large = testBytes(1024 * 1024, 22);
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         putHostFile("small.bin", small);
@@ -198,7 +190,7 @@ TEST_F(TcFTPTransfer, DownloadBeyondTheFileSizeLimitFailsWithTheReason)
 TEST_F(TcFTPTransfer, ResumesAPartialDownload)
 {
     const QByteArray content = testBytes(1024 * 1024 + 5, 11);
-    for (const Peer &peer : Peers) {
+    for (const Peer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         putHostFile("big.bin", content);

@@ -1,6 +1,7 @@
 // TcWinsock against real loopback peers: its own listener, or Qt's TCP classes as the far end.
 #include "net/tcwinsock.h"
 #include "support/eventwait.h"
+#include "support/files.h"
 #include "support/freeport.h"
 
 #include <QHostAddress>
@@ -32,14 +33,6 @@ int raised(const std::function<void()> &operation)
         return e.number();
     }
     return 0;
-}
-
-QByteArray pattern(qsizetype size)
-{
-    QByteArray text(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i)
-        text[i] = char('a' + (i * 7 + i / 4096) % 26);
-    return text;
 }
 
 // A socket with every state it reported.
@@ -190,7 +183,7 @@ TEST(TcWinsockTest, PeerCloseComesAfterAllItsData)
         SCOPED_TRACE(int(reader));
         QTcpServer peer;
         ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, 0));
-        const QByteArray sent = pattern(300 * 1024 + 17);
+        const QByteArray sent = ovtest::testBytes(300 * 1024 + 17, 1);
         Logged client;
         QByteArray received;
         qsizetype receivedAtClose = -1;
@@ -248,7 +241,7 @@ TEST(TcWinsockTest, ShortSendResumesOnDataNeeded)
         if (serverReads)
             atServer += server.Receive();
     });
-    const QByteArray text = pattern(32 * 1024 * 1024);
+    const QByteArray text = ovtest::testBytes(32 * 1024 * 1024, 2);
     qsizetype offset = 0;
     int shortSends = 0, needs = 0;
     bool connected = false;
@@ -300,7 +293,7 @@ TEST(TcWinsockTest, CloseWithLingerDiscardsUnsentData)
         client.connectTo(server.port());
         ASSERT_TRUE(waitFor(
                 [&] { return client.State() == cwConnected && server.State() == cwConnected; }));
-        const QByteArray text = pattern(32 * 1024 * 1024);
+        const QByteArray text = ovtest::testBytes(32 * 1024 * 1024, 2);
         const qint64 taken = server.Send(text);
         ASSERT_GT(taken, 0);
         ASSERT_LT(taken, text.size());

@@ -9,6 +9,18 @@
 
 namespace ovtest {
 
+// A server kind with the data connection mode a test uses.
+struct FtpPeer
+{
+    FtpTestServer::Kind kind;
+    bool passive;
+};
+// vsftpd and pyftpdlib, each in passive and active mode: the loop of every real-server test.
+inline constexpr FtpPeer FtpPeers[] = {{FtpTestServer::Kind::Vsftpd, true},
+                                       {FtpTestServer::Kind::Vsftpd, false},
+                                       {FtpTestServer::Kind::Pyftpdlib, true},
+                                       {FtpTestServer::Kind::Pyftpdlib, false}};
+
 // The running server with the user's "/" emptied, or nullptr after failing the test when it
 // does not start.
 FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind);
