@@ -22,8 +22,8 @@
 //   session is idle with nothing in progress, or not connected).
 // The script is the scripted server's (tests/peers/scripted_ftp_server.py); it must finish.
 // Expectations; those marked * hold by default ("none") when the case names none:
-//   sent A | B | ...        the command lines the server received after the login, exactly
-//                           (each may be a glob: "port 127,0,0,1,*")
+//   sent A | B | ...        required: the command lines the server received after the login,
+//                           exactly (each may be a glob: "port 127,0,0,1,*")
 //   actions* KIND:ok|failed ...   the actions the session finished (list download upload rmd
 //                           dele mkd buffer cwd), in order
 //   warning* TEXT           one line per warning, in order, each contained in it
@@ -33,12 +33,11 @@
 //   reason TEXT             the session's FailureReason
 //   file NAME pattern N | text TEXT | size N | missing     a local file
 //   received NAME pattern N | local NAME                   a file the server received
-//   local-files NAME ...    every name in the local folder, hidden ones too
 //   shown TEXT / unexpected TEXT   a host line reported once, as a reply / as not expected
 //   shown-count N           lines reported from the host
 //   events N PREFIX         N server events start with PREFIX
-//   host NAME, folder PATH, host-type servu|unknown, buffer-folders FOLDER ..., buffer-keys FOLDER KEY ...,
-//   buffer-entry FOLDER KEY SIZE
+//   host NAME, folder PATH, host-type servu|unknown   the session's
+//   buffer-folders FOLDER ..., buffer-keys FOLDER KEY ..., buffer-entry FOLDER KEY SIZE
 // In TEXT and LINE, {CR} {LF} {NUL} stand for those characters and {local} for the local
 // folder in internal form.
 #pragma once
