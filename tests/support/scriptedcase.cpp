@@ -189,8 +189,10 @@ void Runner::check(const QString &word, const QString &rest)
             EXPECT_EQ(readFile(path), readFile(s.localPath(value)));
         else if (kind == "size")
             EXPECT_EQ(QFileInfo(path).size(), value.toLongLong());
-        else
+        else if (kind == "missing")
             EXPECT_FALSE(QFileInfo::exists(path));
+        else
+            ADD_FAILURE() << "unknown file expectation: " << kind.toStdString();
     } else if (word == "shown" || word == "unexpected") {
         QList<bool> valid;
         for (const FtpSession::Text &t : s.texts) {
