@@ -84,8 +84,8 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
 
 TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
 {
-    ConnectedWindow::resetHome({{"pub/readme.txt", "read me"}});
-    VsftpdServer &server = ConnectedWindow::server();
+    ovtest::FtpTestServer *server = hostWith({{"pub/readme.txt", "read me"}});
+    ASSERT_NE(server, nullptr);
     auto form = showForm();
 
     TSiteObject site;
@@ -97,7 +97,7 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
                      &TaskEngine::hostBookmarksReturned,
                      [&site](const QStringList &items) { site.Bookmarks = items.join('\n'); });
     request.session.Host = "127.0.0.1";
-    request.session.Port = QString::number(server.port());
+    request.session.Port = QString::number(server->port());
     request.session.Username = VsftpdServer::userName();
     request.session.Password = VsftpdServer::password();
     request.passive = true;
@@ -106,7 +106,7 @@ TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
     QPushButton *button = form->hostPane()->rbookmark();
 
     const auto lists = [&server] {
-        return server.commands().filter(QRegularExpression("^LIST")).size();
+        return server->commands().filter(QRegularExpression("^LIST")).size();
     };
     press(button, [&](UserScript &s) { s.choose("old"); });
     ASSERT_TRUE(waitForHostList(*form, "\\pub\\", {"..", "readme.txt"}));

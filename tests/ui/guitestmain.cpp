@@ -1,7 +1,5 @@
 // Entry point of the window tests: they drive real widgets, so they need a full application
 // (run on the offscreen platform by CTest).
-#include "windowdriver.h"
-
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -12,7 +10,5 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orvane-ftp-tests"));
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    sharedServerSlot().reset(); // the shared vsftpd stops while the application still runs
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -159,12 +159,12 @@ TEST_F(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
               "Send selected file(s) and folder(s) to host?");
     EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return ovtest::readTree(w.server().userHome()) == onHost
+                return ovtest::readTree(w.host->userRoot()) == onHost
                        && QFileInfo(w.home("up/inner/deepest")).isDir();
             },
             30000))
             << w.log().toStdString() << "\n"
-            << w.server().log().toStdString();
+            << w.host->log().toStdString();
     EXPECT_TRUE(hostShows({"s1.txt", "s2.bin", "up"}));
 }
 

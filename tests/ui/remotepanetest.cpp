@@ -35,7 +35,7 @@ TEST(RemotePane, ListsOpensBuffersAndReloadsHostFolders)
     EXPECT_EQ(w.count("LIST"), 2);
 
     // Reload asks the host again, and a file that appeared meanwhile shows.
-    w.server().createUserFile("new.txt", "new");
+    w.host->createUserFile("new.txt", "new");
     focusOn(w.hostList());
     form.Menu_Reload->trigger();
     ASSERT_TRUE(waitForHostList(form, "\\", {"docs", "new.txt", "pub", "top.txt"}));

@@ -50,9 +50,9 @@ bool clickNode(TSiteMgr *mgr, const QString &text)
 
 TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
 {
-    VsftpdServer &server = ConnectedWindow::server();
-    server.createUserFolder("incoming/deep");
-    const qsizetype commandsBefore = server.commands().size();
+    ovtest::FtpTestServer *server = hostWith({{"incoming/deep/", {}}});
+    ASSERT_NE(server, nullptr);
+    const qsizetype commandsBefore = server->commands().size();
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -85,7 +85,7 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
                     typeText(site->Username, VsftpdServer::userName());
                     typeText(site->InitPath, "incoming/deep");
                     site->Pages->setCurrentIndex(1);
-                    typeText(site->port, QString::number(server.port()));
+                    typeText(site->port, QString::number(server->port()));
                     typeText(site->tasks, "3");
                     QTest::mouseClick(site->passive, Qt::LeftButton);
                     QTest::mouseClick(site->OkButton, Qt::LeftButton);
@@ -105,7 +105,7 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
             << engine.log()->lines().join('\n').toStdString();
     // The login itself shows the password was right; the folder is only in that user's tree.
     EXPECT_TRUE(ftp->PassiveMode());
-    EXPECT_TRUE(server.commands().mid(commandsBefore).contains("CWD /incoming/deep"));
+    EXPECT_TRUE(server->commands().mid(commandsBefore).contains("CWD /incoming/deep"));
     const std::weak_ptr<TSiteObject> current = connector.CurrentSite();
     ASSERT_FALSE(current.expired());
 

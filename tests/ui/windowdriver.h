@@ -9,6 +9,7 @@
 #include "platform/localpath.h"
 #include "settings/options.h"
 #include "support/files.h"
+#include "support/sharedftpserver.h"
 #include "support/vsftpdserver.h"
 #include "tasks/taskengine.h"
 #include "ui/hostpane.h"
@@ -337,44 +338,26 @@ inline bool waitForHostList(TForm1 &form, const QString &folder, QStringList exp
             15000);
 }
 
-// The vsftpd of this test program, started at its first use.
-inline std::unique_ptr<ovtest::VsftpdServer> &sharedServerSlot()
+// The vsftpd of this test program (started at its first use) with only these files in its
+// user's "/" (a name ending in "/" is a folder); nullptr after failing the test when it does not
+// start.
+inline ovtest::FtpTestServer *hostWith(const ovtest::FileTree &files)
 {
-    static std::unique_ptr<ovtest::VsftpdServer> server;
-    return server;
+    ovtest::FtpTestServer *s = ovtest::sharedFtpServer(ovtest::FtpTestServer::Kind::Vsftpd);
+    for (auto it = files.cbegin(); s && it != files.cend(); ++it)
+        it.key().endsWith('/') ? s->createUserFolder(it.key().chopped(1))
+                               : s->createUserFile(it.key(), it.value());
+    return s;
 }
 
-// A window showing a local folder of its own, logged in to the shared vsftpd, whose user home
-// holds only the given files (a name ending in "/" is a folder).
+// A window showing a local folder of its own, logged in to that vsftpd.
 struct ConnectedWindow
 {
     QTemporaryDir local, temp;
     std::unique_ptr<TForm1> form;
+    ovtest::FtpTestServer *host = nullptr;
     qsizetype commandsBefore = 0;
 
-    static ovtest::VsftpdServer &server()
-    {
-        auto &slot = sharedServerSlot();
-        if (!slot) {
-            slot = std::make_unique<ovtest::VsftpdServer>();
-            EXPECT_TRUE(slot->start());
-        }
-        return *slot;
-    }
-
-    // Leaves only these files in the user home of the shared vsftpd.
-    static void resetHome(const ovtest::FileTree &hostFiles)
-    {
-        ovtest::VsftpdServer &s = server();
-        QDir home(s.userHome());
-        for (const QString &name :
-             home.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
-            QFileInfo(home.filePath(name)).isDir() ? QDir(home.filePath(name)).removeRecursively()
-                                                   : home.remove(name);
-        for (auto it = hostFiles.cbegin(); it != hostFiles.cend(); ++it)
-            it.key().endsWith('/') ? s.createUserFolder(it.key().chopped(1))
-                                   : s.createUserFile(it.key(), it.value());
-    }
     // Files named by their paths hold their own path as their bytes.
     ::testing::AssertionResult connect(const QStringList &hostFiles,
                                        const QStringList &rootList,
@@ -389,25 +372,27 @@ struct ConnectedWindow
                                        const QStringList &rootList,
                                        int tasks = 2)
     {
-        resetHome(hostFiles);
+        host = hostWith(hostFiles);
+        if (!host)
+            return ::testing::AssertionFailure() << "no vsftpd";
         form = showForm();
         if (!form->engine()->tempFolders().create(temp.path()))
             return ::testing::AssertionFailure() << "no temporary folders";
         form->engine()->startTimers();
         form->ChangeLocalFolder(localFolder());
-        commandsBefore = server().commands().size();
-        quickConnect(*form, server().port(), tasks);
+        commandsBefore = host->commands().size();
+        quickConnect(*form, host->port(), tasks);
         if (waitForHostList(*form, "\\", rootList))
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
                << captions(form->hostPane()->rWin()).join(", ").toStdString() << "\n"
                << logLines(*form).join("\n").toStdString();
     }
-    QString home(const QString &relative) const { return server().userHome() + '/' + relative; }
+    QString home(const QString &relative) const { return host->userRoot() + '/' + relative; }
     QString localPath(const QString &relative) const { return local.filePath(relative); }
     QString localFolder() const { return NativeToLocal(local.path() + '/'); }
     // The commands the host received since connect() began.
-    QStringList commands() const { return server().commands().mid(commandsBefore); }
+    QStringList commands() const { return host->commands().mid(commandsBefore); }
     int count(const QString &word) const
     {
         return int(commands().filter(QRegularExpression("^" + word)).size());
