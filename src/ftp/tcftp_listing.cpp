@@ -260,8 +260,18 @@ void TcFTP::finishListing(bool success)
     if (!fromBuffer) {
         parseListingLines(0, true);
         if (reloading) {
-            if (const ListingBuffer::EntryList *old = m_listingBuffer->entries(m_folder))
+            if (const ListingBuffer::EntryList *old = m_listingBuffer->entries(m_folder)) {
                 reportReloadedFolders(*old);
+                // MLSD of a host that follows links shows a link as a folder; what a tree walk
+                // found to be a link stays one when the folder is listed again.
+                if (m_listMlsd) {
+                    for (ListingBuffer::Entry &entry : m_listResult) {
+                        const ListingBuffer::Entry *was
+                                = m_listingBuffer->find(m_folder, entry.key);
+                        entry.fromLink = entry.fromLink || (was && was->fromLink);
+                    }
+                }
+            }
         }
         m_listingBuffer->store(m_folder, std::move(m_listResult));
         m_listResult = ListingBuffer::EntryList();

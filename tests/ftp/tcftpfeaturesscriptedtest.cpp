@@ -1,12 +1,55 @@
 // Exact exchanges of the features a host offers: a plain host keeps the old dialogue, a host
 // that refuses EPSV gets PASV for the rest of the session, MLSD entries that are no folders to
 // walk.
-#include "scriptedsession.h"
+#include "support/eventwait.h"
 #include "support/files.h"
+#include "support/ftpsession.h"
+#include "support/scriptedserver.h"
 
 #include <QFileInfo>
 
-using TcFTPFeaturesScripted = TcFTPScripted;
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QString Login = QStringLiteral(R"(
+    greet 220 scripted host ready
+    expect user ann
+    reply 331 password please
+    expect pass secret
+    reply 230 logged in
+)");
+
+class TcFTPFeaturesScripted : public ::testing::Test
+{
+protected:
+    void SetUp() override { ftp.setPassiveMode(true); }
+    void loginTo(const QString &script)
+    {
+        server = std::make_unique<ovtest::ScriptedServer>(Login + script);
+        ASSERT_TRUE(server->start());
+        s.connectTo(server->port());
+        ASSERT_TRUE(s.waitLoggedIn()) << server->log().toStdString();
+    }
+    void runLine(const QString &line) { s.run(line); }
+    bool waitForDone(TcFTPActionType action, int count = 1)
+    {
+        return ovtest::waitFor(
+                [&] { return s.doneCount(action) >= count && ftp.State() == csIdle; });
+    }
+    QList<QByteArray> commands() const { return server->commands(); }
+    QString localNative(const QString &name) const { return s.localPath(name); }
+    QString localInternal(const QString &name) const { return s.localInternal(name); }
+
+    std::unique_ptr<ovtest::ScriptedServer> server;
+    ovtest::FtpSession s;
+    TcFTP &ftp = s.ftp;
+    ListingBuffer &buffer = s.buffer;
+};
+
+} // namespace
 
 // FEAT refused: nothing else new is sent, PASV and LIST as before.
 TEST_F(TcFTPFeaturesScripted, PlainHostKeepsTheOldDialogue)
@@ -29,7 +72,7 @@ TEST_F(TcFTPFeaturesScripted, PlainHostKeepsTheOldDialogue)
     EXPECT_TRUE(server->waitForDone());
     EXPECT_EQ(commands(),
               (QList<QByteArray>{"user ann", "pass secret", "feat", "cwd /pub", "pasv", "list"}));
-    EXPECT_TRUE(probe.lastDone(caList)->success);
+    EXPECT_TRUE(s.lastDone(caList)->success);
 }
 
 // UTF8 offered: OPTS UTF8 ON goes first, and a refusal of it changes nothing. EPSV offered but
@@ -73,7 +116,7 @@ TEST_F(TcFTPFeaturesScripted, EpsvRefusedFallsBackToPasvForTheSession)
     EXPECT_EQ(commands().mid(2),
               (QList<QByteArray>{
                       "feat", "opts utf8 on", "cwd /pub", "epsv", "pasv", "list", "pasv", "list"}));
-    EXPECT_TRUE(probe.lastDone(caList)->success);
+    EXPECT_TRUE(s.lastDone(caList)->success);
     EXPECT_NE(buffer.find(QStringLiteral("\\pub\\"), QStringLiteral("fb.txt")), nullptr);
 }
 
@@ -182,7 +225,7 @@ TEST_F(TcFTPFeaturesScripted, SizeDecidesTheResumeWhenTheListingHasNone)
     runLine(QStringLiteral("*download \\pub\\a.bin*") + localInternal("a.bin"));
     ASSERT_TRUE(waitForDone(caDownload)) << server->log().toStdString();
     EXPECT_TRUE(server->waitForDone());
-    EXPECT_TRUE(probe.lastDone(caDownload)->success) << ftp.FailureReason().toStdString();
+    EXPECT_TRUE(s.lastDone(caDownload)->success) << ftp.FailureReason().toStdString();
     EXPECT_EQ(ovtest::readFile(localNative("a.bin")), QByteArray("abcdefghij"));
     EXPECT_EQ(QFileInfo(localNative("a.bin")).lastModified().toUTC(),
               QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));

@@ -3,9 +3,9 @@
 #include "ftp/listparser.h"
 #include "ftp/tcftp.h"
 #include "platform/localpath.h"
-#include "sessionprobe.h"
 #include "support/eventwait.h"
 #include "support/files.h"
+#include "support/ftpsession.h"
 #include "support/ftptestserver.h"
 #include "support/pyftpdlibserver.h"
 #include "support/vsftpdserver.h"
@@ -37,16 +37,9 @@ bool setModified(const QString &path, const QDateTime &time)
            && file.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
-class Session
+class Session : public ovtest::FtpSession
 {
 public:
-    Session() { ftp.setListingBuffer(&buffer); }
-    ~Session()
-    {
-        if (ftp.State() != csNotConnected)
-            ftp.Disconnect();
-    }
-
     ::testing::AssertionResult login(const QString &host,
                                      quint16 port,
                                      const QString &user,
@@ -67,24 +60,23 @@ public:
     // Runs one command line and waits until its action is done and the session idle again.
     ::testing::AssertionResult run(const QString &line, TcFTPActionType action)
     {
-        const int before = probe.doneCount(action);
+        const int before = doneCount(action);
         ftp.AddCommand(line);
         try {
             ftp.Execute();
         } catch (const TcFTPException &e) {
             return ::testing::AssertionFailure() << "Execute raised " << e.number();
         }
-        if (!waitFor([&] { return probe.doneCount(action) > before && ftp.State() == csIdle; },
-                     10000))
+        if (!waitFor([&] { return doneCount(action) > before && ftp.State() == csIdle; }, 10000))
             return ::testing::AssertionFailure()
                    << line.toStdString() << " never ended; sent " << sentText();
-        if (!probe.lastDone(action)->success)
+        if (!lastDone(action)->success)
             return ::testing::AssertionFailure()
                    << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString()
                    << "; sent " << sentText();
         return ::testing::AssertionSuccess();
     }
-    std::string sentText() const { return probe.sent().join(QStringLiteral(" | ")).toStdString(); }
+    std::string sentText() const { return sent().join(QStringLiteral(" | ")).toStdString(); }
     // "f<name> <size>" for every entry of a buffered folder.
     QStringList entries(const QString &folder) const
     {
@@ -101,10 +93,6 @@ public:
         const ListingBuffer::Entry *entry = buffer.find(folder, key);
         return entry ? entry->fields.section(QLatin1Char('*'), 1, 1).toInt() : -1;
     }
-
-    ListingBuffer buffer;
-    TcFTP ftp;
-    SessionProbe probe{ftp};
 };
 
 class TcFTPFeatures : public ::testing::TestWithParam<FtpTestServer::Kind>
@@ -146,7 +134,7 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
                            QStringLiteral("fa b.bin 3000"),
                            QStringLiteral("fc.txt 6")}))
             << s.sentText();
-    const QStringList sent = s.probe.sent();
+    const QStringList sent = s.sent();
     EXPECT_TRUE(sent.contains(QStringLiteral("epsv"))) << s.sentText();
     EXPECT_FALSE(sent.contains(QStringLiteral("pasv"))) << s.sentText();
     EXPECT_EQ(sent.contains(QStringLiteral("mlsd")), pyftpdlib()) << s.sentText();
@@ -163,7 +151,7 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
     EXPECT_EQ(ovtest::readFile(local.filePath("a b.bin")), content);
     EXPECT_EQ(QFileInfo(local.filePath("a b.bin")).lastModified().toUTC(), HostTime);
     // Without the modify fact the time is asked for.
-    EXPECT_EQ(s.probe.sent().contains(QStringLiteral("mdtm /same/a b.bin")), !pyftpdlib())
+    EXPECT_EQ(s.sent().contains(QStringLiteral("mdtm /same/a b.bin")), !pyftpdlib())
             << s.sentText();
 }
 
@@ -194,7 +182,7 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
                         PyftpdlibServer::userName(),
                         PyftpdlibServer::password()));
     ASSERT_TRUE(s.run(QStringLiteral("*list \\names\\"), caList));
-    const QStringList sent = s.probe.sent();
+    const QStringList sent = s.sent();
     ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on"))) << s.sentText();
     EXPECT_LT(sent.indexOf(QStringLiteral("opts utf8 on")), sent.indexOf(QStringLiteral("mlsd")));
     EXPECT_TRUE(server.commands().contains(QStringLiteral("OPTS UTF8 ON"), Qt::CaseInsensitive));
@@ -215,7 +203,7 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
         // The host's file system holds the name's UTF-8 bytes.
         const QString hostFile = server.path(QStringLiteral("names/") + back);
         EXPECT_EQ(ovtest::readFile(hostFile), name.toUtf8() + "\n");
-        EXPECT_TRUE(s.probe.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back))
+        EXPECT_TRUE(s.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back))
                 << s.sentText();
         EXPECT_EQ(QFileInfo(hostFile).lastModified().toUTC(), HostTime);
     }
@@ -254,7 +242,7 @@ TEST(TcFTPFeaturesIpv6, WholeSessionOverIpv6)
                           caUpload));
         EXPECT_EQ(ovtest::readFile(server.path(QStringLiteral("six/up-") + name)), content);
 
-        const QStringList sent = s.probe.sent();
+        const QStringList sent = s.sent();
         if (passive) {
             EXPECT_EQ(sent.count(QStringLiteral("epsv")), 3) << s.sentText();
         } else {

@@ -1,9 +1,6 @@
 // Quick connect to an IPv6 address: the window reaches pyftpdlib on [::1], lists with MLSD and
 // shows the entries' dates.
-#include "formdriver.h"
-#include "quickconnectdriver.h"
-#include "ui/hostpane.h"
-#include "ui/logpanel.h"
+#include "windowdriver.h"
 
 #include "support/pyftpdlibserver.h"
 
@@ -25,27 +22,20 @@ TEST(QuickConnectIpv6, ReachesTheHostOnIpv6AndShowsMlsdDates)
     server.createFolder(QStringLiteral("sub"));
 
     std::unique_ptr<TForm1> form = showForm();
-    QuickLogin login;
-    login.host = QStringLiteral("[::1]");
-    login.port = server.port();
-    login.user = PyftpdlibServer::userName();
-    login.password = PyftpdlibServer::password();
-    quickConnect(*form, login);
-    QStringList log;
-    const auto readLog = [&] {
-        log.clear();
-        for (int i = 0; i < form->logPanel()->lineCount(); ++i)
-            log << form->logPanel()->line(i);
-        return log.join(QLatin1Char('\n')).toStdString();
-    };
+    quickConnect(*form,
+                 server.port(),
+                 1,
+                 QStringLiteral("[::1]"),
+                 PyftpdlibServer::userName(),
+                 PyftpdlibServer::password());
     ASSERT_TRUE(waitForHostList(
             *form, QStringLiteral("\\"), {QStringLiteral("dated.txt"), QStringLiteral("sub")}))
-            << readLog();
-    readLog();
-    EXPECT_TRUE(log.contains(QStringLiteral("<<: mlsd"))) << readLog();
+            << logLines(*form).join(QLatin1Char('\n')).toStdString();
+    const QStringList log = logLines(*form);
+    EXPECT_TRUE(log.contains(QStringLiteral("<<: mlsd"))) << log.join('\n').toStdString();
     EXPECT_TRUE(std::any_of(log.cbegin(), log.cend(), [&](const QString &line) {
         return line.contains(QStringLiteral("Connected to ::1 port %1").arg(server.port()));
-    })) << readLog();
+    })) << log.join('\n').toStdString();
     FileListView *list = form->hostPane()->rWin();
     const int row = rowOf(list, QStringLiteral("dated.txt"));
     ASSERT_GE(row, 0);
