@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 namespace ovtest {
 
@@ -24,5 +25,8 @@ bool writeTree(const QString &root, const FileTree &tree);
 
 // Every regular file below root (links not followed), by path relative to root.
 FileTree readTree(const QString &root);
+
+// Every folder below root (links not followed), by path relative to root, sorted.
+QStringList readFolders(const QString &root);
 
 } // namespace ovtest

@@ -262,6 +262,12 @@ QString VsftpdServer::createFile(Tree tree,
     return target;
 }
 
+void VsftpdServer::createTree(Tree tree, const QString &folder, const FileTree &files) const
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        createFile(tree, folder + u'/' + it.key(), it.value());
+}
+
 QString VsftpdServer::createUserFile(const QString &relativePath, const QByteArray &content)
 {
     return createFile(Tree::UserHome, relativePath, content);
