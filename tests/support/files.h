@@ -2,6 +2,8 @@
 // trees written from and read into a map of relative path to contents.
 #pragma once
 
+#include "support/qtprinters.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
