@@ -69,7 +69,6 @@ public:
     static QString password();
     QString loginUser() const override { return userName(); }
     QString loginPassword() const override { return password(); }
-    static QString uploadFolderName(); // "upload": the folder below the anonymous "/"
 
     QString anonymousRoot() const;
     QString uploadFolder() const;
