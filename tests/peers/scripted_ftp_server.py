@@ -116,34 +116,17 @@ def _is_hex(s):
     return len(s) == 2 and all(ch in "0123456789abcdefABCDEF" for ch in s)
 
 
+ESCAPES = {0x0D: "\\r", 0x0A: "\\n", 0x5C: "\\\\"}
+
+
 def escape(data):
-    out = []
-    for b in data:
-        if b == 0x0D:
-            out.append("\\r")
-        elif b == 0x0A:
-            out.append("\\n")
-        elif b == 0x5C:
-            out.append("\\\\")
-        elif 0x20 <= b < 0x7F:
-            out.append(chr(b))
-        else:
-            out.append("\\x%02x" % b)
-    return "".join(out)
+    return "".join(ESCAPES.get(b) or (chr(b) if 0x20 <= b < 0x7F else "\\x%02x" % b) for b in data)
 
 
 def pattern(n):
     block = bytes(i % PATTERN_MODULUS for i in range(PATTERN_MODULUS * 64))
     whole, rest = divmod(n, len(block))
     return block * whole + block[:rest]
-
-
-KNOWN_STEPS = {
-    "greet", "reply", "reply-split", "expect", "default", "reply-pasv", "data-open",
-    "data-send", "data-send-file", "data-send-pattern", "data-close-early", "data-send-cut",
-    "data-reset", "data-recv", "send-endless", "expect-close", "expect-quiet", "silence",
-    "sleep", "serve-host",
-}
 
 
 def dedent(line, indent):
@@ -170,7 +153,7 @@ def parse_script(text):
             continue
         name, _, arg = line.partition(" ")
         arg = arg.strip()
-        if name not in KNOWN_STEPS:
+        if not hasattr(ScriptedServer, "step_" + name.replace("-", "_")):
             raise ScriptError("line %d: unknown step '%s'" % (lineno, name))
         payload = None
         if name == "data-send" and arg.startswith("<<"):
