@@ -178,7 +178,7 @@ bool ScriptedServer::waitForCommand(const QByteArray &glob, int timeoutMs)
             [&] {
                 const QList<QByteArray> lines = commands();
                 return std::any_of(lines.cbegin(), lines.cend(), [&](const QByteArray &line) {
-                    return globAt(line.cbegin(), line.cend(), glob.cbegin(), glob.cend());
+                    return matchesGlob(line, glob);
                 });
             },
             timeoutMs);
@@ -197,6 +197,11 @@ QByteArray ScriptedServer::pattern(qint64 size)
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char(i % PatternModulus);
     return bytes;
+}
+
+bool ScriptedServer::matchesGlob(const QByteArray &text, const QByteArray &glob)
+{
+    return globAt(text.cbegin(), text.cend(), glob.cbegin(), glob.cend());
 }
 
 } // namespace ovtest

@@ -46,6 +46,7 @@ public:
     void stop();
 
     quint16 port() const { return m_port; }
+    QString workFolder() const { return m_dir->path(); }
 
     // Every byte received on the control connection(s), exactly as it came.
     QByteArray transcript() const;
@@ -73,6 +74,8 @@ public:
 
     // The bytes of "data-send-pattern N" / "data-close-early N": byte i is i % 251.
     static QByteArray pattern(qint64 size);
+    // True when text matches glob, where * is any run of characters and ? one character.
+    static bool matchesGlob(const QByteArray &text, const QByteArray &glob);
 
 private:
     QString m_script;
