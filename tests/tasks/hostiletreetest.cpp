@@ -1,14 +1,9 @@
 // The engine's own guard on tree deletes: whatever front end queues it, the host's root in any
 // spelling is never deleted as a tree.
-#include "enginetesthelpers.h"
-#include "support/eventwait.h"
+#include "connectedengine.h"
 #include "support/pyftpdlibserver.h"
-#include "tasks/taskengine.h"
-#include "tasks/transferqueue.h"
 
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 using namespace enginetest;
 
@@ -18,7 +13,6 @@ TEST(TaskEngineHostile, TreeDeleteOfTheRootIsRefusedInEverySpelling)
     ASSERT_TRUE(pyftpd.start());
     pyftpd.createFile(QStringLiteral("pub/a.txt"), "keep");
     pyftpd.createFile(QStringLiteral("top.txt"), "keep");
-
     TaskEngine engine;
     Observer seen(engine);
     QStringList skipped;
@@ -28,19 +22,14 @@ TEST(TaskEngineHostile, TreeDeleteOfTheRootIsRefusedInEverySpelling)
     });
     engine.startTimers();
     engine.connectMain(anonymousRequest(pyftpd.port(), QString(), 2));
-    ASSERT_TRUE(ovtest::waitFor([&] { return seen.loginWalkDone(); }, 15000))
-            << seen.log().toStdString();
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
 
-    const QStringList roots{QStringLiteral("\\"),
-                            QStringLiteral("\\\\"),
-                            QStringLiteral("\\.\\"),
-                            QStringLiteral("\\pub\\..\\"),
-                            QStringLiteral("\\pub\\.\\..\\"),
-                            QStringLiteral("\\pub\\..\\..\\")};
+    const QStringList roots{
+            "\\", "\\\\", "\\.\\", "\\pub\\..\\", "\\pub\\.\\..\\", "\\pub\\..\\..\\"};
     for (const QString &root : roots)
         engine.transferQueue().append(TransferQueue::DeleteTreeEntry(root));
     engine.Pass();
-    ASSERT_TRUE(ovtest::waitFor([&] { return skipped.size() == roots.size(); }, 20000))
+    ASSERT_TRUE(waitFor([&] { return skipped.size() == roots.size(); }, 20000))
             << skipped.join('\n').toStdString() << "\n"
             << seen.log().toStdString();
     ovtest::spinFor(500);
