@@ -50,21 +50,3 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\"));
     EXPECT_TRUE(engine.mainCmdList().isEmpty());
 }
-
-TEST(TaskEngineOptions, TheProgramsOptionsAreReadWhenNeeded)
-{
-    Options options = Options::defaults();
-    options.ShowMultiGeneral = false;
-    options.ShowMultiIO = false;
-    TaskEngine engine;
-    engine.useOptions(options);
-    // Main-session lines carry "(00)" only with several tasks and multi-task lines shown.
-    engine.WriteLog(QStringLiteral("  : one"), 0);
-    engine.Change_MaxTasks(3);
-    engine.WriteLog(QStringLiteral("  : two"), 0);
-    options.ShowMultiIO = true;
-    engine.WriteLog(QStringLiteral("  : three"), 0);
-    engine.Change_MaxTasks(40);
-    EXPECT_EQ(engine.MaxTasks(), 25);
-    EXPECT_EQ(engine.log()->lines().mid(1), (QStringList{"  : one", "  : two", "  : (00) three"}));
-}

@@ -1,6 +1,5 @@
 #include "tasks/transferqueue.h"
 #include "support/qtprinters.h"
-#include "tasks/tasklist.h"
 
 #include <gtest/gtest.h>
 
@@ -41,21 +40,4 @@ TEST(TransferQueue, EntriesCaptionsAndNamesThatCannotTravel)
     EXPECT_TRUE(TransferQueue::LocalNameCanTravel(QStringLiteral("a b.txt")));
     EXPECT_FALSE(TransferQueue::LocalNameCanTravel(QStringLiteral("a*b")));
     EXPECT_FALSE(TransferQueue::LocalNameCanTravel(QStringLiteral("a\\b")));
-}
-
-TEST(TaskList, NumbersShiftWhenAnEarlierTaskLeaves)
-{
-    TaskList list;
-    auto *main = reinterpret_cast<TcFTP *>(0x10);
-    auto *one = reinterpret_cast<TcFTP *>(0x20);
-    auto *two = reinterpret_cast<TcFTP *>(0x30);
-    list.append(QStringLiteral("Main Task"), main);
-    list.append(QStringLiteral("Connecting"), one);
-    list.append(QStringLiteral("Connecting"), two);
-    EXPECT_EQ(list.IndexOfSession(two), 2);
-    EXPECT_EQ(list.IndexOfSession(nullptr), -1);
-    list.removeAt(1);
-    EXPECT_EQ(list.IndexOfSession(two), 1);
-    EXPECT_EQ(list.IndexOfSession(one), -1);
-    EXPECT_EQ(list.name(0), QStringLiteral("Main Task"));
 }
