@@ -2,6 +2,7 @@
 // spelling is never deleted as a tree.
 #include "connectedengine.h"
 #include "support/pyftpdlibserver.h"
+#include "support/scriptedserver.h"
 
 #include <QFileInfo>
 
@@ -39,4 +40,41 @@ TEST(TaskEngineHostile, TreeDeleteOfTheRootIsRefusedInEverySpelling)
     for (const QString &command : pyftpd.commands())
         EXPECT_FALSE(command.startsWith(QLatin1String("DELE")) || command.startsWith("RMD"))
                 << command.toStdString();
+}
+
+// A host whose folders nest without end: a tree delete walks only so deep and so wide, says
+// where it stopped, and deletes nothing.
+TEST(TaskEngineHostile, EndlessTreesStopAtTheWalksBounds)
+{
+    const std::tuple<int, int, const char *, int> bounds[] = {
+            // the bounds, the reason given, the listings (the login walk lists "/" too)
+            {TcFTP::DefaultMaxTreeDepth,
+             TcFTP::DefaultMaxTreeFolders,
+             "more than 64 levels below",
+             65},
+            {TcFTP::DefaultMaxTreeDepth, 5, "at most 5 folders", 6},
+    };
+    for (const auto &[depth, folders, reason, listed] : bounds) {
+        SCOPED_TRACE(reason);
+        ovtest::ScriptedServer endless(QStringLiteral("serve-host endless"));
+        ASSERT_TRUE(endless.start());
+        TaskEngine engine;
+        Observer seen(engine);
+        engine.startTimers();
+        engine.connectMain(anonymousRequest(endless.port(), QString(), 1));
+        ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000))
+                << seen.log().toStdString();
+        engine.MainFTP()->setTreeWalkBounds(depth, folders);
+        const OperationStart start = engine.deleteTree(HostPath{QStringLiteral("\\deep\\")});
+        engine.Pass();
+        ASSERT_TRUE(waitFor([&] { return seen.results.contains(start.id); }, 120000))
+                << seen.log().toStdString();
+        EXPECT_FALSE(seen.results.value(start.id).success());
+        EXPECT_TRUE(seen.log().contains(QLatin1String(reason))) << seen.log().toStdString();
+        EXPECT_EQ(endless.events().filter(QStringLiteral("DELETED")), QStringList());
+        int lists = 0;
+        for (const QByteArray &command : endless.commands())
+            lists += command.toUpper().startsWith("LIST") ? 1 : 0;
+        EXPECT_EQ(lists, listed);
+    }
 }
