@@ -90,13 +90,6 @@ TEST(Options, BadFieldsAndShortRecordsKeepTheInitialStates)
 
 TEST(Options, ValuesHandedToASession)
 {
-    EXPECT_EQ(Options::maxSecsIdle(31), 1313625595);
-    EXPECT_EQ(Options::maxSecsIdle(2), 115);
-    EXPECT_EQ(Options::reconnectDelaySecs(0), 1);
-    EXPECT_EQ(Options::reconnectDelaySecs(31), 1324512000);
-    EXPECT_EQ(Options::kapLabel(31), QStringLiteral("42 years of host in-activity."));
-    EXPECT_EQ(Options::reconnectLabel(4), QStringLiteral("20 seconds delay."));
-
     Options options = Options::defaults();
     options.Resume = false;
     options.firehost = QStringLiteral("fw.local");

@@ -51,7 +51,7 @@ TEST(TaskEngineHostile, EndlessTreesStopAtTheWalksBounds)
             {TcFTP::DefaultMaxTreeDepth,
              TcFTP::DefaultMaxTreeFolders,
              "more than 64 levels below",
-             65},
+             66},
             {TcFTP::DefaultMaxTreeDepth, 5, "at most 5 folders", 6},
     };
     for (const auto &[depth, folders, reason, listed] : bounds) {

@@ -271,12 +271,6 @@ TEST_F(TaskEngineVsftpd, DownloadsIntoTheTemporaryFolders)
     ASSERT_TRUE(waitEnded(5)) << log();
     EXPECT_EQ(events,
               (QStringList{"drag 1 a.txt 0", "drag 1 b.txt 1", "open 1 c.txt", "view 1 d.txt"}));
-    EXPECT_TRUE(seen.log().contains(
-            QStringLiteral("  : Successfully received file to view: 'd.txt'.")));
-    EXPECT_TRUE(seen.log().contains(
-            QStringLiteral("  : Successfully received file 'e.txt' to folder '%1/'.")
-                    .arg(local.path())))
-            << log();
     EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
     EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("d.txt"))),
               files.value("d.txt"));
@@ -315,10 +309,6 @@ TEST_F(TaskEngineClosingHost, MainOfflineWithQueuedDownloadsEndsEveryEntry)
 
 TEST_F(TaskEngineClosingHost, HostClosingAWorkingConnectionThenConnectingAgain)
 {
-    RecordingPlayer player;
-    engine.setSoundPlayer(&player);
-    engine.options().doSND1 = true;
-    engine.options().snd1 = QStringLiteral("/sounds/connected.wav");
     engine.options().ShowMainIO = false;
     QList<bool> locks;
     QObject::connect(&engine, &TaskEngine::setupLockChanged, [&](bool locked) { locks << locked; });
@@ -344,7 +334,6 @@ TEST_F(TaskEngineClosingHost, HostClosingAWorkingConnectionThenConnectingAgain)
         // kept out of the log.
         EXPECT_TRUE(engine.loginInfo().join('\n').contains(QStringLiteral("220")));
         EXPECT_FALSE(seen.log().contains(QStringLiteral(">>: ")));
-        EXPECT_EQ(player.played, QStringList(round, QStringLiteral("/sounds/connected.wav")));
         EXPECT_TRUE(engine.setupLocked());
         // vsftpd closes the idle session: a closed working connection, no reconnection.
         ASSERT_TRUE(waitFor([&] { return engine.MainFTP()->State() == csNotConnected; }, 10000));
