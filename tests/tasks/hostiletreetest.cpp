@@ -46,14 +46,13 @@ TEST(TaskEngineHostile, TreeDeleteOfTheRootIsRefusedInEverySpelling)
 // where it stopped, and deletes nothing.
 TEST(TaskEngineHostile, EndlessTreesStopAtTheWalksBounds)
 {
+    // The bounds, the reason given, the listings (the login walk lists "/" too).
+    // clang-format off
     const std::tuple<int, int, const char *, int> bounds[] = {
-            // the bounds, the reason given, the listings (the login walk lists "/" too)
-            {TcFTP::DefaultMaxTreeDepth,
-             TcFTP::DefaultMaxTreeFolders,
-             "more than 64 levels below",
-             66},
+            {TcFTP::DefaultMaxTreeDepth, TcFTP::DefaultMaxTreeFolders, "more than 64 levels below", 66},
             {TcFTP::DefaultMaxTreeDepth, 5, "at most 5 folders", 6},
     };
+    // clang-format on
     for (const auto &[depth, folders, reason, listed] : bounds) {
         SCOPED_TRACE(reason);
         ovtest::ScriptedServer endless(QStringLiteral("serve-host endless"));

@@ -32,27 +32,14 @@ TEST(LoginWalk, HomeRootAndInitialFolder)
         const char *home, *root, *shown;
         const char *warning;
     };
+    // clang-format off
     const Walk walks[] = {
-            {"",
-             "pwd>257 \"/pub\" is home|cwd />250 ok|pwd>257 \"/\" is it|cwd /pub>250 ok",
-             "\\pub\\",
-             "\\",
-             "\\pub\\",
-             ""},
+            {"", "pwd>257 \"/pub\" is home|cwd />250 ok|pwd>257 \"/\" is it|cwd /pub>250 ok", "\\pub\\", "\\", "\\pub\\", ""},
             {"\\pub\\x\\", "pwd>257 \"/\" is home|cwd /pub/x>250 ok", "\\", "\\", "\\pub\\x\\", ""},
-            {"\\nothere\\",
-             "pwd>257 \"/\" is home|cwd /nothere>550 no such folder",
-             "\\",
-             "\\",
-             "\\",
-             " !: Specified home/initial folder is in-accessible. Listing root folder instead."},
-            {"",
-             "pwd>257 \"/home/ann\" is home|cwd />550 not allowed|cwd /home/ann>250 ok",
-             "\\home\\ann\\",
-             "\\",
-             "\\home\\ann\\",
-             " !: Specified initial-, rootFolder is inaccessible. Listing home-folder instead."},
+            {"\\nothere\\", "pwd>257 \"/\" is home|cwd /nothere>550 no such folder", "\\", "\\", "\\", " !: Specified home/initial folder is in-accessible. Listing root folder instead."},
+            {"", "pwd>257 \"/home/ann\" is home|cwd />550 not allowed|cwd /home/ann>250 ok", "\\home\\ann\\", "\\", "\\home\\ann\\", " !: Specified initial-, rootFolder is inaccessible. Listing home-folder instead."},
     };
+    // clang-format on
     for (const Walk &walk : walks) {
         SCOPED_TRACE(walk.dialogue);
         QString script = QStringLiteral(
