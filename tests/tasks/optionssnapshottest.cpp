@@ -1,6 +1,6 @@
 // The options as a connection sees them: observers of the live object, and the copy a
 // connection takes when it starts.
-#include "enginetesthelpers.h"
+#include "connectedengine.h"
 #include "platform/localpath.h"
 #include "support/eventwait.h"
 #include "support/files.h"
