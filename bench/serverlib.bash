@@ -55,8 +55,11 @@ start_server() {
         chown root:root "$work/root" "$work/empty"
         chmod 755 "$work/root" "$work/empty"
         [ $writable = YES ] && chown ftp "$work/root/$upload_dir"
+        # Passive ports below the range the system hands out to clients, and many of them: the
+        # copies of thousands of files leave the client's ports in use for a while, and vsftpd
+        # gives up after a few tries on ports in use.
         local pasv_min
-        pasv_min=$(free_port)
+        pasv_min=$(/usr/bin/python3 -c 'import random; print(random.randrange(20000, 32000, 100))')
         cat > "$work/vsftpd.conf" <<CONF
 listen=YES
 listen_ipv6=NO
@@ -77,7 +80,7 @@ seccomp_sandbox=NO
 pasv_enable=YES
 pasv_address=127.0.0.1
 pasv_min_port=$pasv_min
-pasv_max_port=$((pasv_min + 20))
+pasv_max_port=$((pasv_min + 99))
 port_enable=YES
 connect_from_port_20=NO
 xferlog_enable=NO

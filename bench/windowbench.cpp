@@ -200,9 +200,11 @@ int main(int argc, char **argv)
         const QString target = out + QStringLiteral("/window");
         QDir().mkpath(target);
         form.ChangeLocalFolder(NativeToLocal(target + QLatin1Char('/')));
-        // No question before the receive.
+        // No question before the receive, and files go to the folder the local pane shows
+        // rather than the download folder of the settings.
         if (form.Zetup)
             form.Zetup->ConfirmTransfer->setChecked(false);
+        form.options().DownLoadFolder.clear();
         engine.startTimers();
         engine.connectMain(Request(port, many, tasks));
         if (!WaitFor([&] { return form.hostPane()->rWin()->rowCount() >= files; }, 60)) {
@@ -222,17 +224,33 @@ int main(int argc, char **argv)
         heartbeat.reset();
         QElapsedTimer clock;
         clock.start();
-        form.tbBtn_Download->trigger();
-        // Receive is offered once the main session is logged in and idle.
+        // Receive is offered once the window has seen the selection (it updates its commands
+        // once per turn of the event loop); a disabled command does nothing when triggered.
         if (!WaitFor([&] { return form.tbBtn_Download->isEnabled(); }, 30)) {
             std::printf("window: Receive stayed disabled\n");
             return 1;
         }
-        const bool all = WaitFor([&] { return CountArrived(target, bytes) >= files; }, 600);
+        form.tbBtn_Download->trigger();
+        // Gives up when no file has arrived for 60 s.
+        int arrived = 0;
+        QElapsedTimer sinceLast;
+        sinceLast.start();
+        const bool all = WaitFor(
+                [&] {
+                    const int now = CountArrived(target, bytes);
+                    if (now != arrived)
+                        arrived = now, sinceLast.restart();
+                    return now >= files || sinceLast.elapsed() > 60000;
+                },
+                600)
+                         && arrived >= files;
         windowSeconds = clock.nsecsElapsed() / 1e9;
         if (!all) {
-            std::printf(
-                    "window: only %d of %d files arrived\n", CountArrived(target, bytes), files);
+            const QStringList log = engine.log()->lines();
+            std::printf("window: only %d of %d files arrived; the log ends:\n%s\n",
+                        CountArrived(target, bytes),
+                        files,
+                        qPrintable(log.mid(qMax(0, int(log.size()) - 20)).join(QLatin1Char('\n'))));
             ++failures;
         }
         std::printf(
