@@ -163,7 +163,7 @@ rounds() {
             l=$(load1)
             r=$(run_client "$c")
             runs[$c]+="$r $l"$'\n'
-            line+=" $c ${r%% *} s (load $l),"
+            line+=" $c ${r%% *} s (CPU ${r#* } s, load $l),"
         done
         echo "${line%,}"
     done
