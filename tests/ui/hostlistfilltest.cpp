@@ -1,12 +1,11 @@
 // A host folder of many entries is made ready a slice per turn of the event loop and shown
 // whole, in order, with its count; a disconnect in the middle leaves nothing behind.
-#include "formdriver.h"
-#include "quickconnectdriver.h"
+#include "windowdriver.h"
+
 #include "ui/hostpane.h"
 
 #include "support/eventwait.h"
 #include "support/files.h"
-#include "support/vsftpdserver.h"
 #include "tasks/taskengine.h"
 #include "widgets/filelistfill.h"
 #include "widgets/headerstatus.h"
@@ -14,20 +13,19 @@
 #include <QSet>
 #include <QTimer>
 
-using ovtest::VsftpdServer;
-
 namespace {
 
 TEST(HostListFill, AFolderOfManyEntriesIsShownWholeAfterTurnsOfTheEventLoop)
 {
-    VsftpdServer server;
-    ASSERT_TRUE(server.start());
-    const QString big = server.createUserFolder(QStringLiteral("big"));
+    ovtest::FtpTestServer *host = hostWith({{"bigfill/Sub/", {}}, {"bigfill/sub/", {}}});
+    ASSERT_NE(host, nullptr);
     const int files = 2 * FileListFill::RowsPerStep + 500;
-    for (int i = 0; i < files; ++i)
-        ovtest::writeFile(big + QStringLiteral("/file%1.txt").arg(i, 5, 10, QLatin1Char('0')), "");
-    server.createUserFolder(QStringLiteral("big/Sub"));
-    server.createUserFolder(QStringLiteral("big/sub"));
+    for (int i = 0; i < files; ++i) {
+        ovtest::writeFile(
+                host->userRoot()
+                        + QStringLiteral("/bigfill/file%1.txt").arg(i, 5, 10, QLatin1Char('0')),
+                "");
+    }
     const int rows = files + 3; // "..", "Sub", "sub"
 
     for (const bool disconnectMidway : {false, true}) {
@@ -39,16 +37,14 @@ TEST(HostListFill, AFolderOfManyEntriesIsShownWholeAfterTurnsOfTheEventLoop)
         QObject::connect(&turn, &QTimer::timeout, [&turns] { ++turns; });
         turn.start();
         int turnsAtStart = -1;
-        quickConnect(*form,
-                     {server.port(),
-                      VsftpdServer::userName(),
-                      VsftpdServer::password(),
-                      QStringLiteral("/big/")});
+        quickConnect(*form, host->port());
+        ASSERT_TRUE(ovtest::waitFor([&] { return rowOf(pane->rWin(), "bigfill") >= 0; }, 15000));
+        doubleClickRow(pane->rWin(), rowOf(pane->rWin(), "bigfill"));
         ASSERT_TRUE(ovtest::waitFor(
                 [&] {
                     if (turnsAtStart < 0 && pane->fillPending())
                         turnsAtStart = turns;
-                    return turnsAtStart >= 0 || pane->rWin()->rowCount() > 0;
+                    return turnsAtStart >= 0 || pane->rWin()->rowCount() >= rows;
                 },
                 30000));
         ASSERT_GE(turnsAtStart, 0) << "the folder was shown without a turn of the event loop";

@@ -1,5 +1,5 @@
 // Engine reports update the window's commands at the end of the turn they came in, every turn.
-#include "formdriver.h"
+#include "windowdriver.h"
 
 #include "support/eventwait.h"
 #include "tasks/taskengine.h"
@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(UpdateInterface, EngineReportsUpdateTheWindowInEveryTurn)
+TEST(EngineReports, UpdateTheWindowInEveryTurn)
 {
     auto form = showForm();
     // The log-in text offers its command only while it holds lines.
