@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Downloads one 1 GiB file over loopback with orvane-ftp-cli and with curl from the same local
-# FTP server and prints the throughput of each, their ratio and CPU seconds per GiB.
+# Downloads one 1 GiB file over loopback with orvane-ftp-cli, curl and lftp from the same local
+# FTP server, in interleaved runs (ours, curl, lftp, ours, ...; the copy removed and `sync` before
+# each run), and prints the throughput of each, the ratios and CPU seconds per GiB.
 #
 # Environment:
 #   BUILD_DIR    build folder holding src/orvane-ftp-cli (default: build)
@@ -19,7 +20,7 @@ repeat=${REPEAT:-3}
 mode=${MODE:-passive}
 
 source "$here/bench/serverlib.bash"
-bench_setup curl /usr/bin/time /usr/bin/python3
+bench_setup curl lftp /usr/bin/time /usr/bin/python3
 
 mkdir -p "$work/root/pub" "$work/out"
 file="$work/root/pub/file.bin"
@@ -30,10 +31,12 @@ start_server
 
 cli_mode=()
 curl_mode=(--disable-epsv)
+lftp_mode="set ftp:passive-mode on; set ftp:prefer-epsv no"
 if [ "$mode" = passive ]; then
     cli_mode=(--passive)
 else
     curl_mode=(--disable-eprt -P 127.0.0.1)
+    lftp_mode="set ftp:passive-mode off"
 fi
 url="ftp://127.0.0.1:$port/pub/file.bin"
 
@@ -41,19 +44,25 @@ url="ftp://127.0.0.1:$port/pub/file.bin"
 run() {
     local name=$1
     shift
+    sync
     timed_run "$name" "$work/out/$name.bin" "$@"
 }
 
 echo "Downloading $((bytes / 1048576)) MiB from $server on 127.0.0.1:$port ($mode), best of $repeat"
-cli_runs=() curl_runs=()
+cli_runs=() curl_runs=() lftp_runs=()
 for i in $(seq "$repeat"); do
     cli_runs+=("$(run cli "$cli" "${cli_mode[@]}" --tasks 1 --type binary get "$url" "$work/out/cli.bin")")
     curl_runs+=("$(run curl curl -sS "${curl_mode[@]}" -o "$work/out/curl.bin" "$url")")
-    echo "  run $i: cli ${cli_runs[-1]% *} s, curl ${curl_runs[-1]% *} s"
+    lftp_runs+=("$(run lftp lftp -c "set cmd:interactive no; set net:max-retries 1; $lftp_mode; \
+        get $url -o $work/out/lftp.bin")")
+    echo "  run $i: cli ${cli_runs[-1]% *} s, curl ${curl_runs[-1]% *} s, lftp ${lftp_runs[-1]% *} s"
 done
 
 cli_best=$(printf '%s\n' "${cli_runs[@]}" | best)
 curl_best=$(printf '%s\n' "${curl_runs[@]}" | best)
+lftp_best=$(printf '%s\n' "${lftp_runs[@]}" | best)
 report "orvane-ftp-cli" "$cli_best"
 report "curl" "$curl_best"
-report_ratio "$cli_best" "$curl_best"
+report "lftp" "$lftp_best"
+report_ratio "$cli_best" "$curl_best" curl
+report_ratio "$cli_best" "$lftp_best" lftp

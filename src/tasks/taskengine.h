@@ -195,6 +195,11 @@ public:
                    bool success);
 
 Q_SIGNALS:
+    // The main session's host showed a certificate that cannot be accepted as it stands; the
+    // session waits until the front end calls MainFTP()->TrustCertificate() or disconnects.
+    void certificateUntrusted(const CertificateInfo &certificate,
+                              const QString &problem,
+                              const QString &pinnedFingerprint);
     // An operation has ended; result holds each of its parts.
     void operationFinished(int id, const OperationResult &result);
     // A queue entry of no known kind was taken ("Unknown command from tranferqueue").

@@ -26,6 +26,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_reconnectSession = request.session;
                 m_mainFTP->setResumeTransfers(m_options->Resume);
                 m_mainFTP->setPassiveMode(request.passive);
+                m_mainFTP->setSecurity(request.security);
                 m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
                 m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
                 if (m_options->TransferMode != 0)
