@@ -29,11 +29,11 @@ chmod 644 "$file"
 bytes=$(stat -c %s "$file")
 start_server
 
-cli_mode=()
+cli_mode=(--tls off)
 curl_mode=(--disable-epsv)
 lftp_mode="set ftp:passive-mode on; set ftp:prefer-epsv no"
 if [ "$mode" = passive ]; then
-    cli_mode=(--passive)
+    cli_mode+=(--passive)
 else
     curl_mode=(--disable-eprt -P 127.0.0.1)
     lftp_mode="set ftp:passive-mode off"
