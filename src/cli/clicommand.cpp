@@ -322,6 +322,13 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
     job->security.pinnedFingerprint = options.pin;
     job->security.encryption = encryptionFor(options, site ? FtpUrl::Ftp : job->target.scheme());
     if (site) {
+        // A saved site's own choice and pin hold unless the command line says otherwise.
+        if (!options.tls)
+            job->security.encryption = site->Encryption;
+        if (options.pin.isEmpty())
+            job->security.pinnedFingerprint = site->CertificateFingerprint;
+    }
+    if (site) {
         job->host = site->Host;
         job->port = site->Port;
         job->user = options.user.value_or(site->Username);
