@@ -190,6 +190,7 @@ private:
     bool m_peerDone = false;       // a receive saw the end of the peer's data (or a reset)
     int m_receiveError = 0;        // errno of the receive that ended the connection, or 0
     QByteArray m_inbox;            // bytes read ahead, handed out from m_inboxStart
+    QByteArray m_slice;            // the last slice handed out
     qsizetype m_inboxStart = 0;
     qsizetype m_inboxEnd = 0;
     int m_noticeDepth = 0;       // read notices being delivered (they nest through re-entry)

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -34,13 +35,16 @@ QByteArray TcWinsock::Receive()
     const qsizetype take = qMin<qsizetype>(ReceiveSlice, m_inboxEnd - m_inboxStart);
     if (take == 0)
         return {};
-    QByteArray slice(m_inbox.constData() + m_inboxStart, take);
+    // The slice is handed out in the same storage each time: once the owner has let go of
+    // the last one, no slice costs an allocation.
+    m_slice.resize(take);
+    std::memcpy(m_slice.data(), m_inbox.constData() + m_inboxStart, size_t(take));
     m_inboxStart += take;
     // Bytes read ahead are announced again by the notice loop in readReady; a Receive made
     // outside a notice needs one of its own.
     if (m_noticeDepth == 0 && buffered())
         queueNotice();
-    return slice;
+    return m_slice;
 }
 
 // One read into the socket's own buffer, which is empty when this is called.

@@ -107,6 +107,8 @@ public:
     // While a connection is being made or is up, the session options (Resume, TransferMode,
     // KAP, the ASCII extensions) cannot change; the window disables their controls.
     bool setupLocked() const { return m_setupLocked; }
+    // The main session was connected from a saved site (not Quick connect).
+    bool connectedFromSite() const { return m_connectedFromSite; }
     // Set by the login walk: the first listing expands its tree node.
     bool expandOnChange() const { return m_expandOnChange; }
     void setExpandOnChange(bool expand) { m_expandOnChange = expand; }

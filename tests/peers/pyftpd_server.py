@@ -53,6 +53,8 @@ def main():
     parser.add_argument("--ready-file")
     parser.add_argument("--log")
     parser.add_argument("--banner")
+    parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -67,7 +69,14 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm=ALL_PERMISSIONS)
     authorizer.add_anonymous(args.root, perm=ALL_PERMISSIONS)
 
-    handler = type("TestHandler", (FTPHandler,), {})
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+    handler = type("TestHandler", (base,), {})
+    if args.tls_cert:
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
     handler.authorizer = authorizer
     handler.active_dtp = ActiveDataConnector
     handler.masquerade_address = None

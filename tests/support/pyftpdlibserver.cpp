@@ -103,6 +103,9 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                   << QStringLiteral("%1-%2").arg(m_passiveFirst).arg(m_passiveLast);
     if (!m_banner.isEmpty())
         arguments << QStringLiteral("--banner") << m_banner;
+    if (!m_tlsCertificate.isEmpty())
+        arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
+                  << m_tlsKey;
     QString error;
     if (!m_process.start(QString::fromLatin1(Python),
                          arguments,

@@ -35,6 +35,12 @@ public:
     void setPassivePorts(quint16 first, quint16 last);
     // Before start(): the greeting text after "220 ".
     void setBanner(const QString &banner);
+    // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
+    void setTls(const QString &certificateFile, const QString &keyFile)
+    {
+        m_tlsCertificate = certificateFile;
+        m_tlsKey = keyFile;
+    }
 
     // Starts the server and returns once it listens, or a failure with its output when that
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
@@ -81,6 +87,8 @@ private:
     quint16 m_passiveFirst = 0;
     quint16 m_passiveLast = 0;
     QString m_banner;
+    QString m_tlsCertificate;
+    QString m_tlsKey;
 };
 
 } // namespace ovtest
