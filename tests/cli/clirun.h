@@ -29,7 +29,9 @@ inline CliRun runCli(const QStringList &arguments,
     QProcess process;
     if (childSetup)
         process.setChildProcessModifier(childSetup);
-    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
+    // Written for plain hosts: no TLS is tried.
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"),
+                  QStringList{QStringLiteral("--tls"), QStringLiteral("off")} + arguments);
     if (!process.waitForStarted(5000))
         return run;
     run.ended = ovtest::waitFor([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
