@@ -48,12 +48,14 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
     return run;
 }
 
-CliRun runCliProgram(const QStringList &arguments, int timeoutMs, const QProcessEnvironment &env)
+CliRun runCliWords(const QString &line, const CliRunOptions &options)
 {
-    CliRunOptions options;
-    options.environment = env;
-    options.timeoutMs = timeoutMs;
-    return runCli(arguments, options);
+    return runCli(line.split(u' ', Qt::SkipEmptyParts), options);
+}
+
+QString cliAddress(quint16 port, const QString &path)
+{
+    return QStringLiteral("ftp://127.0.0.1:%1%2").arg(port).arg(path);
 }
 
 } // namespace ovtest

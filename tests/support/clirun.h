@@ -19,6 +19,7 @@ struct CliRun
     QByteArray err;      // standard error, exactly
     qint64 elapsedMs = 0;
 
+    // Status, output and error, for failure messages.
     std::string describe() const;
 };
 
@@ -31,17 +32,13 @@ struct CliRunOptions
     std::function<void()> childModifier;
 };
 
+// Runs the program with arguments; kills it when it has not ended within the bound.
 CliRun runCli(const QStringList &arguments, const CliRunOptions &options = {});
 
-// Runs the program with arguments; kills it when it has not ended within timeoutMs.
-CliRun runCliProgram(const QStringList &arguments,
-                     int timeoutMs = 60000,
-                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+// The same with the arguments given as one line of words separated by single spaces.
+CliRun runCliWords(const QString &line, const CliRunOptions &options = {});
 
-// Status, output and error of a run, for failure messages.
-inline std::string describe(const CliRun &run)
-{
-    return run.describe();
-}
+// "ftp://127.0.0.1:PORT" followed by path.
+QString cliAddress(quint16 port, const QString &path);
 
 } // namespace ovtest
