@@ -82,8 +82,9 @@ int addListItem(FileListView *list,
     // A single entry (a file arriving, a folder made) goes to its sorted place; a fill appends
     // and sorts once at its end.
     const QString sizeText = isFolder ? QString() : FormatSize(size, true);
-    return noDupCheck ? list->addItem(name, kind, sizeText, typeName, modified, icon)
-                      : list->insertSorted(name, kind, sizeText, typeName, modified, icon);
+    const qint64 bytes = isFolder ? -1 : size;
+    return noDupCheck ? list->addItem(name, kind, sizeText, typeName, modified, icon, {}, bytes)
+                      : list->insertSorted(name, kind, sizeText, typeName, modified, icon, bytes);
 }
 
 } // namespace PaneItems

@@ -21,10 +21,10 @@ TEST(LogWindow, RendersTheEngineLogAsPlainTextBoundedAndScrolledToTheNewest)
     engine->WriteLog(" !: Could not establish a connection to the host computer.", 0);
     ASSERT_EQ(log->lineCount(), 3);
     EXPECT_EQ(log->line(1), ">>: 220 <b>Welcome</b> & <font color=red>hi</font>");
-    EXPECT_EQ(log->lineColor(1), QColor(128, 128, 128));
-    EXPECT_EQ(log->lineColor(2), QColor(0, 0, 255));
-    EXPECT_EQ(log->lineColor(0), QColor(255, 255, 255));
-    EXPECT_EQ(log->palette().color(QPalette::Base), QColor(192, 192, 192));
+    EXPECT_EQ(log->lineColor(1), log->shownColour(">>:"));
+    EXPECT_EQ(log->lineColor(2), log->shownColour(" !:"));
+    EXPECT_EQ(log->lineColor(0), log->shownColour("  :"));
+    EXPECT_EQ(log->palette().color(QPalette::Base), form->palette().color(QPalette::Button));
 
     for (int i = 0; i < 1200; ++i)
         engine->WriteLog(QStringLiteral("<<: noop %1").arg(i), LogModel::NoSession);
@@ -34,7 +34,7 @@ TEST(LogWindow, RendersTheEngineLogAsPlainTextBoundedAndScrolledToTheNewest)
     // 1203 lines were written: the banner, two lines and 1200 more; the oldest 204 are gone.
     EXPECT_EQ(log->line(0), "<<: noop 201");
     EXPECT_EQ(engine->log()->line(0), log->line(0));
-    EXPECT_EQ(log->lineColor(998), QColor(0, 128, 128));
+    EXPECT_EQ(log->lineColor(998), log->shownColour("<<:"));
     QTest::qWait(50);
     EXPECT_EQ(log->verticalScrollBar()->value(), log->verticalScrollBar()->maximum());
     EXPECT_GT(log->verticalScrollBar()->maximum(), 0);

