@@ -221,6 +221,11 @@ void TForm1::UpdateInterface()
 {
     if (!Menu_Open || !m_localPane || !m_hostPane || !m_taskPanel)
         return;
+    // The control that shows as focused is the one the commands act on, also when the focus
+    // moved while the window was not active (a list filled after a dialog closed, with no
+    // window manager to activate the window again); pop-ups never become it.
+    if (QWidget *focus = focusWidget(); focus && focus->isVisible())
+        m_focus = focus;
     const bool connected = isConnected();
     const bool ready = isReady();
     const bool lTree = focusIn(m_localPane->LPathTree());

@@ -4,6 +4,8 @@
 // log readable on light and dark desktops.
 #include "formdriver.h"
 #include "programrun.h"
+#include "quickconnectdriver.h"
+#include "support/pyftpdlibserver.h"
 
 #include "settings/layoutrecord.h"
 #include "settings/registrykeys.h"
@@ -13,6 +15,8 @@
 #include "ui/taskpanel.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 
@@ -137,4 +141,63 @@ TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
         EXPECT_TRUE(fits(run.window.get())) << text(run.window->frameGeometry()) << " on "
                                             << text(area) << " from " << place.x();
     }
+}
+
+TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
+{
+    ovtest::PyftpdlibServer server;
+    ASSERT_TRUE(server.start());
+    server.createFile(QStringLiteral("notes.txt"), "notes");
+    server.createFolder(QStringLiteral("pub"));
+    auto form = showForm();
+
+    // A user name typed into Quick connect means that user's login, not an anonymous one.
+    TQuick *q = form->Quick;
+    bool anonymousAfterTyping = true;
+    whenShown(q, [&] {
+        ASSERT_TRUE(q->anonymous->isChecked());
+        typeText(q->Host, QStringLiteral("127.0.0.1"));
+        typeText(q->Username, ovtest::PyftpdlibServer::userName());
+        typeText(q->Password, ovtest::PyftpdlibServer::password());
+        anonymousAfterTyping = q->anonymous->isChecked();
+        q->Pages->setCurrentIndex(1);
+        typeText(q->Port, QString::number(server.port()));
+        QTest::mouseClick(q->Connect, Qt::LeftButton);
+    });
+    // No window manager gives the window back its activation when the dialog has gone.
+    form->tbBtn_Quick->trigger();
+    EXPECT_FALSE(anonymousAfterTyping);
+    ASSERT_TRUE(waitForHostList(*form, QStringLiteral("\\"), {"notes.txt", "pub"}))
+            << form->engine()->log()->lines().join('\n').toStdString();
+    EXPECT_TRUE(server.commands().contains(QStringLiteral("user ")
+                                           + ovtest::PyftpdlibServer::userName()))
+            << server.commands().join('|').toStdString();
+
+    // The first row shows as selected: the commands act on it without a click.
+    FileListView *rWin = form->hostPane()->rWin();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbBtn_Download->isEnabled(); }, 5000));
+    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
+    EXPECT_EQ(rWin->selectedRows(), QList<int>{0});
+    EXPECT_TRUE(form->tbBtn_Open->isEnabled());
+    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
+    EXPECT_TRUE(form->Menu_Rename->isEnabled());
+
+    // After a question closes, the same.
+    const int notes = rowOf(rWin, QStringLiteral("notes.txt"));
+    clickRow(rWin, notes);
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = true;
+        box->button(QMessageBox::No)->click();
+    });
+    form->Menu_Delete->trigger();
+    EXPECT_TRUE(asked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QApplication::activeModalWidget(); }, 3000));
+    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
+    EXPECT_TRUE(form->tbBtn_Download->isEnabled());
+    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
+    EXPECT_EQ(rWin->selectedRows(), QList<int>{notes});
 }
