@@ -14,6 +14,7 @@
 #include "ui/logpanel.h"
 #include "ui/taskpanel.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -200,4 +201,63 @@ TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
     EXPECT_TRUE(form->tbBtn_Download->isEnabled());
     EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
     EXPECT_EQ(rWin->selectedRows(), QList<int>{notes});
+}
+
+TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Sizes on both sides of 98 MB (100,000 KB, where the Size text grows a digit group),
+    // written as sparse files.
+    const QList<QPair<QString, qint64>> files = {{"e.txt", 3LL * 1024 * 1024 * 1024},
+                                                 {"b.txt", 99999LL * 1024},
+                                                 {"d.txt", 100352LL * 1024},
+                                                 {"a.txt", 512},
+                                                 {"c.txt", 100000LL * 1024}};
+    for (const auto &[name, size] : files) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    }
+    auto form = showForm();
+    form->resize(700, 500);
+    FileListView *lWin = form->localPane()->lWin();
+    form->ChangeLocalFolder(NativeToLocal(folder.path() + QLatin1Char('/')));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lWin->rowCount() == 6; }, 5000));
+
+    QHeaderView *header = lWin->detailsView()->header();
+    QTest::mouseClick(header->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      QPoint(header->sectionViewportPosition(FileListView::SizeColumn) + 5,
+                             header->height() / 2));
+    EXPECT_EQ(captions(lWin), QStringList({"..", "a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}));
+
+    // Every text fits its column: no size, type or date is cut short.
+    ovtest::spinFor(50);
+    const QFontMetrics metrics(lWin->detailsView()->font());
+    for (int column : {FileListView::SizeColumn,
+                       FileListView::TypeColumn,
+                       FileListView::ModifiedColumn}) {
+        for (int row = 0; row < lWin->rowCount(); ++row) {
+            const QString shown = lWin->text(row, column);
+            EXPECT_GT(lWin->columnWidth(column), metrics.horizontalAdvance(shown))
+                    << shown.toStdString();
+        }
+    }
+    // The name column takes the rest of the list's width, and grows with the list.
+    QWidget *viewport = lWin->detailsView()->viewport();
+    auto columnsWidth = [lWin] {
+        int sum = 0;
+        for (int column = 0; column < 4; ++column)
+            sum += lWin->columnWidth(column);
+        return sum;
+    };
+    EXPECT_EQ(columnsWidth(), viewport->width());
+    const int nameWidth = lWin->columnWidth(FileListView::NameColumn);
+    const int viewportWidth = viewport->width();
+    dragSplitter(form->topwinspanel, 1, part(form->topwinspanel, 1) + 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewport->width() > viewportWidth; }, 2000));
+    EXPECT_EQ(lWin->columnWidth(FileListView::NameColumn) - nameWidth,
+              viewport->width() - viewportWidth);
 }
