@@ -11,6 +11,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
+#include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
@@ -180,15 +181,23 @@ void TForm1::createActions()
         Menu_ChangeFolderClick(false);
     });
     connect(Menu_Open, &QAction::triggered, this, [this] {
-        if (focusIn(m_localPane->lWin()))
-            m_localPane->LWin_DblClick();
-        else if (focusIn(m_localPane->LPathTree()))
-            m_localPane->LPathTree_ChangeFolder();
-        else if (focusIn(m_hostPane->rWin()))
-            m_hostPane->RWin_DblClick();
-        else if (focusIn(m_hostPane->RPathTree())) {
+        if (focusIn(m_localPane->lWin())) {
+            RunReportingFailure(logLine(), "!!: Error u1-75444 - Please Report to Author.", [this] {
+                m_localPane->LWin_DblClick();
+            });
+        } else if (focusIn(m_localPane->LPathTree())) {
+            RunReportingFailure(logLine(), "!!: Error u1-6144 - Please Report to Author.", [this] {
+                m_localPane->LPathTree_ChangeFolder();
+            });
+        } else if (focusIn(m_hostPane->rWin())) {
+            RunReportingFailure(logLine(), "!!: Error u1-762 - Please Report to Author.", [this] {
+                m_hostPane->RWin_DblClick();
+            });
+        } else if (focusIn(m_hostPane->RPathTree())) {
             m_engine->setExpandOnChange(true);
-            m_hostPane->RPathTree_ChangeFolder();
+            RunReportingFailure(logLine(), "!!: Error u1-5111 - Please Report to Author.", [this] {
+                m_hostPane->RPathTree_ChangeFolder();
+            });
         }
     });
     connect(Menu_ViewSetup, &QAction::triggered, Menu_Setup, &QAction::trigger);

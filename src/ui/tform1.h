@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class Bookmarks;
 class DesktopServices;
@@ -281,6 +282,7 @@ private:
     void onFocusChanged(QWidget *old, QWidget *now);
 
     // tform1_modes.cpp
+    void applyInterfaceMode(QAction *sender);
     void saveModeSizes();
     int hostTreeSizeIndex() const;
     void applyHostTreeSize();
@@ -293,6 +295,8 @@ private:
 
     // tform1_engine.cpp
     void attachEngine();
+    // Writes a line to the log, tied to no session.
+    std::function<void(const QString &)> logLine();
     void mainConnecting();
     void mainLoggingIn(const QString &host);
     void mainOffline();

@@ -5,6 +5,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/paneitems.h"
+#include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "ui/tlogin.h"
 #include "widgets/filelistview.h"
@@ -91,6 +92,13 @@ void TForm1::saveModeSizes()
 }
 
 void TForm1::SetGUI(QAction *sender)
+{
+    RunReportingFailure(logLine(), "!!: Error u2-251 - Please Report to Author.", [&] {
+        applyInterfaceMode(sender);
+    });
+}
+
+void TForm1::applyInterfaceMode(QAction *sender)
 {
     if (m_modeApplied)
         saveModeSizes();

@@ -544,12 +544,14 @@ TEST_F(SiteManagerWindow, ConnectAsksAboutARunningSession)
     });
     SiteNode *site = childNamed(mgr->model()->root(), QStringLiteral("S"));
     bool loggedIn = false;
+    bool quitsSession = true; // the session's own question answered Yes
     int disconnects = 0;
     mgr->sessionLoggedIn = [&loggedIn] {
         return loggedIn;
     };
-    mgr->disconnectMain = [&disconnects] {
-        ++disconnects;
+    mgr->disconnectMain = [&disconnects, &quitsSession] {
+        disconnects += quitsSession;
+        return quitsSession;
     };
 
     // No session: Connect closes with OK.
@@ -587,6 +589,24 @@ TEST_F(SiteManagerWindow, ConnectAsksAboutARunningSession)
     }
     EXPECT_EQ(mgr->result(), QDialog::Accepted);
     EXPECT_EQ(disconnects, 1);
+
+    // Yes, then No to the session's own question (tasks at work): the Site manager stays open
+    // with the site selected, as if Connect had not been pressed.
+    quitsSession = false;
+    mgr->show();
+    mgr->setResult(0);
+    click(*mgr, site);
+    {
+        ModalScript script;
+        script.then<QMessageBox>(answerQuestion(QMessageBox::Yes));
+        QTest::mouseClick(mgr->Connect, Qt::LeftButton);
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_TRUE(mgr->isVisible());
+    EXPECT_EQ(mgr->result(), 0);
+    EXPECT_EQ(mgr->selectedNode(), site);
+    EXPECT_EQ(disconnects, 1);
+    mgr->hide();
 
     // A double-click on a folder connects nothing.
     loggedIn = false;

@@ -236,9 +236,8 @@ TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
     // Every text fits its column: no size, type or date is cut short.
     ovtest::spinFor(50);
     const QFontMetrics metrics(lWin->detailsView()->font());
-    for (int column : {FileListView::SizeColumn,
-                       FileListView::TypeColumn,
-                       FileListView::ModifiedColumn}) {
+    for (int column :
+         {FileListView::SizeColumn, FileListView::TypeColumn, FileListView::ModifiedColumn}) {
         for (int row = 0; row < lWin->rowCount(); ++row) {
             const QString shown = lWin->text(row, column);
             EXPECT_GT(lWin->columnWidth(column), metrics.horizontalAdvance(shown))
