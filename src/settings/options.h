@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/asciiextensionlist.h"
+#include "settings/changenotifier.h"
 #include "settings/sessionoptions.h"
 
 #include <QString>
@@ -10,9 +11,9 @@
 class Registry;
 
 // The live options: one object holding every option of the Setup dialog. The program keeps
-// one for its whole run; the engine reads a member when it needs the value, and the Setup
-// dialog edits the members in place (options therefore never change under a logged-in
-// session: the dialog disables the session controls meanwhile).
+// one for its whole run and the Setup dialog edits its members in place, telling the object's
+// observers after each edit (changed()). A connection works from a copy taken when it starts,
+// so nothing changes under a logged-in session.
 //
 // Stored as the "setup" string value of the Setup key: 29 fields joined by "*" in the order of
 // the members below (flags "0"/"1", numbers in decimal, texts as they are, the extension list
@@ -88,6 +89,15 @@ public:
     // firewall properties alone.
     SessionOptions sessionOptions(std::optional<bool> siteFirewall) const;
     static int maxSecsIdle(int kap);
+
+    // Runs onChange whenever changed() is called on this object, while context lives. Copies
+    // of the object start without observers.
+    void observe(QObject *context, std::function<void()> onChange)
+    {
+        m_notifier.observe(context, std::move(onChange));
+    }
+    // Tells the observers that members were edited.
+    void changed() const { m_notifier.notify(); }
     static int reconnectDelaySecs(int reconnect);
 
     // Brings a typed or picked DownLoadFolder into the internal folder form (separators "\",
@@ -104,4 +114,6 @@ public:
 
 private:
     void applyField(int number, const QString &text);
+
+    ChangeNotifier m_notifier;
 };

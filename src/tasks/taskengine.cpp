@@ -414,10 +414,10 @@ void TaskEngine::StartTask()
     session->setListingBuffer(&m_listingBuffer);
     session->setQuitBeforeIdle(false);
     session->setLoginScript(QString());
-    session->setResumeTransfers(m_options->Resume);
-    session->setAutoTransferMode(m_options->TransferMode == 0);
-    if (m_options->TransferMode != 0)
-        session->SetBinaryMode(m_options->TransferMode == 1);
+    session->setResumeTransfers(m_connectOptions.Resume);
+    session->setAutoTransferMode(m_connectOptions.TransferMode == 0);
+    if (m_connectOptions.TransferMode != 0)
+        session->SetBinaryMode(m_connectOptions.TransferMode == 1);
     m_taskList.append(QStringLiteral("Connecting"), session);
     session->setPassiveMode(m_mainFTP->PassiveMode());
     const TcFTPSession login{

@@ -333,6 +333,8 @@ private:
     ExtensionCache m_extensionCache;
     Options m_ownOptions = Options::defaults();
     Options *m_options = &m_ownOptions;
+    // What the sessions of the current connection use: the options as they were at connect.
+    Options m_connectOptions = m_ownOptions;
     TempFolders m_tempFolders;
     SoundPlayer *m_soundPlayer = nullptr;
 

@@ -24,12 +24,13 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                     m_mainFTP->setFirewallPort(request.firewallPort);
                 }
                 m_reconnectSession = request.session;
-                m_mainFTP->setResumeTransfers(m_options->Resume);
+                m_connectOptions = *m_options;
+                m_mainFTP->setResumeTransfers(m_connectOptions.Resume);
                 m_mainFTP->setPassiveMode(request.passive);
-                m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_options->KAP));
-                m_mainFTP->setAutoTransferMode(m_options->TransferMode == 0);
-                if (m_options->TransferMode != 0)
-                    m_mainFTP->SetBinaryMode(m_options->TransferMode == 1);
+                m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_connectOptions.KAP));
+                m_mainFTP->setAutoTransferMode(m_connectOptions.TransferMode == 0);
+                if (m_connectOptions.TransferMode != 0)
+                    m_mainFTP->SetBinaryMode(m_connectOptions.TransferMode == 1);
                 Change_MaxTasks(request.tasks);
                 m_mainFTP->Abort();
                 m_reconnectCountdown = 0;
@@ -97,7 +98,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
     guarded("u2-73", [&] {
         switch (newState) {
         case csConnecting:
-            session->setASCExtension(m_options->ASCExtList.engineForm());
+            session->setASCExtension(m_connectOptions.ASCExtList.engineForm());
             break;
         case csNotConnected:
             if (main) {
@@ -142,7 +143,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     Change_MaxTasks(1);
     if (m_mainFTP->Idles() == 0) {
         playSound(m_options->doSND2, m_options->snd2);
-        const int r = m_options->Reconnect;
+        const int r = m_connectOptions.Reconnect;
         if (r >= 31) {
             WriteLog(QStringLiteral(" !: Could not establish a connection to the host computer. "
                                     "Reattempting in 42 years."),

@@ -67,7 +67,9 @@ void TForm1::attachEngine()
     LogIn = new TLogIn(this);
     Zetup = new TZetup(m_engine->options(), Dialog, this);
     Zetup->setSampleFont(m_localPane->lWin()->detailsView()->font());
-    connect(Zetup, &TZetup::fullRowSelectChanged, this, [this](bool on) {
+    // The views follow the options as Setup edits them.
+    m_engine->options().observe(this, [this] {
+        const bool on = options().FullrowSelect;
         setFullRowSelect(m_localPane->lWin()->detailsView(), on);
         setFullRowSelect(m_hostPane->rWin()->detailsView(), on);
         setFullRowSelect(m_taskPanel->TaskView(), on);

@@ -209,6 +209,9 @@ LayoutRecord TForm1::saveLayout()
     layout.viewMode = interfaceMode();
     for (int i = 0; i < 4; ++i)
         layout.lWinColumns[i] = m_localPane->lWin()->columnWidth(i);
+    // The Name column takes what the others leave: its stored width stays the loaded one.
+    if (m_loadedFields.size() == LayoutRecord::RecordFields)
+        layout.lWinColumns[0] = m_loadedFields.at(6).toInt();
     layout.lPathTreeHeight = keptSplitterPart(m_localPane->lPanelSplit(), true);
     for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
         layout.ViewLayout[i] = ViewLayout[i];

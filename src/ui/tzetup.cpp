@@ -335,15 +335,18 @@ void TZetup::connectControls()
     auto flag = [this](QCheckBox *box, bool Options::*member) {
         connect(box, &QCheckBox::toggled, this, [this, member](bool on) {
             m_options.*member = on;
+            m_options.changed();
         });
     };
     auto text = [this](QLineEdit *edit, QString Options::*member) {
         connect(edit, &QLineEdit::textChanged, this, [this, member](const QString &value) {
             m_options.*member = value;
+            m_options.changed();
         });
     };
     connect(DownLoadFolder, &QLineEdit::textEdited, this, [this](const QString &value) {
         m_options.DownLoadFolder = internalFolder(value);
+        m_options.changed();
     });
     text(EMail, &Options::EMail);
     flag(ConfirmDelete, &Options::ConfirmDelete);
@@ -351,6 +354,7 @@ void TZetup::connectControls()
     flag(ConfirmDisconnect, &Options::ConfirmDisconnect);
     connect(m_startUpGroup, &QButtonGroup::idClicked, this, [this](int id) {
         m_options.StartUpDialog = id;
+        m_options.changed();
     });
     flag(FullrowSelect, &Options::FullrowSelect);
     connect(FullrowSelect, &QCheckBox::toggled, this, &TZetup::FullrowSelectClick);
@@ -367,10 +371,12 @@ void TZetup::connectControls()
     flag(ShowLogInInfo, &Options::ShowLogInInfo);
     connect(KAP, &QSlider::valueChanged, this, [this](int value) {
         m_options.KAP = value;
+        m_options.changed();
         KAPChange();
     });
     connect(Reconnect, &QSlider::valueChanged, this, [this](int value) {
         m_options.Reconnect = value;
+        m_options.changed();
         ReconnectChange();
     });
     flag(ShowMainGeneral, &Options::ShowMainGeneral);
@@ -381,15 +387,18 @@ void TZetup::connectControls()
         if (!on)
             return;
         m_options.TransferMode = id;
+        m_options.changed();
         TransferModeClick();
     });
     connect(ASCExtBtn, &QPushButton::clicked, this, &TZetup::ASCExtBtnClick);
     text(firehost, &Options::firehost);
     connect(FirePortPos, &QSpinBox::valueChanged, this, [this](int value) {
         m_options.FirePortPos = value;
+        m_options.changed();
     });
     connect(m_fireTypeGroup, &QButtonGroup::idClicked, this, [this](int id) {
         m_options.FireType = id;
+        m_options.changed();
     });
     connect(Button3, &QPushButton::clicked, this, &TZetup::Button3Click);
     connect(DownloadFolder_Browse, &QPushButton::clicked, this, &TZetup::BrowseForDownloadFolder);
@@ -428,6 +437,7 @@ void TZetup::loadControls()
     FirePortPos->setValue(values.FirePortPos);
     FireTypeItems[qBound(0, values.FireType, 1)]->setChecked(true);
     m_options = values;
+    m_options.changed();
     // The effects of the values, as a click on each control would have them.
     KAPChange();
     ReconnectChange();
@@ -482,7 +492,8 @@ void TZetup::TransferModeClick()
 
 void TZetup::FullrowSelectClick()
 {
-    Q_EMIT fullRowSelectChanged(FullrowSelect->isChecked());
+    // The window follows the options' FullrowSelect as it observes them.
+    m_options.changed();
 }
 
 void TZetup::Button3Click()
@@ -515,11 +526,13 @@ void TZetup::BrowseForDownloadFolder()
         return;
     m_options.DownLoadFolder = internalFolder(picked);
     DownLoadFolder->setText(LocalToNative(m_options.DownLoadFolder));
+    m_options.changed();
 }
 
 void TZetup::ASCExtBtnClick()
 {
     ASCext->exec();
+    m_options.changed();
 }
 
 void TZetup::setSessionLocked(bool locked)
@@ -537,6 +550,7 @@ void TZetup::hideEvent(QHideEvent *event)
     DownLoadFolder->setText(m_options.DownLoadFolder.isEmpty()
                                     ? QString()
                                     : LocalToNative(m_options.DownLoadFolder));
+    m_options.changed();
     QDialog::hideEvent(event);
 }
 

@@ -105,7 +105,6 @@ public:
     TASCext *ASCext = nullptr;
 
 Q_SIGNALS:
-    void fullRowSelectChanged(bool on);
     void fontChosen(const QFont &font);
 
 protected:

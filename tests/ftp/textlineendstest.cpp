@@ -8,80 +8,51 @@
 
 namespace {
 
-struct LineEndCase
-{
-    QByteArray in;
-    QByteArray out;
-};
-
-QByteArray receiveIn(const QList<QByteArray> &pieces)
+QByteArray convert(bool receiving, const QList<QByteArray> &pieces)
 {
     TextLineEnds lineEnds;
     QByteArray out;
     for (const QByteArray &piece : pieces)
-        lineEnds.receive(piece, out);
-    lineEnds.finishReceiving(out);
+        receiving ? lineEnds.receive(piece, out) : lineEnds.send(piece, out);
+    if (receiving)
+        lineEnds.finishReceiving(out);
     return out;
 }
 
-QByteArray sendIn(const QList<QByteArray> &pieces)
+TEST(TextLineEnds, ConvertsBothWaysWhereverTheTextIsCut)
 {
-    TextLineEnds lineEnds;
-    QByteArray out;
-    for (const QByteArray &piece : pieces)
-        lineEnds.send(piece, out);
-    return out;
-}
-
-// The text whole, cut once at every place, and byte by byte.
-QList<QList<QByteArray>> cuts(const QByteArray &text)
-{
-    QList<QList<QByteArray>> all{{text}};
-    for (qsizetype at = 0; at <= text.size(); ++at)
-        all.append({text.left(at), text.mid(at)});
-    QList<QByteArray> bytes;
-    for (char c : text)
-        bytes.append(QByteArray(1, c));
-    all.append(bytes);
-    return all;
+    const struct
+    {
+        bool receiving;
+        QByteArray in, out;
+    } cases[] = {
+            {true, "", ""},
+            {true, "one\r\ntwo\r\n", "one\ntwo\n"},
+            {true, "\r\n\r\n", "\n\n"},
+            {true, "ends in CR\r", "ends in CR\r"},
+            {true, "lone\rCR", "lone\rCR"},
+            {true, "CR CR LF\r\r\n", "CR CR LF\r\n"},
+            {true, "bare\nLF", "bare\nLF"},
+            {true, "LF CR\n\r", "LF CR\n\r"},
+            {true, "\r\r\r\n\n", "\r\r\n\n"},
+            {false, "", ""},
+            {false, "one\ntwo\n", "one\r\ntwo\r\n"},
+            {false, "already\r\nCRLF", "already\r\nCRLF"},
+            {false, "mixed\r\nand\nends", "mixed\r\nand\r\nends"},
+            {false, "lone\rCR", "lone\rCR"},
+            {false, "ends in CR\r", "ends in CR\r"},
+            {false, "\r\r\n\n", "\r\r\n\r\n"},
+    };
+    for (const auto &c : cases) {
+        QList<QList<QByteArray>> cuts{{c.in}, {}};
+        for (qsizetype at = 0; at <= c.in.size(); ++at)
+            cuts.append({c.in.left(at), c.in.mid(at)});
+        for (char byte : c.in)
+            cuts[1].append(QByteArray(1, byte));
+        for (const QList<QByteArray> &pieces : cuts)
+            EXPECT_EQ(convert(c.receiving, pieces), c.out)
+                    << c.in.toStdString() << " in " << pieces.size();
+    }
 }
 
 } // namespace
-
-TEST(TextLineEnds, WireToLocal)
-{
-    const QList<LineEndCase> cases = {
-            {"", ""},
-            {"one\r\ntwo\r\n", "one\ntwo\n"},
-            {"\r\n\r\n", "\n\n"},
-            {"no end", "no end"},
-            {"ends in CR\r", "ends in CR\r"},
-            {"lone\rCR", "lone\rCR"},
-            {"CR CR LF\r\r\n", "CR CR LF\r\n"},
-            {"bare\nLF", "bare\nLF"},
-            {"LF CR\n\r", "LF CR\n\r"},
-            {"\r\r\r\n\n", "\r\r\n\n"},
-    };
-    for (const LineEndCase &c : cases) {
-        for (const QList<QByteArray> &pieces : cuts(c.in))
-            EXPECT_EQ(receiveIn(pieces), c.out) << c.in.toStdString() << " in " << pieces.size();
-    }
-}
-
-TEST(TextLineEnds, LocalToWire)
-{
-    const QList<LineEndCase> cases = {
-            {"", ""},
-            {"one\ntwo\n", "one\r\ntwo\r\n"},
-            {"\n\n", "\r\n\r\n"},
-            {"already\r\nCRLF", "already\r\nCRLF"},
-            {"mixed\r\nand\nends", "mixed\r\nand\r\nends"},
-            {"lone\rCR", "lone\rCR"},
-            {"ends in CR\r", "ends in CR\r"},
-            {"\r\r\n\n", "\r\r\n\r\n"},
-    };
-    for (const LineEndCase &c : cases) {
-        for (const QList<QByteArray> &pieces : cuts(c.in))
-            EXPECT_EQ(sendIn(pieces), c.out) << c.in.toStdString() << " in " << pieces.size();
-    }
-}

@@ -1,6 +1,7 @@
 // The user's trash: items go there by one rename, with an info file each, and only when the
 // trash exists or can be made on the item's own file system; otherwise nothing moves.
 #include "platform/trash.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,18 +12,8 @@
 #include <sys/stat.h>
 
 namespace {
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+using ovtest::readFile;
+using ovtest::writeFile;
 
 // XDG_DATA_HOME and the working folder for one test, put back afterwards.
 class TrashEnvironment : public ::testing::Test
@@ -55,31 +46,50 @@ protected:
 
 } // namespace
 
+// A name whose info file or item is already in the trash (even alone) is taken: the item gets
+// a numbered name, and nothing in the trash is replaced.
 TEST_F(TrashEnvironment, MovesItemsWithTheirInfoAndNumbersClashingNames)
 {
     qputenv("XDG_DATA_HOME", path("fresh/data").toUtf8()); // not there yet
-    ASSERT_TRUE(writeFile(path("a b%.txt"), "first"));
-    ASSERT_TRUE(QDir().mkpath(path("folder/inner")));
-    ASSERT_TRUE(writeFile(path("folder/inner/f"), "inside"));
+    ASSERT_TRUE(ovtest::writeTree(dir.path(),
+                                  {{"a b%.txt", "first"},
+                                   {"folder/inner/f", "inside"},
+                                   {"orphan.txt", "mine"},
+                                   {"claimed.txt", "mine too"}}));
     QString reason;
     ASSERT_TRUE(MoveToUserTrash(path("a b%.txt"), &reason)) << reason.toStdString();
     ASSERT_TRUE(MoveToUserTrash(path("folder"), &reason)) << reason.toStdString();
     ASSERT_TRUE(writeFile(path("a b%.txt"), "second"));
     ASSERT_TRUE(MoveToUserTrash(path("a b%.txt"), &reason)) << reason.toStdString();
-
     const QString trash = path("fresh/data/Trash");
+    ASSERT_TRUE(writeFile(trash + "/files/orphan.txt", "no info"));
+    ASSERT_TRUE(writeFile(trash + "/info/claimed.txt.trashinfo", "no item"));
+    ASSERT_TRUE(MoveToUserTrash(path("orphan.txt"), &reason)) << reason.toStdString();
+    ASSERT_TRUE(MoveToUserTrash(path("claimed.txt"), &reason)) << reason.toStdString();
+
     EXPECT_EQ(UserTrashFolder(), trash);
     EXPECT_FALSE(QFileInfo(trash).permissions().testAnyFlags(QFile::ReadOther | QFile::ReadGroup));
-    EXPECT_FALSE(QFileInfo::exists(path("a b%.txt")));
-    EXPECT_FALSE(QFileInfo::exists(path("folder")));
-    EXPECT_EQ(readFile(trash + "/files/a b%.txt"), "first");
-    EXPECT_EQ(readFile(trash + "/files/a b%.2.txt"), "second");
-    EXPECT_EQ(readFile(trash + "/files/folder/inner/f"), "inside");
+    for (const char *gone : {"a b%.txt", "folder", "orphan.txt", "claimed.txt"})
+        EXPECT_FALSE(QFileInfo::exists(path(gone))) << gone;
+    EXPECT_EQ(ovtest::readTree(trash + "/files"),
+              (ovtest::FileTree{{"a b%.txt", "first"},
+                                {"a b%.2.txt", "second"},
+                                {"folder/inner/f", "inside"},
+                                {"orphan.txt", "no info"},
+                                {"orphan.2.txt", "mine"},
+                                {"claimed.2.txt", "mine too"}}));
+    EXPECT_EQ(QDir(trash + "/info").entryList(QDir::Files),
+              (QStringList{"a b%.2.txt.trashinfo",
+                           "a b%.txt.trashinfo",
+                           "claimed.2.txt.trashinfo",
+                           "claimed.txt.trashinfo",
+                           "folder.trashinfo",
+                           "orphan.2.txt.trashinfo"}));
+    EXPECT_EQ(readFile(trash + "/info/claimed.txt.trashinfo"), "no item");
     const QByteArray info = readFile(trash + "/info/a b%.2.txt.trashinfo");
     EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=" + QFile::encodeName(dir.path())))
             << info.toStdString();
     EXPECT_TRUE(info.contains("/a%20b%25.txt\nDeletionDate=20")) << info.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(trash + "/info/folder.trashinfo"));
 }
 
 TEST_F(TrashEnvironment, WithoutAUsableTrashNothingMoves)

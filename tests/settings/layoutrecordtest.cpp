@@ -2,258 +2,123 @@
 
 #include "settings/registry.h"
 #include "settings/registrykeys.h"
+#include "support/qtprinters.h"
 #include "util/fieldstring.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-
 const QString DefaultRecord = QStringLiteral(
         "640*452*-1*-1*0*0*120*59*61*54*20*208*314*20*253*80*63*1*3*3*249*233*161*65*121*54*120*"
         "59*62*54*155*59*88*59*36**1*0:-11:MS Sans Serif:0:8");
+} // namespace
 
-QString storePath(const QTemporaryDir &dir)
-{
-    return dir.filePath(QStringLiteral("registry.json"));
-}
-
-// Every field changed from its default, and none of them to the same value as another.
-LayoutRecord changedRecord()
-{
-    LayoutRecord layout;
-    layout.width = 1024;
-    layout.height = 700;
-    layout.left = 33;
-    layout.top = 44;
-    layout.windowState = LayoutRecord::Maximised;
-    layout.viewMode = LayoutRecord::TaskView;
-    layout.lWinColumns = {101, 102, 103, 104};
-    layout.lPathTreeHeight = 111;
-    layout.taskViewHeight = 117;
-    layout.lWinViewStyle = LayoutRecord::List;
-    layout.rWinViewStyle = LayoutRecord::SmallIcons;
-    layout.taskViewColumn = 121;
-    layout.queueViewColumn = 122;
-    layout.logwinHeight = 135;
-    layout.localBookmarks = {QStringLiteral("home\rZ:\\home\\ann\\"),
-                             QStringLiteral("Desk top\rDesktop\\work\\")};
-    layout.labelsShown = false;
-    layout.font.colour = 0x0000FF;
-    layout.font.height = -16;
-    layout.font.face = QStringLiteral("DejaVu Sans");
-    layout.font.pitch = LayoutFont::VariablePitch;
-    layout.font.size = 12;
-    for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
-        layout.ViewLayout[i] = 300 + i;
-    return layout;
-}
-
-TEST(LayoutRecord, FirstStartGivesTheDefaultRecord)
+TEST(LayoutRecord, EveryFieldComesBackInItsPlace)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    Registry reg(storePath(dir));
-    const LayoutRecord layout = LayoutRecord::load(reg);
-
-    EXPECT_EQ(LayoutRecord::defaultRecord(), DefaultRecord);
-    EXPECT_EQ(FieldCount(DefaultRecord, QLatin1Char('*')), LayoutRecord::RecordFields);
-    EXPECT_EQ(layout.toRecord(), DefaultRecord);
-    EXPECT_EQ(layout.width, 640);
-    EXPECT_EQ(layout.height, 452);
-    EXPECT_TRUE(layout.centred());
-    EXPECT_EQ(layout.windowState, LayoutRecord::Normal);
-    EXPECT_EQ(layout.viewMode, LayoutRecord::SingleView);
-    EXPECT_EQ(layout.lWinViewStyle, LayoutRecord::Details);
-    EXPECT_EQ(layout.rWinViewStyle, LayoutRecord::Details);
-    EXPECT_TRUE(layout.localBookmarks.isEmpty());
-    EXPECT_TRUE(layout.labelsShown);
-    EXPECT_EQ(layout.font.face, QStringLiteral("MS Sans Serif"));
-    EXPECT_EQ(layout.font.size, 8);
-    EXPECT_EQ(layout.ViewLayout,
-              (std::array<int, 17>{
-                      208, 161, 65, 121, 54, 314, 20, 120, 59, 62, 54, 253, 80, 155, 59, 88, 59}));
-
-    // Writing the default record and reading it back changes nothing.
-    QString error;
-    ASSERT_TRUE(layout.save(reg, &error)) << error.toStdString();
-    Registry again(storePath(dir));
-    ASSERT_TRUE(again.openKey(RegistryKeys::setup(), false));
-    EXPECT_EQ(again.readString(QStringLiteral("screen")), DefaultRecord);
-    EXPECT_TRUE(LayoutRecord::load(again) == LayoutRecord::defaults());
-
-    // An empty or mistyped stored value gives the default record too.
-    again.writeString(QStringLiteral("screen"), QString());
-    EXPECT_EQ(LayoutRecord::load(again).toRecord(), DefaultRecord);
-    again.writeInteger(QStringLiteral("screen"), 5);
-    EXPECT_EQ(LayoutRecord::load(again).toRecord(), DefaultRecord);
-}
-
-TEST(LayoutRecord, EveryFieldComesBackAfterASave)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const LayoutRecord changed = changedRecord();
+    const QString path = dir.filePath(QStringLiteral("registry.json"));
     {
-        Registry reg(storePath(dir));
-        QString error;
-        ASSERT_TRUE(changed.save(reg, &error)) << error.toStdString();
+        Registry reg(path);
+        EXPECT_EQ(LayoutRecord::load(reg).toRecord(), DefaultRecord);
     }
-    Registry reg(storePath(dir));
-    const LayoutRecord loaded = LayoutRecord::load(reg);
-    EXPECT_TRUE(loaded == changed) << loaded.toRecord().toStdString();
-
-    // The fields in their places.
-    const QString record = changed.toRecord();
-    const auto field = [&record](int n) {
-        return Field(record, n, QLatin1Char('*'));
-    };
-    ASSERT_EQ(FieldCount(record, QLatin1Char('*')), 38);
-    EXPECT_EQ(field(1), QStringLiteral("1024"));
-    EXPECT_EQ(field(4), QStringLiteral("44"));
-    EXPECT_EQ(field(5), QStringLiteral("2"));
-    EXPECT_EQ(field(6), QStringLiteral("2"));
-    EXPECT_EQ(field(10), QStringLiteral("104"));
-    EXPECT_EQ(field(11), QStringLiteral("111"));
+    LayoutRecord changed;
+    changed.width = 1024;
+    changed.top = 44;
+    changed.windowState = LayoutRecord::Maximised;
+    changed.viewMode = LayoutRecord::TaskView;
+    changed.lWinColumns = {101, 102, 103, 104};
+    changed.lPathTreeHeight = 111;
+    changed.taskViewHeight = 117;
+    changed.lWinViewStyle = LayoutRecord::List;
+    changed.queueViewColumn = 122;
+    changed.logwinHeight = 135;
+    changed.labelsShown = false;
+    changed.font = LayoutFont::fromString(QStringLiteral("255:-16:DejaVu Sans:1:12"));
+    for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
+        changed.ViewLayout[i] = 300 + i;
+    {
+        Registry reg(path);
+        ASSERT_TRUE(changed.save(reg));
+    }
+    Registry reg(path);
+    EXPECT_TRUE(LayoutRecord::load(reg) == changed)
+            << LayoutRecord::load(reg).toRecord().toStdString();
     // ViewLayout 0, 5, 6, 11, 12 in fields 12-16; 1-4, 7-10, 13-16 in fields 23-34.
-    EXPECT_EQ(field(12), QStringLiteral("300"));
-    EXPECT_EQ(field(13), QStringLiteral("305"));
-    EXPECT_EQ(field(16), QStringLiteral("312"));
-    EXPECT_EQ(field(17), QStringLiteral("117"));
-    EXPECT_EQ(field(19), QStringLiteral("2"));
-    EXPECT_EQ(field(20), QStringLiteral("1"));
-    EXPECT_EQ(field(22), QStringLiteral("122"));
-    EXPECT_EQ(field(23), QStringLiteral("301"));
-    EXPECT_EQ(field(26), QStringLiteral("304"));
-    EXPECT_EQ(field(27), QStringLiteral("307"));
-    EXPECT_EQ(field(31), QStringLiteral("313"));
-    EXPECT_EQ(field(34), QStringLiteral("316"));
-    EXPECT_EQ(field(35), QStringLiteral("135"));
-    EXPECT_EQ(field(37), QStringLiteral("0"));
-    EXPECT_EQ(field(38), QStringLiteral("255:-16:DejaVu Sans:1:12"));
+    const QString record = changed.toRecord();
+    const std::pair<int, const char *> fields[] = {
+            {1, "1024"}, {4, "44"},   {5, "2"},    {6, "2"},    {10, "104"},
+            {11, "111"}, {12, "300"}, {13, "305"}, {16, "312"}, {17, "117"},
+            {19, "2"},   {22, "122"}, {23, "301"}, {26, "304"}, {27, "307"},
+            {31, "313"}, {34, "316"}, {35, "135"}, {37, "0"},   {38, "255:-16:DejaVu Sans:1:12"},
+    };
+    ASSERT_EQ(FieldCount(record, QLatin1Char('*')), LayoutRecord::RecordFields);
+    for (const auto &[n, text] : fields)
+        EXPECT_EQ(Field(record, n, QLatin1Char('*')), QString::fromLatin1(text)) << "field " << n;
 
-    // The button style is always written as glyph and caption.
-    LayoutRecord small = changed;
-    small.largeButtons = false;
-    EXPECT_EQ(Field(small.toRecord(), 18, QLatin1Char('*')), QStringLiteral("1"));
-    EXPECT_FALSE(LayoutRecord::fromRecord(
-                         QString(DefaultRecord)
-                                 .replace(QLatin1String("*63*1*3*"), QLatin1String("*63*0*3*")))
-                         .largeButtons);
+    // An empty or mistyped stored value gives the default record.
+    ASSERT_TRUE(reg.openKey(RegistryKeys::setup(), false));
+    reg.writeInteger(QStringLiteral("screen"), 5);
+    EXPECT_EQ(LayoutRecord::load(reg).toRecord(), DefaultRecord);
 }
 
 TEST(LayoutRecord, RecordEndingEarlyOrWithBadFieldsKeepsTheDefaults)
 {
-    // Width, height and left only: the top is then ignored, the rest keeps the first-start
-    // values.
-    const LayoutRecord early = LayoutRecord::fromRecord(QStringLiteral("800*600*-1"));
-    EXPECT_EQ(early.width, 800);
-    EXPECT_EQ(early.height, 600);
-    EXPECT_TRUE(early.centred());
     LayoutRecord expected;
     expected.width = 800;
     expected.height = 600;
-    EXPECT_TRUE(early == expected) << early.toRecord().toStdString();
+    EXPECT_TRUE(LayoutRecord::fromRecord(QStringLiteral("800*600*-1")) == expected);
 
     // Fields that are not numbers keep their values and do not stop the reading; numbers are
     // held to their ranges; fields past the 38th are ignored.
     QStringList fields = DefaultRecord.split(QLatin1Char('*'));
-    ASSERT_EQ(fields.size(), 38);
     fields[0] = QStringLiteral("wide");           // width
     fields[1] = QStringLiteral("500");            // height, after the bad field
     fields[4] = QStringLiteral("7");              // window state: held to maximised
-    fields[5] = QStringLiteral("-3");             // view mode: held to single view
-    fields[6] = QStringLiteral("");               // first local column
     fields[11] = QStringLiteral("12px");          // ViewLayout 0
-    fields[18] = QStringLiteral("1");             // lWin view style
     fields[34] = QStringLiteral("999999");        // log window height
-    fields[36] = QStringLiteral("x");             // labels
     fields[37] = QStringLiteral("bad:-13::9:10"); // font: bad colour, no face, pitch held
-    fields << QStringLiteral("extra") << QStringLiteral("99");
+    fields << QStringLiteral("extra");
     const LayoutRecord bad = LayoutRecord::fromRecord(fields.join(QLatin1Char('*')));
-    EXPECT_EQ(bad.width, 640);
-    EXPECT_EQ(bad.height, 500);
+    EXPECT_EQ(QList<int>({bad.width, bad.height, bad.ViewLayout[0], bad.logwinHeight}),
+              QList<int>({640, 500, 208, LayoutRecord::MaxSize}));
     EXPECT_EQ(bad.windowState, LayoutRecord::Maximised);
-    EXPECT_EQ(bad.viewMode, LayoutRecord::SingleView);
-    EXPECT_EQ(bad.lWinColumns[0], 120);
-    EXPECT_EQ(bad.ViewLayout[0], 208);
-    EXPECT_EQ(bad.lWinViewStyle, LayoutRecord::SmallIcons);
-    EXPECT_EQ(bad.logwinHeight, LayoutRecord::MaxSize);
-    EXPECT_TRUE(bad.labelsShown);
-    EXPECT_EQ(bad.font.colour, 0);
-    EXPECT_EQ(bad.font.height, -13);
-    EXPECT_EQ(bad.font.face, QStringLiteral("MS Sans Serif"));
-    EXPECT_EQ(bad.font.pitch, LayoutFont::FixedPitch);
-    EXPECT_EQ(bad.font.size, 10);
-    EXPECT_EQ(FieldCount(bad.toRecord(), QLatin1Char('*')), 38);
-}
+    EXPECT_EQ(bad.font.toString(), QStringLiteral("0:-13:MS Sans Serif:2:10"));
 
-TEST(LayoutRecord, LocalBookmarksRoundTrip)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    LayoutRecord layout;
-    layout.localBookmarks = {QStringLiteral("a\rZ:\\srv\\a\\"),
-                             QStringLiteral("b b\rDesktop\\b\\"),
-                             QStringLiteral("top\r\\")};
-    EXPECT_EQ(layout.bookmarksText(),
-              QStringLiteral("a\rZ:\\srv\\a\\\nb b\rDesktop\\b\\\ntop\r\\"));
-    {
-        Registry reg(storePath(dir));
-        ASSERT_TRUE(layout.save(reg));
-    }
-    Registry reg(storePath(dir));
-    EXPECT_EQ(LayoutRecord::load(reg).localBookmarks, layout.localBookmarks);
-
-    // No bookmarks: the field is empty and reads back as none.
-    const LayoutRecord none;
-    EXPECT_EQ(Field(none.toRecord(), 36, QLatin1Char('*')), QString());
-    EXPECT_TRUE(LayoutRecord::fromRecord(none.toRecord()).localBookmarks.isEmpty());
-
-    // Text without a CR holds no bookmark; pieces without one are skipped.
-    EXPECT_TRUE(LayoutRecord::bookmarksFromText(QStringLiteral("just text")).isEmpty());
-    EXPECT_EQ(LayoutRecord::bookmarksFromText(QStringLiteral("x\rZ:\\x\\\nstray\n\ny\rZ:\\y\\")),
-              (QStringList{QStringLiteral("x\rZ:\\x\\"), QStringLiteral("y\rZ:\\y\\")}));
-
-    // A name loses the characters that would split the record; a folder holding them cannot
-    // be stored and is left out (and reported) rather than corrupting the other fields.
+    // A face name holding the separators of either record loses them.
     LayoutRecord odd;
-    odd.localBookmarks = {QStringLiteral("st*ar\nred\rZ:\\ok\\"),
-                          QStringLiteral("bad\rZ:\\a*b\\"),
-                          QStringLiteral("worse\rZ:\\line\nbreak\\")};
-    const LayoutRecord oddBack = LayoutRecord::fromRecord(odd.toRecord());
-    EXPECT_EQ(oddBack.localBookmarks, QStringList{QStringLiteral("starred\rZ:\\ok\\")});
-    EXPECT_EQ(odd.unstorableBookmarks(),
-              (QStringList{QStringLiteral("bad\rZ:\\a*b\\"),
-                           QStringLiteral("worse\rZ:\\line\nbreak\\")}));
-    EXPECT_EQ(oddBack.labelsShown, true);
-    EXPECT_EQ(oddBack.font.toString(), LayoutFont().toString());
+    odd.font.face = QStringLiteral("Odd:Face*Name");
+    EXPECT_EQ(LayoutRecord::fromRecord(odd.toRecord()).font.toString(),
+              QStringLiteral("0:-11:OddFaceName:0:8"));
 }
 
-TEST(LayoutRecord, ToolbarPositionsAreOneBinaryValue)
+TEST(LayoutRecord, LocalBookmarksAndToolbars)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+    LayoutRecord layout;
+    layout.localBookmarks = {"a\rZ:\\srv\\a\\", "b b\rDesktop\\b\\", "top\r\\"};
     {
-        Registry reg(storePath(dir));
-        EXPECT_FALSE(LayoutRecord::loadToolbars(reg).has_value());
-        const QByteArray state("\x00\xff\x01state*with\rbytes", 20);
-        QString error;
-        ASSERT_TRUE(LayoutRecord::saveToolbars(reg, state, &error)) << error.toStdString();
+        Registry reg(dir.filePath(QStringLiteral("registry.json")));
+        ASSERT_TRUE(layout.save(reg));
+        ASSERT_TRUE(LayoutRecord::saveToolbars(reg, QByteArray("\x00\xff*\r", 4)));
     }
-    Registry reg(storePath(dir));
-    const std::optional<QByteArray> state = LayoutRecord::loadToolbars(reg);
-    ASSERT_TRUE(state.has_value());
-    EXPECT_EQ(*state, QByteArray("\x00\xff\x01state*with\rbytes", 20));
-    ASSERT_TRUE(reg.openKey(RegistryKeys::toolbars(), false));
-    EXPECT_EQ(reg.valueType(RegistryKeys::toolbarsValue()), Registry::ValueType::Binary);
-    // The layout record lives beside it, under the Setup key, untouched by it.
-    EXPECT_EQ(LayoutRecord::load(reg).toRecord(), DefaultRecord);
-
-    // A value of another type counts as missing.
+    Registry reg(dir.filePath(QStringLiteral("registry.json")));
+    EXPECT_EQ(LayoutRecord::load(reg).localBookmarks, layout.localBookmarks);
+    EXPECT_EQ(LayoutRecord::loadToolbars(reg).value_or(QByteArray()), QByteArray("\x00\xff*\r", 4));
     ASSERT_TRUE(reg.openKey(RegistryKeys::toolbars(), false));
     reg.writeString(RegistryKeys::toolbarsValue(), QStringLiteral("text"));
     EXPECT_FALSE(LayoutRecord::loadToolbars(reg).has_value());
-}
 
-} // namespace
+    // Pieces without a CR are skipped.
+    EXPECT_EQ(LayoutRecord::bookmarksFromText(QStringLiteral("x\rZ:\\x\\\nstray\n\ny\rZ:\\y\\")),
+              (QStringList{"x\rZ:\\x\\", "y\rZ:\\y\\"}));
+    // A name loses the characters that would split the record; a folder holding them cannot
+    // be stored and is left out (and reported) rather than corrupting the other fields.
+    LayoutRecord odd;
+    odd.localBookmarks = {"st*ar\nred\rZ:\\ok\\", "bad\rZ:\\a*b\\", "worse\rZ:\\line\nbreak\\"};
+    const LayoutRecord oddBack = LayoutRecord::fromRecord(odd.toRecord());
+    EXPECT_EQ(oddBack.localBookmarks, QStringList{"starred\rZ:\\ok\\"});
+    EXPECT_EQ(odd.unstorableBookmarks(),
+              (QStringList{"bad\rZ:\\a*b\\", "worse\rZ:\\line\nbreak\\"}));
+    EXPECT_EQ(oddBack.font.toString(), LayoutFont().toString());
+}

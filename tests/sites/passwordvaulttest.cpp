@@ -6,6 +6,8 @@
 #include "sites/passwordcipher.h"
 #include "sites/sitestore.h"
 #include "sites/sitetreejson.h"
+#include "support/files.h"
+#include "support/qtprinters.h"
 #include "support/secretservice.h"
 
 #include <QFile>
@@ -17,16 +19,10 @@ namespace {
 
 const QString Plain = QStringLiteral("Pl@in-secret-42");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The file must hold the password in no form: neither plain nor in the old enciphered form.
 void expectNoPasswordIn(const QString &path, const QString &plain)
 {
-    const QByteArray bytes = readAll(path);
+    const QByteArray bytes = ovtest::readFile(path);
     ASSERT_FALSE(bytes.isEmpty());
     EXPECT_FALSE(bytes.contains(plain.toUtf8())) << bytes.constData();
     EXPECT_FALSE(bytes.contains(EncipherPassword(plain).toUtf8())) << bytes.constData();
@@ -110,7 +106,7 @@ TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
         EXPECT_FALSE(vault.usedObfuscation());
     }
     expectNoPasswordIn(file, Plain);
-    EXPECT_TRUE(readAll(file).contains("PasswordKeyring"));
+    EXPECT_TRUE(ovtest::readFile(file).contains("PasswordKeyring"));
     // As the keyring's own tools show it.
     QProcess tool;
     tool.start(QStringLiteral("secret-tool"),
@@ -151,7 +147,7 @@ TEST(SitePasswordsInKeyring, OldFormStoreMovesOnFirstSave)
         Registry registry(file); // as an older version wrote it
         ASSERT_TRUE(SiteStore(registry).saveTree(*treeWithSite(plain), &error));
     }
-    ASSERT_TRUE(readAll(file).contains(EncipherPassword(plain).toUtf8()));
+    ASSERT_TRUE(ovtest::readFile(file).contains(EncipherPassword(plain).toUtf8()));
     {
         Registry registry(file);
         KeyringStore keyring;
@@ -181,8 +177,8 @@ TEST(SitePasswordsUnderMasterPassword, RightWrongAndMissing)
         EXPECT_FALSE(vault.usedObfuscation());
     }
     expectNoPasswordIn(file, Plain);
-    EXPECT_FALSE(readAll(file).contains("master-1"));
-    EXPECT_TRUE(readAll(file).contains("PasswordSealed"));
+    EXPECT_FALSE(ovtest::readFile(file).contains("master-1"));
+    EXPECT_TRUE(ovtest::readFile(file).contains("PasswordSealed"));
 
     Registry registry(file);
     // Wrong twice, then given up: asked until the prompt gives up, then never again.
@@ -221,7 +217,7 @@ TEST(SitePasswordsUnderMasterPassword, RightWrongAndMissing)
         ASSERT_TRUE(vault.setMasterPassword(QString()));
         ASSERT_TRUE(SiteStore(registry, &vault).saveTree(*root, &error));
         EXPECT_TRUE(vault.usedObfuscation());
-        EXPECT_TRUE(readAll(file).contains(EncipherPassword(Plain).toUtf8()));
+        EXPECT_TRUE(ovtest::readFile(file).contains(EncipherPassword(Plain).toUtf8()));
     }
     // A damaged check is told apart from a wrong password.
     ASSERT_TRUE(registry.openKey(PasswordVault::passwordsKeyPath(), true));

@@ -3,18 +3,10 @@
 // items still waiting fails the drag on one of them.
 #include "tasks/dragdroptracker.h"
 
-#include "enginetesthelpers.h"
-#include "platform/localpath.h"
-#include "support/eventwait.h"
-#include "support/qtprinters.h"
-#include "support/vsftpdserver.h"
+#include "connectedengine.h"
 
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
-using ovtest::VsftpdServer;
-using ovtest::waitFor;
 using namespace enginetest;
 
 namespace {
@@ -36,34 +28,21 @@ struct Verdicts
 };
 } // namespace
 
-TEST(DragDropTracker, ArrivesAfterTheLastItemAndFailsWhenTheConnectionGoes)
+using DragDropTracking = SlowEngineTest;
+
+TEST_F(DragDropTracking, ArrivesAfterTheLastItemAndFailsWhenTheConnectionGoes)
 {
-    VsftpdServer vsftpd;
-    vsftpd.setOption(QStringLiteral("anon_max_rate"), QStringLiteral("300000"));
-    ASSERT_TRUE(vsftpd.start());
-    for (int i = 0; i < 3; ++i)
-        vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot,
-                          QStringLiteral("pub/q%1.bin").arg(i),
-                          randomBytes(i == 2 ? BigSize : FileSize));
+    const QString pub = publish({{"q0.bin", ovtest::testBytes(FileSize, 0)},
+                                 {"q1.bin", ovtest::testBytes(FileSize, 1)},
+                                 {"q2.bin", ovtest::testBytes(BigSize, 2)}});
     QTemporaryDir temp;
-    TaskEngine engine;
     ASSERT_TRUE(engine.tempFolders().create(temp.path()));
     const QString dnd = engine.tempFolders().dragDrop();
-    Observer seen(engine);
-    engine.startTimers();
-    engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), 2));
-    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
-    if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\"))) {
-        for (int i = 0; i < 3; ++i)
-            engine.MainFTP()->listingBuffer()->addEntry(QStringLiteral("\\pub\\"),
-                                                        QStringLiteral("fq%1.bin").arg(i),
-                                                        QString::number(i == 2 ? BigSize : FileSize)
-                                                                + QStringLiteral("*0"));
-    }
+    ASSERT_TRUE(connect(pub, 2));
     const auto queue = [&](int i) {
-        engine.transferQueue().append(TransferQueue::DownloadEntry(
-                QStringLiteral("\\pub\\q%1.bin").arg(i), dnd + QStringLiteral("q%1.bin").arg(i)));
-        return dnd + QStringLiteral("q%1.bin").arg(i);
+        const QString name = QStringLiteral("q%1.bin").arg(i);
+        engine.transferQueue().append(TransferQueue::DownloadEntry(pub + name, dnd + name));
+        return dnd + name;
     };
     const auto size = [&](int i) {
         return QFileInfo(LocalToNative(dnd + QStringLiteral("q%1.bin").arg(i))).size();
@@ -81,7 +60,7 @@ TEST(DragDropTracker, ArrivesAfterTheLastItemAndFailsWhenTheConnectionGoes)
         tracker.track({queue(0), queue(1)});
         engine.Pass();
         ASSERT_TRUE(waitFor([&] { return verdicts.arrived + verdicts.failed.size() > 0; }, 20000))
-                << seen.log().toStdString();
+                << log();
         EXPECT_EQ(verdicts.arrived, 1);
         EXPECT_EQ(verdicts.failed, QStringList());
         EXPECT_EQ(atVerdict, QList<qint64>({FileSize, FileSize}));
@@ -93,14 +72,13 @@ TEST(DragDropTracker, ArrivesAfterTheLastItemAndFailsWhenTheConnectionGoes)
     {
         DragDropTracker tracker(engine, dnd);
         Verdicts verdicts(tracker);
-        QFile::remove(LocalToNative(dnd + QStringLiteral("q2.bin")));
         tracker.track({queue(2)});
         engine.Pass();
-        ASSERT_TRUE(waitFor([&] { return size(2) > 0; }, 10000)) << seen.log().toStdString();
+        ASSERT_TRUE(waitFor([&] { return size(2) > 0; }, 10000)) << log();
         EXPECT_EQ(tracker.waitingItems(), QStringList({"q2.bin"}));
         engine.DisconnectMain();
         ASSERT_TRUE(waitFor([&] { return verdicts.arrived + verdicts.failed.size() > 0; }, 10000))
-                << seen.log().toStdString();
+                << log();
         EXPECT_EQ(verdicts.arrived, 0);
         EXPECT_EQ(verdicts.failed, QStringList({"q2.bin"}));
         EXPECT_EQ(tracker.failedItem(), "q2.bin");

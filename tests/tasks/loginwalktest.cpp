@@ -1,140 +1,72 @@
 // The main session's walk after login (home, root and initial folder) against exact dialogues.
 #include "support/eventwait.h"
-#include "support/qtprinters.h"
 #include "support/scriptedserver.h"
 #include "tasks/taskengine.h"
 
 #include <QRegularExpression>
-
 #include <gtest/gtest.h>
 
 using ovtest::ScriptedServer;
 using ovtest::waitFor;
 
 namespace {
-
-const char *const Login = R"(
-    default noop 200 ok
-    greet 220 scripted
-    expect user anonymous
-    reply 230 ok
-)";
-
-const char *const OneListing = R"(
-    expect pasv
-    reply-pasv
-    expect list
-    reply 150 here it comes
-    data-send <<END
--rw-r--r--   1 ftp      ftp             5 Jan 01  2020 a.txt
-drwxr-xr-x   2 ftp      ftp          4096 Jan 01  2020 sub
-END
-    reply 226 done
-)";
-
-struct Walk
+ConnectRequest requestTo(const ScriptedServer &server, const QString &initialFolder)
 {
-    QString initialFolder;
-    QString dialogue; // between the login and the listing
-    QString home, root, shown;
-    QStringList warnings;
-};
-
-void runWalk(const Walk &walk)
-{
-    ScriptedServer server(QLatin1String(Login) + walk.dialogue + QLatin1String(OneListing));
-    ASSERT_TRUE(server.start());
-    TaskEngine engine;
-    engine.startTimers();
     ConnectRequest request;
     request.session = {QStringLiteral("127.0.0.1"),
                        QString::number(server.port()),
                        QStringLiteral("anonymous"),
                        QStringLiteral("x@example.com")};
-    request.initialFolder = walk.initialFolder;
+    request.initialFolder = initialFolder;
     request.passive = true;
-    engine.connectMain(request);
-    EXPECT_TRUE(server.waitForDone(10000)) << engine.log()->lines().join('\n').toStdString();
-    EXPECT_TRUE(waitFor([&] { return !engine.currentHostFolder().isEmpty(); }, 5000))
-            << engine.log()->lines().join('\n').toStdString();
-    EXPECT_EQ(engine.HomeFolder(), walk.home);
-    EXPECT_EQ(engine.RootFolder(), walk.root);
-    EXPECT_EQ(engine.currentHostFolder(), walk.shown);
-    EXPECT_EQ(engine.RequestedFolder(), walk.shown);
-    EXPECT_TRUE(engine.listingBuffer().contains(walk.shown));
-    for (const QString &warning : walk.warnings)
-        EXPECT_TRUE(engine.log()->lines().contains(warning))
-                << engine.log()->lines().join('\n').toStdString();
+    return request;
 }
-
 } // namespace
 
-TEST(LoginWalk, HomeBelowRootWithoutInitialFolder)
+TEST(LoginWalk, HomeRootAndInitialFolder)
 {
-    runWalk({QString(),
-             QStringLiteral(R"(
-                expect pwd
-                reply 257 "/pub" is your home
-                expect cwd /
-                reply 250 ok
-                expect pwd
-                reply 257 "/" is current
-                expect cwd /pub
-                reply 250 ok
-             )"),
-             QStringLiteral("\\pub\\"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\pub\\"),
-             {}});
-}
-
-TEST(LoginWalk, HomeIsRootWithInitialFolder)
-{
-    runWalk({QStringLiteral("\\pub\\x\\"),
-             QStringLiteral(R"(
-                expect pwd
-                reply 257 "/" is your home
-                expect cwd /pub/x
-                reply 250 ok
-             )"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\pub\\x\\"),
-             {}});
-}
-
-TEST(LoginWalk, InaccessibleInitialFolderFallsBackToRoot)
-{
-    runWalk({QStringLiteral("\\nothere\\"),
-             QStringLiteral(R"(
-                expect pwd
-                reply 257 "/" is your home
-                expect cwd /nothere
-                reply 550 no such folder
-             )"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\"),
-             {QStringLiteral(" !: Specified home/initial folder is in-accessible. Listing root "
-                             "folder instead.")}});
-}
-
-TEST(LoginWalk, RefusedRootFallsBackToHome)
-{
-    runWalk({QString(),
-             QStringLiteral(R"(
-                expect pwd
-                reply 257 "/home/ann" is your home
-                expect cwd /
-                reply 550 not allowed
-                expect cwd /home/ann
-                reply 250 ok
-             )"),
-             QStringLiteral("\\home\\ann\\"),
-             QStringLiteral("\\"),
-             QStringLiteral("\\home\\ann\\"),
-             {QStringLiteral(" !: Specified initial-, rootFolder is inaccessible. Listing "
-                             "home-folder instead.")}});
+    struct Walk
+    {
+        const char *initial;
+        const char *dialogue; // "command>reply|..." between the login and the listing
+        const char *home, *root, *shown;
+        const char *warning;
+    };
+    // clang-format off
+    const Walk walks[] = {
+            {"", "pwd>257 \"/pub\" is home|cwd />250 ok|pwd>257 \"/\" is it|cwd /pub>250 ok", "\\pub\\", "\\", "\\pub\\", ""},
+            {"\\pub\\x\\", "pwd>257 \"/\" is home|cwd /pub/x>250 ok", "\\", "\\", "\\pub\\x\\", ""},
+            {"\\nothere\\", "pwd>257 \"/\" is home|cwd /nothere>550 no such folder", "\\", "\\", "\\", " !: Specified home/initial folder is in-accessible. Listing root folder instead."},
+            {"", "pwd>257 \"/home/ann\" is home|cwd />550 not allowed|cwd /home/ann>250 ok", "\\home\\ann\\", "\\", "\\home\\ann\\", " !: Specified initial-, rootFolder is inaccessible. Listing home-folder instead."},
+    };
+    // clang-format on
+    for (const Walk &walk : walks) {
+        SCOPED_TRACE(walk.dialogue);
+        QString script = QStringLiteral(
+                "default noop 200 ok\ngreet 220 scripted\nexpect user anonymous\nreply 230 ok\n");
+        for (const QString &step : QString::fromUtf8(walk.dialogue).split('|'))
+            script += "expect " + step.section('>', 0, 0) + "\nreply " + step.section('>', 1)
+                      + '\n';
+        script += QStringLiteral("expect pasv\nreply-pasv\nexpect list\nreply 150 here\n"
+                                 "data-send <<END\n"
+                                 "-rw-r--r--   1 ftp      ftp             5 Jan 01  2020 a.txt\n"
+                                 "END\nreply 226 done\n");
+        ScriptedServer server(script);
+        ASSERT_TRUE(server.start());
+        TaskEngine engine;
+        engine.startTimers();
+        engine.connectMain(requestTo(server, QString::fromUtf8(walk.initial)));
+        EXPECT_TRUE(server.waitForDone(10000)) << server.failure().toStdString();
+        EXPECT_TRUE(waitFor([&] { return !engine.currentHostFolder().isEmpty(); }, 5000));
+        EXPECT_EQ(engine.HomeFolder(), QString::fromUtf8(walk.home));
+        EXPECT_EQ(engine.RootFolder(), QString::fromUtf8(walk.root));
+        EXPECT_EQ(engine.currentHostFolder(), QString::fromUtf8(walk.shown));
+        EXPECT_EQ(engine.RequestedFolder(), QString::fromUtf8(walk.shown));
+        EXPECT_TRUE(engine.listingBuffer().contains(QString::fromUtf8(walk.shown)));
+        if (*walk.warning)
+            EXPECT_TRUE(engine.log()->lines().contains(QString::fromUtf8(walk.warning)))
+                    << engine.log()->lines().join('\n').toStdString();
+    }
 }
 
 // A host that talks at length while the session logs in: the log-in information keeps its
@@ -153,13 +85,7 @@ TEST(LoginWalk, LoginInformationIsBounded)
     )"));
     ASSERT_TRUE(server.start());
     TaskEngine engine;
-    ConnectRequest request;
-    request.session = {QStringLiteral("127.0.0.1"),
-                       QString::number(server.port()),
-                       QStringLiteral("anonymous"),
-                       QStringLiteral("x@example.com")};
-    request.passive = true;
-    engine.connectMain(request);
+    engine.connectMain(requestTo(server, QString()));
     ASSERT_TRUE(waitFor([&] { return engine.loginInfo().size() > TaskEngine::MaxLoginInfoLines; },
                         10000))
             << server.log().toStdString();

@@ -1,47 +1,26 @@
-// The user's controls of the scheduler: Stop and Reset, Stop Queue, Kill and queue removal,
-// against vsftpd sending slowly enough to act while transfers run.
-#include "enginetesthelpers.h"
-#include "platform/localpath.h"
-#include "support/eventwait.h"
-#include "support/qtprinters.h"
-#include "support/vsftpdserver.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+// The user's controls of the scheduler: Stop and Reset, Stop Queue, Kill, queue removal and a
+// lower maximum of tasks, against vsftpd sending slowly enough to act while transfers run.
+#include "connectedengine.h"
 
 using namespace enginetest;
-using ovtest::VsftpdServer;
-using ovtest::waitFor;
+using ovtest::testBytes;
 
 namespace {
-
-// vsftpd sending at about 150 kB/s, with count files of size bytes in /pub, and an engine
-// logged in with the given maximum of tasks and those files known to its listing buffer.
-struct SlowSite
+class SchedulerControls : public SlowEngineTest
 {
-    SlowSite(int count, int size, int tasks)
-        : seen(engine)
+protected:
+    // count files of size bytes published, the engine logged in with tasks (the queue stopped
+    // first when asked) and the files queued.
+    ::testing::AssertionResult queueSlowFiles(int count, int size, int tasks, bool stop = false)
     {
-        vsftpd.setOption(QStringLiteral("anon_max_rate"), QStringLiteral("150000"));
-        started = bool(vsftpd.start());
-        for (int i = 0; i < count; ++i) {
-            const QString name = QStringLiteral("s%1.bin").arg(i);
-            files.insert(name, randomBytes(size));
-            vsftpd.createFile(VsftpdServer::Tree::AnonymousRoot, "pub/" + name, files.value(name));
-        }
-        localFolder = NativeToLocal(local.path() + QLatin1Char('/'));
-        engine.startTimers();
-        engine.connectMain(anonymousRequest(vsftpd.port(), QStringLiteral("\\pub\\"), tasks));
-        loggedIn = waitFor([&] { return seen.loginWalkDone(); }, 15000);
-        if (!engine.listingBuffer().contains(QStringLiteral("\\pub\\")))
-            bufferFiles(engine, QStringLiteral("\\pub\\"), files);
-    }
-
-    void queueAll()
-    {
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
-            engine.transferQueue().append(
-                    TransferQueue::DownloadEntry("\\pub\\" + it.key(), localFolder + it.key()));
+        for (int i = 0; i < count; ++i)
+            files.insert(QStringLiteral("s%1.bin").arg(i), testBytes(size, i));
+        pub = publish(files);
+        const ::testing::AssertionResult connected = connect(pub, tasks);
+        if (stop)
+            engine.toggleQueueStop();
+        queueDownloads(pub, files);
+        return connected;
     }
 
     int busyTasks()
@@ -52,27 +31,16 @@ struct SlowSite
         return busy;
     }
 
-    VsftpdServer vsftpd;
-    QTemporaryDir local;
-    QString localFolder;
-    QMap<QString, QByteArray> files;
-    TaskEngine engine;
-    Observer seen;
-    bool started = false;
-    bool loggedIn = false;
+    FileTree files;
+    QString pub;
 };
-
 } // namespace
 
-TEST(SchedulerControls, StopAbortsOnceAndResetsTheQueueOnASecondClick)
+TEST_F(SchedulerControls, StopAbortsOnceAndResetsTheQueueOnASecondClick)
 {
-    SlowSite site(6, 1200 * 1024, 3);
-    ASSERT_TRUE(site.started && site.loggedIn) << site.seen.log().toStdString();
-    TaskEngine &engine = site.engine;
-    site.queueAll();
+    ASSERT_TRUE(queueSlowFiles(6, 1200 * 1024, 3));
     engine.Pass();
-    ASSERT_TRUE(waitFor([&] { return site.busyTasks() == 2; }, 15000));
-
+    ASSERT_TRUE(waitFor([&] { return busyTasks() == 2; }, 15000)) << log();
     QStringList captions;
     QObject::connect(&engine, &TaskEngine::stopCaptionChanged, [&](const QString &caption) {
         captions << caption;
@@ -83,7 +51,7 @@ TEST(SchedulerControls, StopAbortsOnceAndResetsTheQueueOnASecondClick)
     EXPECT_EQ(engine.transferQueue().count(), 4);
     ASSERT_TRUE(waitFor([&] { return engine.stopCaption() == QStringLiteral("Stop"); }, 2000));
     EXPECT_EQ(captions, (QStringList{"Reset", "Stop"}));
-    EXPECT_EQ(site.busyTasks(), 2) << "one click aborts the main session's action only";
+    EXPECT_EQ(busyTasks(), 2) << "one click aborts the main session's action only";
 
     // Two clicks within the half second: both lists are cleared and every task disconnected.
     engine.mainCmdList() << QStringLiteral("noop");
@@ -93,17 +61,13 @@ TEST(SchedulerControls, StopAbortsOnceAndResetsTheQueueOnASecondClick)
     EXPECT_TRUE(engine.mainCmdList().isEmpty());
     EXPECT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 5000));
     EXPECT_EQ(engine.MainFTP()->State(), csIdle);
-    EXPECT_EQ(site.seen.failures.size(), 2) << "the two broken transfers are reported failed";
+    EXPECT_EQ(seen.failures.size(), 2) << "the two broken transfers are reported failed";
 }
 
-TEST(SchedulerControls, StopQueueHoldsEntriesAndIdleTasksLeave)
+TEST_F(SchedulerControls, StopQueueHoldsEntriesAndIdleTasksLeave)
 {
-    SlowSite site(3, 200 * 1024, 3);
-    ASSERT_TRUE(site.started && site.loggedIn) << site.seen.log().toStdString();
-    TaskEngine &engine = site.engine;
-    engine.toggleQueueStop();
+    ASSERT_TRUE(queueSlowFiles(3, 200 * 1024, 3, true));
     EXPECT_TRUE(engine.queueStopped());
-    site.queueAll();
     engine.Pass();
     // Sessions start for the entries, but with the queue stopped none is handed out, and
     // the idle sessions stay only while there are entries for them.
@@ -115,7 +79,7 @@ TEST(SchedulerControls, StopQueueHoldsEntriesAndIdleTasksLeave)
             10000));
     ovtest::spinFor(1200);
     EXPECT_EQ(engine.transferQueue().count(), 3);
-    EXPECT_EQ(site.seen.ended, 0);
+    EXPECT_EQ(seen.ended, 0);
     EXPECT_TRUE(engine.taskRows()->caption(1).endsWith(QStringLiteral("Waiting for Queue-Input.")))
             << engine.taskRows()->caption(1).toStdString();
     EXPECT_EQ(engine.queueRows()->captions(),
@@ -124,33 +88,28 @@ TEST(SchedulerControls, StopQueueHoldsEntriesAndIdleTasksLeave)
     // Removing two entries leaves one: one idle task too many, the last one leaves.
     engine.RemoveQueueEntries({0, 2});
     EXPECT_EQ(engine.transferQueue().entries(),
-              QStringList{
-                      TransferQueue::DownloadEntry("\\pub\\s1.bin", site.localFolder + "s1.bin")});
+              QStringList{TransferQueue::DownloadEntry(pub + "s1.bin", localFolder + "s1.bin")});
     EXPECT_EQ(engine.taskList().count(), 2);
     EXPECT_EQ(engine.queueRows()->captions(), QStringList{"Download: s1.bin"});
 
     engine.toggleQueueStop();
     EXPECT_FALSE(engine.queueStopped());
-    ASSERT_TRUE(waitFor([&] { return site.seen.ended == 1; }, 15000));
-    EXPECT_TRUE(site.seen.failures.isEmpty());
-    EXPECT_EQ(readFile(site.local.filePath(QStringLiteral("s1.bin"))), site.files.value("s1.bin"));
+    ASSERT_TRUE(waitEnded(1)) << log();
+    EXPECT_EQ(seen.failures, QStringList());
+    EXPECT_EQ(ovtest::readTree(local.path()), (FileTree{{"s1.bin", files.value("s1.bin")}}));
     EXPECT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 5000));
 }
 
-TEST(SchedulerControls, KillSelectedTasksAndTheMainTask)
+TEST_F(SchedulerControls, KillSelectedTasksAndTheMainTask)
 {
-    SlowSite site(4, 1200 * 1024, 5);
-    ASSERT_TRUE(site.started && site.loggedIn) << site.seen.log().toStdString();
-    TaskEngine &engine = site.engine;
-    site.queueAll();
+    ASSERT_TRUE(queueSlowFiles(4, 1200 * 1024, 5));
     engine.Pass();
-    ASSERT_TRUE(waitFor([&] { return site.busyTasks() == 4; }, 15000));
-
+    ASSERT_TRUE(waitFor([&] { return busyTasks() == 4; }, 15000)) << log();
     TcFTP *third = engine.taskList().session(3);
     engine.KillTasks({2, 4});
     EXPECT_EQ(engine.taskList().count(), 3);
     EXPECT_EQ(engine.taskList().IndexOfSession(third), 2) << "later tasks move up";
-    EXPECT_EQ(site.seen.failures.size(), 2);
+    EXPECT_EQ(seen.failures.size(), 2);
 
     // With the confirmation on, a No leaves everything running, asked once.
     engine.options().ConfirmDisconnect = true;
@@ -163,7 +122,7 @@ TEST(SchedulerControls, KillSelectedTasksAndTheMainTask)
     engine.KillTasks({0});
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(engine.taskList().count(), 3);
-    EXPECT_EQ(site.busyTasks(), 2);
+    EXPECT_EQ(busyTasks(), 2);
 
     // Killing the main task disconnects everything; a wanted disconnection, no reconnection.
     answer = true;
@@ -177,6 +136,33 @@ TEST(SchedulerControls, KillSelectedTasksAndTheMainTask)
             5000));
     EXPECT_EQ(engine.ReconnectCountdown(), 0);
     EXPECT_EQ(engine.MaxTasks(), 1);
-    EXPECT_TRUE(site.seen.log().contains(
+    EXPECT_TRUE(seen.log().contains(
             QStringLiteral("  : Maintask disconnected from host. Session closed.")));
+}
+
+TEST_F(SchedulerControls, LoweringMaxTasksWaitsForIdleSessions)
+{
+    ASSERT_TRUE(queueSlowFiles(4, 1200 * 1024, 5));
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return busyTasks() == 4; }, 15000)) << log();
+    engine.Change_MaxTasks(2);
+    engine.Pass();
+    // Once every transfer has run for a second the totals count all four; no busy session has
+    // been disconnected meanwhile.
+    EXPECT_TRUE(waitFor(
+            [&] {
+                return engine.statusTexts()->caption(2).startsWith(
+                        QStringLiteral("Transfering 4 file(s)"));
+            },
+            2500))
+            << engine.statusTexts()->caption(2).toStdString();
+    EXPECT_EQ(engine.taskList().count(), 5) << "busy sessions are not disconnected";
+    EXPECT_TRUE(engine.taskRows()->caption(1).startsWith(QStringLiteral("Downloading : s")))
+            << engine.taskRows()->caption(1).toStdString();
+    EXPECT_EQ(engine.statusTexts()->caption(0), QStringLiteral("Tasks: 5 of 2"));
+
+    ASSERT_TRUE(waitEnded(4, 30000)) << log();
+    ASSERT_TRUE(waitFor([&] { return engine.taskList().count() == 1; }, 10000));
+    EXPECT_EQ(seen.failures, QStringList());
+    EXPECT_TRUE(ovtest::readTree(local.path()) == files);
 }

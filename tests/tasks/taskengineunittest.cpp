@@ -7,26 +7,24 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
 {
     TaskEngine engine;
     ListingBuffer &buffer = *engine.MainFTP()->listingBuffer();
-    buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("dold"), QStringLiteral("-1*0"));
-    buffer.addEntry(
-            QStringLiteral("\\pub\\old\\"), QStringLiteral("fa.txt"), QStringLiteral("1*0"));
-    buffer.addEntry(QStringLiteral("\\pub\\old\\"), QStringLiteral("db"), QStringLiteral("-1*0"));
-    buffer.addEntry(QStringLiteral("\\pub\\old\\"), QStringLiteral("dc"), QStringLiteral("-1*0"));
-    buffer.addEntry(
-            QStringLiteral("\\pub\\old\\b\\"), QStringLiteral("fb1"), QStringLiteral("1*0"));
-    buffer.addEntry(
-            QStringLiteral("\\pub\\old\\b\\"), QStringLiteral("dd"), QStringLiteral("-1*0"));
-    buffer.addEntry(
-            QStringLiteral("\\pub\\old\\b\\d\\"), QStringLiteral("fd1"), QStringLiteral("1*0"));
+    const char *const entries[][3] = {
+            {"\\pub\\", "dold", "-1*0"},
+            {"\\pub\\old\\", "fa.txt", "1*0"},
+            {"\\pub\\old\\", "db", "-1*0"},
+            {"\\pub\\old\\", "dc", "-1*0"},
+            {"\\pub\\old\\b\\", "fb1", "1*0"},
+            {"\\pub\\old\\b\\", "dd", "-1*0"},
+            {"\\pub\\old\\b\\d\\", "fd1", "1*0"},
+            // Siblings whose names begin like the tree's, or differ from it in case alone, are
+            // not part of it.
+            {"\\pub\\older\\", "fkeep", "1*0"},
+            {"\\pub\\OLD\\", "fkeep", "1*0"},
+    };
+    for (const auto &entry : entries)
+        buffer.addEntry(QString::fromLatin1(entry[0]), entry[1], entry[2]);
     buffer.store(QStringLiteral("\\pub\\old\\c\\"), {});
     // A link to a folder far away: removed as a link, never walked.
-    buffer.addEntry(QStringLiteral("\\pub\\old\\c\\"),
-                    QStringLiteral("dlinked"),
-                    QStringLiteral("-1*0"),
-                    true);
-    // A sibling whose name begins like the tree's is not part of it.
-    buffer.addEntry(
-            QStringLiteral("\\pub\\older\\"), QStringLiteral("fkeep"), QStringLiteral("1*0"));
+    buffer.addEntry(QStringLiteral("\\pub\\old\\c\\"), "dlinked", "-1*0", true);
 
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\old\\"));
     EXPECT_EQ(engine.mainCmdList().lines(),
@@ -51,29 +49,4 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     buffer.clear();
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\"));
     EXPECT_TRUE(engine.mainCmdList().isEmpty());
-}
-
-TEST(TaskEngineOptions, TheProgramsOptionsAreReadWhenNeeded)
-{
-    Options options = Options::defaults();
-    options.ShowMultiGeneral = false;
-    options.ShowMultiIO = false;
-    TaskEngine engine;
-    engine.useOptions(options);
-    EXPECT_EQ(&engine.options(), &options);
-
-    // Main-session lines carry "(00)" only with several tasks and multi-task lines shown.
-    engine.WriteLog(QStringLiteral("  : one"), 0);
-    engine.Change_MaxTasks(3);
-    engine.WriteLog(QStringLiteral("  : two"), 0);
-    options.ShowMultiIO = true;
-    engine.WriteLog(QStringLiteral("  : three"), 0);
-    engine.Change_MaxTasks(40);
-    EXPECT_EQ(engine.MaxTasks(), 25);
-    const QStringList lines = engine.log()->lines();
-    ASSERT_EQ(lines.size(), 4);
-    EXPECT_EQ(lines.at(0), QStringLiteral("  : Orvane FTP Version 1.0 Final Beta"));
-    EXPECT_EQ(lines.at(1), QStringLiteral("  : one"));
-    EXPECT_EQ(lines.at(2), QStringLiteral("  : two"));
-    EXPECT_EQ(lines.at(3), QStringLiteral("  : (00) three"));
 }

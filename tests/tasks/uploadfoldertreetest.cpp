@@ -1,5 +1,7 @@
 #include "tasks/uploadfoldertree.h"
+#include "ftp/listingbuffer.h"
 #include "platform/localpath.h"
+#include "support/files.h"
 #include "support/qtprinters.h"
 #include "tasks/transferqueue.h"
 
@@ -8,43 +10,26 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-void touch(const QString &path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write("x");
-}
-} // namespace
-
 TEST(UploadFolderTree, DepthFirstWithSkipsAndNoLinkLoops)
 {
     QTemporaryDir temp;
     ASSERT_TRUE(temp.isValid());
     QDir root(temp.path());
-    ASSERT_TRUE(root.mkpath(QStringLiteral("a/sub")));
+    for (const char *name : {"b.txt", "a/x.txt", "a/sub/y.txt", "star*name.txt", "back\\slash.txt"})
+        ASSERT_TRUE(ovtest::writeFile(root.filePath(QLatin1String(name)), "x"));
     ASSERT_TRUE(root.mkpath(QStringLiteral("c")));
-    touch(root.filePath(QStringLiteral("b.txt")));
-    touch(root.filePath(QStringLiteral("a/x.txt")));
-    touch(root.filePath(QStringLiteral("a/sub/y.txt")));
-    touch(root.filePath(QStringLiteral("star*name.txt")));
-    touch(root.filePath(QStringLiteral("back\\slash.txt")));
     ASSERT_TRUE(QFile::link(temp.path(), root.filePath(QStringLiteral("a/sub/up"))));
     ASSERT_TRUE(QFile::link(QStringLiteral(".."), root.filePath(QStringLiteral("loop"))));
     ASSERT_TRUE(QFile::link(QStringLiteral("b.txt"), root.filePath(QStringLiteral("filelink"))));
 
     const QString local = NativeToLocal(temp.path() + QLatin1Char('/'));
     TransferQueue queue;
-    QStringList warnings;
+    QStringList failing;
     QStringList notFailing;
     const int queued = UploadFolderTree(
             local, QStringLiteral("/up/"), queue, 0, [&](const SkippedName &skipped) {
-                const QString line = skipped.name + ": " + skipped.reason;
-                warnings << line;
-                if (!skipped.failsOperation)
-                    notFailing << line;
+                (skipped.failsOperation ? failing : notFailing) << skipped.name;
             });
-
     const QStringList expected{
             "c*mkd \\up\\a\\",
             "c*mkd \\up\\a\\sub\\",
@@ -56,31 +41,57 @@ TEST(UploadFolderTree, DepthFirstWithSkipsAndNoLinkLoops)
     };
     EXPECT_EQ(queue.entries(), expected);
     EXPECT_EQ(queued, expected.size());
-
-    ASSERT_EQ(warnings.size(), 4) << warnings.join('\n').toStdString();
-    const QString all = warnings.join('\n');
-    EXPECT_TRUE(all.contains(root.filePath(QStringLiteral("star*name.txt"))));
-    EXPECT_TRUE(all.contains(root.filePath(QStringLiteral("back\\slash.txt"))));
-    EXPECT_TRUE(all.contains(root.filePath(QStringLiteral("loop"))));
-    EXPECT_TRUE(all.contains(root.filePath(QStringLiteral("a/sub/up"))));
     // Links to folders are left out by design; names that cannot travel fail the upload.
-    ASSERT_EQ(notFailing.size(), 2) << notFailing.join('\n').toStdString();
-    EXPECT_TRUE(notFailing.join('\n').contains(root.filePath(QStringLiteral("loop"))));
-}
+    failing.sort();
+    notFailing.sort();
+    EXPECT_EQ(failing,
+              (QStringList{root.filePath("back\\slash.txt"), root.filePath("star*name.txt")}));
+    EXPECT_EQ(notFailing, (QStringList{root.filePath("a/sub/up"), root.filePath("loop")}));
 
-TEST(UploadFolderTree, HostFolderThatCannotTravelQueuesNothing)
-{
-    QTemporaryDir temp;
-    ASSERT_TRUE(temp.isValid());
-    touch(QDir(temp.path()).filePath(QStringLiteral("f")));
-    TransferQueue queue;
-    QStringList warnings;
-    EXPECT_EQ(UploadFolderTree(NativeToLocal(temp.path() + QLatin1Char('/')),
-                               QStringLiteral("\\odd*name\\"),
+    // A host folder that cannot travel queues nothing.
+    queue.clear();
+    failing.clear();
+    EXPECT_EQ(UploadFolderTree(local,
+                               "\\odd*name\\",
                                queue,
                                0,
-                               [&](const SkippedName &skipped) { warnings << skipped.name; }),
+                               [&](const SkippedName &skipped) { failing << skipped.name; }),
               0);
     EXPECT_TRUE(queue.isEmpty());
-    EXPECT_EQ(warnings.size(), 1);
+    EXPECT_EQ(failing.size(), 1);
+}
+
+// Like "mkdir -p": a folder command for each level that may be missing, from the top down.
+TEST(QueueMissingHostFolders, EachMissingLevelOnce)
+{
+    ListingBuffer buffer;
+    buffer.addEntry(QStringLiteral("\\"), QStringLiteral("dpub"), QStringLiteral("-1*0"));
+    buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("dold"), QStringLiteral("-1*0"));
+    TransferQueue queue;
+    struct Row
+    {
+        const char *target;
+        QStringList queued; // the folders of the new "c*mkd" entries
+    };
+    const Row rows[] = {
+            {"\\pub\\new\\deeper\\", {"\\pub\\new\\", "\\pub\\new\\deeper\\"}},
+            {"\\pub\\new\\deeper\\", {}}, // already waiting
+            {"/pub/new/other/", {"\\pub\\new\\other\\"}},
+            {"\\pub\\old\\x\\", {"\\pub\\old\\x\\"}},  // its parent lists "old"
+            {"\\PUB\\x\\", {"\\PUB\\", "\\PUB\\x\\"}}, // host names keep their case
+            {"\\other\\", {"\\other\\"}},
+            {"\\pub\\", {}},
+            {"\\", {}},
+            {"\\pub\\odd*name\\", {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.target);
+        const qsizetype before = queue.count();
+        EXPECT_EQ(QueueMissingHostFolders(QString::fromLatin1(row.target), buffer, queue),
+                  row.queued.size());
+        QStringList expected;
+        for (const QString &folder : row.queued)
+            expected << TransferQueue::MakeFolderEntry(folder);
+        EXPECT_EQ(queue.entries().mid(before), expected);
+    }
 }

@@ -1,50 +1,33 @@
-#include "ui/localpane.h"
-#include "commanddriver.h"
-#include "formdriver.h"
+// The local pane: its list and tree over a real folder, and the local file commands through the
+// menus, the input dialog and the questions.
+#include "windowdriver.h"
 
-#include "platform/localpath.h"
+#include "ui/systemdesktopservices.h"
 #include "widgets/headerstatus.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QHeaderView>
-#include <QSet>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTimer>
+
+using ovtest::readFile;
+using ovtest::writeFile;
 
 namespace {
 
-void writeFile(const QString &path, qint64 size)
+// Desktop services that move to the program's own trash (XDG_DATA_HOME points at a folder of
+// the test's own), or have none when trashWorks is false, and record what they were asked.
+class RecordingServices : public DesktopServices
 {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(QByteArray(size, 'x'));
-}
-
-// A folder the local pane lists in the tests below.
-struct SampleFolder
-{
-    QTemporaryDir dir;
-
-    SampleFolder()
+public:
+    bool openFile(const QString &, const QString &) override { return false; }
+    bool openFolder(const QString &) override { return false; }
+    bool startTextEditor(const QString &, const QString &) override { return false; }
+    bool moveToTrash(const QString &path, QString *reason) override
     {
-        EXPECT_TRUE(dir.isValid());
-        writeFile(dir.filePath(QStringLiteral("small.bin")), 1023);
-        writeFile(dir.filePath(QStringLiteral("big.bin")), 1048576);
-        writeFile(dir.filePath(QStringLiteral("README")), 10);
-        writeFile(dir.filePath(QStringLiteral("archive.xyz")), 5);
-        writeFile(dir.filePath(QStringLiteral("notes.txt")), 2048);
-        QDir(dir.path()).mkdir(QStringLiteral("Docs"));
-        QDir(dir.path()).mkdir(QStringLiteral("docs"));
-        QDir(dir.path()).mkdir(QStringLiteral("zeta"));
-        writeFile(dir.filePath(QStringLiteral("Docs/upper-only.txt")), 1);
-        writeFile(dir.filePath(QStringLiteral("docs/lower-only.txt")), 1);
-        QDir(dir.path()).mkpath(QStringLiteral("zeta/inner/deepest"));
+        calls << "trash " + path;
+        *reason = QStringLiteral("no trash here");
+        return trashWorks && SystemDesktopServices().moveToTrash(path, reason);
     }
-    QString internal() const { return NativeToLocal(dir.path() + QLatin1Char('/')); }
+    QStringList calls;
+    bool trashWorks = true;
 };
 
 bool inLocaleOrder(const QStringList &names)
@@ -56,317 +39,225 @@ bool inLocaleOrder(const QStringList &names)
     return true;
 }
 
-QStringList captions(FileListView *list)
+// A window showing a folder of its own, its trash in a folder of the test's own.
+struct LocalPaneTest : ::testing::Test
 {
-    QStringList names;
-    for (int row = 0; row < list->rowCount(); ++row)
-        names << list->text(row, FileListView::NameColumn);
-    return names;
-}
+    QTemporaryDir dir, dataHome;
+    QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    RecordingServices services;
+    std::unique_ptr<TForm1> form;
+    FileListView *list = nullptr;
 
-TEST(LocalPane, StartsInTheHomeFolderWithTheTreeBuilt)
+    void SetUp() override
+    {
+        qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+        // clang-format off
+        const std::initializer_list<std::pair<const char *, int>> files{
+                {"small.bin", 1023}, {"big.bin", 1048576}, {"README", 10}, {"archive.xyz", 5},
+                {"notes.txt", 2048}, {"Docs/upper-only.txt", 1}, {"docs/lower-only.txt", 1}};
+        // clang-format on
+        for (const auto &[name, size] : files)
+            ASSERT_TRUE(writeFile(path(name), QByteArray(size, 'x')));
+        ASSERT_TRUE(QDir(dir.path()).mkpath("zeta/inner/deepest"));
+        form = showForm();
+        form->setDesktopServices(&services);
+        list = form->localPane()->lWin();
+        show();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        oldDataHome.isEmpty() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldDataHome);
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QString folder() const { return NativeToLocal(dir.path() + '/'); }
+    void show()
+    {
+        form->ChangeLocalFolder(folder());
+        ASSERT_EQ(form->currentLocalFolder(), folder());
+    }
+    QStringList onDisk() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    QTreeWidget *tree() const { return form->localPane()->LPathTree(); }
+    QString status(int panel) const { return form->localPane()->LStat()->panelText(panel); }
+    // Runs the command with the selection and the answers given; returns what was asked.
+    QStringList run(QAction *action, const QStringList &selection, UserScript &script)
+    {
+        if (!selection.isEmpty())
+            selectRows(list, selection);
+        action->trigger();
+        EXPECT_TRUE(script.waitFinished());
+        return script.seen();
+    }
+};
+
+} // namespace
+
+TEST_F(LocalPaneTest, ListsAFolderInItsOrderWithSizesAndTypes)
 {
-    auto form = showForm();
-    EXPECT_EQ(form->currentLocalFolder(), NativeToLocal(QDir::homePath() + QLatin1Char('/')));
-    ASSERT_EQ(form->localPane()->LPathTree()->topLevelItemCount(), 1);
-    QTreeWidgetItem *root = form->localPane()->LPathTree()->topLevelItem(0);
-    EXPECT_EQ(root->text(0), QStringLiteral("(Local Computer)"));
-    ASSERT_EQ(root->childCount(), 2);
-    EXPECT_EQ(root->child(0)->text(0), QStringLiteral("Desktop"));
-    // The whole file system is one drive, shown as "/".
-    EXPECT_EQ(root->child(1)->text(0), QStringLiteral("/"));
-    EXPECT_EQ(form->localPane()->LStat()->panelText(2), QDir::homePath() + QLatin1Char('/'));
-    // The selected node is the home folder's.
-    ASSERT_NE(form->localPane()->LPathTree()->currentItem(), nullptr);
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0),
-              QDir(QDir::homePath()).dirName());
-}
-
-TEST(LocalPane, ListsAFolderWithSizesTypesAndTheParentEntry)
-{
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->localPane()->lWin();
-
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
     // ".." first, then the folders, then the files, each group by name in the locale's order.
     const QStringList byName = captions(list);
     ASSERT_EQ(byName.size(), 9);
     EXPECT_EQ(byName.first(), "..");
-    EXPECT_EQ(QSet<QString>(byName.begin() + 1, byName.begin() + 4),
-              QSet<QString>({"Docs", "docs", "zeta"}));
-    EXPECT_TRUE(inLocaleOrder(byName.mid(1, 3))) << byName.join('|').toStdString();
-    EXPECT_TRUE(inLocaleOrder(byName.mid(4))) << byName.join('|').toStdString();
-    EXPECT_EQ(list->text(rowOf(list, "small.bin"), FileListView::SizeColumn), "0KB");
-    EXPECT_EQ(list->text(rowOf(list, "big.bin"), FileListView::SizeColumn), "1,024KB");
-    EXPECT_EQ(list->text(rowOf(list, "notes.txt"), FileListView::SizeColumn), "2KB");
-    EXPECT_EQ(list->text(rowOf(list, "README"), FileListView::TypeColumn), "README File");
-    EXPECT_EQ(list->text(rowOf(list, "archive.xyz"), FileListView::TypeColumn), "XYZ File");
-    EXPECT_NE(list->text(rowOf(list, "notes.txt"), FileListView::TypeColumn), "TXT File");
-    // Folders and ".." have no size; ".." carries today's date.
-    EXPECT_TRUE(list->text(rowOf(list, "Docs"), FileListView::SizeColumn).isEmpty());
-    EXPECT_EQ(list->text(0, FileListView::ModifiedColumn),
-              QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
-    // ".." is not counted; the first item is selected.
-    EXPECT_EQ(form->localPane()->LStat()->panelText(1), QStringLiteral("8 object(s)"));
-    EXPECT_EQ(form->localPane()->LStat()->panelText(2), sample.dir.path() + QLatin1Char('/'));
-    EXPECT_EQ(list->selectedRows(), QList<int>({0}));
-    EXPECT_FALSE(list->icon(rowOf(list, "README")).isNull());
+    EXPECT_TRUE(inLocaleOrder(byName.mid(1, 3)) && inLocaleOrder(byName.mid(4)))
+            << byName.join('|').toStdString();
+    // clang-format off
+    struct Row { const char *name; int column; const char *text; };
+    for (const Row &r : {Row{"small.bin", FileListView::SizeColumn, "0KB"}, Row{"big.bin", FileListView::SizeColumn, "1,024KB"},
+                         Row{"notes.txt", FileListView::SizeColumn, "2KB"}, Row{"Docs", FileListView::SizeColumn, ""},
+                         Row{"README", FileListView::TypeColumn, "README File"}, Row{"archive.xyz", FileListView::TypeColumn, "XYZ File"}})
+        // clang-format on
+        EXPECT_EQ(list->text(rowOf(list, r.name), r.column), r.text) << r.name;
+    EXPECT_EQ(status(1), "8 object(s)"); // ".." is not counted
 
-    // Sorting by size keeps ".." first and folders before files; size texts are compared
-    // padded to 8 characters ("000000KB" < "002KB..." < "01,024KB").
-    QTest::mouseClick(list->detailsView()->header()->viewport(),
+    // Sorting by size keeps ".." first and folders before files; size texts are compared padded
+    // to 8 characters ("000000KB" < "002KB..." < "01,024KB").
+    QHeaderView *header = list->detailsView()->header();
+    QTest::mouseClick(header->viewport(),
                       Qt::LeftButton,
                       {},
-                      QPoint(list->detailsView()->header()->sectionViewportPosition(1) + 5, 5));
-    EXPECT_EQ(list->tag(), 2);
+                      QPoint(header->sectionViewportPosition(1) + 5, 5));
     const QStringList bySize = captions(list);
-    EXPECT_EQ(bySize.first(), "..");
-    QStringList zeroSized;
-    for (const QString &name : byName) {
-        if (name == "archive.xyz" || name == "README" || name == "small.bin")
-            zeroSized << name;
-    }
-    EXPECT_EQ(bySize.mid(1, 3), byName.mid(1, 3));
-    EXPECT_EQ(bySize.mid(4), zeroSized + QStringList({"notes.txt", "big.bin"}));
+    EXPECT_EQ(bySize.mid(0, 4), byName.mid(0, 4));
+    EXPECT_EQ(bySize.mid(7), QStringList({"notes.txt", "big.bin"}));
 }
 
-TEST(LocalPane, SiblingsDifferingByCaseOpenTheRightFolder)
+TEST_F(LocalPaneTest, SiblingsDifferingByCaseOpenTheRightFolder)
 {
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->localPane()->lWin();
-
-    doubleClickRow(list, rowOf(list, "Docs"));
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "Docs\\");
-    EXPECT_EQ(captions(list), QStringList({"..", "upper-only.txt"}));
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "Docs");
-
-    doubleClickRow(list, rowOf(list, ".."));
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
-    doubleClickRow(list, rowOf(list, "docs"));
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
-    EXPECT_EQ(captions(list), QStringList({"..", "lower-only.txt"}));
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
-
-    // The tree holds both siblings, each once.
-    QTreeWidgetItem *parent = form->localPane()->LPathTree()->currentItem()->parent();
-    QStringList children;
-    for (int i = 0; i < parent->childCount(); ++i)
-        children << parent->child(i)->text(0);
-    EXPECT_EQ(children.count("Docs"), 1);
-    EXPECT_EQ(children.count("docs"), 1);
-
-    // A click on the other sibling's node lists that one.
-    for (int i = 0; i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == "Docs")
-            clickNode(form->localPane()->LPathTree(), parent->child(i));
+    // clang-format off
+    struct Step { const char *open; const char *folder; QStringList shown; };
+    for (const Step &s : {Step{"Docs", "Docs\\", {"..", "upper-only.txt"}}, Step{"..", "", {}},
+                          Step{"docs", "docs\\", {"..", "lower-only.txt"}}}) {
+        // clang-format on
+        doubleClickRow(list, rowOf(list, s.open));
+        EXPECT_EQ(form->currentLocalFolder(), folder() + s.folder);
+        if (!s.shown.isEmpty()) {
+            EXPECT_EQ(captions(list), s.shown);
+            EXPECT_EQ(tree()->currentItem()->text(0), s.open);
+        }
     }
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "Docs\\");
+    // The tree holds both siblings, each once; a click on the other one lists that one.
+    QTreeWidgetItem *parent = tree()->currentItem()->parent();
+    EXPECT_EQ(childTexts(parent).count("Docs") + 10 * childTexts(parent).count("docs"), 11);
+    clickNode(tree(), childNode(parent, "Docs"));
+    EXPECT_EQ(form->currentLocalFolder(), folder() + "Docs\\");
     EXPECT_EQ(captions(list), QStringList({"..", "upper-only.txt"}));
 }
 
-TEST(LocalPane, ParentEntryOfTheDriveLeadsToTheTopLevel)
+TEST_F(LocalPaneTest, AddFileItemShowsOnlyItemsOfTheFolderShown)
 {
-    auto form = showForm();
-    form->ChangeLocalFolder(NativeToLocal(QStringLiteral("/")));
-    FileListView *list = form->localPane()->lWin();
-    EXPECT_EQ(form->localPane()->LStat()->panelText(2), "/");
-    doubleClickRow(list, rowOf(list, ".."));
-    EXPECT_EQ(form->currentLocalFolder(), "\\");
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem(),
-              form->localPane()->LPathTree()->topLevelItem(0));
-    EXPECT_EQ(captions(list), QStringList({"Desktop", "/"}));
-    EXPECT_EQ(form->localPane()->LStat()->panelText(2), "Select a drive or the Desktop");
-    EXPECT_EQ(form->localPane()->LStat()->panelText(1), "2 object(s)");
-
-    // Drives and Desktop keep their order whatever column is clicked.
-    form->SortListView(list, 1);
-    EXPECT_EQ(captions(list), QStringList({"Desktop", "/"}));
-
-    // The drive item opens the root folder.
-    doubleClickRow(list, rowOf(list, "/"));
-    EXPECT_EQ(form->currentLocalFolder(), NativeToLocal(QStringLiteral("/")));
-    EXPECT_EQ(list->text(0, 0), "..");
-    EXPECT_GE(rowOf(list, "tmp"), 0);
-
-    doubleClickRow(list, rowOf(list, ".."));
-    doubleClickRow(list, rowOf(list, "Desktop"));
-    EXPECT_EQ(form->localPane()->LStat()->panelText(2), DesktopFolder() + QLatin1Char('/'));
-}
-
-TEST(LocalPane, AddFileItemShowsOnlyItemsOfTheFolderShown)
-{
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
-    FileListView *list = form->localPane()->lWin();
     const int before = list->rowCount();
-
     // A late result for another folder, or for the same name in another letter case.
-    EXPECT_EQ(form->AddFileItem(false, list, -1, 10, "late.txt", "Z:\\elsewhere\\"), -1);
-    QString otherCase = sample.internal();
+    QString otherCase = folder();
     otherCase = otherCase.left(3) + otherCase.mid(3).toUpper();
-    if (otherCase != sample.internal())
-        EXPECT_EQ(form->AddFileItem(false, list, -1, 10, "late.txt", otherCase), -1);
+    EXPECT_EQ(form->AddFileItem(false, list, -1, 10, "late.txt", "Z:\\elsewhere\\"), -1);
+    EXPECT_EQ(form->AddFileItem(false, list, -1, 10, "late.txt", otherCase), -1);
     EXPECT_EQ(list->rowCount(), before);
 
-    // Without the duplicate check an item of the same caption is replaced, not doubled; a
-    // caption in another case is another item.
-    const int row = form->AddFileItem(false, list, -1, 4096, "README", sample.internal());
-    ASSERT_GE(row, 0);
+    // An item of the same caption is replaced, not doubled; a caption in another case is another.
+    ASSERT_GE(form->AddFileItem(false, list, -1, 4096, "README", folder()), 0);
     EXPECT_EQ(list->rowCount(), before);
     EXPECT_EQ(list->text(rowOf(list, "README"), FileListView::SizeColumn), "4KB");
-    EXPECT_GE(form->AddFileItem(false, list, -1, 1, "readme", sample.internal()), 0);
-    EXPECT_EQ(list->rowCount(), before + 1);
+    EXPECT_GE(form->AddFileItem(false, list, -1, 1, "readme", folder()), 0);
 
     // Arrivals and a folder made land at their sorted places, and the count follows them.
     for (const QString &name : {"0first.bin", "middle.dat", "zzz"})
-        form->AddFileItem(false, list, -1, 1, name, sample.internal());
-    form->AddFileItem(false, list, -1, -1, "Made", sample.internal());
-    QStringList files;
-    QStringList folders;
+        form->AddFileItem(false, list, -1, 1, name, folder());
+    form->AddFileItem(false, list, -1, -1, "Made", folder());
+    QStringList files, folders;
     for (int row = 1; row < list->rowCount(); ++row) {
-        const bool folder = list->kind(row) == FileListView::FolderEntry;
-        EXPECT_FALSE(folder && !files.isEmpty()) << "a folder after the files";
-        (folder ? folders : files) << list->text(row, FileListView::NameColumn);
+        const bool isFolder = list->kind(row) == FileListView::FolderEntry;
+        EXPECT_FALSE(isFolder && !files.isEmpty()) << "a folder after the files";
+        (isFolder ? folders : files) << list->text(row, FileListView::NameColumn);
     }
-    EXPECT_TRUE(inLocaleOrder(files)) << files.join(' ').toStdString();
-    EXPECT_TRUE(inLocaleOrder(folders)) << folders.join(' ').toStdString();
+    EXPECT_TRUE(inLocaleOrder(files) && inLocaleOrder(folders))
+            << (folders + files).join(' ').toStdString();
     EXPECT_EQ(list->rowCount(), before + 5);
-    EXPECT_EQ(form->localPane()->LStat()->panelText(1),
-              QStringLiteral("%1 object(s)").arg(before + 4));
+    EXPECT_EQ(status(1), QStringLiteral("%1 object(s)").arg(before + 4));
 }
 
-TEST(LocalPane, ReloadShowsNewFilesAndFolders)
+TEST_F(LocalPaneTest, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 {
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
-    writeFile(sample.dir.filePath("fresh.dat"), 3000);
-    QDir(sample.dir.path()).mkdir("newdir");
-    EXPECT_EQ(rowOf(form->localPane()->lWin(), "fresh.dat"), -1);
-
-    clickRow(form->localPane()->lWin(), 0);
-    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_F5);
-    EXPECT_GE(rowOf(form->localPane()->lWin(), "fresh.dat"), 0);
-    EXPECT_EQ(form->localPane()->lWin()->text(rowOf(form->localPane()->lWin(), "fresh.dat"),
-                                              FileListView::SizeColumn),
-              "2KB");
-    QTreeWidgetItem *node = form->localPane()->LPathTree()->currentItem();
-    ASSERT_NE(node, nullptr);
-    QStringList children;
-    for (int i = 0; i < node->childCount(); ++i)
-        children << node->child(i)->text(0);
-    EXPECT_TRUE(children.contains("newdir")) << children.join('|').toStdString();
-}
-
-TEST(LocalPane, DoubleClickOnAFileAsksToOpenIt)
-{
-    SampleFolder sample;
-    auto form = showForm();
-    RecordingServices services;
-    form->setDesktopServices(&services);
-    form->ChangeLocalFolder(sample.internal());
-    QSignalSpy open(form.get(), &TForm1::localFileOpenRequested);
-    doubleClickRow(form->localPane()->lWin(), rowOf(form->localPane()->lWin(), "notes.txt"));
-    ASSERT_EQ(open.count(), 1);
-    EXPECT_EQ(open.at(0).at(0).toString(), sample.internal() + "notes.txt");
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
-    // The desktop is asked to open it.
-    const QString folder = sample.dir.path() + "/";
-    EXPECT_EQ(services.calls, QStringList{"open " + folder + "notes.txt in " + folder});
-}
-
-TEST(LocalPane, TreeNodesAreReadWhenExpanded)
-{
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
-    QTreeWidgetItem *folder = form->localPane()->LPathTree()->currentItem();
-    ASSERT_NE(folder, nullptr);
-    QTreeWidgetItem *zeta = nullptr;
-    for (int i = 0; i < folder->childCount(); ++i) {
-        if (folder->child(i)->text(0) == "zeta")
-            zeta = folder->child(i);
+    UserScript toUpper;
+    toUpper.type("NOTES.TXT");
+    EXPECT_EQ(run(form->Menu_Rename, {"notes.txt"}, toUpper),
+              QStringList{"Renaming Local File | Type new filename: | notes.txt"});
+    EXPECT_TRUE(QFileInfo::exists(path("NOTES.TXT")) && !QFileInfo::exists(path("notes.txt")));
+    EXPECT_EQ(rowOf(list, "notes.txt"), -1);
+    // The same name, a name of removed characters only, a name that is taken: nothing changes.
+    const QStringList before = onDisk();
+    for (const QString &typed : {"NOTES.TXT", "???", "README"}) {
+        UserScript script;
+        script.type(typed);
+        run(form->Menu_Rename, {"NOTES.TXT"}, script);
     }
-    ASSERT_NE(zeta, nullptr);
-    // Not read yet: one placeholder stands for the children.
-    ASSERT_EQ(zeta->childCount(), 1);
-    EXPECT_EQ(zeta->child(0)->text(0), "*");
-
-    form->localPane()->LPathTree()->setFocus();
-    form->localPane()->LPathTree()->setCurrentItem(zeta);
-    QTest::keyClick(form->localPane()->LPathTree(), Qt::Key_Right);
-    EXPECT_TRUE(zeta->isExpanded());
-    ASSERT_EQ(zeta->childCount(), 1);
-    QTreeWidgetItem *inner = zeta->child(0);
-    EXPECT_EQ(inner->text(0), "inner");
-    // "inner" holds a folder, so it gets its own placeholder; the list has not changed.
-    ASSERT_EQ(inner->childCount(), 1);
-    EXPECT_EQ(inner->child(0)->text(0), "*");
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
-
-    // Return on the tree opens the selected node's folder.
-    form->localPane()->LPathTree()->setCurrentItem(inner);
-    QTest::keyClick(form->localPane()->LPathTree(), Qt::Key_Return);
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\");
-    EXPECT_EQ(captions(form->localPane()->lWin()), QStringList({"..", "deepest"}));
-
-    // Return in the list opens the selected folder.
-    clickRow(form->localPane()->lWin(), rowOf(form->localPane()->lWin(), "deepest"));
-    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_Return);
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "zeta\\inner\\deepest\\");
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "deepest");
+    EXPECT_EQ(onDisk(), before);
+    EXPECT_EQ(readFile(path("README")), QByteArray(10, 'x'));
+    EXPECT_TRUE(logLines(*form).contains(" !: Could not rename 'NOTES.TXT' to 'README'."))
+            << logLines(*form).join('\n').toStdString();
 }
 
-TEST(LocalPane, ChangeFolderAsksForAFolderOrResynchronisesTheTree)
+TEST_F(LocalPaneTest, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
 {
-    SampleFolder sample;
-    auto form = showForm();
-    form->ChangeLocalFolder(sample.internal());
+    UserScript no;
+    no.press(QMessageBox::No);
+    EXPECT_EQ(run(form->Menu_Delete, {"zeta", "README"}, no),
+              QStringList{"Move selected file(s) and folder(s) to the trash?"});
+    EXPECT_TRUE(onDisk().contains("zeta") && onDisk().contains("README"));
+    EXPECT_TRUE(services.calls.isEmpty());
 
-    // A click on the header status asks for the folder; Cancel changes nothing.
-    auto answer = [](const QString &folder) {
-        QTimer::singleShot(0, [folder] {
-            QFileDialog *dialog = nullptr;
-            QTest::qWaitFor(
-                    [&dialog] {
-                        dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-                        return dialog != nullptr;
-                    },
-                    5000);
-            ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->windowTitle(), "Change Local Folder");
-            if (folder.isEmpty()) {
-                dialog->reject();
-            } else {
-                dialog->setDirectory(folder);
-                dialog->selectFile(folder);
-                static_cast<QDialog *>(dialog)->accept();
-            }
-        });
-    };
-    answer({});
-    QTest::mouseClick(form->localPane()->LStat(), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal());
+    UserScript yes;
+    yes.press(QMessageBox::Yes);
+    run(form->Menu_Delete, {"zeta", "README"}, yes);
+    EXPECT_FALSE(onDisk().contains("zeta") || onDisk().contains("README"));
+    EXPECT_EQ(rowOf(list, "zeta"), -1);
+    const QDir trash(dataHome.filePath("Trash/files"));
+    EXPECT_EQ(trash.entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+              QStringList({"README", "zeta"}));
+    EXPECT_TRUE(QFileInfo(trash.filePath("zeta/inner/deepest")).isDir());
 
-    answer(sample.dir.filePath("docs"));
-    QTest::mouseClick(form->localPane()->LStat(), Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
-    EXPECT_EQ(captions(form->localPane()->lWin()), QStringList({"..", "lower-only.txt"}));
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
+    // Without a trash nothing is deleted, and the user is told.
+    services.trashWorks = false;
+    UserScript noTrash;
+    noTrash.press(QMessageBox::Yes).press(QMessageBox::Ok);
+    const QStringList told = run(form->Menu_Delete, {"notes.txt"}, noTrash);
+    EXPECT_TRUE(told.value(1).contains("could not be moved to the trash")
+                && told.value(1).contains(path("notes.txt")));
+    EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));
+    EXPECT_GE(rowOf(list, "notes.txt"), 0);
 
-    // The menu form brings the tree back to the folder shown.
-    form->activateWindow(); // the desktop gives the window back its activation after a dialog
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->localPane()->LPathTree()->setCurrentItem(form->localPane()->LPathTree()->topLevelItem(0));
-    clickRow(form->localPane()->lWin(), 0);
-    QTest::keyClick(form->localPane()->lWin()->currentView(), Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(form->localPane()->LPathTree()->currentItem()->text(0), "docs");
-    EXPECT_EQ(form->currentLocalFolder(), sample.internal() + "docs\\");
+    // A trash whose folder cannot be made: nothing moves, not even below the working folder.
+    services.trashWorks = true;
+    ASSERT_TRUE(writeFile(path("blocker"), "a file where the data folder would be"));
+    qputenv("XDG_DATA_HOME", path("blocker/data").toUtf8());
+    QTemporaryDir work;
+    const QString oldCurrent = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work.path()));
+    UserScript unusable;
+    unusable.press(QMessageBox::Yes).press(QMessageBox::Ok);
+    const QStringList said = run(form->Menu_Delete, {"notes.txt"}, unusable);
+    QDir::setCurrent(oldCurrent);
+    EXPECT_TRUE(said.value(1).contains("were not deleted")
+                && said.value(1).contains("Not a directory"))
+            << said.value(1).toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
-} // namespace
+TEST(SystemDesktopServices, EditorCommandLines)
+{
+    const QString file = QStringLiteral("/tmp/a b;$(x).txt");
+    // $VISUAL may carry arguments; the file is one argument whatever it holds.
+    // clang-format off
+    struct Case { const char *visual; const char *desktopExec; QStringList command; };
+    for (const Case &c : {Case{"emacsclient -c", "gedit %U", {"emacsclient", "-c", file}},
+                          Case{"", "gedit %U", {"gedit", file}},
+                          Case{"", "\"/opt/my editor/ed\" --new %f %i", {"/opt/my editor/ed", "--new", file}},
+                          Case{"", "kate -b --50%%", {"kate", "-b", "--50%", file}},
+                          Case{"", "", {}}, Case{" ", "%f", {}}})
+        // clang-format on
+        EXPECT_EQ(SystemDesktopServices::editorCommand(c.visual, c.desktopExec, file), c.command)
+                << c.desktopExec;
+}

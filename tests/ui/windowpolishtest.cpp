@@ -2,17 +2,20 @@
 // height and every splitter) that survives a restart, a window that fits the screen it opens
 // on at any scale factor, list columns that show their texts, sizes sorted by number, and a
 // log readable on light and dark desktops.
-#include "formdriver.h"
 #include "programrun.h"
-#include "quickconnectdriver.h"
 #include "support/pyftpdlibserver.h"
+#include "windowdriver.h"
 
 #include "settings/layoutrecord.h"
 #include "settings/registrykeys.h"
+#include "sites/sitenode.h"
+#include "sites/sitetreemodel.h"
+#include "sites/tsiteobject.h"
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
 #include "ui/taskpanel.h"
+#include "ui/tsitemgr.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -155,7 +158,8 @@ TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
     // A user name typed into Quick connect means that user's login, not an anonymous one.
     TQuick *q = form->Quick;
     bool anonymousAfterTyping = true;
-    whenShown(q, [&] {
+    QTimer::singleShot(0, q, [&] {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(q, 3000));
         ASSERT_TRUE(q->anonymous->isChecked());
         typeText(q->Host, QStringLiteral("127.0.0.1"));
         typeText(q->Username, ovtest::PyftpdlibServer::userName());
@@ -164,6 +168,8 @@ TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
         q->Pages->setCurrentIndex(1);
         typeText(q->Port, QString::number(server.port()));
         QTest::mouseClick(q->Connect, Qt::LeftButton);
+        if (q->isVisible())
+            q->reject(); // a Connect that did not close it must not hold the test
     });
     // No window manager gives the window back its activation when the dialog has gone.
     form->tbBtn_Quick->trigger();
@@ -259,4 +265,45 @@ TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewport->width() > viewportWidth; }, 2000));
     EXPECT_EQ(lWin->columnWidth(FileListView::NameColumn) - nameWidth,
               viewport->width() - viewportWidth);
+}
+
+TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Registry registry(dir.filePath(QStringLiteral("registry.json")));
+    Options options = Options::defaults();
+    TSiteMgr mgr(registry, options);
+    mgr.askAddDefaults = [] {
+        return false;
+    };
+    mgr.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mgr));
+    SiteNode *site = mgr.model()->addSite(mgr.model()->root(), QStringLiteral("S"), TSiteObject());
+    ASSERT_NE(site, nullptr);
+    const QModelIndex index = mgr.model()->indexOf(site);
+    mgr.TreeView->setCurrentIndex(index);
+    mgr.Clicl();
+    ASSERT_TRUE(mgr.Connect->isEnabled());
+    int asked = 0;
+    mgr.sessionLoggedIn = [] {
+        return true;
+    };
+    // The session's own question (tasks at work) answered No: nothing is disconnected.
+    mgr.disconnectMain = [&asked] {
+        ++asked;
+        return false;
+    };
+    QTimer::singleShot(0, [] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Yes)->click();
+    });
+    mgr.setResult(0);
+    QTest::mouseClick(mgr.Connect, Qt::LeftButton);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(mgr.isVisible());
+    EXPECT_EQ(mgr.result(), 0);
+    EXPECT_EQ(mgr.selectedNode(), site);
 }

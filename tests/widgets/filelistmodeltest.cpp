@@ -22,23 +22,11 @@ QList<Row> SampleRows()
 {
     QList<Row> rows;
     QRandomGenerator random(7);
-    const QStringList stems = {"readme",
-                               "README",
-                               "Readme",
-                               "a",
-                               "B",
-                               "b",
-                               "zeta",
-                               "Äpfel",
-                               "apfel",
-                               "10",
-                               "9",
-                               "_x",
-                               "x y",
-                               "ümlaut",
-                               "Zeta"};
+    const QStringList stems
+            = QString("readme|README|Readme|a|B|b|zeta|Äpfel|apfel|10|9|_x|x y|ümlaut|Zeta")
+                      .split('|');
     const QStringList types
-            = {"TXT File", "Text document", "C source code", "TXT File", "ZIP File"};
+            = QString("TXT File|Text document|C source code|TXT File|ZIP File").split('|');
     for (int i = 0; i < 300; ++i) {
         Row row;
         row.name = stems.at(i % stems.size())

@@ -1,0 +1,135 @@
+#include "support/ftpsession.h"
+
+#include "platform/localpath.h"
+#include "support/eventwait.h"
+
+#include <gtest/gtest.h>
+
+namespace ovtest {
+
+FtpSession::FtpSession()
+{
+    ftp.setListingBuffer(&buffer);
+    ftp.setPassiveMode(true);
+    QObject::connect(&ftp, &TcFTP::stateChanged, &ftp, [this](TcFTPStates s) { states << s; });
+    QObject::connect(&ftp, &TcFTP::textIO, &ftp, [this](const QString &line, bool in, bool ok) {
+        texts.append(Text{line, in, ok});
+    });
+    QObject::connect(&ftp,
+                     &TcFTP::actionDone,
+                     &ftp,
+                     [this](TcFTPActionType a, const QString &f, qint64 n, bool done, bool ok) {
+                         if (done)
+                             actions.append(Done{a, f, n, ok});
+                         else
+                             ++progressEvents;
+                     });
+    QObject::connect(&ftp, &TcFTP::warning, &ftp, [this](const QString &t) { warnings << t; });
+    QObject::connect(&ftp, &TcFTP::unknownCommand, &ftp, [this](const QString &line) {
+        unknownCommands << line;
+    });
+}
+
+FtpSession::~FtpSession()
+{
+    if (ftp.State() != csNotConnected)
+        ftp.Disconnect();
+}
+
+void FtpSession::connectTo(quint16 port,
+                           const QString &user,
+                           const QString &password,
+                           const QString &host)
+{
+    ftp.Connect(TcFTPSession{host, QString::number(port), user, password});
+}
+
+bool FtpSession::waitLoggedIn(int timeoutMs)
+{
+    return waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }, timeoutMs);
+}
+
+bool FtpSession::waitSettled(int timeoutMs)
+{
+    return waitFor(
+            [&] {
+                return ftp.State() == csNotConnected
+                       || (ftp.State() == csIdle && !ftp.Downloading() && !ftp.Uploading()
+                           && !ftp.Listing());
+            },
+            timeoutMs);
+}
+
+void FtpSession::run(const QString &line)
+{
+    ftp.AddCommand(line);
+    try {
+        ftp.Execute();
+    } catch (const TcFTPException &e) {
+        errors.append(e.number());
+    }
+}
+
+bool FtpSession::runAndWait(const QString &line, int timeoutMs)
+{
+    run(line);
+    if (waitSettled(timeoutMs))
+        return true;
+    ADD_FAILURE() << "no end of " << line.toStdString();
+    return false;
+}
+
+void FtpSession::reset()
+{
+    if (ftp.State() != csNotConnected)
+        ftp.Disconnect();
+    states.clear();
+    texts.clear();
+    actions.clear();
+    warnings.clear();
+    unknownCommands.clear();
+    errors.clear();
+    progressEvents = 0;
+}
+
+QStringList FtpSession::sent() const
+{
+    QStringList lines;
+    for (const Text &text : texts) {
+        if (!text.fromHost)
+            lines.append(text.line);
+    }
+    return lines;
+}
+
+QStringList FtpSession::received() const
+{
+    QStringList lines;
+    for (const Text &text : texts) {
+        if (text.fromHost)
+            lines.append(text.line);
+    }
+    return lines;
+}
+
+int FtpSession::doneCount(TcFTPActionType action) const
+{
+    return int(std::count_if(
+            actions.cbegin(), actions.cend(), [&](const Done &d) { return d.action == action; }));
+}
+
+const FtpSession::Done *FtpSession::lastDone(TcFTPActionType action) const
+{
+    for (qsizetype i = actions.size() - 1; i >= 0; --i) {
+        if (actions.at(i).action == action)
+            return &actions.at(i);
+    }
+    return nullptr;
+}
+
+QString FtpSession::localInternal(const QString &name) const
+{
+    return NativeToLocal(local.filePath(name));
+}
+
+} // namespace ovtest

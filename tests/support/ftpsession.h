@@ -1,0 +1,78 @@
+// A TcFTP session for engine tests, with its listing buffer and a local folder, recording
+// everything the session reports:
+//
+//     ovtest::FtpSession s;
+//     s.connectTo(server.port(), user, password);
+//     ASSERT_TRUE(s.waitLoggedIn());
+//     s.buffer.addEntry("\\pub\\", "fa.bin", "3000*0");
+//     s.runAndWait("*download \\pub\\a.bin*" + s.localInternal("a.bin"));
+//     EXPECT_TRUE(s.lastDone(caDownload)->success);
+#pragma once
+
+#include "ftp/tcftp.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace ovtest {
+
+class FtpSession
+{
+public:
+    struct Text
+    {
+        QString line;
+        bool fromHost;
+        bool valid;
+    };
+    struct Done
+    {
+        TcFTPActionType action;
+        QString fileFolder;
+        qint64 size;
+        bool success;
+    };
+
+    FtpSession();
+    ~FtpSession();
+    FtpSession(const FtpSession &) = delete;
+    FtpSession &operator=(const FtpSession &) = delete;
+
+    void connectTo(quint16 port,
+                   const QString &user = QStringLiteral("ann"),
+                   const QString &password = QStringLiteral("secret"),
+                   const QString &host = QStringLiteral("127.0.0.1"));
+    // Logged in and idle within timeoutMs.
+    bool waitLoggedIn(int timeoutMs = 10000);
+    // Idle with no transfer or listing in progress, or not connected.
+    bool waitSettled(int timeoutMs = 20000);
+    // Queues the line and runs the queue; an exception is recorded in errors.
+    void run(const QString &line);
+    // run(), then waitSettled(); false (after failing the test) when the session did not settle.
+    bool runAndWait(const QString &line, int timeoutMs = 20000);
+    // Disconnects when connected and forgets what was recorded, for a second dialogue.
+    void reset();
+
+    QStringList sent() const;     // command lines the session sent
+    QStringList received() const; // lines from the host
+    int doneCount(TcFTPActionType action) const;
+    const Done *lastDone(TcFTPActionType action) const; // nullptr when there is none
+
+    QString localPath(const QString &name) const { return local.filePath(name); }
+    QString localInternal(const QString &name) const;
+
+    QTemporaryDir local;
+    ListingBuffer buffer;
+    TcFTP ftp;
+    QList<TcFTPStates> states;
+    QList<Text> texts;
+    QList<Done> actions; // finished actions, in order
+    QStringList warnings;
+    QStringList unknownCommands;
+    QList<int> errors; // numbers of the exceptions Execute raised
+    int progressEvents = 0;
+};
+
+} // namespace ovtest

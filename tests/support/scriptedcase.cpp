@@ -1,0 +1,296 @@
+#include "support/scriptedcase.h"
+
+#include "ftp/listparser.h"
+#include "platform/localpath.h"
+#include "support/eventwait.h"
+#include "support/files.h"
+#include "support/ftpsession.h"
+#include "support/qtprinters.h"
+#include "support/scriptedserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace ovtest {
+
+namespace {
+
+const char *const ActionNames[]
+        = {"list", "download", "upload", "rmd", "dele", "mkd", "buffer", "cwd"};
+
+const QString Login = QStringLiteral("greet 220 scripted host ready\nexpect user ann\n"
+                                     "reply 331 password please\nexpect pass secret\n"
+                                     "reply 230 logged in\n");
+
+struct Case
+{
+    QStringList setup, script, expect;
+};
+
+const QStringList ExpectWords
+        = QStringLiteral("sent actions warning error unknown state reason file received shown "
+                         "unexpected shown-count events folder host-type host buffer-folders "
+                         "buffer-keys buffer-entry")
+                  .split(u' ');
+
+Case readCase(const QString &path)
+{
+    Case c;
+    bool inScript = false;
+    for (const QString &line : QString::fromUtf8(readFile(path)).split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (inScript)
+            c.script << line;
+        else if (trimmed == "== script")
+            inScript = true;
+        else if (!trimmed.isEmpty() && !trimmed.startsWith(u'#'))
+            (ExpectWords.contains(trimmed.section(u' ', 0, 0)) ? c.expect : c.setup) << trimmed;
+    }
+    return c;
+}
+
+class Runner
+{
+public:
+    void run(const Case &c);
+
+private:
+    QString expand(QString text) const
+    {
+        return text.replace("{CR}", "\r")
+                .replace("{LF}", "\n")
+                .replace("{NUL}", QString(QChar(0)))
+                .replace("{local}", NativeToLocal(s.local.path() + u'/'));
+    }
+    void setUp(const QString &word, const QString &rest);
+    void connect();
+    void check(const QString &word, const QString &rest);
+
+    FtpSession s;
+    std::unique_ptr<ScriptedServer> server;
+    QString script;
+    QString user = QStringLiteral("ann");
+    QString realHost;
+    bool standardLogin = true;
+    QMap<QString, QByteArray> serverFiles;
+};
+
+void Runner::setUp(const QString &word, const QString &rest)
+{
+    const QStringList args = rest.split(u' ', Qt::SkipEmptyParts);
+    const QString arg = args.value(0);
+    if (word == "passive")
+        s.ftp.setPassiveMode(arg == "on");
+    else if (word == "resume")
+        s.ftp.setResumeTransfers(arg == "on");
+    else if (word == "binary")
+        s.ftp.SetBinaryMode(arg == "on");
+    else if (word == "reply-timeout")
+        s.ftp.setReplyTimeout(arg.toInt());
+    else if (word == "login-script")
+        s.ftp.setLoginScript(expand(rest));
+    else if (word == "login")
+        standardLogin = arg != "none";
+    else if (word == "user")
+        user = expand(rest);
+    else if (word == "firewall") {
+        s.ftp.setFirewallType(arg.toInt());
+        realHost = args.value(1);
+    } else if (word == "buffer")
+        s.buffer.addEntry(arg, expand(rest.section(u' ', 1, -2)), args.last());
+    else if (word == "local") {
+        const QString path = s.localPath(arg);
+        const QString kind = args.value(1);
+        if (kind == "sparse") {
+            QFile sparse(path);
+            ASSERT_TRUE(sparse.open(QIODevice::WriteOnly)
+                        && sparse.resize(args.value(2).toLongLong()))
+                    << "no room for a sparse file of " << args.value(2).toStdString();
+        } else {
+            ASSERT_TRUE(writeFile(path,
+                                  kind == "pattern"
+                                          ? ScriptedServer::pattern(args.value(2).toLongLong())
+                                          : rest.section(u' ', 2).toUtf8()));
+        }
+    } else if (word == "server-file")
+        serverFiles[arg] = ScriptedServer::pattern(args.value(3).toLongLong())
+                                   .mid(args.value(2).toLongLong());
+    else if (word == "queue" || word == "run") {
+        if (!server)
+            connect();
+        if (word == "queue")
+            s.ftp.AddCommand(expand(rest));
+        else if (!s.runAndWait(expand(rest)))
+            ADD_FAILURE() << server->log().toStdString();
+    } else
+        ADD_FAILURE() << "unknown set-up line: " << word.toStdString();
+}
+
+void Runner::connect()
+{
+    server = std::make_unique<ScriptedServer>((standardLogin ? Login : QString()) + script);
+    for (auto it = serverFiles.cbegin(); it != serverFiles.cend(); ++it)
+        server->addFile(it.key(), it.value());
+    ASSERT_TRUE(server->start());
+    if (realHost.isEmpty()) {
+        s.connectTo(server->port(), user);
+    } else {
+        s.ftp.setFirewallHost(QStringLiteral("127.0.0.1"));
+        s.ftp.setFirewallPort(server->port());
+        s.ftp.Connect(TcFTPSession{realHost, QStringLiteral("21"), user, QStringLiteral("secret")});
+    }
+    EXPECT_TRUE(waitFor([&] { return s.ftp.LoggedIn() || s.ftp.State() == csNotConnected; }, 20000))
+            << server->log().toStdString();
+    s.waitSettled();
+}
+
+QString describe(const QList<FtpSession::Done> &actions)
+{
+    QStringList words;
+    for (const FtpSession::Done &done : actions)
+        words << QString::fromLatin1(ActionNames[done.action])
+                         + QString::fromLatin1(done.success ? ":ok" : ":failed");
+    return words.join(u' ');
+}
+
+void Runner::check(const QString &word, const QString &rest)
+{
+    const QStringList args = rest.split(u' ', Qt::SkipEmptyParts);
+    const QString arg = args.value(0);
+    const QString text = expand(rest);
+    const QStringList received = s.received();
+    if (word == "sent") {
+        QList<QByteArray> expected, got = server->commands().mid(standardLogin ? 2 : 0);
+        for (const QString &line : rest.split(u'|', Qt::SkipEmptyParts))
+            expected << expand(line.trimmed()).toUtf8();
+        for (qsizetype i = 0; i < qMin(got.size(), expected.size()); ++i) {
+            if (ScriptedServer::matchesGlob(got.at(i), expected.at(i)))
+                got[i] = expected.at(i); // a glob such as "port 127,0,0,1,*" matched
+        }
+        EXPECT_EQ(got, expected);
+    } else if (word == "state")
+        EXPECT_EQ(s.ftp.State(), csNotConnected);
+    else if (word == "reason")
+        EXPECT_EQ(s.ftp.FailureReason(), text);
+    else if (word == "file" || word == "received") {
+        const QString path = word == "file" ? s.localPath(arg) : server->workFolder() + u'/' + arg;
+        const QString kind = args.value(1);
+        const QString value = rest.section(u' ', 2);
+        if (kind == "pattern")
+            EXPECT_EQ(readFile(path), ScriptedServer::pattern(value.toLongLong()));
+        else if (kind == "text")
+            EXPECT_EQ(readFile(path), expand(value).toUtf8());
+        else if (kind == "local")
+            EXPECT_EQ(readFile(path), readFile(s.localPath(value)));
+        else if (kind == "size")
+            EXPECT_EQ(QFileInfo(path).size(), value.toLongLong());
+        else if (kind == "missing")
+            EXPECT_FALSE(QFileInfo::exists(path));
+        else
+            ADD_FAILURE() << "unknown file expectation: " << kind.toStdString();
+    } else if (word == "shown" || word == "unexpected") {
+        QList<bool> valid;
+        for (const FtpSession::Text &t : s.texts) {
+            if (t.fromHost && t.line == text)
+                valid << t.valid;
+        }
+        EXPECT_EQ(valid, QList<bool>{word == "shown"});
+    } else if (word == "shown-count")
+        EXPECT_EQ(received.size(), arg.toInt());
+    else if (word == "events") {
+        const QStringList events = server->events();
+        EXPECT_EQ(std::count_if(
+                          events.cbegin(),
+                          events.cend(),
+                          [&](const QString &e) { return e.startsWith(rest.section(u' ', 1)); }),
+                  arg.toInt());
+    } else if (word == "host")
+        EXPECT_EQ(s.ftp.Host(), arg);
+    else if (word == "folder")
+        EXPECT_EQ(s.ftp.Folder(), text);
+    else if (word == "host-type")
+        EXPECT_EQ(s.ftp.HostType(), arg == "servu" ? csServU : csUnknown);
+    else if (word == "buffer-folders")
+        EXPECT_EQ(s.buffer.folders(), args);
+    else if (word == "buffer-keys") {
+        QStringList keys;
+        if (const ListingBuffer::EntryList *entries = s.buffer.entries(arg)) {
+            for (const ListingBuffer::Entry &e : *entries)
+                keys << e.key;
+        }
+        EXPECT_EQ(keys, args.mid(1));
+    } else if (word == "buffer-entry")
+        EXPECT_EQ(LookupEntry(s.buffer, arg, args.value(1)).section(u'*', 0, 0), args.value(2));
+    else if (word != "actions" && word != "warning" && word != "error" && word != "unknown")
+        ADD_FAILURE() << "unknown expectation: " << word.toStdString();
+}
+
+void Runner::run(const Case &c)
+{
+    script = c.script.join(u'\n') + u'\n';
+    for (const QString &line : c.setup) {
+        setUp(line.section(u' ', 0, 0), line.section(u' ', 1));
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    if (!server)
+        connect();
+    ASSERT_TRUE(server);
+    EXPECT_TRUE(server->waitForDone(15000));
+    // Expectations that hold by default: no actions, warnings, errors or unknown commands.
+    QString actions;
+    QStringList warnings, unknown;
+    QList<int> errors;
+    bool disconnected = false, sent = false;
+    for (const QString &line : c.expect) {
+        const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+        if (word == "actions")
+            actions = rest;
+        else if (word == "warning")
+            warnings << expand(rest);
+        else if (word == "error")
+            errors << rest.toInt();
+        else if (word == "unknown")
+            unknown << expand(rest);
+        disconnected = disconnected || word == "state";
+        sent = sent || word == "sent";
+        SCOPED_TRACE(line.toStdString());
+        check(word, rest);
+    }
+    EXPECT_TRUE(sent) << "a case names the commands it expects";
+    EXPECT_EQ(describe(s.actions), actions);
+    EXPECT_EQ(s.errors, errors);
+    EXPECT_EQ(s.unknownCommands, unknown);
+    EXPECT_EQ(s.warnings.size(), warnings.size()) << s.warnings.join(u'\n').toStdString();
+    for (qsizetype i = 0; i < qMin(warnings.size(), s.warnings.size()); ++i)
+        EXPECT_TRUE(s.warnings.at(i).contains(warnings.at(i))) << s.warnings.at(i).toStdString();
+    if (!disconnected)
+        EXPECT_TRUE(s.ftp.LoggedIn() && s.ftp.State() == csIdle) << s.ftp.State();
+    if (::testing::Test::HasFailure())
+        ADD_FAILURE() << server->log().toStdString();
+}
+
+} // namespace
+
+QStringList scriptedCaseFiles(const QString &folder)
+{
+    QStringList files;
+    for (const QString &name :
+         QDir(folder).entryList({QStringLiteral("*.case")}, QDir::Files, QDir::Name))
+        files << QDir(folder).filePath(name);
+    return files;
+}
+
+void runScriptedCase(const QString &path)
+{
+    const Case c = readCase(path);
+    ASSERT_FALSE(c.script.isEmpty()) << "no script in " << path.toStdString();
+    Runner().run(c);
+}
+
+} // namespace ovtest

@@ -1,0 +1,28 @@
+// Real FTP servers started once per test program: the first call starts the server of that
+// kind, later calls return the same one, and it stops when the application ends.
+//
+//     FtpTestServer *server = sharedFtpServer(FtpTestServer::Kind::Vsftpd);
+//     ASSERT_NE(server, nullptr);
+#pragma once
+
+#include "support/ftptestserver.h"
+
+namespace ovtest {
+
+// A server kind with the data connection mode a test uses.
+struct FtpPeer
+{
+    FtpTestServer::Kind kind;
+    bool passive;
+};
+// vsftpd and pyftpdlib, each in passive and active mode: the loop of every real-server test.
+inline constexpr FtpPeer FtpPeers[] = {{FtpTestServer::Kind::Vsftpd, true},
+                                       {FtpTestServer::Kind::Vsftpd, false},
+                                       {FtpTestServer::Kind::Pyftpdlib, true},
+                                       {FtpTestServer::Kind::Pyftpdlib, false}};
+
+// The running server with the user's "/" emptied, or nullptr after failing the test when it
+// does not start.
+FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind);
+
+} // namespace ovtest
