@@ -22,7 +22,6 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPalette>
 #include <QTimer>
 
 #include <cstdio>
@@ -54,26 +53,6 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvane FTP"));
-    // ORVANE_PALETTE=dark shows the window as a dark desktop would, where the platform has no
-    // desktop palette of its own to give (the documentation's dark picture is taken so).
-    if (qEnvironmentVariable("ORVANE_PALETTE") == QLatin1String("dark")) {
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(53, 53, 53));
-        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Base, QColor(35, 35, 35));
-        dark.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
-        dark.setColor(QPalette::Text, QColor(230, 230, 230));
-        dark.setColor(QPalette::Button, QColor(53, 53, 53));
-        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        dark.setColor(QPalette::HighlightedText, Qt::white);
-        dark.setColor(QPalette::ToolTipBase, QColor(53, 53, 53));
-        dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(128, 128, 128));
-        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(128, 128, 128));
-        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
-        QApplication::setPalette(dark);
-    }
     QApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     // The installed desktop entry and icon share this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.OrvaneFTP"));

@@ -271,6 +271,12 @@ void FileListView::setColumnWidth(int column, int width)
     m_fitting = fitting;
 }
 
+void FileListView::showEvent(QShowEvent *event)
+{
+    QStackedWidget::showEvent(event);
+    scheduleFit();
+}
+
 void FileListView::scheduleFit()
 {
     if (m_fitQueued)

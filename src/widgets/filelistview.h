@@ -119,6 +119,10 @@ Q_SIGNALS:
     // A column header was clicked (column 0..3).
     void columnClicked(int column);
 
+protected:
+    // Rows filled while the list was hidden are measured once it shows.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void countSelection() const;
     void scheduleFit();
