@@ -27,6 +27,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_connectOptions = *m_options;
                 m_mainFTP->setResumeTransfers(m_connectOptions.Resume);
                 m_mainFTP->setPassiveMode(request.passive);
+                m_mainFTP->setSecurity(request.security);
                 m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_connectOptions.KAP));
                 m_mainFTP->setAutoTransferMode(m_connectOptions.TransferMode == 0);
                 if (m_connectOptions.TransferMode != 0)

@@ -62,3 +62,9 @@ void SiteConnector::hostBookmarksReturned(const QStringList &items)
     if (m_currentSite)
         m_currentSite->Bookmarks = items.join(QLatin1Char('\n'));
 }
+
+void SiteConnector::pinCertificate(const QString &fingerprint)
+{
+    if (m_currentSite)
+        m_currentSite->CertificateFingerprint = fingerprint;
+}

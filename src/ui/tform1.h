@@ -12,6 +12,7 @@
 #include <functional>
 
 class Bookmarks;
+struct CertificateInfo;
 class DesktopServices;
 class DragDrop;
 class FileCommands;
@@ -246,6 +247,8 @@ public:
 
     // ---- Status bar and dialogs ----
     QLabel *statPanels[3] = {nullptr, nullptr, nullptr};
+    // Shown while the main session's control connection is protected by TLS.
+    QLabel *statLock = nullptr;
     TQuick *Quick = nullptr;
     TDialog *Dialog = nullptr;
     TLogIn *LogIn = nullptr;
@@ -262,6 +265,9 @@ Q_SIGNALS:
     void loginInfoRequested();
     // A host file is to be opened (internal host path).
     void hostFileOpenRequested(const QString &file);
+    // The user trusts the host certificate with this SHA-256 fingerprint always: the site
+    // connected from keeps it.
+    void certificatePinned(const QString &fingerprint);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -302,6 +308,10 @@ private:
     void mainOffline();
     void setCaptionTexts(const QString &occ, const QString &applicationTitle);
     void showMessage(const QString &text);
+    void askAboutCertificate(const CertificateInfo &certificate,
+                             const QString &problem,
+                             const QString &pinnedFingerprint);
+    void showLock();
 
     // tform1_commands.cpp
     void attachFileCommands();

@@ -96,6 +96,10 @@ void TForm1::createStatusBar()
         statPanels[i]->setMinimumWidth(widths[i]);
         statusBar()->addWidget(statPanels[i], i == 2 ? 1 : 0);
     }
+    statLock = new QLabel(QStringLiteral("\U0001F512 TLS"), statusBar());
+    statLock->setObjectName(QStringLiteral("statLock"));
+    statLock->setVisible(false);
+    statusBar()->addPermanentWidget(statLock);
     statPanels[0]->installEventFilter(this);
     statPanels[0]->setToolTip(tr("Left click: one more task; right click: one fewer"));
 }

@@ -3,6 +3,7 @@
 #include "ui/sitefields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,7 @@ TQuick::TQuick(QWidget *parent)
     addLoginPage(
             Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
     addConnectionPage(Pages, "Tasks", Tasks, UpDown2, "Port", Port, UpDown1, firewall, passive);
+    encryption = addEncryptionRow(Pages);
 
     Connect = new QPushButton(tr("C&onnect"), this);
     Connect->setObjectName(QStringLiteral("Connect"));

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +56,8 @@ public:
     UpDown *UpDown1;
     QCheckBox *firewall;
     QCheckBox *passive;
+    // FTP over TLS, item index = TcFTPEncryption value
+    QComboBox *encryption;
     QPushButton *Connect;
     QPushButton *Cancel;
 

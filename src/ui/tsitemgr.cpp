@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -418,6 +419,7 @@ void TSiteMgr::EditClick()
     site->Username = Site->Username->text();
     site->Password = Site->Password->text();
     site->PassiveMode = Site->passive->isChecked();
+    site->Encryption = Site->encryption->currentIndex();
     site->Firewall = Site->firewall->isChecked() ? quint8(1 + m_options.FireType) : 0;
     site->InitialPath = Site->InitPath->text();
     bool ok = false;

@@ -209,8 +209,33 @@ int FileListModel::append(Row row)
     return insert(int(m_rows.size()), std::move(row));
 }
 
+bool FileListModel::hasName(const QString &name) const
+{
+    if (!m_namesCounted) {
+        m_names.clear();
+        m_names.reserve(m_rows.size());
+        for (const Row &row : m_rows)
+            ++m_names[row.name];
+        m_namesCounted = true;
+    }
+    return m_names.contains(name);
+}
+
+void FileListModel::setRows(QList<Row> rows)
+{
+    if (!m_filling)
+        beginResetModel();
+    m_rows = std::move(rows);
+    m_names.clear();
+    m_namesCounted = false;
+    if (!m_filling)
+        endResetModel();
+}
+
 void FileListModel::countName(const QString &name, int change)
 {
+    if (!m_namesCounted)
+        return;
     int &count = m_names[name];
     count += change;
     if (count <= 0)
@@ -243,6 +268,7 @@ void FileListModel::remove(int row)
 void FileListModel::clearRows()
 {
     m_names.clear();
+    m_namesCounted = true;
     if (m_filling) {
         m_rows.clear();
         return;

@@ -54,8 +54,11 @@ public:
     void clearRows();
     void setMark(int row, const QIcon &icon);
 
-    // Whether a row has exactly this name, without looking at every row.
-    bool hasName(const QString &name) const { return m_names.contains(name); }
+    // Whether a row has exactly this name, without looking at every row (the names are counted
+    // on the first question after setRows()).
+    bool hasName(const QString &name) const;
+    // Replaces every row with rows already in the order wanted; the views are told once.
+    void setRows(QList<Row> rows);
 
     // Between these, append() and clearRows() tell the views nothing; endFill() resets them.
     void beginFill();
@@ -73,6 +76,7 @@ private:
     void countName(const QString &name, int change);
 
     QList<Row> m_rows;
-    QHash<QString, int> m_names; // rows per exact name
+    mutable QHash<QString, int> m_names; // rows per exact name, when m_namesCounted
+    mutable bool m_namesCounted = true;
     int m_filling = 0;
 };

@@ -198,9 +198,6 @@ class HostileSession:
             self.say("230-\x1b[31mred\x1b[0m \x9b2J welcome")
         self.say("230 logged in")
 
-    def cmd_SYST(self, arg):
-        self.say("215 UNIX Type: L8")
-
     def cmd_PWD(self, arg):
         self.say('257 "%s" is the current folder' % self.cwd)
 
@@ -212,20 +209,10 @@ class HostileSession:
             self.cwd = path
             self.say("250 ok")
 
-    def cmd_CDUP(self, arg):
-        self.cwd = self.path_of("..")
-        self.say("250 ok")
-
     def cmd_TYPE(self, arg):
         self.say("200 type set")
 
     def cmd_NOOP(self, arg):
-        self.say("200 ok")
-
-    def cmd_MODE(self, arg):
-        self.say("200 ok")
-
-    def cmd_STRU(self, arg):
         self.say("200 ok")
 
     def cmd_PASV(self, arg):
@@ -237,9 +224,6 @@ class HostileSession:
         port = self.pasv.getsockname()[1]
         self.say("227 Entering Passive Mode (127,0,0,1,%d,%d)." % (port // 256, port % 256))
 
-    def cmd_EPSV(self, arg):
-        self.cmd_PASV(arg)
-
     def cmd_PORT(self, arg):
         parts = [int(p) for p in arg.strip().split(",")]
         self.port_addr = ("127.0.0.1", parts[4] * 256 + parts[5])
@@ -250,10 +234,6 @@ class HostileSession:
         self.say("150 listing")
         self.send_data(self.host.listing(path))
         self.say("226 done")
-
-    def cmd_SIZE(self, arg):
-        size = self.host.file_size(self.path_of(arg))
-        self.say("213 %d" % size if size is not None else "550 no such file")
 
     def cmd_RETR(self, arg):
         size = self.host.file_size(self.path_of(arg))

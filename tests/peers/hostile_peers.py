@@ -160,9 +160,6 @@ def install(host):
     """Adds the steps to the scripted server; host is its module as it runs."""
     global _host
     _host = host
-    host.KNOWN_STEPS.update(
-        {"intrude", "reply-pasv-lure", "reply-repeat", "reply-every", "data-trickle"}
-    )
     host.ScriptedServer.step_intrude = step_intrude
     host.ScriptedServer.step_reply_pasv_lure = step_reply_pasv_lure
     host.ScriptedServer.step_reply_repeat = step_reply_repeat

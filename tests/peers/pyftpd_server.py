@@ -6,13 +6,12 @@ Serves one folder read-write to a user with a password and to anonymous, on
 (tests/support/pyftpdlibserver.h); by hand:
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
-        [--port 0] [--passive-ports FIRST-LAST] [--ready-file FILE] [--log FILE] [--banner TEXT]
+        --ready-file FILE [--port 0] [--log FILE]
 
 Start it with Debian's /usr/bin/python3, which has python3-pyftpdlib. With
 --port 0 the system picks a free port. Once it listens it writes
-"LISTENING <port>" to --ready-file (or to standard output), so the caller
-knows the port and that connections will be accepted. Without
---passive-ports the system picks each passive data port.
+"LISTENING <port>" to --ready-file, so the caller knows the port and that
+connections will be accepted. The system picks each passive data port.
 """
 
 import argparse
@@ -49,10 +48,10 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--passive-ports")
-    parser.add_argument("--ready-file")
+    parser.add_argument("--ready-file", required=True)
     parser.add_argument("--log")
-    parser.add_argument("--banner")
+    parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -67,29 +66,26 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm=ALL_PERMISSIONS)
     authorizer.add_anonymous(args.root, perm=ALL_PERMISSIONS)
 
-    handler = type("TestHandler", (FTPHandler,), {})
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+    handler = type("TestHandler", (base,), {})
+    if args.tls_cert:
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
     handler.authorizer = authorizer
     handler.active_dtp = ActiveDataConnector
     handler.masquerade_address = None
     # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
     handler.auth_failed_timeout = 0
-    if args.banner:
-        handler.banner = args.banner
-    if args.passive_ports:
-        first, last = (int(p) for p in args.passive_ports.split("-"))
-        handler.passive_ports = range(first, last + 1)
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     port = server.socket.getsockname()[1]
-    line = "LISTENING %d\n" % port
-    if args.ready_file:
-        tmp = args.ready_file + ".tmp"
-        with open(tmp, "w") as f:
-            f.write(line)
-        os.replace(tmp, args.ready_file)
-    else:
-        sys.stdout.write(line)
-        sys.stdout.flush()
+    tmp = args.ready_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write("LISTENING %d\n" % port)
+    os.replace(tmp, args.ready_file)
     server.serve_forever(handle_exit=False)
     return 0
 

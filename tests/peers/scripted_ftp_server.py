@@ -1,78 +1,66 @@
 #!/usr/bin/python3
 r"""A scripted FTP server for Orvane FTP's tests.
 
-It plays one exact dialogue, step by step, and records every byte it receives,
-so a test can put any odd reply in front of the client and then check the exact
-commands the client sent. Tests start it through the C++ class ScriptedServer
-(tests/support/scriptedserver.h); by hand:
+It plays one exact dialogue, step by step, and records every byte it receives, so a test can
+put any odd reply in front of the client and then check the exact commands the client sent.
+Tests start it through ScriptedServer (tests/support/scriptedserver.h); by hand:
 
     /usr/bin/python3 scripted_ftp_server.py --script dialogue.txt --dir WORKDIR [--port N]
 
-It listens on 127.0.0.1 (port 0 = any free port) and writes into WORKDIR:
-    events.log   one line per event (below), flushed as it happens
-    control.bin  every byte received on the control connection(s), exactly
-    data files   what "data-recv" stored
+It listens on 127.0.0.1 (port 0 = any free port) and writes into WORKDIR: events.log (one line
+per event, flushed as it happens), control.bin (every byte received on the control
+connections) and the files "data-recv" stored.
 
-Script format: one step per line; blank lines and lines starting with "#" are
-ignored; leading blanks are dropped, so a script can be indented.
+Script format: one step per line; blank lines and lines starting with "#" are ignored; leading
+blanks are dropped, so a script can be indented.
 
     greet TEXT            send TEXT + CRLF (same as reply; reads well as the first step)
-    reply TEXT            send TEXT + CRLF. A multi-line reply is several reply steps
-                          ("reply 230-welcome", "reply 230 ok")
-    reply-split TEXT      send TEXT + CRLF in two TCP writes 150 ms apart, split at "|"
-                          ("reply-split 150 open|ing"), else in the middle
-    raw TEXT              send TEXT exactly, no CRLF added ("raw 220 half\r\n")
-    expect [GLOB]         wait for the next command line and require it to match GLOB
-                          (whole line, case-sensitive, * ? [..] as in shell globs;
-                          no GLOB = any line). A line that does not match is answered
-                          by a "default" when one fits, else the script fails.
-    default VERB TEXT     from here on, answer any unexpected command whose first word
-                          matches VERB (glob, case-insensitive, "*" = every command)
-                          with TEXT + CRLF. A later default for the same VERB replaces it.
-    reply-pasv [ADDRESS]  open a passive data listener on 127.0.0.1 and answer
-                          "227 Entering Passive Mode (h,h,h,h,p,p)." with ADDRESS in place
-                          of 127.0.0.1 when given (a fake address to be ignored)
-    reply-epsv            the same with "229 Entering Extended Passive Mode (|||port|)"
-    data-open             open the data connection now: accept on the passive listener,
-                          or connect to the port of the last PORT/EPRT command (always on
-                          127.0.0.1, whatever address it names), whichever came last. The data steps below open it when needed.
+    reply TEXT            send TEXT + CRLF; a multi-line reply is several reply steps
+    reply-split TEXT      send TEXT + CRLF in two writes 150 ms apart, split at "|" (else in
+                          the middle)
+    expect [GLOB]         wait for the next command line and require it to match GLOB (whole
+                          line, case-sensitive, shell glob; none = any line). A line that does
+                          not match is answered by a "default" when one fits, else the script
+                          fails.
+    default VERB TEXT     from here on answer any unexpected command whose first word matches
+                          VERB (glob, case-insensitive) with TEXT + CRLF; replaces an earlier
+                          default for VERB
+    reply-pasv [ADDRESS]  open a passive data listener on 127.0.0.1 and answer 227 with
+                          ADDRESS (a fake address to be ignored) in place of 127.0.0.1
+    data-open             open the data connection now: accept on the passive listener, or
+                          connect to the port of the last PORT/EPRT (always on 127.0.0.1),
+                          whichever came last. The data steps below open it when needed.
     data-send TEXT        send TEXT on the data connection, then close it
-    data-send <<END       send the following script lines up to a line "END", each
-                          followed by CRLF, taken verbatim (no escapes) after removing
-                          the indentation of the data-send line; then close
+    data-send <<END       send the following lines up to "END", each followed by CRLF,
+                          verbatim (no escapes) without the data-send line's indentation
     data-send-file NAME   send the file NAME (relative to WORKDIR, or absolute), then close
     data-send-pattern N   send N bytes of the test pattern (byte i is i % 251), then close
     data-close-early N [TEXT]
                           send only the first N bytes of TEXT (or of the pattern), then close
-    data-recv [NAME]      read the data connection until the client closes it and store
-                          the bytes in WORKDIR/NAME (default recv-1.bin, recv-2.bin, ...)
-    data-close            close the data connection without sending
-    send-endless [BYTES]  send "x" with no line end until the client closes the
-                          connection or BYTES (default 1048576) went out
+    data-send-cut N       send N pattern bytes, then close; the client closing first is no
+                          failure ("DATA-CUT sent|closed n")
+    data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), then reset the
+                          data connection (the client's next read fails with ECONNRESET)
+    data-recv [NAME]      read the data connection until the client closes it; store the bytes
+                          in WORKDIR/NAME (default recv-1.bin, recv-2.bin, ...)
+    send-endless [BYTES]  send "x" with no line end until the client closes the connection or
+                          BYTES (default 1048576) went out
     expect-close          wait until the client closes the control connection
-    silence [MS]          never answer: read and record until the client closes
-                          (or MS milliseconds went by)
-    close                 close the control connection
-    accept                wait for the next control connection (the old one stays open
-                          unless "close" came first). The first connection is accepted
-                          by the first step other than default, timeout, sleep or accept.
+    expect-quiet MS       no command line may arrive for MS milliseconds
+    silence [MS]          never answer: read and record until the client closes (or MS ms)
     sleep MS              pause
-    timeout MS            bound for every later wait (default 10000)
-    serve-host MODE       from here on play a whole host of its own on this and every
-                          later control connection, until the client closes them; the
-                          last step of a script (the modes are described in hostile_host.py)
+    serve-host MODE       from here on play a whole host on this and every later control
+                          connection (the last step; modes in hostile_host.py)
+    intrude, reply-pasv-lure, reply-repeat, reply-every, data-trickle: see hostile_peers.py
 
-TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is
-kept as it is, so "\pub\a.txt" stays. Text is UTF-8.
+TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is kept as it is,
+so "\pub\a.txt" stays. Text is UTF-8. Every wait is bounded by 10 s.
 
-events.log lines:
-    LISTENING port | CONNECTED | STEP line text | RECV line | SENT bytes |
-    DATA name size | ENDLESS sent|closed n | CLOSED | EXTRA line | DONE |
-    FAIL line N: message
-RECV/SENT/EXTRA show bytes with \r \n \\ and \xHH escapes. After the last step
-(DONE) or a failure (FAIL) the server keeps answering defaults, or
-"502 Script ended" (logged as EXTRA), until the client closes; later
-connections get "421 Script ended".
+events.log lines: LISTENING port | CONNECTED | STEP line text | RECV line | SENT bytes |
+DATA name size | ENDLESS sent|closed n | CLOSED | EXTRA line | DONE | FAIL line N: message
+(RECV/SENT/EXTRA with \r \n \\ and \xHH escapes). After the last step (DONE) or a failure
+(FAIL) the server keeps answering defaults, or "502 Script ended" (logged as EXTRA), until the
+client closes; later connections get "421 Script ended".
 """
 
 import argparse
@@ -128,34 +116,17 @@ def _is_hex(s):
     return len(s) == 2 and all(ch in "0123456789abcdefABCDEF" for ch in s)
 
 
+ESCAPES = {0x0D: "\\r", 0x0A: "\\n", 0x5C: "\\\\"}
+
+
 def escape(data):
-    out = []
-    for b in data:
-        if b == 0x0D:
-            out.append("\\r")
-        elif b == 0x0A:
-            out.append("\\n")
-        elif b == 0x5C:
-            out.append("\\\\")
-        elif 0x20 <= b < 0x7F:
-            out.append(chr(b))
-        else:
-            out.append("\\x%02x" % b)
-    return "".join(out)
+    return "".join(ESCAPES.get(b) or (chr(b) if 0x20 <= b < 0x7F else "\\x%02x" % b) for b in data)
 
 
 def pattern(n):
     block = bytes(i % PATTERN_MODULUS for i in range(PATTERN_MODULUS * 64))
     whole, rest = divmod(n, len(block))
     return block * whole + block[:rest]
-
-
-KNOWN_STEPS = {
-    "greet", "reply", "reply-split", "raw", "expect", "default", "reply-pasv",
-    "reply-epsv", "data-open", "data-send", "data-send-file", "data-send-pattern",
-    "data-close-early", "data-recv", "data-close", "send-endless", "expect-close",
-    "silence", "close", "accept", "sleep", "timeout", "serve-host",
-}
 
 
 def dedent(line, indent):
@@ -167,7 +138,7 @@ def dedent(line, indent):
 
 
 # Steps that run before the first client connects; any other step waits for it first.
-SETUP_STEPS = {"default", "timeout", "sleep", "accept"}
+SETUP_STEPS = {"default", "sleep"}
 
 
 def parse_script(text):
@@ -182,7 +153,7 @@ def parse_script(text):
             continue
         name, _, arg = line.partition(" ")
         arg = arg.strip()
-        if name not in KNOWN_STEPS:
+        if not hasattr(ScriptedServer, "step_" + name.replace("-", "_")):
             raise ScriptError("line %d: unknown step '%s'" % (lineno, name))
         payload = None
         if name == "data-send" and arg.startswith("<<"):
@@ -440,8 +411,6 @@ class ScriptedServer:
         time.sleep(0.15)
         self.send(second)
 
-    def step_raw(self, step):
-        self.send(unescape(step.arg))
 
     def step_expect(self, step):
         glob = step.arg or "*"
@@ -480,9 +449,6 @@ class ScriptedServer:
         address = (step.arg or "127.0.0.1").replace(".", ",")
         self.reply("227 Entering Passive Mode (%s,%d,%d)." % (address, port // 256, port % 256))
 
-    def step_reply_epsv(self, step):
-        port = self.open_pasv()
-        self.reply("229 Entering Extended Passive Mode (|||%d|)" % port)
 
     def step_data_open(self, step):
         self.data_open()
@@ -528,8 +494,6 @@ class ScriptedServer:
             self.data_close()
         self.event("DATA", "%s %d" % (name, size))
 
-    def step_data_close(self, step):
-        self.data_close()
 
     def step_send_endless(self, step):
         if self.conn is None:
@@ -561,105 +525,53 @@ class ScriptedServer:
             except ScriptError:
                 return
 
-    def step_close(self, step):
-        if self.conn is not None:
-            try:
-                self.conn.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
-            self.conn.close()
-            self.conn = None
-            self.closed = True
 
-    def step_accept(self, step):
-        self.accept_control()
 
     def step_sleep(self, step):
         time.sleep(int(step.arg) / 1000.0)
 
-    def step_timeout(self, step):
-        self.timeout = int(step.arg) / 1000.0
+    def step_data_send_cut(self, step):
+        sock = self.data_open()
+        payload = pattern(int(step.arg))
+        sent = 0
+        try:
+            while sent < len(payload):
+                sent += sock.send(payload[sent : sent + 65536])
+            self.event("DATA-CUT", "sent %d" % sent)
+        except OSError:
+            self.event("DATA-CUT", "closed %d" % sent)
+        finally:
+            self.data_close()
 
-# --- Data connections that break off with a reset -------------------------------------------
-#
-#     data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), wait until they
-#                           have gone out, then reset the data connection (an abortive close:
-#                           the client reads the bytes, then its next read fails with
-#                           ECONNRESET)
+    def step_data_reset(self, step):
+        count, _, text = step.arg.partition(" ")
+        count = int(count)
+        source = unescape(text) if text else pattern(count)
+        sock = self.data_open()
+        try:
+            sock.sendall(source[:count])
+            # The bytes must reach the client before the reset, which drops what is unsent.
+            time.sleep(0.1)
+            sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError as e:
+            raise ScriptError("sending data failed: %s" % e)
+        finally:
+            sock.close()
+            self.data = None
 
+    def step_expect_quiet(self, step):
+        deadline = time.monotonic() + int(step.arg) / 1000.0
+        try:
+            line = self.next_line(deadline, "quiet")
+        except ScriptError:
+            return  # nothing came, as wanted
+        if line is not None:
+            raise ScriptError("'%s' arrived while the client had to wait" % escape(line))
 
-def step_data_reset(self, step):
-    count, _, text = step.arg.partition(" ")
-    count = int(count)
-    source = unescape(text) if text else pattern(count)
-    sock = self.data_open()
-    try:
-        sock.sendall(source[:count])
-        # The bytes must reach the client before the reset, which drops what is still unsent.
-        time.sleep(0.1)
-        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-    except OSError as e:
-        raise ScriptError("sending data failed: %s" % e)
-    finally:
-        sock.close()
-        self.data = None
+    def step_serve_host(self, step):
+        import hostile_host
 
-
-ScriptedServer.step_data_reset = step_data_reset
-KNOWN_STEPS.add("data-reset")
-
-# --- End of data connections that break off with a reset ------------------------------------
-
-
-# ---------------------------------------------------------------------------------------
-# Steps for interrupted transfers (a client that gives up on a transfer must still wait for
-# the host's last word on it):
-#
-#     expect-quiet MS       no command line may arrive for MS milliseconds; one that does is
-#                           recorded (RECV) and fails the step
-#     data-send-cut N       send N bytes of the test pattern on the data connection, then
-#                           close it; the client closing it first is no failure. Logged as
-#                           "DATA-CUT sent n" or "DATA-CUT closed n" (bytes handed to the system)
-
-
-def step_expect_quiet(self, step):
-    deadline = time.monotonic() + int(step.arg) / 1000.0
-    try:
-        line = self.next_line(deadline, "quiet")
-    except ScriptError:
-        return  # nothing came, as wanted
-    if line is None:
-        return
-    raise ScriptError("'%s' arrived while the client had to wait" % escape(line))
-
-
-def step_data_send_cut(self, step):
-    sock = self.data_open()
-    payload = pattern(int(step.arg))
-    sent = 0
-    try:
-        while sent < len(payload):
-            sent += sock.send(payload[sent : sent + 65536])
-        self.event("DATA-CUT", "sent %d" % sent)
-    except OSError:
-        self.event("DATA-CUT", "closed %d" % sent)
-    finally:
-        self.data_close()
-
-
-ScriptedServer.step_expect_quiet = step_expect_quiet
-ScriptedServer.step_data_send_cut = step_data_send_cut
-KNOWN_STEPS.update({"expect-quiet", "data-send-cut"})
-
-
-# Hostile hosts ("serve-host MODE") live in hostile_host.py next to this file.
-def _step_serve_host(self, step):
-    import hostile_host
-
-    hostile_host.serve(self, step.arg.strip() or "hostile")
-
-
-ScriptedServer.step_serve_host = _step_serve_host
+        hostile_host.serve(self, step.arg.strip() or "hostile")
 
 
 # Steps for a third party on the network and a host that talks without end (intrude,

@@ -19,6 +19,7 @@ struct CliRun
     QByteArray err;      // standard error, exactly
     qint64 elapsedMs = 0;
 
+    // Status, output and error, for failure messages.
     std::string describe() const;
 };
 
@@ -29,19 +30,18 @@ struct CliRunOptions
     // Runs in the child between fork and exec (QProcess::setChildProcessModifier): only calls
     // that are safe there.
     std::function<void()> childModifier;
+    // Runs that name no TLS option (--tls, --ca-file, --pin) and no ftpes:// or ftps:// address
+    // get "--tls off": tests written for plain FTP hosts stay plain. False: the words as given.
+    bool plainUnlessTold = true;
 };
 
+// Runs the program with arguments; kills it when it has not ended within the bound.
 CliRun runCli(const QStringList &arguments, const CliRunOptions &options = {});
 
-// Runs the program with arguments; kills it when it has not ended within timeoutMs.
-CliRun runCliProgram(const QStringList &arguments,
-                     int timeoutMs = 60000,
-                     const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+// The same with the arguments given as one line of words separated by single spaces.
+CliRun runCliWords(const QString &line, const CliRunOptions &options = {});
 
-// Status, output and error of a run, for failure messages.
-inline std::string describe(const CliRun &run)
-{
-    return run.describe();
-}
+// "ftp://127.0.0.1:PORT" followed by path.
+QString cliAddress(quint16 port, const QString &path);
 
 } // namespace ovtest

@@ -59,4 +59,17 @@ FileTree readTree(const QString &root)
     return tree;
 }
 
+QStringList readFolders(const QString &root)
+{
+    QStringList folders;
+    const QDir base(root);
+    QDirIterator it(root,
+                    QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        folders << base.relativeFilePath(it.next());
+    folders.sort();
+    return folders;
+}
+
 } // namespace ovtest

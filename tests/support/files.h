@@ -2,9 +2,12 @@
 // trees written from and read into a map of relative path to contents.
 #pragma once
 
+#include "support/qtprinters.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 namespace ovtest {
 
@@ -24,5 +27,8 @@ bool writeTree(const QString &root, const FileTree &tree);
 
 // Every regular file below root (links not followed), by path relative to root.
 FileTree readTree(const QString &root);
+
+// Every folder below root (links not followed), by path relative to root, sorted.
+QStringList readFolders(const QString &root);
 
 } // namespace ovtest

@@ -1,18 +1,7 @@
-// What every real FTP server of the tests offers for a login with a user name and password,
-// so one test can run against vsftpd and pyftpdlib alike:
-//
-//     class Transfer : public ::testing::TestWithParam<FtpTestServer::Kind> {};
-//     TEST_P(Transfer, DownloadsByteExact)
-//     {
-//         const auto server = FtpTestServer::create(GetParam());
-//         ASSERT_TRUE(server->start());
-//         server->createUserFile("pub/a.bin", bytes);
-//         ... log in as server->loginUser() / server->loginPassword() on server->port() ...
-//     }
-//     INSTANTIATE_TEST_SUITE_P(Servers, Transfer,
-//                              ::testing::Values(FtpTestServer::Kind::Vsftpd,
-//                                                FtpTestServer::Kind::Pyftpdlib),
-//                              FtpTestServer::testName);
+// What every real FTP server of the tests offers for a login with a user name and password, so
+// one test can run against vsftpd and pyftpdlib alike: a TEST_P over FtpTestServer::Kind,
+// instantiated with ::testing::Values(Kind::Vsftpd, Kind::Pyftpdlib) and FtpTestServer::testName,
+// that makes its server with FtpTestServer::create(GetParam()).
 #pragma once
 
 #include "support/qtprinters.h"

@@ -1,6 +1,7 @@
 #include "support/pyftpdlibserver.h"
 
 #include "support/eventwait.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,17 +19,6 @@ PyftpdlibServer::PyftpdlibServer() = default;
 PyftpdlibServer::~PyftpdlibServer()
 {
     stop();
-}
-
-void PyftpdlibServer::setPassivePorts(quint16 first, quint16 last)
-{
-    m_passiveFirst = first;
-    m_passiveLast = last;
-}
-
-void PyftpdlibServer::setBanner(const QString &banner)
-{
-    m_banner = banner;
 }
 
 QString PyftpdlibServer::userName()
@@ -54,26 +44,16 @@ QString PyftpdlibServer::path(const QString &relativePath) const
 QString PyftpdlibServer::createFolder(const QString &relativePath) const
 {
     const QString target = path(relativePath);
-    if (!QDir().mkpath(target)) {
+    if (!QDir().mkpath(target))
         ADD_FAILURE() << "cannot create the folder " << target.toStdString();
-        return QString();
-    }
     return target;
 }
 
 QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArray &content) const
 {
-    const int slash = relativePath.lastIndexOf(u'/');
-    if (slash > 0 && createFolder(relativePath.left(slash)).isEmpty())
-        return QString();
     const QString target = path(relativePath);
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(content) != content.size()) {
-        ADD_FAILURE() << "cannot write " << target.toStdString() << ": "
-                      << file.errorString().toStdString();
-        return QString();
-    }
+    if (!writeFile(target, content))
+        ADD_FAILURE() << "cannot write " << target.toStdString();
     return target;
 }
 
@@ -98,11 +78,9 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                           readyFile,
                           QStringLiteral("--log"),
                           m_dir->filePath(QStringLiteral("pyftpd.log"))};
-    if (m_passiveFirst != 0)
-        arguments << QStringLiteral("--passive-ports")
-                  << QStringLiteral("%1-%2").arg(m_passiveFirst).arg(m_passiveLast);
-    if (!m_banner.isEmpty())
-        arguments << QStringLiteral("--banner") << m_banner;
+    if (!m_tlsCertificate.isEmpty())
+        arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
+                  << m_tlsKey;
     QString error;
     if (!m_process.start(QString::fromLatin1(Python),
                          arguments,

@@ -1,8 +1,7 @@
 // pyftpdlib on 127.0.0.1 for protocol tests: tests/peers/pyftpd_server.py under
 // /usr/bin/python3, serving one private temporary folder read-write to userName()/password()
-// and to anonymous. The system picks the control port and, unless setPassivePorts() was
-// called, each passive data port. In ASCII mode (TYPE A, the FTP default) it sends LF line
-// ends as CR LF and stores CR LF as LF.
+// and to anonymous. The system picks the control port and each passive data port. In ASCII mode
+// (TYPE A, the FTP default) it sends LF line ends as CR LF and stores CR LF as LF.
 //
 //     PyftpdlibServer pyftpd;
 //     ASSERT_TRUE(pyftpd.start());
@@ -31,10 +30,12 @@ public:
     PyftpdlibServer(const PyftpdlibServer &) = delete;
     PyftpdlibServer &operator=(const PyftpdlibServer &) = delete;
 
-    // Before start(): passive data connections use ports first..last.
-    void setPassivePorts(quint16 first, quint16 last);
-    // Before start(): the greeting text after "220 ".
-    void setBanner(const QString &banner);
+    // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
+    void setTls(const QString &certificateFile, const QString &keyFile)
+    {
+        m_tlsCertificate = certificateFile;
+        m_tlsKey = keyFile;
+    }
 
     // Starts the server and returns once it listens, or a failure with its output when that
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
@@ -78,9 +79,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     PeerProcess m_process;
     quint16 m_port = 0;
-    quint16 m_passiveFirst = 0;
-    quint16 m_passiveLast = 0;
-    QString m_banner;
+    QString m_tlsCertificate;
+    QString m_tlsKey;
 };
 
 } // namespace ovtest

@@ -4,10 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QHostAddress>
-#include <QRegularExpression>
-#include <QTcpServer>
-
-#include <memory>
 
 namespace ovtest {
 
@@ -63,88 +59,6 @@ int RawFtpClient::login(const QByteArray &user, const QByteArray &password)
 {
     const int code = command("USER " + user);
     return code == 331 ? command("PASS " + password) : code;
-}
-
-bool RawFtpClient::openPassive(QTcpSocket *data, int timeoutMs)
-{
-    if (command("TYPE I", timeoutMs) != 200 || command("PASV", timeoutMs) != 227)
-        return false;
-    // 227 Entering Passive Mode (127,0,0,1,195,80).
-    static const QRegularExpression numbers(
-            QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
-    const QRegularExpressionMatch match = numbers.match(QString::fromLatin1(m_reply.last()));
-    if (!match.hasMatch())
-        return false;
-    const quint16 port = quint16(match.captured(5).toInt() * 256 + match.captured(6).toInt());
-    data->connectToHost(QHostAddress::LocalHost, port);
-    return waitFor([&] { return data->state() == QAbstractSocket::ConnectedState; }, timeoutMs);
-}
-
-QByteArray RawFtpClient::retrievePassive(const QByteArray &path, int *finalCode, int timeoutMs)
-{
-    *finalCode = -1;
-    QTcpSocket data;
-    if (!openPassive(&data, timeoutMs))
-        return QByteArray();
-    const int start = command("RETR " + path, timeoutMs);
-    if (start != 150 && start != 125) {
-        *finalCode = start;
-        return QByteArray();
-    }
-    return readTransfer(&data, finalCode, timeoutMs);
-}
-
-QByteArray RawFtpClient::retrieveActive(const QByteArray &path, int *finalCode, int timeoutMs)
-{
-    *finalCode = -1;
-    QTcpServer listener;
-    if (!listener.listen(QHostAddress::LocalHost, 0))
-        return QByteArray();
-    const quint16 port = listener.serverPort();
-    if (command("TYPE I", timeoutMs) != 200)
-        return QByteArray();
-    if (command(QStringLiteral("PORT 127,0,0,1,%1,%2").arg(port / 256).arg(port % 256).toLatin1(),
-                timeoutMs)
-        != 200)
-        return QByteArray();
-    const int start = command("RETR " + path, timeoutMs);
-    if (start != 150 && start != 125) {
-        *finalCode = start;
-        return QByteArray();
-    }
-    if (!waitFor([&] { return listener.hasPendingConnections(); }, timeoutMs))
-        return QByteArray();
-    std::unique_ptr<QTcpSocket> data(listener.nextPendingConnection());
-    return readTransfer(data.get(), finalCode, timeoutMs);
-}
-
-QByteArray RawFtpClient::readTransfer(QTcpSocket *data, int *finalCode, int timeoutMs)
-{
-    QByteArray bytes;
-    waitFor(
-            [&] {
-                bytes += data->readAll();
-                return data->state() == QAbstractSocket::UnconnectedState;
-            },
-            timeoutMs);
-    bytes += data->readAll();
-    *finalCode = readReply(timeoutMs);
-    return bytes;
-}
-
-int RawFtpClient::storePassive(const QByteArray &path, const QByteArray &data, int timeoutMs)
-{
-    QTcpSocket channel;
-    if (!openPassive(&channel, timeoutMs))
-        return -1;
-    const int start = command("STOR " + path, timeoutMs);
-    if (start != 150 && start != 125)
-        return start;
-    channel.write(data);
-    waitFor([&] { return channel.bytesToWrite() == 0; }, timeoutMs);
-    channel.disconnectFromHost();
-    waitFor([&] { return channel.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
-    return readReply(timeoutMs);
 }
 
 } // namespace ovtest

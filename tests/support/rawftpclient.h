@@ -1,6 +1,6 @@
-// A minimal FTP client over QTcpSocket for checking the test servers themselves and for tests
-// that need a second, independent client (to look at what the engine left on a host). Every
-// call is bounded and spins the event loop while it waits.
+// A minimal FTP control connection over QTcpSocket, for tests that need a second, independent
+// client (to look at what the engine left on a host). Every call is bounded and spins the event
+// loop while it waits.
 #pragma once
 
 #include "support/qtprinters.h"
@@ -22,22 +22,10 @@ public:
     int readReply(int timeoutMs = 5000);
     // USER and, after 331, PASS; returns the final code (230 when logged in).
     int login(const QByteArray &user, const QByteArray &password);
-    // TYPE I, PASV, then RETR path on that port; returns the file's bytes and sets *finalCode to
-    // the code that ended the transfer (226), or to the failing reply's code.
-    QByteArray retrievePassive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
-    // The same over an active data connection: TYPE I, PORT with a listener on 127.0.0.1, RETR.
-    QByteArray retrieveActive(const QByteArray &path, int *finalCode, int timeoutMs = 10000);
-    // TYPE I, PASV, then STOR path with data; returns the code that ended the transfer.
-    int storePassive(const QByteArray &path, const QByteArray &data, int timeoutMs = 10000);
-
     // The lines of the last reply, without CR LF.
     QList<QByteArray> lastReply() const { return m_reply; }
-    QTcpSocket &socket() { return m_socket; }
 
 private:
-    bool openPassive(QTcpSocket *data, int timeoutMs);
-    QByteArray readTransfer(QTcpSocket *data, int *finalCode, int timeoutMs);
-
     QTcpSocket m_socket;
     QByteArray m_buffer;
     QList<QByteArray> m_reply;

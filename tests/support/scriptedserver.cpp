@@ -1,6 +1,7 @@
 #include "support/scriptedserver.h"
 
 #include "support/eventwait.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,7 @@ namespace {
 const char Python[] = "/usr/bin/python3";
 constexpr int PatternModulus = 251;
 
-QByteArray readFile(const QString &path)
+QByteArray readOrEmpty(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -52,21 +53,11 @@ ScriptedServer::~ScriptedServer()
     stop();
 }
 
-QString ScriptedServer::workFolder() const
-{
-    return m_dir->path();
-}
-
 QString ScriptedServer::addFile(const QString &name, const QByteArray &content)
 {
     const QString target = m_dir->filePath(name);
-    QDir().mkpath(QFileInfo(target).path());
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(content) != content.size()) {
+    if (!writeFile(target, content))
         ADD_FAILURE() << "cannot write " << target.toStdString();
-        return QString();
-    }
     return target;
 }
 
@@ -117,7 +108,7 @@ void ScriptedServer::stop()
 
 QByteArray ScriptedServer::transcript() const
 {
-    return readFile(m_dir->filePath(QStringLiteral("control.bin")));
+    return readOrEmpty(m_dir->filePath(QStringLiteral("control.bin")));
 }
 
 QList<QByteArray> ScriptedServer::commands() const
@@ -133,12 +124,12 @@ QList<QByteArray> ScriptedServer::commands() const
 
 QByteArray ScriptedServer::receivedData(const QString &name) const
 {
-    return readFile(m_dir->filePath(name));
+    return readOrEmpty(m_dir->filePath(name));
 }
 
 QStringList ScriptedServer::events() const
 {
-    QString text = QString::fromUtf8(readFile(m_dir->filePath(QStringLiteral("events.log"))));
+    QString text = QString::fromUtf8(readOrEmpty(m_dir->filePath(QStringLiteral("events.log"))));
     // Only whole lines: the server may be writing the last one right now.
     text.truncate(text.lastIndexOf(u'\n') + 1);
     return text.split(u'\n', Qt::SkipEmptyParts);
@@ -149,11 +140,6 @@ bool ScriptedServer::isDone() const
     return events().contains(QStringLiteral("DONE"));
 }
 
-bool ScriptedServer::hasFailed() const
-{
-    return !failure().isEmpty();
-}
-
 QString ScriptedServer::failure() const
 {
     for (const QString &line : events()) {
@@ -161,11 +147,6 @@ QString ScriptedServer::failure() const
             return line.mid(5);
     }
     return QString();
-}
-
-bool ScriptedServer::clientClosed() const
-{
-    return events().contains(QStringLiteral("CLOSED"));
 }
 
 QStringList ScriptedServer::extraCommands() const
@@ -180,11 +161,11 @@ QStringList ScriptedServer::extraCommands() const
 
 ::testing::AssertionResult ScriptedServer::waitForDone(int timeoutMs)
 {
-    waitFor([&] { return isDone() || hasFailed(); }, timeoutMs);
+    waitFor([&] { return isDone() || !failure().isEmpty(); }, timeoutMs);
     if (isDone())
         return ::testing::AssertionSuccess();
     auto result = ::testing::AssertionFailure();
-    if (hasFailed())
+    if (!failure().isEmpty())
         result << "the script failed at " << failure().toStdString();
     else
         result << "the script did not finish within " << timeoutMs << " ms";
@@ -203,15 +184,10 @@ bool ScriptedServer::waitForCommand(const QByteArray &glob, int timeoutMs)
             timeoutMs);
 }
 
-bool ScriptedServer::waitForClientClosed(int timeoutMs)
-{
-    return waitFor([&] { return clientClosed(); }, timeoutMs);
-}
-
 QString ScriptedServer::log() const
 {
     return QStringLiteral("--- scripted server events\n")
-           + QString::fromUtf8(readFile(m_dir->filePath(QStringLiteral("events.log"))))
+           + QString::fromUtf8(readOrEmpty(m_dir->filePath(QStringLiteral("events.log"))))
            + QStringLiteral("--- output\n") + m_process.output();
 }
 
@@ -225,10 +201,7 @@ QByteArray ScriptedServer::pattern(qint64 size)
 
 bool ScriptedServer::matchesGlob(const QByteArray &text, const QByteArray &glob)
 {
-    return globAt(text.constData(),
-                  text.constData() + text.size(),
-                  glob.constData(),
-                  glob.constData() + glob.size());
+    return globAt(text.cbegin(), text.cend(), glob.cbegin(), glob.cend());
 }
 
 } // namespace ovtest

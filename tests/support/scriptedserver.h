@@ -1,37 +1,17 @@
-// The project's scripted FTP server (tests/peers/scripted_ftp_server.py) on 127.0.0.1: it plays
-// an exact dialogue given as a script, including faults, and records every byte the client
-// sent. The script format is described at the top of that file; in short:
+// The project's scripted FTP server (tests/peers/scripted_ftp_server.py, whose top describes the
+// script format) on 127.0.0.1: it plays an exact dialogue given as a script, including faults,
+// and records every byte the client sent.
 //
 //     ScriptedServer server(R"(
-//         default NOOP 200 ok
 //         greet 220 hello
 //         expect USER anonymous
 //         reply 331 need pass
-//         expect PASS *
-//         reply 230- welcome
-//         reply 230 ok
-//         expect PASV
-//         reply-pasv 10.9.9.9
-//         expect RETR a.txt
-//         reply 150 opening
-//         data-close-early 100
-//         reply 426 aborted
+//         ...
 //     )");
 //     ASSERT_TRUE(server.start());
 //     ... let the client talk to 127.0.0.1:server.port() ...
 //     EXPECT_TRUE(server.waitForDone());
 //     EXPECT_EQ(server.commands().at(0), "USER anonymous");
-//
-// Steps: greet/reply TEXT, reply-split TEXT (two writes, split at "|"), raw TEXT (no CRLF),
-// expect [GLOB], default VERB TEXT, reply-pasv [FAKE-ADDRESS], reply-epsv, data-open,
-// data-send TEXT | <<END ... END, data-send-file NAME, data-send-pattern N,
-// data-close-early N [TEXT], data-recv [NAME], data-close, send-endless [BYTES],
-// expect-close, silence [MS], close, accept, sleep MS, timeout MS.
-// Hostile peers: intrude [TEXT] (a third party on 127.0.0.2 calls the PORT address first),
-// reply-pasv-lure ADDRESS, reply-repeat COUNT|forever TEXT, reply-every MS TEXT,
-// data-trickle MS N.
-// data-reset N [TEXT] sends N bytes, then resets the data connection.
-// TEXT takes \r \n \t \\ \xHH escapes.
 #pragma once
 
 #include "support/peerprocess.h"
@@ -66,7 +46,7 @@ public:
     void stop();
 
     quint16 port() const { return m_port; }
-    QString workFolder() const;
+    QString workFolder() const { return m_dir->path(); }
 
     // Every byte received on the control connection(s), exactly as it came.
     QByteArray transcript() const;
@@ -78,10 +58,8 @@ public:
     // The server's event lines: LISTENING, CONNECTED, STEP, RECV, SENT, DATA, ENDLESS, CLOSED,
     // EXTRA, DONE, FAIL (see the script's documentation).
     QStringList events() const;
-    bool isDone() const;       // every step ran
-    bool hasFailed() const;    // a step failed; failure() tells which and why
-    QString failure() const;   // "line 9: expected 'EPSV' but got 'PWD'", or ""
-    bool clientClosed() const; // the client closed a control connection
+    bool isDone() const;     // every step ran
+    QString failure() const; // "line 9: expected 'EPSV' but got 'PWD'", or ""
     // Commands that arrived after the script ended or failed, with no default to answer them.
     QStringList extraCommands() const;
 
@@ -90,7 +68,6 @@ public:
     ::testing::AssertionResult waitForDone(int timeoutMs = 5000);
     // Waits until a received command line matches glob (* and ? only, case-sensitive).
     bool waitForCommand(const QByteArray &glob, int timeoutMs = 5000);
-    bool waitForClientClosed(int timeoutMs = 5000);
 
     // The events log and process output, for failure messages.
     QString log() const;

@@ -130,9 +130,4 @@ bool SecretService::ensure(QString *error)
     return run->ok;
 }
 
-QString SecretService::busAddress()
-{
-    return running()->address;
-}
-
 } // namespace ovtest

@@ -13,7 +13,6 @@ class SecretService
 public:
     // Starts the bus and the keyring on first call; false with the reason when they cannot run.
     static bool ensure(QString *error);
-    static QString busAddress();
 };
 
 } // namespace ovtest

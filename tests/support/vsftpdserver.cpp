@@ -25,98 +25,49 @@ const char VsftpdProgram[] = "/usr/sbin/vsftpd";
 const char AccountName[] = "ovftptest";
 const char AccountPassword[] = "Orv4ne-ftp-test";
 const char PamService[] = "orvane-ftptest";
-const char PamFile[] = "/etc/pam.d/orvane-ftptest";
-// Password check and account validity only: the account has no login shell, which the
-// stock vsftpd PAM service (pam_shells) would refuse. "nodelay" drops pam_unix's two-second
-// pause after a wrong password.
-const char PamRules[] = "auth required pam_unix.so nodelay\n"
-                        "account required pam_unix.so\n"
-                        "session required pam_permit.so\n";
 constexpr int PassivePortCount = 16;
 constexpr int StartAttempts = 3;
-constexpr int CommandTimeoutMs = 15000;
+constexpr int SetUpTimeoutMs = 30000;
 
-bool runCommand(const QString &program,
-                const QStringList &arguments,
-                const QByteArray &input,
-                QString *error)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForStarted(CommandTimeoutMs)) {
-        *error = QStringLiteral("cannot run %1: %2").arg(program, process.errorString());
-        return false;
-    }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(CommandTimeoutMs)) {
-        process.kill();
-        process.waitForFinished(CommandTimeoutMs);
-        *error = QStringLiteral("%1 did not finish").arg(program);
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        *error = QStringLiteral("%1 %2 failed: %3")
-                         .arg(program, arguments.join(u' '), QString::fromUtf8(process.readAll()));
-        return false;
-    }
-    return true;
-}
+// The local account that logs in to vsftpd: home "/" (vsftpd changes to the home before it moves
+// to local_root), no login shell, and a cheap password hash (the default, yescrypt, costs every
+// login a fifth of a second). Its PAM service checks the password and the account only: the
+// stock one (pam_shells) refuses an account without a shell, and "nodelay" drops pam_unix's
+// two-second pause after a wrong password.
+const char AccountScript[] = R"sh(set -e
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+id -u %1 >/dev/null 2>&1 || useradd --system --no-create-home --home-dir / \
+    --shell /usr/sbin/nologin %1
+[ "$(getent passwd %1 | cut -d: -f6)" = / ] || usermod -d / %1
+echo '%1:%2' | chpasswd --crypt-method SHA512 --sha-rounds 5000
+printf 'auth required pam_unix.so nodelay\naccount required pam_unix.so\nsession required pam_permit.so\n' \
+    > /etc/pam.d/%3
+)sh";
 
-// The local account that logs in to vsftpd, with home "/" (vsftpd changes to the home before
-// it moves to local_root) and no login shell. Serialised across test processes by a lock file.
+// Sets the account up once per test process, serialised across test processes by a lock file.
 bool ensureAccount(QString *error)
 {
     static bool done = false;
     if (done)
         return true;
     QLockFile lock(QDir::temp().filePath(QStringLiteral("orvane-ftptest-account.lock")));
-    if (!lock.tryLock(CommandTimeoutMs)) {
+    if (!lock.tryLock(SetUpTimeoutMs)) {
         *error = QStringLiteral("cannot lock the test account set-up");
         return false;
     }
-    const passwd *entry = ::getpwnam(AccountName);
-    if (!entry) {
-        if (!runCommand(QStringLiteral("/usr/sbin/useradd"),
-                        {QStringLiteral("--system"),
-                         QStringLiteral("--no-create-home"),
-                         QStringLiteral("--home-dir"),
-                         QStringLiteral("/"),
-                         QStringLiteral("--shell"),
-                         QStringLiteral("/usr/sbin/nologin"),
-                         QString::fromLatin1(AccountName)},
-                        {},
-                        error))
-            return false;
-    } else if (QByteArray(entry->pw_dir) != "/") {
-        if (!runCommand(
-                    QStringLiteral("/usr/sbin/usermod"),
-                    {QStringLiteral("-d"), QStringLiteral("/"), QString::fromLatin1(AccountName)},
-                    {},
-                    error))
-            return false;
+    QProcess shell;
+    shell.setProcessChannelMode(QProcess::MergedChannels);
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QString::fromLatin1(AccountScript).arg(AccountName, AccountPassword, PamService)});
+    done = shell.waitForFinished(SetUpTimeoutMs) && shell.exitStatus() == QProcess::NormalExit
+           && shell.exitCode() == 0;
+    if (!done) {
+        shell.kill();
+        shell.waitForFinished(SetUpTimeoutMs);
+        *error = QString::fromLocal8Bit(shell.readAll());
     }
-    // A cheap hash: the default (yescrypt) costs every login of the account a fifth of a second.
-    const QByteArray credentials = QByteArray(AccountName) + ':' + AccountPassword + '\n';
-    if (!runCommand(QStringLiteral("/usr/sbin/chpasswd"),
-                    {QStringLiteral("--crypt-method"),
-                     QStringLiteral("SHA512"),
-                     QStringLiteral("--sha-rounds"),
-                     QStringLiteral("5000")},
-                    credentials,
-                    error))
-        return false;
-    QFile pam(QString::fromLatin1(PamFile));
-    if (!pam.open(QIODevice::ReadOnly) || pam.readAll() != PamRules) {
-        pam.close();
-        if (!pam.open(QIODevice::WriteOnly | QIODevice::Truncate) || pam.write(PamRules) < 0) {
-            *error = QStringLiteral("cannot write %1: %2").arg(pam.fileName(), pam.errorString());
-            return false;
-        }
-    }
-    done = true;
-    return true;
+    return done;
 }
 
 struct Owner
@@ -167,11 +118,6 @@ QString VsftpdServer::password()
     return QString::fromLatin1(AccountPassword);
 }
 
-QString VsftpdServer::uploadFolderName()
-{
-    return QStringLiteral("upload");
-}
-
 QString VsftpdServer::folder() const
 {
     return m_dir ? m_dir->path() : QString();
@@ -184,7 +130,7 @@ QString VsftpdServer::anonymousRoot() const
 
 QString VsftpdServer::uploadFolder() const
 {
-    return anonymousRoot() + u'/' + uploadFolderName();
+    return anonymousRoot() + QStringLiteral("/upload");
 }
 
 QString VsftpdServer::userHome() const
@@ -260,6 +206,12 @@ QString VsftpdServer::createFile(Tree tree,
         return QString();
     }
     return target;
+}
+
+void VsftpdServer::createTree(Tree tree, const QString &folder, const FileTree &files) const
+{
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        createFile(tree, folder + u'/' + it.key(), it.value());
 }
 
 QString VsftpdServer::createUserFile(const QString &relativePath, const QByteArray &content)
@@ -394,6 +346,11 @@ bool VsftpdServer::writeConfig(QString *error) const
                 },
                 int(qBound(qint64(1), deadline.remainingTime(), qint64(2000))));
         if (greeting.startsWith("220 ") && m_process.isRunning())
+            return ::testing::AssertionSuccess();
+        // With TLS from the first byte the greeting comes only after a handshake: an accepted
+        // connection is enough.
+        if (m_extraOptions.value(QStringLiteral("implicit_ssl")) == QLatin1String("YES")
+            && probe.state() == QAbstractSocket::ConnectedState && m_process.isRunning())
             return ::testing::AssertionSuccess();
         spinFor(20);
     }

@@ -20,6 +20,7 @@
 // once, and resets the account's password.
 #pragma once
 
+#include "support/files.h"
 #include "support/ftptestserver.h"
 #include "support/peerprocess.h"
 
@@ -68,7 +69,6 @@ public:
     static QString password();
     QString loginUser() const override { return userName(); }
     QString loginPassword() const override { return password(); }
-    static QString uploadFolderName(); // "upload": the folder below the anonymous "/"
 
     QString anonymousRoot() const;
     QString uploadFolder() const;
@@ -83,6 +83,8 @@ public:
     // file cannot be written.
     QString createFile(Tree tree, const QString &relativePath, const QByteArray &content) const;
     QString createFolder(Tree tree, const QString &relativePath) const;
+    // Every file of files below folder inside tree.
+    void createTree(Tree tree, const QString &folder, const FileTree &files) const;
 
     // The local user's side: userHome() and files owned by that user.
     QString userRoot() const override { return userHome(); }

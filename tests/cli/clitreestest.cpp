@@ -1,0 +1,339 @@
+// orvane-ftp-cli with folder trees: fetched, sent and deleted with several sessions, failed files
+// named, saved sites, and a host that goes away while files wait.
+#include "settings/registry.h"
+#include "sites/sitestore.h"
+#include "support/clirun.h"
+#include "support/eventwait.h"
+#include "support/files.h"
+#include "support/sharedservers.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace ovtest;
+
+namespace {
+
+// A nested tree with files at every depth (one empty) and empty folders at two depths.
+FileTree hostTree(const QString &folder, VsftpdServer::Tree where)
+{
+    FileTree files;
+    quint32 seed = 0;
+    for (const char *name : {"a.bin",
+                             "b c.bin",
+                             "sub1/c.bin",
+                             "sub1/deep/d.bin",
+                             "sub1/deep/deeper/e.bin",
+                             "sub2/f.bin",
+                             "sub2/g.bin"}) {
+        files.insert(QLatin1String(name), testBytes(1000 + 4099 * seed, seed));
+        ++seed;
+    }
+    files.insert(QStringLiteral("zero.bin"), QByteArray());
+    sharedVsftpd()->createTree(where, folder, files);
+    sharedVsftpd()->createFolder(where, folder + QStringLiteral("/empty"));
+    sharedVsftpd()->createFolder(where, folder + QStringLiteral("/sub1/deep/empty too"));
+    return files;
+}
+
+} // namespace
+
+TEST(CliTrees, DownloadAndDeleteOnVsftpd)
+{
+    VsftpdServer *vsftpd = sharedVsftpd();
+    ASSERT_TRUE(vsftpd);
+    const FileTree files = hostTree(QStringLiteral("tree"), VsftpdServer::Tree::Upload);
+    const QString hostFolder = vsftpd->path(VsftpdServer::Tree::Upload, QStringLiteral("tree"));
+    const QStringList folders = readFolders(hostFolder);
+    ASSERT_EQ(folders.size(), 6);
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QString url = cliAddress(vsftpd->port(), QStringLiteral("/upload/tree/"));
+
+    // One session into a new local folder named by the argument; five sessions, passive, into
+    // an existing folder under the host folder's name.
+    CliRun run = runCliWords("get " + url + ' ' + local.filePath(QStringLiteral("one")));
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(run.out + run.err, QByteArray());
+    run = runCliWords("--tasks 5 --passive get " + url + ' ' + local.path());
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    for (const char *copy : {"one", "tree"}) {
+        SCOPED_TRACE(copy);
+        EXPECT_EQ(readTree(local.filePath(QLatin1String(copy))), files);
+        EXPECT_EQ(readFolders(local.filePath(QLatin1String(copy))), folders);
+    }
+
+    // The tree is deleted on the host, files and folders; the folder beside it stays.
+    vsftpd->createFile(VsftpdServer::Tree::Upload, QStringLiteral("keep/k.bin"), "k");
+    run = runCliWords("-v --tasks 3 rm " + url);
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_FALSE(QFileInfo::exists(hostFolder)) << run.describe();
+    EXPECT_TRUE(QFileInfo::exists(vsftpd->path(VsftpdServer::Tree::Upload, "keep/k.bin")));
+    EXPECT_TRUE(run.out.toLower().contains("rmd /upload/tree\n")) << run.describe();
+
+    // A folder that is not there: exit 1, named.
+    for (const QString &line : {"rm " + url, "get " + url + ' ' + local.filePath("gone")}) {
+        run = runCliWords(line);
+        EXPECT_EQ(run.exitStatus, 1) << run.describe();
+        EXPECT_TRUE(run.err.contains("/upload/tree")) << run.describe();
+    }
+}
+
+// Folders whose names differ in case alone are two folders: each is fetched and deleted from
+// its own listing.
+TEST(CliTrees, FoldersDifferingInCaseAloneArriveWithTheirOwnFiles)
+{
+    VsftpdServer *vsftpd = sharedVsftpd();
+    ASSERT_TRUE(vsftpd);
+    FileTree files;
+    quint32 seed = 40;
+    for (const char *name :
+         {"Sub/a.bin", "Sub/Same.bin", "Sub/inner/i.bin", "sub/b.bin", "sub/same.bin"}) {
+        files.insert(QLatin1String(name), testBytes(5000, seed));
+        ++seed;
+    }
+    vsftpd->createTree(VsftpdServer::Tree::Upload, QStringLiteral("cases"), files);
+    QTemporaryDir local;
+    const QString url = cliAddress(vsftpd->port(), QStringLiteral("/upload/cases/"));
+    CliRun run = runCliWords("get " + url + ' ' + local.filePath(QStringLiteral("cases")));
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(readTree(local.filePath(QStringLiteral("cases"))), files);
+    run = runCliWords("rm " + url);
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_FALSE(QFileInfo::exists(vsftpd->path(VsftpdServer::Tree::Upload, "cases")));
+}
+
+// Sending into host folders that do not exist yet makes them first, like mkdir -p, with five
+// sessions, active and passive; where a folder cannot be made, the files that could not be sent
+// are named.
+TEST(CliTrees, SendingMakesMissingHostFolders)
+{
+    VsftpdServer *vsftpd = sharedVsftpd();
+    ASSERT_TRUE(vsftpd);
+    vsftpd->createFile(VsftpdServer::Tree::Upload, QStringLiteral("plain.txt"), "a file");
+    QTemporaryDir local;
+    const QString source = local.filePath(QStringLiteral("photos"));
+    FileTree files;
+    quint32 seed = 100;
+    for (const char *name : {"p1.bin",
+                             "p2.bin",
+                             "a/p3.bin",
+                             "a/p4.bin",
+                             "a/b/p5.bin",
+                             "a/b/c/p6.bin",
+                             "a/b/c/p7.bin",
+                             "d/p8.bin",
+                             "d/e/p9.bin"}) {
+        files.insert(QLatin1String(name), testBytes(3000 + 777 * (seed - 100), seed));
+        ++seed;
+    }
+    ASSERT_TRUE(writeTree(source, files));
+    ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/a/b/c/empty")));
+    const QStringList folders = readFolders(source);
+    const QString base = cliAddress(vsftpd->port(), QStringLiteral("/upload/"));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const QString into = QStringLiteral("new%1/deeper/").arg(round);
+        const CliRun run
+                = runCliWords(QStringLiteral("--tasks 5 %1 put %2 %3")
+                                      .arg(round % 2 ? "--passive" : "-v", source, base + into));
+        ASSERT_EQ(run.exitStatus, 0) << run.describe();
+        const QString arrived = vsftpd->path(VsftpdServer::Tree::Upload, into + "photos");
+        EXPECT_EQ(readTree(arrived), files);
+        EXPECT_EQ(readFolders(arrived), folders);
+    }
+    // One file, into two new folders of a folder that exists.
+    CliRun run = runCliWords("put " + source + "/p1.bin " + base + "new0/one/two/");
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(readFile(vsftpd->path(VsftpdServer::Tree::Upload, "new0/one/two/p1.bin")),
+              files.value("p1.bin"));
+    // Below a file no folder can be made: exit 1, each file named with the host's words.
+    run = runCliWords("put " + source + ' ' + base + "plain.txt/sub/");
+    EXPECT_EQ(run.exitStatus, 1) << run.describe();
+    EXPECT_TRUE(run.err.contains("/upload/plain.txt/sub/photos/a/p3.bin")) << run.describe();
+    EXPECT_TRUE(run.err.contains("host said: 553")) << run.describe();
+}
+
+// Five sessions in active mode against pyftpdlib: every PORT is answered, both ways, so the
+// runs end long before the short timeout that a stalled session would run into.
+TEST(CliTrees, ActiveRoundTripWithFiveSessionsOnPyftpdlib)
+{
+    PyftpdlibServer *pyftpd = sharedPyftpdlib();
+    ASSERT_TRUE(pyftpd);
+    QTemporaryDir local;
+    const QString source = local.filePath(QStringLiteral("small"));
+    FileTree files;
+    quint32 seed = 300;
+    for (const char *folder : {"", "a/", "a/b/", "c/", "c/d/", "c/d/e/"}) {
+        for (int i = 0; i < 6; ++i, ++seed)
+            files.insert(folder + QStringLiteral("s%1.bin").arg(i), testBytes(200 + 37 * i, seed));
+    }
+    ASSERT_TRUE(writeTree(source, files));
+    CliRunOptions bounded;
+    bounded.timeoutMs = 20000;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const QString name = QStringLiteral("round%1").arg(round);
+        pyftpd->createFolder(name);
+        const QString url = cliAddress(pyftpd->port(), '/' + name + '/');
+        CliRun run = runCliWords("--timeout 4 --tasks 5 put " + source + ' ' + url, bounded);
+        ASSERT_EQ(run.exitStatus, 0) << run.describe();
+        EXPECT_EQ(readTree(pyftpd->path(name + QStringLiteral("/small"))), files);
+        const QString back = local.filePath("back" + name);
+        run = runCliWords("--timeout 4 --tasks 5 get " + url + "small/ " + back, bounded);
+        ASSERT_EQ(run.exitStatus, 0) << run.describe();
+        EXPECT_EQ(readTree(back), files);
+    }
+}
+
+TEST(CliTrees, FailedFilesAreNamed)
+{
+    VsftpdServer *vsftpd = sharedVsftpd();
+    ASSERT_TRUE(vsftpd);
+    hostTree(QStringLiteral("refused"), VsftpdServer::Tree::AnonymousRoot);
+    // Listed, but vsftpd cannot open them for anyone: RETR is refused.
+    for (const char *name : {"refused/b c.bin", "refused/sub1/deep/d.bin"}) {
+        const QString path = vsftpd->path(VsftpdServer::Tree::AnonymousRoot, name);
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
+    }
+    QTemporaryDir local;
+    for (const char *tasks : {"1", "4"}) {
+        SCOPED_TRACE(tasks);
+        const QString target = local.filePath(QStringLiteral("t") + tasks);
+        const CliRun run
+                = runCliWords(QStringLiteral("--tasks %1 get %2 %3")
+                                      .arg(tasks, cliAddress(vsftpd->port(), "/refused/"), target));
+        EXPECT_EQ(run.exitStatus, 1) << run.describe();
+        EXPECT_EQ(run.err.trimmed().split('\n').size(), 2) << run.describe();
+        EXPECT_TRUE(run.err.contains("download of /refused/b c.bin")) << run.describe();
+        EXPECT_TRUE(run.err.contains("download of /refused/sub1/deep/d.bin")) << run.describe();
+        EXPECT_TRUE(run.err.contains("550")) << run.describe();
+        // The others arrived.
+        const FileTree arrived = readTree(target);
+        EXPECT_TRUE(arrived.contains("sub1/deep/deeper/e.bin") && arrived.contains("sub2/g.bin"))
+                << QStringList(arrived.keys()).join(' ').toStdString();
+    }
+}
+
+TEST(CliTrees, SavedSiteFromTheRegistry)
+{
+    VsftpdServer *vsftpd = sharedVsftpd();
+    ASSERT_TRUE(vsftpd);
+    const QByteArray content = testBytes(70000, 7);
+    vsftpd->createUserFile(QStringLiteral("docs/report.bin"), content);
+    QTemporaryDir config;
+    {
+        Registry registry(config.filePath(QStringLiteral("Orvane FTP/registry.json")));
+        auto root = SiteNode::makeRoot(SiteStore::rootText());
+        TSiteObject site;
+        site.Host = QStringLiteral("127.0.0.1");
+        site.Port = vsftpd->port();
+        site.Anonymous = false;
+        site.Username = VsftpdServer::userName();
+        site.Password = VsftpdServer::password();
+        site.InitialPath = QStringLiteral("\\docs\\");
+        site.PassiveMode = true;
+        site.Tasks = 3;
+        root->addFolder(QStringLiteral("Test Hosts"))
+                ->addSite(QStringLiteral("Local vsftpd"), site);
+        QString error;
+        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
+    }
+    CliRunOptions options;
+    options.environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    QTemporaryDir local;
+    const QString site = QStringLiteral("Test Hosts\\Local vsftpd");
+
+    // A path below the initial folder, a path from the root, a path-only address.
+    CliRun run = runCli({"--site", site, "get", "report.bin", local.filePath("1.bin")}, options);
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("1.bin"))), content);
+    run = runCli({"-v",
+                  "--site",
+                  "test hosts\\LOCAL VSFTPD",
+                  "get",
+                  "/docs/report.bin",
+                  local.filePath("2.bin")},
+                 options);
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("2.bin"))), content);
+    // Three sessions as the site asks: the main session's lines are numbered.
+    EXPECT_TRUE(run.out.contains("<<: (00) user " + VsftpdServer::userName().toUtf8()))
+            << run.describe();
+    EXPECT_TRUE(run.out.contains("<<: (01) pasv")) << run.describe();
+    EXPECT_FALSE(run.out.contains(VsftpdServer::password().toUtf8())) << run.describe();
+    run = runCli({"--site", site, "ls", "ftp:///docs/"}, options);
+    ASSERT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_TRUE(run.out.startsWith("f\t70000\t")) << run.describe();
+
+    // A host in the address, a site that is not there, a folder that is not a site.
+    run = runCli({"--site", site, "ls", "ftp://other/"}, options);
+    EXPECT_EQ(run.exitStatus, 2) << run.describe();
+    for (const QString missing : {"Test Hosts\\Nowhere", "Test Hosts"}) {
+        run = runCli({"--site", missing, "ls", "/"}, options);
+        EXPECT_EQ(run.exitStatus, 1) << run.describe();
+        EXPECT_TRUE(run.err.contains(missing.toUtf8())) << run.describe();
+    }
+}
+
+TEST(CliTrees, HostGoingAwayMidQueueEndsTheRun)
+{
+    PyftpdlibServer pyftpd;
+    ASSERT_TRUE(pyftpd.start());
+    for (int i = 0; i < 600; ++i)
+        pyftpd.createFile(QStringLiteral("many/f%1.bin").arg(i, 4, 10, QLatin1Char('0')),
+                          testBytes(20000, i));
+    QTemporaryDir local;
+    const QString target = local.filePath(QStringLiteral("many"));
+    QProcess process;
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"),
+                  {"--timeout",
+                   "10",
+                   "--tasks",
+                   "3",
+                   "--passive",
+                   "get",
+                   cliAddress(pyftpd.port(), "/many/"),
+                   target});
+    ASSERT_TRUE(process.waitForStarted(5000));
+    // Stop the host once files have begun to arrive.
+    ASSERT_TRUE(waitFor(
+            [&] {
+                return QDir(target).entryList(QDir::Files).size() >= 3
+                       || process.state() == QProcess::NotRunning;
+            },
+            30000));
+    ASSERT_EQ(process.state(), QProcess::Running) << "all arrived before the host was stopped";
+    pyftpd.stop();
+    QElapsedTimer clock;
+    clock.start();
+    const bool ended = waitFor([&] { return process.state() == QProcess::NotRunning; }, 30000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    ASSERT_TRUE(ended) << "still running 30 s after the host went away";
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    EXPECT_TRUE(err.contains("f0599.bin")) << err.toStdString();
+    // Every file that did not arrive whole is named.
+    int named = 0;
+    for (int i = 0; i < 600; ++i) {
+        const QString name = QStringLiteral("f%1.bin").arg(i, 4, 10, QLatin1Char('0'));
+        if (QFileInfo(QDir(target).filePath(name)).size() != 20000) {
+            EXPECT_TRUE(err.contains("/many/" + name.toUtf8())) << name.toStdString();
+            ++named;
+        }
+    }
+    EXPECT_GT(named, 0);
+}
