@@ -144,8 +144,9 @@ public:
     // Connecting ----------------------------------------------------------------------------
     void connectMain(const ConnectRequest &request);
     // Disconnects every session and empties both lists. With ConfirmDisconnect and work in
-    // progress it asks through confirmDisconnect first.
-    void DisconnectMain();
+    // progress it asks through confirmDisconnect first; false when the answer was No and
+    // nothing was disconnected.
+    bool DisconnectMain();
     // The Log Off command: a wanted disconnection, never followed by a reconnection.
     void logOff();
     // Asked before disconnecting active sessions; no answer means yes.

@@ -51,11 +51,11 @@ void TaskEngine::logOff()
     DisconnectMain();
 }
 
-void TaskEngine::DisconnectMain()
+bool TaskEngine::DisconnectMain()
 {
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
     if (m_options->ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
-        return;
+        return false;
     // A wanted disconnection: the coming offline report must not be taken for a failed
     // connection. An offline session keeps counting from 0 for its next connection.
     if (m_mainFTP->State() != csNotConnected)
@@ -74,6 +74,7 @@ void TaskEngine::DisconnectMain()
         if (index > 0)
             taskOffline(index);
     }
+    return true;
 }
 
 void TaskEngine::reconnectTick()

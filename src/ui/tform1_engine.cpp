@@ -162,6 +162,13 @@ void TForm1::attachEngine()
     });
 }
 
+std::function<void(const QString &)> TForm1::logLine()
+{
+    return [this](const QString &line) {
+        m_engine->WriteLog(line, LogModel::NoSession);
+    };
+}
+
 Options &TForm1::options()
 {
     return m_engine->options();

@@ -28,6 +28,8 @@ public:
     void HostExit();
     void initpathExit();
     void anonymousClick();
+    // Typing a user name or a password clears "Anonymous Session".
+    void MakeNoAnon();
 
     // The entered values (valid after Connect).
     QString host() const;
