@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Downloads a folder of 2,000 files of 4 KiB from a local FTP server with
-# `orvane-ftp-cli --tasks 8 get` of the folder and with `lftp -e 'mirror --parallel=8'`, checks
-# both copies against the original and prints files per second of each and their ratio.
+# `orvane-ftp-cli --tasks 8 get` of the folder and with lftp's `mirror --parallel=8` at its fastest
+# settings (no cache, overwrite, one retry, 10 s timeout), in rounds that take turns; checks every
+# copy against the original and prints files per second and files per CPU second of each, and
+# the CLI's over lftp's.
 #
 # Environment:
 #   BUILD_DIR    build folder holding src/orvane-ftp-cli (default: build)
+#   BASELINE_CLI another build of orvane-ftp-cli to run in the same rounds (optional)
 #   SERVER       vsftpd | pyftpdlib | auto (default auto: vsftpd when run as root)
 #   FILES        number of files (default 2000)
 #   FILE_KIB     size of each file in KiB (default 4)
 #   TASKS        sessions of the CLI and parallel transfers of lftp (default 8)
-#   REPEAT       downloads per client; the fastest counts (default 3)
+#   REPEAT       rounds; the fastest run of each client counts (default 3)
 #   BENCH_TMPDIR folder for the files, the copies and the server's root (default $TMPDIR or /tmp)
 set -euo pipefail
 
@@ -21,7 +24,7 @@ tasks=${TASKS:-8}
 repeat=${REPEAT:-3}
 
 source "$here/bench/serverlib.bash"
-bench_setup lftp /usr/bin/python3
+bench_setup lftp /usr/bin/time /usr/bin/python3
 
 mkdir -p "$work/root/pub/many" "$work/out"
 /usr/bin/python3 - "$work/root/pub/many" "$files" "$file_kib" <<'PY'
@@ -34,43 +37,41 @@ PY
 chmod -R a+rX "$work/root"
 start_server
 url="ftp://127.0.0.1:$port"
+# lftp's fastest settings (its commands on one line: lftp -e takes no line breaks)
+lftp_settings="set ftp:passive-mode on; set cmd:fail-exit yes; set cache:enable no"
+lftp_settings+="; set xfer:clobber on; set net:max-retries 1; set net:timeout 10"
 
-# run NAME COMMAND... : times one download into $work/out/NAME; prints seconds
-run() {
-    local name=$1 target="$work/out/$1"
-    shift
-    rm -rf "$target"
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>"$work/stderr" || {
-        echo "download_tree_2000: $name failed:" >&2
-        tail -20 "$work/stderr" >&2
-        exit 1
-    }
-    end=$(date +%s%N)
-    diff -r "$work/root/pub/many" "$target" >/dev/null || {
-        echo "download_tree_2000: $name's copy differs" >&2
-        exit 1
-    }
-    rm -rf "$target"
-    awk -v ns=$((end - start)) 'BEGIN { printf "%.3f\n", ns / 1e9 }'
+check_copy() {
+    diff -r "$work/root/pub/many" "$2" >/dev/null || { echo "$bench: $1's copy differs" >&2; exit 1; }
 }
 
-echo "Downloading $files files of $file_kib KiB from $server on 127.0.0.1:$port (passive)," \
-    "$tasks at once, best of $repeat"
-cli_runs=() lftp_runs=()
-for i in $(seq "$repeat"); do
-    cli_runs+=("$(run cli "$cli" --passive --type binary --tasks "$tasks" \
-        get "$url/pub/many/" "$work/out/cli")")
-    lftp_runs+=("$(run lftp lftp -e "set ftp:passive-mode on; set cmd:fail-exit yes; \
-        mirror --parallel=$tasks /pub/many $work/out/lftp; quit" "$url")")
-    echo "  run $i: cli ${cli_runs[-1]} s, lftp ${lftp_runs[-1]} s"
-done
+# run_client NAME : times one download of the folder into $work/out/NAME; prints "seconds
+# cpu_seconds"
+run_client() {
+    local target="$work/out/$1"
+    case $1 in
+        cli) timed_run "$1" "$target" "$cli" --tls off --passive --type binary --tasks "$tasks" \
+            get "$url/pub/many/" "$target" ;;
+        cli-before) timed_run "$1" "$target" "$base_cli" --passive --type binary --tasks "$tasks" \
+            get "$url/pub/many/" "$target" ;;
+        lftp) timed_run "$1" "$target" lftp \
+            -e "$lftp_settings; mirror --parallel=$tasks /pub/many $target; quit" "$url" ;;
+    esac
+}
 
-cli_best=$(printf '%s\n' "${cli_runs[@]}" | sort -n | head -1)
-lftp_best=$(printf '%s\n' "${lftp_runs[@]}" | sort -n | head -1)
-awk -v n="$files" -v c="$cli_best" -v l="$lftp_best" 'BEGIN {
-    printf "%-16s %8.1f files/s  %6.2f s\n", "orvane-ftp-cli", n / c, c
-    printf "%-16s %8.1f files/s  %6.2f s\n", "lftp", n / l, l
-    printf "ratio (cli files/s / lftp files/s): %.2f (goal 1.00)\n", l / c
-}'
+mapfile -t names < <(clients lftp)
+echo "Downloading $files files of $file_kib KiB from $server on 127.0.0.1:$port (passive)," \
+    "$tasks at once, $repeat rounds of ${names[*]}, best of each"
+rounds "${names[@]}"
+
+read -r lftp_secs lftp_cpu _ <<<"$(best_of lftp)"
+for c in "${names[@]}"; do
+    read -r secs cpu load <<<"$(best_of "$c")"
+    awk -v l="$(client_label "$c")" -v n="$files" -v s="$secs" -v c="$cpu" -v ld="$load" \
+        -v ls="$lftp_secs" -v lc="$lftp_cpu" 'BEGIN {
+        printf "%-16s %8.1f files/s  %6.2f s  CPU %5.2f s  %7.1f files per CPU s", l, n / s, s, c, n / c
+        if (l != "lftp") printf "  x%.2f lftp files/s, x%.2f per CPU s", ls / s, lc / c
+        printf "  (load %s)\n", ld
+    }'
+done
+echo "goal: the CLI at least 1.1 times lftp's files per second for the same CPU, and no slower than the baseline"

@@ -5,9 +5,10 @@
 #
 # Environment:
 #   BUILD_DIR    build folder holding src/orvane-ftp-cli (default: build)
+#   BASELINE_CLI another build of orvane-ftp-cli to run in the same rounds (optional)
 #   SERVER       vsftpd | pyftpdlib | auto (default auto: vsftpd when run as root)
 #   ENTRIES      entries in the folder (default 100000)
-#   REPEAT       listings per client; the fastest counts (default 3)
+#   REPEAT       rounds; the fastest run of each client counts (default 3)
 #   BENCH_TMPDIR folder for the server's root (default $TMPDIR or /tmp)
 set -euo pipefail
 
@@ -35,47 +36,39 @@ PY
 start_server
 url="ftp://127.0.0.1:$port/big/"
 
-# run NAME EXPECTED COMMAND... : times one listing; prints "seconds cpu_seconds"
-run() {
-    local name=$1
-    shift
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >"$work/$name.out" 2>"$work/stderr" || {
-        echo "listing_100k: $name failed:" >&2
-        cat "$work/stderr" >&2
-        exit 1
-    }
-    end=$(date +%s%N)
+# Every run must print one line per entry.
+check_copy() {
     local lines
-    lines=$(wc -l < "$work/$name.out")
+    lines=$(wc -l < "$work/$1.out")
     [ "$lines" -eq "$entries" ] || {
-        echo "listing_100k: $name printed $lines lines, not $entries" >&2
+        echo "$bench: $1 printed $lines lines, not $entries" >&2
         exit 1
     }
-    awk -v ns=$((end - start)) '{ printf "%.3f %.3f\n", ns / 1e9, $1 + $2 }' "$work/time"
 }
 
-best() { sort -n | head -1; }
+# run_client NAME : times one listing; prints "seconds cpu_seconds"
+run_client() {
+    case $1 in
+        cli) timed_run "$1" "$work/none" "$cli" --tls off --passive ls "$url" ;;
+        cli-before) timed_run "$1" "$work/none" "$base_cli" --passive ls "$url" ;;
+        lftp) timed_run "$1" "$work/none" lftp \
+            -e 'set ftp:passive-mode on; set cache:enable no; cls -1; quit' "$url" ;;
+    esac
+}
 
-echo "Listing $entries entries from $server on 127.0.0.1:$port (passive), best of $repeat"
-cli_runs=() lftp_runs=()
-for i in $(seq "$repeat"); do
-    cli_runs+=("$(run cli "$cli" --passive ls "$url")")
-    lftp_runs+=("$(run lftp lftp -e 'set ftp:passive-mode on; cls -1; quit' "$url")")
-    echo "  run $i: cli ${cli_runs[-1]% *} s, lftp ${lftp_runs[-1]% *} s"
-done
+mapfile -t names < <(clients lftp)
+echo "Listing $entries entries from $server on 127.0.0.1:$port (passive)," \
+    "$repeat rounds of ${names[*]}, best of each"
+rounds "${names[@]}"
 
-report() {
-    local label=$1 runs=$2
-    read -r secs cpu <<<"$(printf '%s\n' "$runs" | best)"
-    awk -v l="$label" -v n="$entries" -v s="$secs" -v c="$cpu" 'BEGIN {
-        printf "%-16s %6.3f s  %9.0f entries/s  CPU %5.2f s\n", l, s, n / s, c
+read -r lftp_secs _ <<<"$(best_of lftp)"
+for c in "${names[@]}"; do
+    read -r secs cpu load <<<"$(best_of "$c")"
+    awk -v l="$(client_label "$c")" -v n="$entries" -v s="$secs" -v c="$cpu" -v ld="$load" \
+        -v ls="$lftp_secs" 'BEGIN {
+        printf "%-16s %6.3f s  %9.0f entries/s  CPU %5.2f s", l, s, n / s, c
+        if (l != "lftp") printf "  lftp time / this time %.2f", ls / s
+        printf "  (load %s)\n", ld
     }'
-}
-cli_best=$(printf '%s\n' "${cli_runs[@]}" | best)
-lftp_best=$(printf '%s\n' "${lftp_runs[@]}" | best)
-report "orvane-ftp-cli" "$cli_best"
-report "lftp cls -1" "$lftp_best"
-awk -v a="${cli_best% *}" -v b="${lftp_best% *}" \
-    'BEGIN { printf "ratio (lftp time / cli time): %.2f (goal 1.00 or more)\n", b / a }'
+done
+echo "goal: the CLI at least as fast as lftp, and no slower than the baseline"

@@ -1,22 +1,30 @@
 # Shared by the transfer and listing benchmarks: the set-up of a run, a local FTP server on a free
 # port of 127.0.0.1 serving "$work/root" to anonymous, vsftpd when run as root, else pyftpdlib,
-# and the timing of one client run. Source it after setting here (the source tree) and bench (the
-# script's name, for messages), then call bench_setup. start_server sets port and server_pid. The
-# root is read only; set upload_dir (a folder name below the root) before start_server to let
-# anonymous write there.
+# the timing of one client run and the interleaved rounds of all clients. Source it after setting
+# here (the source tree) and bench (the script's name, for messages), then call bench_setup.
+# start_server sets port and server_pid. The root is read only; set upload_dir (a folder name
+# below the root) before start_server to let anonymous write there.
+#
+# File system costs on a shared machine change from minute to minute, so the clients take turns
+# (a round runs each once) rather than one client's runs after the other's, every run starts
+# after its previous copy is removed and after `sync`, and each figure carries the load average
+# seen when its run started.
 
-# bench_setup TOOL... : finds the client in BUILD_DIR (sets cli), checks that it and each TOOL
-# are there, makes the work folder (removed on exit, after the server is stopped) and picks the
-# server named by SERVER (vsftpd | pyftpdlib | auto).
+# bench_setup TOOL... : finds the client in BUILD_DIR (sets cli) and, when BASELINE_CLI names
+# another build of it, that one (sets base_cli), checks that they and each TOOL are there, makes
+# the work folder (removed on exit, after the server is stopped) and picks the server named by
+# SERVER (vsftpd | pyftpdlib | auto).
 bench_setup() {
     local build_dir=${BUILD_DIR:-build} tool
     [[ $build_dir = /* ]] || build_dir="$here/$build_dir"
     cli="$build_dir/src/orvane-ftp-cli"
+    base_cli=${BASELINE_CLI:-}
     server=${SERVER:-auto}
     for tool in "$@"; do
         command -v "$tool" >/dev/null || { echo "$bench: $tool is missing" >&2; exit 1; }
     done
     [ -x "$cli" ] || { echo "$bench: $cli is not built (run make build)" >&2; exit 1; }
+    [ -z "$base_cli" ] || [ -x "$base_cli" ] || { echo "$bench: $base_cli is not a program" >&2; exit 1; }
     work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
     trap 'stop_server; rm -rf "$work"' EXIT
     pick_server
@@ -47,8 +55,11 @@ start_server() {
         chown root:root "$work/root" "$work/empty"
         chmod 755 "$work/root" "$work/empty"
         [ $writable = YES ] && chown ftp "$work/root/$upload_dir"
+        # Passive ports below the range the system hands out to clients, and many of them: the
+        # copies of thousands of files leave the client's ports in use for a while, and vsftpd
+        # gives up after a few tries on ports in use.
         local pasv_min
-        pasv_min=$(free_port)
+        pasv_min=$(/usr/bin/python3 -c 'import random; print(random.randrange(20000, 32000, 100))')
         cat > "$work/vsftpd.conf" <<CONF
 listen=YES
 listen_ipv6=NO
@@ -69,7 +80,7 @@ seccomp_sandbox=NO
 pasv_enable=YES
 pasv_address=127.0.0.1
 pasv_min_port=$pasv_min
-pasv_max_port=$((pasv_min + 20))
+pasv_max_port=$((pasv_min + 99))
 port_enable=YES
 connect_from_port_20=NO
 xferlog_enable=NO
@@ -104,39 +115,92 @@ stop_server() {
     return 0
 }
 
-# timed_run NAME TARGET COMMAND... : runs COMMAND once, then checks that TARGET equals "$file"
-# and removes it; prints "seconds cpu_seconds". Messages start with "$bench:".
+# timed_run NAME TARGET COMMAND... : runs COMMAND once after removing TARGET and `sync`, then
+# checks that TARGET equals "$file" and removes it; prints "seconds cpu_seconds" (CPU is user +
+# system of the command and its children). Messages start with "$bench:".
 timed_run() {
     local name=$1 target=$2
     shift 2
-    rm -f "$target"
+    rm -rf "$target"
+    sync
     local start end
     start=$(date +%s%N)
-    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || {
+    /usr/bin/time -f '%U %S' -o "$work/time" "$@" >"$work/$name.out" 2>"$work/stderr" || {
         echo "$bench: $name failed:" >&2
         cat "$work/stderr" >&2
         exit 1
     }
     end=$(date +%s%N)
-    cmp -s "$file" "$target" || { echo "$bench: $name's copy differs" >&2; exit 1; }
-    rm -f "$target"
-    awk -v ns=$((end - start)) '{ printf "%.3f %.3f\n", ns / 1e9, $1 + $2 }' "$work/time"
+    check_copy "$name" "$target"
+    rm -rf "$target"
+    awk -v ns=$((end - start)) 'END { printf "%.3f %.3f\n", ns / 1e9, $1 + $2 }' "$work/time"
 }
 
-best() { sort -n | head -1; }
-
-# report LABEL "seconds cpu_seconds" : throughput and CPU per GiB of moving "$bytes"
-report() {
-    local label=$1 secs cpu
-    read -r secs cpu <<<"$2"
-    awk -v l="$label" -v b="$bytes" -v s="$secs" -v c="$cpu" 'BEGIN {
-        gib = b / 1073741824
-        printf "%-16s %8.1f MiB/s  %6.2f s  CPU %5.2f s per GiB\n", l, b / 1048576 / s, s, c / gib
-    }'
+# check_copy NAME TARGET : the default check of a run's result; a script may define its own
+check_copy() {
+    cmp -s "$file" "$2" || { echo "$bench: $1's copy differs" >&2; exit 1; }
 }
 
-# report_ratio CLI_BEST OTHER_BEST : the client's throughput over the other tool's
+load1() { cut -d' ' -f1 /proc/loadavg; }
+
+# clients PEER... : the clients to compare in the order of a round: the baseline CLI when one is
+# given, this CLI, then the peers
+clients() {
+    [ -n "$base_cli" ] && echo cli-before
+    echo cli
+    printf '%s\n' "$@"
+}
+
+# rounds CLIENT... : REPEAT rounds, each calling `run_client CLIENT` (which prints "seconds
+# cpu_seconds") for every client in turn; keeps "seconds cpu_seconds load" per run in
+# runs[CLIENT] and prints each round's times.
+declare -A runs
+rounds() {
+    local i c r l line
+    for i in $(seq "$repeat"); do
+        line="  round $i:"
+        for c in "$@"; do
+            l=$(load1)
+            r=$(run_client "$c")
+            runs[$c]+="$r $l"$'\n'
+            line+=" $c ${r%% *} s (CPU ${r#* } s, load $l),"
+        done
+        echo "${line%,}"
+    done
+}
+
+# best_of CLIENT : the fastest run of CLIENT as "seconds cpu_seconds load"
+best_of() { printf '%s' "${runs[$1]}" | sort -n | head -1; }
+
+# client_label CLIENT : the name a report shows
+client_label() {
+    case $1 in
+        cli) echo orvane-ftp-cli ;;
+        cli-before) echo "cli (baseline)" ;;
+        *) echo "$1" ;;
+    esac
+}
+
+# report_bytes CLIENT... : for the fastest run of each: throughput, seconds, CPU per GiB of
+# moving "$bytes", the load at its start; then each client's throughput over the first peer's
+report_bytes() {
+    local c secs cpu load
+    for c in "$@"; do
+        read -r secs cpu load <<<"$(best_of "$c")"
+        awk -v l="$(client_label "$c")" -v b="$bytes" -v s="$secs" -v c="$cpu" -v ld="$load" 'BEGIN {
+            gib = b / 1073741824
+            printf "%-16s %8.1f MiB/s  %6.2f s  CPU %5.2f s per GiB  (load %s)\n", l, b / 1048576 / s, s, c / gib, ld
+        }'
+    done
+}
+
+# report_ratio PEER CLIENT... : each client's best time against PEER's (throughput ratio)
 report_ratio() {
-    awk -v a="${1% *}" -v b="${2% *}" \
-        'BEGIN { printf "ratio (cli throughput / curl throughput): %.2f (goal 0.90)\n", b / a }'
+    local peer=$1 c
+    shift
+    for c in "$@"; do
+        awk -v l="$(client_label "$c")" -v p="$peer" -v a="$(best_of "$c" | cut -d' ' -f1)" \
+            -v b="$(best_of "$peer" | cut -d' ' -f1)" \
+            'BEGIN { printf "ratio (%s throughput / %s throughput): %.2f\n", l, p, b / a }'
+    done
 }

@@ -10,6 +10,7 @@
 #   BENCH_TMPDIR folder for the file and the server's root (default $TMPDIR or /tmp;
 #                /dev/shm keeps the disk out of the measurement)
 #   MODE         passive | active data connections for both clients (default passive)
+#   BASELINE_CLI another build of orvane-ftp-cli to run in the same rounds (optional)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,25 +36,20 @@ else
     curl_mode=(--disable-eprt -P 127.0.0.1)
 fi
 
-# run NAME COMMAND... : times one upload to upload/NAME.bin; prints "seconds cpu_seconds"
-run() {
-    local name=$1
-    shift
-    timed_run "$name" "$work/root/upload/$name.bin" "$@"
+# run_client NAME : times one upload to upload/NAME.bin; prints "seconds cpu_seconds"
+run_client() {
+    local target="$work/root/upload/$1.bin" dest="ftp://127.0.0.1:$port/upload/$1.bin"
+    case $1 in
+        cli) timed_run "$1" "$target" "$cli" --tls off "${cli_mode[@]}" --type binary put "$file" "$dest" ;;
+        cli-before) timed_run "$1" "$target" "$base_cli" "${cli_mode[@]}" --type binary put "$file" "$dest" ;;
+        curl) timed_run "$1" "$target" curl -sS "${curl_mode[@]}" -T "$file" "$dest" ;;
+    esac
 }
 
-echo "Uploading $((bytes / 1048576)) MiB to $server on 127.0.0.1:$port ($mode), best of $repeat"
-cli_runs=() curl_runs=()
-for i in $(seq "$repeat"); do
-    cli_runs+=("$(run cli "$cli" "${cli_mode[@]}" --type binary put "$file" \
-        "ftp://127.0.0.1:$port/upload/cli.bin")")
-    curl_runs+=("$(run curl curl -sS "${curl_mode[@]}" -T "$file" \
-        "ftp://127.0.0.1:$port/upload/curl.bin")")
-    echo "  run $i: cli ${cli_runs[-1]% *} s, curl ${curl_runs[-1]% *} s"
-done
-
-cli_best=$(printf '%s\n' "${cli_runs[@]}" | best)
-curl_best=$(printf '%s\n' "${curl_runs[@]}" | best)
-report "orvane-ftp-cli" "$cli_best"
-report "curl -T" "$curl_best"
-report_ratio "$cli_best" "$curl_best"
+mapfile -t names < <(clients curl)
+echo "Uploading $((bytes / 1048576)) MiB to $server on 127.0.0.1:$port ($mode)," \
+    "$repeat rounds of ${names[*]}, best of each"
+rounds "${names[@]}"
+report_bytes "${names[@]}"
+report_ratio curl "${names[@]:0:${#names[@]}-1}"
+echo "goal: the CLI's throughput at least 0.90 of curl's, and no lower than the baseline's"

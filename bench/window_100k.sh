@@ -12,6 +12,7 @@
 #   FILE_KIB     size of each file in KiB (default 4)
 #   TASKS        sessions of the window and the CLI (default 8)
 #   BENCH_TMPDIR folder for the server's root and the copies (default $TMPDIR or /tmp)
+#   WRAP         a command to run the program under, say "perf record -g -o /tmp/window.data"
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,5 +52,5 @@ start_server
 echo "Window against $server on 127.0.0.1:$port (passive); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The window keeps its settings in a home of its own.
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
-    "$build_dir/bench/bench_window" "$port" big "$entries" many "$files" $((file_kib * 1024)) \
+    ${WRAP:-} "$build_dir/bench/bench_window" "$port" big "$entries" many "$files" $((file_kib * 1024)) \
     "$tasks" "$work/out" "$cli"

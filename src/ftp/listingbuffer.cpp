@@ -51,9 +51,19 @@ const ListingBuffer::Entry *ListingBuffer::find(const QString &folder, const QSt
 
 void ListingBuffer::sortEntries(EntryList &entries)
 {
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+    // Hosts mostly send a folder's names in order already, folders and files mixed: the
+    // folders' keys go first, and each kind is sorted only when it is not in order yet.
+    const auto before = [](const Entry &a, const Entry &b) {
         return sortsBefore(a.key, b.key);
+    };
+    const auto files = std::stable_partition(entries.begin(), entries.end(), [](const Entry &e) {
+        return e.key.startsWith(QLatin1Char('d'));
     });
+    for (const auto &[from, to] :
+         {std::pair(entries.begin(), files), std::pair(files, entries.end())}) {
+        if (!std::is_sorted(from, to, before))
+            std::stable_sort(from, to, before);
+    }
 }
 
 void ListingBuffer::store(const QString &folder, EntryList entries)

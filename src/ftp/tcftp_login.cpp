@@ -39,6 +39,9 @@ QString argumentOf(const QString &commandLine)
 
 void TcFTP::controlDataAvailable()
 {
+    // Nothing the host says is taken while its certificate waits for the owner's word.
+    if (m_certificateHeld)
+        return;
     m_replies.feed(m_control->Receive());
     FtpReplyReader::Line line;
     while (m_replies.nextLine(line)) {
@@ -145,6 +148,7 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
 bool TcFTP::replyExpected() const
 {
     static const QStringList answered{
+            QStringLiteral("auth"), QStringLiteral("pbsz"), QStringLiteral("prot"),
             QStringLiteral("user"), QStringLiteral("pass"), QStringLiteral("cwd"),
             QStringLiteral("dele"), QStringLiteral("eprt"), QStringLiteral("epsv"),
             QStringLiteral("feat"), QStringLiteral("list"), QStringLiteral("mdtm"),
@@ -180,10 +184,10 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         }
         switch (m_firewallType) {
         case 0:
-            AddCommand(QStringLiteral("user ") + m_username);
+            sendLogin(QStringLiteral("user ") + m_username);
             break;
         case 1:
-            AddCommand(QStringLiteral("user ") + m_username + QLatin1Char('@') + m_host);
+            sendLogin(QStringLiteral("user ") + m_username + QLatin1Char('@') + m_host);
             break;
         case 2:
             // The first 220 is the firewall's own greeting; the next one is the host's,
@@ -192,7 +196,7 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
                 m_firewallOpened = true;
                 AddCommand(QStringLiteral("open ") + m_host);
             } else {
-                AddCommand(QStringLiteral("user ") + m_username);
+                sendLogin(QStringLiteral("user ") + m_username);
             }
             break;
         default:
@@ -212,6 +216,16 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         && out != QLatin1String("mlsd")) {
         flags.cont = false;
         flags.progress = false;
+        return;
+    }
+    if (out == QLatin1String("auth")) {
+        authReplied(flags);
+        return;
+    }
+    if (out == QLatin1String("pbsz"))
+        return;
+    if (out == QLatin1String("prot")) {
+        protReplied();
         return;
     }
     if (out == QLatin1String("user")) {
@@ -403,6 +417,7 @@ void TcFTP::loginComplete()
     m_featLines.clear();
     m_epsvRefused = false;
     m_commandQueue.prepend(QStringLiteral("feat"));
+    queueDataProtection();
 }
 
 void TcFTP::Disconnect()

@@ -24,6 +24,9 @@ SiteConnection SiteConnection::fromSite(const TSiteObject &site, const Options &
     result.PassiveMode = site.PassiveMode;
     result.NameEncoding = site.NameEncoding;
     result.MaxTasks = site.Tasks;
+    if (site.Encryption >= ceExplicitIfAvailable && site.Encryption <= cePlainOnly)
+        result.Encryption = TcFTPEncryption(site.Encryption);
+    result.CertificateFingerprint = site.CertificateFingerprint;
     return result;
 }
 
@@ -35,6 +38,8 @@ ConnectRequest SiteConnection::request() const
     result.passive = PassiveMode;
     result.nameEncoding = NameEncoding;
     result.tasks = MaxTasks;
+    result.security.encryption = Encryption;
+    result.security.pinnedFingerprint = CertificateFingerprint;
     result.setsFirewall = session.setsFirewall;
     result.firewallType = session.FirewallType;
     result.firewallHost = session.FirewallHost;

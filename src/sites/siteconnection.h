@@ -27,7 +27,9 @@ struct SiteConnection
     bool PassiveMode = false;
     QString NameEncoding; // empty: automatic
     int MaxTasks = 1;
-    SessionOptions session; // firewall from the options when the site asks for one
+    TcFTPEncryption Encryption = ceExplicitIfAvailable;
+    QString CertificateFingerprint; // pinned; empty: the certificate must verify
+    SessionOptions session;         // firewall from the options when the site asks for one
     bool needsUsername = false;
     bool needsPassword = false;
 

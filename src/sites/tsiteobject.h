@@ -27,6 +27,11 @@ public:
     // Character set for names: empty for the automatic choice, else a legacy encoding's name
     // ("Windows-1252").
     QString NameEncoding;
+    // FTP over TLS (TcFTPEncryption): 0 explicit if available (also for sites saved before
+    // the choice existed), 1 explicit required, 2 implicit required, 3 plain only.
+    qint32 Encryption = 0;
+    // SHA-256 of the host certificate trusted always (64 lower-case hex digits); empty: none.
+    QString CertificateFingerprint;
 
     static TSiteObject blank()
     {

@@ -69,6 +69,11 @@ bool ExtensionCache::TypedAsExtension(const QString &lowerName)
     return false;
 }
 
+void ExtensionCache::prepare()
+{
+    TypedAsExtension(QString());
+}
+
 const tExtBufObj &ExtensionCache::entry(const QString &key)
 {
     auto it = m_entries.constFind(key);

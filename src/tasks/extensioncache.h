@@ -45,6 +45,9 @@ public:
     int count() const { return int(m_entries.size()); }
 
     static QString ExtensionOf(const QString &fileName);
+    // Reads the type database's patterns that names without a "." could meet, which the first
+    // such name would otherwise wait for; safe to call from any thread, once or more.
+    static void prepare();
     static tExtBufObj MimeTypeService(const QString &extension);
 
 private:

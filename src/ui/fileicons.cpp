@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <QThreadPool>
+
+#include <mutex>
 
 FileIcons::FileIcons(ExtensionCache &cache)
     : m_cache(cache)
@@ -29,6 +32,11 @@ FileIcons::FileIcons(ExtensionCache &cache)
     if (m_drive.isNull())
         m_drive = style->standardIcon(QStyle::SP_DriveHDIcon);
     m_cache.setTypeService([this](const QString &extension) { return lookUp(extension); });
+    // The first name without a dot makes the table of what such names could be typed as, which
+    // reads every type the system knows; made on a worker now, no list waits for it later.
+    static std::once_flag prepared;
+    std::call_once(prepared,
+                   [] { QThreadPool::globalInstance()->start([] { ExtensionCache::prepare(); }); });
 }
 
 QIcon FileIcons::forFile(const QString &fileName)

@@ -10,6 +10,7 @@
 #include "ui/tdialog.h"
 #include "util/fieldstring.h"
 #include "util/pathforms.h"
+#include "widgets/filelistfill.h"
 #include "widgets/filelistview.h"
 #include "widgets/headerstatus.h"
 
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -137,6 +139,8 @@ HostPane::HostPane(TaskEngine &engine, FileIcons &icons, TDialog *dialog, QWidge
     attachEngine();
 }
 
+HostPane::~HostPane() = default;
+
 void HostPane::attachEngine()
 {
     connect(&m_engine, &TaskEngine::mainLoggingIn, this, &HostPane::loggingIn);
@@ -189,6 +193,7 @@ void HostPane::loggingIn()
     m_bookmark->setEnabled(false);
     for (int i = 0; i < 3; ++i)
         m_status->setPanelText(i, QString());
+    cancelFill();
     m_list->clear();
     m_tree->clear();
     auto *root = new QTreeWidgetItem(m_tree);
@@ -209,6 +214,7 @@ void HostPane::loggedIn(int hostType)
 void HostPane::offline()
 {
     m_tree->clear();
+    cancelFill();
     m_list->clear();
     for (int i = 0; i < 3; ++i)
         m_status->setPanelText(i, QString());
@@ -376,65 +382,115 @@ void HostPane::showFolder(const QString &folder)
 
 void HostPane::FillFileList()
 {
+    cancelFill();
     const ListingBuffer &buffer = m_engine.listingBuffer();
     const QString current = currentFolder();
-    m_list->setUpdatesEnabled(false);
-    m_list->beginFill();
     m_list->clear();
-    auto markRow = [this](int row) {
-        if (row >= 0)
-            m_list->setMark(row, listedIcon(m_list->icon(row)));
-    };
+    // RStat names the folder from now on, so that showing it again does not start over.
+    m_status->setPanelText(2, current);
+    QList<FileListModel::Row> first;
     if (current != rootFolder()) {
-        const int row = AddFileItem(true, -1, -1, QStringLiteral(".."), current);
-        if (buffer.contains(ConvertPath(current + QStringLiteral("..\\"), BackslashForm)))
-            markRow(row);
-    }
-    int objects = 0;
-    if (const ListingBuffer::EntryList *entries = buffer.entries(current)) {
-        for (const ListingBuffer::Entry &entry : *entries) {
-            const QString name = entry.key.mid(1);
-            const qint64 size = Field(entry.fields, 1, QLatin1Char('*')).toLongLong();
-            const qint64 date = Field(entry.fields, 2, QLatin1Char('*')).toLongLong();
-            if (entry.key.startsWith(QLatin1Char('f'))) {
-                AddFileItem(true, date, qMax<qint64>(0, size), name, current);
-            } else {
-                const int row = AddFileItem(true, date, -1, name, current);
-                if (buffer.contains(current + name + Backslash))
-                    markRow(row);
-            }
-            ++objects;
+        first.append(PaneItems::makeRow(m_icons, -1, -1, QStringLiteral("..")));
+        if (buffer.contains(ConvertPath(current + QStringLiteral("..\\"), BackslashForm))) {
+            first.last().marked = true;
+            first.last().icon = listedIcon(first.last().icon);
         }
     }
-    m_list->endFill();
+    // A copy of the list shares the buffer's entries and stays as it is while the buffer
+    // changes under a fill that takes several turns.
+    const ListingBuffer::EntryList *listed = buffer.entries(current);
+    const ListingBuffer::EntryList entries = listed ? *listed : ListingBuffer::EntryList();
+    m_fill = std::make_unique<FileListFill>(
+            std::move(first), int(entries.size()), [this, entries, current](int i) {
+                const ListingBuffer::Entry &entry = entries.at(i);
+                const QString name = entry.key.mid(1);
+                const qint64 size = Field(entry.fields, 1, QLatin1Char('*')).toLongLong();
+                const qint64 date = Field(entry.fields, 2, QLatin1Char('*')).toLongLong();
+                if (entry.key.startsWith(QLatin1Char('f')))
+                    return PaneItems::makeRow(m_icons, date, qMax<qint64>(0, size), name);
+                FileListModel::Row row = PaneItems::makeRow(m_icons, date, -1, name);
+                if (m_engine.listingBuffer().contains(current + name + Backslash)) {
+                    row.marked = true;
+                    row.icon = listedIcon(row.icon);
+                }
+                return row;
+            });
+    m_fillSelect.clear();
+    m_fillReport = false;
+    // The first slice now: a folder that fits in it is shown before this returns.
+    if (m_fill->step())
+        finishFill();
+    else
+        continueFill();
+}
+
+void HostPane::continueFill()
+{
+    const int run = m_fillRun;
+    QTimer::singleShot(0, this, [this, run] {
+        if (run != m_fillRun || !m_fill)
+            return;
+        if (m_fill->step())
+            finishFill();
+        else
+            continueFill();
+    });
+}
+
+void HostPane::cancelFill()
+{
+    ++m_fillRun;
+    m_fill.reset();
+}
+
+void HostPane::finishFill()
+{
+    const std::unique_ptr<FileListFill> fill = std::move(m_fill);
+    ++m_fillRun;
+    m_list->model()->setRows(fill->takeRows());
+    // The rows are in Name order already; the row selected is the one listed first.
+    m_list->setTag(1);
+    int objects = m_list->rowCount();
+    if (objects > 0 && m_list->kind(0) == FileListView::ParentEntry)
+        --objects;
     m_status->setPanelText(1, tr("%1 object(s)").arg(objects));
-    m_status->setPanelText(2, current);
     m_list->clearSelection();
-    if (m_list->rowCount() > 0) {
-        m_list->selectRow(0);
-        m_list->setCurrentRow(0);
+    const int again
+            = m_fillSelect.isEmpty() ? -1 : m_list->findCaption(m_fillSelect, Qt::CaseSensitive);
+    const int selected = again >= 0 ? again : fill->firstRowAt();
+    if (selected >= 0) {
+        m_list->selectRow(selected);
+        m_list->setCurrentRow(selected);
     }
-    sortList(1);
-    m_list->setUpdatesEnabled(true);
     m_list->setFocus(Qt::OtherFocusReason);
     Q_EMIT selectionChanged();
+    if (m_fillReport)
+        Q_EMIT listRefilled(m_fillHadFocus);
 }
 
 void HostPane::entriesChanged(const QString &folder)
 {
     if (sameFolder(folder, currentFolder())) {
-        // Keep the selection where the user left it.
+        // Keep the selection where the user left it (or where a fill under way was to put it).
         const int row = m_list->firstSelectedRow();
-        const QString selected = row >= 0 ? m_list->internalName(row) : QString();
-        const bool focused = m_list->hasFocus();
+        const QString selected = m_fill     ? m_fillSelect
+                                 : row >= 0 ? m_list->internalName(row)
+                                            : QString();
+        const bool focused = m_fill ? m_fillHadFocus : m_list->hasFocus();
         FillFileList();
-        const int again = m_list->findCaption(selected, Qt::CaseSensitive);
-        if (again >= 0) {
-            m_list->clearSelection();
-            m_list->selectRow(again);
-            m_list->setCurrentRow(again);
+        m_fillSelect = selected;
+        m_fillReport = true;
+        m_fillHadFocus = focused;
+        if (!m_fill) {
+            // Shown already: select again and report now.
+            const int again = m_list->findCaption(selected, Qt::CaseSensitive);
+            if (again >= 0) {
+                m_list->clearSelection();
+                m_list->selectRow(again);
+                m_list->setCurrentRow(again);
+            }
+            Q_EMIT listRefilled(focused);
         }
-        Q_EMIT listRefilled(focused);
     }
     // A folder made on the host shows in the tree below its parent, if the parent is shown.
     if (const ListingBuffer::EntryList *entries = m_engine.listingBuffer().entries(folder)) {

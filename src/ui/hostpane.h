@@ -5,7 +5,10 @@
 
 #include "widgets/filelistmodel.h"
 
+#include <memory>
+
 class FileIcons;
+class FileListFill;
 class FileListView;
 class HeaderStatus;
 class QLabel;
@@ -34,6 +37,7 @@ public:
 
     // The engine must outlive the pane; the dialog asks for a folder (Change Folder).
     HostPane(TaskEngine &engine, FileIcons &icons, TDialog *dialog, QWidget *parent = nullptr);
+    ~HostPane() override;
 
     // The controls, for the window's layout, focus rules and drag and drop.
     FileListView *rWin() const { return m_list; }
@@ -55,8 +59,11 @@ public:
     // Shows the tree and the list (true) or the "Not connected" caption.
     void setShown(bool shown);
 
-    // Refills rWin from the listing buffer.
+    // Refills rWin from the listing buffer. A folder of many entries is made ready a slice per
+    // turn of the event loop and shown whole when it is (fillPending() until then); a small one
+    // before this returns.
     void FillFileList();
+    bool fillPending() const { return m_fill != nullptr; }
     // Adds one item to rWin when folder is the folder it shows; returns its row or -1.
     int AddFileItem(
             bool noDupCheck, qint64 date, qint64 size, const QString &name, const QString &folder);
@@ -97,6 +104,9 @@ private:
     void showFolder(const QString &folder);
     void entriesChanged(const QString &folder);
     void folderRemoved(const QString &folder);
+    void continueFill();
+    void finishFill();
+    void cancelFill();
     void requestListing(const QString &folder, QTreeWidgetItem *node);
     void setCurrentFolder(const QString &folder);
     QString rootFolder() const;
@@ -117,4 +127,11 @@ private:
     QMenu *m_listMenu = nullptr;
     QMenu *m_treeMenu = nullptr;
     bool m_inExpandHandler = false;
+    // The fill under way: what it shows, and the row to select again and whether to report the
+    // refill (with the list's focus before it) when it is done.
+    std::unique_ptr<FileListFill> m_fill;
+    int m_fillRun = 0;
+    QString m_fillSelect;
+    bool m_fillReport = false;
+    bool m_fillHadFocus = false;
 };

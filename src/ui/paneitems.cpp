@@ -57,6 +57,26 @@ QString folderTypeName()
     return name;
 }
 
+FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QString &name)
+{
+    const bool isFolder = size < 0;
+    FileListModel::Row row;
+    row.name = name;
+    row.kind = name == QLatin1String("..") ? FileListModel::ParentEntry
+               : isFolder                  ? FileListModel::FolderEntry
+                                           : FileListModel::FileEntry;
+    row.modified = date == -1 ? QDate::currentDate() : DosDateTimeToDate(date);
+    row.type = folderTypeName();
+    row.icon = icons.closedFolder();
+    if (!isFolder)
+        icons.describe(name, &row.type, &row.icon);
+    if (!isFolder) {
+        row.size = FormatSize(size, true);
+        row.bytes = size;
+    }
+    return row;
+}
+
 int addListItem(FileListView *list,
                 FileIcons &icons,
                 bool noDupCheck,
@@ -70,20 +90,18 @@ int addListItem(FileListView *list,
         if (existing >= 0)
             list->removeRow(existing);
     }
-    const bool isFolder = size < 0;
-    const FileListView::Kind kind = name == QLatin1String("..") ? FileListView::ParentEntry
-                                    : isFolder                  ? FileListView::FolderEntry
-                                                                : FileListView::FileEntry;
-    const QDate modified = date == -1 ? QDate::currentDate() : DosDateTimeToDate(date);
-    QString typeName = folderTypeName();
-    QIcon icon = icons.closedFolder();
-    if (!isFolder)
-        icons.describe(name, &typeName, &icon);
+    FileListModel::Row row = makeRow(icons, date, size, name);
     // A single entry (a file arriving, a folder made) goes to its sorted place; a fill appends
     // and sorts once at its end.
-    const QString sizeText = isFolder ? QString() : FormatSize(size, true);
-    return noDupCheck ? list->addItem(name, kind, sizeText, typeName, modified, icon)
-                      : list->insertSorted(name, kind, sizeText, typeName, modified, icon);
+    return noDupCheck ? list->addItem(
+                   row.name, row.kind, row.size, row.type, row.modified, row.icon, {}, row.bytes)
+                      : list->insertSorted(row.name,
+                                           row.kind,
+                                           row.size,
+                                           row.type,
+                                           row.modified,
+                                           row.icon,
+                                           row.bytes);
 }
 
 } // namespace PaneItems

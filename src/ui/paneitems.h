@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/filelistmodel.h"
+
 #include <QIcon>
 #include <QString>
 #include <Qt>
@@ -28,6 +30,9 @@ QTreeWidgetItem *addFolderNode(QTreeWidgetItem *parent,
 QTreeWidget *newFolderTree(QWidget *parent, const char *name);
 // The type name the lists show for folders.
 QString folderTypeName();
+
+// The row of a list entry: date is an MS-DOS date-time, -1 for today; size -1 marks a folder.
+FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QString &name);
 
 // Adds one row to a list: date is an MS-DOS date-time, -1 for today; size -1 marks a folder.
 // Without noDupCheck a row with the same caption (compared with cs) is replaced first.

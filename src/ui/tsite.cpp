@@ -28,6 +28,7 @@ TSite::TSite(QWidget *parent)
     addLoginPage(
             Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
     addConnectionPage(Pages, "tasks", tasks, TaskPos, "port", port, UpDown4, firewall, passive);
+    encryption = addEncryptionRow(Pages);
 
     auto *namesPage = new QWidget(Pages);
     auto *namesLayout = new QFormLayout(namesPage);
@@ -87,6 +88,7 @@ void TSite::FormActivate(const TSiteObject &site)
         index = encoding->count() - 1;
     }
     encoding->setCurrentIndex(index);
+    encryption->setCurrentIndex(qBound(0, site.Encryption, encryption->count() - 1));
     firewall->setChecked(site.Firewall > 0);
     port->setText(QString::number(site.Port));
     tasks->setText(QString::number(site.Tasks));

@@ -54,6 +54,8 @@ public:
     QCheckBox *passive;
     // "Character set for names": Automatic first, then the legacy encodings Qt converts.
     QComboBox *encoding;
+    // FTP over TLS, item index = TcFTPEncryption value
+    QComboBox *encryption;
     QPlainTextEdit *Description;
     QPushButton *OkButton;
     QPushButton *CancelButton;

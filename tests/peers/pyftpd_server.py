@@ -53,6 +53,8 @@ def main():
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--no-mlst", action="store_true",
                         help="offer neither MLST nor MLSD (a host that lists with LIST only)")
+    parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -67,7 +69,14 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm=ALL_PERMISSIONS)
     authorizer.add_anonymous(args.root, perm=ALL_PERMISSIONS)
 
-    handler = type("TestHandler", (FTPHandler,), {})
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+    handler = type("TestHandler", (base,), {})
+    if args.tls_cert:
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
     handler.authorizer = authorizer
     handler.active_dtp = ActiveDataConnector
     handler.masquerade_address = None
@@ -75,7 +84,7 @@ def main():
     handler.auth_failed_timeout = 0
     if args.no_mlst:
         handler.proto_cmds = {
-            k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")
+            k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")
         }
 
     server = FTPServer((args.address, args.port), handler)

@@ -80,6 +80,9 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                           m_dir->filePath(QStringLiteral("pyftpd.log"))};
     if (!m_address.isEmpty())
         arguments << QStringLiteral("--address") << m_address;
+    if (!m_tlsCertificate.isEmpty())
+        arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
+                  << m_tlsKey;
     QString error;
     if (!m_process.start(QString::fromLatin1(Python),
                          arguments,

@@ -32,6 +32,12 @@ public:
 
     // Before start(): the address to listen on, "127.0.0.1" unless set ("::1" for IPv6).
     void setListenAddress(const QString &address) { m_address = address; }
+    // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
+    void setTls(const QString &certificateFile, const QString &keyFile)
+    {
+        m_tlsCertificate = certificateFile;
+        m_tlsKey = keyFile;
+    }
 
     // Starts the server and returns once it listens, or a failure with its output when that
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
@@ -76,6 +82,8 @@ private:
     PeerProcess m_process;
     quint16 m_port = 0;
     QString m_address;
+    QString m_tlsCertificate;
+    QString m_tlsKey;
 };
 
 } // namespace ovtest
