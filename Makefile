@@ -32,11 +32,12 @@ package: build
 	@cd $(BUILD_DIR) && cpack -G DEB
 	@ls $(BUILD_DIR)/orvane-ftp_*.deb
 
-# A local FTP server with sample files to connect to (127.0.0.1 only); prints what to type into
-# Quick connect.
+# A local FTP server with sample files to connect to (127.0.0.1 only), with explicit FTP over TLS
+# and a self-signed certificate; prints what to type into Quick connect.
 DEMO_PORT ?= 2121
+DEMO_ARGS ?=
 demo-server: deps
-	@/usr/bin/python3 scripts/demo_server.py --root $(BUILD_DIR)/demo-ftp --port $(DEMO_PORT)
+	@/usr/bin/python3 scripts/demo_server.py --root $(BUILD_DIR)/demo-ftp --port $(DEMO_PORT) $(DEMO_ARGS)
 
 # Benchmarks: every bench/*.sh in turn (never part of test or CI).
 bench: build

@@ -42,7 +42,7 @@ url="ftp://127.0.0.1:$port/pub/file.bin"
 run_client() {
     local target="$work/out/$1.bin"
     case $1 in
-        cli) timed_run "$1" "$target" "$cli" "${cli_mode[@]}" --tasks 1 --type binary get "$url" "$target" ;;
+        cli) timed_run "$1" "$target" "$cli" --tls off "${cli_mode[@]}" --tasks 1 --type binary get "$url" "$target" ;;
         cli-before) timed_run "$1" "$target" "$base_cli" "${cli_mode[@]}" --tasks 1 --type binary get "$url" "$target" ;;
         curl) timed_run "$1" "$target" curl -sS "${curl_mode[@]}" -o "$target" "$url" ;;
     esac

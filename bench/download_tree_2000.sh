@@ -50,7 +50,7 @@ check_copy() {
 run_client() {
     local target="$work/out/$1"
     case $1 in
-        cli) timed_run "$1" "$target" "$cli" --passive --type binary --tasks "$tasks" \
+        cli) timed_run "$1" "$target" "$cli" --tls off --passive --type binary --tasks "$tasks" \
             get "$url/pub/many/" "$target" ;;
         cli-before) timed_run "$1" "$target" "$base_cli" --passive --type binary --tasks "$tasks" \
             get "$url/pub/many/" "$target" ;;

@@ -49,7 +49,7 @@ check_copy() {
 # run_client NAME : times one listing; prints "seconds cpu_seconds"
 run_client() {
     case $1 in
-        cli) timed_run "$1" "$work/none" "$cli" --passive ls "$url" ;;
+        cli) timed_run "$1" "$work/none" "$cli" --tls off --passive ls "$url" ;;
         cli-before) timed_run "$1" "$work/none" "$base_cli" --passive ls "$url" ;;
         lftp) timed_run "$1" "$work/none" lftp \
             -e 'set ftp:passive-mode on; set cache:enable no; cls -1; quit' "$url" ;;

@@ -40,7 +40,7 @@ fi
 run_client() {
     local target="$work/root/upload/$1.bin" dest="ftp://127.0.0.1:$port/upload/$1.bin"
     case $1 in
-        cli) timed_run "$1" "$target" "$cli" "${cli_mode[@]}" --type binary put "$file" "$dest" ;;
+        cli) timed_run "$1" "$target" "$cli" --tls off "${cli_mode[@]}" --type binary put "$file" "$dest" ;;
         cli-before) timed_run "$1" "$target" "$base_cli" "${cli_mode[@]}" --type binary put "$file" "$dest" ;;
         curl) timed_run "$1" "$target" curl -sS "${curl_mode[@]}" -T "$file" "$dest" ;;
     esac

@@ -5,12 +5,15 @@ folder tree (text files, images, a large file) made on first start.
     /usr/bin/python3 scripts/demo_server.py [--root FOLDER] [--port N]
 
 Anonymous logins may read everything; the user "demo" with password "demo" may also upload,
-rename, delete and make folders. Stop it with Ctrl+C.
+rename, delete and make folders. Explicit FTP over TLS (AUTH TLS) is offered with a self-signed
+certificate made at the first start (kept in the root's parent folder), so the program asks
+once whether to trust it; --no-tls serves plain FTP only. Stop it with Ctrl+C.
 """
 
 import argparse
 import os
 import struct
+import subprocess
 import sys
 import zlib
 
@@ -74,10 +77,36 @@ def make_tree(root):
     os.makedirs(os.path.join(root, "upload"), exist_ok=True)
 
 
+def make_certificate(folder):
+    """A self-signed certificate for 127.0.0.1 and its key, made with openssl on first use."""
+    certificate = os.path.join(folder, "demo-certificate.pem")
+    key = os.path.join(folder, "demo-key.pem")
+    if not (os.path.exists(certificate) and os.path.exists(key)):
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                        "-keyout", key, "-out", certificate, "-days", "365",
+                        "-subj", "/CN=127.0.0.1/O=Orvane FTP demo server",
+                        "-addext", "subjectAltName=IP:127.0.0.1"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.chmod(key, 0o600)
+    return certificate, key
+
+
+def tls_handler(certificate, key):
+    try:
+        from pyftpdlib.handlers import TLS_FTPHandler
+    except ImportError:
+        sys.exit("demo-server: TLS needs python3-openssl; run 'make deps' or use --no-tls")
+    handler = TLS_FTPHandler
+    handler.certfile = certificate
+    handler.keyfile = key
+    return handler
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", default=os.path.join("build", "demo-ftp"))
     parser.add_argument("--port", type=int, default=2121)
+    parser.add_argument("--no-tls", action="store_true", help="serve plain FTP only")
     args = parser.parse_args()
 
     root = os.path.abspath(args.root)
@@ -86,7 +115,15 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_anonymous(root, perm="elr")
     authorizer.add_user("demo", "demo", root, perm="elradfmwMT")
-    handler = FTPHandler
+    if args.no_tls:
+        handler = FTPHandler
+        fingerprint = None
+    else:
+        certificate, key = make_certificate(os.path.dirname(root))
+        handler = tls_handler(certificate, key)
+        fingerprint = subprocess.run(
+            ["openssl", "x509", "-in", certificate, "-noout", "-fingerprint", "-sha256"],
+            check=True, capture_output=True, text=True).stdout.strip().split("=", 1)[-1]
     handler.authorizer = authorizer
     handler.banner = "Orvane FTP demo server ready."
     handler.passive_ports = range(50000, 50100)
@@ -102,6 +139,10 @@ def main():
     print("    Host Address: 127.0.0.1")
     print("    Port (Advanced page): %d" % args.port)
     print("    Anonymous Session checked, or user demo / password demo to upload too.")
+    if fingerprint:
+        print("It offers FTP over TLS with a self-signed certificate; the program asks whether")
+        print("to trust it. Its SHA-256 fingerprint is:")
+        print("    " + fingerprint)
     print("Stop the server with Ctrl+C.", flush=True)
     import logging
     logging.basicConfig(level=logging.WARNING)

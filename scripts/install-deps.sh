@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6opengl6-dev
     libgl-dev libssl-dev libgtest-dev
-    vsftpd python3-pyftpdlib
+    vsftpd python3-pyftpdlib python3-openssl openssl
     xvfb xauth clang-format
     lftp curl
     desktop-file-utils appstream dpkg-dev man-db bsdextrautils

@@ -94,6 +94,7 @@ int main(int argc, char **argv)
         sites.tbBtn_SiteManagerClick();
     });
     QObject::connect(window.Quick, &QDialog::accepted, &sites, &SiteConnector::clearCurrentSite);
+    QObject::connect(&window, &TForm1::certificatePinned, &sites, &SiteConnector::pinCertificate);
     startup.saveSiteStore = [&](QString *error) {
         if (!siteManagerOpened || sites.siteManager()->saveSites())
             return true;

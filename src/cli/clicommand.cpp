@@ -318,6 +318,16 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
 
     job->passive = options.passive;
     job->tasks = options.tasks.value_or(1);
+    job->security.authorityFile = options.caFile;
+    job->security.pinnedFingerprint = options.pin;
+    job->security.encryption = encryptionFor(options, site ? FtpUrl::Ftp : job->target.scheme());
+    if (site) {
+        // A saved site's own choice and pin hold unless the command line says otherwise.
+        if (!options.tls)
+            job->security.encryption = site->Encryption;
+        if (options.pin.isEmpty())
+            job->security.pinnedFingerprint = site->CertificateFingerprint;
+    }
     if (site) {
         job->host = site->Host;
         job->port = site->Port;
@@ -337,6 +347,9 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
     const FtpUrl &url = job->target;
     job->host = url.host();
     job->port = url.port();
+    // TLS from the first byte has a port of its own.
+    if (job->security.encryption == ceImplicit && !url.hasPort())
+        job->port = QStringLiteral("990");
     job->user = options.user.value_or(url.hasUser() ? url.user() : QString());
     if (options.password)
         job->password = *options.password;
@@ -350,6 +363,29 @@ CliCommand::Outcome CliCommand::prepareJob(const CliOptions &options,
     return Ready;
 }
 
+// --tls wins; without it the address's scheme decides, and plain ftp:// tries TLS.
+TcFTPEncryption CliCommand::encryptionFor(const CliOptions &options, FtpUrl::Scheme scheme)
+{
+    if (options.tls) {
+        if (*options.tls == QLatin1String("off"))
+            return cePlainOnly;
+        if (*options.tls == QLatin1String("require"))
+            return ceExplicitRequired;
+        if (*options.tls == QLatin1String("implicit"))
+            return ceImplicit;
+        return ceExplicitIfAvailable;
+    }
+    switch (scheme) {
+    case FtpUrl::Ftpes:
+        return ceExplicitRequired;
+    case FtpUrl::Ftps:
+        return ceImplicit;
+    case FtpUrl::Ftp:
+        break;
+    }
+    return ceExplicitIfAvailable;
+}
+
 QString CliCommand::usage()
 {
     QString text
@@ -360,6 +396,8 @@ QString CliCommand::usage()
     }
     text += QStringLiteral(
             "\nURL: ftp://[user[:password]@]host[:port]/path, absolute from the host's root.\n"
+            "     ftpes:// requires explicit FTP over TLS, ftps:// implicit FTP over TLS\n"
+            "     (port 990 unless the URL names one).\n"
             "     Write other characters as %XX: a space as %20, '%' as %25, '@' as %40.\n"
             "     A path ending in '/' names a folder: get fetches it with everything below it\n"
             "     (into LOCALFILE, or under its own name into an existing local folder), rm\n"
@@ -384,6 +422,13 @@ QString CliCommand::usage()
             "  --master-password-env VAR the master password of the saved sites, from\n"
             "                            environment variable VAR, for a site whose password\n"
             "                            is kept under it (the desktop keyring needs none)\n"
+            "  --tls off|try|require|implicit\n"
+            "                            FTP over TLS: try (the default for ftp://) goes on in\n"
+            "                            plain when the host refuses AUTH TLS, require and\n"
+            "                            implicit never send the login in clear\n"
+            "  --ca-file PATH            trust the authorities of a PEM file as well\n"
+            "  --pin sha256:HEX          accept exactly the host certificate with that SHA-256\n"
+            "                            fingerprint (64 hex digits, colons allowed)\n"
             "  -v                        show every line exchanged with the host\n"
             "                            (passwords masked)\n"
             "  --timeout SECONDS         give up when the host makes no progress for that\n"

@@ -40,6 +40,9 @@ public:
                               QString *error,
                               const SiteConnection *site = nullptr);
 
+    // How a run protects its connections: --tls, else the address's scheme.
+    static TcFTPEncryption encryptionFor(const CliOptions &options, FtpUrl::Scheme scheme);
+
     // The text --help prints.
     static QString usage();
 };

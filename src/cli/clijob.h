@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/ftpurl.h"
+#include "ftp/tcftp.h"
 
 #include <QList>
 #include <QString>
@@ -37,6 +38,7 @@ struct CliJob
     QString user;
     QString password;
     bool passive = false;
+    TcFTPSecurity security;
     int tasks = 1;         // sessions at once, the main session included
     QString initialFolder; // a saved site's initial folder (internal form); "" = none
     int firewallType = 0;  // a saved site's firewall (from the options); 0 = direct

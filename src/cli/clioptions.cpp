@@ -1,5 +1,7 @@
 #include "cli/clioptions.h"
 
+#include "net/certificateinfo.h"
+
 CliOptions::Outcome CliOptions::fail(const QString &error)
 {
     m_error = error;
@@ -42,7 +44,9 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                 = name == QLatin1String("--type") || name == QLatin1String("--user")
                   || name == QLatin1String("--password-env") || name == QLatin1String("--timeout")
                   || name == QLatin1String("--tasks") || name == QLatin1String("--site")
-                  || name == QLatin1String("--master-password-env");
+                  || name == QLatin1String("--master-password-env")
+                  || name == QLatin1String("--tls") || name == QLatin1String("--ca-file")
+                  || name == QLatin1String("--pin");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -105,6 +109,25 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
             // Looked up only when a saved site's password needs it.
             masterPassword
                     = env.contains(value) ? std::optional<QString>(env.value(value)) : std::nullopt;
+        } else if (name == QLatin1String("--tls")) {
+            static const QStringList modes{QStringLiteral("off"),
+                                           QStringLiteral("try"),
+                                           QStringLiteral("require"),
+                                           QStringLiteral("implicit")};
+            if (!modes.contains(value))
+                return fail(QStringLiteral("--tls takes off, try, require or implicit, not '%1'")
+                                    .arg(value));
+            tls = value;
+        } else if (name == QLatin1String("--ca-file")) {
+            if (value.isEmpty())
+                return fail(QStringLiteral("--ca-file needs the path of a PEM file"));
+            caFile = value;
+        } else if (name == QLatin1String("--pin")) {
+            pin = CertificateInfo::parsePin(value);
+            if (pin.isEmpty() || !value.startsWith(QLatin1String("sha256:"), Qt::CaseInsensitive))
+                return fail(QStringLiteral("--pin takes sha256: and 64 hex digits (colons "
+                                           "allowed), not '%1'")
+                                    .arg(value));
         } else {
             return fail(QStringLiteral("unknown option %1").arg(name));
         }

@@ -37,6 +37,13 @@ public:
     // --master-password-env: the variable's name, and its value when it is set.
     QString masterPasswordEnv;
     std::optional<QString> masterPassword;
+    // --tls: off, try, require or implicit; unset: what the address's scheme says (ftp://
+    // tries TLS).
+    std::optional<QString> tls;
+    // --ca-file: PEM authorities trusted besides the system's.
+    QString caFile;
+    // --pin: the SHA-256 fingerprint (64 lower-case hex digits) of the one certificate taken.
+    QString pin;
     QString verb;
     QStringList arguments;
 

@@ -58,6 +58,17 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     });
     hookSession(m_main);
     connect(m_main, &TcFTP::warning, this, [this](const QString &text) { m_lastWarning = text; });
+    // Nobody can be asked here: a certificate that neither verifies nor matches the pin ends
+    // the run, saying how to accept it next time.
+    connect(&m_engine,
+            &TaskEngine::certificateUntrusted,
+            this,
+            [this](const CertificateInfo &certificate, const QString &problem, const QString &) {
+                fail(QStringLiteral("the host's certificate is not trusted (%1); its SHA-256 "
+                                    "fingerprint is %2. To accept this certificate, run again "
+                                    "with --pin sha256:%2")
+                             .arg(problem, certificate.fingerprint));
+            });
     connect(&m_engine, &TaskEngine::entrySkipped, this, [this](const QString &what, bool) {
         entrySkipped(what);
     });
@@ -88,6 +99,7 @@ void CliRunner::start()
     request.session = TcFTPSession{m_job.host, m_job.port, m_job.user, m_job.password};
     request.initialFolder = m_job.initialFolder;
     request.passive = m_job.passive;
+    request.security = m_job.security;
     request.tasks = m_job.tasks;
     request.setsFirewall = true;
     request.firewallType = m_job.firewallType;

@@ -49,6 +49,28 @@ bool breaksCommandLine(const QString &text)
            || text.contains(QChar(0));
 }
 
+// The schemes an address may start with, and how each protects the connection.
+struct SchemeForm
+{
+    QLatin1String prefix;
+    FtpUrl::Scheme scheme;
+    const char *defaultPort;
+};
+constexpr SchemeForm Schemes[] = {
+        {QLatin1String("ftp://"), FtpUrl::Ftp, "21"},
+        {QLatin1String("ftpes://"), FtpUrl::Ftpes, "21"},
+        {QLatin1String("ftps://"), FtpUrl::Ftps, "990"},
+};
+
+const SchemeForm *schemeOf(const QString &text)
+{
+    for (const SchemeForm &form : Schemes) {
+        if (text.startsWith(form.prefix, Qt::CaseInsensitive))
+            return &form;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 bool FtpUrl::parse(const QString &text, QString *error)
@@ -56,12 +78,14 @@ bool FtpUrl::parse(const QString &text, QString *error)
     *this = FtpUrl();
     // Whatever is said about the address shows it with its password masked.
     const QString shown = masked(text);
-    static const QString scheme = QStringLiteral("ftp://");
-    if (!text.startsWith(scheme, Qt::CaseInsensitive)) {
-        *error = QStringLiteral("'%1' is not an ftp:// address").arg(shown);
+    const SchemeForm *form = schemeOf(text);
+    if (!form) {
+        *error = QStringLiteral("'%1' is not an ftp://, ftpes:// or ftps:// address").arg(shown);
         return false;
     }
-    const QString rest = text.mid(scheme.size());
+    m_scheme = form->scheme;
+    m_port = QLatin1String(form->defaultPort);
+    const QString rest = text.mid(form->prefix.size());
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     QString authority = slash < 0 ? rest : rest.left(slash);
     const QString rawPath = slash < 0 ? QStringLiteral("/") : rest.mid(slash);
@@ -108,6 +132,7 @@ bool FtpUrl::parse(const QString &text, QString *error)
             return false;
         }
         m_port = QString::number(number);
+        m_hasPort = true;
     }
 
     QString path;
@@ -196,14 +221,14 @@ QString FtpUrl::masked(const QString &text)
     // Everything between the first ":" after the scheme and the last "@" counts as the
     // password, unless a "/" comes before that ":" (then the ":" lies in the path). A password
     // holding an unescaped "/" is still masked; at worst more is masked than needed.
-    static const QString scheme = QStringLiteral("ftp://");
-    if (!text.startsWith(scheme, Qt::CaseInsensitive))
+    const SchemeForm *form = schemeOf(text);
+    if (!form)
         return text;
     const qsizetype at = text.lastIndexOf(QLatin1Char('@'));
-    const qsizetype colon = text.indexOf(QLatin1Char(':'), scheme.size());
+    const qsizetype colon = text.indexOf(QLatin1Char(':'), form->prefix.size());
     if (at < 0 || colon < 0 || colon > at)
         return text;
-    const qsizetype slash = text.indexOf(QLatin1Char('/'), scheme.size());
+    const qsizetype slash = text.indexOf(QLatin1Char('/'), form->prefix.size());
     if (slash >= 0 && slash < colon)
         return text;
     return text.left(colon + 1) + QStringLiteral("*****") + text.mid(at);

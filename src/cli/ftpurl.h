@@ -4,11 +4,15 @@
 
 // An address of a file or folder on an FTP host as people type it on the command line:
 //   ftp://[user[:password]@]host[:port]/path/file
+// ftpes:// asks for explicit FTP over TLS (port 21 by default), ftps:// for implicit FTP over
+// TLS (port 990 by default).
 // The path is absolute from the host's root; user, password and path are percent-decoded
 // ("%20" is a space, "%25" a percent sign). A path ending in "/" names a folder.
 class FtpUrl
 {
 public:
+    enum Scheme { Ftp, Ftpes, Ftps };
+
     // The address text with its password, if any, as "*****": what is shown of an address.
     static QString masked(const QString &text);
 
@@ -27,7 +31,10 @@ public:
     bool hasUser() const { return m_hasUser; }
     bool hasPassword() const { return m_hasPassword; }
     QString host() const { return m_host; }
-    // Decimal port, "21" when the address names none.
+    Scheme scheme() const { return m_scheme; }
+    // The address named its port.
+    bool hasPort() const { return m_hasPort; }
+    // Decimal port; when the address names none, "990" for ftps://, else "21".
     QString port() const { return m_port; }
     // Decoded, normalised path in slash form, always beginning with "/": "/pub/a b.txt", "/pub/"
     // or "/" (also for "//", "/./" and "/pub/../").
@@ -45,6 +52,8 @@ public:
 private:
     bool setPath(const QString &path, const QString &text, QString *error);
 
+    Scheme m_scheme = Ftp;
+    bool m_hasPort = false;
     QString m_user;
     QString m_password;
     bool m_hasUser = false;

@@ -18,6 +18,9 @@ TcFTP::TcFTP(QObject *parent)
         guarded(99, [this] { controlDataAvailable(); });
     });
     connect(m_control, &TcWinsock::dataNeeded, this, &TcFTP::controlDataNeeded);
+    connect(m_control, &TcWinsock::encrypted, this, [this] {
+        guarded(99, [this] { controlEncrypted(); });
+    });
     connect(m_data, &TcWinsock::stateChanged, this, &TcFTP::dataStateChanged);
     connect(m_data, &TcWinsock::dataAvailable, this, [this] {
         guarded(99, [this] { dataAvailable(); });
@@ -131,6 +134,7 @@ void TcFTP::Connect(const TcFTPSession &session)
     m_outCmd.clear();
     m_replyLinesShown = m_replyLinesSkipped = 0;
     m_replyTextShown = 0;
+    startControlTls();
     // The greeting is awaited like the final reply to a command.
     m_sinceProgress.start();
     m_timer.start();
@@ -216,6 +220,9 @@ void TcFTP::controlStateChanged(TcWinsockStates newState)
         case cwNIL:
         case cwNotConnected: {
             m_timer.stop();
+            reportTlsFailure(m_control, false);
+            m_certificateHeld = false;
+            m_dataProtected = false;
             const bool working = m_listing || m_downloading || m_uploading;
             // The host closed: release the socket as well (no state change follows).
             try {
@@ -263,6 +270,8 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
         case cwNotConnected:
             if (m_control->State() == cwNotConnected || m_quietData)
                 return;
+            if (m_listing || m_downloading || m_uploading)
+                reportTlsFailure(m_data, true);
             // A reset is no end of the file, whatever the host's final reply says.
             if (m_downloading && m_data->ReceiveError() != 0)
                 failTransfer(tr("the data connection broke off: %1")

@@ -4,6 +4,7 @@
 #include "ftp/listingbuffer.h"
 #include "ftp/tcftpexception.h"
 #include "ftp/textlineends.h"
+#include "net/certificateinfo.h"
 #include "net/tcwinsock.h"
 
 #include <QByteArray>
@@ -15,6 +16,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+
+#include <memory>
+
+class TlsContext;
 
 // Session states. The ordinal values matter: callers compare them.
 enum TcFTPStates {
@@ -54,6 +59,27 @@ struct TcFTPSession
     QString Port;
     QString Username;
     QString Password;
+};
+
+// How a session protects its connections. The values are kept in site records.
+enum TcFTPEncryption {
+    ceExplicitIfAvailable = 0, // AUTH TLS; a host that refuses it is used in plain, with a warning
+    ceExplicitRequired = 1,    // AUTH TLS; a refusal ends the session before the login is sent
+    ceImplicit = 2,            // TLS from the first byte (port 990 by default)
+    cePlainOnly = 3,
+};
+
+// What a session trusts and requires of TLS. Front ends choose the mode; a session left alone
+// speaks plain FTP.
+struct TcFTPSecurity
+{
+    TcFTPEncryption encryption = cePlainOnly;
+    QString authorityFile; // PEM authorities trusted besides the system's; empty: none
+    // SHA-256 of the host certificate the site pinned (64 lower-case hex digits): exactly that
+    // certificate is accepted, verified or not. Empty: the certificate must verify.
+    QString pinnedFingerprint;
+    // Certificates accepted for this run without asking (fingerprints as above).
+    QStringList trustedFingerprints;
 };
 
 Q_DECLARE_METATYPE(TcFTPStates)
@@ -121,11 +147,22 @@ public:
     // Ends the session (no QUIT): a transfer in progress ends as failed, the control connection
     // is closed, the state becomes csNotConnected. 16631 when not connecting or connected.
     void Disconnect();
+    // Goes on with a certificate that certificateUntrusted reported, and accepts it again
+    // without asking for as long as this session's Security holds it. Called from inside the
+    // signal's handler or later; does nothing when no certificate waits.
+    void TrustCertificate();
     // The transfer type used when AutoTransferMode is false ("type i" is sent after login).
     void SetBinaryMode(bool binary) { m_binaryMode = binary; }
 
     // Properties ---------------------------------------------------------------------------
 
+    TcFTPSecurity Security() const { return m_security; }
+    // Takes effect with the next Connect.
+    void setSecurity(const TcFTPSecurity &security) { m_security = security; }
+    // The control connection runs over TLS with a certificate that was accepted.
+    bool Secured() const { return m_control->Encrypted() && !m_certificateHeld; }
+    // Data connections run over TLS (the host accepted PROT P).
+    bool DataProtected() const { return m_dataProtected; }
     QString Host() const { return m_host; }
     QString Port() const { return m_port; }
     void setPort(const QString &port) { m_port = port; }
@@ -256,6 +293,15 @@ Q_SIGNALS:
     // A listing of folder held an entry whose name cannot be a file name (control characters,
     // "\\"): it is left out of the listing; line is the host's listing line.
     void entryRefused(const QString &folder, const QString &line);
+    // The control connection's TLS handshake is done (version "TLSv1.3", cipher name).
+    void secured(const QString &version, const QString &cipher);
+    // The host's certificate could not be accepted: it does not verify against the trusted
+    // authorities and the host name (problem says why), or it is not the one the site pinned
+    // (pinnedFingerprint, else empty). The session waits, reading nothing more from the host,
+    // until the owner calls TrustCertificate or Disconnect.
+    void certificateUntrusted(const CertificateInfo &certificate,
+                              const QString &problem,
+                              const QString &pinnedFingerprint);
     // A failure caught inside a notification or the timer (number and message as
     // TcFTPException gives them).
     void internalError(int number, const QString &message);
@@ -289,6 +335,18 @@ private:
     bool replyExpected() const;
     void loginComplete();
     void disconnectQuietly();
+
+    // tcftp_tls.cpp: AUTH TLS, PBSZ, PROT and the host's certificate
+    void startControlTls();
+    // Sends userLine, after AUTH TLS when the session wants explicit TLS.
+    void sendLogin(const QString &userLine);
+    void authReplied(ReplyFlags &flags);
+    void protReplied();
+    void controlEncrypted();
+    bool certificateAccepted();
+    void continueAfterTls();
+    void queueDataProtection();
+    void reportTlsFailure(const TcWinsock *socket, bool dataConnection);
 
     // tcftp_transfer.cpp: command language, setting up transfers and data connections
     bool runQueue();
@@ -368,6 +426,14 @@ private:
     QElapsedTimer m_sinceProgress; // since the last progress while the host is expected
     qint64 m_movedAtProgress = 0;  // data bytes moved, as seen at the last progress
     qint64 m_listBytes = 0;        // listing bytes received
+
+    // TLS
+    TcFTPSecurity m_security;
+    std::shared_ptr<TlsContext> m_tlsContext;
+    QString m_userLine;             // the login's first command, sent once TLS is up
+    bool m_dataProtected = false;   // PROT P accepted
+    bool m_certificateHeld = false; // waiting for the owner to trust the certificate
+    bool m_askingTrust = false;     // inside certificateUntrusted's handlers
 
     // Data connection
     TcWinsock *m_data = nullptr;

@@ -23,6 +23,9 @@ QString argumentOf(const QString &commandLine)
 
 void TcFTP::controlDataAvailable()
 {
+    // Nothing the host says is taken while its certificate waits for the owner's word.
+    if (m_certificateHeld)
+        return;
     m_replies.feed(m_control->Receive());
     FtpReplyReader::Line line;
     while (m_replies.nextLine(line)) {
@@ -126,23 +129,14 @@ void TcFTP::processLine(const FtpReplyReader::Line &line)
 // PASS waits for its answer, or a reply to a command that dispatchReply has no row for.
 bool TcFTP::replyExpected() const
 {
-    static const QStringList answered{QStringLiteral("user"),
-                                      QStringLiteral("pass"),
-                                      QStringLiteral("cwd"),
-                                      QStringLiteral("dele"),
-                                      QStringLiteral("list"),
-                                      QStringLiteral("mkd"),
-                                      QStringLiteral("noop"),
-                                      QStringLiteral("pasv"),
-                                      QStringLiteral("port"),
-                                      QStringLiteral("pwd"),
-                                      QStringLiteral("retr"),
-                                      QStringLiteral("rest"),
-                                      QStringLiteral("rmd"),
-                                      QStringLiteral("rnfr"),
-                                      QStringLiteral("rnto"),
-                                      QStringLiteral("stor"),
-                                      QStringLiteral("type")};
+    static const QStringList answered{
+            QStringLiteral("auth"), QStringLiteral("pbsz"), QStringLiteral("prot"),
+            QStringLiteral("user"), QStringLiteral("pass"), QStringLiteral("cwd"),
+            QStringLiteral("dele"), QStringLiteral("list"), QStringLiteral("mkd"),
+            QStringLiteral("noop"), QStringLiteral("pasv"), QStringLiteral("port"),
+            QStringLiteral("pwd"),  QStringLiteral("retr"), QStringLiteral("rest"),
+            QStringLiteral("rmd"),  QStringLiteral("rnfr"), QStringLiteral("rnto"),
+            QStringLiteral("stor"), QStringLiteral("type")};
     if (isCode(m_inCmd, "421") || isCode(m_inCmd, "500"))
         return true;
     if (isCode(m_inCmd, "220"))
@@ -169,10 +163,10 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         }
         switch (m_firewallType) {
         case 0:
-            AddCommand(QStringLiteral("user ") + m_username);
+            sendLogin(QStringLiteral("user ") + m_username);
             break;
         case 1:
-            AddCommand(QStringLiteral("user ") + m_username + QLatin1Char('@') + m_host);
+            sendLogin(QStringLiteral("user ") + m_username + QLatin1Char('@') + m_host);
             break;
         case 2:
             // The first 220 is the firewall's own greeting; the next one is the host's,
@@ -181,7 +175,7 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
                 m_firewallOpened = true;
                 AddCommand(QStringLiteral("open ") + m_host);
             } else {
-                AddCommand(QStringLiteral("user ") + m_username);
+                sendLogin(QStringLiteral("user ") + m_username);
             }
             break;
         default:
@@ -200,6 +194,16 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         && out != QLatin1String("stor") && out != QLatin1String("list")) {
         flags.cont = false;
         flags.progress = false;
+        return;
+    }
+    if (out == QLatin1String("auth")) {
+        authReplied(flags);
+        return;
+    }
+    if (out == QLatin1String("pbsz"))
+        return;
+    if (out == QLatin1String("prot")) {
+        protReplied();
         return;
     }
     if (out == QLatin1String("user")) {
@@ -354,6 +358,7 @@ void TcFTP::loginComplete()
     }
     if (!m_autoTransferMode && m_binaryMode)
         m_commandQueue.prepend(QStringLiteral("type i"));
+    queueDataProtection();
 }
 
 void TcFTP::Disconnect()

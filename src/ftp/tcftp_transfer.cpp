@@ -396,6 +396,9 @@ void TcFTP::prepareDataSocket()
         closeDataSocket(true);
     m_quietData = false;
     m_data->setPort(QStringLiteral("0"));
+    // Protected data connections start TLS at once, as the client of the handshake in either
+    // mode, resuming the control connection's session.
+    m_data->setTls(m_dataProtected ? m_tlsContext : nullptr, m_host, false, true);
 }
 
 // 227 Entering Passive Mode (10,0,0,5,4,2). Only the port is taken: the address in the reply

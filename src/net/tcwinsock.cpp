@@ -1,7 +1,11 @@
 #include "net/tcwinsock.h"
 
+#include "net/tlschannel.h"
+#include "net/tlscontext.h"
+
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QPointer>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -17,7 +21,6 @@
 
 namespace {
 
-constexpr int ReceiveSlice = 4096;
 constexpr int ListenBacklog = 5;
 // Port text that is neither a "tcp" service nor a port number.
 constexpr int BadPortNumber = 5262;
@@ -175,6 +178,7 @@ void TcWinsock::Connect()
         throw TcWinsockException(124321);
     closeQuietly();
     m_receiveError = 0;
+    m_tlsError.clear();
     const int fd = openStreamSocket();
     if (fd < 0)
         throw TcWinsockException(22167);
@@ -214,6 +218,10 @@ void TcWinsock::connectFinished(int error)
     if (error != 0) {
         unwatch();
         setState(cwNotConnected);
+        return;
+    }
+    if (m_tlsContext && m_tlsFromFirstByte) {
+        startHandshake();
         return;
     }
     watch(m_socket);
@@ -314,6 +322,10 @@ int TcWinsock::Accept()
     m_socket = fd;
     m_peerAddress = m_acceptedAddress;
     m_peerPort = m_acceptedPort;
+    if (m_tlsContext && m_tlsFromFirstByte) {
+        startHandshake();
+        return fd;
+    }
     watch(fd);
     setState(cwConnected);
     return fd;
@@ -324,6 +336,17 @@ void TcWinsock::Close(bool linger)
     if (m_socket < 0)
         throw TcWinsockException(7221);
     unwatch();
+    if (m_tls) {
+        // A graceful end tells the peer with the closing alert that nothing was cut off. What
+        // it sent and nobody read (TLS 1.3 tickets on an upload) is taken first: closing over
+        // unread bytes resets the connection, and the peer may lose the end of the upload.
+        if (!linger && m_tlsPhase == TlsOn) {
+            drainQuietly();
+            m_tls->shutdown();
+        }
+        m_tls.reset();
+        m_tlsPhase = TlsOff;
+    }
     ::shutdown(m_socket, SHUT_RDWR);
     // Linger on with no time makes the close abortive: unsent data is dropped.
     const ::linger option{linger ? 1 : 0, 0};
@@ -334,6 +357,7 @@ void TcWinsock::Close(bool linger)
         throw TcWinsockException(7221);
     // Any other failure still releases the descriptor on this system.
     m_socket = -1;
+    m_inboxStart = m_inboxEnd = 0;
     setState(cwNotConnected);
 }
 
@@ -349,6 +373,20 @@ qint64 TcWinsock::Send(const QByteArray &text)
 {
     if (m_state != cwConnected)
         throw TcWinsockException(1234);
+    if (m_tls) {
+        qsizetype sent = 0;
+        const TlsChannel::Step step = m_tlsPhase == TlsOn
+                                              ? m_tls->write(text.constData(), text.size(), &sent)
+                                              : TlsChannel::WantWrite;
+        if (step != TlsChannel::Done) {
+            if (step == TlsChannel::WantRead || step == TlsChannel::WantWrite)
+                armWrite();
+            throw TcWinsockException(5522);
+        }
+        if (sent < text.size())
+            armWrite();
+        return sent;
+    }
     const ssize_t sent = ::send(m_socket, text.constData(), size_t(text.size()), MSG_NOSIGNAL);
     if (sent < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK)
@@ -358,40 +396,6 @@ qint64 TcWinsock::Send(const QByteArray &text)
     if (sent < text.size())
         armWrite();
     return sent;
-}
-
-QByteArray TcWinsock::Receive()
-{
-    if (m_socket < 0)
-        return {};
-    m_readSinceNotice = true;
-    if (m_readPaused && !m_peerDone) {
-        m_readPaused = false;
-        m_readNotifier->setEnabled(true);
-    }
-    QByteArray slice(ReceiveSlice, Qt::Uninitialized);
-    const ssize_t got = ::recv(m_socket, slice.data(), ReceiveSlice, 0);
-    if (got > 0) {
-        slice.resize(got);
-        return slice;
-    }
-    // Zero is the peer's orderly end; a reset ends the connection as well. Either is
-    // reported by the next read notice, once the owner has all the data.
-    if (got == 0) {
-        m_peerDone = true;
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        m_receiveError = errno;
-        m_peerDone = true;
-    }
-    return {};
-}
-
-qint64 TcWinsock::BytesAvailable() const
-{
-    int count = 0;
-    if (m_socket < 0 || ::ioctl(m_socket, FIONREAD, &count) != 0)
-        return -1;
-    return count;
 }
 
 QString TcWinsock::LocalAddress() const
@@ -420,6 +424,7 @@ QString TcWinsock::PeerAddress() const
 
 void TcWinsock::watch(int fd)
 {
+    m_inboxStart = m_inboxEnd = 0;
     m_readSinceNotice = true;
     m_readPaused = false;
     m_peerDone = false;
@@ -451,8 +456,11 @@ void TcWinsock::closeQuietly()
     if (m_socket < 0)
         return;
     unwatch();
+    m_tls.reset();
+    m_tlsPhase = TlsOff;
     ::close(m_socket);
     m_socket = -1;
+    m_inboxStart = m_inboxEnd = 0;
 }
 
 void TcWinsock::stopListeningQuietly()
@@ -469,40 +477,6 @@ void TcWinsock::stopListeningQuietly()
     m_listener = -1;
 }
 
-void TcWinsock::readReady()
-{
-    if (m_peerDone) {
-        peerClosed();
-        return;
-    }
-    if (!m_readSinceNotice) {
-        // The owner left the last notice unanswered. Find out whether the socket is readable
-        // for data (then wait for the owner's next Receive) or for the peer's end.
-        char probe;
-        const ssize_t got = ::recv(m_socket, &probe, 1, MSG_PEEK);
-        if (got > 0) {
-            m_readPaused = true;
-            m_readNotifier->setEnabled(false);
-            return;
-        }
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            return;
-        if (got < 0)
-            m_receiveError = errno;
-        m_peerDone = true;
-        peerClosed();
-        return;
-    }
-    m_readSinceNotice = false;
-    Q_EMIT dataAvailable();
-}
-
-void TcWinsock::peerClosed()
-{
-    m_readNotifier->setEnabled(false);
-    setState(cwNotConnected);
-}
-
 void TcWinsock::writeReady()
 {
     m_writeNotifier->setEnabled(false);
@@ -512,6 +486,10 @@ void TcWinsock::writeReady()
         if (::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
             error = errno;
         connectFinished(error);
+        return;
+    }
+    if (m_tlsPhase == TlsHandshaking) {
+        stepHandshake();
         return;
     }
     Q_EMIT dataNeeded();

@@ -6,7 +6,11 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QSocketNotifier;
+class TlsChannel;
+class TlsContext;
 
 // Socket states. The ordinal values matter: callers compare them.
 enum TcWinsockStates {
@@ -84,14 +88,38 @@ public:
     // may be fewer. When it took fewer (or would block, 5522) a dataNeeded follows once there
     // is room again. Raises 1234 unless cwConnected.
     qint64 Send(const QByteArray &text);
-    // One non-blocking read of at most 4096 bytes; empty when nothing could be read. The peer's
-    // close (cwNotConnected) is reported only after every byte it sent has been handed out here.
+    // At most 4096 bytes of what the peer sent; empty when nothing could be read. Underneath,
+    // one system call reads up to 64 KiB into the socket's own buffer, which later calls hand
+    // out first. The peer's close (cwNotConnected) is reported only after every byte it sent
+    // has been handed out here.
     QByteArray Receive();
+    // TLS settings for later connections. hostName is what the certificate must name;
+    // keepsTickets marks the connection whose TLS sessions the others of the context resume
+    // (the control connection). With fromFirstByte, after a connect or an accept the socket
+    // runs the handshake first and reports cwConnected (then encrypted) only once it is done;
+    // a failed handshake closes the connection (cwNotConnected, TlsError says why). Without
+    // it, TLS waits for StartTls. A null context turns TLS off.
+    void setTls(std::shared_ptr<TlsContext> context,
+                const QString &hostName,
+                bool keepsTickets,
+                bool fromFirstByte);
+    // Starts TLS on the connection as it stands (cwConnected, after the host agreed to it);
+    // bytes received in clear and not yet handed out are dropped. The state stays cwConnected;
+    // encrypted follows the handshake, or the connection closes. Uses the context of setTls.
+    // 1235 unless cwConnected with a context set.
+    void StartTls();
+    // The connection runs over TLS and its handshake is done.
+    bool Encrypted() const;
+    // The connection's TLS layer (version, cipher, certificate); nullptr without TLS.
+    const TlsChannel *Tls() const { return m_tls.get(); }
+    // Why the last handshake or TLS read failed; empty when none did.
+    QString TlsError() const { return m_tlsError; }
     // The system's error number when the connection ended with an error rather than the peer's
     // orderly close (ECONNRESET for a reset); 0 otherwise. Kept after Close until the next
     // Connect or Listen.
     int ReceiveError() const { return m_receiveError; }
-    // Bytes that can be read from the connection socket, or -1 when the query fails.
+    // Bytes that can be read from the connection socket (the socket's own buffer included), or
+    // -1 when the query fails.
     qint64 BytesAvailable() const;
     // Dotted local address of the connection socket (what a PORT command announces);
     // "0.0.0.0" when there is no connection socket.
@@ -108,8 +136,12 @@ Q_SIGNALS:
     void stateChanged(TcWinsockStates newState);
     // The OnDataAvailable event: data can be read. It comes again while data remains, provided
     // the owner called Receive since the last one; an owner that leaves data unread hears
-    // nothing more (not even the peer's close) until its next Receive.
+    // nothing more (not even the peer's close) until its next Receive. Bytes already in the
+    // socket's own buffer are announced again at once, from inside the same notification,
+    // for as long as the owner keeps reading.
     void dataAvailable();
+    // The TLS handshake is done (after cwConnected when TLS ran from the first byte).
+    void encrypted();
     // The OnDataNeeded event: more data can be sent.
     void dataNeeded();
     // A listener closed a caller that did not come from AcceptFrom; address is the caller's
@@ -127,10 +159,17 @@ private:
     bool takeCaller();
     void armWrite();
     void readReady();
+    void fillInbox();
+    bool buffered() const;
+    void queueNotice();
     void writeReady();
     void acceptReady();
     void connectFinished(int error);
     void peerClosed();
+    void startHandshake();
+    void stepHandshake();
+    void failTls(const QString &reason);
+    void drainQuietly();
 
     QString m_ip;
     QString m_port = QStringLiteral("0");
@@ -150,6 +189,20 @@ private:
     bool m_readPaused = false;     // read notices wait for the owner's next Receive
     bool m_peerDone = false;       // a receive saw the end of the peer's data (or a reset)
     int m_receiveError = 0;        // errno of the receive that ended the connection, or 0
+    QByteArray m_inbox;            // bytes read ahead, handed out from m_inboxStart
+    QByteArray m_slice;            // the last slice handed out
+    qsizetype m_inboxStart = 0;
+    qsizetype m_inboxEnd = 0;
+    int m_noticeDepth = 0;       // read notices being delivered (they nest through re-entry)
+    bool m_noticeQueued = false; // a notice for bytes left in the buffer is on its way
+    enum TlsPhase { TlsOff, TlsHandshaking, TlsOn };
+    std::shared_ptr<TlsContext> m_tlsContext;
+    QString m_tlsHost;
+    bool m_tlsKeepsTickets = false;
+    bool m_tlsFromFirstByte = false;
+    std::unique_ptr<TlsChannel> m_tls;
+    TlsPhase m_tlsPhase = TlsOff;
+    QString m_tlsError;
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_acceptNotifier = nullptr;

@@ -23,6 +23,9 @@ SiteConnection SiteConnection::fromSite(const TSiteObject &site, const Options &
     }
     result.PassiveMode = site.PassiveMode;
     result.MaxTasks = site.Tasks;
+    if (site.Encryption >= ceExplicitIfAvailable && site.Encryption <= cePlainOnly)
+        result.Encryption = TcFTPEncryption(site.Encryption);
+    result.CertificateFingerprint = site.CertificateFingerprint;
     return result;
 }
 
@@ -33,6 +36,8 @@ ConnectRequest SiteConnection::request() const
     result.initialFolder = InitialFolder;
     result.passive = PassiveMode;
     result.tasks = MaxTasks;
+    result.security.encryption = Encryption;
+    result.security.pinnedFingerprint = CertificateFingerprint;
     result.setsFirewall = session.setsFirewall;
     result.firewallType = session.FirewallType;
     result.firewallHost = session.FirewallHost;

@@ -26,7 +26,9 @@ struct SiteConnection
     QStringList bookmarks;
     bool PassiveMode = false;
     int MaxTasks = 1;
-    SessionOptions session; // firewall from the options when the site asks for one
+    TcFTPEncryption Encryption = ceExplicitIfAvailable;
+    QString CertificateFingerprint; // pinned; empty: the certificate must verify
+    SessionOptions session;         // firewall from the options when the site asks for one
     bool needsUsername = false;
     bool needsPassword = false;
 

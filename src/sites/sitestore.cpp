@@ -23,6 +23,8 @@ const QString PortValue = QStringLiteral("Port");
 const QString PassiveModeValue = QStringLiteral("PassiveMode");
 const QString FirewallValue = QStringLiteral("Firewall");
 const QString AnonymousValue = QStringLiteral("Anonymous");
+const QString EncryptionValue = QStringLiteral("Encryption");
+const QString FingerprintValue = QStringLiteral("CertificateFingerprint");
 
 } // namespace
 
@@ -174,6 +176,10 @@ void SiteStore::readSite(TSiteObject *site) const
         site->Firewall = quint8(*v & 0xff);
     if (auto v = reg.readBool(AnonymousValue))
         site->Anonymous = *v;
+    if (auto v = reg.readInteger(EncryptionValue); v && *v >= 0 && *v <= 3)
+        site->Encryption = *v;
+    if (auto v = reg.readString(FingerprintValue))
+        site->CertificateFingerprint = *v;
     if (site->Port < 21)
         site->Port = 21;
     if (!site->Password.isEmpty()) {
@@ -320,6 +326,16 @@ void SiteStore::writeSite(const TSiteObject &site, const QString &valueName, con
     m_registry.writeBool(PassiveModeValue, site.PassiveMode);
     m_registry.writeInteger(FirewallValue, site.Firewall);
     m_registry.writeBool(AnonymousValue, site.Anonymous);
+    // Both are kept only when they say something: a store of sites that never chose reads the
+    // same in versions that know nothing of them.
+    if (site.Encryption == 0)
+        m_registry.deleteValue(EncryptionValue);
+    else
+        m_registry.writeInteger(EncryptionValue, site.Encryption);
+    if (site.CertificateFingerprint.isEmpty())
+        m_registry.deleteValue(FingerprintValue);
+    else
+        m_registry.writeString(FingerprintValue, site.CertificateFingerprint);
 }
 
 namespace {

@@ -33,6 +33,9 @@ QJsonArray writeChildren(const SiteNode &node, const QString &passphrase)
             entry[QLatin1String("passive")] = site->PassiveMode;
             entry[QLatin1String("firewall")] = int(site->Firewall);
             entry[QLatin1String("anonymous")] = site->Anonymous;
+            entry[QLatin1String("encryption")] = site->Encryption;
+            if (!site->CertificateFingerprint.isEmpty())
+                entry[QLatin1String("certificateFingerprint")] = site->CertificateFingerprint;
         } else {
             entry[QLatin1String("folder")] = child->text();
             entry[QLatin1String("children")] = writeChildren(*child, passphrase);
@@ -91,6 +94,9 @@ struct Reader
         site.PassiveMode = entry.value(QLatin1String("passive")).toBool();
         site.Firewall = quint8(entry.value(QLatin1String("firewall")).toInt() & 0xff);
         site.Anonymous = entry.value(QLatin1String("anonymous")).toBool(true);
+        site.Encryption = qBound(0, entry.value(QLatin1String("encryption")).toInt(0), 3);
+        site.CertificateFingerprint
+                = entry.value(QLatin1String("certificateFingerprint")).toString();
         const QString sealed = entry.value(QLatin1String("password")).toString();
         if (!sealed.isEmpty()) {
             if (passphrase.isEmpty()) {

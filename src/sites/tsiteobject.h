@@ -24,6 +24,11 @@ public:
     quint8 Firewall = 0; // 0 direct; otherwise 1 + the firewall type when the site was edited
     bool PassiveMode = false;
     bool Anonymous = true; // user name and password are then ignored
+    // FTP over TLS (TcFTPEncryption): 0 explicit if available (also for sites saved before
+    // the choice existed), 1 explicit required, 2 implicit required, 3 plain only.
+    qint32 Encryption = 0;
+    // SHA-256 of the host certificate trusted always (64 lower-case hex digits); empty: none.
+    QString CertificateFingerprint;
 
     static TSiteObject blank()
     {

@@ -63,6 +63,8 @@ bool WsFtpImport::read(QIODevice &device)
             if (!node)
                 return false;
             site = node->site();
+            // WS_FTP's entries name no encryption: they stay what they were, plain FTP.
+            site->Encryption = 3;
             ++m_sitesAdded;
         } else if (key.startsWith(QLatin1String("host="))) {
             site->Host = line.mid(5);

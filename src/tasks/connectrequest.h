@@ -12,6 +12,9 @@ struct ConnectRequest
     TcFTPSession session;  // Host, Port, Username, Password
     QString initialFolder; // internal folder form; empty or "\" = none
     bool passive = false;
+    // Encryption, trusted authorities and the pinned certificate; task sessions take the main
+    // session's, with every certificate it was told to trust.
+    TcFTPSecurity security;
     int tasks = 1; // MaxTasks for this connection, 1 to 25
     // Firewall: with setsFirewall these values replace the session's; without it the last one
     // stays in place.

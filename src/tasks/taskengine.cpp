@@ -7,6 +7,8 @@
 #include "util/hosttext.h"
 #include "util/pathforms.h"
 
+#include <QPointer>
+
 namespace {
 const QChar Star = QLatin1Char('*');
 const QString StopText = QStringLiteral("Stop");
@@ -139,6 +141,34 @@ void TaskEngine::configureSession(TcFTP *session)
                                            "cannot be used (listing line '%2').")
                                     .arg(shown, line),
                             SkippedName{shown, reason, inTree});
+            });
+    connect(session,
+            &TcFTP::secured,
+            this,
+            [this, session](const QString &version, const QString &cipher) {
+                WriteLog(QStringLiteral("  : TLS established (%1, %2)").arg(version, cipher),
+                         m_taskList.IndexOfSession(session));
+            });
+    connect(session,
+            &TcFTP::certificateUntrusted,
+            this,
+            [this, session](const CertificateInfo &certificate,
+                            const QString &problem,
+                            const QString &pinned) {
+                if (session == m_mainFTP) {
+                    Q_EMIT certificateUntrusted(certificate, problem, pinned);
+                    return;
+                }
+                // The main session accepted the host's certificate; a task session shown
+                // another one is not talking to the same host.
+                WriteLog(QStringLiteral(" !: ") + problem, m_taskList.IndexOfSession(session));
+                QMetaObject::invokeMethod(
+                        this,
+                        [this, target = QPointer<TcFTP>(session)] {
+                            if (target)
+                                disconnectQuietly(target);
+                        },
+                        Qt::QueuedConnection);
             });
     connect(session, &TcFTP::internalError, this, [this](int number, const QString &) {
         WriteLog(QStringLiteral("!!: Error %1 - Please Report to Author.").arg(number),
@@ -420,6 +450,7 @@ void TaskEngine::StartTask()
         session->SetBinaryMode(m_connectOptions.TransferMode == 1);
     m_taskList.append(QStringLiteral("Connecting"), session);
     session->setPassiveMode(m_mainFTP->PassiveMode());
+    session->setSecurity(m_mainFTP->Security());
     const TcFTPSession login{
             m_mainFTP->Host(), m_mainFTP->Port(), m_mainFTP->Username(), m_mainFTP->Password()};
     if (!guarded("u1-7001", [&] { session->Connect(login); })) {

@@ -107,6 +107,8 @@ public:
     // While a connection is being made or is up, the session options (Resume, TransferMode,
     // KAP, the ASCII extensions) cannot change; the window disables their controls.
     bool setupLocked() const { return m_setupLocked; }
+    // The main session was connected from a saved site (not Quick connect).
+    bool connectedFromSite() const { return m_connectedFromSite; }
     // Set by the login walk: the first listing expands its tree node.
     bool expandOnChange() const { return m_expandOnChange; }
     void setExpandOnChange(bool expand) { m_expandOnChange = expand; }
@@ -142,8 +144,9 @@ public:
     // Connecting ----------------------------------------------------------------------------
     void connectMain(const ConnectRequest &request);
     // Disconnects every session and empties both lists. With ConfirmDisconnect and work in
-    // progress it asks through confirmDisconnect first.
-    void DisconnectMain();
+    // progress it asks through confirmDisconnect first; false when the answer was No and
+    // nothing was disconnected.
+    bool DisconnectMain();
     // The Log Off command: a wanted disconnection, never followed by a reconnection.
     void logOff();
     // Asked before disconnecting active sessions; no answer means yes.
@@ -195,6 +198,11 @@ public:
                    bool success);
 
 Q_SIGNALS:
+    // The main session's host showed a certificate that cannot be accepted as it stands; the
+    // session waits until the front end calls MainFTP()->TrustCertificate() or disconnects.
+    void certificateUntrusted(const CertificateInfo &certificate,
+                              const QString &problem,
+                              const QString &pinnedFingerprint);
     // An operation has ended; result holds each of its parts.
     void operationFinished(int id, const OperationResult &result);
     // A queue entry of no known kind was taken ("Unknown command from tranferqueue").

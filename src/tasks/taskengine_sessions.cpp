@@ -27,6 +27,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_connectOptions = *m_options;
                 m_mainFTP->setResumeTransfers(m_connectOptions.Resume);
                 m_mainFTP->setPassiveMode(request.passive);
+                m_mainFTP->setSecurity(request.security);
                 m_mainFTP->setMaxSecsIdle(Options::maxSecsIdle(m_connectOptions.KAP));
                 m_mainFTP->setAutoTransferMode(m_connectOptions.TransferMode == 0);
                 if (m_connectOptions.TransferMode != 0)
@@ -50,11 +51,11 @@ void TaskEngine::logOff()
     DisconnectMain();
 }
 
-void TaskEngine::DisconnectMain()
+bool TaskEngine::DisconnectMain()
 {
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
     if (m_options->ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
-        return;
+        return false;
     // A wanted disconnection: the coming offline report must not be taken for a failed
     // connection. An offline session keeps counting from 0 for its next connection.
     if (m_mainFTP->State() != csNotConnected)
@@ -73,6 +74,7 @@ void TaskEngine::DisconnectMain()
         if (index > 0)
             taskOffline(index);
     }
+    return true;
 }
 
 void TaskEngine::reconnectTick()

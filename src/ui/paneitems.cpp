@@ -70,8 +70,10 @@ FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QSt
     row.icon = icons.closedFolder();
     if (!isFolder)
         icons.describe(name, &row.type, &row.icon);
-    if (!isFolder)
+    if (!isFolder) {
         row.size = FormatSize(size, true);
+        row.bytes = size;
+    }
     return row;
 }
 
@@ -91,10 +93,15 @@ int addListItem(FileListView *list,
     FileListModel::Row row = makeRow(icons, date, size, name);
     // A single entry (a file arriving, a folder made) goes to its sorted place; a fill appends
     // and sorts once at its end.
-    return noDupCheck
-                   ? list->addItem(row.name, row.kind, row.size, row.type, row.modified, row.icon)
-                   : list->insertSorted(
-                           row.name, row.kind, row.size, row.type, row.modified, row.icon);
+    return noDupCheck ? list->addItem(
+                   row.name, row.kind, row.size, row.type, row.modified, row.icon, {}, row.bytes)
+                      : list->insertSorted(row.name,
+                                           row.kind,
+                                           row.size,
+                                           row.type,
+                                           row.modified,
+                                           row.icon,
+                                           row.bytes);
 }
 
 } // namespace PaneItems

@@ -31,7 +31,7 @@ TSiteMgr *SiteConnector::siteManager()
             return m_engine.MainFTP()->LoggedIn();
         };
         m_siteMgr->disconnectMain = [this] {
-            m_engine.DisconnectMain();
+            return m_engine.DisconnectMain();
         };
         connect(m_siteMgr, &TSiteMgr::messageLogged, &m_engine, [this](const QString &line) {
             m_engine.WriteLog(line, LogModel::NoSession);
@@ -61,4 +61,10 @@ void SiteConnector::hostBookmarksReturned(const QStringList &items)
 {
     if (m_currentSite)
         m_currentSite->Bookmarks = items.join(QLatin1Char('\n'));
+}
+
+void SiteConnector::pinCertificate(const QString &fingerprint)
+{
+    if (m_currentSite)
+        m_currentSite->CertificateFingerprint = fingerprint;
 }

@@ -42,6 +42,9 @@ public:
     std::shared_ptr<TSiteObject> CurrentSite() const { return m_currentSite; }
     // A quick connection has no site.
     void clearCurrentSite() { m_currentSite.reset(); }
+    // The site connected from trusts the host certificate with this fingerprint from now on
+    // (kept with the site when the Site manager writes the store).
+    void pinCertificate(const QString &fingerprint);
 
     // Where site passwords are kept; handed to the Site manager when it is made.
     PasswordVault *passwordVault = nullptr;

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QColor>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -97,6 +98,20 @@ void addConnectionPage(QTabWidget *pages,
     layout->addRow(QString(), firewall);
     layout->addRow(QString(), passive);
     pages->addTab(advanced, QObject::tr("Advanced"));
+}
+
+QComboBox *addEncryptionRow(QTabWidget *pages)
+{
+    QWidget *advanced = pages->widget(pages->count() - 1);
+    auto *layout = qobject_cast<QFormLayout *>(advanced->layout());
+    auto *encryption = new QComboBox(advanced);
+    encryption->setObjectName(QStringLiteral("encryption"));
+    encryption->addItems({QObject::tr("Use explicit FTP over TLS if available"),
+                          QObject::tr("Require explicit FTP over TLS"),
+                          QObject::tr("Require implicit FTP over TLS"),
+                          QObject::tr("Only use plain FTP (insecure)")});
+    layout->addRow(QObject::tr("Encryption"), encryption);
+    return encryption;
 }
 
 void shadeLogin(bool anonymous,

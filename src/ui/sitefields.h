@@ -3,6 +3,7 @@
 #include <QString>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -33,6 +34,10 @@ void addConnectionPage(QTabWidget *pages,
                        UpDown *&portUpDown,
                        QCheckBox *&firewall,
                        QCheckBox *&passive);
+
+// Adds the row "Encryption" to the Advanced page that addConnectionPage made: the choices in the
+// order of TcFTPEncryption's values (the item index is the value), the first one current.
+QComboBox *addEncryptionRow(QTabWidget *pages);
 
 // Greys the user name and password with their labels while anonymous is checked, else
 // blackens them.

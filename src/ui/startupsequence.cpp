@@ -4,6 +4,7 @@
 #include "settings/layoutrecord.h"
 #include "settings/options.h"
 #include "settings/registry.h"
+#include "settings/registrykeys.h"
 #include "tasks/taskengine.h"
 #include "ui/localpane.h"
 #include "ui/tform1.h"
@@ -68,7 +69,10 @@ void StartupSequence::TimerTick()
     if (m_completed || m_shutDown)
         return;
     // The layout record, field by field; the window state waits until the mode is set.
-    const LayoutRecord layout = LayoutRecord::load(m_registry);
+    LayoutRecord layout = LayoutRecord::load(m_registry);
+    // A first start shows the local disk and the host side by side.
+    if (!layoutStored())
+        layout.viewMode = LayoutRecord::DoubleView;
     m_window.loadLayout(layout);
     m_engine.Pass();
     if (layout.windowState == LayoutRecord::Minimised)
@@ -79,6 +83,8 @@ void StartupSequence::TimerTick()
     if (const std::optional<QByteArray> state = LayoutRecord::loadToolbars(m_registry))
         m_window.restoreState(*state);
     m_window.show();
+    if (layout.windowState == LayoutRecord::Normal)
+        m_window.fitOnScreen(layout.centred());
     m_window.activateWindow();
     // Once the shown window's layout has settled, it notes what the loaded values gave.
     QTimer::singleShot(0, &m_window, [window = &m_window] { window->rememberShownLayout(); });
@@ -93,6 +99,12 @@ void StartupSequence::TimerTick()
     Q_EMIT startupFinished();
     // Opened from the event loop, so that a modal dialog does not hold this tick open.
     QMetaObject::invokeMethod(this, &StartupSequence::openStartUpDialog, Qt::QueuedConnection);
+}
+
+bool StartupSequence::layoutStored()
+{
+    return m_registry.openKey(RegistryKeys::setup(), false)
+           && !m_registry.readString(RegistryKeys::screenValue()).value_or(QString()).isEmpty();
 }
 
 void StartupSequence::createDialogs()

@@ -75,6 +75,8 @@ Q_SIGNALS:
 
 private:
     void TimerTick();
+    // Whether an earlier run saved the window's layout.
+    bool layoutStored();
     void createDialogs();
     void openStartUpDialog();
 

@@ -11,6 +11,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
+#include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
@@ -180,15 +181,23 @@ void TForm1::createActions()
         Menu_ChangeFolderClick(false);
     });
     connect(Menu_Open, &QAction::triggered, this, [this] {
-        if (focusIn(m_localPane->lWin()))
-            m_localPane->LWin_DblClick();
-        else if (focusIn(m_localPane->LPathTree()))
-            m_localPane->LPathTree_ChangeFolder();
-        else if (focusIn(m_hostPane->rWin()))
-            m_hostPane->RWin_DblClick();
-        else if (focusIn(m_hostPane->RPathTree())) {
+        if (focusIn(m_localPane->lWin())) {
+            RunReportingFailure(logLine(), "!!: Error u1-75444 - Please Report to Author.", [this] {
+                m_localPane->LWin_DblClick();
+            });
+        } else if (focusIn(m_localPane->LPathTree())) {
+            RunReportingFailure(logLine(), "!!: Error u1-6144 - Please Report to Author.", [this] {
+                m_localPane->LPathTree_ChangeFolder();
+            });
+        } else if (focusIn(m_hostPane->rWin())) {
+            RunReportingFailure(logLine(), "!!: Error u1-762 - Please Report to Author.", [this] {
+                m_hostPane->RWin_DblClick();
+            });
+        } else if (focusIn(m_hostPane->RPathTree())) {
             m_engine->setExpandOnChange(true);
-            m_hostPane->RPathTree_ChangeFolder();
+            RunReportingFailure(logLine(), "!!: Error u1-5111 - Please Report to Author.", [this] {
+                m_hostPane->RPathTree_ChangeFolder();
+            });
         }
     });
     connect(Menu_ViewSetup, &QAction::triggered, Menu_Setup, &QAction::trigger);
@@ -373,20 +382,17 @@ void TForm1::applyDefaultLayout()
     // views in the classic dialog font, and the sizes of each interface mode.
     ViewLayout = {208, 161, 65, 121, 54, 314, 20, 120, 59, 62, 54, 253, 80, 155, 59, 88, 59};
     resize(640, 452);
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    fitOnScreen(true);
     FileListView *lWin = m_localPane->lWin();
     FileListView *rWin = m_hostPane->rWin();
     const int lColumns[4] = {120, 59, 61, 54};
     for (int i = 0; i < 4; ++i)
         lWin->setColumnWidth(i, lColumns[i]);
-    m_localPane->lPanelSplit()->setSizes({20, 400});
-    m_taskPanel->tasksplitter()->setSizes({63, 200});
+    keepSplitterPart(m_localPane->lPanelSplit(), true, 20);
+    keepSplitterPart(m_taskPanel->tasksplitter(), true, 63);
     m_taskPanel->TaskView()->setColumnWidth(0, 249);
     m_taskPanel->QueueView()->setColumnWidth(0, 233);
-    winSplit->setSizes({400, 36});
+    keepSplitterPart(winSplit, false, 36);
     lWin->setViewStyle(FileListView::Details);
     rWin->setViewStyle(FileListView::Details);
     QFont font(QStringLiteral("MS Sans Serif"));

@@ -9,8 +9,10 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class Bookmarks;
+struct CertificateInfo;
 class DesktopServices;
 class DragDrop;
 class FileCommands;
@@ -178,6 +180,10 @@ public:
     // Gives the font to lWin, rWin, LPathTree, RPathTree, QueueView and TaskView.
     void ApplyFont(const LayoutFont &font);
     LayoutFont viewFont() const { return m_viewFont; }
+    // Makes the window no larger than the available part of the screen it stands on (the
+    // primary one when centre is set or it stands on none) and moves it inside, centred there
+    // when centre is set. Run again once the window is shown, when the frame around it is known.
+    void fitOnScreen(bool centre);
 
     // The window's sizes per mode (see SetGUI).
     std::array<int, 17> ViewLayout;
@@ -241,6 +247,8 @@ public:
 
     // ---- Status bar and dialogs ----
     QLabel *statPanels[3] = {nullptr, nullptr, nullptr};
+    // Shown while the main session's control connection is protected by TLS.
+    QLabel *statLock = nullptr;
     TQuick *Quick = nullptr;
     TDialog *Dialog = nullptr;
     TLogIn *LogIn = nullptr;
@@ -257,6 +265,9 @@ Q_SIGNALS:
     void loginInfoRequested();
     // A host file is to be opened (internal host path).
     void hostFileOpenRequested(const QString &file);
+    // The user trusts the host certificate with this SHA-256 fingerprint always: the site
+    // connected from keeps it.
+    void certificatePinned(const QString &fingerprint);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -270,9 +281,14 @@ private:
     void createStatusBar();
     void createPopups();
     void applyDefaultLayout();
+    // One part of a two-part splitter (the first or the second) kept at size until the user
+    // drags the handle, whenever the splitter is shown or resized; and the part's size to save.
+    void keepSplitterPart(QSplitter *splitter, bool first, int size);
+    int keptSplitterPart(QSplitter *splitter, bool first) const;
     void onFocusChanged(QWidget *old, QWidget *now);
 
     // tform1_modes.cpp
+    void applyInterfaceMode(QAction *sender);
     void saveModeSizes();
     int hostTreeSizeIndex() const;
     void applyHostTreeSize();
@@ -285,11 +301,17 @@ private:
 
     // tform1_engine.cpp
     void attachEngine();
+    // Writes a line to the log, tied to no session.
+    std::function<void(const QString &)> logLine();
     void mainConnecting();
     void mainLoggingIn(const QString &host);
     void mainOffline();
     void setCaptionTexts(const QString &occ, const QString &applicationTitle);
     void showMessage(const QString &text);
+    void askAboutCertificate(const CertificateInfo &certificate,
+                             const QString &problem,
+                             const QString &pinnedFingerprint);
+    void showLock();
 
     // tform1_commands.cpp
     void attachFileCommands();

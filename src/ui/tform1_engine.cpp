@@ -5,6 +5,7 @@
 #include "ftp/tcftp.h"
 #include "settings/options.h"
 #include "tasks/taskengine.h"
+#include "ui/certificatedialog.h"
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
@@ -19,6 +20,7 @@
 #include "widgets/filelistview.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -125,7 +127,10 @@ void TForm1::attachEngine()
     connect(m_engine, &TaskEngine::sessionStateChanged, this, [this](int task, TcFTPStates state) {
         if (task == 0 && state == csConnecting)
             mainConnecting();
+        if (task == 0)
+            showLock();
     });
+    connect(m_engine, &TaskEngine::certificateUntrusted, this, &TForm1::askAboutCertificate);
     connect(m_engine, &TaskEngine::mainLoggingIn, this, &TForm1::mainLoggingIn);
     connect(m_engine, qOverload<>(&TaskEngine::mainOffline), this, &TForm1::mainOffline);
     connect(m_engine, &TaskEngine::setupLockChanged, Zetup, &TZetup::setSessionLocked);
@@ -155,6 +160,13 @@ void TForm1::attachEngine()
                        nullptr,
                        int(entries.size())));
     });
+}
+
+std::function<void(const QString &)> TForm1::logLine()
+{
+    return [this](const QString &line) {
+        m_engine->WriteLog(line, LogModel::NoSession);
+    };
 }
 
 Options &TForm1::options()
@@ -227,6 +239,7 @@ void TForm1::QuickConnect()
     }
     request.initialFolder = Quick->initialPath();
     request.passive = Quick->isPassive();
+    request.security.encryption = TcFTPEncryption(Quick->encryption->currentIndex());
     request.tasks = qBound(1, Quick->taskCount(), TaskEngine::MaxTasksLimit);
     request.setsFirewall = false;
     m_engine->connectMain(request);
@@ -257,6 +270,42 @@ void TForm1::showMessage(const QString &text)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     box->open();
+}
+
+// The engine asks from inside the session's handshake: the dialog opens and returns, and the
+// session waits for the answer.
+void TForm1::askAboutCertificate(const CertificateInfo &certificate,
+                                 const QString &problem,
+                                 const QString &pinnedFingerprint)
+{
+    auto *dialog = new CertificateDialog(
+            certificate, problem, pinnedFingerprint, m_engine->connectedFromSite(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, dialog] {
+        switch (dialog->choice()) {
+        case CertificateDialog::TrustAlways:
+            Q_EMIT certificatePinned(dialog->certificate().fingerprint);
+            m_engine->MainFTP()->TrustCertificate();
+            break;
+        case CertificateDialog::TrustForSession:
+            m_engine->MainFTP()->TrustCertificate();
+            break;
+        case CertificateDialog::Cancelled:
+            m_engine->logOff();
+            break;
+        }
+        UpdateInterface();
+    });
+    dialog->open();
+}
+
+void TForm1::showLock()
+{
+    const TcFTP *main = m_engine->MainFTP();
+    statLock->setVisible(main->Secured());
+    statLock->setToolTip(main->DataProtected()
+                                 ? tr("The connection and its transfers are encrypted (TLS).")
+                                 : tr("The connection is encrypted (TLS); transfers are not."));
 }
 
 void TForm1::tbBtn_StopClick()

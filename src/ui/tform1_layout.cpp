@@ -20,37 +20,6 @@
 
 namespace {
 
-const char *const EverShownProperty = "everShown";
-
-// Marks a widget once it has been shown: until then its size means nothing (a splitter inside
-// a pane the interface mode hides splits whatever space it was last given).
-class ShownMarker : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Show)
-            watched->setProperty(EverShownProperty, true);
-        return false;
-    }
-};
-
-void watchShown(QWidget *widget, QObject *marker)
-{
-    if (widget->property(EverShownProperty).isValid())
-        return;
-    widget->setProperty(EverShownProperty, widget->isVisible());
-    widget->installEventFilter(marker);
-}
-
-bool everShown(const QWidget *widget)
-{
-    return widget->property(EverShownProperty).toBool();
-}
-
 // Sizes a two-part splitter so that its first (first = true) or second part gets size; the
 // other part takes what is left of the splitter's current extent.
 void setSplitterPart(QSplitter *splitter, bool first, int size)
@@ -59,6 +28,57 @@ void setSplitterPart(QSplitter *splitter, bool first, int size)
             = splitter->orientation() == Qt::Horizontal ? splitter->width() : splitter->height();
     const int rest = qMax(1, extent - size - splitter->handleWidth());
     splitter->setSizes(first ? QList<int>{size, rest} : QList<int>{rest, size});
+}
+
+// Holds one part of a two-part splitter at a stored size until the user drags the handle. A
+// splitter has nothing real to split before the window is shown, or while the pane it lies in
+// is hidden: each time it is shown or resized, the part gets the stored size again.
+class SplitterKeeper : public QObject
+{
+public:
+    SplitterKeeper(QSplitter *splitter, bool first)
+        : QObject(splitter)
+        , m_splitter(splitter)
+        , m_first(first)
+    {
+        splitter->installEventFilter(this);
+        connect(splitter, &QSplitter::splitterMoved, this, [this] { m_keeping = false; });
+    }
+
+    void keep(int size)
+    {
+        m_size = size;
+        m_keeping = true;
+        apply();
+    }
+    bool keeping() const { return m_keeping; }
+    int size() const { return m_size; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_splitter && m_keeping
+            && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+            apply();
+        return false;
+    }
+
+private:
+    void apply() { setSplitterPart(m_splitter, m_first, m_size); }
+
+    QSplitter *m_splitter;
+    bool m_first;
+    int m_size = 0;
+    bool m_keeping = false;
+};
+
+SplitterKeeper *keeperOf(QSplitter *splitter, bool first)
+{
+    for (QObject *child : splitter->children()) {
+        if (auto *keeper = dynamic_cast<SplitterKeeper *>(child))
+            return keeper;
+    }
+    return new SplitterKeeper(splitter, first);
 }
 
 int splitterPart(const QSplitter *splitter, int index)
@@ -76,33 +96,20 @@ QColor fromWindowsColour(int colour)
 
 void TForm1::loadLayout(const LayoutRecord &layout)
 {
-    auto *marker = findChild<ShownMarker *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!marker)
-        marker = new ShownMarker(this);
-    for (QWidget *splitter : {static_cast<QWidget *>(m_localPane->lPanelSplit()),
-                              static_cast<QWidget *>(m_taskPanel->tasksplitter()),
-                              static_cast<QWidget *>(winSplit)})
-        watchShown(splitter, marker);
-
     // 1-4: the window's size, and its place or the centre of the screen.
     resize(qMax(1, layout.width), qMax(1, layout.height));
-    if (layout.centred()) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            move(area.center() - QPoint(width() / 2, height() / 2));
-        }
-    } else {
+    if (!layout.centred())
         move(layout.left, layout.top);
-    }
+    fitOnScreen(layout.centred());
     // 7-11: the local list's columns and the local tree's height.
     for (int i = 0; i < 4; ++i)
         m_localPane->lWin()->setColumnWidth(i, layout.lWinColumns[i]);
-    setSplitterPart(m_localPane->lPanelSplit(), true, layout.lPathTreeHeight);
+    keepSplitterPart(m_localPane->lPanelSplit(), true, layout.lPathTreeHeight);
     // 12-16 and 23-34: the sizes of each interface mode.
     for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
         ViewLayout[i] = layout.ViewLayout[i];
     // 17: the task view over the queue view.
-    setSplitterPart(m_taskPanel->tasksplitter(), true, layout.taskViewHeight);
+    keepSplitterPart(m_taskPanel->tasksplitter(), true, layout.taskViewHeight);
     // 18: button style; 37 then says whether the captions show.
     ApplyTextLabels(layout.largeButtons);
     // 19-22: view styles and the task panel's columns.
@@ -111,7 +118,7 @@ void TForm1::loadLayout(const LayoutRecord &layout)
     m_taskPanel->TaskView()->setColumnWidth(0, layout.taskViewColumn);
     m_taskPanel->QueueView()->setColumnWidth(0, layout.queueViewColumn);
     // 35: the log window's height.
-    setSplitterPart(winSplit, false, layout.logwinHeight);
+    keepSplitterPart(winSplit, false, layout.logwinHeight);
     // 36: local bookmarks, kept sorted.
     LocalBookmarks = layout.localBookmarks;
     LocalBookmarks.sort();
@@ -130,6 +137,37 @@ void TForm1::loadLayout(const LayoutRecord &layout)
 
     m_loadedFields = layout.toRecord().split(QLatin1Char('*'));
     m_shownFields.clear();
+}
+
+void TForm1::keepSplitterPart(QSplitter *splitter, bool first, int size)
+{
+    keeperOf(splitter, first)->keep(size);
+}
+
+int TForm1::keptSplitterPart(QSplitter *splitter, bool first) const
+{
+    // A part the user has not dragged since it was set is still the size it was given.
+    const SplitterKeeper *keeper = keeperOf(splitter, first);
+    return keeper->keeping() ? keeper->size() : splitterPart(splitter, first ? 0 : 1);
+}
+
+void TForm1::fitOnScreen(bool centre)
+{
+    // The screen the window stands on (most of it), else the primary one.
+    QScreen *screen = centre ? nullptr : QGuiApplication::screenAt(frameGeometry().center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The frame the window system adds is known once the window was shown.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    resize(size().boundedTo(area.size() - frame));
+    const QSize outer = size() + frame;
+    QPoint at = centre ? area.center() - QPoint(outer.width() / 2, outer.height() / 2) : pos();
+    at.setX(qMax(area.left(), qMin(at.x(), area.right() + 1 - outer.width())));
+    at.setY(qMax(area.top(), qMin(at.y(), area.bottom() + 1 - outer.height())));
+    move(at);
 }
 
 void TForm1::rememberShownLayout()
@@ -171,30 +209,25 @@ LayoutRecord TForm1::saveLayout()
     layout.viewMode = interfaceMode();
     for (int i = 0; i < 4; ++i)
         layout.lWinColumns[i] = m_localPane->lWin()->columnWidth(i);
-    layout.lPathTreeHeight = splitterPart(m_localPane->lPanelSplit(), 0);
+    // The Name column takes what the others leave: its stored width stays the loaded one.
+    if (m_loadedFields.size() == LayoutRecord::RecordFields)
+        layout.lWinColumns[0] = m_loadedFields.at(6).toInt();
+    layout.lPathTreeHeight = keptSplitterPart(m_localPane->lPanelSplit(), true);
     for (int i = 0; i < LayoutRecord::ViewLayoutEntries; ++i)
         layout.ViewLayout[i] = ViewLayout[i];
-    layout.taskViewHeight = splitterPart(m_taskPanel->tasksplitter(), 0);
+    layout.taskViewHeight = keptSplitterPart(m_taskPanel->tasksplitter(), true);
     layout.largeButtons = true;
     layout.lWinViewStyle = m_localPane->lWin()->viewStyle();
     layout.rWinViewStyle = m_hostPane->rWin()->viewStyle();
     layout.taskViewColumn = m_taskPanel->TaskView()->columnWidth(0);
     layout.queueViewColumn = m_taskPanel->QueueView()->columnWidth(0);
-    layout.logwinHeight = splitterPart(winSplit, 1);
+    layout.logwinHeight = keptSplitterPart(winSplit, false);
     layout.localBookmarks = LocalBookmarks;
     layout.labelsShown = Menu_ViewLabels->isChecked();
     layout.font = m_viewFont;
 
     if (m_loadedFields.size() != LayoutRecord::RecordFields)
         return layout;
-    // A pane never shown this run keeps the loaded size.
-    const LayoutRecord loaded = LayoutRecord::fromRecord(m_loadedFields.join(QLatin1Char('*')));
-    if (!everShown(m_localPane->lPanelSplit()))
-        layout.lPathTreeHeight = loaded.lPathTreeHeight;
-    if (!everShown(m_taskPanel->tasksplitter()))
-        layout.taskViewHeight = loaded.taskViewHeight;
-    if (!everShown(winSplit))
-        layout.logwinHeight = loaded.logwinHeight;
     if (m_shownFields.size() != LayoutRecord::RecordFields)
         return layout;
     QStringList fields = layout.toRecord().split(QLatin1Char('*'));

@@ -5,6 +5,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/paneitems.h"
+#include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "ui/tlogin.h"
 #include "widgets/filelistview.h"
@@ -91,6 +92,13 @@ void TForm1::saveModeSizes()
 }
 
 void TForm1::SetGUI(QAction *sender)
+{
+    RunReportingFailure(logLine(), "!!: Error u2-251 - Please Report to Author.", [&] {
+        applyInterfaceMode(sender);
+    });
+}
+
+void TForm1::applyInterfaceMode(QAction *sender)
 {
     if (m_modeApplied)
         saveModeSizes();
@@ -221,6 +229,11 @@ void TForm1::UpdateInterface()
 {
     if (!Menu_Open || !m_localPane || !m_hostPane || !m_taskPanel)
         return;
+    // The control that shows as focused is the one the commands act on, also when the focus
+    // moved while the window was not active (a list filled after a dialog closed, with no
+    // window manager to activate the window again); pop-ups never become it.
+    if (QWidget *focus = focusWidget(); focus && focus->isVisible())
+        m_focus = focus;
     const bool connected = isConnected();
     const bool ready = isReady();
     const bool lTree = focusIn(m_localPane->LPathTree());

@@ -6,6 +6,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
+#include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "widgets/filelistview.h"
 
@@ -95,6 +96,10 @@ void TForm1::createStatusBar()
         statPanels[i]->setMinimumWidth(widths[i]);
         statusBar()->addWidget(statPanels[i], i == 2 ? 1 : 0);
     }
+    statLock = new QLabel(QStringLiteral("\U0001F512 TLS"), statusBar());
+    statLock->setObjectName(QStringLiteral("statLock"));
+    statLock->setVisible(false);
+    statusBar()->addPermanentWidget(statLock);
     statPanels[0]->installEventFilter(this);
     statPanels[0]->setToolTip(tr("Left click: one more task; right click: one fewer"));
 }
@@ -218,10 +223,12 @@ void TForm1::ChangeLocalFolder(const QString &folder)
 
 void TForm1::FillFileList(bool host)
 {
-    if (host)
-        m_hostPane->FillFileList();
-    else
-        m_localPane->FillFileList();
+    RunReportingFailure(logLine(), "!!: Error u2-5531 - Please Report to Author.", [&] {
+        if (host)
+            m_hostPane->FillFileList();
+        else
+            m_localPane->FillFileList();
+    });
 }
 
 int TForm1::AddFileItem(bool noDupCheck,
@@ -231,16 +238,23 @@ int TForm1::AddFileItem(bool noDupCheck,
                         const QString &name,
                         const QString &folder)
 {
-    if (list == m_hostPane->rWin())
-        return m_hostPane->AddFileItem(noDupCheck, date, size, name, folder);
-    return m_localPane->AddFileItem(noDupCheck, date, size, name, folder);
+    int row = -1;
+    RunReportingFailure(logLine(), "!!: Error u2-4433 - Please Report to Author.", [&] {
+        row = list == m_hostPane->rWin()
+                      ? m_hostPane->AddFileItem(noDupCheck, date, size, name, folder)
+                      : m_localPane->AddFileItem(noDupCheck, date, size, name, folder);
+    });
+    return row;
 }
 
 QTreeWidgetItem *TForm1::FindFolderNode(QTreeWidget *tree, const QString &path)
 {
-    if (tree == m_hostPane->RPathTree())
-        return m_hostPane->FindFolderNode(path);
-    return m_localPane->FindFolderNode(path);
+    QTreeWidgetItem *node = nullptr;
+    RunReportingFailure(logLine(), "!!: Error u2-2342 - Please Report to Author", [&] {
+        node = tree == m_hostPane->RPathTree() ? m_hostPane->FindFolderNode(path)
+                                               : m_localPane->FindFolderNode(path);
+    });
+    return node;
 }
 
 void TForm1::SortListView(FileListView *list, int column)
@@ -261,10 +275,12 @@ void TForm1::Menu_ReloadClick()
 
 void TForm1::Menu_ChangeFolderClick(bool fromStatus)
 {
-    if (localSideActive())
-        m_localPane->changeFolder(fromStatus);
-    else if (hostSideActive())
-        m_hostPane->changeFolder();
+    RunReportingFailure(logLine(), "!!: Error u1-61112 - Please Report to Author.", [&] {
+        if (localSideActive())
+            m_localPane->changeFolder(fromStatus);
+        else if (hostSideActive())
+            m_hostPane->changeFolder();
+    });
 }
 
 void TForm1::Menu_BufferClick()

@@ -3,6 +3,7 @@
 #include "ui/sitefields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,7 @@ TQuick::TQuick(QWidget *parent)
     addLoginPage(
             Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
     addConnectionPage(Pages, "Tasks", Tasks, UpDown2, "Port", Port, UpDown1, firewall, passive);
+    encryption = addEncryptionRow(Pages);
 
     Connect = new QPushButton(tr("C&onnect"), this);
     Connect->setObjectName(QStringLiteral("Connect"));
@@ -46,6 +48,9 @@ TQuick::TQuick(QWidget *parent)
     connect(Port, &QLineEdit::textChanged, this, &TQuick::CheckIfValid);
     connect(Host, &QLineEdit::editingFinished, this, &TQuick::HostExit);
     connect(InitPath, &QLineEdit::editingFinished, this, &TQuick::initpathExit);
+    // A user name or password typed means a login of one's own, as in the site dialog.
+    connect(Username, &QLineEdit::textEdited, this, &TQuick::MakeNoAnon);
+    connect(Password, &QLineEdit::textEdited, this, &TQuick::MakeNoAnon);
     for (QCheckBox *box : {anonymous, passive, firewall})
         connect(box, &QCheckBox::toggled, this, &TQuick::anonymousClick);
     connect(Connect, &QPushButton::clicked, this, &TQuick::ConnectClick);
@@ -95,6 +100,11 @@ void TQuick::initpathExit()
 void TQuick::anonymousClick()
 {
     shadeLogin(anonymous->isChecked(), Username, Password, UsernameLabel, PasswordLabel);
+}
+
+void TQuick::MakeNoAnon()
+{
+    anonymous->setChecked(false);
 }
 
 void TQuick::ConnectClick()

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -27,6 +28,8 @@ public:
     void HostExit();
     void initpathExit();
     void anonymousClick();
+    // Typing a user name or a password clears "Anonymous Session".
+    void MakeNoAnon();
 
     // The entered values (valid after Connect).
     QString host() const;
@@ -53,6 +56,8 @@ public:
     UpDown *UpDown1;
     QCheckBox *firewall;
     QCheckBox *passive;
+    // FTP over TLS, item index = TcFTPEncryption value
+    QComboBox *encryption;
     QPushButton *Connect;
     QPushButton *Cancel;
 

@@ -4,6 +4,7 @@
 #include "ui/sitefields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +25,7 @@ TSite::TSite(QWidget *parent)
     addLoginPage(
             Pages, Host, InitPath, Username, Password, UsernameLabel, PasswordLabel, anonymous);
     addConnectionPage(Pages, "tasks", tasks, TaskPos, "port", port, UpDown4, firewall, passive);
+    encryption = addEncryptionRow(Pages);
 
     auto *descriptionPage = new QWidget(Pages);
     auto *descriptionLayout = new QVBoxLayout(descriptionPage);
@@ -66,6 +68,7 @@ void TSite::FormActivate(const TSiteObject &site)
     Password->setText(site.Password);
     InitPath->setText(site.InitialPath);
     passive->setChecked(site.PassiveMode);
+    encryption->setCurrentIndex(qBound(0, site.Encryption, encryption->count() - 1));
     firewall->setChecked(site.Firewall > 0);
     port->setText(QString::number(site.Port));
     tasks->setText(QString::number(site.Tasks));

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -49,6 +50,8 @@ public:
     UpDown *UpDown4;
     QCheckBox *firewall;
     QCheckBox *passive;
+    // FTP over TLS, item index = TcFTPEncryption value
+    QComboBox *encryption;
     QPlainTextEdit *Description;
     QPushButton *OkButton;
     QPushButton *CancelButton;

@@ -6,11 +6,13 @@
 #include "sites/sitestore.h"
 #include "sites/sitetreemodel.h"
 #include "sites/wsftpimport.h"
+#include "ui/reportedfailure.h"
 #include "ui/tdialog.h"
 #include "ui/tsite.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -316,7 +318,18 @@ bool TSiteMgr::ask(const QString &question)
 
 void TSiteMgr::Clicl()
 {
+    RunReportingFailure([this](const QString &line) { log(line); },
+                        "!!: Error smgr-1411 - Please Report to Author.",
+                        [this] { refresh(); });
+}
+
+void TSiteMgr::refresh()
+{
     const SiteNode *node = selectedNode();
+    if (node && node->isSite() && !node->site()) {
+        log(QStringLiteral("!!: Error smgr-33111 - Please Report to Author."));
+        return;
+    }
     const bool site = node && node->isSite();
     const bool container = node && !site;
     const bool folder = node && node->kind() == SiteNode::Kind::Folder;
@@ -406,6 +419,7 @@ void TSiteMgr::EditClick()
     site->Username = Site->Username->text();
     site->Password = Site->Password->text();
     site->PassiveMode = Site->passive->isChecked();
+    site->Encryption = Site->encryption->currentIndex();
     site->Firewall = Site->firewall->isChecked() ? quint8(1 + m_options.FireType) : 0;
     site->InitialPath = Site->InitPath->text();
     bool ok = false;
@@ -467,8 +481,9 @@ void TSiteMgr::ConnectClick()
             reject();
             return;
         }
-        if (disconnectMain)
-            disconnectMain();
+        // No to the session's own question keeps it, and the Site manager stays open as it was.
+        if (disconnectMain && !disconnectMain())
+            return;
     }
     accept();
 }
@@ -487,10 +502,26 @@ void TSiteMgr::TreeViewDblClick()
 
 bool TSiteMgr::TreeViewDragOver(const QPoint &pos) const
 {
-    return SiteTreeModel::canMove(selectedNode(), nodeAtPos(pos));
+    bool allowed = false;
+    RunReportingFailure(
+            [this](const QString &line) {
+                Q_EMIT const_cast<TSiteMgr *>(this)->messageLogged(line);
+            },
+            "!!: Error 8551 - Please Report to Author.",
+            [&] { allowed = SiteTreeModel::canMove(selectedNode(), nodeAtPos(pos)); });
+    return allowed;
 }
 
 bool TSiteMgr::TreeViewDragDrop(const QPoint &pos)
+{
+    bool moved = false;
+    RunReportingFailure([this](const QString &line) { log(line); },
+                        "!!: Error 8553 - Please Report to Author.",
+                        [&] { moved = dropSelected(pos); });
+    return moved;
+}
+
+bool TSiteMgr::dropSelected(const QPoint &pos)
 {
     SiteNode *dragged = selectedNode();
     SiteNode *target = nodeAtPos(pos);

@@ -44,7 +44,8 @@ public:
 
     // Hooks the owner sets; all may stay empty (no session; no defaults are offered).
     std::function<bool()> sessionLoggedIn;
-    std::function<void()> disconnectMain;
+    // Returns false when the session stays (the user answered No to its own question).
+    std::function<bool()> disconnectMain;
     // The first-start question; empty means a Yes/No message box.
     std::function<bool()> askAddDefaults;
 
@@ -127,6 +128,9 @@ private:
                     const SiteNode *parent,
                     const SiteNode *self);
     bool ask(const QString &question);
+    // What Clicl and TreeViewDragDrop do; an unexpected failure stops them with their line.
+    void refresh();
+    bool dropSelected(const QPoint &pos);
     void select(const SiteNode *node);
     SiteNode *nodeAtPos(const QPoint &pos) const;
     void log(const QString &line);

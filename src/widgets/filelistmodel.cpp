@@ -9,19 +9,12 @@
 
 namespace {
 
-QString SizeSortText(const QString &size)
-{
-    return size.rightJustified(8, QLatin1Char('0'));
-}
-
 // The rank of each row's text in locale-aware order: equal texts share a rank, so a column
 // with few distinct texts (Type) makes few collation keys.
 QList<int> TextRanks(const QList<FileListModel::Row> &rows, int column)
 {
     auto textOf = [column](const FileListModel::Row &row) {
-        return column == FileListModel::NameColumn   ? row.name
-               : column == FileListModel::TypeColumn ? row.type
-                                                     : SizeSortText(row.size);
+        return column == FileListModel::TypeColumn ? row.type : row.name;
     };
     QHash<QString, int> distinct;
     QStringList texts;
@@ -135,13 +128,26 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex &index) const
                            : Qt::NoItemFlags;
 }
 
+qint64 FileListModel::SizeKey(const Row &row)
+{
+    if (row.bytes >= 0)
+        return row.bytes;
+    // "1,234KB": the digits, whatever the grouping character.
+    qint64 kilobytes = -1;
+    for (const QChar c : row.size) {
+        if (c.isDigit())
+            kilobytes = qMax<qint64>(0, kilobytes) * 10 + c.digitValue();
+    }
+    return kilobytes < 0 ? -1 : kilobytes * 1024;
+}
+
 bool FileListModel::LessThan(const Row &a, const Row &b, int column)
 {
     if (a.kind != b.kind)
         return a.kind < b.kind;
     switch (column) {
     case SizeColumn:
-        return QString::localeAwareCompare(SizeSortText(a.size), SizeSortText(b.size)) < 0;
+        return SizeKey(a) < SizeKey(b);
     case ModifiedColumn:
         return a.modified < b.modified;
     case TypeColumn:
@@ -162,6 +168,15 @@ void FileListModel::sort(int column, Qt::SortOrder)
             const Row &x = m_rows.at(a);
             const Row &y = m_rows.at(b);
             return x.kind != y.kind ? x.kind < y.kind : x.modified < y.modified;
+        });
+    } else if (column == SizeColumn) {
+        std::vector<qint64> keys(m_rows.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = SizeKey(m_rows.at(qsizetype(i)));
+        std::stable_sort(order.begin(), order.end(), [this, &keys](int a, int b) {
+            const Kind x = m_rows.at(a).kind;
+            const Kind y = m_rows.at(b).kind;
+            return x != y ? x < y : keys[a] < keys[b];
         });
     } else {
         const QList<int> ranks = TextRanks(m_rows, column);

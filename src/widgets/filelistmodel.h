@@ -34,6 +34,7 @@ public:
         QIcon icon;
         Kind kind = FileEntry;
         bool marked = false;
+        qint64 bytes = -1; // the size in bytes; -1: only the Size text is known
     };
 
     explicit FileListModel(QObject *parent = nullptr);
@@ -64,9 +65,12 @@ public:
     void endFill();
 
     // Whether a row sorts before another by the column's rules: ".." first, folders before
-    // files, then Name and Type by locale-aware text, Size by its text left-padded with "0" to
-    // 8 characters, Modified by date (older first).
+    // files, then Name and Type by locale-aware text, Size by number (the bytes, or the
+    // kilobytes the Size text shows), Modified by date (older first).
     static bool LessThan(const Row &a, const Row &b, int column);
+    // What a row's size sorts by: its bytes, else the number its Size text shows in kilobytes;
+    // -1 without a size.
+    static qint64 SizeKey(const Row &row);
 
 private:
     void countName(const QString &name, int change);

@@ -25,6 +25,7 @@ FileListView::FileListView(QWidget *parent)
     m_details->header()->setSectionsClickable(true);
     m_details->header()->setSortIndicatorShown(false);
     m_details->header()->setStretchLastSection(false);
+    m_details->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
 
     m_icons->setModel(m_model);
     m_icons->setItemDelegate(new VisibleTextDelegate(m_icons));
@@ -57,6 +58,12 @@ FileListView::FileListView(QWidget *parent)
     connect(m_model, &QAbstractItemModel::rowsInserted, this, recount);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, recount);
     connect(m_model, &QAbstractItemModel::modelReset, this, recount);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileListView::scheduleFit);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileListView::scheduleFit);
+    connect(m_details->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_fitting && column > NameColumn && column <= ModifiedColumn)
+            m_sizedByUser[column] = true;
+    });
     connect(m_details->header(), &QHeaderView::sectionClicked, this, [this](int column) {
         Q_EMIT columnClicked(column);
     });
@@ -106,9 +113,10 @@ int FileListView::addItem(const QString &name,
                           const QString &type,
                           const QDate &modified,
                           const QIcon &icon,
-                          const QString &internalName)
+                          const QString &internalName,
+                          qint64 bytes)
 {
-    return m_model->append({name, internalName, size, type, modified, icon, kind});
+    return m_model->append({name, internalName, size, type, modified, icon, kind, false, bytes});
 }
 
 int FileListView::insertSorted(const QString &name,
@@ -116,9 +124,10 @@ int FileListView::insertSorted(const QString &name,
                                const QString &size,
                                const QString &type,
                                const QDate &modified,
-                               const QIcon &icon)
+                               const QIcon &icon,
+                               qint64 bytes)
 {
-    FileListModel::Row row{name, {}, size, type, modified, icon, kind};
+    FileListModel::Row row{name, {}, size, type, modified, icon, kind, false, bytes};
     // The tag counts columns from 1; after the last row that does not sort after the new one,
     // as a stable sort of the whole list would put it.
     const int column = qBound(1, m_tag, 4) - 1;
@@ -256,7 +265,47 @@ int FileListView::columnWidth(int column) const
 
 void FileListView::setColumnWidth(int column, int width)
 {
+    const bool fitting = m_fitting;
+    m_fitting = true;
     m_details->setColumnWidth(column, width);
+    m_fitting = fitting;
+}
+
+void FileListView::showEvent(QShowEvent *event)
+{
+    QStackedWidget::showEvent(event);
+    scheduleFit();
+}
+
+void FileListView::scheduleFit()
+{
+    if (m_fitQueued)
+        return;
+    m_fitQueued = true;
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_fitQueued = false;
+                fitColumns();
+            },
+            Qt::QueuedConnection);
+}
+
+void FileListView::fitColumns()
+{
+    if (m_model->rowCount() == 0)
+        return;
+    QHeaderView *header = m_details->header();
+    for (int column : {SizeColumn, TypeColumn, ModifiedColumn}) {
+        if (m_sizedByUser[column])
+            continue;
+        // The rows in view and a bounded number around them (the header's precision).
+        const int wanted
+                = qMax(header->sectionSizeHint(column),
+                       static_cast<QAbstractItemView *>(m_details)->sizeHintForColumn(column));
+        if (wanted > m_details->columnWidth(column))
+            setColumnWidth(column, wanted);
+    }
 }
 
 QAbstractItemView *FileListView::currentView() const

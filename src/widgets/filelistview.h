@@ -42,21 +42,24 @@ public:
     void setViewStyle(ViewStyle style);
 
     // Appends a row and returns its position. name is the caption; internalName, when not
-    // empty, is the name the program builds paths from (a drive shown as "/" is "Z:").
+    // empty, is the name the program builds paths from (a drive shown as "/" is "Z:"); bytes
+    // is the size the Size text shows, which a sort by size orders by (-1: the text's number).
     int addItem(const QString &name,
                 Kind kind,
                 const QString &size,
                 const QString &type,
                 const QDate &modified,
                 const QIcon &icon,
-                const QString &internalName = {});
+                const QString &internalName = {},
+                qint64 bytes = -1);
     // Puts a row at its sorted place by the list's sort column (tag()) and returns it.
     int insertSorted(const QString &name,
                      Kind kind,
                      const QString &size,
                      const QString &type,
                      const QDate &modified,
-                     const QIcon &icon);
+                     const QIcon &icon,
+                     qint64 bytes = -1);
     void removeRow(int row);
     void clear();
     // Between these, rows added or cleared reach the views once, at endFill().
@@ -84,16 +87,23 @@ public:
     void setCurrentRow(int row);
 
     // Sorts ascending by the column: ".." first, folders before files, then Name and Type by
-    // locale-aware text, Size by its text left-padded with "0" to 8 characters, Modified by
-    // date (older first). Equal rows keep their order; the selection stays with its rows.
+    // locale-aware text, Size by number, Modified by date (older first). Equal rows keep their
+    // order; the selection stays with its rows.
     void sortItems(Column column);
 
     // The sort column as the list remembers it (1 = Name ... 4 = Modified).
     int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
 
+    // In the details view the Name column takes the width the other columns leave, and grows
+    // and shrinks with the list; Size, Type and Modified widen to show their texts in full
+    // whenever rows arrive, unless the user has sized that column by hand since. A width set
+    // here (a stored layout) counts as the column's width until then.
     int columnWidth(int column) const;
     void setColumnWidth(int column, int width);
+    // Widens Size, Type and Modified to their texts now (the rows arriving do it on their own
+    // at the end of the event-loop turn).
+    void fitColumns();
 
     QTreeView *detailsView() const { return m_details; }
     QListView *iconView() const { return m_icons; }
@@ -109,8 +119,13 @@ Q_SIGNALS:
     // A column header was clicked (column 0..3).
     void columnClicked(int column);
 
+protected:
+    // Rows filled while the list was hidden are measured once it shows.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void countSelection() const;
+    void scheduleFit();
 
     FileListModel *m_model;
     mutable int m_selectedCount = -1; // -1: to be counted
@@ -119,4 +134,7 @@ private:
     QListView *m_icons;
     ViewStyle m_style = Details;
     int m_tag = 1;
+    bool m_fitQueued = false;
+    bool m_fitting = false; // the widths change by this list's own hand
+    bool m_sizedByUser[4] = {false, false, false, false};
 };

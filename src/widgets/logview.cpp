@@ -1,5 +1,9 @@
 #include "widgets/logview.h"
 
+#include <cmath>
+
+#include <QApplication>
+#include <QEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -12,6 +16,27 @@ QString oneLine(QString text)
     text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     return text;
 }
+
+// Relative luminance and contrast ratio of two colours, as the WCAG defines them.
+double Luminance(const QColor &colour)
+{
+    auto channel = [](double c) {
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF())
+           + 0.0722 * channel(colour.blueF());
+}
+
+double Contrast(const QColor &a, const QColor &b)
+{
+    const double x = Luminance(a);
+    const double y = Luminance(b);
+    return (qMax(x, y) + 0.05) / (qMin(x, y) + 0.05);
+}
+
+constexpr double ReadableContrast = 4.5;
+// A log line's block holds this state; lines of appendLine() keep the colour they were given.
+constexpr int LogLineState = 1;
 
 } // namespace
 
@@ -27,10 +52,97 @@ LogView::LogView(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setMaximumBlockCount(MaxLines);
     setUndoRedoEnabled(false);
+    followPalette();
+    // The desktop's palette reaches the application first.
+    qApp->installEventFilter(this);
+}
+
+bool LogView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        followPalette();
+    return QPlainTextEdit::eventFilter(watched, event);
+}
+
+void LogView::changeEvent(QEvent *event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        followPalette();
+}
+
+QColor LogView::readable(const QColor &colour) const
+{
+    const QColor background = palette().color(QPalette::Base);
+    // Towards black on a light background, towards white on a dark one, in small steps: the
+    // colour stays as near its kind's as reading allows. Black or white itself always reads
+    // (at least 4.58:1 against any background).
+    const QColor target = Luminance(background) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    for (int step = 0; step <= 40; ++step) {
+        const double t = step / 40.0;
+        auto mix = [t](int from, int to) {
+            return qRound(from * (1 - t) + to * t);
+        };
+        const QColor mixed(mix(colour.red(), target.red()),
+                           mix(colour.green(), target.green()),
+                           mix(colour.blue(), target.blue()));
+        if (Contrast(mixed, background) >= ReadableContrast)
+            return mixed;
+    }
+    return target;
+}
+
+QColor LogView::shownColour(const QString &mark) const
+{
+    const QColor colour = ColourOfMark(mark);
+    // White information lines on a light background would fade into the grey of the host's
+    // lines: they take the palette's text colour there.
+    if (mark == QLatin1String("  :")
+        && Contrast(colour, palette().color(QPalette::Base)) < ReadableContrast)
+        return readable(palette().color(QPalette::WindowText));
+    return readable(colour);
+}
+
+QColor LogView::markColour() const
+{
+    return readable(QColor(Qt::black));
+}
+
+void LogView::followPalette()
+{
+    if (m_followingPalette)
+        return;
+    m_followingPalette = true;
+    const QPalette desktop = QApplication::palette(this);
     QPalette pal = palette();
-    pal.setColor(QPalette::Base, QColor(192, 192, 192));
-    pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::Base, desktop.color(QPalette::Button));
+    pal.setColor(QPalette::WindowText, desktop.color(QPalette::WindowText));
     setPalette(pal);
+    pal.setColor(QPalette::Text, markColour());
+    setPalette(pal);
+    // Every log line again, in its kind's colour on the new background.
+    QTextCharFormat mark;
+    mark.setForeground(markColour());
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userState() != LogLineState)
+            continue;
+        const QString text = block.text();
+        QTextCharFormat rest;
+        rest.setForeground(shownColour(text.left(3)));
+        cursor.setPosition(block.position());
+        cursor.setPosition(block.position() + qMin<int>(3, int(text.size())),
+                           QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(mark);
+        if (text.size() > 3) {
+            cursor.setPosition(block.position() + 3);
+            cursor.setPosition(block.position() + int(text.size()), QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(rest);
+        }
+    }
+    cursor.endEditBlock();
+    m_followingPalette = false;
 }
 
 QColor LogView::ColourOfMark(const QString &mark)
@@ -74,7 +186,7 @@ void LogView::flush()
     const qsizetype skip = qMax<qsizetype>(0, m_pending.size() - MaxLines);
     QTextCharFormat mark;
     mark.setFont(m_markFont);
-    mark.setForeground(Qt::black);
+    mark.setForeground(markColour());
     QTextCharFormat rest;
     rest.setFont(m_textFont);
     QTextCursor cursor(document());
@@ -87,13 +199,15 @@ void LogView::flush()
             cursor.insertBlock();
         first = false;
         if (line.logLine) {
-            rest.setForeground(line.colour);
+            rest.setForeground(shownColour(line.text.left(3)));
+            cursor.block().setUserState(LogLineState);
             cursor.insertText(line.text.left(3), mark);
             if (line.text.size() > 3)
                 cursor.insertText(line.text.mid(3), rest);
         } else {
             QTextCharFormat format;
             format.setForeground(line.colour);
+            cursor.block().setUserState(-1);
             cursor.insertText(line.text, format);
         }
     }
@@ -104,9 +218,7 @@ void LogView::flush()
 
 void LogView::appendLogLine(const QString &line)
 {
-    QString text = oneLine(line);
-    const QColor colour = ColourOfMark(text.left(3));
-    enqueue({std::move(text), colour, true});
+    enqueue({oneLine(line), QColor(), true});
 }
 
 void LogView::appendLine(const QString &line, const QColor &color)

@@ -2,13 +2,18 @@
 
 #include <QPlainTextEdit>
 
-// The log window: a read-only view of at most MaxLines lines, no word wrap, on the classic
-// button-face grey so that white lines stay readable. Lines are inserted as plain text: a host
+// The log window: a read-only view of at most MaxLines lines, no word wrap, on the face colour
+// of buttons of the desktop's palette, light or dark. Lines are inserted as plain text: a host
 // reply holding "<b>" or "&amp;" shows exactly as sent and cannot restyle the log.
 //
 // A log line begins with a three-character kind mark ("  :", ">>:", "<<:", "!!:", " !:").
-// appendLogLine draws the mark black in a fixed-pitch face and the rest in the log's bold face,
-// coloured by the mark; the engine's log hands its lines over as they are written.
+// appendLogLine draws the mark in a fixed-pitch face and the rest in the log's bold face,
+// coloured by the mark; the engine's log hands its lines over as they are written. Each kind
+// keeps its colour (information white, from the host grey, to the host teal, errors red,
+// warnings blue, the mark black), darkened on a light background or lightened on a dark one
+// just enough to read at a contrast of at least 4.5:1; information lines take the palette's
+// text colour where white would not read. When the palette changes, every line is coloured
+// again.
 //
 // Appended lines wait for the end of the event-loop turn and go into the document together,
 // in one edit, with one scroll: a queue that logs thousands of lines a second costs one layout
@@ -25,6 +30,9 @@ public:
     // The colour of the text after a mark: information white, from the host grey, to the host
     // teal, internal errors red, warnings blue, anything else black.
     static QColor ColourOfMark(const QString &mark);
+    // The colour a line with this mark shows in on this log's background, and the marks' own.
+    QColor shownColour(const QString &mark) const;
+    QColor markColour() const;
 
     // Appends a log line, its mark and text styled as above, and scrolls to it.
     void appendLogLine(const QString &line);
@@ -42,7 +50,15 @@ public:
     // The font of line n's first character (the mark's face for log lines).
     QFont markFont(int n) const;
 
+protected:
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Takes the background from the palette and colours every line again.
+    void followPalette();
+    QColor readable(const QColor &colour) const;
+
     struct Pending
     {
         QString text;
@@ -53,6 +69,7 @@ private:
 
     QList<Pending> m_pending;
     bool m_flushQueued = false;
+    bool m_followingPalette = false;
 
     QFont m_markFont;
     QFont m_textFont;

@@ -29,18 +29,12 @@ TEST(FtpReplyReader, TellsFinalRepliesFromOtherLines)
             = "200 Type set\r\n200\r\n 200 x\r\nLog in here\r\nxx\r\n\r\n2001 x\r\n"
               "230-multi\r\nLog in with care\r\n150 not the end\r\n 230 indented\r\n"
               "230 end\r\n";
+    // clang-format off
     const QStringList expected = {"F 200 Type set",
-                                  "- 200",
-                                  "S  200 x",
-                                  "F Log in here",
-                                  "S xx",
-                                  "- ",
-                                  "S 2001 x",
-                                  "- 230-multi",
-                                  "- Log in with care",
-                                  "- 150 not the end",
-                                  "-  230 indented",
-                                  "F 230 end"};
+                                  "- 200", "S  200 x", "F Log in here", "S xx", "- ", "S 2001 x",
+                                  "- 230-multi", "- Log in with care", "- 150 not the end",
+                                  "-  230 indented", "F 230 end"};
+    // clang-format on
     QRandomGenerator random(42);
     for (int round = 0; round < 300; ++round) {
         FtpReplyReader reader;

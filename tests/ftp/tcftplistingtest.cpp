@@ -154,13 +154,11 @@ TEST_F(TcFTPListing, WalksTheTreeAndReloads)
         ASSERT_TRUE(QFile::link(".", server->userPath("a/loop")));
         login();
         ASSERT_TRUE(s->runAndWait("*bufferfolder \\a\\"));
+        // clang-format off
         EXPECT_EQ(listed,
-                  (QStringList{"\\a\\",
-                               "\\a\\B\\",
-                               "\\a\\b\\",
-                               "\\a\\b\\d\\",
-                               "\\a\\x\\",
-                               "\\a\\x\\deep\\"}));
+                  (QStringList{"\\a\\", "\\a\\B\\", "\\a\\b\\", "\\a\\b\\d\\", "\\a\\x\\",
+                  "\\a\\x\\deep\\"}));
+        // clang-format on
         EXPECT_EQ(s->buffer.folders(), listed);
         EXPECT_FALSE(s->ftp.Buffering());
         EXPECT_EQ(keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dx"}));

@@ -54,15 +54,13 @@ protected:
 // until the host's final reply to the aborted command has come, whatever that reply says.
 TEST_F(TcFTPScripted, AbortEndsAtOnceAndWaitsForTheHostsLateReply)
 {
-    struct Case
-    {
-        TcFTPActionType action;
-        QString line, command, lateReply;
-    };
+    // clang-format off
+    struct Case { TcFTPActionType action; QString line, command, lateReply; };
     const Case cases[] = {
-            {caDownload, "*download \\a.bin*"_L1 + s.localInternal("a.bin"), "retr /a.bin", "426"},
-            {caList, "*list \\pub\\", "list", "226"},
+        {caDownload, "*download \\a.bin*"_L1 + s.localInternal("a.bin"), "retr /a.bin", "426"},
+        {caList, "*list \\pub\\", "list", "226"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.command.toStdString());
         loginTo(u"default type 200 ok\ndefault cwd 250 ok\nexpect pasv\nreply-pasv\nexpect %1\n"
@@ -186,13 +184,10 @@ TEST_F(TcFTPScripted, FailedLocalFileWaitsForTheHostsLateReply)
         if (state == csIdle && s.ftp.LoggedIn() && !waiting.isEmpty())
             s.run(waiting.takeFirst());
     });
-    struct Case
-    {
-        QString localName, dataStep;
-        qint64 sizeLimit;
-    };
-    for (const Case &c :
-         {Case{QString(300, u'n'), "", 0}, Case{"a.bin", "data-send-cut 400000", 64 * 1024}}) {
+    // clang-format off
+    struct Case { QString localName, dataStep; qint64 sizeLimit; };
+    for (const Case &c : {Case{QString(300, u'n'), "", 0}, Case{"a.bin", "data-send-cut 400000", 64 * 1024}}) {
+        // clang-format on
         SCOPED_TRACE(c.sizeLimit);
         loginTo(u"default type 200 binary\nexpect pasv\nreply-pasv\nexpect retr /a.bin\n"
                 u"reply 150 opening\n%1\nexpect-quiet 800\nreply 426 transfer aborted\n"

@@ -97,27 +97,25 @@ TEST_F(TcFTPSessionTest, FolderCommandsReportTheirResults)
     server->createUserFile("folders/gone.txt", "x");
     FtpSession s;
     login(s);
+    // clang-format off
     for (const char *line : {"pwd",
-                             "mkd \\folders\\new\\",
-                             "cwd \\folders\\new\\",
-                             "cwd \\no such folder\\",
-                             "dele \\folders\\gone.txt",
-                             "dele \\folders\\gone.txt",
-                             "rmd \\folders\\new\\"})
+                             "mkd \\folders\\new\\", "cwd \\folders\\new\\",
+                             "cwd \\no such folder\\", "dele \\folders\\gone.txt",
+                             "dele \\folders\\gone.txt", "rmd \\folders\\new\\"})
         ASSERT_TRUE(s.runAndWait(line));
+    // clang-format on
     EXPECT_EQ(s.sent().mid(2, 3), (QStringList{"pwd", "mkd /folders/new", "cwd /folders/new"}));
     const char *const names[]
             = {"list", "download", "upload", "rmd", "dele", "mkd", "buffer", "cwd"};
     QStringList done;
     for (const FtpSession::Done &d : s.actions)
         done << u"%1 %2 %3"_s.arg(names[d.action], d.fileFolder, d.success ? "ok" : "failed");
+    // clang-format off
     EXPECT_EQ(done,
-              (QStringList{"mkd \\folders\\new\\ ok",
-                           "cwd \\folders\\new\\ ok",
-                           "cwd \\folders\\new\\ failed",
-                           "dele \\folders\\gone.txt ok",
-                           "dele \\folders\\gone.txt failed",
-                           "rmd \\folders\\new\\ ok"}));
+              (QStringList{"mkd \\folders\\new\\ ok", "cwd \\folders\\new\\ ok",
+              "cwd \\folders\\new\\ failed", "dele \\folders\\gone.txt ok",
+              "dele \\folders\\gone.txt failed", "rmd \\folders\\new\\ ok"}));
+    // clang-format on
     EXPECT_FALSE(QFileInfo::exists(server->userPath("folders/gone.txt")));
     EXPECT_FALSE(QFileInfo::exists(server->userPath("folders/new")));
     // Replies to commands the session does not track are passed on as not expected.

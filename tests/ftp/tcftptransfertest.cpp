@@ -194,16 +194,11 @@ TEST_F(TcFTPTransfer, ResumesAPartialDownload)
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         putHostFile("big.bin", content);
-        struct Case
-        {
-            qint64 localSize;
-            bool resume;
-            const char *rest;
-        };
-        for (const Case &c : {Case{1000, true, "rest 1000"},
-                              Case{content.size(), true, nullptr},
-                              Case{content.size() + 10, true, nullptr},
-                              Case{500, false, nullptr}}) {
+        // clang-format off
+        struct Case { qint64 localSize; bool resume; const char *rest; };
+        for (const Case &c : {Case{1000, true, "rest 1000"}, Case{content.size(), true, nullptr},
+                              Case{content.size() + 10, true, nullptr}, Case{500, false, nullptr}}) {
+            // clang-format on
             SCOPED_TRACE(c.localSize);
             ASSERT_TRUE(writeFile(s->localPath("big.bin"),
                                   c.localSize <= content.size() ? content.left(c.localSize)

@@ -50,6 +50,8 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--ready-file", required=True)
     parser.add_argument("--log")
+    parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
+    parser.add_argument("--tls-key")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -64,7 +66,14 @@ def main():
     authorizer.add_user(args.user, args.password, args.root, perm=ALL_PERMISSIONS)
     authorizer.add_anonymous(args.root, perm=ALL_PERMISSIONS)
 
-    handler = type("TestHandler", (FTPHandler,), {})
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        base = TLS_FTPHandler
+    handler = type("TestHandler", (base,), {})
+    if args.tls_cert:
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
     handler.authorizer = authorizer
     handler.active_dtp = ActiveDataConnector
     handler.masquerade_address = None

@@ -78,13 +78,11 @@ TEST_F(TrashEnvironment, MovesItemsWithTheirInfoAndNumbersClashingNames)
                                 {"orphan.txt", "no info"},
                                 {"orphan.2.txt", "mine"},
                                 {"claimed.2.txt", "mine too"}}));
+    // clang-format off
     EXPECT_EQ(QDir(trash + "/info").entryList(QDir::Files),
-              (QStringList{"a b%.2.txt.trashinfo",
-                           "a b%.txt.trashinfo",
-                           "claimed.2.txt.trashinfo",
-                           "claimed.txt.trashinfo",
-                           "folder.trashinfo",
-                           "orphan.2.txt.trashinfo"}));
+              (QStringList{"a b%.2.txt.trashinfo", "a b%.txt.trashinfo", "claimed.2.txt.trashinfo",
+              "claimed.txt.trashinfo", "folder.trashinfo", "orphan.2.txt.trashinfo"}));
+    // clang-format on
     EXPECT_EQ(readFile(trash + "/info/claimed.txt.trashinfo"), "no item");
     const QByteArray info = readFile(trash + "/info/a b%.2.txt.trashinfo");
     EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=" + QFile::encodeName(dir.path())))

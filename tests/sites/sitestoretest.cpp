@@ -20,20 +20,12 @@ namespace {
 void dump(const SiteNode &node, const QString &path, QStringList *lines)
 {
     QString line = path + QLatin1Char('|') + QString::number(int(node.kind()));
+    // clang-format off
     if (const TSiteObject *s = node.site())
-        line += '|'
-                + QStringList{s->Host,
-                              s->Username,
-                              s->InitialPath,
-                              s->Password,
-                              s->Description,
-                              s->Bookmarks,
-                              QString::number(s->Tasks),
-                              QString::number(s->Port),
-                              QString::number(s->Firewall),
-                              QString::number(s->PassiveMode),
-                              QString::number(s->Anonymous)}
-                          .join('|');
+        line += '|' + QStringList{s->Host, s->Username, s->InitialPath, s->Password, s->Description, s->Bookmarks}.join('|')
+                + '|' + QStringList{QString::number(s->Tasks), QString::number(s->Port), QString::number(s->Firewall),
+                                    QString::number(s->PassiveMode), QString::number(s->Anonymous)}.join('|');
+    // clang-format on
     lines->append(line);
     std::vector<const SiteNode *> children;
     for (int i = 0; i < node.childCount(); ++i)

@@ -40,25 +40,19 @@ TEST_F(SiteTreeModelTest, FoldersFirstThenSitesByNameAfterEachChange)
     model.addSite(work, QStringLiteral("b-site"));
     model.addFolder(work, QStringLiteral("Z-folder"));
     model.addSite(work, QStringLiteral("A-site"));
+    // clang-format off
     EXPECT_EQ(outline(),
-              (QStringList{"f:Beta",
-                           "f:work",
-                           "  f:Z-folder",
-                           "  s:A-site",
-                           "  s:b-site",
-                           "s:Alpha",
-                           "s:zeta"}));
+              (QStringList{"f:Beta", "f:work", "  f:Z-folder", "  s:A-site", "  s:b-site",
+              "s:Alpha", "s:zeta"}));
+    // clang-format on
     ASSERT_TRUE(model.rename(beta, QStringLiteral("zz")));
     ASSERT_TRUE(model.move(alpha, work->child(0)));
     ASSERT_TRUE(model.move(zeta, work));
+    // clang-format off
     EXPECT_EQ(outline(),
-              (QStringList{"f:work",
-                           "  f:Z-folder",
-                           "    s:Alpha",
-                           "  s:A-site",
-                           "  s:b-site",
-                           "  s:zeta",
-                           "f:zz"}));
+              (QStringList{"f:work", "  f:Z-folder", "    s:Alpha", "  s:A-site", "  s:b-site",
+              "  s:zeta", "f:zz"}));
+    // clang-format on
 
     // Rows follow the tree; the root is neither dragged nor a site dropped onto.
     const QModelIndex top = model.index(0, 0);

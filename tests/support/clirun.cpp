@@ -1,5 +1,7 @@
 #include "support/clirun.h"
 
+#include <algorithm>
+
 #include "support/eventwait.h"
 
 #include <QElapsedTimer>
@@ -26,7 +28,17 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
         process.setChildProcessModifier(options.childModifier);
     QElapsedTimer clock;
     clock.start();
-    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), arguments);
+    QStringList words = arguments;
+    const bool told = std::any_of(words.cbegin(), words.cend(), [](const QString &word) {
+        return word.startsWith(QLatin1String("--tls"))
+               || word.startsWith(QLatin1String("--ca-file"))
+               || word.startsWith(QLatin1String("--pin"))
+               || word.startsWith(QLatin1String("ftpes:"), Qt::CaseInsensitive)
+               || word.startsWith(QLatin1String("ftps:"), Qt::CaseInsensitive);
+    });
+    if (options.plainUnlessTold && !told)
+        words = QStringList{QStringLiteral("--tls"), QStringLiteral("off")} + words;
+    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), words);
     if (!process.waitForStarted(5000))
         return run;
     // Read as it comes: a run that writes much would otherwise block on a full pipe.

@@ -30,6 +30,9 @@ struct CliRunOptions
     // Runs in the child between fork and exec (QProcess::setChildProcessModifier): only calls
     // that are safe there.
     std::function<void()> childModifier;
+    // Runs that name no TLS option (--tls, --ca-file, --pin) and no ftpes:// or ftps:// address
+    // get "--tls off": tests written for plain FTP hosts stay plain. False: the words as given.
+    bool plainUnlessTold = true;
 };
 
 // Runs the program with arguments; kills it when it has not ended within the bound.

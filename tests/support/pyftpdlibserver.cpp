@@ -78,6 +78,9 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                           readyFile,
                           QStringLiteral("--log"),
                           m_dir->filePath(QStringLiteral("pyftpd.log"))};
+    if (!m_tlsCertificate.isEmpty())
+        arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
+                  << m_tlsKey;
     QString error;
     if (!m_process.start(QString::fromLatin1(Python),
                          arguments,

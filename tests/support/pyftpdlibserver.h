@@ -30,6 +30,13 @@ public:
     PyftpdlibServer(const PyftpdlibServer &) = delete;
     PyftpdlibServer &operator=(const PyftpdlibServer &) = delete;
 
+    // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
+    void setTls(const QString &certificateFile, const QString &keyFile)
+    {
+        m_tlsCertificate = certificateFile;
+        m_tlsKey = keyFile;
+    }
+
     // Starts the server and returns once it listens, or a failure with its output when that
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
@@ -72,6 +79,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     PeerProcess m_process;
     quint16 m_port = 0;
+    QString m_tlsCertificate;
+    QString m_tlsKey;
 };
 
 } // namespace ovtest

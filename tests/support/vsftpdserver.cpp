@@ -347,6 +347,11 @@ bool VsftpdServer::writeConfig(QString *error) const
                 int(qBound(qint64(1), deadline.remainingTime(), qint64(2000))));
         if (greeting.startsWith("220 ") && m_process.isRunning())
             return ::testing::AssertionSuccess();
+        // With TLS from the first byte the greeting comes only after a handshake: an accepted
+        // connection is enough.
+        if (m_extraOptions.value(QStringLiteral("implicit_ssl")) == QLatin1String("YES")
+            && probe.state() == QAbstractSocket::ConnectedState && m_process.isRunning())
+            return ::testing::AssertionSuccess();
         spinFor(20);
     }
     return ::testing::AssertionFailure()

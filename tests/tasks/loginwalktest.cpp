@@ -25,19 +25,14 @@ ConnectRequest requestTo(const ScriptedServer &server, const QString &initialFol
 
 TEST(LoginWalk, HomeRootAndInitialFolder)
 {
-    struct Walk
-    {
-        const char *initial;
-        const char *dialogue; // "command>reply|..." between the login and the listing
-        const char *home, *root, *shown;
-        const char *warning;
-    };
+    // dialogue: "command>reply|..." between the login and the listing
     // clang-format off
+    struct Walk { const char *initial; const char *dialogue; const char *home, *root, *shown; const char *warning; };
     const Walk walks[] = {
-            {"", "pwd>257 \"/pub\" is home|cwd />250 ok|pwd>257 \"/\" is it|cwd /pub>250 ok", "\\pub\\", "\\", "\\pub\\", ""},
-            {"\\pub\\x\\", "pwd>257 \"/\" is home|cwd /pub/x>250 ok", "\\", "\\", "\\pub\\x\\", ""},
-            {"\\nothere\\", "pwd>257 \"/\" is home|cwd /nothere>550 no such folder", "\\", "\\", "\\", " !: Specified home/initial folder is in-accessible. Listing root folder instead."},
-            {"", "pwd>257 \"/home/ann\" is home|cwd />550 not allowed|cwd /home/ann>250 ok", "\\home\\ann\\", "\\", "\\home\\ann\\", " !: Specified initial-, rootFolder is inaccessible. Listing home-folder instead."},
+        {"", "pwd>257 \"/pub\" is home|cwd />250 ok|pwd>257 \"/\" is it|cwd /pub>250 ok", "\\pub\\", "\\", "\\pub\\", ""},
+        {"\\pub\\x\\", "pwd>257 \"/\" is home|cwd /pub/x>250 ok", "\\", "\\", "\\pub\\x\\", ""},
+        {"\\nothere\\", "pwd>257 \"/\" is home|cwd /nothere>550 no such folder", "\\", "\\", "\\", " !: Specified home/initial folder is in-accessible. Listing root folder instead."},
+        {"", "pwd>257 \"/home/ann\" is home|cwd />550 not allowed|cwd /home/ann>250 ok", "\\home\\ann\\", "\\", "\\home\\ann\\", " !: Specified initial-, rootFolder is inaccessible. Listing home-folder instead."},
     };
     // clang-format on
     for (const Walk &walk : walks) {

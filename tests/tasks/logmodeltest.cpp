@@ -21,31 +21,18 @@ TEST(LogModel, KeepsTheLast999LinesNumberedAndSorted)
     // allowed, -1 never.
     bool mainNumbered = false;
     log.setMainSessionNumbered([&] { return mainNumbered; });
-    struct Row
-    {
-        const char *line;
-        int task;
-        bool mainNumbered;
-        const char *shown;
-        LogModel::Kind kind;
-    };
+    // clang-format off
+    struct Row { const char *line; int task; bool mainNumbered; const char *shown; LogModel::Kind kind; };
     const Row rows[] = {
-            {"  : Task disconnected.",
-             1,
-             false,
-             "  : (01) Task disconnected.",
-             LogModel::Information},
-            {">>: 226 Transfer complete.",
-             12,
-             false,
-             ">>: (12) 226 Transfer complete.",
-             LogModel::FromHost},
-            {"<<: pwd", 0, false, "<<: pwd", LogModel::ToHost},
-            {"<<: pwd", 0, true, "<<: (00) pwd", LogModel::ToHost},
-            {"!!: Error in Host input", -1, true, "!!: Error in Host input", LogModel::Error},
-            {" !: warning", -1, true, " !: warning", LogModel::Warning},
-            {"odd line", -1, true, "odd line", LogModel::Other},
+        {"  : Task disconnected.", 1, false, "  : (01) Task disconnected.", LogModel::Information},
+        {">>: 226 Transfer complete.", 12, false, ">>: (12) 226 Transfer complete.", LogModel::FromHost},
+        {"<<: pwd", 0, false, "<<: pwd", LogModel::ToHost},
+        {"<<: pwd", 0, true, "<<: (00) pwd", LogModel::ToHost},
+        {"!!: Error in Host input", -1, true, "!!: Error in Host input", LogModel::Error},
+        {" !: warning", -1, true, " !: warning", LogModel::Warning},
+        {"odd line", -1, true, "odd line", LogModel::Other},
     };
+    // clang-format on
     for (const Row &row : rows) {
         SCOPED_TRACE(row.shown);
         mainNumbered = row.mainNumbered;

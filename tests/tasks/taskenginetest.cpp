@@ -355,15 +355,11 @@ TEST_F(TaskEngineClosingHost, HostClosingAWorkingConnectionThenConnectingAgain)
 TEST(TaskEngineConnect, RefusedConnectionSchedulesReconnection)
 {
     const quint16 nobody = ovtest::freePort();
-    struct Case
-    {
-        int reconnect;
-        int countdown;
-        const char *text;
-    };
-    for (const Case &c : {Case{4, 20, "Reattempting in 20 seconds."},
-                          Case{31, 1324512000, "Reattempting in 42 years."},
+    // clang-format off
+    struct Case { int reconnect; int countdown; const char *text; };
+    for (const Case &c : {Case{4, 20, "Reattempting in 20 seconds."}, Case{31, 1324512000, "Reattempting in 42 years."},
                           Case{0, 1, "Reattempting ..."}}) {
+        // clang-format on
         SCOPED_TRACE(c.text);
         TaskEngine engine;
         Observer seen(engine);

@@ -27,16 +27,12 @@ TEST(DeleteBufferedHostTree, FilesFirstThenFoldersDeepestFirst)
     buffer.addEntry(QStringLiteral("\\pub\\old\\c\\"), "dlinked", "-1*0", true);
 
     engine.DeleteBufferedHostTree(QStringLiteral("\\pub\\old\\"));
+    // clang-format off
     EXPECT_EQ(engine.mainCmdList().lines(),
-              (QStringList{"cwd \\pub\\",
-                           "dele \\pub\\old\\a.txt",
-                           "dele \\pub\\old\\b\\b1",
-                           "dele \\pub\\old\\b\\d\\d1",
-                           "dele \\pub\\old\\c\\linked",
-                           "rmd \\pub\\old\\c\\",
-                           "rmd \\pub\\old\\b\\d\\",
-                           "rmd \\pub\\old\\b\\",
-                           "rmd \\pub\\old\\"}));
+              (QStringList{"cwd \\pub\\", "dele \\pub\\old\\a.txt", "dele \\pub\\old\\b\\b1",
+              "dele \\pub\\old\\b\\d\\d1", "dele \\pub\\old\\c\\linked", "rmd \\pub\\old\\c\\",
+              "rmd \\pub\\old\\b\\d\\", "rmd \\pub\\old\\b\\", "rmd \\pub\\old\\"}));
+    // clang-format on
 
     // A tree at the top: its parent is the root.
     engine.mainCmdList().clear();

@@ -68,22 +68,20 @@ TEST(QueueMissingHostFolders, EachMissingLevelOnce)
     buffer.addEntry(QStringLiteral("\\"), QStringLiteral("dpub"), QStringLiteral("-1*0"));
     buffer.addEntry(QStringLiteral("\\pub\\"), QStringLiteral("dold"), QStringLiteral("-1*0"));
     TransferQueue queue;
-    struct Row
-    {
-        const char *target;
-        QStringList queued; // the folders of the new "c*mkd" entries
-    };
+    // clang-format off
+    struct Row { const char *target; QStringList queued; };
     const Row rows[] = {
-            {"\\pub\\new\\deeper\\", {"\\pub\\new\\", "\\pub\\new\\deeper\\"}},
-            {"\\pub\\new\\deeper\\", {}}, // already waiting
-            {"/pub/new/other/", {"\\pub\\new\\other\\"}},
-            {"\\pub\\old\\x\\", {"\\pub\\old\\x\\"}},  // its parent lists "old"
-            {"\\PUB\\x\\", {"\\PUB\\", "\\PUB\\x\\"}}, // host names keep their case
-            {"\\other\\", {"\\other\\"}},
-            {"\\pub\\", {}},
-            {"\\", {}},
-            {"\\pub\\odd*name\\", {}},
+        {"\\pub\\new\\deeper\\", {"\\pub\\new\\", "\\pub\\new\\deeper\\"}},
+        {"\\pub\\new\\deeper\\", {}}, // already waiting
+        {"/pub/new/other/", {"\\pub\\new\\other\\"}},
+        {"\\pub\\old\\x\\", {"\\pub\\old\\x\\"}},  // its parent lists "old"
+        {"\\PUB\\x\\", {"\\PUB\\", "\\PUB\\x\\"}}, // host names keep their case
+        {"\\other\\", {"\\other\\"}},
+        {"\\pub\\", {}},
+        {"\\", {}},
+        {"\\pub\\odd*name\\", {}},
     };
+    // clang-format on
     for (const Row &row : rows) {
         SCOPED_TRACE(row.target);
         const qsizetype before = queue.count();

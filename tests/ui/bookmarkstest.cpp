@@ -1,13 +1,9 @@
 // The bookmark buttons and their menu, driven by clicks on the buttons, the menu items and the
 // input dialog: local bookmarks in name order, the selected one and the hint, removal, editing,
-// a bookmark whose folder is gone; host bookmarks against vsftpd and back into their site.
+// a bookmark whose folder is gone.
 #include "windowdriver.h"
 
-#include "ftp/tcftp.h"
-#include "sites/tsiteobject.h"
 #include "ui/bookmarks.h"
-
-using ovtest::VsftpdServer;
 
 namespace {
 
@@ -80,57 +76,4 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
     EXPECT_EQ(goGone.value(1), "Invalid Bookmark - Folder does not exist.");
     EXPECT_EQ(form->currentLocalFolder(), before);
     EXPECT_EQ(button->toolTip(), hint("zed", native("three")));
-}
-
-TEST(Bookmarks, HostBookmarksListAfreshAndGoBackIntoTheirSite)
-{
-    ovtest::FtpTestServer *server = hostWith({{"pub/readme.txt", "read me"}});
-    ASSERT_NE(server, nullptr);
-    auto form = showForm();
-
-    TSiteObject site;
-    site.Bookmarks = "old\r\\pub\\";
-    ConnectRequest request;
-    request.fromSite = true;
-    request.hostBookmarks = site.Bookmarks.split('\n');
-    QObject::connect(form->engine(),
-                     &TaskEngine::hostBookmarksReturned,
-                     [&site](const QStringList &items) { site.Bookmarks = items.join('\n'); });
-    request.session.Host = "127.0.0.1";
-    request.session.Port = QString::number(server->port());
-    request.session.Username = VsftpdServer::userName();
-    request.session.Password = VsftpdServer::password();
-    request.passive = true;
-    form->engine()->connectMain(request);
-    ASSERT_TRUE(waitForHostList(*form, "\\", {"pub"})) << logLines(*form).join("\n").toStdString();
-    QPushButton *button = form->hostPane()->rbookmark();
-
-    const auto lists = [&server] {
-        return server->commands().filter(QRegularExpression("^LIST")).size();
-    };
-    press(button, [&](UserScript &s) { s.choose("old"); });
-    ASSERT_TRUE(waitForHostList(*form, "\\pub\\", {"..", "readme.txt"}));
-    EXPECT_EQ(button->toolTip(), hint("old", "\\pub\\"));
-    EXPECT_EQ(form->bookmarks()->side(), Bookmarks::HostSide);
-
-    // Back to the root, then the bookmark again: its "*list" goes to the session although the
-    // folder is buffered, and the session shows it from the buffer.
-    doubleClickRow(form->hostPane()->rWin(), rowOf(form->hostPane()->rWin(), ".."));
-    ASSERT_TRUE(waitForHostList(*form, "\\", {"pub"}));
-    const int listsBefore = lists();
-    press(button, [&](UserScript &s) { s.choose("old"); });
-    ASSERT_TRUE(waitForHostList(*form, "\\pub\\", {"..", "readme.txt"}));
-    EXPECT_EQ(lists(), listsBefore);
-
-    const QStringList add
-            = press(button, [&](UserScript &s) { s.choose("Add Bookmark").type("docs"); });
-    EXPECT_EQ(add.value(1), "Adding Host Bookmark | Bookmark Name: | \\pub\\");
-
-    // The session ends: the host bookmarks go back into the site record.
-    form->tbBtn_Quick->trigger();
-    ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return form->engine()->MainFTP()->State() == csNotConnected; }, 10000));
-    EXPECT_EQ(site.Bookmarks, "docs\r\\pub\\\nold\r\\pub\\");
-    EXPECT_EQ(button->toolTip(), "Bookmarks");
-    EXPECT_EQ(form->bookmarks()->selectedIndex(Bookmarks::HostSide), -1);
 }

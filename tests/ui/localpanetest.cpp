@@ -227,23 +227,6 @@ TEST_F(LocalPaneTest, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
                 && told.value(1).contains(path("notes.txt")));
     EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));
     EXPECT_GE(rowOf(list, "notes.txt"), 0);
-
-    // A trash whose folder cannot be made: nothing moves, not even below the working folder.
-    services.trashWorks = true;
-    ASSERT_TRUE(writeFile(path("blocker"), "a file where the data folder would be"));
-    qputenv("XDG_DATA_HOME", path("blocker/data").toUtf8());
-    QTemporaryDir work;
-    const QString oldCurrent = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(work.path()));
-    UserScript unusable;
-    unusable.press(QMessageBox::Yes).press(QMessageBox::Ok);
-    const QStringList said = run(form->Menu_Delete, {"notes.txt"}, unusable);
-    QDir::setCurrent(oldCurrent);
-    EXPECT_TRUE(said.value(1).contains("were not deleted")
-                && said.value(1).contains("Not a directory"))
-            << said.value(1).toStdString();
-    EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));
-    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 TEST(SystemDesktopServices, EditorCommandLines)

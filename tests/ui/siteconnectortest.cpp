@@ -6,47 +6,11 @@
 #include "ftp/tcftp.h"
 #include "settings/registry.h"
 #include "sites/sitestore.h"
-#include "sites/sitetreemodel.h"
 #include "support/eventwait.h"
 #include "ui/siteconnector.h"
 #include "ui/tsite.h"
-#include "ui/tsitemgr.h"
-
-#include <QTreeView>
 
 using ovtest::VsftpdServer;
-
-namespace {
-
-SiteNode *findNode(SiteNode *node, const QString &text)
-{
-    if (node->text() == text)
-        return node;
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (SiteNode *found = findNode(node->child(i), text))
-            return found;
-    }
-    return nullptr;
-}
-
-// Clicks the node of that name, opening its folders first; false when there is none.
-bool clickNode(TSiteMgr *mgr, const QString &text)
-{
-    SiteNode *node = findNode(mgr->model()->root(), text);
-    if (!node)
-        return false;
-    const QModelIndex index = mgr->model()->indexOf(node);
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
-        mgr->TreeView->expand(up);
-    mgr->TreeView->scrollTo(index);
-    QTest::mouseClick(mgr->TreeView->viewport(),
-                      Qt::LeftButton,
-                      {},
-                      mgr->TreeView->visualRect(index).center());
-    return mgr->selectedNode() == node;
-}
-
-} // namespace
 
 TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
 {
@@ -73,7 +37,7 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
     {
         UserScript script;
         script.on<TSiteMgr>([&](TSiteMgr *mgr) {
-                  clickNode(mgr, SiteStore::rootText());
+                  clickSite(mgr, "");
                   QTest::mouseClick(mgr->Add_Site, Qt::LeftButton);
                   // As if bookmarks had been kept from an earlier session.
                   mgr->selectedSite()->Bookmarks = "inc\r\\incoming\\";
@@ -114,14 +78,14 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
     {
         UserScript script;
         script.on<TSiteMgr>([&](TSiteMgr *mgr) {
-            clickNode(mgr, "Loopback");
+            clickSite(mgr, "Loopback");
             QTest::mouseClick(mgr->Delete, Qt::LeftButton);
             QTest::mouseClick(mgr->Exit, Qt::LeftButton);
         });
         EXPECT_FALSE(connector.tbBtn_SiteManagerClick());
         EXPECT_TRUE(script.waitFinished());
     }
-    EXPECT_EQ(findNode(connector.siteManager()->model()->root(), "Loopback"), nullptr);
+    EXPECT_EQ(siteNode(connector.siteManager(), "Loopback"), nullptr);
     ASSERT_FALSE(current.expired());
     engine.DisconnectMain();
     ASSERT_TRUE(ovtest::waitFor([ftp] { return ftp->State() == csNotConnected; }, 5000));

@@ -4,13 +4,10 @@
 
 #include "settings/registry.h"
 #include "sites/sitestore.h"
-#include "sites/sitetreemodel.h"
 #include "ui/tsite.h"
-#include "ui/tsitemgr.h"
 
 #include <QMimeData>
 #include <QPlainTextEdit>
-#include <QTreeView>
 
 namespace {
 
@@ -62,31 +59,10 @@ struct SiteManager : ::testing::Test
         captions(mgr->TreeView->model(), mgr->TreeView->model()->index(0, 0), 0, &out);
         return out;
     }
-    // The node at a path of names ("" the root, "abc/Zed"), any case.
-    SiteNode *node(const QString &path) const
-    {
-        SiteNode *at = mgr->model()->root();
-        for (const QString &name : path.split('/', Qt::SkipEmptyParts)) {
-            SiteNode *next = nullptr;
-            for (int i = 0; at && i < at->childCount(); ++i)
-                next = at->child(i)->text().compare(name, Qt::CaseInsensitive) == 0 ? at->child(i)
-                                                                                    : next;
-            at = next;
-        }
-        return at;
-    }
+    SiteNode *node(const QString &path) const { return siteNode(mgr.get(), path); }
     void click(const QString &path)
     {
-        const QModelIndex index = mgr->model()->indexOf(node(path));
-        ASSERT_TRUE(index.isValid()) << path.toStdString();
-        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
-            mgr->TreeView->expand(up);
-        mgr->TreeView->scrollTo(index);
-        QTest::mouseClick(mgr->TreeView->viewport(),
-                          Qt::LeftButton,
-                          {},
-                          mgr->TreeView->visualRect(index).center());
-        ASSERT_EQ(mgr->selectedNode(), node(path));
+        ASSERT_TRUE(clickSite(mgr.get(), path)) << path.toStdString();
     }
     // Clicks the node, then the button; the answers: text for the input dialog, "!cancel",
     // "!ok", "!yes", "!no" for the question, "!site" for the site dialog's OK.

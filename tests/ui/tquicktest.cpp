@@ -64,8 +64,7 @@ TEST_F(QuickConnect, HostTextIsSplitIntoHostAndPath)
     }
     // Connect takes the fields and closes.
     enter(q, q.Host, "ftp://127.0.0.1/pub");
-    QTest::keyClicks(q.Username, "ann");
-    q.anonymous->click();
+    QTest::keyClicks(q.Username, "ann"); // a typed user name clears Anonymous Session
     q.passive->click();
     QTest::mouseClick(q.Connect, Qt::LeftButton);
     EXPECT_EQ(q.result(), QDialog::Accepted);

@@ -8,6 +8,7 @@
 
 #include "platform/localpath.h"
 #include "settings/options.h"
+#include "sites/sitetreemodel.h"
 #include "support/files.h"
 #include "support/sharedftpserver.h"
 #include "support/vsftpdserver.h"
@@ -18,6 +19,7 @@
 #include "ui/tdialog.h"
 #include "ui/tform1.h"
 #include "ui/tquick.h"
+#include "ui/tsitemgr.h"
 #include "widgets/filelistview.h"
 #include "widgets/logview.h"
 
@@ -38,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -282,6 +285,36 @@ inline QTreeWidgetItem *childNode(QTreeWidgetItem *node, const QString &text)
 {
     const int at = childTexts(node).indexOf(text);
     return at < 0 ? nullptr : node->child(at);
+}
+
+// The Site manager's node at a path of names ("" the root, "abc/Zed"), any case.
+inline SiteNode *siteNode(TSiteMgr *mgr, const QString &path)
+{
+    SiteNode *at = mgr->model()->root();
+    for (const QString &name : path.split('/', Qt::SkipEmptyParts)) {
+        SiteNode *next = nullptr;
+        for (int i = 0; at && i < at->childCount(); ++i)
+            next = at->child(i)->text().compare(name, Qt::CaseInsensitive) == 0 ? at->child(i)
+                                                                                : next;
+        at = next;
+    }
+    return at;
+}
+
+// Clicks that node, opening its folders first; whether it is then the selected one.
+inline bool clickSite(TSiteMgr *mgr, const QString &path)
+{
+    const QModelIndex index = mgr->model()->indexOf(siteNode(mgr, path));
+    if (!index.isValid())
+        return false;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        mgr->TreeView->expand(up);
+    mgr->TreeView->scrollTo(index);
+    QTest::mouseClick(mgr->TreeView->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      mgr->TreeView->visualRect(index).center());
+    return mgr->selectedNode() == siteNode(mgr, path);
 }
 
 // The captions of a list, in order.

@@ -5,30 +5,26 @@
 
 TEST(FieldString, CountsPositionsReadsAndDeletes)
 {
-    struct Row
-    {
-        const char *text;
-        int n;
-        int count, position;
-        const char *field, *deleted;
-    };
+    // clang-format off
+    struct Row { const char *text; int n; int count, position; const char *field, *deleted; };
     const Row rows[] = {
-            {"", 1, 1, 1, "", ""},
-            {"", 2, 1, 0, "", ""},
-            {"a*b*c", 0, 3, 0, "", ""},
-            {"a*b*c", -3, 3, 0, "", ""},
-            {"a*b*c", 1, 3, 1, "a", "b*c"},
-            {"a*b*c", 2, 3, 3, "b", "a*c"},
-            {"a*b*c", 3, 3, 5, "c", "a*b"},
-            {"a*b*c", 4, 3, 0, "", ""},
-            {"a**", 1, 3, 1, "a", "*"},
-            {"a**", 2, 3, 3, "", "a*"},
-            {"a**", 3, 3, 4, "", "a*"},
-            {"**", 2, 3, 2, "", "*"},
-            {"*b", 1, 2, 1, "", "b"},
-            {"abc", 1, 1, 1, "abc", ""},
-            {"d*\\pub\\a b\\*Z:\\home\\ann\\", 3, 3, 13, "Z:\\home\\ann\\", "d*\\pub\\a b\\"},
+        {"", 1, 1, 1, "", ""},
+        {"", 2, 1, 0, "", ""},
+        {"a*b*c", 0, 3, 0, "", ""},
+        {"a*b*c", -3, 3, 0, "", ""},
+        {"a*b*c", 1, 3, 1, "a", "b*c"},
+        {"a*b*c", 2, 3, 3, "b", "a*c"},
+        {"a*b*c", 3, 3, 5, "c", "a*b"},
+        {"a*b*c", 4, 3, 0, "", ""},
+        {"a**", 1, 3, 1, "a", "*"},
+        {"a**", 2, 3, 3, "", "a*"},
+        {"a**", 3, 3, 4, "", "a*"},
+        {"**", 2, 3, 2, "", "*"},
+        {"*b", 1, 2, 1, "", "b"},
+        {"abc", 1, 1, 1, "abc", ""},
+        {"d*\\pub\\a b\\*Z:\\home\\ann\\", 3, 3, 13, "Z:\\home\\ann\\", "d*\\pub\\a b\\"},
     };
+    // clang-format on
     const QChar star('*');
     for (const Row &row : rows) {
         SCOPED_TRACE(::testing::Message() << row.text << " field " << row.n);

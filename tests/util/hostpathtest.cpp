@@ -6,32 +6,30 @@ namespace {
 
 TEST(HostPath, EverySpellingOfAPathBecomesOne)
 {
-    struct Row
-    {
-        const char *in;
-        const char *out;
-    };
+    // clang-format off
+    struct Row { const char *in; const char *out; };
     const Row rows[] = {
-            {"/", "/"},
-            {"//", "/"},
-            {"/./", "/"},
-            {"/.", "/"},
-            {"/pub/..", "/"},
-            {"/pub/../", "/"},
-            {"/pub/./../", "/"},
-            {"/pub/.././/", "/"},
-            {"/pub/gnu/../../", "/"},
-            {"/pub/./", "/pub/"},
-            {"/pub/.", "/pub/"},
-            {"//pub//gnu//", "/pub/gnu/"},
-            {"/pub/gnu/..", "/pub/"},
-            {"/pub/gnu/../doc/a.txt", "/pub/doc/a.txt"},
-            {"/pub/a.txt", "/pub/a.txt"},
-            {"/pub/a.txt/..", "/pub/"},
-            {"/pub/...", "/pub/..."},
-            {"/pub/..a/", "/pub/..a/"},
-            {"/pub/ . /", "/pub/ . /"},
+        {"/", "/"},
+        {"//", "/"},
+        {"/./", "/"},
+        {"/.", "/"},
+        {"/pub/..", "/"},
+        {"/pub/../", "/"},
+        {"/pub/./../", "/"},
+        {"/pub/.././/", "/"},
+        {"/pub/gnu/../../", "/"},
+        {"/pub/./", "/pub/"},
+        {"/pub/.", "/pub/"},
+        {"//pub//gnu//", "/pub/gnu/"},
+        {"/pub/gnu/..", "/pub/"},
+        {"/pub/gnu/../doc/a.txt", "/pub/doc/a.txt"},
+        {"/pub/a.txt", "/pub/a.txt"},
+        {"/pub/a.txt/..", "/pub/"},
+        {"/pub/...", "/pub/..."},
+        {"/pub/..a/", "/pub/..a/"},
+        {"/pub/ . /", "/pub/ . /"},
     };
+    // clang-format on
     for (const Row &row : rows) {
         SCOPED_TRACE(row.in);
         QString out = QStringLiteral("untouched");

@@ -20,12 +20,12 @@ TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
     EXPECT_EQ(log.line(0), ">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
     EXPECT_EQ(log.line(1), "<<: pass *****");
     EXPECT_EQ(log.line(5), "no mark  second half");
-    const QColor colours[] = {QColor(128, 128, 128),
-                              QColor(0, 128, 128),
-                              QColor(255, 255, 255),
-                              QColor(0, 0, 255),
-                              QColor(255, 0, 0),
-                              QColor(0, 0, 0)};
+    const QColor colours[] = {log.shownColour(">>:"),
+                              log.shownColour("<<:"),
+                              log.shownColour("  :"),
+                              log.shownColour(" !:"),
+                              log.shownColour("!!:"),
+                              log.shownColour("no ")};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(log.lineColor(i), colours[i]) << i;
 
@@ -41,8 +41,8 @@ TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
     EXPECT_EQ(edits, 1);
     EXPECT_EQ(log.lineCount(), LogView::MaxLines);
     EXPECT_EQ(log.line(0), "<<: line 1502");
-    EXPECT_EQ(log.lineColor(0), QColor(0, 128, 128));
-    EXPECT_EQ(log.lineColor(1), QColor(255, 0, 0));
+    EXPECT_EQ(log.lineColor(0), log.shownColour("<<:"));
+    EXPECT_EQ(log.lineColor(1), log.shownColour("!!:"));
     EXPECT_EQ(log.line(LogView::MaxLines - 1), "plain");
     EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
 }

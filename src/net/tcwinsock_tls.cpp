@@ -1,0 +1,104 @@
+// TLS over the socket: the handshake, driven by the readiness OpenSSL waits for, and the
+// settings of later connections.
+#include "net/tcwinsock.h"
+
+#include "net/tlschannel.h"
+#include "net/tlscontext.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+
+void TcWinsock::setTls(std::shared_ptr<TlsContext> context,
+                       const QString &hostName,
+                       bool keepsTickets,
+                       bool fromFirstByte)
+{
+    m_tlsContext = std::move(context);
+    m_tlsHost = hostName;
+    m_tlsKeepsTickets = keepsTickets;
+    m_tlsFromFirstByte = fromFirstByte;
+}
+
+void TcWinsock::StartTls()
+{
+    if (m_state != cwConnected || !m_tlsContext || m_tls)
+        throw TcWinsockException(1235);
+    // Anything the host sent in clear after agreeing would otherwise pass for protected text.
+    m_inboxStart = m_inboxEnd = 0;
+    startHandshake();
+}
+
+bool TcWinsock::Encrypted() const
+{
+    return m_tls && m_tlsPhase == TlsOn;
+}
+
+void TcWinsock::startHandshake()
+{
+    m_tlsError.clear();
+    SSL *ssl = m_tlsContext->newConnection(m_socket, m_tlsHost, m_tlsKeepsTickets);
+    if (!ssl) {
+        failTls(m_tlsContext->error());
+        return;
+    }
+    m_tls = std::make_unique<TlsChannel>(m_tlsContext, ssl);
+    m_tlsPhase = TlsHandshaking;
+    m_readNotifier->setEnabled(false);
+    m_readNotifier->setSocket(m_socket);
+    if (m_writeNotifier->socket() != m_socket) {
+        m_writeNotifier->setEnabled(false);
+        m_writeNotifier->setSocket(m_socket);
+    }
+    stepHandshake();
+}
+
+void TcWinsock::stepHandshake()
+{
+    switch (m_tls->handshake()) {
+    case TlsChannel::Done: {
+        m_tlsPhase = TlsOn;
+        const bool connected = m_state == cwConnected;
+        watch(m_socket);
+        const QPointer<TcWinsock> alive(this);
+        if (!connected)
+            setState(cwConnected);
+        if (alive && m_tlsPhase == TlsOn)
+            Q_EMIT encrypted();
+        // Bytes that came with the end of the handshake are announced without another poll.
+        if (alive && m_tlsPhase == TlsOn && m_tls->pending())
+            queueNotice();
+        return;
+    }
+    case TlsChannel::WantRead:
+        m_writeNotifier->setEnabled(false);
+        m_readNotifier->setEnabled(true);
+        return;
+    case TlsChannel::WantWrite:
+        m_readNotifier->setEnabled(false);
+        m_writeNotifier->setEnabled(true);
+        return;
+    case TlsChannel::Closed:
+        failTls(QStringLiteral("the host closed the connection during the TLS handshake"));
+        return;
+    case TlsChannel::Failed:
+        failTls(m_tls->error());
+        return;
+    }
+}
+
+void TcWinsock::failTls(const QString &reason)
+{
+    m_tlsError = reason.isEmpty() ? QStringLiteral("TLS failure") : reason;
+    closeQuietly();
+    setState(cwNotConnected);
+}
+
+void TcWinsock::drainQuietly()
+{
+    char scrap[4096];
+    for (int i = 0; i < 64; ++i) {
+        qsizetype got = 0;
+        if (m_tls->read(scrap, sizeof scrap, &got) != TlsChannel::Done)
+            return;
+    }
+}

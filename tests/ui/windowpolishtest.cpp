@@ -1,0 +1,309 @@
+// The window as a new user meets it: the view a first start opens in, a layout (the log's
+// height and every splitter) that survives a restart, a window that fits the screen it opens
+// on at any scale factor, list columns that show their texts, sizes sorted by number, and a
+// log readable on light and dark desktops.
+#include "programrun.h"
+#include "support/pyftpdlibserver.h"
+#include "windowdriver.h"
+
+#include "settings/layoutrecord.h"
+#include "settings/registrykeys.h"
+#include "sites/sitenode.h"
+#include "sites/sitetreemodel.h"
+#include "sites/tsiteobject.h"
+#include "ui/hostpane.h"
+#include "ui/localpane.h"
+#include "ui/logpanel.h"
+#include "ui/taskpanel.h"
+#include "ui/tsitemgr.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
+
+namespace {
+
+int part(const QSplitter *splitter, int index)
+{
+    return splitter->sizes().value(index);
+}
+
+// Drags the handle after part index of a splitter with the mouse, so that the part gets size.
+void dragSplitter(QSplitter *splitter, int index, int size)
+{
+    QSplitterHandle *handle = splitter->handle(index + 1);
+    const int delta = size - part(splitter, index);
+    const QPoint from = handle->rect().center();
+    const QPoint to
+            = from
+              + (splitter->orientation() == Qt::Horizontal ? QPoint(delta, 0) : QPoint(0, delta));
+    QTest::mousePress(handle, Qt::LeftButton, {}, from);
+    QTest::mouseMove(handle, to);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+}
+
+std::string text(const QRect &r)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+            .arg(r.x())
+            .arg(r.y())
+            .arg(r.width())
+            .arg(r.height())
+            .toStdString();
+}
+
+bool storeLayout(const QString &registryFile, const LayoutRecord &layout)
+{
+    Registry registry(registryFile);
+    return layout.save(registry);
+}
+
+} // namespace
+
+TEST(WindowLayout, FirstStartInTheDoubleViewThenTheLogAndEverySplitterAsLeft)
+{
+    ProgramHome home;
+    ASSERT_TRUE(home.isValid());
+    // What the user's drags left, to be found again after the restart.
+    int log = 0, localPane = 0, localTree = 0, taskPanel = 0, taskView = 0;
+    {
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        TForm1 *form = run.window.get();
+        // No saved layout: the local disk and the host side by side.
+        EXPECT_EQ(form->interfaceMode(), TForm1::DoubleView);
+        EXPECT_TRUE(form->localPane()->isVisible());
+        EXPECT_TRUE(form->Menu_ViewDouble->isChecked());
+
+        form->resize(760, 560);
+        ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(760, 560); }, 2000));
+        dragSplitter(form->winSplit, 0, part(form->winSplit, 0) + part(form->winSplit, 1) - 150);
+        dragSplitter(form->topwinspanel, 1, 300);
+        dragSplitter(form->localPane()->lPanelSplit(), 0, 140);
+        log = part(form->winSplit, 1);
+        localPane = part(form->topwinspanel, 1);
+        localTree = part(form->localPane()->lPanelSplit(), 0);
+        form->Menu_ViewTask->trigger();
+        ASSERT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
+        dragSplitter(form->topwinspanel, 0, 230);
+        dragSplitter(form->taskPanel()->tasksplitter(), 0, 110);
+        taskPanel = part(form->topwinspanel, 0);
+        taskView = part(form->taskPanel()->tasksplitter(), 0);
+        for (int size : {log, localPane, localTree, taskPanel, taskView})
+            ASSERT_GT(size, 100); // the drags moved every handle away from the defaults
+        run.close();
+        ASSERT_TRUE(run.startup->shutDownErrors().isEmpty());
+    }
+    ProgramRun again(home.registryFile());
+    ASSERT_TRUE(again.start());
+    TForm1 *form = again.window.get();
+    ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(760, 560); }, 2000));
+    ovtest::spinFor(50);
+    EXPECT_EQ(form->interfaceMode(), TForm1::TaskViewMode);
+    EXPECT_EQ(part(form->winSplit, 1), log);
+    EXPECT_EQ(part(form->topwinspanel, 0), taskPanel);
+    EXPECT_EQ(part(form->taskPanel()->tasksplitter(), 0), taskView);
+    form->Menu_ViewDouble->trigger();
+    EXPECT_EQ(part(form->topwinspanel, 1), localPane);
+    EXPECT_EQ(part(form->localPane()->lPanelSplit(), 0), localTree);
+    EXPECT_EQ(part(form->winSplit, 1), log);
+    // The log keeps its height when the window grows.
+    form->resize(800, 700);
+    ASSERT_TRUE(QTest::qWaitFor([form] { return form->size() == QSize(800, 700); }, 2000));
+    EXPECT_EQ(part(form->winSplit, 1), log);
+}
+
+// Run at scale factor 1 and 2 (QT_SCALE_FACTOR, a ctest entry of its own): a layout saved on a
+// larger screen, or placed off this one, and the first start's 640 x 452 all fit.
+TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    auto fits = [area](const TForm1 *form) {
+        return area.contains(form->frameGeometry());
+    };
+    {
+        ProgramHome home;
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(fits(run.window.get()))
+                << text(run.window->frameGeometry()) << " on " << text(area);
+    }
+    for (const QPoint place : {QPoint(LayoutRecord::Centred, -1), QPoint(3000, 2500)}) {
+        ProgramHome home;
+        LayoutRecord layout;
+        layout.width = area.width() + 400;
+        layout.height = area.height() + 300;
+        layout.left = place.x();
+        layout.top = place.y();
+        layout.viewMode = LayoutRecord::DoubleView;
+        ASSERT_TRUE(storeLayout(home.registryFile(), layout));
+        ProgramRun run(home.registryFile());
+        ASSERT_TRUE(run.start());
+        EXPECT_TRUE(fits(run.window.get())) << text(run.window->frameGeometry()) << " on "
+                                            << text(area) << " from " << place.x();
+    }
+}
+
+TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
+{
+    ovtest::PyftpdlibServer server;
+    ASSERT_TRUE(server.start());
+    server.createFile(QStringLiteral("notes.txt"), "notes");
+    server.createFolder(QStringLiteral("pub"));
+    auto form = showForm();
+
+    // A user name typed into Quick connect means that user's login, not an anonymous one.
+    TQuick *q = form->Quick;
+    bool anonymousAfterTyping = true;
+    QTimer::singleShot(0, q, [&] {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(q, 3000));
+        ASSERT_TRUE(q->anonymous->isChecked());
+        typeText(q->Host, QStringLiteral("127.0.0.1"));
+        typeText(q->Username, ovtest::PyftpdlibServer::userName());
+        typeText(q->Password, ovtest::PyftpdlibServer::password());
+        anonymousAfterTyping = q->anonymous->isChecked();
+        q->Pages->setCurrentIndex(1);
+        typeText(q->Port, QString::number(server.port()));
+        QTest::mouseClick(q->Connect, Qt::LeftButton);
+        if (q->isVisible())
+            q->reject(); // a Connect that did not close it must not hold the test
+    });
+    // No window manager gives the window back its activation when the dialog has gone.
+    form->tbBtn_Quick->trigger();
+    EXPECT_FALSE(anonymousAfterTyping);
+    ASSERT_TRUE(waitForHostList(*form, QStringLiteral("\\"), {"notes.txt", "pub"}))
+            << form->engine()->log()->lines().join('\n').toStdString();
+    EXPECT_TRUE(server.commands().contains(QStringLiteral("user ")
+                                           + ovtest::PyftpdlibServer::userName()))
+            << server.commands().join('|').toStdString();
+
+    // The first row shows as selected: the commands act on it without a click.
+    FileListView *rWin = form->hostPane()->rWin();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbBtn_Download->isEnabled(); }, 5000));
+    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
+    EXPECT_EQ(rWin->selectedRows(), QList<int>{0});
+    EXPECT_TRUE(form->tbBtn_Open->isEnabled());
+    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
+    EXPECT_TRUE(form->Menu_Rename->isEnabled());
+
+    // After a question closes, the same.
+    const int notes = rowOf(rWin, QStringLiteral("notes.txt"));
+    clickRow(rWin, notes);
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        asked = true;
+        box->button(QMessageBox::No)->click();
+    });
+    form->Menu_Delete->trigger();
+    EXPECT_TRUE(asked);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !QApplication::activeModalWidget(); }, 3000));
+    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
+    EXPECT_TRUE(form->tbBtn_Download->isEnabled());
+    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
+    EXPECT_EQ(rWin->selectedRows(), QList<int>{notes});
+}
+
+TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Sizes on both sides of 98 MB (100,000 KB, where the Size text grows a digit group),
+    // written as sparse files.
+    const QList<QPair<QString, qint64>> files = {{"e.txt", 3LL * 1024 * 1024 * 1024},
+                                                 {"b.txt", 99999LL * 1024},
+                                                 {"d.txt", 100352LL * 1024},
+                                                 {"a.txt", 512},
+                                                 {"c.txt", 100000LL * 1024}};
+    for (const auto &[name, size] : files) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(size));
+    }
+    auto form = showForm();
+    form->resize(700, 500);
+    FileListView *lWin = form->localPane()->lWin();
+    form->ChangeLocalFolder(NativeToLocal(folder.path() + QLatin1Char('/')));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lWin->rowCount() == 6; }, 5000));
+
+    QHeaderView *header = lWin->detailsView()->header();
+    QTest::mouseClick(header->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      QPoint(header->sectionViewportPosition(FileListView::SizeColumn) + 5,
+                             header->height() / 2));
+    EXPECT_EQ(captions(lWin), QStringList({"..", "a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}));
+
+    // Every text fits its column: no size, type or date is cut short.
+    ovtest::spinFor(50);
+    const QFontMetrics metrics(lWin->detailsView()->font());
+    for (int column :
+         {FileListView::SizeColumn, FileListView::TypeColumn, FileListView::ModifiedColumn}) {
+        for (int row = 0; row < lWin->rowCount(); ++row) {
+            const QString shown = lWin->text(row, column);
+            EXPECT_GT(lWin->columnWidth(column), metrics.horizontalAdvance(shown))
+                    << shown.toStdString();
+        }
+    }
+    // The name column takes the rest of the list's width, and grows with the list.
+    QWidget *viewport = lWin->detailsView()->viewport();
+    auto columnsWidth = [lWin] {
+        int sum = 0;
+        for (int column = 0; column < 4; ++column)
+            sum += lWin->columnWidth(column);
+        return sum;
+    };
+    EXPECT_EQ(columnsWidth(), viewport->width());
+    const int nameWidth = lWin->columnWidth(FileListView::NameColumn);
+    const int viewportWidth = viewport->width();
+    dragSplitter(form->topwinspanel, 1, part(form->topwinspanel, 1) + 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewport->width() > viewportWidth; }, 2000));
+    EXPECT_EQ(lWin->columnWidth(FileListView::NameColumn) - nameWidth,
+              viewport->width() - viewportWidth);
+}
+
+TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Registry registry(dir.filePath(QStringLiteral("registry.json")));
+    Options options = Options::defaults();
+    TSiteMgr mgr(registry, options);
+    mgr.askAddDefaults = [] {
+        return false;
+    };
+    mgr.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mgr));
+    SiteNode *site = mgr.model()->addSite(mgr.model()->root(), QStringLiteral("S"), TSiteObject());
+    ASSERT_NE(site, nullptr);
+    const QModelIndex index = mgr.model()->indexOf(site);
+    mgr.TreeView->setCurrentIndex(index);
+    mgr.Clicl();
+    ASSERT_TRUE(mgr.Connect->isEnabled());
+    int asked = 0;
+    mgr.sessionLoggedIn = [] {
+        return true;
+    };
+    // The session's own question (tasks at work) answered No: nothing is disconnected.
+    mgr.disconnectMain = [&asked] {
+        ++asked;
+        return false;
+    };
+    QTimer::singleShot(0, [] {
+        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->button(QMessageBox::Yes)->click();
+    });
+    mgr.setResult(0);
+    QTest::mouseClick(mgr.Connect, Qt::LeftButton);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(mgr.isVisible());
+    EXPECT_EQ(mgr.result(), 0);
+    EXPECT_EQ(mgr.selectedNode(), site);
+}
