@@ -48,13 +48,16 @@ ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const 
 
 ItemResult &OperationTracker::item(Running &op, ItemResult::Kind kind, const QString &target)
 {
-    for (ItemResult &item : op.result.items) {
-        if (item.kind == kind && item.target == target)
-            return item;
-    }
+    const std::pair<int, QString> key{int(kind), target};
+    const auto found = op.partAt.constFind(key);
+    if (found != op.partAt.cend())
+        return op.result.items[*found];
     ItemResult item;
     item.kind = kind;
     item.target = target;
+    op.partAt.insert(key, op.result.items.size());
+    if (kind == ItemResult::Rename || kind == ItemResult::Delete || kind == ItemResult::MakeFolder)
+        op.settledByWorkEnd.append(op.result.items.size());
     op.result.items.append(item);
     return op.result.items.last();
 }
@@ -209,7 +212,8 @@ void OperationTracker::workEnded(tTaskListObj *record)
         // last command it sent is the result of one that has no report of its own (a rename),
         // and one that ended without any report failed.
         TcFTP *session = record->FTP;
-        for (ItemResult &each : op->result.items) {
+        for (const qsizetype at : std::as_const(op->settledByWorkEnd)) {
+            ItemResult &each = op->result.items[at];
             if (each.ended)
                 continue;
             if (each.kind == ItemResult::Rename) {

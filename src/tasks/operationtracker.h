@@ -63,6 +63,12 @@ private:
         // Each session's last complaint, kept until its work ends: sessions of one operation
         // work side by side.
         QHash<const tTaskListObj *, QString> warnings;
+        // Where each part is in result.items, by kind and target: a folder of thousands of
+        // files must not cost a search through all its parts per file.
+        QHash<std::pair<int, QString>, qsizetype> partAt;
+        // The renames, deletions and folders made, in their order: the parts a session's work
+        // ending settles.
+        QList<qsizetype> settledByWorkEnd;
     };
     Running *running(const tTaskListObj *record);
     // The part of kind with target, else a new one.
