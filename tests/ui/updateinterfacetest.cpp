@@ -143,6 +143,7 @@ TEST_F(UpdateInterface, TabStopsAndReconnectCountdown)
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
         refusing = closed.serverPort();
     }
+    InterfaceWatch watch(*form);
     form->options().Reconnect = 12;
     connectTo(*form, refusing);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->engine()->ReconnectCountdown() > 0; }, 5000));
