@@ -398,7 +398,8 @@ public:
         : m_form(form)
     {
         connect(form.engine(), &TaskEngine::interfaceChanged, this, [this] {
-            QMetaObject::invokeMethod(this, [this] { check("a change"); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                    this, [this] { check("a change"); }, Qt::QueuedConnection);
         });
         connect(form.engine(), &TaskEngine::reconnectCountdownChanged, this, [this] {
             check("the countdown");

@@ -227,15 +227,21 @@ TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
     Registry registry(dir.filePath(QStringLiteral("registry.json")));
     Options options = Options::defaults();
     TSiteMgr mgr(registry, options);
-    mgr.askAddDefaults = [] { return false; };
+    mgr.askAddDefaults = [] {
+        return false;
+    };
     mgr.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&mgr));
     SiteNode *site = mgr.model()->addSite(mgr.model()->root(), QStringLiteral("S"), TSiteObject());
     ASSERT_TRUE(clickSite(&mgr, "S"));
     int asked = 0;
-    mgr.sessionLoggedIn = [] { return true; };
+    mgr.sessionLoggedIn = [] {
+        return true;
+    };
     // Yes to "a session is in progress", then No to the session's own question (tasks at work).
-    mgr.disconnectMain = [&asked] { return ++asked, false; };
+    mgr.disconnectMain = [&asked] {
+        return ++asked, false;
+    };
     UserScript script;
     script.press(QMessageBox::Yes);
     mgr.setResult(0);
