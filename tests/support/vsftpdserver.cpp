@@ -140,32 +140,17 @@ QString VsftpdServer::userHome() const
 
 QString VsftpdServer::path(Tree tree, const QString &relativePath) const
 {
-    QString base;
-    switch (tree) {
-    case Tree::AnonymousRoot:
-        base = anonymousRoot();
-        break;
-    case Tree::Upload:
-        base = uploadFolder();
-        break;
-    case Tree::UserHome:
-        base = userHome();
-        break;
-    }
+    const QString base = tree == Tree::AnonymousRoot ? anonymousRoot()
+                         : tree == Tree::Upload      ? uploadFolder()
+                                                     : userHome();
     return relativePath.isEmpty() ? base : base + u'/' + relativePath;
 }
 
 static Owner treeOwner(VsftpdServer::Tree tree)
 {
-    switch (tree) {
-    case VsftpdServer::Tree::AnonymousRoot:
-        return Owner{};
-    case VsftpdServer::Tree::Upload:
-        return ownerOf("ftp");
-    case VsftpdServer::Tree::UserHome:
-        return ownerOf(AccountName);
-    }
-    return Owner{};
+    return tree == VsftpdServer::Tree::AnonymousRoot ? Owner{}
+           : tree == VsftpdServer::Tree::Upload      ? ownerOf("ftp")
+                                                     : ownerOf(AccountName);
 }
 
 QString VsftpdServer::createFolder(Tree tree, const QString &relativePath) const
@@ -362,11 +347,6 @@ bool VsftpdServer::writeConfig(QString *error) const
 void VsftpdServer::stop()
 {
     m_process.stop();
-}
-
-bool VsftpdServer::isRunning()
-{
-    return m_process.isRunning();
 }
 
 QStringList VsftpdServer::commands() const
