@@ -208,6 +208,7 @@ class ScriptedServer:
         self.mode = None
         self.data = None
         self.recv_count = 0
+        self.rcvbuf = 0  # a small receive window for data connections, when set
         self.lock = threading.Lock()
 
     # events and control output
@@ -325,9 +326,14 @@ class ScriptedServer:
             self.pasv = None
             self.mode = None
         elif self.mode == "active":
+            self.data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            if self.rcvbuf:
+                self.data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, self.rcvbuf)
+            self.data.settimeout(self.timeout)
             try:
-                self.data = socket.create_connection(self.port_addr, timeout=self.timeout)
+                self.data.connect(self.port_addr)
             except OSError as e:
+                self.data = None
                 raise ScriptError("connecting to %s:%d failed: %s" % (self.port_addr + (e,)))
         else:
             raise ScriptError("a data step needs a PASV/EPSV reply or a PORT/EPRT command first")
@@ -444,6 +450,8 @@ class ScriptedServer:
             self.pasv.close()
         self.data_close()
         self.pasv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if self.rcvbuf:
+            self.pasv.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, self.rcvbuf)
         self.pasv.bind(("127.0.0.1", 0))
         self.pasv.listen(1)
         self.mode = "passive"
