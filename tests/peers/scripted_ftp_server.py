@@ -417,11 +417,10 @@ class ScriptedServer:
                 pass
             conn.close()
 
-    def step_greet(self, step):
-        self.reply(step.arg)
-
     def step_reply(self, step):
         self.reply(step.arg)
+
+    step_greet = step_reply
 
     def step_expect(self, step):
         glob = step.arg or "*"
@@ -483,11 +482,14 @@ class ScriptedServer:
     def step_data_send_pattern(self, step):
         self.data_send(pattern(int(step.arg)))
 
-    def step_data_close_early(self, step):
+    @staticmethod
+    def first_bytes(step):
+        """The first N bytes of TEXT, or of the pattern, for a step "N [TEXT]"."""
         count, _, text = step.arg.partition(" ")
-        count = int(count)
-        source = unescape(text) if text else pattern(count)
-        self.data_send(source[:count])
+        return (unescape(text) if text else pattern(int(count)))[: int(count)]
+
+    def step_data_close_early(self, step):
+        self.data_send(self.first_bytes(step))
 
     def step_data_recv(self, step):
         self.recv_count += 1
@@ -557,12 +559,9 @@ class ScriptedServer:
             self.data_close()
 
     def step_data_reset(self, step):
-        count, _, text = step.arg.partition(" ")
-        count = int(count)
-        source = unescape(text) if text else pattern(count)
         sock = self.data_open()
         try:
-            sock.sendall(source[:count])
+            sock.sendall(self.first_bytes(step))
             # The bytes must reach the client before the reset, which drops what is unsent.
             time.sleep(0.1)
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
