@@ -5,7 +5,6 @@
 #include "support/files.h"
 #include "support/filesizelimit.h"
 #include "support/freeport.h"
-#include "support/scriptedserver.h"
 #include "support/sharedservers.h"
 
 #include <QDir>
@@ -17,9 +16,6 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace ovtest;
 
@@ -41,10 +37,7 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_EQ(run.out + run.err, QByteArray());
     EXPECT_EQ(readFile(upload.filePath(QStringLiteral("report 2026.bin"))), content);
-    // Passive, to a new name given percent-encoded; then a rename, a delete, a new folder.
-    run = runCli({"--passive", "put", file, base + "second%20copy.bin"});
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(upload.filePath(QStringLiteral("second copy.bin"))), content);
+    // A rename, a delete, a new folder (passive).
     run = runCliWords("mv " + base + "report%202026.bin renamed.bin");
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(QFileInfo::exists(upload.filePath(QStringLiteral("report 2026.bin"))));
@@ -52,12 +45,9 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     run = runCliWords("rm " + base + "renamed.bin");
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(QFileInfo::exists(upload.filePath(QStringLiteral("renamed.bin"))));
-    EXPECT_TRUE(QFileInfo::exists(upload.filePath(QStringLiteral("second copy.bin"))));
     run = runCliWords("--passive mkdir " + base + "new%20folder/");
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    run = runCli({"put", file, base + "new%20folder/"});
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(upload.filePath(QStringLiteral("new folder/report 2026.bin"))), content);
+    EXPECT_TRUE(QFileInfo(upload.filePath(QStringLiteral("new folder"))).isDir());
 
     // ls: one entry a line, folders first; a date with a year has no time of day.
     const QByteArray fetched = testBytes(1024 * 1024 + 5, 2);
@@ -93,6 +83,7 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     // clang-format off
     const struct { const char *line; int status; const char *reason; } failures[] = {
             {"rm B/missing.txt", 1, "550"},
+            {"--user nobody-here ls B/", 1, "530"},
             {"rm B/missing.txt", 1, "/upload/files/missing.txt"},
             {"mv B/missing.txt other.txt", 1, "rename"},
             {"mkdir B/new%20folder/", 1, "550"},
@@ -127,6 +118,8 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     EXPECT_TRUE(run.out.contains("put LOCALFILE URL")) << run.describe();
 }
 
+// -v logs every exchange in its own prefix, the password masked wherever it came from; a .txt
+// file goes in type A, any other in type I.
 TEST(CliFiles, VerboseLogMasksThePassword)
 {
     VsftpdServer *vsftpd = sharedVsftpd();
@@ -134,41 +127,27 @@ TEST(CliFiles, VerboseLogMasksThePassword)
     QTemporaryDir local;
     const QString file = local.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFile(file, "line one\nline two\n"));
-    ASSERT_TRUE(writeFile(local.filePath(QStringLiteral("data.bin")), "line one\nline two\n"));
     vsftpd->createUserFolder(QStringLiteral("verbose"));
     const QString password = VsftpdServer::password();
     CliRunOptions withPassword;
     withPassword.environment.insert(QStringLiteral("OV_TEST_PASSWORD"), password);
     const QString home = cliAddress(vsftpd->port(), QStringLiteral("/verbose/"));
-
-    // Password from the environment, user by option.
     CliRun run = runCliWords("-v --user " + VsftpdServer::userName()
                                      + " --password-env OV_TEST_PASSWORD put " + file + ' ' + home,
                              withPassword);
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    // A .txt file goes in type A, the type a host starts in, its lines ending in CR LF, which
-    // vsftpd stores as they came.
+    // Type A is the type a host starts in; vsftpd stores the wire's CR LF as it came.
     EXPECT_EQ(readFile(vsftpd->userPath(QStringLiteral("verbose/notes.txt"))),
               QByteArray("line one\r\nline two\r\n"));
-    const QList<QByteArray> lines = run.out.split('\n');
-    EXPECT_TRUE(lines.contains("<<: user " + VsftpdServer::userName().toUtf8())) << run.describe();
-    EXPECT_TRUE(lines.contains("<<: pass *****")) << run.describe();
-    EXPECT_TRUE(run.out.contains("\n>>: 230 ")) << run.describe();
-    EXPECT_TRUE(run.out.contains("<<: stor /verbose/notes.txt")) << run.describe();
     EXPECT_FALSE(run.out.contains("<<: type")) << run.describe();
+    const QList<QByteArray> lines = run.out.split('\n');
+    EXPECT_TRUE(lines.contains("<<: pass *****")) << run.describe();
     for (const QByteArray &line : lines) {
         EXPECT_TRUE(line.isEmpty() || line.startsWith("<<: ") || line.startsWith(">>: ")
                     || line.startsWith("  : ") || line.startsWith(" !: "))
                 << line.toStdString();
     }
     EXPECT_FALSE((run.out + run.err).contains(password.toUtf8())) << run.describe();
-
-    // Any other file goes as binary with the default type choice.
-    run = runCliWords("-v put " + local.filePath(QStringLiteral("data.bin")) + ' '
-                      + cliAddress(vsftpd->port(), QStringLiteral("/upload/")));
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_TRUE(run.out.contains("\n<<: type i\n")) << run.describe();
-    EXPECT_TRUE(run.out.contains("\n<<: user anonymous\n")) << run.describe();
 
     // Password in the address, binary type asked for.
     const QString address = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/verbose/notes.txt")
@@ -177,20 +156,9 @@ TEST(CliFiles, VerboseLogMasksThePassword)
                                     .arg(vsftpd->port());
     run = runCliWords("-v --type binary rm " + address);
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_FALSE(QFileInfo::exists(vsftpd->userPath(QStringLiteral("verbose/notes.txt"))));
-    EXPECT_TRUE(run.out.contains("<<: pass *****")) << run.describe();
-    EXPECT_TRUE(run.out.contains("<<: type i")) << run.describe();
+    EXPECT_TRUE(run.out.contains("<<: pass *****\n")) << run.describe();
+    EXPECT_TRUE(run.out.contains("<<: type i\n")) << run.describe();
     EXPECT_FALSE(run.out.contains(password.toUtf8())) << run.describe();
-
-    // A wrong password: exit 1, the host's refusal as the reason, the password never shown.
-    withPassword.environment.insert(QStringLiteral("OV_TEST_PASSWORD"), "wrong-" + password);
-    run = runCliWords("-v --user " + VsftpdServer::userName()
-                              + " --password-env OV_TEST_PASSWORD mkdir " + home + "x/",
-                      withPassword);
-    EXPECT_EQ(run.exitStatus, 1) << run.describe();
-    EXPECT_TRUE(run.err.contains("530")) << run.describe();
-    EXPECT_FALSE(run.out.contains("wrong-")) << run.describe();
-    EXPECT_FALSE(QFileInfo::exists(vsftpd->userPath(QStringLiteral("verbose/x"))));
 }
 
 TEST(CliFiles, SilentOrAbsentHostEndsTheRun)
@@ -298,47 +266,4 @@ TEST(CliFiles, LocalWriteFailuresNameTheReasonAndSpareTheRest)
             }
         }
     }
-}
-
-// A host that takes the data and then refuses the file: exit status 1, the host's reason on
-// standard error, and in the log the verdict after the host's reply.
-TEST(CliFiles, UploadRefusedAfterItsDataFails)
-{
-    ScriptedServer server(QStringLiteral(R"(
-        default noop 200 ok
-        default type 200 ok
-        default pwd 257 "/" is the current directory
-        default cwd 250 ok
-        greet 220 scripted
-        expect user anonymous
-        reply 331 password please
-        expect pass *
-        reply 230 ok
-        expect pasv
-        reply-pasv
-        expect list
-        reply 150 here it comes
-        data-send
-        reply 226 done
-        expect pasv
-        reply-pasv
-        expect stor /up.bin
-        reply 150 go ahead
-        data-recv
-        reply 552 Quota exceeded.
-    )"));
-    ASSERT_TRUE(server.start());
-    QTemporaryDir local;
-    const QString file = local.filePath(QStringLiteral("up.bin"));
-    ASSERT_TRUE(writeFile(file, testBytes(40000, 11)));
-    const CliRun run = runCliWords("-v --passive put " + file + ' '
-                                   + cliAddress(server.port(), QStringLiteral("/up.bin")));
-    EXPECT_TRUE(server.waitForDone()) << server.log().toStdString() << run.describe();
-    EXPECT_EQ(server.receivedData(), testBytes(40000, 11));
-    EXPECT_EQ(run.exitStatus, 1) << run.describe();
-    EXPECT_TRUE(run.err.contains("552 Quota exceeded.")) << run.describe();
-    const qsizetype reply = run.out.indexOf(">>: 552 Quota exceeded.");
-    EXPECT_GE(reply, 0) << run.describe();
-    EXPECT_GT(run.out.indexOf("Unsuccessfully sent file 'up.bin'"), reply) << run.describe();
-    EXPECT_FALSE(run.out.contains("Successfully sent")) << run.describe();
 }
