@@ -40,58 +40,33 @@ bool setModified(const QString &path, const QDateTime &time)
 class Session : public ovtest::FtpSession
 {
 public:
-    ::testing::AssertionResult login(const QString &host,
-                                     quint16 port,
-                                     const QString &user,
-                                     const QString &password)
+    ::testing::AssertionResult login(FtpTestServer &server,
+                                     const QString &host = QStringLiteral("127.0.0.1"))
     {
-        ftp.Connect(::TcFTPSession{host, QString::number(port), user, password});
-        if (!waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }, 10000))
-            return ::testing::AssertionFailure() << "no login: " << sentText();
-        return ::testing::AssertionSuccess();
+        connectTo(server.port(), server.loginUser(), server.loginPassword(), host);
+        if (waitLoggedIn())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no login: " << sentText();
     }
-    ::testing::AssertionResult login(FtpTestServer &server)
-    {
-        return login(QStringLiteral("127.0.0.1"),
-                     server.port(),
-                     server.loginUser(),
-                     server.loginPassword());
-    }
-    // Runs one command line and waits until its action is done and the session idle again.
+    // Runs one command line; the action it starts must end well.
     ::testing::AssertionResult run(const QString &line, TcFTPActionType action)
     {
         const int before = doneCount(action);
-        ftp.AddCommand(line);
-        try {
-            ftp.Execute();
-        } catch (const TcFTPException &e) {
-            return ::testing::AssertionFailure() << "Execute raised " << e.number();
-        }
-        if (!waitFor([&] { return doneCount(action) > before && ftp.State() == csIdle; }, 10000))
-            return ::testing::AssertionFailure()
-                   << line.toStdString() << " never ended; sent " << sentText();
-        if (!lastDone(action)->success)
-            return ::testing::AssertionFailure()
-                   << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString()
-                   << "; sent " << sentText();
-        return ::testing::AssertionSuccess();
+        if (runAndWait(line) && doneCount(action) > before && lastDone(action)->success)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString() << "; sent "
+               << sentText();
     }
     std::string sentText() const { return sent().join(QStringLiteral(" | ")).toStdString(); }
     // "f<name> <size>" for every entry of a buffered folder.
     QStringList entries(const QString &folder) const
     {
         QStringList shown;
-        if (const ListingBuffer::EntryList *list = buffer.entries(folder)) {
-            for (const ListingBuffer::Entry &entry : *list)
-                shown << entry.key + QLatin1Char(' ')
-                                 + entry.fields.section(QLatin1Char('*'), 0, 0);
-        }
+        for (const ListingBuffer::Entry &entry :
+             buffer.entries(folder) ? *buffer.entries(folder) : ListingBuffer::EntryList())
+            shown << entry.key + QLatin1Char(' ') + entry.fields.section(QLatin1Char('*'), 0, 0);
         return shown;
-    }
-    qint32 dosDate(const QString &folder, const QString &key) const
-    {
-        const ListingBuffer::Entry *entry = buffer.find(folder, key);
-        return entry ? entry->fields.section(QLatin1Char('*'), 1, 1).toInt() : -1;
     }
 };
 
@@ -142,7 +117,9 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
     if (pyftpdlib()) {
         // The modify fact is UTC; the list shows local time.
         const QDateTime shown = HostTime.toLocalTime();
-        EXPECT_EQ(s.dosDate(QStringLiteral("\\same\\"), QStringLiteral("fa b.bin")),
+        EXPECT_EQ(LookupEntry(s.buffer, QStringLiteral("\\same\\"), QStringLiteral("fa b.bin"))
+                          .section(QLatin1Char('*'), 1, 1)
+                          .toInt(),
                   DosDateTime(shown.date(), shown.time()));
     }
 
@@ -177,10 +154,7 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
 
     Session s;
     s.ftp.setPassiveMode(true);
-    ASSERT_TRUE(s.login(QStringLiteral("127.0.0.1"),
-                        server.port(),
-                        PyftpdlibServer::userName(),
-                        PyftpdlibServer::password()));
+    ASSERT_TRUE(s.login(server));
     ASSERT_TRUE(s.run(QStringLiteral("*list \\names\\"), caList));
     const QStringList sent = s.sent();
     ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on"))) << s.sentText();
@@ -225,10 +199,7 @@ TEST(TcFTPFeaturesIpv6, WholeSessionOverIpv6)
         SCOPED_TRACE(passive ? "passive" : "active");
         Session s;
         s.ftp.setPassiveMode(passive);
-        ASSERT_TRUE(s.login(passive ? QStringLiteral("[::1]") : QStringLiteral("::1"),
-                            server.port(),
-                            PyftpdlibServer::userName(),
-                            PyftpdlibServer::password()));
+        ASSERT_TRUE(s.login(server, passive ? QStringLiteral("[::1]") : QStringLiteral("::1")));
         EXPECT_EQ(s.ftp.controlSocket()->PeerAddress(), QStringLiteral("::1"));
         ASSERT_TRUE(s.run(QStringLiteral("*list \\six\\"), caList));
         EXPECT_EQ(s.entries(QStringLiteral("\\six\\")).value(0), QStringLiteral("fa.bin 200000"));
