@@ -199,12 +199,8 @@ TEST(CliTrees, SavedSiteFromTheRegistry)
     CliRun run = runCli({"--site", site, "get", "report.bin", local.filePath("1.bin")}, options);
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_EQ(readFile(local.filePath(QStringLiteral("1.bin"))), content);
-    run = runCli({"-v",
-                  "--site",
-                  "test hosts\\LOCAL VSFTPD",
-                  "get",
-                  "/docs/report.bin",
-                  local.filePath("2.bin")},
+    run = runCli(QStringList{"-v", "--site", "test hosts\\LOCAL VSFTPD", "get", "/docs/report.bin"}
+                         << local.filePath("2.bin"),
                  options);
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_EQ(readFile(local.filePath(QStringLiteral("2.bin"))), content);
@@ -232,14 +228,8 @@ TEST(CliTrees, HostGoingAwayMidQueueEndsTheRun)
     const QString target = local.filePath(QStringLiteral("many"));
     QProcess process;
     process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"),
-                  {"--timeout",
-                   "10",
-                   "--tasks",
-                   "3",
-                   "--passive",
-                   "get",
-                   cliAddress(pyftpd.port(), "/many/"),
-                   target});
+                  QStringList{"--timeout", "10", "--tasks", "3", "--passive", "get"}
+                          << cliAddress(pyftpd.port(), "/many/") << target);
     ASSERT_TRUE(process.waitForStarted(5000));
     // Stop the host once files have begun to arrive.
     ASSERT_TRUE(waitFor(
