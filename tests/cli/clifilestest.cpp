@@ -78,8 +78,12 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
 
     // Failures, exit 1, and usage errors, exit 2, with the reason on standard error. "B/" is
     // the writable folder, "P/" the anonymous files, "A/" the read-only anonymous root, "L/"
-    // the local folder.
+    // the local folder, "S/" a host that accepts the connection and then says nothing (nobody
+    // calls accept(): the system completes the connection from the listening backlog), "N/" a
+    // port nobody listens on.
     ASSERT_TRUE(writeFile(local.filePath(QStringLiteral("blocker")), ""));
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     // clang-format off
     const struct { const char *line; int status; const char *reason; } failures[] = {
             {"rm B/missing.txt", 1, "550"},
@@ -98,15 +102,20 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
             {"--type x rm B/a", 2, "type"},
             {"fetch B/a", 2, "fetch"},
             {"rm A/", 2, "root"},
+            {"--timeout 2 rm S/a.txt", 1, "no answer"},
+            {"rm N/a.txt", 1, "cannot connect"},
     };
     // clang-format on
     for (const auto &f : failures) {
         SCOPED_TRACE(f.line);
-        run = runCliWords(QString::fromUtf8(f.line)
-                                  .replace(QStringLiteral("B/"), base)
-                                  .replace(QStringLiteral("P/"), pub)
-                                  .replace(QStringLiteral("A/"), cliAddress(vsftpd->port(), "/"))
-                                  .replace(QStringLiteral("L/"), local.path() + u'/'));
+        run = runCliWords(
+                QString::fromUtf8(f.line)
+                        .replace(QStringLiteral("B/"), base)
+                        .replace(QStringLiteral("P/"), pub)
+                        .replace(QStringLiteral("A/"), cliAddress(vsftpd->port(), "/"))
+                        .replace(QStringLiteral("L/"), local.path() + u'/')
+                        .replace(QStringLiteral("S/"), cliAddress(silent.serverPort(), "/"))
+                        .replace(QStringLiteral("N/"), cliAddress(freePort(), "/")));
         EXPECT_EQ(run.exitStatus, f.status) << run.describe();
         EXPECT_TRUE(run.err.contains(f.reason)) << run.describe();
     }
@@ -159,23 +168,6 @@ TEST(CliFiles, VerboseLogMasksThePassword)
     EXPECT_TRUE(run.out.contains("<<: pass *****\n")) << run.describe();
     EXPECT_TRUE(run.out.contains("<<: type i\n")) << run.describe();
     EXPECT_FALSE(run.out.contains(password.toUtf8())) << run.describe();
-}
-
-TEST(CliFiles, SilentOrAbsentHostEndsTheRun)
-{
-    // A host that accepts the connection and then says nothing: the run gives up after the
-    // timeout instead of waiting for ever. Nobody calls accept(); the system completes the
-    // connection from the listening backlog.
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    CliRun run = runCliWords("--timeout 2 rm " + cliAddress(silent.serverPort(), "/a.txt"));
-    ASSERT_TRUE(run.ended) << run.describe();
-    EXPECT_EQ(run.exitStatus, 1) << run.describe();
-    EXPECT_TRUE(run.err.contains("no answer")) << run.describe();
-    // Nobody listening: refused at once.
-    run = runCliWords("rm " + cliAddress(freePort(), "/a.txt"));
-    EXPECT_EQ(run.exitStatus, 1) << run.describe();
-    EXPECT_TRUE(run.err.contains("cannot connect")) << run.describe();
 }
 
 // The disk takes no more (the file-size limit lowered for the program), or a name is too long
