@@ -77,16 +77,6 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     connect(&m_watchdog, &QTimer::timeout, this, &CliRunner::watchdogTick);
 }
 
-QString CliRunner::logLineFor(const QString &text, bool fromHost, bool valid)
-{
-    if (fromHost)
-        return valid ? QStringLiteral(">>: ") + text
-                     : QStringLiteral("!!: Error in Host input ") + text;
-    if (text.startsWith(QLatin1String("pass "), Qt::CaseInsensitive))
-        return QStringLiteral("<<: pass *****");
-    return QStringLiteral("<<: ") + text;
-}
-
 void CliRunner::start()
 {
     log(QStringLiteral("  : Connecting to %1 port %2").arg(m_job.host, m_job.port));
