@@ -6,9 +6,7 @@
 #include "sites/passwordcipher.h"
 #include "sites/passwordvault.h"
 #include "sites/sitestore.h"
-#include "sites/sitetreemodel.h"
 #include "ui/masterpasswordbox.h"
-#include "ui/tsitemgr.h"
 
 #include <QInputDialog>
 
