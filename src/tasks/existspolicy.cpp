@@ -36,11 +36,8 @@ QStringList ExistsPolicy::names()
     return all;
 }
 
-ExistsPolicy::Action ExistsPolicy::decide(Choice choice,
-                                          const Facts &source,
-                                          const Facts &target,
-                                          bool resumable,
-                                          bool autoResumes)
+ExistsPolicy::Action ExistsPolicy::decide(
+        Choice choice, const Facts &source, const Facts &target, bool resumable, bool autoResumes)
 {
     if (!target.exists)
         return Transfer;

@@ -219,6 +219,8 @@ int TaskEngine::availableTasks() const
     int n = 0;
     for (int i = 1; i < m_taskList.count(); ++i) {
         const TcFTP *session = m_taskList.session(i);
+        if (m_taskList.record(i)->AwaitingAnswer != 0)
+            continue; // takes nothing before its answer
         if (!session->LoggedIn() || session->State() == csIdle)
             ++n;
     }
@@ -233,7 +235,9 @@ void TaskEngine::runPass()
     while (m_taskList.count() > m_maxTasks || n > m_transferQueue.count()) {
         int idle = -1;
         for (int i = m_taskList.count() - 1; i >= 1; --i) {
-            if (m_taskList.session(i)->State() == csIdle) {
+            // A session waiting for the user's answer stays: the answer is its next work.
+            if (m_taskList.session(i)->State() == csIdle
+                && m_taskList.record(i)->AwaitingAnswer == 0) {
                 idle = i;
                 break;
             }
@@ -308,8 +312,9 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
             if (session->State() != csWaitForReply)
                 m_operations.workEnded(record);
         } else if (record->AwaitingAnswer != 0) {
-            m_taskRows.setCaption(row, QStringLiteral("Waiting : Asking what to do with a file "
-                                                      "that exists"));
+            m_taskRows.setCaption(row,
+                                  QStringLiteral("Waiting : Asking what to do with a file "
+                                                 "that exists"));
         } else if (m_stopCaption == StopText && !queueStopped() && !m_transferQueue.isEmpty()
                    && (!main || m_maxTasks == 1) && !queueBlocked()) {
             m_taskRows.setCaption(row, QStringLiteral("Preparing to handle next queue entry"));

@@ -144,15 +144,14 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
         resume = true;
         break;
     case ExistsPolicy::Leave: {
-        const QString reason = QStringLiteral("'%1' exists already and is left as it is.")
-                                       .arg(shownTarget);
+        const QString reason
+                = QStringLiteral("'%1' exists already and is left as it is.").arg(shownTarget);
         WriteLog(QStringLiteral(" !: Skipped '%1': %2").arg(shownSource, reason), index);
-        m_operations.transferLeft(record->operation,
-                                  target,
-                                  SkippedName{shownSource, reason, false});
-        Q_EMIT entrySkipped(VisibleHostText(
-                                    QStringLiteral("Skipped '%1': %2").arg(shownSource, reason)),
-                            false);
+        m_operations.transferLeft(
+                record->operation, target, SkippedName{shownSource, reason, false});
+        Q_EMIT entrySkipped(
+                VisibleHostText(QStringLiteral("Skipped '%1': %2").arg(shownSource, reason)),
+                false);
         return;
     }
     case ExistsPolicy::TransferRenamed: {

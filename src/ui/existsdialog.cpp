@@ -136,16 +136,15 @@ void ExistsDialog::showFirst()
         return;
     }
     const ExistsQuestion &question = m_waiting.first();
-    m_title->setText((question.download ? tr("'%1' exists already. Download '%2' over it?")
-                                        : tr("'%1' exists already on the host. Upload '%2' "
-                                             "over it?"))
-                             .arg(VisibleHostText(question.target),
-                                  VisibleHostText(question.source)));
+    m_title->setText(
+            (question.download ? tr("'%1' exists already. Download '%2' over it?")
+                               : tr("'%1' exists already on the host. Upload '%2' "
+                                    "over it?"))
+                    .arg(VisibleHostText(question.target), VisibleHostText(question.source)));
     m_existing->setText(factsText(question.targetFacts));
     m_incoming->setText(factsText(question.sourceFacts));
-    m_more->setText(m_waiting.size() > 1
-                            ? tr("%n more waiting", nullptr, int(m_waiting.size()) - 1)
-                            : QString());
+    m_more->setText(m_waiting.size() > 1 ? tr("%n more waiting", nullptr, int(m_waiting.size()) - 1)
+                                         : QString());
     if (!isVisible()) {
         show();
         raise();

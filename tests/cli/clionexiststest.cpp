@@ -56,9 +56,9 @@ QByteArray sourceBytes(int index)
 // What each case's target holds, and when it was modified.
 QByteArray targetBytes(const QString &name, int index)
 {
-    const qint64 size = name == QLatin1String("larger") ? 60000
+    const qint64 size = name == QLatin1String("larger")    ? 60000
                         : name == QLatin1String("smaller") ? 10000
-                                                          : 40000;
+                                                           : 40000;
     return testBytes(size, 200 + index);
 }
 
@@ -108,8 +108,8 @@ void expectOutcomes(const Row &row, const QString &targetFolder)
         const QString name = QLatin1String(Cases[i]);
         SCOPED_TRACE(name.toStdString());
         const QByteArray source = sourceBytes(i);
-        const QByteArray target = name == QLatin1String("absent") ? QByteArray()
-                                                                   : targetBytes(name, i);
+        const QByteArray target
+                = name == QLatin1String("absent") ? QByteArray() : targetBytes(name, i);
         const QByteArray now = readFile(targetFolder + name + QStringLiteral(".bin"));
         const QString renamed = targetFolder + name + QStringLiteral(" (1).bin");
         switch (row.outcomes[i]) {
@@ -174,10 +174,10 @@ TEST(CliOnExists, EachChoiceForDownloadsAndUploads)
         const QString put = QStringLiteral("oe-put-") + choice;
         vsftpd->createUserFolder(put);
         prepare(false, put, local.filePath(put) + '/');
-        const CliRun sent = runCliWords(userWords() + "--on-exists " + choice + " put "
-                                                + local.filePath(put) + ' '
-                                                + cliAddress(vsftpd->port(), QStringLiteral("/")),
-                                        asUser());
+        const CliRun sent
+                = runCliWords(userWords() + "--on-exists " + choice + " put " + local.filePath(put)
+                                      + ' ' + cliAddress(vsftpd->port(), QStringLiteral("/")),
+                              asUser());
         ASSERT_EQ(sent.exitStatus, 0) << sent.describe();
         {
             SCOPED_TRACE("upload");
@@ -217,10 +217,10 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
     struct Direction
     {
         const char *name;
-        QString command;     // the words after the options
-        QString sourceRoot;  // the tree that is sent
-        QString targetRoot;  // where it arrives
-        const char *verb;    // the host command that moves a file
+        QString command;    // the words after the options
+        QString sourceRoot; // the tree that is sent
+        QString targetRoot; // where it arrives
+        const char *verb;   // the host command that moves a file
     };
     ASSERT_TRUE(writeTree(local.filePath(QStringLiteral("put/tree")), tree));
     vsftpd.createUserFolder(QStringLiteral("get/tree"));
@@ -243,7 +243,9 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
         const QString words = userWords() + "--on-exists resume " + direction.command;
         const QString big = direction.targetRoot + '/' + bigPart;
         CliRunOptions killHalfWay = asUser();
-        killHalfWay.killWhen = [&] { return QFileInfo(big).size() > 1500000; };
+        killHalfWay.killWhen = [&] {
+            return QFileInfo(big).size() > 1500000;
+        };
         const CliRun first = runCliWords(words, killHalfWay);
         ASSERT_TRUE(first.killed) << first.describe();
         // The host may still write what was under way; the second run starts when it is done.
@@ -268,8 +270,9 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
         ASSERT_EQ(second.exitStatus, 0) << second.describe();
         EXPECT_EQ(readTree(direction.targetRoot), tree);
         const QStringList again = vsftpd.commands().mid(before);
-        const QStringList moved = again.filter(QRegularExpression(
-                QStringLiteral("^%1 ").arg(QLatin1String(direction.verb)), QRegularExpression::CaseInsensitiveOption));
+        const QStringList moved = again.filter(
+                QRegularExpression(QStringLiteral("^%1 ").arg(QLatin1String(direction.verb)),
+                                   QRegularExpression::CaseInsensitiveOption));
         EXPECT_EQ(moved.size(), 3) << again.join('\n').toStdString();
         EXPECT_EQ(moved.filter(QStringLiteral("/a1.bin")).size(), 0);
         EXPECT_EQ(moved.filter(QStringLiteral("/a2.bin")).size(), 0);

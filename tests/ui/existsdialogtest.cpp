@@ -64,9 +64,9 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
     TaskEngine *engine = form->engine();
     engine->startTimers();
     quickConnect(*form, host->port(), 4);
-    ASSERT_TRUE(waitFor([&] { return engine->MainFTP()->State() == csIdle
-                                     && !engine->RootFolder().isEmpty(); },
-                        15000));
+    ASSERT_TRUE(waitFor(
+            [&] { return engine->MainFTP()->State() == csIdle && !engine->RootFolder().isEmpty(); },
+            15000));
     QMap<int, OperationResult> finished;
     QObject::connect(engine,
                      &TaskEngine::operationFinished,
@@ -80,14 +80,22 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
 
     // Three task sessions: two take files that exist and ask, the third goes on with a file
     // that does not.
-    const int id = engine->download(pairs({"overwrite.bin", "auto.bin", "fresh.bin", "resume.bin",
-                                           "newer.bin", "rename.bin", "skip.bin"},
+    const int id = engine->download(pairs({"overwrite.bin",
+                                           "auto.bin",
+                                           "fresh.bin",
+                                           "resume.bin",
+                                           "newer.bin",
+                                           "rename.bin",
+                                           "skip.bin"},
                                           localFolder))
                            .id;
     engine->Pass();
-    ASSERT_TRUE(waitFor([&] { return dialog->waitingCount() >= 2
-                                     && readFile(local.filePath("fresh.bin")) == sourceOf(20); },
-                        20000))
+    ASSERT_TRUE(waitFor(
+            [&] {
+                return dialog->waitingCount() >= 2
+                       && readFile(local.filePath("fresh.bin")) == sourceOf(20);
+            },
+            20000))
             << dialog->waitingCount() << engine->log()->lines().join('\n').toStdString();
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(dialog->findChild<QLabel *>("MoreQuestions")->text(),
@@ -96,8 +104,8 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
     // Each question names its file; the answer is that file's own choice.
     QStringList answered;
     while (answered.size() < choices.size()) {
-        ASSERT_TRUE(waitFor([&] { return dialog->isVisible() && dialog->waitingCount() > 0; },
-                            20000))
+        ASSERT_TRUE(
+                waitFor([&] { return dialog->isVisible() && dialog->waitingCount() > 0; }, 20000))
                 << answered.join(", ").toStdString();
         QString choice;
         for (const QString &each : choices) {
@@ -115,7 +123,9 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
     ASSERT_TRUE(waitFor([&] { return finished.contains(id); }, 20000));
     EXPECT_TRUE(finished.value(id).success());
     EXPECT_FALSE(dialog->isVisible());
-    const auto spliced = [](int i) { return targetOf(i) + sourceOf(i).mid(targetOf(i).size()); };
+    const auto spliced = [](int i) {
+        return targetOf(i) + sourceOf(i).mid(targetOf(i).size());
+    };
     EXPECT_TRUE(readFile(local.filePath("overwrite.bin")) == sourceOf(0));
     EXPECT_TRUE(readFile(local.filePath("auto.bin")) == spliced(1));
     EXPECT_TRUE(readFile(local.filePath("resume.bin")) == spliced(2));
@@ -125,10 +135,11 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
     EXPECT_TRUE(readFile(local.filePath("skip.bin")) == targetOf(5));
 
     // One answer for the rest of this queue: the questions waiting go with it, no more come.
-    const int rest = engine->download(pairs({"rest0.bin", "rest1.bin", "rest2.bin"}, localFolder))
-                             .id;
+    const int rest
+            = engine->download(pairs({"rest0.bin", "rest1.bin", "rest2.bin"}, localFolder)).id;
     engine->Pass();
-    ASSERT_TRUE(waitFor([&] { return dialog->isVisible(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return dialog->isVisible() && dialog->waitingCount() == 3; }, 20000))
+            << dialog->waitingCount() << engine->log()->lines().join('\n').toStdString();
     auto *applyToRest = dialog->findChild<QCheckBox *>("ApplyToRest");
     QTest::mouseClick(applyToRest, Qt::LeftButton, {}, QPoint(8, applyToRest->height() / 2));
     ASSERT_TRUE(applyToRest->isChecked());
