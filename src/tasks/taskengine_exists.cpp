@@ -103,6 +103,14 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
                                           .value_or(ExistsPolicy::Choice(m_options->OnExists));
     if (choice == ExistsPolicy::Ask && m_existsQuestions.queueAnswer())
         choice = *m_existsQuestions.queueAnswer();
+    // The program's own copies (to open, to view, to drop) are fetched afresh every time.
+    const auto inside = [&localFile](const QString &temp) {
+        return !temp.isEmpty() && localFile.startsWith(temp);
+    };
+    if (download
+        && (inside(m_tempFolders.dragDrop()) || inside(m_tempFolders.open())
+            || inside(m_tempFolders.view())))
+        choice = ExistsPolicy::Overwrite;
     const bool autoResumes = m_connectOptions.Resume;
     const bool resumable = !transfersAsText(session, nameOf(hostFile));
 

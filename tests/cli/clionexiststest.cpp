@@ -27,16 +27,25 @@ enum Outcome {
     Renamed, // the target is as it was, "name (1).bin" beside it is the source
 };
 
-const char *const Cases[] = {"larger", "smaller", "equal", "older", "newer", "absent"};
+// Each case's target: its size (0: none) and its time against the source's, in hours.
+const struct
+{
+    const char *name;
+    int size;
+    int hours;
+} Cases[] = {{"larger", 60000, 0},
+             {"smaller", 10000, 0},
+             {"equal", 40000, 0},
+             {"older", 40000, -2},
+             {"newer", 40000, 1},
+             {"absent", 0, 0}};
 
-struct Row
+// Both directions decide alike; the outcomes in the order of Cases.
+const struct
 {
     const char *choice;
-    Outcome outcomes[6]; // in the order of Cases
-};
-
-// Both directions decide alike.
-const Row Table[] = {
+    Outcome outcomes[6];
+} Table[] = {
         {"auto", {Source, Spliced, Source, Source, Source, Source}},
         {"overwrite", {Source, Source, Source, Source, Source, Source}},
         {"resume", {Left, Spliced, Left, Left, Left, Source}},
@@ -45,31 +54,8 @@ const Row Table[] = {
         {"newer", {Left, Left, Left, Source, Left, Source}},
 };
 
-const QDateTime SourceTime = QDateTime::currentDateTimeUtc().addSecs(-3 * 3600).addMSecs(
-        -QDateTime::currentDateTimeUtc().time().msec());
-
-QByteArray sourceBytes(int index)
-{
-    return testBytes(40000, 100 + index);
-}
-
-// What each case's target holds, and when it was modified.
-QByteArray targetBytes(const QString &name, int index)
-{
-    const qint64 size = name == QLatin1String("larger")    ? 60000
-                        : name == QLatin1String("smaller") ? 10000
-                                                           : 40000;
-    return testBytes(size, 200 + index);
-}
-
-QDateTime targetTime(const QString &name)
-{
-    if (name == QLatin1String("older"))
-        return SourceTime.addSecs(-2 * 3600);
-    if (name == QLatin1String("newer"))
-        return SourceTime.addSecs(3600);
-    return SourceTime;
-}
+const QDateTime SourceTime = QDateTime::fromSecsSinceEpoch(
+        QDateTime::currentSecsSinceEpoch() - 3 * 3600, Qt::UTC);
 
 bool setModified(const QString &path, const QDateTime &time)
 {
@@ -78,57 +64,45 @@ bool setModified(const QString &path, const QDateTime &time)
            && file.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
-// The sources in one folder, the targets in the other (none for "absent"); on the host the
-// files belong to the user that logs in.
+// The sources in one folder, the targets in the other; on the host the files belong to the
+// user that logs in.
 void prepare(bool download, const QString &hostFolder, const QString &localFolder)
 {
     VsftpdServer *vsftpd = sharedVsftpd();
-    const auto write = [&](bool onHost, const QString &name, const QByteArray &bytes) {
-        const QString path = onHost ? vsftpd->createUserFile(hostFolder + '/' + name, bytes)
-                                    : localFolder + name;
-        return onHost ? !path.isEmpty() : writeFile(path, bytes);
-    };
-    const QString sourceFolder = download ? vsftpd->userPath(hostFolder) + '/' : localFolder;
-    const QString targetFolder = download ? localFolder : vsftpd->userPath(hostFolder) + '/';
+    const QString hostPath = vsftpd->userPath(hostFolder) + '/';
     for (int i = 0; i < 6; ++i) {
-        const QString name = QLatin1String(Cases[i]);
-        const QString file = name + QStringLiteral(".bin");
-        ASSERT_TRUE(write(download, file, sourceBytes(i)));
-        ASSERT_TRUE(setModified(sourceFolder + file, SourceTime));
-        if (name == QLatin1String("absent"))
-            continue;
-        ASSERT_TRUE(write(!download, file, targetBytes(name, i)));
-        ASSERT_TRUE(setModified(targetFolder + file, targetTime(name)));
+        const QString file = QLatin1String(Cases[i].name) + QStringLiteral(".bin");
+        for (const bool source : {true, false}) {
+            if (!source && Cases[i].size == 0)
+                continue;
+            const QByteArray bytes
+                    = source ? testBytes(40000, 100 + i) : testBytes(Cases[i].size, 200 + i);
+            if (source == download)
+                ASSERT_FALSE(vsftpd->createUserFile(hostFolder + '/' + file, bytes).isEmpty());
+            else
+                ASSERT_TRUE(writeFile(localFolder + file, bytes));
+            const QDateTime time = SourceTime.addSecs(source ? 0 : Cases[i].hours * 3600);
+            ASSERT_TRUE(setModified((source == download ? hostPath : localFolder) + file, time));
+        }
     }
 }
 
+template<typename Row>
 void expectOutcomes(const Row &row, const QString &targetFolder)
 {
     for (int i = 0; i < 6; ++i) {
-        const QString name = QLatin1String(Cases[i]);
-        SCOPED_TRACE(name.toStdString());
-        const QByteArray source = sourceBytes(i);
-        const QByteArray target
-                = name == QLatin1String("absent") ? QByteArray() : targetBytes(name, i);
-        const QByteArray now = readFile(targetFolder + name + QStringLiteral(".bin"));
-        const QString renamed = targetFolder + name + QStringLiteral(" (1).bin");
-        switch (row.outcomes[i]) {
-        case Source:
-            EXPECT_TRUE(now == source);
-            break;
-        case Left:
-            EXPECT_TRUE(now == target);
-            break;
-        case Spliced:
-            EXPECT_TRUE(now == target + source.mid(target.size()));
-            break;
-        case Renamed:
-            EXPECT_TRUE(now == target);
-            EXPECT_TRUE(readFile(renamed) == source);
-            break;
-        }
-        if (row.outcomes[i] != Renamed)
-            EXPECT_FALSE(QFileInfo::exists(renamed));
+        SCOPED_TRACE(Cases[i].name);
+        const QByteArray source = testBytes(40000, 100 + i);
+        const QByteArray target = testBytes(Cases[i].size, 200 + i);
+        const QString path = targetFolder + QLatin1String(Cases[i].name);
+        const Outcome outcome = row.outcomes[i];
+        const QByteArray expected = outcome == Source    ? source
+                                    : outcome == Spliced ? target + source.mid(target.size())
+                                                         : target;
+        EXPECT_TRUE(readFile(path + ".bin") == expected);
+        EXPECT_EQ(QFileInfo::exists(path + " (1).bin"), outcome == Renamed);
+        if (outcome == Renamed)
+            EXPECT_TRUE(readFile(path + " (1).bin") == source);
     }
 }
 
@@ -153,7 +127,7 @@ TEST(CliOnExists, EachChoiceForDownloadsAndUploads)
     ASSERT_TRUE(vsftpd);
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
-    for (const Row &row : Table) {
+    for (const auto &row : Table) {
         const QString choice = QLatin1String(row.choice);
         SCOPED_TRACE(row.choice);
         // Downloads: the host folder into a local folder of its name that holds the targets.
@@ -190,7 +164,8 @@ TEST(CliOnExists, EachChoiceForDownloadsAndUploads)
             for (int i = 0; i < 6; ++i) {
                 const bool left = row.outcomes[i] == Left;
                 skipped += left;
-                EXPECT_EQ(each.err.contains(QByteArray(Cases[i]) + ".bin' exists already"), left)
+                EXPECT_EQ(each.err.contains(QByteArray(Cases[i].name) + ".bin' exists already"),
+                          left)
                         << each.describe();
             }
             EXPECT_EQ(each.err.count("Skipped"), skipped) << each.describe();
@@ -208,40 +183,32 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
     ASSERT_TRUE(vsftpd.start());
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
-    const FileTree tree{{QStringLiteral("a1.bin"), testBytes(30000, 1)},
-                        {QStringLiteral("a2.bin"), testBytes(50000, 2)},
-                        {QStringLiteral("b-big.bin"), testBytes(6000000, 3)},
-                        {QStringLiteral("c.bin"), testBytes(20000, 4)},
-                        {QStringLiteral("sub/d.bin"), testBytes(30000, 5)}};
-    const QString bigPart = QStringLiteral("b-big.bin");
-    struct Direction
+    const FileTree tree{{"a1.bin", testBytes(30000, 1)},
+                        {"a2.bin", testBytes(50000, 2)},
+                        {"b-big.bin", testBytes(6000000, 3)},
+                        {"c.bin", testBytes(20000, 4)},
+                        {"sub/d.bin", testBytes(30000, 5)}};
+    ASSERT_TRUE(writeTree(local.filePath("put/tree"), tree));
+    vsftpd.createUserFolder("get/tree");
+    ASSERT_TRUE(writeTree(vsftpd.userPath("get/tree"), tree));
+    ASSERT_TRUE(QDir().mkpath(local.filePath("got")));
+    // Words after the options, where the tree arrives, the host command that moves a file.
+    const struct
     {
-        const char *name;
-        QString command;    // the words after the options
-        QString sourceRoot; // the tree that is sent
-        QString targetRoot; // where it arrives
-        const char *verb;   // the host command that moves a file
-    };
-    ASSERT_TRUE(writeTree(local.filePath(QStringLiteral("put/tree")), tree));
-    vsftpd.createUserFolder(QStringLiteral("get/tree"));
-    ASSERT_TRUE(writeTree(vsftpd.userPath(QStringLiteral("get/tree")), tree));
-    ASSERT_TRUE(QDir().mkpath(local.filePath(QStringLiteral("got"))));
-    const Direction directions[] = {
-            {"get",
-             "get " + cliAddress(vsftpd.port(), "/get/tree/") + ' ' + local.filePath("got"),
-             vsftpd.userPath("get/tree"),
+        QString command, targetRoot;
+        const char *verb;
+    } directions[] = {
+            {"get " + cliAddress(vsftpd.port(), "/get/tree/") + ' ' + local.filePath("got"),
              local.filePath("got/tree"),
              "RETR"},
-            {"put",
-             "put " + local.filePath("put/tree") + ' ' + cliAddress(vsftpd.port(), "/"),
-             local.filePath("put/tree"),
+            {"put " + local.filePath("put/tree") + ' ' + cliAddress(vsftpd.port(), "/"),
              vsftpd.userPath("tree"),
              "STOR"},
     };
-    for (const Direction &direction : directions) {
-        SCOPED_TRACE(direction.name);
+    for (const auto &direction : directions) {
+        SCOPED_TRACE(direction.verb);
         const QString words = userWords() + "--on-exists resume " + direction.command;
-        const QString big = direction.targetRoot + '/' + bigPart;
+        const QString big = direction.targetRoot + "/b-big.bin";
         CliRunOptions killHalfWay = asUser();
         killHalfWay.killWhen = [&] {
             return QFileInfo(big).size() > 1500000;
@@ -261,7 +228,7 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
                 30000);
         const qint64 partial = QFileInfo(big).size();
         ASSERT_GT(partial, 0);
-        ASSERT_LT(partial, tree.value(bigPart).size());
+        ASSERT_LT(partial, tree.value("b-big.bin").size());
         EXPECT_TRUE(readFile(direction.targetRoot + "/a1.bin") == tree.value("a1.bin"));
         EXPECT_TRUE(readFile(direction.targetRoot + "/a2.bin") == tree.value("a2.bin"));
 
@@ -270,16 +237,19 @@ TEST(CliOnExists, KilledFolderTransferRunAgainGoesOn)
         ASSERT_EQ(second.exitStatus, 0) << second.describe();
         EXPECT_EQ(readTree(direction.targetRoot), tree);
         const QStringList again = vsftpd.commands().mid(before);
-        const QStringList moved = again.filter(
-                QRegularExpression(QStringLiteral("^%1 ").arg(QLatin1String(direction.verb)),
-                                   QRegularExpression::CaseInsensitiveOption));
-        EXPECT_EQ(moved.size(), 3) << again.join('\n').toStdString();
-        EXPECT_EQ(moved.filter(QStringLiteral("/a1.bin")).size(), 0);
-        EXPECT_EQ(moved.filter(QStringLiteral("/a2.bin")).size(), 0);
+        QStringList moved
+                = again.filter(QRegularExpression(QStringLiteral("^%1 ").arg(direction.verb),
+                                                  QRegularExpression::CaseInsensitiveOption));
+        moved.sort();
+        const QString prefix = direction.verb == QLatin1String("RETR") ? "/get" : "";
+        EXPECT_EQ(moved.join('\n').toLower(),
+                  QStringLiteral("%1 %2/tree/b-big.bin\n%1 %2/tree/c.bin\n%1 %2/tree/sub/d.bin")
+                          .arg(QString(direction.verb).toLower(), prefix))
+                << again.join('\n').toStdString();
         // REST with the partial's size right before the big file's command.
-        const qsizetype at = again.indexOf(QRegularExpression(
-                QStringLiteral("^%1 .*/b-big\\.bin$").arg(QLatin1String(direction.verb)),
-                QRegularExpression::CaseInsensitiveOption));
+        const qsizetype at = again.indexOf(
+                QRegularExpression(QStringLiteral("^%1 .*/b-big\\.bin$").arg(direction.verb),
+                                   QRegularExpression::CaseInsensitiveOption));
         ASSERT_GT(at, 0) << again.join('\n').toStdString();
         EXPECT_EQ(again.at(at - 1).toUpper(), QStringLiteral("REST %1").arg(partial));
     }

@@ -3,10 +3,14 @@
 // does what it says, and "apply to the rest of this queue" answers the questions waiting too.
 #include "windowdriver.h"
 
+#include "settings/registry.h"
 #include "support/eventwait.h"
 #include "ui/existsdialog.h"
+#include "ui/tzetup.h"
 
+#include <QComboBox>
 #include <QFile>
+#include <QToolButton>
 
 using ovtest::readFile;
 using ovtest::testBytes;
@@ -19,7 +23,6 @@ QByteArray sourceOf(int i)
     return testBytes(30000, 300 + i);
 }
 
-// Smaller than the source: a resume keeps its bytes and appends the rest of the source.
 QByteArray targetOf(int i)
 {
     return testBytes(8000, 400 + i);
@@ -37,27 +40,24 @@ QList<FilePair> pairs(const QStringList &names, const QString &localFolder)
 
 TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
 {
+    // Each file that exists is answered with its own choice; the smaller local file keeps its
+    // bytes on a resume. "newer" is older here than on the host.
     const QStringList choices{"overwrite", "auto", "resume", "newer", "rename", "skip"};
+    const QStringList names = choices + QStringList{"rest0", "rest1", "rest2"};
     ovtest::FileTree hostFiles{{"oe-ask/fresh.bin", sourceOf(20)}};
-    for (int i = 0; i < choices.size(); ++i)
-        hostFiles.insert("oe-ask/" + choices[i] + ".bin", sourceOf(i));
-    for (int i = 0; i < 3; ++i)
-        hostFiles.insert(QStringLiteral("oe-ask/rest%1.bin").arg(i), sourceOf(10 + i));
-    ovtest::FtpTestServer *host = hostWith(hostFiles);
-    ASSERT_NE(host, nullptr);
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
-    for (int i = 0; i < choices.size(); ++i)
-        ASSERT_TRUE(ovtest::writeFile(local.filePath(choices[i] + ".bin"), targetOf(i)));
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(ovtest::writeFile(local.filePath(QStringLiteral("rest%1.bin").arg(i)),
-                                      targetOf(10 + i)));
-    {
-        QFile old(local.filePath("newer.bin"));
-        ASSERT_TRUE(old.open(QIODevice::ReadWrite | QIODevice::Append));
-        ASSERT_TRUE(old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC),
-                                    QFileDevice::FileModificationTime));
+    for (int i = 0; i < names.size(); ++i) {
+        hostFiles.insert("oe-ask/" + names[i] + ".bin", sourceOf(i));
+        ASSERT_TRUE(ovtest::writeFile(local.filePath(names[i] + ".bin"), targetOf(i)));
     }
+    ovtest::FtpTestServer *host = hostWith(hostFiles);
+    ASSERT_NE(host, nullptr);
+    QFile old(local.filePath("newer.bin"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite | QIODevice::Append));
+    ASSERT_TRUE(old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC),
+                                QFileDevice::FileModificationTime));
+    old.close();
     const QString localFolder = NativeToLocal(local.path() + '/');
 
     auto form = showForm();
@@ -150,6 +150,35 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
     EXPECT_EQ(dialog->waitingCount(), 0);
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(readFile(local.filePath(QStringLiteral("rest%1.bin").arg(i)))
-                    == sourceOf(10 + i))
+                    == sourceOf(6 + i))
                 << i;
+}
+
+TEST(ExistsDialog, SetupKeepsTheDefaultChoice)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString store = dir.filePath("registry.json");
+    {
+        Registry registry(store);
+        auto form = showForm();
+        form->readOptions(registry);
+        TZetup *setup = form->Zetup;
+        UserScript script;
+        script.on<TZetup>([&](TZetup *) {
+            QTest::mouseClick(setup->ToolbarButton974, Qt::LeftButton);
+            setup->OnExists->setFocus();
+            QTest::keyClick(setup->OnExists, Qt::Key_End);
+            QTest::mouseClick(setup->OkButton, Qt::LeftButton);
+        });
+        form->Menu_Setup->trigger();
+        ASSERT_TRUE(script.waitFinished());
+        EXPECT_EQ(form->engine()->options().OnExists, int(ExistsPolicy::Newer));
+        ASSERT_TRUE(form->writeOptions(registry));
+    }
+    Registry registry(store);
+    auto form = showForm();
+    form->readOptions(registry);
+    EXPECT_EQ(form->options().OnExists, int(ExistsPolicy::Newer));
+    EXPECT_EQ(form->Zetup->OnExists->currentData().toInt(), int(ExistsPolicy::Newer));
 }
