@@ -133,6 +133,9 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
     const ExistsPolicy::Facts localSide = localFacts(localFile);
     const ExistsPolicy::Facts &sourceFacts = download ? hostSide : localSide;
     const ExistsPolicy::Facts &targetFacts = download ? localSide : hostSide;
+    // A source that is not there fails as the transfer itself says, whatever the choice.
+    if (!sourceFacts.exists)
+        choice = ExistsPolicy::Overwrite;
     // A listing's date tells the minute at best: the host is asked for the second.
     if (choice == ExistsPolicy::Newer && stage < 2 && targetFacts.exists && hostSide.exists
         && hostSide.precisionSecs > 1 && session->HostOffers(QStringLiteral("MDTM"))) {
