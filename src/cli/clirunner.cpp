@@ -34,6 +34,7 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     m_main = m_engine.MainFTP();
     Options &settings = m_engine.options();
     settings.Resume = options.resume;
+    settings.OnExists = options.onExists;
     settings.TransferMode = options.type == CliOptions::AutoType     ? 0
                             : options.type == CliOptions::BinaryType ? 1
                                                                      : 2;
