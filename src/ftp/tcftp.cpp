@@ -209,6 +209,7 @@ void TcFTP::checkReplyDeadline()
                           "disconnecting.")
                                .arg(m_outCmd.toUpper())
                                .arg(m_replyTimeout));
+    m_connectionLost = true;
     disconnectQuietly();
 }
 
@@ -229,13 +230,16 @@ void TcFTP::controlStateChanged(TcWinsockStates newState)
                 m_control->Close(true);
             } catch (const TcWinsockException &) {
             }
+            // The host went away in the middle of a transfer: end it as failed so that the
+            // local file is written out and closed and the owner learns of it, while the
+            // session is still the one that carried it.
+            if (working) {
+                m_connectionLost = true;
+                Finish(false);
+            }
             setState(csNotConnected);
             m_secsOnline = 0;
             m_loggedIn = false;
-            // The host went away in the middle of a transfer: end it as failed so that the
-            // local file is written out and closed and the owner learns of it.
-            if (working)
-                Finish(false);
             break;
         }
         case cwPrepareConnection:
@@ -277,6 +281,8 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 failTransfer(tr("the data connection broke off: %1")
                                      .arg(QString::fromLocal8Bit(
                                              std::strerror(m_data->ReceiveError()))));
+            if (m_downloading && m_data->ReceiveError() != 0)
+                m_connectionLost = true;
             if (m_data->BytesAvailable() > 0)
                 return; // the data handler ends the transfer once it has read the rest
             // Only the host's final reply ends a listing or transfer: while the last reply is

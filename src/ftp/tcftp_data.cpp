@@ -245,6 +245,7 @@ void TcFTP::Finish(bool success)
                             "announced")
                                  .arg(m_ioPos)
                                  .arg(m_announcedSize));
+            m_connectionLost = true;
             ok = false;
         }
         ok = closeDownloadFile(ok);

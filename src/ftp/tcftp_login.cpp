@@ -206,6 +206,7 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     }
     if (isCode(code, "421")) {
         flags.cont = false;
+        m_connectionLost = true;
         disconnectQuietly();
         return;
     }
@@ -411,6 +412,9 @@ void TcFTP::loginComplete()
     }
     if (!m_autoTransferMode && m_binaryMode)
         m_commandQueue.prepend(QStringLiteral("type i"));
+    // A new login starts in the host's default type, ASCII, whatever the last connection used.
+    if (m_autoTransferMode)
+        m_binaryMode = false;
     // What the host offers decides how names travel and how data connections and listings
     // are asked for, so it is learnt before anything else.
     m_features.clear();

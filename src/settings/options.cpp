@@ -221,15 +221,27 @@ QString Options::toRecord() const
 Options Options::load(Registry &registry)
 {
     QString record;
-    if (registry.openKey(RegistryKeys::setup(), false))
+    std::optional<qint32> retries;
+    std::optional<qint32> pause;
+    if (registry.openKey(RegistryKeys::setup(), false)) {
         record = registry.readString(RegistryKeys::setupValue()).value_or(QString());
-    return fromRecord(record);
+        retries = registry.readInteger(QStringLiteral("retries"));
+        pause = registry.readInteger(QStringLiteral("retryPause"));
+    }
+    Options options = fromRecord(record);
+    if (retries)
+        options.RetryAttempts = std::clamp(int(*retries), 0, MaxRetries);
+    if (pause)
+        options.RetryPause = std::clamp(int(*pause), 0, MaxRetryPause);
+    return options;
 }
 
 bool Options::save(Registry &registry, QString *error) const
 {
     if (!registry.openKey(RegistryKeys::setup(), true)
-        || !registry.writeString(RegistryKeys::setupValue(), toRecord())) {
+        || !registry.writeString(RegistryKeys::setupValue(), toRecord())
+        || !registry.writeInteger(QStringLiteral("retries"), RetryAttempts)
+        || !registry.writeInteger(QStringLiteral("retryPause"), RetryPause)) {
         if (error)
             *error = QStringLiteral("Cannot open the key %1.").arg(RegistryKeys::setup());
         return false;

@@ -35,6 +35,14 @@ public:
     void localFolderFailed(int operation, const QString &folder, const QString &reason);
     // The download to localFile could not start: why.
     void transferRefused(const tTaskListObj *record, const QString &localFile, const QString &why);
+    // The transfer to target (the local file of a download, the host file of an upload) was
+    // given up after attempts tries, the last of which failed for reason.
+    void transferGaveUp(int operation, const QString &target, const QString &reason, int attempts);
+    // How many tries the transfer to target has had so far.
+    void transferAttempts(const tTaskListObj *record, const QString &target, int attempts);
+    // Work held elsewhere (transfers waiting for another attempt): an operation for which busy
+    // answers true has not ended.
+    void setBusyCheck(std::function<bool(int)> busy) { m_busy = std::move(busy); }
 
     // Session reports for the work of record.
     void commandSent(const tTaskListObj *record);
@@ -86,6 +94,7 @@ private:
     const CommandList &m_commands;
     const TaskList &m_tasks;
     QHash<int, Running> m_running;
+    std::function<bool(int)> m_busy;
     int m_lastId = 0;
     bool m_checkPending = false;
 };

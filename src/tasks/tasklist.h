@@ -25,6 +25,8 @@ struct tTaskListObj
     bool WasLoggedIn = false;
     // The engine operation the session's current work belongs to (0 for none).
     int operation = 0;
+    // The "d*" or "u*" queue entry the session is carrying out, for a retry; empty for none.
+    QString QueueEntry;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never

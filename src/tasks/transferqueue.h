@@ -27,6 +27,13 @@ public:
         m_entries.append(entry);
         m_operations.append(operation);
     }
+    // Puts an entry back in front (a transfer tried again).
+    void prepend(const QString &entry, int operation)
+    {
+        ++m_reshaped;
+        m_entries.prepend(entry);
+        m_operations.prepend(operation);
+    }
     int operationAt(int index) const { return m_operations.at(index); }
     bool holdsOperation(int operation) const { return m_operations.contains(operation); }
     QString takeFirst()
