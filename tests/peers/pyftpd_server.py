@@ -57,7 +57,7 @@ def main():
     parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
     parser.add_argument("--tls-key")
     parser.add_argument("--drop-first-retr", action="store_true",
-                        help="answer the first RETR of each file with 150, then hang up")
+                        help="answer the first RETR of each existing file with 150, then hang up")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -81,7 +81,7 @@ def main():
         dropped = set()
 
         def ftp_RETR(self, file):
-            if file in dropped:
+            if file in dropped or not os.path.isfile(file):
                 return base.ftp_RETR(self, file)
             dropped.add(file)
             self.respond("150 File status okay. About to open data connection.")
