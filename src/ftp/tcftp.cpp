@@ -235,7 +235,16 @@ void TcFTP::controlStateChanged(TcWinsockStates newState)
             // session is still the one that carried it.
             if (working) {
                 m_connectionLost = true;
-                Finish(false);
+                // Keep what the host sent before it went: a retry resumes from there.
+                m_keepLastData = true;
+                for (qint64 before = -2;
+                     m_downloading && m_ioPos != before && m_data->BytesAvailable() > 0;) {
+                    before = m_ioPos;
+                    dataAvailable();
+                }
+                m_keepLastData = false;
+                if (m_downloading || m_uploading || m_listing)
+                    Finish(false);
             }
             setState(csNotConnected);
             m_secsOnline = 0;

@@ -566,6 +566,7 @@ private:
     int m_abortWait = -1;        // seconds waited for that reply after an abort; -1 none
     QString m_failureReason;
     bool m_connectionLost = false; // see ConnectionLost()
+    bool m_keepLastData = false;   // the host hung up: its last data bytes are still stored
     int m_ownCommandFailure = 0;   // number of the last own command failure in this run
     bool m_quietData = false;      // closing the data socket ourselves: its close ends nothing
 };

@@ -113,6 +113,8 @@ TEST(CliRetries, TransfersAreTriedAgainOnlyForPassingFaults)
              2,
              2,
              {"Retrying a.bin (attempt 2 of 3) in 1 s: the connection was lost",
+              "Logging in again",
+              "<<: type i",
               "<<: rest 100000",
               "Successfully received file"},
              {},
