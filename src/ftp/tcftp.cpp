@@ -71,6 +71,13 @@ void TcFTP::setState(TcFTPStates state)
     Q_EMIT stateChanged(state);
 }
 
+void TcFTP::forgetHostType()
+{
+    // The next connection starts in the host's default type, ASCII, whatever this one used.
+    if (m_autoTransferMode)
+        m_binaryMode = false;
+}
+
 void TcFTP::resetTransferFields()
 {
     m_ioPos = -1;
@@ -246,6 +253,7 @@ void TcFTP::controlStateChanged(TcWinsockStates newState)
                 if (m_downloading || m_uploading || m_listing)
                     Finish(false);
             }
+            forgetHostType();
             setState(csNotConnected);
             m_secsOnline = 0;
             m_loggedIn = false;

@@ -342,6 +342,8 @@ private:
     // tcftp.cpp: object, state, timer, socket states
     void setState(TcFTPStates state);
     void resetTransferFields();
+    // The connection has ended: the type the host was set to goes with it.
+    void forgetHostType();
     void timerTick();
     void checkReplyDeadline();
     void controlStateChanged(TcWinsockStates newState);

@@ -412,9 +412,6 @@ void TcFTP::loginComplete()
     }
     if (!m_autoTransferMode && m_binaryMode)
         m_commandQueue.prepend(QStringLiteral("type i"));
-    // A new login starts in the host's default type, ASCII, whatever the last connection used.
-    if (m_autoTransferMode)
-        m_binaryMode = false;
     // What the host offers decides how names travel and how data connections and listings
     // are asked for, so it is learnt before anything else.
     m_features.clear();
@@ -440,6 +437,7 @@ void TcFTP::Disconnect()
             m_control->Close(true);
         }
         resetTransferFields();
+        forgetHostType();
         m_replies.clear();
         m_controlBacklog.clear();
     } catch (const TcFTPException &) {

@@ -26,7 +26,11 @@ bool TaskEngine::retryTransfer(TcFTP *session, tTaskListObj *record)
 {
     const QString entry = record->QueueEntry;
     const int operation = record->operation;
-    if (entry.isEmpty())
+    // Without the main session's connection nothing can be logged in to again: the queue has
+    // gone with it.
+    if (entry.isEmpty()
+        || (session != m_mainFTP && m_mainFTP->State() == csNotConnected
+            && m_rejoin == Rejoin::None))
         return false;
     const bool lost = session->ConnectionLost();
     const QString reply = session->ReplyLine();
