@@ -48,5 +48,6 @@ struct CliJob
     bool fromSite = false; // addresses are paths on the saved site's host
     QString siteFolder;    // with a site: where relative paths start (slash form, ending "/")
     QList<CliStep> steps;
+    int retryPause = 5;       // seconds before the first retry of a transfer (Setup's)
     qint64 transferSize = -1; // bytes of the file sent, for the progress line; -1 when none
 };

@@ -2,6 +2,7 @@
 
 #include "ftp/namecodec.h"
 #include "net/certificateinfo.h"
+#include "settings/options.h"
 
 CliOptions::Outcome CliOptions::fail(const QString &error)
 {
@@ -48,7 +49,8 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                   || name == QLatin1String("--master-password-env")
                   || name == QLatin1String("--encoding") || name == QLatin1String("--tls")
                   || name == QLatin1String("--ca-file") || name == QLatin1String("--pin")
-                  || name == QLatin1String("--on-exists");
+                  || name == QLatin1String("--on-exists")
+                  || name == QLatin1String("--retries");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -100,6 +102,13 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                 return fail(
                         QStringLiteral("--timeout takes a number of seconds (1 or more), not '%1'")
                                 .arg(value));
+        } else if (name == QLatin1String("--retries")) {
+            bool ok = false;
+            retries = value.toInt(&ok);
+            if (!ok || retries < 0 || retries > Options::MaxRetries)
+                return fail(QStringLiteral("--retries takes a number from 0 to %1, not '%2'")
+                                    .arg(Options::MaxRetries)
+                                    .arg(value));
         } else if (name == QLatin1String("--tasks")) {
             bool ok = false;
             const int count = value.toInt(&ok);

@@ -32,6 +32,8 @@ public:
     ExistsPolicy::Choice onExists = ExistsPolicy::Auto;
     bool verbose = false;
     int timeoutSeconds = 60;
+    // Attempts after the first at a transfer that failed for the moment (0: none).
+    int retries = 2;
     std::optional<QString> user;
     std::optional<QString> password;
     // Sessions working at once, the main session included (1 to 25); unset: 1, or the site's.

@@ -41,6 +41,8 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     settings.KAP = Options::KapNever;
     settings.Reconnect = Options::ReconnectNever;
     settings.ConfirmDisconnect = false;
+    settings.RetryAttempts = options.retries;
+    settings.RetryPause = job.retryPause;
     settings.ClearLogWin = false;
     settings.ShowLogInInfo = false;
     settings.ShowMainIO = options.verbose;
@@ -147,6 +149,11 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
         return;
     }
 
+    // Lost under a transfer that is tried again, the main session logs in anew.
+    if (newState == csNotConnected && m_engine.mainRejoining()) {
+        scheduleCheck();
+        return;
+    }
     if (newState == csNotConnected) {
         if (m_phase == Connecting) {
             // The session's own word (a reply that is no reply, one too long, no progress)
@@ -161,20 +168,25 @@ void CliRunner::sessionStateChanged(int taskNumber, TcFTPStates newState)
                              .arg(m_job.host, m_job.user, hostSaid(m_main->ReplyLine())));
             return;
         }
-        if (!m_mainLost) {
-            m_mainLost = true;
-            QString reason = QStringLiteral("connection to %1 lost").arg(m_job.host);
-            if (m_step >= 0 && m_step < m_job.steps.size())
-                reason += QStringLiteral(" during ") + m_job.steps.at(m_step).description;
-            const QString reply = m_main->ReplyLine();
-            if (!m_lastWarning.isEmpty())
-                reason += QStringLiteral(": ") + m_lastWarning;
-            else if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
-                reason += hostSaid(reply);
-            m_failures.append(reason);
-        }
+        mainLost();
     }
     scheduleCheck();
+}
+
+void CliRunner::mainLost()
+{
+    if (m_mainLost)
+        return;
+    m_mainLost = true;
+    QString reason = QStringLiteral("connection to %1 lost").arg(m_job.host);
+    if (m_step >= 0 && m_step < m_job.steps.size())
+        reason += QStringLiteral(" during ") + m_job.steps.at(m_step).description;
+    const QString reply = m_main->ReplyLine();
+    if (!m_lastWarning.isEmpty())
+        reason += QStringLiteral(": ") + m_lastWarning;
+    else if (reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5')))
+        reason += hostSaid(reply);
+    m_failures.append(reason);
 }
 
 // A task session could not connect. A host that allows fewer sessions than asked for refuses
@@ -249,6 +261,9 @@ void CliRunner::check()
         startNextStep();
         return;
     }
+    // Logging in again for a retry failed for good: the session is offline as any other.
+    if (m_main->State() == csNotConnected && !m_engine.mainRejoining())
+        mainLost();
     // The operation under way ends with its result; without one the run is over.
     if (m_mainLost && m_operation == 0)
         finish(1);
@@ -344,6 +359,9 @@ void CliRunner::watchdogTick()
     if (m_finished)
         return;
     const qint64 bytes = bytesMoved();
+    // A pause before another attempt is no host failing to answer.
+    if (m_engine.retriesWaiting() || m_engine.mainRejoining())
+        progressSeen();
     if (bytes != m_lastBytes) {
         m_lastBytes = bytes;
         progressSeen();

@@ -59,6 +59,8 @@ private:
     QStringList failuresOf(const CliStep &step, const OperationResult &result) const;
     void reportTransfer(const CliStep &step, const OperationResult &result);
     void taskCouldNotConnect();
+    // The main session went offline for good while working: the run fails.
+    void mainLost();
     void entrySkipped(const QString &what);
     void fail(const QString &reason);
     void finish(int exitStatus);

@@ -91,6 +91,8 @@ int main(int argc, char **argv)
         break;
     }
 
+    // The pause between attempts at a transfer is the one saved in Setup.
+    job.retryPause = Options::load(Registry::user()).RetryPause;
     CliRunner runner(options, job);
     QObject::connect(&runner, &CliRunner::finished, &app, [](int status) {
         QCoreApplication::exit(status);

@@ -71,6 +71,13 @@ void TcFTP::setState(TcFTPStates state)
     Q_EMIT stateChanged(state);
 }
 
+void TcFTP::forgetHostType()
+{
+    // The next connection starts in the host's default type, ASCII, whatever this one used.
+    if (m_autoTransferMode)
+        m_binaryMode = false;
+}
+
 void TcFTP::resetTransferFields()
 {
     m_ioPos = -1;
@@ -209,6 +216,7 @@ void TcFTP::checkReplyDeadline()
                           "disconnecting.")
                                .arg(m_outCmd.toUpper())
                                .arg(m_replyTimeout));
+    m_connectionLost = true;
     disconnectQuietly();
 }
 
@@ -229,13 +237,26 @@ void TcFTP::controlStateChanged(TcWinsockStates newState)
                 m_control->Close(true);
             } catch (const TcWinsockException &) {
             }
+            // The host went away in the middle of a transfer: end it as failed so that the
+            // local file is written out and closed and the owner learns of it, while the
+            // session is still the one that carried it.
+            if (working) {
+                m_connectionLost = true;
+                // Keep what the host sent before it went: a retry resumes from there.
+                m_keepLastData = true;
+                for (qint64 before = -2;
+                     m_downloading && m_ioPos != before && m_data->BytesAvailable() > 0;) {
+                    before = m_ioPos;
+                    dataAvailable();
+                }
+                m_keepLastData = false;
+                if (m_downloading || m_uploading || m_listing)
+                    Finish(false);
+            }
+            forgetHostType();
             setState(csNotConnected);
             m_secsOnline = 0;
             m_loggedIn = false;
-            // The host went away in the middle of a transfer: end it as failed so that the
-            // local file is written out and closed and the owner learns of it.
-            if (working)
-                Finish(false);
             break;
         }
         case cwPrepareConnection:
@@ -277,6 +298,8 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 failTransfer(tr("the data connection broke off: %1")
                                      .arg(QString::fromLocal8Bit(
                                              std::strerror(m_data->ReceiveError()))));
+            if (m_downloading && m_data->ReceiveError() != 0)
+                m_connectionLost = true;
             if (m_data->BytesAvailable() > 0)
                 return; // the data handler ends the transfer once it has read the rest
             // Only the host's final reply ends a listing or transfer: while the last reply is

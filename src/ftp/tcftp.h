@@ -249,6 +249,10 @@ public:
     // space left on device", a data connection that broke off or brought fewer bytes than the
     // host announced); empty after a success, and when only the host's reply tells (ReplyLine).
     QString FailureReason() const { return m_failureReason; }
+    // The last transfer ended because a connection broke off under it: the host closed or
+    // reset the control or the data connection, answered 421, or moved nothing within
+    // ReplyTimeout. False when the owner stopped it (Abort, Disconnect) or a local file failed.
+    bool ConnectionLost() const { return m_connectionLost; }
     // Transfer progress; -1 when no transfer is running.
     qint64 IOPos() const { return m_ioPos; }
     qint64 IOTransfered() const { return m_ioTransfered; }
@@ -340,6 +344,8 @@ private:
     // tcftp.cpp: object, state, timer, socket states
     void setState(TcFTPStates state);
     void resetTransferFields();
+    // The connection has ended: the type the host was set to goes with it.
+    void forgetHostType();
     void timerTick();
     void checkReplyDeadline();
     void controlStateChanged(TcWinsockStates newState);
@@ -563,6 +569,8 @@ private:
     bool m_replyPending = false; // the host owes the final reply to the last command sent
     int m_abortWait = -1;        // seconds waited for that reply after an abort; -1 none
     QString m_failureReason;
-    int m_ownCommandFailure = 0; // number of the last own command failure in this run
-    bool m_quietData = false;    // closing the data socket ourselves: its close ends nothing
+    bool m_connectionLost = false; // see ConnectionLost()
+    bool m_keepLastData = false;   // the host hung up: its last data bytes are still stored
+    int m_ownCommandFailure = 0;   // number of the last own command failure in this run
+    bool m_quietData = false;      // closing the data socket ourselves: its close ends nothing
 };

@@ -110,7 +110,7 @@ void TcFTP::emitProgress(TcFTPActionType action, qint64 size)
 // count of waiting bytes first would cost one more system call for every 4096 bytes.
 void TcFTP::dataAvailable()
 {
-    if (m_control->State() == cwNotConnected) {
+    if (m_control->State() == cwNotConnected && !m_keepLastData) {
         while (!m_data->Receive().isEmpty()) {
         }
         return;
@@ -247,6 +247,7 @@ void TcFTP::Finish(bool success)
                             "announced")
                                  .arg(m_ioPos)
                                  .arg(m_announcedSize));
+            m_connectionLost = true;
             ok = false;
         }
         ok = closeDownloadFile(ok);

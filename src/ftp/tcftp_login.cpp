@@ -206,6 +206,7 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
     }
     if (isCode(code, "421")) {
         flags.cont = false;
+        m_connectionLost = true;
         disconnectQuietly();
         return;
     }
@@ -436,6 +437,7 @@ void TcFTP::Disconnect()
             m_control->Close(true);
         }
         resetTransferFields();
+        forgetHostType();
         m_replies.clear();
         m_controlBacklog.clear();
     } catch (const TcFTPException &) {

@@ -227,6 +227,7 @@ void TcFTP::startDownload(const QString &argument)
     m_ioDstFile = destination.mid(destinationCut);
     m_downloading = true;
     m_failureReason.clear();
+    m_connectionLost = false;
     if (entry.isEmpty()) {
         // Report it: the owner waits for this download's end before it gives the next line.
         Finish(false);
@@ -300,6 +301,7 @@ void TcFTP::startUpload(const QString &argument)
     m_ioDstFolder = destination.left(destinationCut);
     m_ioDstFile = destination.mid(destinationCut);
     m_failureReason.clear();
+    m_connectionLost = false;
     prepareDataSocket();
     m_localFile = LocalToNative(source);
     m_transferFile.setFileName(m_localFile);

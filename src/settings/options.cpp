@@ -222,15 +222,23 @@ Options Options::load(Registry &registry)
 {
     QString record;
     QString onExists;
+    std::optional<qint32> retries;
+    std::optional<qint32> pause;
     if (registry.openKey(RegistryKeys::setup(), false)) {
         record = registry.readString(RegistryKeys::setupValue()).value_or(QString());
         onExists = registry.readString(RegistryKeys::onExistsValue()).value_or(QString());
+        retries = registry.readInteger(QStringLiteral("retries"));
+        pause = registry.readInteger(QStringLiteral("retryPause"));
     }
     Options options = fromRecord(record);
     bool ok = false;
     const int choice = onExists.toInt(&ok);
     if (ok && choice >= 0 && choice <= 6)
         options.OnExists = choice;
+    if (retries)
+        options.RetryAttempts = std::clamp(int(*retries), 0, MaxRetries);
+    if (pause)
+        options.RetryPause = std::clamp(int(*pause), 0, MaxRetryPause);
     return options;
 }
 
@@ -238,7 +246,9 @@ bool Options::save(Registry &registry, QString *error) const
 {
     if (!registry.openKey(RegistryKeys::setup(), true)
         || !registry.writeString(RegistryKeys::setupValue(), toRecord())
-        || !registry.writeString(RegistryKeys::onExistsValue(), QString::number(OnExists))) {
+        || !registry.writeString(RegistryKeys::onExistsValue(), QString::number(OnExists))
+        || !registry.writeInteger(QStringLiteral("retries"), RetryAttempts)
+        || !registry.writeInteger(QStringLiteral("retryPause"), RetryPause)) {
         if (error)
             *error = QStringLiteral("Cannot open the key %1.").arg(RegistryKeys::setup());
         return false;

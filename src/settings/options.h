@@ -60,6 +60,13 @@ public:
     // Not in the record: what a transfer does when its target exists (ExistsPolicy::Choice,
     // 0 to 6; 0 asks), kept in a value of its own.
     int OnExists = 0;
+    // Kept beside the record (values "retries" and "retryPause" of the Setup key): a transfer
+    // that failed for the moment is tried this many more times, the first time after
+    // RetryPause seconds, each later time after one pause more than the last.
+    static constexpr int MaxRetries = 10;
+    static constexpr int MaxRetryPause = 600;
+    int RetryAttempts = 2; // 0..MaxRetries, 0 = no retries
+    int RetryPause = 5;    // seconds, 0..MaxRetryPause
 
     // A default-constructed object is in the initial state: what a record that ends early
     // leaves in the fields it does not reach.

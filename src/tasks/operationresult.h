@@ -55,6 +55,27 @@ struct ItemResult
     QString warning;               // the session's own complaint, when it refused before sending
     bool connectionClosed = false; // the session had lost its connection when the item ended
     QString failureReason;         // what the program itself found ("cannot make the folder ...")
+    int attempts = 1;              // transfers: how often it was tried (more after retries)
+
+    // Why the part did not succeed, in words for a list of failures: the program's own
+    // reason, else the session's complaint, else the host's refusal, else that the connection
+    // was lost or that it was never carried out. Empty for a success.
+    QString reason() const
+    {
+        if (success)
+            return {};
+        if (!ended)
+            return QStringLiteral("not carried out");
+        if (!failureReason.isEmpty())
+            return failureReason;
+        if (!warning.isEmpty())
+            return warning;
+        if (hostReply.startsWith(QLatin1Char('4')) || hostReply.startsWith(QLatin1Char('5')))
+            return hostReply;
+        if (connectionClosed)
+            return QStringLiteral("the connection was lost");
+        return QStringLiteral("failed");
+    }
 };
 
 // The result of one operation, item by item.

@@ -141,6 +141,30 @@ void OperationTracker::release(int operation)
     scheduleCheck();
 }
 
+void OperationTracker::transferGaveUp(int operation,
+                                      const QString &target,
+                                      const QString &reason,
+                                      int attempts)
+{
+    const auto found = m_running.find(operation);
+    if (found == m_running.end())
+        return;
+    ItemResult &failed = item(*found, ItemResult::Transfer, target);
+    failed.ended = true;
+    failed.success = false;
+    failed.connectionClosed = true;
+    failed.failureReason = reason;
+    failed.attempts = attempts;
+}
+
+void OperationTracker::transferAttempts(const tTaskListObj *record,
+                                        const QString &target,
+                                        int attempts)
+{
+    if (Running *op = running(record))
+        item(*op, ItemResult::Transfer, target).attempts = attempts;
+}
+
 void OperationTracker::commandSent(const tTaskListObj *record)
 {
     if (Running *op = running(record))
@@ -164,7 +188,7 @@ void OperationTracker::settle(ItemResult &item,
     item.hostReply = session->ReplyLine();
     item.commandSent = op.commandSent;
     item.warning = op.warnings.value(record);
-    item.connectionClosed = session->State() == csNotConnected;
+    item.connectionClosed = session->State() == csNotConnected || session->ConnectionLost();
     item.failureReason = session->FailureReason();
 }
 
@@ -281,7 +305,7 @@ void OperationTracker::check()
     for (auto it = m_running.cbegin(); it != m_running.cend(); ++it) {
         const int id = it.key();
         bool busy = m_queue.holdsOperation(id) || m_commands.holdsOperation(id)
-                    || m_holds.contains(id);
+                    || m_holds.contains(id) || (m_busy && m_busy(id));
         for (int i = 0; !busy && i < m_tasks.count(); ++i)
             busy = m_tasks.record(i)->operation == id;
         if (!busy)

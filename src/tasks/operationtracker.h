@@ -43,6 +43,14 @@ public:
     // While held (as often as released) an operation has not ended, whatever carries it.
     void hold(int operation) { ++m_holds[operation]; }
     void release(int operation);
+    // The transfer to target (the local file of a download, the host file of an upload) was
+    // given up after attempts tries, the last of which failed for reason.
+    void transferGaveUp(int operation, const QString &target, const QString &reason, int attempts);
+    // How many tries the transfer to target has had so far.
+    void transferAttempts(const tTaskListObj *record, const QString &target, int attempts);
+    // Work held elsewhere (transfers waiting for another attempt): an operation for which busy
+    // answers true has not ended.
+    void setBusyCheck(std::function<bool(int)> busy) { m_busy = std::move(busy); }
 
     // Session reports for the work of record.
     void commandSent(const tTaskListObj *record);
@@ -101,6 +109,7 @@ private:
     const TaskList &m_tasks;
     QHash<int, Running> m_running;
     QHash<int, int> m_holds;
+    std::function<bool(int)> m_busy;
     int m_lastId = 0;
     bool m_checkPending = false;
 };

@@ -64,6 +64,11 @@ TaskEngine::TaskEngine(QObject *parent)
     connect(&m_taskTimer, &QTimer::timeout, this, &TaskEngine::Pass);
     m_reconnectTimer.setInterval(1000);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &TaskEngine::reconnectTick);
+    m_retryTimer.setSingleShot(true);
+    m_retryTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_retryTimer, &QTimer::timeout, this, &TaskEngine::releaseRetries);
+    m_operations.setBusyCheck(
+            [this](int operation) { return m_retries.holdsOperation(operation); });
 }
 
 TaskEngine::~TaskEngine()
@@ -365,6 +370,7 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     record->operation = m_transferQueue.operationAt(0);
     const QString entry = m_transferQueue.takeFirst();
     const ushort kind = entry.isEmpty() ? 0 : entry.at(0).unicode();
+    record->QueueEntry = kind == 'd' || kind == 'u' ? entry : QString();
     bool known = true;
     // AddCommand refuses an empty command line: the entry is then dropped (and logged).
     guarded("u1-9002", [&] {
@@ -474,6 +480,7 @@ void TaskEngine::disconnectQuietly(TcFTP *session)
 void TaskEngine::dropQueuedWork()
 {
     withdrawQuestions();
+    abandonRetries();
     m_transferQueue.clear();
     m_mainCmdList.clear();
     m_operations.scheduleCheck();
@@ -490,6 +497,13 @@ void TaskEngine::AbortAll()
 
 void TaskEngine::Stop()
 {
+    if (m_rejoin == Rejoin::Waiting) {
+        // Stopping a transfer that waits for another attempt gives it up, and with it the
+        // connection it was to log in again for.
+        DisconnectMain();
+        Pass();
+        return;
+    }
     if (m_reconnectCountdown > 0) {
         m_reconnectCountdown = 0;
         Q_EMIT reconnectCountdownChanged(0);
@@ -511,6 +525,7 @@ void TaskEngine::Stop()
         return;
     }
     withdrawQuestions();
+    abandonRetries();
     m_transferQueue.clear();
     m_mainCmdList.clear();
     AbortAll();

@@ -16,6 +16,7 @@
 #include "tasks/tasklist.h"
 #include "tasks/tempfolders.h"
 #include "tasks/transferqueue.h"
+#include "tasks/transferretry.h"
 
 #include <QObject>
 #include <QStringList>
@@ -189,6 +190,21 @@ public:
     void answerExists(int question, ExistsPolicy::Choice choice, bool applyToRest);
     // The questions waiting for an answer, in the order they were asked.
     QList<ExistsQuestion> waitingQuestions() const { return m_existsQuestions.waiting(); }
+    // Retries -------------------------------------------------------------------------------
+    // A transfer that failed for the moment (its connection broke off, or the host answered
+    // 421, 425, 426, 450 or 451) is tried again on a fresh connection after a growing pause,
+    // as often as the options' RetryAttempts allow; each retry is one line of the log. A task
+    // session is replaced by a new one; the main session logs in again and changes back to
+    // its folder, and until then its going offline ends nothing (mainRejoining).
+    bool mainRejoining() const { return m_rejoin != Rejoin::None; }
+    // Transfers wait for their next attempt.
+    bool retriesWaiting() const { return m_retries.isWaiting(); }
+    // The entry of operation failed before and is being tried again: a partial local file of a
+    // download is its own and is resumed.
+    bool isRetry(const QString &entry, int operation) const
+    {
+        return m_retries.attemptsOf(entry, operation) > 1;
+    }
 
     // Producers -----------------------------------------------------------------------------
     void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
@@ -355,6 +371,28 @@ private:
     void withdrawQuestions();
     void forgetQueueAnswerWhenDry();
     bool transfersAsText(const TcFTP *session, const QString &name) const;
+    // taskengine_retries.cpp: transfers tried again
+    enum class Rejoin {
+        None,           // the main session is not logging in again
+        Waiting,        // offline, until its transfer's pause is over
+        LoggingIn,      // connecting and logging in anew
+        ChangingFolder, // back to the folder it was in
+    };
+    void setRejoin(Rejoin state);
+    // A transfer of session failed: true when it will be tried again (logged, and the session
+    // let go of), false when the failure is final.
+    bool retryTransfer(TcFTP *session, tTaskListObj *record);
+    // Due transfers go back in front of the queue; a main session waiting to log in again
+    // starts connecting.
+    void releaseRetries();
+    void armRetryTimer();
+    // The main session went offline or became idle while logging in again: true when that
+    // was part of it and nothing else is to be done.
+    bool rejoinOffline();
+    bool rejoinIdle(TcFTP *session);
+    // The user stopped or disconnected: nothing waits for another attempt any more. Returns
+    // whether the main session was waiting to log in again.
+    bool abandonRetries();
 
     // taskengine_operations.cpp
     OperationStart queueCommand(const QString &line,
@@ -410,4 +448,10 @@ private:
     std::function<bool()> m_confirmDisconnect;
     OperationTracker m_operations{m_transferQueue, m_mainCmdList, m_taskList};
     ExistsQuestions m_existsQuestions;
+    TransferRetry m_retries;
+    QTimer m_retryTimer;
+    Rejoin m_rejoin = Rejoin::None;
+    int m_rejoinIdles = 0;  // the main session's idle count when it lost its connection
+    QString m_rejoinFolder; // and its folder (internal form)
+    QString m_rejoinReason; // why the last attempt failed
 };

@@ -121,6 +121,21 @@ void TaskEngine::FTPAction(TcFTP *session,
     tTaskListObj *record = index >= 0 ? m_taskList.record(index) : nullptr;
     if (done)
         m_operations.actionDone(record, session, action, fileFolder, size, success);
+    if (done && (action == caDownload || action == caUpload) && record) {
+        const QString target = session->IOdstFolder() + session->IOdstFile();
+        m_operations.transferAttempts(
+                record, target, m_retries.attemptsOf(record->QueueEntry, record->operation));
+        bool retried = false;
+        if (!success)
+            guarded("u1-333", [&] { retried = retryTransfer(session, record); });
+        else
+            m_retries.forget(record->QueueEntry, record->operation);
+        record->QueueEntry.clear();
+        if (retried) {
+            Q_EMIT interfaceChanged();
+            return;
+        }
+    }
     guarded("u1-332", [&] {
         switch (action) {
         case caList:

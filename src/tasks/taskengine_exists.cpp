@@ -111,6 +111,11 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
         && (inside(m_tempFolders.dragDrop()) || inside(m_tempFolders.open())
             || inside(m_tempFolders.view())))
         choice = ExistsPolicy::Overwrite;
+    // A transfer tried again finds its own partial copy in place: a download resumes it by the
+    // resume rule, an upload is sent again whole. Asking, skipping or comparing times would
+    // take that partial copy for the user's file. A renamed transfer takes a free name again.
+    else if (choice != ExistsPolicy::Rename && isRetry(entry, record->operation))
+        choice = download ? ExistsPolicy::Auto : ExistsPolicy::Overwrite;
     const bool autoResumes = m_connectOptions.Resume;
     const bool resumable = !transfersAsText(session, nameOf(hostFile));
 

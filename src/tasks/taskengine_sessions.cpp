@@ -15,6 +15,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
     guarded(
             "u2-4222",
             [&] {
+                abandonRetries();
                 m_connectedFromSite = request.fromSite;
                 m_hostBookmarks = request.hostBookmarks;
                 m_initialFolder = request.initialFolder;
@@ -57,6 +58,7 @@ bool TaskEngine::DisconnectMain()
     const bool active = m_taskList.count() > 1 || m_mainFTP->State() == csWaitForReply;
     if (m_options->ConfirmDisconnect && active && m_confirmDisconnect && !m_confirmDisconnect())
         return false;
+    const bool rejoining = abandonRetries();
     // A wanted disconnection: the coming offline report must not be taken for a failed
     // connection. An offline session keeps counting from 0 for its next connection.
     if (m_mainFTP->State() != csNotConnected)
@@ -74,6 +76,11 @@ bool TaskEngine::DisconnectMain()
         const int index = m_taskList.IndexOfSession(session);
         if (index > 0)
             taskOffline(index);
+    }
+    // A main session waiting to log in again is offline already: its connection ends now.
+    if (rejoining && m_mainFTP->State() == csNotConnected) {
+        m_mainFTP->setIdles(6);
+        mainOffline(m_taskList.record(0));
     }
     return true;
 }
@@ -103,6 +110,8 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             session->setASCExtension(m_connectOptions.ASCExtList.engineForm());
             break;
         case csNotConnected:
+            if (main && rejoinOffline())
+                break;
             if (main) {
                 endLoginInfo();
                 mainOffline(m_taskList.record(0));
@@ -116,7 +125,7 @@ void TaskEngine::SessionStateChanged(TcFTP *session, TcFTPStates newState)
             sessionIdle(session, index);
             break;
         case csWaitForReply:
-            if (main && session->Idles() == 0) {
+            if (main && session->Idles() == 0 && !mainRejoining()) {
                 m_loginInfo.clear();
                 m_loginInfoText = 0;
                 m_loginInfoSkipped = 0;
@@ -178,7 +187,10 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     // Entries left in the queue cannot be carried out any more: the listing buffer they rely
     // on is gone with the connection. Say which, so that nothing is lost without a word.
     withdrawQuestions();
-    const QStringList dropped = m_transferQueue.entries();
+    QStringList dropped;
+    for (const TransferRetry::Due &waiting : m_retries.clear())
+        dropped.append(waiting.entry);
+    dropped += m_transferQueue.entries();
     m_transferQueue.clear();
     for (const QString &entry : dropped) {
         WriteLog(QStringLiteral(" !: Not carried out, the connection was closed: ")
@@ -236,7 +248,7 @@ void TaskEngine::sessionIdle(TcFTP *session, int index)
     record->CarryingCommand = false;
     if (session->LoggedIn())
         record->WasLoggedIn = true;
-    if (session == m_mainFTP) {
+    if (session == m_mainFTP && !rejoinIdle(session)) {
         guarded("u2-151", [&] { mainIdleWalk(session); });
     }
     Pass();

@@ -32,6 +32,8 @@ struct tTaskListObj
     // The user is asked what to do with an existing target (the question's number): the
     // session takes no new work until the answer comes.
     int AwaitingAnswer = 0;
+    // The "d*" or "u*" queue entry the session is carrying out, for a retry; empty for none.
+    QString QueueEntry;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never

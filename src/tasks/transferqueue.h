@@ -29,7 +29,8 @@ public:
         m_entries.append(entry);
         m_operations.append(operation);
     }
-    // Puts an entry back at the front (a transfer held back while the user was asked).
+    // Puts an entry back at the front (a transfer held back while the user was asked, or
+    // one tried again).
     void prepend(const QString &entry, int operation)
     {
         ++m_reshaped;

@@ -333,6 +333,22 @@ QWidget *TZetup::createMoreSessionPage()
     }
     fireLayout->addWidget(FireType, 2, 0, 1, 2);
     layout->addWidget(firewall);
+
+    auto *retries = new QGroupBox(tr(" Failed Transfers "), page);
+    auto *retryLayout = new QGridLayout(retries);
+    retryLayout->addWidget(new QLabel(tr("Attempts after a lost connection"), retries), 0, 0);
+    RetryAttempts = new QSpinBox(retries);
+    RetryAttempts->setObjectName(QStringLiteral("RetryAttempts"));
+    RetryAttempts->setRange(0, Options::MaxRetries);
+    RetryAttempts->setSpecialValueText(tr("none"));
+    retryLayout->addWidget(RetryAttempts, 0, 1);
+    retryLayout->addWidget(new QLabel(tr("Pause before the first (growing)"), retries), 1, 0);
+    RetryPause = new QSpinBox(retries);
+    RetryPause->setObjectName(QStringLiteral("RetryPause"));
+    RetryPause->setRange(0, Options::MaxRetryPause);
+    RetryPause->setSuffix(tr(" s"));
+    retryLayout->addWidget(RetryPause, 1, 1);
+    layout->addWidget(retries);
     layout->addStretch(1);
     return page;
 }
@@ -410,6 +426,14 @@ void TZetup::connectControls()
         m_options.FirePortPos = value;
         m_options.changed();
     });
+    connect(RetryAttempts, &QSpinBox::valueChanged, this, [this](int value) {
+        m_options.RetryAttempts = value;
+        m_options.changed();
+    });
+    connect(RetryPause, &QSpinBox::valueChanged, this, [this](int value) {
+        m_options.RetryPause = value;
+        m_options.changed();
+    });
     connect(m_fireTypeGroup, &QButtonGroup::idClicked, this, [this](int id) {
         m_options.FireType = id;
         m_options.changed();
@@ -451,6 +475,8 @@ void TZetup::loadControls()
     firehost->setText(values.firehost);
     FirePortPos->setValue(values.FirePortPos);
     FireTypeItems[qBound(0, values.FireType, 1)]->setChecked(true);
+    RetryAttempts->setValue(values.RetryAttempts);
+    RetryPause->setValue(values.RetryPause);
     m_options = values;
     m_options.changed();
     // The effects of the values, as a click on each control would have them.

@@ -103,6 +103,8 @@ public:
     QSpinBox *FirePortPos;
     QGroupBox *FireType;
     QRadioButton *FireTypeItems[2];
+    QSpinBox *RetryAttempts; // a transfer that failed for the moment: attempts after the first
+    QSpinBox *RetryPause;    // and the pause before the first of them, in seconds
     QPushButton *OkButton;
 
     TASCext *ASCext = nullptr;

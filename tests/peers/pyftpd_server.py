@@ -7,6 +7,7 @@ Serves one folder read-write to a user with a password and to anonymous, on
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
         --ready-file FILE [--port 0] [--log FILE] [--address 127.0.0.1|::1] [--no-mlst]
+        [--drop-first-retr]
 
 Start it with Debian's /usr/bin/python3, which has python3-pyftpdlib. With
 --port 0 the system picks a free port. Once it listens it writes
@@ -55,6 +56,8 @@ def main():
                         help="offer neither MLST nor MLSD (a host that lists with LIST only)")
     parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
     parser.add_argument("--tls-key")
+    parser.add_argument("--drop-first-retr", action="store_true",
+                        help="answer the first RETR of each existing file with 150, then hang up")
     args = parser.parse_args()
 
     logging.basicConfig(
@@ -74,6 +77,17 @@ def main():
         from pyftpdlib.handlers import TLS_FTPHandler
         base = TLS_FTPHandler
     handler = type("TestHandler", (base,), {})
+    if args.drop_first_retr:
+        dropped = set()
+
+        def ftp_RETR(self, file):
+            if file in dropped or not os.path.isfile(file):
+                return base.ftp_RETR(self, file)
+            dropped.add(file)
+            self.respond("150 File status okay. About to open data connection.")
+            self.close_when_done()
+
+        handler.ftp_RETR = ftp_RETR
     if args.tls_cert:
         handler.certfile = args.tls_cert
         handler.keyfile = args.tls_key

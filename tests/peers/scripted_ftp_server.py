@@ -45,6 +45,9 @@ blanks are dropped, so a script can be indented.
     send-endless [BYTES]  send "x" with no line end until the client closes the connection or
                           BYTES (default 1048576) went out
     expect-close          wait until the client closes the control connection
+    hangup                close the control connection (and any data connection) at once
+    accept                close the control connection if it is still open, then wait for the
+                          client's next one (a client trying again); steps go on there
     expect-quiet MS       no command line may arrive for MS milliseconds
     silence [MS]          never answer: read and record until the client closes (or MS ms)
     sleep MS              pause
@@ -517,6 +520,21 @@ class ScriptedServer(hostile_peers.ThirdPartySteps):
             self.event("ENDLESS", "closed %d" % sent)
             return
         self.event("ENDLESS", "sent %d" % sent)
+
+    def step_hangup(self, step):
+        self.data_close()
+        if self.conn is not None:
+            try:
+                self.conn.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            self.conn.close()
+        self.event("HANGUP")
+
+    def step_accept(self, step):
+        if self.conn is not None and not self.closed:
+            self.step_hangup(step)
+        self.accept_control()
 
     def step_expect_close(self, step):
         deadline = time.monotonic() + self.timeout

@@ -79,6 +79,8 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
                           m_dir->filePath(QStringLiteral("pyftpd.log"))};
     if (!m_address.isEmpty())
         arguments << QStringLiteral("--address") << m_address;
+    if (m_dropFirstRetr)
+        arguments << QStringLiteral("--drop-first-retr");
     if (!m_tlsCertificate.isEmpty())
         arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
                   << m_tlsKey;

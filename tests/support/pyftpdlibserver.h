@@ -39,6 +39,10 @@ public:
         m_tlsKey = keyFile;
     }
 
+    // Before start(): the first RETR of each file is answered with 150, then the server hangs
+    // up (a connection lost under a download); later ones are served.
+    void setDropFirstRetr(bool drop) { m_dropFirstRetr = drop; }
+
     // Starts the server and returns once it listens, or a failure with its output when that
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
@@ -77,6 +81,7 @@ public:
     QString log() const override;
 
 private:
+    bool m_dropFirstRetr = false;
     std::unique_ptr<QTemporaryDir> m_dir;
     PeerProcess m_process;
     quint16 m_port = 0;
