@@ -1,17 +1,11 @@
 #!/usr/bin/python3
-"""A pyftpdlib server for Orvane FTP's tests.
-
-Serves one folder read-write to a user with a password and to anonymous, on
-127.0.0.1. Tests start it through the C++ class PyftpdlibServer
-(tests/support/pyftpdlibserver.h); by hand:
+"""A pyftpdlib server for Orvane FTP's tests (tests/support/pyftpdlibserver.h), by hand:
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
         --ready-file FILE [--port 0] [--log FILE] [--address 127.0.0.1|::1] [--no-mlst]
 
-Start it with Debian's /usr/bin/python3, which has python3-pyftpdlib. With
---port 0 the system picks a free port. Once it listens it writes
-"LISTENING <port>" to --ready-file, so the caller knows the port and that
-connections will be accepted. The system picks each passive data port.
+It serves DIR read-write to the user and to anonymous. Once it listens it writes
+"LISTENING <port>" to --ready-file (--port 0: the system picks the port, and each passive one).
 """
 
 import argparse
@@ -57,11 +51,7 @@ def main():
     parser.add_argument("--tls-key")
     args = parser.parse_args()
 
-    logging.basicConfig(
-        filename=args.log,
-        level=logging.DEBUG,
-        format="%(asctime)s %(message)s",
-    )
+    logging.basicConfig(filename=args.log, level=logging.DEBUG, format="%(asctime)s %(message)s")
     # Anonymous write access is what the tests want; pyftpdlib warns about it.
     warnings.simplefilter("ignore", RuntimeWarning)
 
@@ -71,21 +61,13 @@ def main():
 
     base = FTPHandler
     if args.tls_cert:
-        from pyftpdlib.handlers import TLS_FTPHandler
-        base = TLS_FTPHandler
-    handler = type("TestHandler", (base,), {})
-    if args.tls_cert:
-        handler.certfile = args.tls_cert
-        handler.keyfile = args.tls_key
-    handler.authorizer = authorizer
-    handler.active_dtp = ActiveDataConnector
-    handler.masquerade_address = None
+        from pyftpdlib.handlers import TLS_FTPHandler as base
     # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
-    handler.auth_failed_timeout = 0
+    handler = type("TestHandler", (base,), dict(
+        authorizer=authorizer, active_dtp=ActiveDataConnector, masquerade_address=None,
+        auth_failed_timeout=0, certfile=args.tls_cert, keyfile=args.tls_key))
     if args.no_mlst:
-        handler.proto_cmds = {
-            k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")
-        }
+        handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     server = FTPServer((args.address, args.port), handler)
     port = server.socket.getsockname()[1]
