@@ -6,7 +6,7 @@
 #include "support/filesizelimit.h"
 #include "support/freeport.h"
 #include "support/scriptedserver.h"
-#include "support/sharedservers.h"
+#include "support/sharedftpserver.h"
 
 #include <QDir>
 #include <QFile>

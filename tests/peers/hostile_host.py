@@ -1,26 +1,22 @@
 #!/usr/bin/python3
-"""Hostile hosts for the scripted FTP server (scripted_ftp_server.py, step "serve-host MODE")."""
+"""Hostile hosts for the scripted FTP server (scripted_ftp_server.py): "serve-host MODE" answers
+every command itself, on any number of control connections, for trees and names no linear script
+can spell out. Below the root "/", by mode:
+  endless    /deep/ holds a folder "d" and a file "f.txt", and so does every folder below it:
+             /deep/d/d/d/... without end
+  renaming   every folder lists one subfolder under a new name each time it is listed
+  hostile    greeting, login and listing text carry terminal escape sequences and Unicode
+             bidirectional controls; /pub/ holds "plain.txt", a name with C1 escape sequences,
+             a name with U+202E, a name holding "*" and a link to a folder; /links/ holds
+             "a.txt" and a link to a folder
+  slow-stor  an empty /up/ that takes uploads but starts reading each one 2 s after its STOR
+Each deletion (DELE, RMD) is logged as a "DELETED path" event; uploads as "STORED path size".
+"""
 
 import threading
 import time
 
 from scripted_ftp_server import ScriptedServer, ScriptError
-
-# ---------------------------------------------------------------------------------------------
-# Hostile hosts: "serve-host MODE" answers every command itself, on any number of control
-# connections, for trees and names no linear script can spell out. Every host has a root "/";
-# what lies below it depends on the mode:
-#   endless    /deep/ holds a folder "d" and a file "f.txt", and so does every folder below it:
-#              /deep/d/d/d/... without end
-#   renaming   every folder lists one subfolder under a new name each time it is listed
-#   hostile    greeting, login and listing text carry terminal escape sequences and Unicode
-#              bidirectional controls; /pub/ holds "plain.txt", a name with C1 escape
-#              sequences, a name with U+202E, a name holding "*" and a link to a folder;
-#              /links/ holds "a.txt" and a link to a folder
-#   slow-stor  an empty /up/ that takes uploads but starts reading each one only 2 s after
-#              its STOR
-# Each deletion (DELE, RMD) is logged as a "DELETED path" event; uploads as "STORED path size".
-# ---------------------------------------------------------------------------------------------
 
 ESC_NAME = "esc\u009b2J\u009b31m.txt"  # C1 CSI: clear screen, red
 BIDI_NAME = "bidi\u202egnp.exe"

@@ -2,10 +2,10 @@
 """A pyftpdlib server for Orvane FTP's tests (tests/support/pyftpdlibserver.h), by hand:
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
-        --ready-file FILE [--port 0] [--log FILE] [--address 127.0.0.1|::1] [--no-mlst]
+        --ready-file FILE [--log FILE] [--address 127.0.0.1|::1] [--no-mlst]
 
 It serves DIR read-write to the user and to anonymous. Once it listens it writes
-"LISTENING <port>" to --ready-file (--port 0: the system picks the port, and each passive one).
+"LISTENING <port>" to --ready-file. The system picks the port and each passive one.
 """
 
 import argparse
@@ -38,11 +38,8 @@ class ActiveDataConnector(ActiveDTP):
 
 def main():
     parser = argparse.ArgumentParser(description="pyftpdlib server for tests")
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--ready-file", required=True)
+    for name in ("--root", "--user", "--password", "--ready-file"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--log")
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--no-mlst", action="store_true",
@@ -69,7 +66,7 @@ def main():
     if args.no_mlst:
         handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
-    server = FTPServer((args.address, args.port), handler)
+    server = FTPServer((args.address, 0), handler)
     port = server.socket.getsockname()[1]
     tmp = args.ready_file + ".tmp"
     with open(tmp, "w") as f:

@@ -1,28 +1,22 @@
 #!/usr/bin/python3
-r"""A scripted FTP server for Orvane FTP's tests.
+r"""A scripted FTP server for Orvane FTP's tests (tests/support/scriptedserver.h), by hand:
 
-It plays one exact dialogue, step by step, and records every byte it receives, so a test can
-put any odd reply in front of the client and then check the exact commands the client sent.
-Tests start it through ScriptedServer (tests/support/scriptedserver.h); by hand:
+    /usr/bin/python3 scripted_ftp_server.py --script dialogue.txt --dir WORKDIR
 
-    /usr/bin/python3 scripted_ftp_server.py --script dialogue.txt --dir WORKDIR [--port N]
-
-It listens on 127.0.0.1 (port 0 = any free port) and writes into WORKDIR: events.log (one line
-per event, flushed as it happens), control.bin (every byte received on the control
-connections) and the files "data-recv" stored.
+It plays one exact dialogue, step by step, on a free port of 127.0.0.1, so a test can put any
+odd reply in front of the client and check the exact commands it sent. It writes into WORKDIR:
+events.log (one line per event, flushed as it happens), control.bin (every byte received on the
+control connections) and the files "data-recv" stored.
 
 Script format: one step per line; blank lines and lines starting with "#" are ignored; leading
 blanks are dropped, so a script can be indented.
 
-    greet TEXT            send TEXT + CRLF (same as reply; reads well as the first step)
-    reply TEXT            send TEXT + CRLF; a multi-line reply is several reply steps
+    greet TEXT, reply TEXT  send TEXT + CRLF; a multi-line reply is several reply steps
     expect [GLOB]         wait for the next command line and require it to match GLOB (whole
                           line, case-sensitive, shell glob; none = any line). A line that does
-                          not match is answered by a "default" when one fits, else the script
-                          fails.
+                          not match is answered by a "default" when one fits, else it fails.
     default VERB TEXT     from here on answer any unexpected command whose first word matches
-                          VERB (glob, case-insensitive) with TEXT + CRLF; replaces an earlier
-                          default for VERB
+                          VERB (glob, case-insensitive) with TEXT + CRLF; replaces an earlier one
     reply-pasv [ADDRESS]  open a passive data listener on 127.0.0.1 and answer 227 with
                           ADDRESS (a fake address to be ignored) in place of 127.0.0.1
     reply-epsv            the same with "229 Entering Extended Passive Mode (|||port|)"
@@ -34,47 +28,44 @@ blanks are dropped, so a script can be indented.
                           verbatim (no escapes) without the data-send line's indentation
     data-send-file NAME   send the file NAME (relative to WORKDIR, or absolute), then close
     data-send-pattern N   send N bytes of the test pattern (byte i is i % 251), then close
-    data-close-early N [TEXT]
-                          send only the first N bytes of TEXT (or of the pattern), then close
+    data-close-early N [TEXT]  send the first N bytes of TEXT (or of the pattern), then close
     data-send-cut N       send N pattern bytes, then close; the client closing first is no
                           failure ("DATA-CUT sent|closed n")
     data-reset N [TEXT]   send the first N bytes of TEXT (or of the pattern), then reset the
                           data connection (the client's next read fails with ECONNRESET)
+    data-trickle MS N     send N pieces of 1000 pattern bytes, one every MS ms, then close
     data-recv [NAME]      read the data connection until the client closes it; store the bytes
                           in WORKDIR/NAME (default recv-1.bin, recv-2.bin, ...)
     send-endless [BYTES]  send "x" with no line end until the client closes the connection or
-                          BYTES (default 1048576) went out
+                          BYTES (default 1048576) went out ("ENDLESS sent|closed n")
+    reply-repeat COUNT TEXT  send TEXT + CRLF COUNT times in large writes ("forever": until the
+                          client closes): "REPEAT sent|closed N"
+    reply-every MS TEXT   send TEXT + CRLF every MS ms until the client closes: "REPEAT closed N"
     expect-close          wait until the client closes the control connection
     expect-quiet MS       no command line may arrive for MS milliseconds
     silence [MS]          never answer: read and record until the client closes (or MS ms)
     sleep MS              pause
-    serve-host MODE       from here on play a whole host on this and every later control
-                          connection (the last step; modes in hostile_host.py)
     intrude [TEXT]        a third party on 127.0.0.2 connects to the port of the last PORT/EPRT
                           before the host does, sends TEXT (then ends its side) and reads until
                           the client closes (3 s at most): "INTRUDER received N closed|open"
                           or "INTRUDER failed ..."
-    reply-pasv-lure ADDRESS
-                          reply-pasv ADDRESS, and a third party listens on ADDRESS (a loopback
-                          address such as 127.0.0.2) on the same port: "LURED" per connection
-    reply-repeat COUNT TEXT
-                          send TEXT + CRLF COUNT times in large writes ("forever": until the
-                          client closes): "REPEAT sent|closed N"
-    reply-every MS TEXT   send TEXT + CRLF every MS ms until the client closes: "REPEAT closed N"
-    data-trickle MS N     send N pieces of 1000 pattern bytes on the data connection, one every
-                          MS ms, then close it (data that keeps moving)
+    reply-pasv-lure ADDRESS  reply-pasv ADDRESS, and a third party listens on ADDRESS (such as
+                          127.0.0.2) on the same port: "LURED" per connection
+    serve-host MODE       from here on play a whole host on this and every later control
+                          connection (the last step; modes in hostile_host.py)
 
 TEXT knows the escapes \r \n \t \\ and \xHH (one byte); any other backslash is kept as it is,
 so "\pub\a.txt" stays. Text is UTF-8. Every wait is bounded by 10 s.
 
 events.log lines: LISTENING port | CONNECTED | STEP line text | RECV line | SENT bytes |
-DATA name size | ENDLESS sent|closed n | CLOSED | EXTRA line | DONE | FAIL line N: message
+DATA name size | CLOSED | EXTRA line | DONE | FAIL line N: message, and those named above
 (RECV/SENT/EXTRA with \r \n \\ and \xHH escapes). After the last step (DONE) or a failure
 (FAIL) the server keeps answering defaults, or "502 Script ended" (logged as EXTRA), until the
 client closes; later connections get "421 Script ended".
 """
 import argparse
 import collections
+import contextlib
 import fnmatch
 import os
 import queue
@@ -95,9 +86,11 @@ SETUP_STEPS = {"default", "sleep"}
 
 
 class ScriptError(Exception):
-    def __init__(self, message, unanswered=False):
-        super().__init__(message)
-        self.unanswered = unanswered
+    pass
+
+
+class Mismatch(ScriptError):
+    """A command line that the script did not expect, left unanswered."""
 
 
 Step = collections.namedtuple("Step", "lineno name arg payload")
@@ -116,9 +109,7 @@ def escape(data):
 
 
 def pattern(n):
-    block = bytes(i % PATTERN_MODULUS for i in range(PATTERN_MODULUS * 64))
-    whole, rest = divmod(n, len(block))
-    return block * whole + block[:rest]
+    return (bytes(range(PATTERN_MODULUS)) * (n // PATTERN_MODULUS + 1))[:n]
 
 
 def step_method(name):
@@ -152,11 +143,11 @@ def parse_script(text):
 
 
 class ScriptedServer:
-    def __init__(self, workdir, steps, port):
+    def __init__(self, workdir, steps):
         self.workdir, self.steps, self.recv_count = workdir, steps, 0
         self.events = open(os.path.join(workdir, "events.log"), "a", buffering=1, encoding="utf-8")
         self.transcript = open(os.path.join(workdir, "control.bin"), "ab", buffering=0)
-        self.listener = socket.create_server(("127.0.0.1", port), backlog=8)
+        self.listener = socket.create_server(("127.0.0.1", 0), backlog=8)
         self.lock = threading.Lock()
         # A plain RFC 959 host knows no FEAT: unless a script expects it, it is refused.
         self.defaults = [("FEAT", "500 FEAT not understood")]
@@ -168,8 +159,6 @@ class ScriptedServer:
         self.conn, self.lines, self.closed, self.rcvbuf = conn, lines, conn is None, rcvbuf
         self.timeout = 10.0
         self.pasv = self.port_addr = self.mode = self.data = None
-
-    # events and control connection
 
     def event(self, kind, text=""):
         with self.lock:
@@ -255,10 +244,8 @@ class ScriptedServer:
 
     def default_for(self, text):
         verb = text.split(" ", 1)[0].lower()
-        for glob, reply in reversed(self.defaults):
-            if fnmatch.fnmatchcase(verb, glob.lower()):
-                return reply
-        return None
+        matches = (r for glob, r in reversed(self.defaults) if fnmatch.fnmatchcase(verb, glob.lower()))
+        return next(matches, None)
 
     def note_data_address(self, line):
         verb, _, arg = line.decode("latin-1").partition(" ")
@@ -278,8 +265,6 @@ class ScriptedServer:
         if address != "127.0.0.1":
             self.event("NOTE", "the client asked for %s; connecting to 127.0.0.1" % address)
         self.port_addr, self.mode = ("127.0.0.1", port), "active"
-
-    # data connection
 
     def new_socket(self):
         sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -337,17 +322,13 @@ class ScriptedServer:
 
     def data_close(self):
         if self.data is not None:
-            try:
+            with contextlib.suppress(OSError):
                 self.data.shutdown(socket.SHUT_RDWR)
-            except OSError:
-                pass
             self.data.close()
             self.data = None
 
     def resolve(self, name):
         return name if os.path.isabs(name) else os.path.join(self.workdir, name)
-
-    # the script
 
     def run(self):
         try:
@@ -357,12 +338,10 @@ class ScriptedServer:
                     if self.lines is None and step.name not in SETUP_STEPS:
                         self.accept_control()
                     getattr(self, step_method(step.name))(step)
-                except (ValueError, OSError) as e:
-                    self.event("FAIL", "line %d: %s: %s" % (step.lineno, type(e).__name__, e))
-                    break
-                except ScriptError as e:
-                    self.event("FAIL", "line %d: %s" % (step.lineno, e))
-                    if e.unanswered:
+                except (ValueError, OSError, ScriptError) as e:
+                    kind = "" if isinstance(e, ScriptError) else type(e).__name__ + ": "
+                    self.event("FAIL", "line %d: %s%s" % (step.lineno, kind, e))
+                    if isinstance(e, Mismatch):
                         self.answer_quietly("502 Script mismatch")
                     break
             else:
@@ -372,10 +351,8 @@ class ScriptedServer:
         self.serve_rest()
 
     def answer_quietly(self, text):
-        try:
+        with contextlib.suppress(ScriptError):
             self.reply(text)
-        except ScriptError:
-            pass
 
     def serve_rest(self):
         if self.lines is None:
@@ -394,13 +371,9 @@ class ScriptedServer:
         while True:
             conn, _ = self.listener.accept()
             self.event("EXTRA", "connection after the script ended")
-            try:
+            with contextlib.suppress(OSError):
                 conn.sendall(b"421 Script ended\r\n")
-            except OSError:
-                pass
             conn.close()
-
-    # steps
 
     def step_reply(self, step):
         self.reply(step.arg)
@@ -419,7 +392,7 @@ class ScriptedServer:
                 return
             reply = self.default_for(text)
             if reply is None:
-                raise ScriptError("expected '%s' but got '%s'" % (glob, escape(line)), True)
+                raise Mismatch("expected '%s' but got '%s'" % (glob, escape(line)))
             self.reply(reply)
 
     def step_default(self, step):
@@ -531,13 +504,11 @@ class ScriptedServer:
     def step_reply_every(self, step):
         every, _, text = step.arg.partition(" ")
         sent = 0
-        try:
+        with contextlib.suppress(OSError):
             while not self.client_gone():
                 self.conn.sendall(unescape(text) + b"\r\n")
                 sent += 1
                 time.sleep(int(every) / 1000.0)
-        except OSError:
-            pass
         self.event("REPEAT", "closed %d" % sent)
 
     def step_expect_close(self, step):
@@ -547,11 +518,9 @@ class ScriptedServer:
 
     def step_silence(self, step):
         deadline = time.monotonic() + int(step.arg) / 1000.0 if step.arg else None
-        try:
+        with contextlib.suppress(ScriptError):
             while self.next_line(deadline, "silence") is not None:
                 pass
-        except ScriptError:
-            pass
 
     def step_sleep(self, step):
         time.sleep(int(step.arg) / 1000.0)
@@ -567,34 +536,28 @@ class ScriptedServer:
     def step_intrude(self, step):
         if self.port_addr is None:
             raise ScriptError("intrude needs a PORT or EPRT command first")
-        sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        try:
-            sock.bind((THIRD_PARTY_ADDRESS, 0))
-            sock.settimeout(INTRUDER_WAIT)
-            sock.connect(self.port_addr)
-        except OSError as e:
-            sock.close()
-            # Hung up on before connect() even returned is a refusal like any other.
-            reset = isinstance(e, ConnectionResetError)
-            return self.event("INTRUDER", "received 0 closed" if reset else "failed %s" % e)
         received, state, deadline = 0, "open", time.monotonic() + INTRUDER_WAIT
-        try:
-            if step.arg:
-                sock.sendall(unescape(step.arg))
-                sock.shutdown(socket.SHUT_WR)
-            while time.monotonic() < deadline:
-                sock.settimeout(max(0.01, deadline - time.monotonic()))
-                chunk = sock.recv(65536)
-                if not chunk:
-                    state = "closed"
-                    break
-                received += len(chunk)
-        except socket.timeout:
-            pass
-        except OSError:
-            state = "closed"
-        finally:
-            sock.close()
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as sock:
+            try:
+                sock.bind((THIRD_PARTY_ADDRESS, 0))
+                sock.settimeout(INTRUDER_WAIT)
+                sock.connect(self.port_addr)
+            except ConnectionResetError:  # hung up on before connect() even returned
+                return self.event("INTRUDER", "received 0 closed")
+            except OSError as e:
+                return self.event("INTRUDER", "failed %s" % e)
+            try:
+                if step.arg:
+                    sock.sendall(unescape(step.arg))
+                    sock.shutdown(socket.SHUT_WR)
+                while state == "open" and time.monotonic() < deadline:
+                    sock.settimeout(max(0.01, deadline - time.monotonic()))
+                    chunk = sock.recv(65536)
+                    received, state = received + len(chunk), "open" if chunk else "closed"
+            except socket.timeout:
+                pass
+            except OSError:
+                state = "closed"
         self.event("INTRUDER", "received %d %s" % (received, state))
 
     def lure(self, listener):
@@ -624,18 +587,16 @@ def main():
     parser = argparse.ArgumentParser(description="Scripted FTP server for tests")
     parser.add_argument("--script", required=True)
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--port", type=int, default=0)
     args = parser.parse_args()
-    with open(args.script, encoding="utf-8") as f:
-        text = f.read()
     try:
-        steps = parse_script(text)
+        with open(args.script, encoding="utf-8") as f:
+            steps = parse_script(f.read())
     except ScriptError as e:
         with open(os.path.join(args.dir, "events.log"), "a", encoding="utf-8") as f:
             f.write("FAIL %s\n" % e)
         print("scripted_ftp_server: %s" % e, file=sys.stderr)
         return 2
-    server = ScriptedServer(args.dir, steps, args.port)
+    server = ScriptedServer(args.dir, steps)
     server.event("LISTENING", str(server.listener.getsockname()[1]))
     server.run()
     return 0
