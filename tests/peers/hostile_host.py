@@ -13,6 +13,7 @@ can spell out. Below the root "/", by mode:
 Each deletion (DELE, RMD) is logged as a "DELETED path" event; uploads as "STORED path size".
 """
 
+import contextlib
 import threading
 import time
 
@@ -32,9 +33,12 @@ TREES = {
     "slow-stor": {"/": [("d", "up", 0, None)], "/up": []},
 }
 MODES = {"d": "drwxr-xr-x", "f": "-rw-r--r--", "l": "lrwxrwxrwx"}
-# Commands every host answers the same way (PORT's address is taken as the line arrives).
+# Commands every host answers the same way (PORT's address is taken as the line arrives), and
+# those whose reply names the path of their argument.
 FIXED_REPLIES = {"USER": "331 password please", "TYPE": "200 type set", "NOOP": "200 ok",
-                 "PORT": "200 PORT ok", "DELE": "250 deleted", "RMD": "250 removed"}
+                 "PORT": "200 PORT ok", "DELE": "250 deleted", "RMD": "250 removed",
+                 "QUIT": "221 bye"}
+PATH_REPLIES = {"PWD": '257 "%s" is the current folder', "MKD": '257 "%s" made'}
 
 
 class HostileHost:
@@ -68,12 +72,8 @@ class HostileHost:
         return sizes.get(name)
 
     def serve(self, conn, lines):
-        try:
+        with conn, contextlib.suppress(OSError, ScriptError):
             HostileSession(self, conn, lines).run()
-        except (OSError, ScriptError):
-            pass
-        finally:
-            conn.close()
 
     def accept_more(self):
         self.server.listener.settimeout(None)
@@ -119,18 +119,19 @@ class HostileSession(ScriptedServer):
                 self.event("DELETED", self.path_of(arg) + ("/" if verb == "RMD" else ""))
             if verb in FIXED_REPLIES:
                 self.say(FIXED_REPLIES[verb])
-            elif not hasattr(self, "cmd_" + verb):
+            elif verb in PATH_REPLIES:
+                self.say(PATH_REPLIES[verb] % self.path_of(arg))
+            elif hasattr(self, "cmd_" + verb):
+                getattr(self, "cmd_" + verb)(arg)
+            else:
                 self.say("502 Not here")
-            elif getattr(self, "cmd_" + verb)(arg) is False:
+            if verb == "QUIT":
                 return
 
     def cmd_PASS(self, arg):
         if self.host.mode == "hostile":
             self.say("230-\x1b[31mred\x1b[0m \x9b2J welcome")
         self.say("230 logged in")
-
-    def cmd_PWD(self, arg):
-        self.say('257 "%s" is the current folder' % self.cwd)
 
     def cmd_CWD(self, arg):
         path = self.path_of(arg)
@@ -168,12 +169,6 @@ class HostileSession(ScriptedServer):
         self.event("STORED", "%s %d" % (self.path_of(arg), size))
         self.say("226 stored")
 
-    def cmd_MKD(self, arg):
-        self.say('257 "%s" made' % self.path_of(arg))
-
-    def cmd_QUIT(self, arg):
-        self.say("221 bye")
-        return False
 
 
 def serve(server, mode):

@@ -235,11 +235,9 @@ class ScriptedServer:
 
     def client_gone(self):
         """True once the reader has seen the client close the control connection."""
-        try:
+        with contextlib.suppress(queue.Empty):
             while not self.closed:
                 self.take(self.lines.get_nowait())
-        except queue.Empty:
-            pass
         return self.closed
 
     def default_for(self, text):
