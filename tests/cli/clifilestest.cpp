@@ -5,7 +5,7 @@
 #include "support/files.h"
 #include "support/filesizelimit.h"
 #include "support/freeport.h"
-#include "support/sharedservers.h"
+#include "support/sharedftpserver.h"
 
 #include <QDir>
 #include <QFile>

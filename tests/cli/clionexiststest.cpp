@@ -4,7 +4,7 @@
 #include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/files.h"
-#include "support/sharedservers.h"
+#include "support/sharedftpserver.h"
 
 #include <QDateTime>
 #include <QDir>

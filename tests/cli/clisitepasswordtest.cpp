@@ -8,7 +8,7 @@
 #include "support/eventwait.h"
 #include "support/files.h"
 #include "support/secretservice.h"
-#include "support/sharedservers.h"
+#include "support/sharedftpserver.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

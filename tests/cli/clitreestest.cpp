@@ -5,7 +5,7 @@
 #include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/files.h"
-#include "support/sharedservers.h"
+#include "support/sharedftpserver.h"
 
 #include <QDir>
 #include <QElapsedTimer>

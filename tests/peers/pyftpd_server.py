@@ -1,18 +1,11 @@
 #!/usr/bin/python3
-"""A pyftpdlib server for Orvane FTP's tests.
-
-Serves one folder read-write to a user with a password and to anonymous, on
-127.0.0.1. Tests start it through the C++ class PyftpdlibServer
-(tests/support/pyftpdlibserver.h); by hand:
+"""A pyftpdlib server for Orvane FTP's tests (tests/support/pyftpdlibserver.h), by hand:
 
     /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
-        --ready-file FILE [--port 0] [--log FILE] [--address 127.0.0.1|::1] [--no-mlst]
-        [--drop-first-retr]
+        --ready-file FILE [--log FILE] [--address 127.0.0.1|::1] [--no-mlst] [--drop-first-retr]
 
-Start it with Debian's /usr/bin/python3, which has python3-pyftpdlib. With
---port 0 the system picks a free port. Once it listens it writes
-"LISTENING <port>" to --ready-file, so the caller knows the port and that
-connections will be accepted. The system picks each passive data port.
+It serves DIR read-write to the user and to anonymous. Once it listens it writes
+"LISTENING <port>" to --ready-file. The system picks the port and each passive one.
 """
 
 import argparse
@@ -45,11 +38,8 @@ class ActiveDataConnector(ActiveDTP):
 
 def main():
     parser = argparse.ArgumentParser(description="pyftpdlib server for tests")
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
-    parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--ready-file", required=True)
+    for name in ("--root", "--user", "--password", "--ready-file"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--log")
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--no-mlst", action="store_true",
@@ -60,11 +50,7 @@ def main():
                         help="answer the first RETR of each existing file with 150, then hang up")
     args = parser.parse_args()
 
-    logging.basicConfig(
-        filename=args.log,
-        level=logging.DEBUG,
-        format="%(asctime)s %(message)s",
-    )
+    logging.basicConfig(filename=args.log, level=logging.DEBUG, format="%(asctime)s %(message)s")
     # Anonymous write access is what the tests want; pyftpdlib warns about it.
     warnings.simplefilter("ignore", RuntimeWarning)
 
@@ -74,12 +60,15 @@ def main():
 
     base = FTPHandler
     if args.tls_cert:
-        from pyftpdlib.handlers import TLS_FTPHandler
-        base = TLS_FTPHandler
-    handler = type("TestHandler", (base,), {})
+        from pyftpdlib.handlers import TLS_FTPHandler as base
+    # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
+    handler = type("TestHandler", (base,), dict(
+        authorizer=authorizer, active_dtp=ActiveDataConnector, masquerade_address=None,
+        auth_failed_timeout=0, certfile=args.tls_cert, keyfile=args.tls_key))
     if args.drop_first_retr:
         dropped = set()
 
+        # The first RETR of each file is cut off after its 150: a connection lost mid-download.
         def ftp_RETR(self, file):
             if file in dropped or not os.path.isfile(file):
                 return base.ftp_RETR(self, file)
@@ -88,20 +77,10 @@ def main():
             self.close_when_done()
 
         handler.ftp_RETR = ftp_RETR
-    if args.tls_cert:
-        handler.certfile = args.tls_cert
-        handler.keyfile = args.tls_key
-    handler.authorizer = authorizer
-    handler.active_dtp = ActiveDataConnector
-    handler.masquerade_address = None
-    # A refused login is answered at once instead of after pyftpdlib's 3-second pause.
-    handler.auth_failed_timeout = 0
     if args.no_mlst:
-        handler.proto_cmds = {
-            k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")
-        }
+        handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
-    server = FTPServer((args.address, args.port), handler)
+    server = FTPServer((args.address, 0), handler)
     port = server.socket.getsockname()[1]
     tmp = args.ready_file + ".tmp"
     with open(tmp, "w") as f:

@@ -1,11 +1,10 @@
 #include "support/clirun.h"
 
-#include <algorithm>
-
 #include "support/eventwait.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace ovtest {
 
@@ -29,14 +28,9 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
     QElapsedTimer clock;
     clock.start();
     QStringList words = arguments;
-    const bool told = std::any_of(words.cbegin(), words.cend(), [](const QString &word) {
-        return word.startsWith(QLatin1String("--tls"))
-               || word.startsWith(QLatin1String("--ca-file"))
-               || word.startsWith(QLatin1String("--pin"))
-               || word.startsWith(QLatin1String("ftpes:"), Qt::CaseInsensitive)
-               || word.startsWith(QLatin1String("ftps:"), Qt::CaseInsensitive);
-    });
-    if (options.plainUnlessTold && !told)
+    static const QRegularExpression tlsWord(
+            QStringLiteral("^(--tls|--ca-file|--pin|(?i:ftpe?s:))"));
+    if (options.plainUnlessTold && words.filter(tlsWord).isEmpty())
         words = QStringList{QStringLiteral("--tls"), QStringLiteral("off")} + words;
     process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), words);
     if (!process.waitForStarted(5000))

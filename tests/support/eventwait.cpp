@@ -6,17 +6,11 @@
 
 namespace ovtest {
 
-namespace {
-// A timer that wakes a waiting event loop often enough to notice the deadline.
-constexpr int WakeIntervalMs = 5;
-} // namespace
-
 bool waitFor(const std::function<bool()> &predicate, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
-    QTimer wake;
-    wake.setInterval(WakeIntervalMs);
-    wake.start();
+    QTimer wake; // wakes the waiting event loop often enough to notice the deadline
+    wake.start(5);
     for (;;) {
         if (predicate())
             return true;

@@ -45,29 +45,27 @@ bool writeTree(const QString &root, const FileTree &tree)
     return true;
 }
 
+// Every entry below root that filters lets through (links not followed), relative to root.
+static QStringList walk(const QString &root, QDir::Filters filters)
+{
+    QStringList paths;
+    QDirIterator it(root, filters | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << QDir(root).relativeFilePath(it.next());
+    return paths;
+}
+
 FileTree readTree(const QString &root)
 {
     FileTree tree;
-    const QDir base(root);
-    QDirIterator it(root,
-                    QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        tree.insert(base.relativeFilePath(path), readFile(path));
-    }
+    for (const QString &path : walk(root, QDir::Files | QDir::System))
+        tree.insert(path, readFile(root + u'/' + path));
     return tree;
 }
 
 QStringList readFolders(const QString &root)
 {
-    QStringList folders;
-    const QDir base(root);
-    QDirIterator it(root,
-                    QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        folders << base.relativeFilePath(it.next());
+    QStringList folders = walk(root, QDir::Dirs | QDir::NoDotAndDotDot);
     folders.sort();
     return folders;
 }

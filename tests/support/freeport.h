@@ -9,8 +9,4 @@ namespace ovtest {
 // may take it before the caller binds it, so a server start that fails to bind should retry.
 quint16 freePort();
 
-// The first of count consecutive ports that are all free right now, picked at random below the
-// system's ephemeral range, so that outgoing connections do not take them meanwhile.
-quint16 freePortRange(int count);
-
 } // namespace ovtest

@@ -32,8 +32,7 @@ FtpSession::FtpSession()
 
 FtpSession::~FtpSession()
 {
-    if (ftp.State() != csNotConnected)
-        ftp.Disconnect();
+    reset();
 }
 
 void FtpSession::connectTo(quint16 port,
@@ -83,33 +82,32 @@ void FtpSession::reset()
 {
     if (ftp.State() != csNotConnected)
         ftp.Disconnect();
-    states.clear();
-    texts.clear();
-    actions.clear();
-    warnings.clear();
-    unknownCommands.clear();
-    errors.clear();
+    states = {};
+    texts = {};
+    actions = {};
+    warnings = unknownCommands = {};
+    errors = {};
     progressEvents = 0;
+}
+
+static QStringList linesFrom(const QList<FtpSession::Text> &texts, bool fromHost)
+{
+    QStringList lines;
+    for (const FtpSession::Text &text : texts) {
+        if (text.fromHost == fromHost)
+            lines.append(text.line);
+    }
+    return lines;
 }
 
 QStringList FtpSession::sent() const
 {
-    QStringList lines;
-    for (const Text &text : texts) {
-        if (!text.fromHost)
-            lines.append(text.line);
-    }
-    return lines;
+    return linesFrom(texts, false);
 }
 
 QStringList FtpSession::received() const
 {
-    QStringList lines;
-    for (const Text &text : texts) {
-        if (text.fromHost)
-            lines.append(text.line);
-    }
-    return lines;
+    return linesFrom(texts, true);
 }
 
 int FtpSession::doneCount(TcFTPActionType action) const

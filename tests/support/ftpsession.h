@@ -1,12 +1,5 @@
 // A TcFTP session for engine tests, with its listing buffer and a local folder, recording
-// everything the session reports:
-//
-//     ovtest::FtpSession s;
-//     s.connectTo(server.port(), user, password);
-//     ASSERT_TRUE(s.waitLoggedIn());
-//     s.buffer.addEntry("\\pub\\", "fa.bin", "3000*0");
-//     s.runAndWait("*download \\pub\\a.bin*" + s.localInternal("a.bin"));
-//     EXPECT_TRUE(s.lastDone(caDownload)->success);
+// everything the session reports.
 #pragma once
 
 #include "ftp/tcftp.h"
@@ -37,8 +30,6 @@ public:
 
     FtpSession();
     ~FtpSession();
-    FtpSession(const FtpSession &) = delete;
-    FtpSession &operator=(const FtpSession &) = delete;
 
     void connectTo(quint16 port,
                    const QString &user = QStringLiteral("ann"),

@@ -4,13 +4,8 @@
 // that makes its server with FtpTestServer::create(GetParam()).
 #pragma once
 
+#include "support/peerprocess.h"
 #include "support/qtprinters.h"
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <ostream>
@@ -33,10 +28,11 @@ public:
 
     virtual ~FtpTestServer() = default;
 
-    // Starts the server; returns once it accepts logins, or a failure carrying its output.
+    // Starts the server; returns once it accepts logins, or a failure carrying its output when
+    // that does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
     virtual ::testing::AssertionResult start(int timeoutMs = 10000) = 0;
-    virtual void stop() = 0;
-    virtual quint16 port() const = 0;
+    void stop() { m_peer.stop(); }
+    quint16 port() const { return m_port; }
 
     // The account with a password. Its "/" is userRoot(), readable and writable.
     virtual QString loginUser() const = 0;
@@ -49,10 +45,19 @@ public:
     virtual QString createUserFile(const QString &relativePath, const QByteArray &content) = 0;
     virtual QString createUserFolder(const QString &relativePath) = 0;
 
-    // The command lines the server received, in order, as its log shows them.
+    // The command lines the server received on every control connection, in order, as its log
+    // shows them ("RETR /pub/a.txt").
     virtual QStringList commands() const = 0;
-    // The server's log and output, for failure messages.
+    // The server's log (every command and reply) and output, for failure messages.
     virtual QString log() const = 0;
+
+protected:
+    explicit FtpTestServer(const QString &name)
+        : m_peer(name)
+    {}
+
+    PeerProcess m_peer;
+    quint16 m_port = 0;
 };
 
 } // namespace ovtest

@@ -1,157 +1,129 @@
 #include "support/peerprocess.h"
 
 #include "support/eventwait.h"
+#include "support/freeport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QMultiHash>
+#include <QHostAddress>
 #include <QSet>
+#include <QTcpServer>
 
 #include <csignal>
 #include <fcntl.h>
-#include <sys/types.h>
-#include <unistd.h>
-#ifdef Q_OS_LINUX
 #include <sys/prctl.h>
-#endif
+#include <unistd.h>
 
 namespace ovtest {
 
 namespace {
 constexpr int StartTimeoutMs = 5000;
 constexpr int ReapTimeoutMs = 5000;
-
-#ifdef Q_OS_LINUX
 constexpr int DescendantRounds = 5;
-
-// Parent of every process, from /proc/<pid>/stat ("1234 (vsftpd) S 1200 ...": the field after
-// the command name in parentheses is the state, then the parent).
-QMultiHash<pid_t, pid_t> childrenByParent()
-{
-    QMultiHash<pid_t, pid_t> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool isPid = false;
-        const pid_t pid = pid_t(entry.toInt(&isPid));
-        if (!isPid)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            children.insert(pid_t(fields.at(1).toInt()), pid);
-    }
-    return children;
-}
 
 // Stops every descendant of root, so none can fork or exit while they are collected; returns
 // them. vsftpd puts each session in a session of its own, so its process group does not
 // reach them and they would outlive the listener.
 QSet<pid_t> stopDescendants(pid_t root)
 {
-    QSet<pid_t> found;
+    QSet<pid_t> found{root};
     for (int round = 0; round < DescendantRounds; ++round) {
-        const QMultiHash<pid_t, pid_t> children = childrenByParent();
-        QList<pid_t> pending{root};
         const qsizetype before = found.size();
-        while (!pending.isEmpty()) {
-            const pid_t parent = pending.takeLast();
-            for (auto it = children.constFind(parent); it != children.cend() && it.key() == parent;
-                 ++it) {
-                if (!found.contains(it.value())) {
-                    ::kill(it.value(), SIGSTOP);
-                    found.insert(it.value());
-                }
-                pending << it.value();
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            const pid_t pid = pid_t(entry.toInt());
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            if (pid <= 0 || found.contains(pid) || !stat.open(QIODevice::ReadOnly))
+                continue;
+            // "1234 (vsftpd) S 1200 ...": after the command name in parentheses come the state
+            // and the parent.
+            const QByteArray line = stat.readAll();
+            if (found.contains(
+                        pid_t(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt()))) {
+                ::kill(pid, SIGSTOP);
+                found.insert(pid);
             }
         }
         if (found.size() == before)
             break;
     }
+    found.remove(root);
     return found;
 }
-#endif
 } // namespace
 
-PeerProcess::~PeerProcess()
+PeerProcess::PeerProcess(const QString &name)
+    : m_dir(QDir::temp().filePath(QStringLiteral("orvane-%1-XXXXXX").arg(name)))
+{}
+
+QByteArray PeerProcess::read(const QString &name) const
 {
-    stop();
+    QFile file(path(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool PeerProcess::start(const QString &program,
                         const QStringList &arguments,
-                        const QString &outputFile,
-                        QString *error)
+                        QString *error,
+                        bool inputIsOutput)
 {
     stop();
-    m_outputFile = outputFile;
     m_process.setProgram(program);
     m_process.setArguments(arguments);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.setStandardOutputFile(outputFile, QIODevice::Append);
+    m_process.setStandardOutputFile(path(QStringLiteral("output.txt")), QIODevice::Append);
     m_process.setStandardInputFile(QProcess::nullDevice());
-    const QByteArray inputPath = m_inputIsOutput ? QFile::encodeName(outputFile) : QByteArray();
-    m_process.setChildProcessModifier([inputPath] {
+    const QByteArray input = inputIsOutput ? QFile::encodeName(path("output.txt")) : QByteArray();
+    m_process.setChildProcessModifier([input] {
         // Runs in the child between fork and exec: only async-signal-safe calls.
         ::setsid();
-#ifdef Q_OS_LINUX
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-#endif
-        if (!inputPath.isEmpty()) {
-            const int fd = ::open(inputPath.constData(), O_WRONLY | O_APPEND);
-            if (fd >= 0) {
-                ::dup2(fd, STDIN_FILENO);
-                ::close(fd);
-            }
+        if (const int fd = input.isEmpty() ? -1 : ::open(input.constData(), O_WRONLY | O_APPEND);
+            fd >= 0) {
+            ::dup2(fd, STDIN_FILENO);
+            ::close(fd);
         }
     });
     m_process.start();
     if (!m_process.waitForStarted(StartTimeoutMs)) {
-        if (error)
-            *error = QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());
+        *error = QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());
         return false;
     }
     m_pid = m_process.processId();
     return true;
 }
 
-quint16 PeerProcess::startListening(const QString &program,
-                                    const QStringList &arguments,
-                                    const QString &outputFile,
-                                    const QString &readyFile,
-                                    int timeoutMs,
-                                    QString *error)
+::testing::AssertionResult PeerProcess::startPython(const QStringList &arguments,
+                                                    const QString &readyName,
+                                                    int timeoutMs,
+                                                    quint16 *port)
 {
-    if (!start(program, arguments, outputFile, error))
-        return 0;
+    QString error;
+    if (!m_dir.isValid())
+        return ::testing::AssertionFailure() << "cannot create a temporary folder";
+    if (!start(QStringLiteral("/usr/bin/python3"), arguments, &error))
+        return ::testing::AssertionFailure() << error.toStdString();
     QByteArray ready;
     waitFor(
             [&] {
-                QFile file(readyFile);
-                if (file.open(QIODevice::ReadOnly))
-                    ready = file.readLine();
+                const QByteArray text = read(readyName);
+                ready = text.left(text.indexOf('\n') + 1);
                 return ready.endsWith('\n') || !isRunning();
             },
             timeoutMs);
-    const quint16 port = ready.startsWith("LISTENING ") ? ready.mid(10).trimmed().toUShort() : 0;
-    if (port == 0) {
-        *error = QStringLiteral("%1 did not start (waited at most %2 ms):\n")
-                         .arg(arguments.value(0, program))
-                         .arg(timeoutMs);
-        stop();
-    }
-    return port;
+    *port = ready.startsWith("LISTENING ") ? ready.mid(10).trimmed().toUShort() : 0;
+    if (*port != 0)
+        return ::testing::AssertionSuccess();
+    stop();
+    return ::testing::AssertionFailure()
+           << arguments.value(0).toStdString() << " did not start (waited at most " << timeoutMs
+           << " ms):\n"
+           << log(readyName).toStdString();
 }
 
 bool PeerProcess::isRunning()
 {
-    if (m_process.state() == QProcess::NotRunning) {
-        m_pid = 0;
-        return false;
-    }
-    m_process.waitForFinished(0);
+    if (m_process.state() != QProcess::NotRunning)
+        m_process.waitForFinished(0);
     if (m_process.state() != QProcess::NotRunning)
         return true;
     // Reaped: its id may be reused from now on, so stop() must not signal it any more.
@@ -161,16 +133,12 @@ bool PeerProcess::isRunning()
 
 void PeerProcess::stop()
 {
-    if (m_pid <= 0)
-        return;
-    if (m_process.state() != QProcess::NotRunning) {
+    if (m_pid > 0 && m_process.state() != QProcess::NotRunning) {
         // Not reaped yet, so neither its id nor its group id can have been reused.
         const pid_t pid = pid_t(m_pid);
-#ifdef Q_OS_LINUX
         ::kill(pid, SIGSTOP);
         for (const pid_t descendant : stopDescendants(pid))
             ::kill(descendant, SIGKILL);
-#endif
         ::kill(-pid, SIGKILL);
         ::kill(pid, SIGKILL);
         m_process.waitForFinished(ReapTimeoutMs);
@@ -178,12 +146,27 @@ void PeerProcess::stop()
     m_pid = 0;
 }
 
-QString PeerProcess::output() const
+QString PeerProcess::log(const QString &name) const
 {
-    QFile file(m_outputFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(read(QStringLiteral("output.txt")) + "--- " + name.toUtf8() + '\n'
+                             + read(name));
+}
+
+QStringList PeerProcess::linesAfter(const QString &name, const QByteArray &marker, char end) const
+{
+    QStringList lines;
+    for (const QByteArray &line : read(name).split('\n')) {
+        const qsizetype at = line.indexOf(marker);
+        if (at >= 0 && (!end || line.endsWith(end)))
+            lines << QString::fromUtf8(line.mid(at + marker.size()).chopped(end ? 1 : 0));
+    }
+    return lines;
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
 
 } // namespace ovtest

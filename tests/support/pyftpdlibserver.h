@@ -9,61 +9,43 @@
 #pragma once
 
 #include "support/ftptestserver.h"
-#include "support/peerprocess.h"
-
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ovtest {
 
 class PyftpdlibServer : public FtpTestServer
 {
 public:
-    PyftpdlibServer();
-    ~PyftpdlibServer() override;
-    PyftpdlibServer(const PyftpdlibServer &) = delete;
-    PyftpdlibServer &operator=(const PyftpdlibServer &) = delete;
+    PyftpdlibServer()
+        : FtpTestServer(QStringLiteral("pyftpd"))
+    {}
 
     // Before start(): the address to listen on, "127.0.0.1" unless set ("::1" for IPv6).
-    void setListenAddress(const QString &address) { m_address = address; }
+    void setListenAddress(const QString &address) { m_options << "--address" << address; }
     // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
     void setTls(const QString &certificateFile, const QString &keyFile)
     {
-        m_tlsCertificate = certificateFile;
-        m_tlsKey = keyFile;
+        m_options << "--tls-cert" << certificateFile << "--tls-key" << keyFile;
     }
 
     // Before start(): the first RETR of each file is answered with 150, then the server hangs
     // up (a connection lost under a download); later ones are served.
-    void setDropFirstRetr(bool drop) { m_dropFirstRetr = drop; }
+    void setDropFirstRetr() { m_options << "--drop-first-retr"; }
 
-    // Starts the server and returns once it listens, or a failure with its output when that
-    // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
-    void stop() override;
 
-    quint16 port() const override { return m_port; }
-    static QString userName();
-    static QString password();
+    static QString userName() { return QStringLiteral("ovuser"); }
+    static QString password() { return QStringLiteral("Orv4ne-py-test"); }
     QString loginUser() const override { return userName(); }
     QString loginPassword() const override { return password(); }
 
-    // The served folder: "/" for both the user and anonymous.
-    QString root() const;
-    QString path(const QString &relativePath = QString()) const;
-
-    // Creates a file (and missing parent folders) below root(); returns its native path. Fails
-    // the test and returns "" when it cannot be written.
+    // Below the served folder, "/" for both the user and anonymous ("" = the folder itself).
+    QString path(const QString &relativePath = QString()) const { return userPath(relativePath); }
+    // Creates a file (and missing parent folders) below the served folder; returns its native
+    // path. Fails the test and returns "" when it cannot be written.
     QString createFile(const QString &relativePath, const QByteArray &content) const;
     QString createFolder(const QString &relativePath) const;
 
-    QString userRoot() const override { return root(); }
+    QString userRoot() const override { return m_peer.path(QStringLiteral("root")); }
     QString createUserFile(const QString &relativePath, const QByteArray &content) override
     {
         return createFile(relativePath, content);
@@ -73,21 +55,12 @@ public:
         return createFolder(relativePath);
     }
 
-    // The command lines the server received on every control connection, in order, as its log
-    // shows them ("RETR /pub/a.txt"; passwords appear as "PASS ******").
+    // Passwords appear as "PASS ******".
     QStringList commands() const override;
-
-    // The server's log (every command and reply) and output, for failure messages.
-    QString log() const override;
+    QString log() const override { return m_peer.log(QStringLiteral("pyftpd.log")); }
 
 private:
-    bool m_dropFirstRetr = false;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    PeerProcess m_process;
-    quint16 m_port = 0;
-    QString m_address;
-    QString m_tlsCertificate;
-    QString m_tlsKey;
+    QStringList m_options;
 };
 
 } // namespace ovtest

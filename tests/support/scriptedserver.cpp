@@ -3,31 +3,21 @@
 #include "support/eventwait.h"
 #include "support/files.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
 namespace ovtest {
 
 namespace {
-const char Python[] = "/usr/bin/python3";
 constexpr int PatternModulus = 251;
-
-QByteArray readOrEmpty(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool globAt(const char *text, const char *textEnd, const char *glob, const char *globEnd)
 {
-    while (glob != globEnd) {
+    for (; glob != globEnd; ++glob, ++text) {
         if (*glob == '*') {
-            ++glob;
             for (const char *from = text;; ++from) {
-                if (globAt(from, textEnd, glob, globEnd))
+                if (globAt(from, textEnd, glob + 1, globEnd))
                     return true;
                 if (from == textEnd)
                     return false;
@@ -35,67 +25,30 @@ bool globAt(const char *text, const char *textEnd, const char *glob, const char 
         }
         if (text == textEnd || (*glob != '?' && *glob != *text))
             return false;
-        ++glob;
-        ++text;
     }
     return text == textEnd;
 }
 } // namespace
 
-ScriptedServer::ScriptedServer(const QString &script)
-    : m_script(script)
-    , m_dir(std::make_unique<QTemporaryDir>(
-              QDir::temp().filePath(QStringLiteral("orvane-scripted-XXXXXX"))))
-{}
-
-ScriptedServer::~ScriptedServer()
+void ScriptedServer::addFile(const QString &name, const QByteArray &content)
 {
-    stop();
-}
-
-QString ScriptedServer::addFile(const QString &name, const QByteArray &content)
-{
-    const QString target = m_dir->filePath(name);
-    if (!writeFile(target, content))
-        ADD_FAILURE() << "cannot write " << target.toStdString();
-    return target;
+    if (!writeFile(m_peer.path(name), content))
+        ADD_FAILURE() << "cannot write " << name.toStdString();
 }
 
 ::testing::AssertionResult ScriptedServer::start(int timeoutMs)
 {
     stop();
-    if (!m_dir->isValid())
-        return ::testing::AssertionFailure() << "cannot create a temporary folder";
-    const QString scriptFile = m_dir->filePath(QStringLiteral("script.txt"));
-    QFile file(scriptFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(m_script.toUtf8()) < 0)
-        return ::testing::AssertionFailure() << "cannot write " << scriptFile.toStdString();
-    file.close();
-    QString error;
-    m_port = m_process.startListening(
-            QString::fromLatin1(Python),
-            {QStringLiteral(ORVANE_TEST_PEERS_DIR "/scripted_ftp_server.py"),
-             QStringLiteral("--script"),
-             scriptFile,
-             QStringLiteral("--dir"),
-             m_dir->path()},
-            m_dir->filePath(QStringLiteral("output.txt")),
-            m_dir->filePath(QStringLiteral("events.log")),
-            timeoutMs,
-            &error);
-    if (m_port == 0)
-        return ::testing::AssertionFailure() << error.toStdString() << log().toStdString();
-    return ::testing::AssertionSuccess();
-}
-
-void ScriptedServer::stop()
-{
-    m_process.stop();
-}
-
-QByteArray ScriptedServer::transcript() const
-{
-    return readOrEmpty(m_dir->filePath(QStringLiteral("control.bin")));
+    if (!writeFile(m_peer.path(QStringLiteral("script.txt")), m_script.toUtf8()))
+        return ::testing::AssertionFailure() << "cannot write the script";
+    return m_peer.startPython({QStringLiteral(ORVANE_TEST_PEERS_DIR "/scripted_ftp_server.py"),
+                               QStringLiteral("--script"),
+                               m_peer.path(QStringLiteral("script.txt")),
+                               QStringLiteral("--dir"),
+                               m_peer.folder()},
+                              QStringLiteral("events.log"),
+                              timeoutMs,
+                              &m_port);
 }
 
 QList<QByteArray> ScriptedServer::commands() const
@@ -109,14 +62,9 @@ QList<QByteArray> ScriptedServer::commands() const
     return lines;
 }
 
-QByteArray ScriptedServer::receivedData(const QString &name) const
-{
-    return readOrEmpty(m_dir->filePath(name));
-}
-
 QStringList ScriptedServer::events() const
 {
-    QString text = QString::fromUtf8(readOrEmpty(m_dir->filePath(QStringLiteral("events.log"))));
+    QString text = QString::fromUtf8(m_peer.read(QStringLiteral("events.log")));
     // Only whole lines: the server may be writing the last one right now.
     text.truncate(text.lastIndexOf(u'\n') + 1);
     return text.split(u'\n', Qt::SkipEmptyParts);
@@ -124,20 +72,15 @@ QStringList ScriptedServer::events() const
 
 QString ScriptedServer::failure() const
 {
-    for (const QString &line : events()) {
-        if (line.startsWith(QStringLiteral("FAIL ")))
-            return line.mid(5);
-    }
-    return QString();
+    const QStringList failures = events().filter(QRegularExpression(QStringLiteral("^FAIL ")));
+    return failures.isEmpty() ? QString() : failures.first().mid(5);
 }
 
 QStringList ScriptedServer::extraCommands() const
 {
-    QStringList extra;
-    for (const QString &line : events()) {
-        if (line.startsWith(QStringLiteral("EXTRA ")))
-            extra << line.mid(6);
-    }
+    QStringList extra = events().filter(QRegularExpression(QStringLiteral("^EXTRA ")));
+    for (QString &line : extra)
+        line.remove(0, 6);
     return extra;
 }
 
@@ -149,12 +92,11 @@ QStringList ScriptedServer::extraCommands() const
     waitFor([&] { return done() || !failure().isEmpty(); }, timeoutMs);
     if (done())
         return ::testing::AssertionSuccess();
-    auto result = ::testing::AssertionFailure();
-    if (!failure().isEmpty())
-        result << "the script failed at " << failure().toStdString();
-    else
-        result << "the script did not finish within " << timeoutMs << " ms";
-    return result << "\n" << log().toStdString();
+    return ::testing::AssertionFailure()
+           << (failure().isEmpty() ? "the script did not finish in time"
+                                   : "the script failed at " + failure().toStdString())
+           << "\n"
+           << log().toStdString();
 }
 
 bool ScriptedServer::waitForCommand(const QByteArray &glob, int timeoutMs)
@@ -167,13 +109,6 @@ bool ScriptedServer::waitForCommand(const QByteArray &glob, int timeoutMs)
                 });
             },
             timeoutMs);
-}
-
-QString ScriptedServer::log() const
-{
-    return QStringLiteral("--- scripted server events\n")
-           + QString::fromUtf8(readOrEmpty(m_dir->filePath(QStringLiteral("events.log"))))
-           + QStringLiteral("--- output\n") + m_process.output();
 }
 
 QByteArray ScriptedServer::pattern(qint64 size)

@@ -1,62 +1,48 @@
 // The project's scripted FTP server (tests/peers/scripted_ftp_server.py, whose top describes the
 // script format) on 127.0.0.1: it plays an exact dialogue given as a script, including faults,
-// and records every byte the client sent.
+// and records every byte the client sent:
 //
-//     ScriptedServer server(R"(
-//         greet 220 hello
-//         expect USER anonymous
-//         reply 331 need pass
-//         ...
-//     )");
+//     ScriptedServer server("greet 220 hello\nexpect USER anonymous\nreply 331 need pass\n...");
 //     ASSERT_TRUE(server.start());
 //     ... let the client talk to 127.0.0.1:server.port() ...
 //     EXPECT_TRUE(server.waitForDone());
-//     EXPECT_EQ(server.commands().at(0), "USER anonymous");
 #pragma once
 
 #include "support/peerprocess.h"
 #include "support/qtprinters.h"
 
-#include <QByteArray>
 #include <QList>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace ovtest {
 
 class ScriptedServer
 {
 public:
-    explicit ScriptedServer(const QString &script);
-    ~ScriptedServer();
-    ScriptedServer(const ScriptedServer &) = delete;
-    ScriptedServer &operator=(const ScriptedServer &) = delete;
+    explicit ScriptedServer(const QString &script)
+        : m_script(script)
+    {}
 
-    // Puts a file in the server's work folder for "data-send-file NAME"; returns its path.
-    QString addFile(const QString &name, const QByteArray &content);
+    // Puts a file in the server's work folder for "data-send-file NAME".
+    void addFile(const QString &name, const QByteArray &content);
 
     // Starts the server and returns once it listens, or a failure with its output (a script
     // with an unknown step fails here). Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000);
-    void stop();
-
+    void stop() { m_peer.stop(); }
     quint16 port() const { return m_port; }
-    QString workFolder() const { return m_dir->path(); }
+    QString workFolder() const { return m_peer.folder(); }
 
     // Every byte received on the control connection(s), exactly as it came.
-    QByteArray transcript() const;
+    QByteArray transcript() const { return m_peer.read(QStringLiteral("control.bin")); }
     // The complete lines of transcript() (ended by LF), without their CR LF or LF.
     QList<QByteArray> commands() const;
     // What "data-recv NAME" stored (default names recv-1.bin, recv-2.bin, ...).
-    QByteArray receivedData(const QString &name = QStringLiteral("recv-1.bin")) const;
+    QByteArray receivedData(const QString &name = QStringLiteral("recv-1.bin")) const
+    {
+        return m_peer.read(name);
+    }
 
-    // The server's event lines: LISTENING, CONNECTED, STEP, RECV, SENT, DATA, ENDLESS, CLOSED,
-    // EXTRA, DONE, FAIL (see the script's documentation).
+    // The server's event lines (see the script's documentation).
     QStringList events() const;
     QString failure() const; // "line 9: expected 'EPSV' but got 'PWD'", or ""
     // Commands that arrived after the script ended or failed, with no default to answer them.
@@ -69,7 +55,7 @@ public:
     bool waitForCommand(const QByteArray &glob, int timeoutMs = 5000);
 
     // The events log and process output, for failure messages.
-    QString log() const;
+    QString log() const { return m_peer.log(QStringLiteral("events.log")); }
 
     // The bytes of "data-send-pattern N" / "data-close-early N": byte i is i % 251.
     static QByteArray pattern(qint64 size);
@@ -78,8 +64,7 @@ public:
 
 private:
     QString m_script;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    PeerProcess m_process;
+    PeerProcess m_peer{QStringLiteral("scripted")};
     quint16 m_port = 0;
 };
 

@@ -1,7 +1,6 @@
 #include "support/secretservice.h"
 
 #include "support/eventwait.h"
-#include "support/peerprocess.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -21,80 +20,59 @@ namespace {
 struct Running
 {
     QTemporaryDir home;
-    QProcess bus;
-    QProcess keyring;
-    QString address;
+    QProcess bus, keyring;
     QString error;
-    bool ok = false;
 
-    ~Running()
+    // Starts program with arguments; it dies with the test process, however that ends.
+    bool start(QProcess &process, const QString &program, const QStringList &arguments)
     {
-        for (QProcess *p : {&keyring, &bus}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-        }
+        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        process.start(QStandardPaths::findExecutable(program), arguments);
+        if (!process.waitForStarted(5000))
+            error = program + QStringLiteral(" did not start (is it installed?)");
+        return error.isEmpty();
     }
+    bool fail(const QString &what, QProcess &process)
+    {
+        error = what + QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    bool run();
 };
 
-// Both daemons die with the test process, however it ends.
-void dieWithParent()
+bool Running::run()
 {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-}
-
-Running *start()
-{
-    auto *run = new Running;
-    run->bus.setChildProcessModifier(dieWithParent);
-    run->keyring.setChildProcessModifier(dieWithParent);
-    const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
-    if (dbus.isEmpty() || daemon.isEmpty() || !run->home.isValid()) {
-        run->error = QStringLiteral("dbus-daemon or gnome-keyring-daemon is not installed");
-        return run;
-    }
-    const QString home = run->home.path();
-    QDir(home).mkpath(QStringLiteral("data"));
-    QDir(home).mkpath(QStringLiteral("run"));
-    QFile::setPermissions(home + QStringLiteral("/run"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString socket = home + QStringLiteral("/bus");
-    run->bus.start(dbus,
-                   {QStringLiteral("--session"),
-                    QStringLiteral("--nofork"),
-                    QStringLiteral("--nopidfile"),
-                    QStringLiteral("--print-address=1"),
-                    QStringLiteral("--address=unix:path=") + socket});
-    if (!run->bus.waitForStarted(5000)
-        || !waitFor([&] { return run->bus.canReadLine() || run->bus.waitForReadyRead(50); },
-                    10000)) {
-        run->error = QStringLiteral("dbus-daemon did not start: ")
-                     + QString::fromLocal8Bit(run->bus.readAllStandardError());
-        return run;
-    }
-    run->address = QString::fromLatin1(run->bus.readLine()).trimmed();
+    const QString path = home.path();
+    QDir(path).mkpath(QStringLiteral("data"));
+    QDir(path).mkpath(QStringLiteral("run"));
+    QFile::setPermissions(path + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!start(bus,
+               QStringLiteral("dbus-daemon"),
+               {"--session",
+                "--nofork",
+                "--nopidfile",
+                "--print-address=1",
+                "--address=unix:path=" + path + "/bus"}))
+        return false;
+    if (!waitFor([&] { return bus.canReadLine() || bus.waitForReadyRead(50); }, 10000))
+        return fail(QStringLiteral("dbus-daemon did not start: "), bus);
+    const QString address = QString::fromLatin1(bus.readLine()).trimmed();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), run->address);
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
-    run->keyring.setProcessEnvironment(env);
-    run->keyring.start(daemon,
-                       {QStringLiteral("--foreground"),
-                        QStringLiteral("--unlock"),
-                        QStringLiteral("--components=secrets")});
-    if (!run->keyring.waitForStarted(5000)) {
-        run->error = QStringLiteral("gnome-keyring-daemon did not start");
-        return run;
-    }
-    run->keyring.write("orvane-test-keyring");
-    run->keyring.closeWriteChannel();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    env.insert(QStringLiteral("HOME"), path);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), path + "/data");
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path + "/run");
+    keyring.setProcessEnvironment(env);
+    if (!start(keyring,
+               QStringLiteral("gnome-keyring-daemon"),
+               {"--foreground", "--unlock", "--components=secrets"}))
+        return false;
+    keyring.write("orvane-test-keyring");
+    keyring.closeWriteChannel();
 
-    QDBusConnection probe
-            = QDBusConnection::connectToBus(run->address, QStringLiteral("orvane-test-probe"));
+    const QString probeName = QStringLiteral("orvane-test-probe");
+    QDBusConnection probe = QDBusConnection::connectToBus(address, probeName);
     const bool registered = waitFor(
             [&] {
                 return probe.isConnected()
@@ -102,32 +80,24 @@ Running *start()
                                QStringLiteral("org.freedesktop.secrets"));
             },
             15000);
-    QDBusConnection::disconnectFromBus(QStringLiteral("orvane-test-probe"));
-    if (!registered) {
-        run->error = QStringLiteral("gnome-keyring-daemon did not appear on the bus: ")
-                     + QString::fromLocal8Bit(run->keyring.readAllStandardError());
-        return run;
-    }
+    QDBusConnection::disconnectFromBus(probeName);
+    if (!registered)
+        return fail(QStringLiteral("gnome-keyring-daemon did not appear on the bus: "), keyring);
     // This process and every program it starts use the private bus from now on.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", run->address.toLocal8Bit());
-    run->ok = true;
-    return run;
-}
-
-Running *running()
-{
-    static Running *instance = start();
-    return instance;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLocal8Bit());
+    return true;
 }
 
 } // namespace
 
 bool SecretService::ensure(QString *error)
 {
-    Running *run = running();
-    if (!run->ok && error)
-        *error = run->error;
-    return run->ok;
+    // Never destroyed: both daemons end with the test process.
+    static Running *running = new Running;
+    static const bool ok = running->home.isValid() && running->run();
+    if (!ok && error)
+        *error = running->error;
+    return ok;
 }
 
 } // namespace ovtest

@@ -9,25 +9,32 @@
 namespace ovtest {
 
 namespace {
-
-std::map<FtpTestServer::Kind, std::unique_ptr<FtpTestServer>> &servers()
-{
-    static std::map<FtpTestServer::Kind, std::unique_ptr<FtpTestServer>> running;
-    return running;
-}
-
-void stopAll()
-{
-    servers().clear();
-}
-
+std::map<FtpTestServer::Kind, std::unique_ptr<FtpTestServer>> servers;
 } // namespace
+
+std::unique_ptr<FtpTestServer> FtpTestServer::create(Kind kind)
+{
+    if (kind == Kind::Vsftpd)
+        return std::make_unique<VsftpdServer>();
+    return std::make_unique<PyftpdlibServer>();
+}
+
+std::string FtpTestServer::testName(const ::testing::TestParamInfo<Kind> &info)
+{
+    return info.param == Kind::Vsftpd ? "Vsftpd" : "Pyftpdlib";
+}
+
+QString FtpTestServer::userPath(const QString &relativePath) const
+{
+    return relativePath.isEmpty() ? userRoot() : userRoot() + u'/' + relativePath;
+}
 
 FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind)
 {
-    std::unique_ptr<FtpTestServer> &server = servers()[kind];
+    std::unique_ptr<FtpTestServer> &server = servers[kind];
     if (!server) {
-        static const bool stopsAtTheEnd = (qAddPostRoutine(stopAll), true);
+        // Stopped while the application still runs, not by the static destructors after it.
+        static const bool stopsAtTheEnd = (qAddPostRoutine([] { servers.clear(); }), true);
         Q_UNUSED(stopsAtTheEnd);
         server = FtpTestServer::create(kind);
         if (const ::testing::AssertionResult started = server->start(); !started) {

@@ -1,11 +1,9 @@
 // Real FTP servers started once per test program: the first call starts the server of that
 // kind, later calls return the same one, and it stops when the application ends.
-//
-//     FtpTestServer *server = sharedFtpServer(FtpTestServer::Kind::Vsftpd);
-//     ASSERT_NE(server, nullptr);
 #pragma once
 
-#include "support/ftptestserver.h"
+#include "support/pyftpdlibserver.h"
+#include "support/vsftpdserver.h"
 
 namespace ovtest {
 
@@ -24,5 +22,16 @@ inline constexpr FtpPeer FtpPeers[] = {{FtpTestServer::Kind::Vsftpd, true},
 // The running server with the user's "/" emptied, or nullptr after failing the test when it
 // does not start.
 FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind);
+
+// The same as their own classes, for the calls only one of them has (vsftpd's anonymous trees).
+inline VsftpdServer *sharedVsftpd()
+{
+    return static_cast<VsftpdServer *>(sharedFtpServer(FtpTestServer::Kind::Vsftpd));
+}
+
+inline PyftpdlibServer *sharedPyftpdlib()
+{
+    return static_cast<PyftpdlibServer *>(sharedFtpServer(FtpTestServer::Kind::Pyftpdlib));
+}
 
 } // namespace ovtest

@@ -10,9 +10,10 @@
 #include <QHostAddress>
 #include <QLockFile>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTcpSocket>
 
-#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,9 @@ const char PamService[] = "orvane-ftptest";
 constexpr int PassivePortCount = 16;
 constexpr int StartAttempts = 3;
 constexpr int SetUpTimeoutMs = 30000;
+constexpr int RangeLow = 20000;
+constexpr int RangeHigh = 32000;
+constexpr int RangeAttempts = 200;
 
 // The local account that logs in to vsftpd: home "/" (vsftpd changes to the home before it moves
 // to local_root), no login shell, and a cheap password hash (the default, yescrypt, costs every
@@ -43,6 +47,63 @@ echo '%1:%2' | chpasswd --crypt-method SHA512 --sha-rounds 5000
 printf 'auth required pam_unix.so nodelay\naccount required pam_unix.so\nsession required pam_permit.so\n' \
     > /etc/pam.d/%3
 )sh";
+
+// %1 the control port, %2 the folder, %3 the PAM service, %4 and %5 the passive port range.
+// Sandboxing (seccomp, isolate) fails in containers and adds nothing to a test.
+const char Config[] = R"(listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=%1
+background=NO
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+secure_chroot_dir=%2/empty
+anonymous_enable=YES
+no_anon_password=YES
+anon_root=%2/anon
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+local_enable=YES
+write_enable=YES
+local_umask=022
+local_root=%2/home
+chroot_local_user=YES
+allow_writeable_chroot=YES
+pam_service_name=%3
+delay_failed_login=0
+pasv_enable=YES
+pasv_address=127.0.0.1
+pasv_min_port=%4
+pasv_max_port=%5
+port_enable=YES
+connect_from_port_20=NO
+xferlog_enable=YES
+dual_log_enable=YES
+log_ftp_protocol=YES
+vsftpd_log_file=%2/vsftpd.log
+xferlog_file=%2/xferlog
+)";
+
+// The first of PassivePortCount consecutive ports that are all free right now, picked at random
+// below the system's ephemeral range, so that outgoing connections do not take them meanwhile.
+quint16 freePassiveRange()
+{
+    for (int attempt = 0; attempt < RangeAttempts; ++attempt) {
+        const int first
+                = QRandomGenerator::global()->bounded(RangeLow, RangeHigh - PassivePortCount);
+        QTcpServer held[PassivePortCount];
+        int port = first;
+        while (port < first + PassivePortCount
+               && held[port - first].listen(QHostAddress::LocalHost, quint16(port)))
+            ++port;
+        if (port == first + PassivePortCount)
+            return quint16(first);
+    }
+    return 0;
+}
 
 // Sets the account up once per test process, serialised across test processes by a lock file.
 bool ensureAccount(QString *error)
@@ -70,46 +131,25 @@ bool ensureAccount(QString *error)
     return done;
 }
 
-struct Owner
+// Makes path (when missing) with the given mode, owned by the account name ("" = root).
+bool own(const QString &path, bool folder, const char *name)
 {
-    uid_t uid = 0;
-    gid_t gid = 0;
-};
-
-Owner ownerOf(const char *name)
-{
-    const passwd *entry = ::getpwnam(name);
-    return entry ? Owner{entry->pw_uid, entry->pw_gid} : Owner{};
-}
-
-bool setOwner(const QString &path, mode_t mode, Owner owner)
-{
+    const passwd *entry = *name ? ::getpwnam(name) : nullptr;
     const QByteArray native = QFile::encodeName(path);
-    return ::chmod(native.constData(), mode) == 0
-           && ::chown(native.constData(), owner.uid, owner.gid) == 0;
+    return (!folder || QFileInfo(path).isDir() || QDir().mkdir(path))
+           && ::chmod(native.constData(), folder ? 0755 : 0644) == 0
+           && ::chown(native.constData(), entry ? entry->pw_uid : 0, entry ? entry->pw_gid : 0)
+                      == 0;
 }
 
-bool makeFolder(const QString &path, Owner owner)
+const char *ownerOf(VsftpdServer::Tree tree)
 {
-    return (QFileInfo(path).isDir() || QDir().mkdir(path)) && setOwner(path, 0755, owner);
+    return tree == VsftpdServer::Tree::AnonymousRoot ? ""
+           : tree == VsftpdServer::Tree::Upload      ? "ftp"
+                                                     : AccountName;
 }
 
 } // namespace
-
-VsftpdServer::VsftpdServer()
-{
-    m_process.setInputIsOutput(true);
-}
-
-VsftpdServer::~VsftpdServer()
-{
-    stop();
-}
-
-void VsftpdServer::setOption(const QString &name, const QString &value)
-{
-    m_extraOptions.insert(name, value);
-}
 
 QString VsftpdServer::userName()
 {
@@ -121,48 +161,21 @@ QString VsftpdServer::password()
     return QString::fromLatin1(AccountPassword);
 }
 
-QString VsftpdServer::folder() const
-{
-    return m_dir ? m_dir->path() : QString();
-}
-
-QString VsftpdServer::anonymousRoot() const
-{
-    return folder() + QStringLiteral("/anon");
-}
-
-QString VsftpdServer::uploadFolder() const
-{
-    return anonymousRoot() + QStringLiteral("/upload");
-}
-
-QString VsftpdServer::userHome() const
-{
-    return folder() + QStringLiteral("/home");
-}
-
 QString VsftpdServer::path(Tree tree, const QString &relativePath) const
 {
-    const QString base = tree == Tree::AnonymousRoot ? anonymousRoot()
-                         : tree == Tree::Upload      ? uploadFolder()
-                                                     : userHome();
-    return relativePath.isEmpty() ? base : base + u'/' + relativePath;
-}
-
-static Owner treeOwner(VsftpdServer::Tree tree)
-{
-    return tree == VsftpdServer::Tree::AnonymousRoot ? Owner{}
-           : tree == VsftpdServer::Tree::Upload      ? ownerOf("ftp")
-                                                     : ownerOf(AccountName);
+    const char *base = tree == Tree::AnonymousRoot ? "/anon"
+                       : tree == Tree::Upload      ? "/anon/upload"
+                                                   : "/home";
+    return m_peer.folder() + QLatin1String(base)
+           + (relativePath.isEmpty() ? QString() : u'/' + relativePath);
 }
 
 QString VsftpdServer::createFolder(Tree tree, const QString &relativePath) const
 {
-    const Owner owner = treeOwner(tree);
     QString current = path(tree);
     for (const QString &part : relativePath.split(u'/', Qt::SkipEmptyParts)) {
         current += u'/' + part;
-        if (!makeFolder(current, owner)) {
+        if (!own(current, true, ownerOf(tree))) {
             ADD_FAILURE() << "cannot create the folder " << current.toStdString();
             return QString();
         }
@@ -178,7 +191,7 @@ QString VsftpdServer::createFile(Tree tree,
     if (slash > 0 && createFolder(tree, relativePath.left(slash)).isEmpty())
         return QString();
     const QString target = path(tree, relativePath);
-    if (!writeFile(target, content) || !setOwner(target, 0644, treeOwner(tree))) {
+    if (!writeFile(target, content) || !own(target, false, ownerOf(tree))) {
         ADD_FAILURE() << "cannot write " << target.toStdString();
         return QString();
     }
@@ -191,113 +204,46 @@ void VsftpdServer::createTree(Tree tree, const QString &folder, const FileTree &
         createFile(tree, folder + u'/' + it.key(), it.value());
 }
 
-QString VsftpdServer::createUserFile(const QString &relativePath, const QByteArray &content)
-{
-    return createFile(Tree::UserHome, relativePath, content);
-}
-
-QString VsftpdServer::createUserFolder(const QString &relativePath)
-{
-    return createFolder(Tree::UserHome, relativePath);
-}
-
-bool VsftpdServer::writeConfig(QString *error) const
-{
-    QMap<QString, QString> options{
-            {"listen", "YES"},
-            {"listen_ipv6", "NO"},
-            {"listen_address", "127.0.0.1"},
-            {"listen_port", QString::number(m_port)},
-            {"background", "NO"},
-            // Sandboxing that fails in containers and adds nothing to a test.
-            {"seccomp_sandbox", "NO"},
-            {"isolate", "NO"},
-            {"isolate_network", "NO"},
-            {"secure_chroot_dir", folder() + "/empty"},
-            {"anonymous_enable", "YES"},
-            {"no_anon_password", "YES"},
-            {"anon_root", anonymousRoot()},
-            {"anon_upload_enable", "YES"},
-            {"anon_mkdir_write_enable", "YES"},
-            {"anon_other_write_enable", "YES"},
-            {"anon_umask", "022"},
-            {"local_enable", "YES"},
-            {"write_enable", "YES"},
-            {"local_umask", "022"},
-            {"local_root", userHome()},
-            {"chroot_local_user", "YES"},
-            {"allow_writeable_chroot", "YES"},
-            {"pam_service_name", PamService},
-            {"delay_failed_login", "0"},
-            {"pasv_enable", "YES"},
-            {"pasv_address", "127.0.0.1"},
-            {"pasv_min_port", QString::number(m_passiveFirst)},
-            {"pasv_max_port", QString::number(m_passiveLast)},
-            {"port_enable", "YES"},
-            {"connect_from_port_20", "NO"},
-            {"xferlog_enable", "YES"},
-            {"dual_log_enable", "YES"},
-            {"log_ftp_protocol", "YES"},
-            {"vsftpd_log_file", folder() + "/vsftpd.log"},
-            {"xferlog_file", folder() + "/xferlog"},
-    };
-    for (auto it = m_extraOptions.cbegin(); it != m_extraOptions.cend(); ++it)
-        options.insert(it.key(), it.value());
-    QByteArray text;
-    for (auto it = options.cbegin(); it != options.cend(); ++it)
-        text += it.key().toUtf8() + '=' + it.value().toUtf8() + '\n';
-    QFile file(folder() + QStringLiteral("/vsftpd.conf"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
-        return false;
-    }
-    return true;
-}
-
 ::testing::AssertionResult VsftpdServer::start(int timeoutMs)
 {
     stop();
+    QString error;
     if (::geteuid() != 0)
         return ::testing::AssertionFailure() << "vsftpd tests must run as root";
-    if (!QFileInfo::exists(QString::fromLatin1(VsftpdProgram)))
-        return ::testing::AssertionFailure()
-               << VsftpdProgram << " is missing (run scripts/install-deps.sh)";
-    if (!::getpwnam("ftp"))
-        return ::testing::AssertionFailure()
-               << "the system has no \"ftp\" account for anonymous logins (reinstall vsftpd)";
-    QString error;
+    if (!QFileInfo::exists(QString::fromLatin1(VsftpdProgram)) || !::getpwnam("ftp"))
+        return ::testing::AssertionFailure() << VsftpdProgram << " or the \"ftp\" account is "
+                                             << "missing (run scripts/install-deps.sh)";
     if (!ensureAccount(&error))
         return ::testing::AssertionFailure() << "test account: " << error.toStdString();
-
-    m_dir = std::make_unique<QTemporaryDir>(
-            QDir::temp().filePath(QStringLiteral("orvane-vsftpd-XXXXXX")));
-    if (!m_dir->isValid())
-        return ::testing::AssertionFailure() << "cannot create a temporary folder";
     // Every account must reach its tree; the folder holds nothing secret.
-    if (!makeFolder(folder(), Owner{}) || !makeFolder(folder() + "/empty", Owner{})
-        || !makeFolder(anonymousRoot(), Owner{}) || !makeFolder(uploadFolder(), ownerOf("ftp"))
-        || !makeFolder(userHome(), ownerOf(AccountName)))
+    const QString folder = m_peer.folder();
+    if (folder.isEmpty() || !own(folder, true, "") || !own(folder + "/empty", true, "")
+        || !own(anonymousRoot(), true, "") || !own(uploadFolder(), true, "ftp")
+        || !own(userRoot(), true, AccountName))
         return ::testing::AssertionFailure()
-               << "cannot prepare the served folders in " << folder().toStdString();
+               << "cannot prepare the served folders in " << folder.toStdString();
 
     ::testing::AssertionResult result = ::testing::AssertionFailure();
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
         m_port = freePort();
-        m_passiveFirst = freePortRange(PassivePortCount);
-        m_passiveLast = quint16(m_passiveFirst + PassivePortCount - 1);
-        if (m_port == 0 || m_passiveFirst == 0)
+        const quint16 passive = freePassiveRange();
+        if (m_port == 0 || passive == 0)
             return ::testing::AssertionFailure() << "no free ports on 127.0.0.1";
-        if (!writeConfig(&error))
+        const QString config
+                = QString::fromLatin1(Config).arg(QString::number(m_port),
+                                                  folder,
+                                                  QString::fromLatin1(PamService),
+                                                  QString::number(passive),
+                                                  QString::number(passive + PassivePortCount - 1))
+                  + m_options;
+        if (!writeFile(m_peer.path("vsftpd.conf"), config.toUtf8()))
+            return ::testing::AssertionFailure() << "cannot write the configuration";
+        if (!m_peer.start(
+                    QString::fromLatin1(VsftpdProgram), {m_peer.path("vsftpd.conf")}, &error, true))
             return ::testing::AssertionFailure() << error.toStdString();
-        if (!m_process.start(QString::fromLatin1(VsftpdProgram),
-                             {folder() + QStringLiteral("/vsftpd.conf")},
-                             folder() + QStringLiteral("/output.txt"),
-                             &error))
-            return ::testing::AssertionFailure() << error.toStdString();
-        result = waitUntilReady(timeoutMs);
-        if (result)
+        if ((result = waitUntilReady(timeoutMs)))
             return result;
-        m_process.stop();
+        m_peer.stop();
         // Another process took a port between our check and vsftpd's bind: try new ports.
         if (!log().contains(QStringLiteral("could not bind")))
             break;
@@ -307,9 +253,11 @@ bool VsftpdServer::writeConfig(QString *error) const
 
 ::testing::AssertionResult VsftpdServer::waitUntilReady(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (!m_process.isRunning())
+    // With TLS from the first byte the greeting comes only after a handshake: an accepted
+    // connection is enough.
+    const bool implicitTls = m_options.contains(QStringLiteral("implicit_ssl=YES"));
+    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); spinFor(20)) {
+        if (!m_peer.isRunning())
             return ::testing::AssertionFailure() << "vsftpd exited at start:\n"
                                                  << log().toStdString();
         QTcpSocket probe;
@@ -322,48 +270,21 @@ bool VsftpdServer::writeConfig(QString *error) const
                            || probe.state() == QAbstractSocket::UnconnectedState;
                 },
                 int(qBound(qint64(1), deadline.remainingTime(), qint64(2000))));
-        if (greeting.startsWith("220 ") && m_process.isRunning())
+        if ((greeting.startsWith("220 ")
+             || (implicitTls && probe.state() == QAbstractSocket::ConnectedState))
+            && m_peer.isRunning())
             return ::testing::AssertionSuccess();
-        // With TLS from the first byte the greeting comes only after a handshake: an accepted
-        // connection is enough.
-        if (m_extraOptions.value(QStringLiteral("implicit_ssl")) == QLatin1String("YES")
-            && probe.state() == QAbstractSocket::ConnectedState && m_process.isRunning())
-            return ::testing::AssertionSuccess();
-        spinFor(20);
     }
     return ::testing::AssertionFailure()
            << "vsftpd did not greet on port " << m_port << " within " << timeoutMs << " ms:\n"
            << log().toStdString();
 }
 
-void VsftpdServer::stop()
-{
-    m_process.stop();
-}
-
 QStringList VsftpdServer::commands() const
 {
     // Sun Dec  6 13:44:09 2026 [pid 6569] [ftp] FTP command: Client "127.0.0.1", "RETR a.txt"
-    static const QByteArray marker = "FTP command: Client \"127.0.0.1\", \"";
-    QStringList lines;
-    QFile file(folder() + QStringLiteral("/vsftpd.log"));
-    if (!file.open(QIODevice::ReadOnly))
-        return lines;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const qsizetype at = line.indexOf(marker);
-        if (at >= 0 && line.endsWith('"'))
-            lines << QString::fromUtf8(line.mid(at + marker.size()).chopped(1));
-    }
-    return lines;
-}
-
-QString VsftpdServer::log() const
-{
-    QString text = m_process.output();
-    QFile file(folder() + QStringLiteral("/vsftpd.log"));
-    if (file.open(QIODevice::ReadOnly))
-        text += QStringLiteral("--- vsftpd.log\n") + QString::fromUtf8(file.readAll());
-    return text;
+    return m_peer.linesAfter(
+            QStringLiteral("vsftpd.log"), "FTP command: Client \"127.0.0.1\", \"", '"');
 }
 
 } // namespace ovtest

@@ -13,7 +13,7 @@ using ovtest::testBytes;
 TEST(TransferRetries, TaskSessionsFetchAgainWhatTheHostCutOff)
 {
     PyftpdlibServer host;
-    host.setDropFirstRetr(true);
+    host.setDropFirstRetr();
     ASSERT_TRUE(host.start());
     host.createFile(QStringLiteral("pub/a.bin"), testBytes(300000, 1));
     host.createFile(QStringLiteral("pub/b.bin"), testBytes(1000, 2));
