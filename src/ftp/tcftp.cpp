@@ -321,7 +321,9 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 } catch (const TcWinsockException &) {
                 }
                 closeDataSocket(true);
+                break;
             }
+            startDataTls();
             break;
         case cwAccepting:
             try {

@@ -1,5 +1,6 @@
 #include "net/tcwinsock.h"
 
+#include "net/lingeringclose.h"
 #include "net/tlschannel.h"
 #include "net/tlscontext.h"
 
@@ -26,6 +27,8 @@
 namespace {
 
 constexpr int ListenBacklog = 5;
+// How long a gracefully closed TLS connection waits for the peer's close before it goes.
+constexpr int LingerMs = 30000;
 // Port text that is neither a "tcp" service nor a port number.
 constexpr int BadPortNumber = 5262;
 
@@ -424,15 +427,25 @@ void TcWinsock::Close(bool linger)
         throw TcWinsockException(7221);
     unwatch();
     if (m_tls) {
-        // A graceful end tells the peer with the closing alert that nothing was cut off. What
-        // it sent and nobody read (TLS 1.3 tickets on an upload) is taken first: closing over
-        // unread bytes resets the connection, and the peer may lose the end of the upload.
-        if (!linger && m_tlsPhase == TlsOn) {
-            drainQuietly();
+        // A graceful end tells the peer with the closing alert that nothing was cut off.
+        const bool graceful = !linger && m_tlsPhase == TlsOn;
+        if (graceful)
             m_tls->shutdown();
-        }
         m_tls.reset();
         m_tlsPhase = TlsOff;
+        if (graceful && !m_peerDone) {
+            // The peer may still send after the last record of an upload went out: a host that
+            // finishes its side of the handshake late sends its TLS 1.3 tickets then. Closing
+            // now would answer them with a reset, and the host's system would drop the part of
+            // the upload the host has not read yet, which the host then stores as the whole
+            // file. Only the sending side shuts; the rest waits for the host's close.
+            ::shutdown(m_socket, SHUT_WR);
+            new LingeringClose(m_socket, LingerMs, this);
+            m_socket = -1;
+            m_inboxStart = m_inboxEnd = 0;
+            setState(cwNotConnected);
+            return;
+        }
     }
     ::shutdown(m_socket, SHUT_RDWR);
     // Linger on with no time makes the close abortive: unsent data is dropped.

@@ -84,7 +84,9 @@ public:
     // (22222 when there is none). The listener reports one incoming connection only; it stays
     // open until StopListening.
     int Accept();
-    // Closes the connection socket -> cwNotConnected; linger true discards unsent data.
+    // Closes the connection socket -> cwNotConnected; linger true discards unsent data. Over TLS
+    // a graceful close (linger false) sends the closing alert and shuts the sending side only;
+    // the descriptor goes on reading and discarding until the peer closes it (at most 30 s).
     // Closing when there is no connection socket raises 7221 and keeps the state.
     void Close(bool linger);
     // Shuts the listener down and closes it -> cwNotConnected (2233 when there is none).
@@ -177,7 +179,6 @@ private:
     void startHandshake();
     void stepHandshake();
     void failTls(const QString &reason);
-    void drainQuietly();
 
     QString m_ip;
     QString m_port = QStringLiteral("0");

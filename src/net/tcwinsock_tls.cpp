@@ -92,13 +92,3 @@ void TcWinsock::failTls(const QString &reason)
     closeQuietly();
     setState(cwNotConnected);
 }
-
-void TcWinsock::drainQuietly()
-{
-    char scrap[4096];
-    for (int i = 0; i < 64; ++i) {
-        qsizetype got = 0;
-        if (m_tls->read(scrap, sizeof scrap, &got) != TlsChannel::Done)
-            return;
-    }
-}
