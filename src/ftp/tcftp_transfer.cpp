@@ -415,6 +415,7 @@ void TcFTP::prepareDataSocket()
     // Protected data connections run TLS as the client of the handshake in either mode,
     // resuming the control connection's session; startDataTls says when.
     m_data->setTls(m_dataProtected ? m_tlsContext : nullptr, m_host, false, false);
+    m_data->setGatherSends(true);
 }
 
 // The data connection goes to the host that the control connection already reaches, whatever

@@ -115,6 +115,11 @@ public:
     // encrypted follows the handshake, or the connection closes. Uses the context of setTls.
     // 1235 unless cwConnected with a context set.
     void StartTls();
+    // Over TLS, gathers what Send is given into records of up to 16 KiB instead of one record
+    // per Send: a host decrypts, and often writes to disk, one record at a time. Bytes kept
+    // for the next record count as taken; they go out once a record is full, at the next write
+    // notification, or with a graceful Close. For data connections only: a command would wait.
+    void setGatherSends(bool gather) { m_gatherSends = gather; }
     // The connection runs over TLS and its handshake is done.
     bool Encrypted() const;
     // The connection's TLS layer (version, cipher, certificate); nullptr without TLS.
@@ -179,6 +184,8 @@ private:
     void startHandshake();
     void stepHandshake();
     void failTls(const QString &reason);
+    qint64 sendTls(const QByteArray &text);
+    bool flushOutbox();
 
     QString m_ip;
     QString m_port = QStringLiteral("0");
@@ -213,6 +220,9 @@ private:
     std::unique_ptr<TlsChannel> m_tls;
     TlsPhase m_tlsPhase = TlsOff;
     QString m_tlsError;
+    bool m_gatherSends = false;
+    QByteArray m_outbox;          // bytes gathered for the next TLS record
+    bool m_outboxWaiting = false; // the record in m_outbox waits for the socket's readiness
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_acceptNotifier = nullptr;
