@@ -1,5 +1,5 @@
 // The master password: set in its box, asked once per run when the Site manager reads the sites,
-// removed with a notice; a site list exported under a passphrase and imported back.
+// removed with a notice.
 #include "windowdriver.h"
 
 #include "settings/registry.h"
@@ -10,7 +10,6 @@
 #include "ui/masterpasswordbox.h"
 #include "ui/tsitemgr.h"
 
-#include <QFileDialog>
 #include <QInputDialog>
 
 namespace {
@@ -107,46 +106,4 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
         EXPECT_TRUE(script.waitFinished());
     }
     EXPECT_TRUE(notice.contains("anyone")) << notice.toStdString();
-}
-
-TEST(SiteListFiles, ExportedWithPassphraseAndImportedBackThroughTheSiteManager)
-{
-    QTemporaryDir dir;
-    Registry registry(dir.filePath("registry.json"));
-    Options options;
-    TSiteMgr mgr(registry, options);
-    mgr.askAddDefaults = [] {
-        return false;
-    };
-    mgr.FormCreate();
-    TSiteObject site;
-    site.Host = "127.0.0.1";
-    site.Password = Plain;
-    site.Anonymous = false;
-    mgr.model()->addSite(mgr.model()->root(), "Box", site);
-
-    const QString list = dir.filePath("sites.json");
-    const auto chooseFile = [list](QFileDialog *dialog) {
-        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(list);
-        QTest::keyClick(name, Qt::Key_Return);
-    };
-    {
-        UserScript script;
-        script.on<QFileDialog>(chooseFile).on<QInputDialog>(answer("phr"));
-        QTest::mouseClick(mgr.Export, Qt::LeftButton);
-        EXPECT_TRUE(script.waitFinished());
-    }
-    EXPECT_FALSE(ovtest::readFile(list).contains(Plain.toUtf8()));
-    {
-        UserScript script;
-        script.on<QFileDialog>(chooseFile).on<QInputDialog>(answer("phr"));
-        mgr.siteList->trigger();
-        EXPECT_TRUE(script.waitFinished());
-    }
-    const SiteNode *root = mgr.model()->root();
-    ASSERT_EQ(root->childCount(), 2);
-    EXPECT_EQ(root->child(1)->text(), "Box (2)");
-    EXPECT_EQ(root->child(1)->site()->Password, Plain);
 }

@@ -4,6 +4,7 @@
 
 #include "ftp/tcftp.h"
 #include "ui/taskpanel.h"
+#include "ui/tlogin.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -125,8 +126,19 @@ TEST_F(UpdateInterface, FocusSelectionAndSessionDecideTheCommands)
     }
 }
 
-TEST_F(UpdateInterface, TabStopsAndReconnectCountdown)
+TEST_F(UpdateInterface, EngineReportsInEveryTurnTabStopsAndReconnectCountdown)
 {
+    // The engine's reports update the commands at the end of the turn they came in, every turn:
+    // the log-in text offers its command only while it holds lines.
+    for (const bool lines : {true, false, true}) {
+        lines ? form->LogIn->addLine("220 welcome") : form->LogIn->clearLines();
+        for (int i = 0; i < 50; ++i)
+            Q_EMIT form->engine()->interfaceChanged();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->Menu_ShowLoginInfo->isEnabled() == lines; },
+                                    5000))
+                << "log-in lines " << lines;
+    }
+
     // Tab stops: the host side only while connected, the task lists only in task view.
     EXPECT_EQ(host()->detailsView()->focusPolicy(), Qt::ClickFocus);
     loggedIn(true);
@@ -143,6 +155,7 @@ TEST_F(UpdateInterface, TabStopsAndReconnectCountdown)
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
         refusing = closed.serverPort();
     }
+    InterfaceWatch watch(*form);
     form->options().Reconnect = 12;
     connectTo(*form, refusing);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->engine()->ReconnectCountdown() > 0; }, 5000));

@@ -389,11 +389,46 @@ inline ovtest::FtpTestServer *hostWith(const ovtest::FileTree &files)
     return s;
 }
 
+// Whenever the engine reports a change, the window's commands already show it: a change of the
+// interface by the end of that turn, the reconnect countdown at once.
+class InterfaceWatch : public QObject
+{
+public:
+    explicit InterfaceWatch(TForm1 &form)
+        : m_form(form)
+    {
+        connect(form.engine(), &TaskEngine::interfaceChanged, this, [this] {
+            QMetaObject::invokeMethod(
+                    this, [this] { check("a change"); }, Qt::QueuedConnection);
+        });
+        connect(form.engine(), &TaskEngine::reconnectCountdownChanged, this, [this] {
+            check("the countdown");
+        });
+    }
+
+private:
+    QStringList commands() const
+    {
+        QStringList on;
+        for (const QAction *action : m_form.findChildren<QAction *>())
+            on << action->objectName() + (action->isEnabled() ? "+" : "-");
+        return on;
+    }
+    void check(const char *what)
+    {
+        const QStringList shown = commands();
+        m_form.UpdateInterface();
+        EXPECT_EQ(shown, commands()) << "the window missed " << what;
+    }
+    TForm1 &m_form;
+};
+
 // A window showing a local folder of its own, logged in to that vsftpd.
 struct ConnectedWindow
 {
     QTemporaryDir local, temp;
     std::unique_ptr<TForm1> form;
+    std::unique_ptr<InterfaceWatch> watch;
     ovtest::FtpTestServer *host = nullptr;
     qsizetype commandsBefore = 0;
 
@@ -415,6 +450,7 @@ struct ConnectedWindow
         if (!host)
             return ::testing::AssertionFailure() << "no vsftpd";
         form = showForm();
+        watch = std::make_unique<InterfaceWatch>(*form);
         if (!form->engine()->tempFolders().create(temp.path()))
             return ::testing::AssertionFailure() << "no temporary folders";
         form->engine()->startTimers();
