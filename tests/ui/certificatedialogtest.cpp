@@ -4,14 +4,7 @@
 #include "windowdriver.h"
 
 #include "support/testcertificates.h"
-#include "support/vsftpdserver.h"
-#include "tasks/taskengine.h"
 #include "ui/certificatedialog.h"
-#include "ui/logpanel.h"
-
-#include <QLabel>
-#include <QPushButton>
-#include <QRegularExpression>
 
 using ovtest::TestCertificates;
 using ovtest::VsftpdServer;

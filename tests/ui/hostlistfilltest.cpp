@@ -2,15 +2,9 @@
 // whole, in order, with its count; a disconnect in the middle leaves nothing behind.
 #include "windowdriver.h"
 
-#include "ui/hostpane.h"
-
 #include "support/eventwait.h"
-#include "support/files.h"
-#include "tasks/taskengine.h"
 #include "widgets/filelistfill.h"
 #include "widgets/headerstatus.h"
-
-#include <QTimer>
 
 namespace {
 

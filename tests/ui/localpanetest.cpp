@@ -80,15 +80,6 @@ struct LocalPaneTest : ::testing::Test
     }
     QTreeWidget *tree() const { return form->localPane()->LPathTree(); }
     QString status(int panel) const { return form->localPane()->LStat()->panelText(panel); }
-    // Runs the command with the selection and the answers given; returns what was asked.
-    QStringList run(QAction *action, const QStringList &selection, UserScript &script)
-    {
-        if (!selection.isEmpty())
-            selectRows(list, selection);
-        action->trigger();
-        EXPECT_TRUE(script.waitFinished());
-        return script.seen();
-    }
 };
 
 } // namespace
@@ -167,18 +158,16 @@ TEST_F(LocalPaneTest, AddFileItemShowsOnlyItemsOfTheFolderShown)
 
 TEST_F(LocalPaneTest, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 {
-    UserScript toUpper;
-    toUpper.type("NOTES.TXT");
-    EXPECT_EQ(run(form->Menu_Rename, {"notes.txt"}, toUpper),
+    selectRows(list, {"notes.txt"});
+    EXPECT_EQ(UserScript().type("NOTES.TXT").trigger(form->Menu_Rename),
               QStringList{"Renaming Local File | Type new filename: | notes.txt"});
     EXPECT_TRUE(QFileInfo::exists(path("NOTES.TXT")) && !QFileInfo::exists(path("notes.txt")));
     EXPECT_EQ(rowOf(list, "notes.txt"), -1);
     // The same name, a name of removed characters only, a name that is taken: nothing changes.
     const QStringList before = onDisk();
     for (const QString &typed : {"NOTES.TXT", "???", "README"}) {
-        UserScript script;
-        script.type(typed);
-        run(form->Menu_Rename, {"NOTES.TXT"}, script);
+        selectRows(list, {"NOTES.TXT"});
+        UserScript().type(typed).trigger(form->Menu_Rename);
     }
     EXPECT_EQ(onDisk(), before);
     EXPECT_EQ(readFile(path("README")), QByteArray(10, 'x'));
@@ -188,16 +177,14 @@ TEST_F(LocalPaneTest, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
 
 TEST_F(LocalPaneTest, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
 {
-    UserScript no;
-    no.press(QMessageBox::No);
-    EXPECT_EQ(run(form->Menu_Delete, {"zeta", "README"}, no),
+    selectRows(list, {"zeta", "README"});
+    EXPECT_EQ(UserScript().press(QMessageBox::No).trigger(form->Menu_Delete),
               QStringList{"Move selected file(s) and folder(s) to the trash?"});
     EXPECT_TRUE(onDisk().contains("zeta") && onDisk().contains("README"));
     EXPECT_TRUE(services.calls.isEmpty());
 
-    UserScript yes;
-    yes.press(QMessageBox::Yes);
-    run(form->Menu_Delete, {"zeta", "README"}, yes);
+    selectRows(list, {"zeta", "README"});
+    UserScript().press(QMessageBox::Yes).trigger(form->Menu_Delete);
     EXPECT_FALSE(onDisk().contains("zeta") || onDisk().contains("README"));
     EXPECT_EQ(rowOf(list, "zeta"), -1);
     const QDir trash(dataHome.filePath("Trash/files"));
@@ -207,9 +194,11 @@ TEST_F(LocalPaneTest, DeleteAsksThenMovesToTheTrashAndNeverDeletesForGood)
 
     // Without a trash nothing is deleted, and the user is told.
     services.trashWorks = false;
-    UserScript noTrash;
-    noTrash.press(QMessageBox::Yes).press(QMessageBox::Ok);
-    const QStringList told = run(form->Menu_Delete, {"notes.txt"}, noTrash);
+    selectRows(list, {"notes.txt"});
+    const QStringList told = UserScript()
+                                     .press(QMessageBox::Yes)
+                                     .press(QMessageBox::Ok)
+                                     .trigger(form->Menu_Delete);
     EXPECT_TRUE(told.value(1).contains("could not be moved to the trash")
                 && told.value(1).contains(path("notes.txt")));
     EXPECT_TRUE(QFileInfo::exists(path("notes.txt")));

@@ -6,9 +6,7 @@
 #include "sites/passwordcipher.h"
 #include "sites/passwordvault.h"
 #include "sites/sitestore.h"
-#include "sites/sitetreemodel.h"
 #include "ui/masterpasswordbox.h"
-#include "ui/tsitemgr.h"
 
 #include <QInputDialog>
 
@@ -52,10 +50,10 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
         PasswordVault vault(registry, nullptr); // no keyring here
         MasterPasswordBox box(registry, vault);
         box.show();
-        UserScript script;
-        script.on<QInputDialog>(answer("m-one")).on<QInputDialog>(answer("m-one"));
-        QTest::mouseClick(box.Set, Qt::LeftButton);
-        EXPECT_TRUE(script.waitFinished());
+        UserScript()
+                .on<QInputDialog>(answer("m-one"))
+                .on<QInputDialog>(answer("m-one"))
+                .click(box.Set);
         EXPECT_TRUE(box.Remove->isEnabled());
     }
     // The change saved the sites again: sealed, and the old form is gone.
@@ -72,20 +70,15 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
     TSiteMgr mgr(registry, options);
     mgr.setPasswordVault(&vault);
     QString second;
-    {
-        UserScript script;
-        script.on<QInputDialog>(answer("wrong")).on<QInputDialog>(answer("m-one", &second));
-        mgr.FormCreate();
-        EXPECT_TRUE(script.waitFinished());
-    }
+    UserScript()
+            .on<QInputDialog>(answer("wrong"))
+            .on<QInputDialog>(answer("m-one", &second))
+            .after([&] { mgr.FormCreate(); });
     EXPECT_TRUE(second.contains("wrong")) << second.toStdString();
     const SiteNode *home = mgr.model()->root()->child(0);
     EXPECT_EQ(home->site()->Password, Plain);
-    {
-        UserScript script; // no question: the master password is known for this run
-        EXPECT_TRUE(mgr.saveSites());
-        EXPECT_TRUE(script.waitFinished());
-    }
+    // No question: the master password is known for this run.
+    UserScript().after([&] { EXPECT_TRUE(mgr.saveSites()); });
 
     // Removed: the passwords fall back to the old form, and the user hears once what that is.
     MasterPasswordBox box(registry, vault);

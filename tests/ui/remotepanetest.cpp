@@ -54,10 +54,7 @@ TEST(RemotePane, ListsOpensBuffersReloadsAndLogsOff)
     // letters changes nothing; both come from the buffer.
     for (const QString &typed : {"pub/sub", "\\PUB\\Sub\\"}) {
         focusOn(w.hostList());
-        UserScript script;
-        script.type(typed);
-        form.Menu_ChangeFolder->trigger();
-        ASSERT_TRUE(script.waitFinished());
+        UserScript().type(typed).trigger(form.Menu_ChangeFolder);
         ASSERT_TRUE(waitForHostList(form, "\\pub\\sub\\", {"..", "deep.txt"}));
         EXPECT_EQ(form.hostPane()->RPathTree()->currentItem(), childNode(pub, "sub"));
     }

@@ -83,9 +83,7 @@ struct SiteManager : ::testing::Test
             else
                 script.type(answer);
         }
-        QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_TRUE(script.waitFinished());
-        return script.seen();
+        return script.click(button);
     }
     // The drag events of a drop of the selected node onto target; whether the tree took it.
     bool dragOnto(const QString &target)
@@ -118,11 +116,8 @@ TEST_F(SiteManager, FirstStartAsksForTheDefaultSitesOnce)
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         mgr.reset();
         QFile::remove(storeFile);
-        UserScript script;
-        script.press(answer);
-        open();
-        ASSERT_TRUE(script.waitFinished());
-        EXPECT_EQ(script.seen(), QStringList{SiteStore::firstStartQuestion()});
+        EXPECT_EQ(UserScript().press(answer).after([&] { open(); }),
+                  QStringList{SiteStore::firstStartQuestion()});
         EXPECT_EQ(shown().contains("f:Software"), answer == QMessageBox::Yes);
     }
     EXPECT_TRUE(shown().contains("  f:Archives"));
@@ -211,8 +206,7 @@ TEST_F(SiteManager, TheSiteDialogCopiesBackAndTheSiteSurvivesARestart)
         QTest::keyClicks(site->Description, "second line");
         QTest::mouseClick(site->OkButton, Qt::LeftButton);
     });
-    QTest::mouseClick(mgr->Add_Site, Qt::LeftButton);
-    ASSERT_TRUE(script.waitFinished());
+    script.click(mgr->Add_Site);
     const std::shared_ptr<TSiteObject> site = mgr->selectedSite();
     ASSERT_NE(site, nullptr);
     EXPECT_EQ(QStringList({site->Host,

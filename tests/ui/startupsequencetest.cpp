@@ -4,12 +4,8 @@
 #include "windowdriver.h"
 
 #include "settings/layoutrecord.h"
-#include "settings/registry.h"
 #include "settings/registrykeys.h"
-#include "support/eventwait.h"
-#include "ui/startupsequence.h"
 #include "ui/taskpanel.h"
-#include "ui/tsplash.h"
 
 #include <QSplitter>
 #include <QToolBar>

@@ -75,8 +75,7 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
             EXPECT_FALSE(setup->ASCExtBtn->isEnabled());
             click(setup->OkButton);
         });
-        form->Menu_Setup->trigger();
-        ASSERT_TRUE(script.waitFinished());
+        script.trigger(form->Menu_Setup);
 
         // The live options hold the edits as soon as the dialog closed.
         const Options &o = form->options();

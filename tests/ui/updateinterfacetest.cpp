@@ -7,34 +7,13 @@
 #include "ui/tlogin.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
 
 namespace {
-
-// A loopback host that takes the connection and never greets: the main session stays connected
-// and logging in for as long as the test needs.
-struct SilentHost
-{
-    QTcpServer server;
-    QList<QTcpSocket *> held;
-
-    SilentHost()
-    {
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection())
-                held << socket;
-        });
-    }
-};
 
 void connectTo(TForm1 &form, quint16 port)
 {
     ConnectRequest request;
-    request.session.Host = QStringLiteral("127.0.0.1");
-    request.session.Port = QString::number(port);
-    request.session.Username = QStringLiteral("anonymous");
-    request.session.Password = QStringLiteral("guest@");
+    request.session = {"127.0.0.1", QString::number(port), "anonymous", "guest@"};
     form.engine()->connectMain(request);
 }
 
@@ -55,10 +34,11 @@ struct UpdateInterface : ::testing::Test
 {
     QTemporaryDir dir;
     std::unique_ptr<TForm1> form;
-    SilentHost silent;
+    QTcpServer silent; // takes the connection and never greets: the login goes on and on
 
     void SetUp() override
     {
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
         ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
         ASSERT_TRUE(ovtest::writeFile(dir.filePath("a.txt"), "a")
                     && ovtest::writeFile(dir.filePath("b.txt"), "b"));
@@ -80,7 +60,7 @@ struct UpdateInterface : ::testing::Test
     void loggedIn(bool in)
     {
         if (in) {
-            connectTo(*form, silent.server.serverPort());
+            connectTo(*form, silent.serverPort());
             ASSERT_TRUE(QTest::qWaitFor(
                     [&] { return form->engine()->MainFTP()->State() == csWaitForReply; }, 5000));
         } else {

@@ -47,12 +47,6 @@ std::string text(const QRect &r)
             .toStdString();
 }
 
-bool storeLayout(const QString &registryFile, const LayoutRecord &layout)
-{
-    Registry registry(registryFile);
-    return layout.save(registry);
-}
-
 } // namespace
 
 TEST(WindowLayout, FirstStartInTheDoubleViewThenTheLogAndEverySplitterAsLeft)
@@ -131,7 +125,10 @@ TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
         layout.left = place.x();
         layout.top = place.y();
         layout.viewMode = LayoutRecord::DoubleView;
-        ASSERT_TRUE(storeLayout(home.registryFile(), layout));
+        {
+            Registry registry(home.registryFile());
+            ASSERT_TRUE(layout.save(registry));
+        }
         ProgramRun run(home.registryFile());
         ASSERT_TRUE(run.start());
         EXPECT_TRUE(fits(run.window.get())) << text(run.window->frameGeometry()) << " on "
@@ -150,10 +147,7 @@ TEST(WindowCommands, AfterConnectingAndAfterAQuestionTheCommandsFollowTheSelecte
     for (const bool asked : {false, true}) {
         if (asked) {
             clickRow(rWin, rowOf(rWin, "notes.txt"));
-            UserScript script;
-            script.press(QMessageBox::No);
-            form.Menu_Delete->trigger();
-            ASSERT_TRUE(script.waitFinished());
+            UserScript().press(QMessageBox::No).trigger(form.Menu_Delete);
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Download->isEnabled(); }, 5000));
         EXPECT_EQ(form.focusWidget(), rWin->detailsView());
@@ -242,11 +236,8 @@ TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
     mgr.disconnectMain = [&asked] {
         return ++asked, false;
     };
-    UserScript script;
-    script.press(QMessageBox::Yes);
     mgr.setResult(0);
-    QTest::mouseClick(mgr.Connect, Qt::LeftButton);
-    EXPECT_TRUE(script.waitFinished());
+    UserScript().press(QMessageBox::Yes).click(mgr.Connect);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(mgr.isVisible());
     EXPECT_EQ(mgr.result(), 0);
