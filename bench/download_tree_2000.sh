@@ -14,6 +14,7 @@
 #   TASKS        sessions of the CLI and parallel transfers of lftp (default 8)
 #   REPEAT       rounds; the fastest run of each client counts (default 3)
 #   BENCH_TMPDIR folder for the files, the copies and the server's root (default $TMPDIR or /tmp)
+#   TLS          1: explicit FTP over TLS for the login and every data connection (vsftpd only)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,7 +40,7 @@ start_server
 url="ftp://127.0.0.1:$port"
 # lftp's fastest settings (its commands on one line: lftp -e takes no line breaks)
 lftp_settings="set ftp:passive-mode on; set cmd:fail-exit yes; set cache:enable no"
-lftp_settings+="; set xfer:clobber on; set net:max-retries 1; set net:timeout 10"
+lftp_settings+="; set xfer:clobber on; set net:max-retries 1; set net:timeout 10; $lftp_tls"
 
 check_copy() {
     diff -r "$work/root/pub/many" "$2" >/dev/null || { echo "$bench: $1's copy differs" >&2; exit 1; }
@@ -50,9 +51,9 @@ check_copy() {
 run_client() {
     local target="$work/out/$1"
     case $1 in
-        cli) timed_run "$1" "$target" "$cli" --tls off --passive --type binary --tasks "$tasks" \
+        cli) timed_run "$1" "$target" "$cli" "${cli_tls[@]}" --passive --type binary --tasks "$tasks" \
             get "$url/pub/many/" "$target" ;;
-        cli-before) timed_run "$1" "$target" "$base_cli" --passive --type binary --tasks "$tasks" \
+        cli-before) timed_run "$1" "$target" "$base_cli" "${cli_tls[@]}" --passive --type binary --tasks "$tasks" \
             get "$url/pub/many/" "$target" ;;
         lftp) timed_run "$1" "$target" lftp \
             -e "$lftp_settings; mirror --parallel=$tasks /pub/many $target; quit" "$url" ;;
@@ -60,18 +61,20 @@ run_client() {
 }
 
 mapfile -t names < <(clients lftp)
-echo "Downloading $files files of $file_kib KiB from $server on 127.0.0.1:$port (passive)," \
-    "$tasks at once, $repeat rounds of ${names[*]}, best of each"
+echo "Downloading $files files of $file_kib KiB from $server on 127.0.0.1:$port (passive$([ "$tls" = 1 ] && echo ", TLS"))," \
+    "$tasks at once, $repeat rounds of ${names[*]}"
 rounds "${names[@]}"
 
-read -r lftp_secs lftp_cpu _ <<<"$(best_of lftp)"
-for c in "${names[@]}"; do
-    read -r secs cpu load <<<"$(best_of "$c")"
-    awk -v l="$(client_label "$c")" -v n="$files" -v s="$secs" -v c="$cpu" -v ld="$load" \
-        -v ls="$lftp_secs" -v lc="$lftp_cpu" 'BEGIN {
-        printf "%-16s %8.1f files/s  %6.2f s  CPU %5.2f s  %7.1f files per CPU s", l, n / s, s, c, n / c
-        if (l != "lftp") printf "  x%.2f lftp files/s, x%.2f per CPU s", ls / s, lc / c
-        printf "  (load %s)\n", ld
-    }'
+for which in median best; do
+    read -r lftp_secs lftp_cpu _ <<<"$("${which}_of" lftp)"
+    for c in "${names[@]}"; do
+        read -r secs cpu load <<<"$("${which}_of" "$c")"
+        awk -v l="$(client_label "$c") ($which)" -v n="$files" -v s="$secs" -v c="$cpu" -v ld="$load" \
+            -v ls="$lftp_secs" -v lc="$lftp_cpu" 'BEGIN {
+            printf "%-25s %8.1f files/s  %6.2f s  CPU %5.2f s  %7.1f files per CPU s", l, n / s, s, c, n / c
+            if (l !~ /^lftp/) printf "  x%.2f lftp files/s, x%.2f per CPU s", ls / s, lc / c
+            printf "  (load %s)\n", ld
+        }'
+    done
 done
 echo "goal: the CLI at least 1.1 times lftp's files per second for the same CPU, and no slower than the baseline"

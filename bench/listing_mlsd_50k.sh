@@ -35,18 +35,20 @@ run_client() {
     esac
 }
 
-echo "Listing $entries entries from pyftpdlib on 127.0.0.1 (passive), $repeat rounds, best of each"
+echo "Listing $entries entries from pyftpdlib on 127.0.0.1 (passive), $repeat rounds"
 rounds mlsd lftp list
 
 declare -A label=([mlsd]="orvane-ftp-cli (MLSD)" [list]="orvane-ftp-cli (LIST)" [lftp]="lftp cls -1")
-for c in mlsd list lftp; do
-    read -r secs cpu load <<<"$(best_of "$c")"
-    awk -v l="${label[$c]}" -v n="$entries" -v s="$secs" -v c="$cpu" -v ld="$load" 'BEGIN {
-        printf "%-22s %6.3f s  %9.0f entries/s  CPU %5.2f s  (load %s)\n", l, s, n / s, c, ld
+for which in median best; do
+    for c in mlsd list lftp; do
+        read -r secs cpu load <<<"$("${which}_of" "$c")"
+        awk -v l="${label[$c]} ($which)" -v n="$entries" -v s="$secs" -v c="$cpu" -v ld="$load" 'BEGIN {
+            printf "%-31s %6.3f s  %9.0f entries/s  CPU %5.2f s  (load %s)\n", l, s, n / s, c, ld
+        }'
+    done
+    awk -v w="$which" -v a="$("${which}_of" mlsd | cut -d' ' -f1)" \
+        -v l="$("${which}_of" list | cut -d' ' -f1)" -v b="$("${which}_of" lftp | cut -d' ' -f1)" 'BEGIN {
+        printf "%s: MLSD time / lftp time: %.2f, LIST time / lftp time: %.2f (goal 0.50 or less)\n",
+            w, a / b, l / b
     }'
 done
-awk -v a="$(best_of mlsd | cut -d' ' -f1)" -v l="$(best_of list | cut -d' ' -f1)" \
-    -v b="$(best_of lftp | cut -d' ' -f1)" 'BEGIN {
-    printf "MLSD time / lftp time: %.2f, LIST time / lftp time: %.2f (goal 0.50 or less)\n",
-        a / b, l / b
-}'

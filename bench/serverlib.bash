@@ -9,6 +9,12 @@
 # (a round runs each once) rather than one client's runs after the other's, every run starts
 # after its previous copy is removed and after `sync`, and each figure carries the load average
 # seen when its run started.
+#
+# TLS=1 makes the vsftpd require explicit FTP over TLS for the login and every data connection
+# (each resuming the control connection's session, as vsftpd requires by default) with a
+# certificate made for the run; start_server then fills cli_tls, curl_tls and lftp_tls with
+# each client's way of asking for TLS and trusting that certificate. Without it they ask for
+# plain FTP.
 
 # bench_setup TOOL... : finds the client in BUILD_DIR (sets cli) and, when BASELINE_CLI names
 # another build of it, that one (sets base_cli), checks that they and each TOOL are there, makes
@@ -28,7 +34,28 @@ bench_setup() {
     work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/orvane-bench.XXXXXX")
     trap 'stop_server; rm -rf "$work"' EXIT
     pick_server
+    tls=${TLS:-0}
+    if [ "$tls" = 1 ] && [ "$server" != vsftpd ]; then
+        echo "$bench: TLS=1 needs vsftpd (run as root)" >&2
+        exit 1
+    fi
 }
+
+# make_certificate : a self-signed certificate for 127.0.0.1 in $work/tls; sets the clients'
+# TLS options
+make_certificate() {
+    mkdir -p "$work/tls"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
+        -addext subjectAltName=IP:127.0.0.1 -keyout "$work/tls/key.pem" \
+        -out "$work/tls/cert.pem" 2>/dev/null
+    cli_tls=(--tls require --ca-file "$work/tls/cert.pem")
+    curl_tls=(--ssl-reqd --cacert "$work/tls/cert.pem")
+    lftp_tls="set ftp:ssl-force true; set ftp:ssl-allow-anonymous true; set ftp:ssl-protect-data true"
+    lftp_tls+="; set ssl:ca-file $work/tls/cert.pem"
+}
+cli_tls=(--tls off)
+curl_tls=()
+lftp_tls="set ftp:ssl-allow false"
 
 free_port() {
     /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
@@ -87,6 +114,19 @@ xferlog_enable=NO
 dirmessage_enable=NO
 max_per_ip=0
 CONF
+        if [ "$tls" = 1 ]; then
+            make_certificate
+            cat >> "$work/vsftpd.conf" <<CONF
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+require_ssl_reuse=YES
+ssl_ciphers=HIGH
+rsa_cert_file=$work/tls/cert.pem
+rsa_private_key_file=$work/tls/key.pem
+CONF
+        fi
         vsftpd "$work/vsftpd.conf" &
         server_pid=$!
     else
@@ -221,6 +261,16 @@ rounds() {
 # best_of CLIENT : the fastest run of CLIENT as "seconds cpu_seconds load"
 best_of() { printf '%s' "${runs[$1]}" | sort -n | head -1; }
 
+# median_of CLIENT : the median run of CLIENT by time as "seconds cpu_seconds load" (the lower
+# middle one of an even count), its CPU the median of the CPU figures
+median_of() {
+    local n secs cpu load
+    n=$(printf '%s' "${runs[$1]}" | grep -c .)
+    read -r secs _ load <<<"$(printf '%s' "${runs[$1]}" | sort -n | sed -n "$(((n + 1) / 2))p")"
+    cpu=$(printf '%s' "${runs[$1]}" | awk '{ print $2 }' | sort -n | sed -n "$(((n + 1) / 2))p")
+    echo "$secs $cpu $load"
+}
+
 # client_label CLIENT : the name a report shows
 client_label() {
     case $1 in
@@ -230,26 +280,28 @@ client_label() {
     esac
 }
 
-# report_bytes CLIENT... : for the fastest run of each: throughput, seconds, CPU per GiB of
-# moving "$bytes", the load at its start; then each client's throughput over the first peer's
+# report_bytes CLIENT... : for the median and the fastest run of each: throughput, seconds, CPU
+# per GiB of moving "$bytes", the load at its start
 report_bytes() {
-    local c secs cpu load
-    for c in "$@"; do
-        read -r secs cpu load <<<"$(best_of "$c")"
-        awk -v l="$(client_label "$c")" -v b="$bytes" -v s="$secs" -v c="$cpu" -v ld="$load" 'BEGIN {
-            gib = b / 1073741824
-            printf "%-16s %8.1f MiB/s  %6.2f s  CPU %5.2f s per GiB  (load %s)\n", l, b / 1048576 / s, s, c / gib, ld
-        }'
+    local c secs cpu load which
+    for which in median best; do
+        for c in "$@"; do
+            read -r secs cpu load <<<"$("${which}_of" "$c")"
+            awk -v l="$(client_label "$c") ($which)" -v b="$bytes" -v s="$secs" -v c="$cpu" -v ld="$load" 'BEGIN {
+                gib = b / 1073741824
+                printf "%-25s %8.1f MiB/s  %6.2f s  CPU %5.2f s per GiB  (load %s)\n", l, b / 1048576 / s, s, c / gib, ld
+            }'
+        done
     done
 }
 
-# report_ratio PEER CLIENT... : each client's best time against PEER's (throughput ratio)
+# report_ratio PEER CLIENT... : each client's median time against PEER's (throughput ratio)
 report_ratio() {
     local peer=$1 c
     shift
     for c in "$@"; do
-        awk -v l="$(client_label "$c")" -v p="$peer" -v a="$(best_of "$c" | cut -d' ' -f1)" \
-            -v b="$(best_of "$peer" | cut -d' ' -f1)" \
-            'BEGIN { printf "ratio (%s throughput / %s throughput): %.2f\n", l, p, b / a }'
+        awk -v l="$(client_label "$c")" -v p="$peer" -v a="$(median_of "$c" | cut -d' ' -f1)" \
+            -v b="$(median_of "$peer" | cut -d' ' -f1)" \
+            'BEGIN { printf "median ratio (%s throughput / %s throughput): %.2f\n", l, p, b / a }'
     done
 }

@@ -101,15 +101,42 @@ void CliRunner::reportTransfer(const CliStep &step, const OperationResult &resul
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 {
     const bool folder = entry.key.startsWith(QLatin1Char('d'));
-    const qint32 dosDate = entry.fields.section(QLatin1Char('*'), 1, 1).toInt();
-    const QDateTime date = DosDateTimeToQDateTime(dosDate);
-    return QStringLiteral("%1\t%2\t%3\t%4")
-            .arg(folder ? QLatin1Char('d') : QLatin1Char('f'))
-            .arg(entry.fields.section(QLatin1Char('*'), 0, 0),
-                 dosDate == 0 || !date.isValid()
-                         ? QString()
-                         : date.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-                 VisibleHostText(entry.key.mid(1)));
+    const qsizetype star = entry.fields.indexOf(QLatin1Char('*'));
+    const QStringView size = QStringView(entry.fields).left(star < 0 ? entry.fields.size() : star);
+    const qint32 dosDate = star < 0 ? 0 : QStringView(entry.fields).mid(star + 1).toInt();
+    // The stored date is local already: its fields are printed as they are, without a time
+    // zone lookup for every line of a long listing.
+    const quint32 high = quint32(dosDate) >> 16;
+    const quint32 low = quint32(dosDate) & 0xFFFF;
+    const QDate day(int(high >> 9) + 1980, int((high >> 5) & 15), int(high & 31));
+    const QTime clock(int(low >> 11), int((low >> 5) & 63), int(low & 31) * 2);
+    // "yyyy-MM-dd HH:mm", written digit by digit.
+    char when[17] = {};
+    if (dosDate != 0 && day.isValid() && clock.isValid()) {
+        const auto put = [&when](int at, int value, int digits) {
+            for (int i = digits - 1; i >= 0; --i, value /= 10)
+                when[at + i] = char('0' + value % 10);
+        };
+        put(0, day.year(), 4);
+        when[4] = '-';
+        put(5, day.month(), 2);
+        when[7] = '-';
+        put(8, day.day(), 2);
+        when[10] = ' ';
+        put(11, clock.hour(), 2);
+        when[13] = ':';
+        put(14, clock.minute(), 2);
+    }
+    QString line;
+    line.reserve(entry.key.size() + 40);
+    line += folder ? QLatin1Char('d') : QLatin1Char('f');
+    line += QLatin1Char('\t');
+    line += size;
+    line += QLatin1Char('\t');
+    line += QLatin1StringView(when);
+    line += QLatin1Char('\t');
+    line += VisibleHostText(entry.key.mid(1));
+    return line;
 }
 
 void CliRunner::printListing(const QString &folder)

@@ -344,7 +344,9 @@ void TcFTP::dataStateChanged(TcWinsockStates newState)
                 } catch (const TcWinsockException &) {
                 }
                 closeDataSocket(true);
+                break;
             }
+            startDataTls();
             break;
         case cwAccepting:
             try {

@@ -415,6 +415,9 @@ private:
     // the data socket when port is no port.
     void openPassiveConnection(int port);
     void dataConnectionRefused();
+    // tcftp_tls.cpp: a protected data connection's handshake, once it is connected and the host
+    // has taken the transfer on.
+    void startDataTls();
 
     // tcftp_data.cpp: transfer ends, data connection notifications, Finish, Abort
     void transferAccepted();
@@ -483,6 +486,7 @@ private:
     std::shared_ptr<TlsContext> m_tlsContext;
     QString m_userLine;             // the login's first command, sent once TLS is up
     bool m_dataProtected = false;   // PROT P accepted
+    bool m_dataAccepted = false;    // 125/150 to the transfer or listing the data connection is for
     bool m_certificateHeld = false; // waiting for the owner to trust the certificate
     bool m_askingTrust = false;     // inside certificateUntrusted's handlers
 

@@ -36,6 +36,8 @@ qint64 announcedSize(const QString &reply)
 void TcFTP::transferAccepted()
 {
     m_transferStarted = true;
+    m_dataAccepted = true;
+    startDataTls();
     if (m_downloading) {
         m_announcedSize = announcedSize(m_replyLine);
         if (!m_transferFailed && !openDownloadFile())
@@ -43,8 +45,7 @@ void TcFTP::transferAccepted()
     } else if (m_uploading) {
         m_asciiTransfer = !m_binaryMode;
         m_lineEnds.reset();
-        if (m_data->State() == cwConnected)
-            dataNeeded();
+        dataNeeded();
     }
 }
 
@@ -115,6 +116,10 @@ void TcFTP::dataAvailable()
         }
         return;
     }
+    // Nothing before the handshake is protected data: it is left unread, and the handshake
+    // fails on it.
+    if (m_dataProtected && !m_data->Encrypted())
+        return;
     if (m_outCmd == QLatin1String("list") || m_outCmd == QLatin1String("mlsd")) {
         listingDataAvailable();
         return;
@@ -163,7 +168,8 @@ void TcFTP::endIfDataDrained()
 // the rest waits for the next notification.
 void TcFTP::dataNeeded()
 {
-    if (!m_uploading || !m_transferStarted || m_data->State() != cwConnected)
+    if (!m_uploading || !m_transferStarted || m_data->State() != cwConnected
+        || (m_dataProtected && !m_data->Encrypted()))
         return;
     for (;;) {
         if (m_sendOffset >= m_blockEnd) {

@@ -285,6 +285,8 @@ void TcFTP::dispatchReply(ReplyFlags &flags)
         if (transferStart) {
             flags.cont = false;
             setState(csWaitForReply);
+            m_dataAccepted = true;
+            startDataTls();
         } else {
             listReplyEnded(flags);
         }

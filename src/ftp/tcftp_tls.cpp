@@ -92,6 +92,20 @@ void TcFTP::queueDataProtection()
     m_commandQueue.prepend(QStringLiteral("pbsz 0"));
 }
 
+// The handshake waits for the host's 125/150 as well as for the connection: a host may take a
+// handshake that reaches it before the transfer command for stray bytes on a connection nobody
+// asked for yet, and close it (pyftpdlib does, in active mode at once, as it connects at PORT).
+void TcFTP::startDataTls()
+{
+    if (!m_dataProtected || !m_dataAccepted || m_data->State() != cwConnected || m_data->Tls())
+        return;
+    try {
+        m_data->StartTls();
+    } catch (const TcWinsockException &) {
+        closeDataSocket(true);
+    }
+}
+
 void TcFTP::controlEncrypted()
 {
     const TlsChannel *tls = m_control->Tls();

@@ -422,9 +422,11 @@ void TcFTP::prepareDataSocket()
         closeDataSocket(true);
     m_quietData = false;
     m_data->setPort(QStringLiteral("0"));
-    // Protected data connections start TLS at once, as the client of the handshake in either
-    // mode, resuming the control connection's session.
-    m_data->setTls(m_dataProtected ? m_tlsContext : nullptr, m_host, false, true);
+    m_dataAccepted = false;
+    // Protected data connections run TLS as the client of the handshake in either mode,
+    // resuming the control connection's session; startDataTls says when.
+    m_data->setTls(m_dataProtected ? m_tlsContext : nullptr, m_host, false, false);
+    m_data->setGatherSends(true);
 }
 
 // The data connection goes to the host that the control connection already reaches, whatever

@@ -1,5 +1,6 @@
 #include "net/tcwinsock.h"
 
+#include "net/lingeringclose.h"
 #include "net/tlschannel.h"
 #include "net/tlscontext.h"
 
@@ -26,6 +27,8 @@
 namespace {
 
 constexpr int ListenBacklog = 5;
+// How long a gracefully closed TLS connection waits for the peer's close before it goes.
+constexpr int LingerMs = 30000;
 // Port text that is neither a "tcp" service nor a port number.
 constexpr int BadPortNumber = 5262;
 
@@ -424,15 +427,34 @@ void TcWinsock::Close(bool linger)
         throw TcWinsockException(7221);
     unwatch();
     if (m_tls) {
-        // A graceful end tells the peer with the closing alert that nothing was cut off. What
-        // it sent and nobody read (TLS 1.3 tickets on an upload) is taken first: closing over
-        // unread bytes resets the connection, and the peer may lose the end of the upload.
-        if (!linger && m_tlsPhase == TlsOn) {
-            drainQuietly();
+        // A graceful end tells the peer with the closing alert that nothing was cut off.
+        const bool graceful = !linger && m_tlsPhase == TlsOn;
+        const bool gathered = graceful && (m_outboxWaiting || !m_outbox.isEmpty());
+        if (graceful && !gathered)
             m_tls->shutdown();
+        m_tlsPhase = TlsOff;
+        if (graceful && (gathered || !m_peerDone)) {
+            // The peer may still send after the last record of an upload went out: a host that
+            // finishes its side of the handshake late sends its TLS 1.3 tickets then. Closing
+            // now would answer them with a reset, and the host's system would drop the part of
+            // the upload the host has not read yet, which the host then stores as the whole
+            // file. The last gathered record goes out, then the closing alert and the end of
+            // the sending side; the rest waits for the host's close.
+            std::unique_ptr<TlsChannel> tls = gathered ? std::move(m_tls) : nullptr;
+            if (!gathered)
+                ::shutdown(m_socket, SHUT_WR);
+            new LingeringClose(
+                    m_socket, std::move(tls), std::exchange(m_outbox, {}), LingerMs, this);
+            m_tls.reset();
+            m_outboxWaiting = false;
+            m_socket = -1;
+            m_inboxStart = m_inboxEnd = 0;
+            setState(cwNotConnected);
+            return;
         }
         m_tls.reset();
-        m_tlsPhase = TlsOff;
+        m_outbox.clear();
+        m_outboxWaiting = false;
     }
     ::shutdown(m_socket, SHUT_RDWR);
     // Linger on with no time makes the close abortive: unsent data is dropped.
@@ -460,20 +482,8 @@ qint64 TcWinsock::Send(const QByteArray &text)
 {
     if (m_state != cwConnected)
         throw TcWinsockException(1234);
-    if (m_tls) {
-        qsizetype sent = 0;
-        const TlsChannel::Step step = m_tlsPhase == TlsOn
-                                              ? m_tls->write(text.constData(), text.size(), &sent)
-                                              : TlsChannel::WantWrite;
-        if (step != TlsChannel::Done) {
-            if (step == TlsChannel::WantRead || step == TlsChannel::WantWrite)
-                armWrite();
-            throw TcWinsockException(5522);
-        }
-        if (sent < text.size())
-            armWrite();
-        return sent;
-    }
+    if (m_tls)
+        return sendTls(text);
     const ssize_t sent = ::send(m_socket, text.constData(), size_t(text.size()), MSG_NOSIGNAL);
     if (sent < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK)
@@ -548,6 +558,8 @@ void TcWinsock::closeQuietly()
     unwatch();
     m_tls.reset();
     m_tlsPhase = TlsOff;
+    m_outbox.clear();
+    m_outboxWaiting = false;
     ::close(m_socket);
     m_socket = -1;
     m_inboxStart = m_inboxEnd = 0;
@@ -582,5 +594,8 @@ void TcWinsock::writeReady()
         stepHandshake();
         return;
     }
+    // A gathered record goes out before the owner hears of room for more.
+    if (m_tlsPhase == TlsOn && (m_outboxWaiting || !m_outbox.isEmpty()) && !flushOutbox())
+        return;
     Q_EMIT dataNeeded();
 }

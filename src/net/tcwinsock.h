@@ -84,7 +84,9 @@ public:
     // (22222 when there is none). The listener reports one incoming connection only; it stays
     // open until StopListening.
     int Accept();
-    // Closes the connection socket -> cwNotConnected; linger true discards unsent data.
+    // Closes the connection socket -> cwNotConnected; linger true discards unsent data. Over TLS
+    // a graceful close (linger false) sends the closing alert and shuts the sending side only;
+    // the descriptor goes on reading and discarding until the peer closes it (at most 30 s).
     // Closing when there is no connection socket raises 7221 and keeps the state.
     void Close(bool linger);
     // Shuts the listener down and closes it -> cwNotConnected (2233 when there is none).
@@ -113,6 +115,11 @@ public:
     // encrypted follows the handshake, or the connection closes. Uses the context of setTls.
     // 1235 unless cwConnected with a context set.
     void StartTls();
+    // Over TLS, gathers what Send is given into records of up to 16 KiB instead of one record
+    // per Send: a host decrypts, and often writes to disk, one record at a time. Bytes kept
+    // for the next record count as taken; they go out once a record is full, at the next write
+    // notification, or with a graceful Close. For data connections only: a command would wait.
+    void setGatherSends(bool gather) { m_gatherSends = gather; }
     // The connection runs over TLS and its handshake is done.
     bool Encrypted() const;
     // The connection's TLS layer (version, cipher, certificate); nullptr without TLS.
@@ -177,7 +184,8 @@ private:
     void startHandshake();
     void stepHandshake();
     void failTls(const QString &reason);
-    void drainQuietly();
+    qint64 sendTls(const QByteArray &text);
+    bool flushOutbox();
 
     QString m_ip;
     QString m_port = QStringLiteral("0");
@@ -212,6 +220,9 @@ private:
     std::unique_ptr<TlsChannel> m_tls;
     TlsPhase m_tlsPhase = TlsOff;
     QString m_tlsError;
+    bool m_gatherSends = false;
+    QByteArray m_outbox;          // bytes gathered for the next TLS record
+    bool m_outboxWaiting = false; // the record in m_outbox waits for the socket's readiness
     QSocketNotifier *m_readNotifier = nullptr;
     QSocketNotifier *m_writeNotifier = nullptr;
     QSocketNotifier *m_acceptNotifier = nullptr;

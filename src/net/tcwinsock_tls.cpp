@@ -8,6 +8,13 @@
 #include <QPointer>
 #include <QSocketNotifier>
 
+namespace {
+
+// The largest record TLS carries.
+constexpr qsizetype GatheredRecord = 16 * 1024;
+
+} // namespace
+
 void TcWinsock::setTls(std::shared_ptr<TlsContext> context,
                        const QString &hostName,
                        bool keepsTickets,
@@ -93,12 +100,67 @@ void TcWinsock::failTls(const QString &reason)
     setState(cwNotConnected);
 }
 
-void TcWinsock::drainQuietly()
+qint64 TcWinsock::sendTls(const QByteArray &text)
 {
-    char scrap[4096];
-    for (int i = 0; i < 64; ++i) {
-        qsizetype got = 0;
-        if (m_tls->read(scrap, sizeof scrap, &got) != TlsChannel::Done)
-            return;
+    if (m_tlsPhase != TlsOn) {
+        armWrite();
+        throw TcWinsockException(5522);
     }
+    if (!m_gatherSends && !m_outboxWaiting && m_outbox.isEmpty()) {
+        qsizetype sent = 0;
+        const TlsChannel::Step step = m_tls->write(text.constData(), text.size(), &sent);
+        if (step != TlsChannel::Done) {
+            if (step == TlsChannel::WantRead || step == TlsChannel::WantWrite)
+                armWrite();
+            throw TcWinsockException(5522);
+        }
+        if (sent < text.size())
+            armWrite();
+        return sent;
+    }
+    qsizetype taken = 0;
+    while (taken < text.size()) {
+        if ((m_outboxWaiting || m_outbox.size() >= GatheredRecord) && !flushOutbox())
+            break;
+        const qsizetype take = qMin(text.size() - taken, GatheredRecord - m_outbox.size());
+        if (m_outbox.capacity() < GatheredRecord)
+            m_outbox.reserve(GatheredRecord);
+        m_outbox.append(text.constData() + taken, take);
+        taken += take;
+    }
+    // A full record goes out at once; one that would block is already counted as taken.
+    if (m_outbox.size() >= GatheredRecord && !m_outboxWaiting)
+        flushOutbox();
+    if (taken == 0)
+        throw TcWinsockException(5522);
+    if (taken < text.size())
+        armWrite();
+    return taken;
+}
+
+// Writes the gathered record; false while it waits for the socket (the write notification is
+// armed) or when the connection failed.
+bool TcWinsock::flushOutbox()
+{
+    if (m_outbox.isEmpty()) {
+        m_outboxWaiting = false;
+        return true;
+    }
+    TlsChannel::Step step = TlsChannel::Done;
+    while (!m_outbox.isEmpty()) {
+        qsizetype sent = 0;
+        step = m_tls->write(m_outbox.constData(), m_outbox.size(), &sent);
+        if (step != TlsChannel::Done)
+            break;
+        m_outbox.remove(0, sent);
+    }
+    if (m_outbox.isEmpty()) {
+        m_outboxWaiting = false;
+        return true;
+    }
+    // OpenSSL takes the same record again once the socket is ready.
+    m_outboxWaiting = step == TlsChannel::WantRead || step == TlsChannel::WantWrite;
+    if (m_outboxWaiting)
+        armWrite();
+    return false;
 }

@@ -3,7 +3,6 @@
 // session; certificates made by the test; hosts that refuse TLS, real and scripted.
 #include "support/clirun.h"
 #include "support/files.h"
-#include "support/pyftpdlibserver.h"
 #include "support/scriptedserver.h"
 #include "support/testcertificates.h"
 #include "support/vsftpdserver.h"
@@ -135,39 +134,6 @@ TEST(OrvaneFtpCliTls, ExplicitTlsMovesFilesByteExactOnEveryDataConnection)
                                                  QRegularExpression::CaseInsensitiveOption))
                       .size(),
               commands.filter(QRegularExpression("^USER ")).size());
-}
-
-// pyftpdlib's TLS handler, on TLS 1.3: uploads and downloads in passive mode, byte-exact. (In
-// active mode this pyftpdlib now and then resets the data connection it has just opened, before
-// any handshake; curl fails there too.)
-// Disabled: this pyftpdlib now and then resets a TLS data connection it has just opened (seen
-// in passive mode under load too); left in to be taken up.
-TEST(OrvaneFtpCliTls, DISABLED_PyftpdlibTlsUploadsAndDownloads)
-{
-    TestCertificates certificates;
-    ASSERT_TRUE(certificates.make());
-    ovtest::PyftpdlibServer pyftpd;
-    pyftpd.setTls(certificates.certificate(TestCertificates::Signed),
-                  certificates.key(TestCertificates::Signed));
-    ASSERT_TRUE(pyftpd.start());
-    QTemporaryDir local;
-    ASSERT_TRUE(local.isValid());
-    const QByteArray bytes = ovtest::testBytes(2 * 1024 * 1024 + 5, 11);
-    ASSERT_TRUE(ovtest::writeFile(local.filePath("up.bin"), bytes));
-    const QString base = QStringLiteral("ftpes://127.0.0.1:%1/").arg(pyftpd.port());
-    for (const QString &mode : {QStringLiteral("--passive")}) {
-        const QStringList modeArgs = mode.isEmpty() ? QStringList() : QStringList{mode};
-        const QString name = mode.isEmpty() ? QStringLiteral("a.bin") : QStringLiteral("p.bin");
-        CliRun run = runTls(QStringList{"-v", "--ca-file", certificates.authority()} + modeArgs
-                            + QStringList{"put", local.filePath("up.bin"), base + name});
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_TRUE(run.out.contains("TLS established (TLSv1.3")) << run.describe();
-        EXPECT_EQ(ovtest::readFile(pyftpd.path(name)), bytes);
-        run = runTls(QStringList{"--ca-file", certificates.authority()} + modeArgs
-                     + QStringList{"get", base + name, local.filePath("back-" + name)});
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_EQ(ovtest::readFile(local.filePath("back-" + name)), bytes);
-    }
 }
 
 // A local user's login and an ftps:// address on a vsftpd with TLS from the first byte.

@@ -1,0 +1,75 @@
+// An MLSD entry's date in local time, across the changes of the clocks: the local offset is
+// looked up once per quarter hour and reused, so a time just after a change must not get the
+// offset of a time just before it, in zones that change by an hour, by half an hour, or sit at
+// half an hour from UTC.
+#include "ftp/factlineparser.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+class ZoneScope
+{
+public:
+    explicit ZoneScope(const char *zone)
+        : m_had(std::getenv("TZ") != nullptr)
+        , m_old(m_had ? std::getenv("TZ") : "")
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope()
+    {
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_had;
+    std::string m_old;
+};
+
+} // namespace
+
+TEST(FactLineLocalTime, EveryTimeOfTheYearGetsItsOwnOffset)
+{
+    const char *const zones[] = {"Europe/Berlin", "America/St_Johns", "Australia/Lord_Howe"};
+    // One time in each zone in turn: a change of zone is a change of offset.
+    for (const char *zone : zones) {
+        SCOPED_TRACE(zone);
+        const ZoneScope scope(zone);
+        const QDateTime utc(QDate(2026, 7, 1), QTime(12, 0, 59), Qt::UTC);
+        const QDateTime local = utc.toLocalTime();
+        EXPECT_EQ(ParseFactLine(u"type=file;modify=20260701120059; a.bin").entry.dosDateTime,
+                  DosDateTime(local.date(), local.time()));
+    }
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    for (const char *zone : zones) {
+        SCOPED_TRACE(zone);
+        const ZoneScope scope(zone);
+        int mismatches = 0;
+        // Seven minutes apart: every quarter hour of the year is met, in order, as a listing
+        // of files written one after the other would meet them.
+        for (qint64 step = 0; step < 365 * 24 * 60 / 7 && mismatches < 5; ++step) {
+            const QDateTime utc = start.addSecs(step * 7 * 60 + 59);
+            const QString line = QStringLiteral("type=file;size=1;modify=%1; a.bin")
+                                         .arg(utc.toString(QStringLiteral("yyyyMMddHHmmss")));
+            const QDateTime local = utc.toLocalTime();
+            const qint32 expected = DosDateTime(local.date(), local.time());
+            const qint32 got = ParseFactLine(line).entry.dosDateTime;
+            if (got != expected) {
+                ++mismatches;
+                ADD_FAILURE() << utc.toString(Qt::ISODate).toStdString() << " shown as " << got
+                              << ", local time is " << expected;
+            }
+        }
+    }
+}
