@@ -13,6 +13,7 @@
 #   TASKS        sessions of the window and the CLI (default 8)
 #   BENCH_TMPDIR folder for the server's root and the copies (default $TMPDIR or /tmp)
 #   WRAP         a command to run the program under, say "perf record -g -o /tmp/window.data"
+#   BENCH_VIEW   "task" shows the task panel (progress per task, queue totals) while receiving
 #   BASELINE_BENCH another build of bench_window (say, the one before a change), run after this
 #                one against the same server and folders
 set -euo pipefail

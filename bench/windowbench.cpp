@@ -246,6 +246,9 @@ int main(int argc, char **argv)
         if (form.Zetup)
             form.Zetup->ConfirmTransfer->setChecked(false);
         form.options().DownLoadFolder.clear();
+        // BENCH_VIEW=task shows the task panel (progress bars, Failed list) while receiving.
+        if (qEnvironmentVariable("BENCH_VIEW") == QLatin1String("task"))
+            form.Menu_ViewTask->trigger();
         engine.startTimers();
         engine.connectMain(Request(port, many, tasks));
         if (!WaitFor([&] { return form.hostPane()->rWin()->rowCount() >= files; }, 60)) {

@@ -2,6 +2,9 @@
 #include "ui/taskpanel.h"
 
 #include "tasks/taskengine.h"
+#include "ui/failedpanel.h"
+#include "ui/taskprogressmodel.h"
+#include "widgets/progressdelegate.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -71,6 +74,7 @@ TaskPanel::TaskPanel(TaskEngine &engine, QWidget *parent)
     m_splitter->setChildrenCollapsible(false);
     m_taskView = newTaskList(m_splitter, "TaskView", tr("Tasks in Progress"));
     m_queueView = newTaskList(m_splitter, "QueueView", tr("Actions Waiting in Queue"));
+    m_failed = new FailedPanel(engine, m_splitter);
     layout->addWidget(m_splitter, 1);
 
     auto *box = new QGroupBox(this);
@@ -109,8 +113,13 @@ TaskPanel::TaskPanel(TaskEngine &engine, QWidget *parent)
     m_queueView->viewport()->installEventFilter(this);
 
     // The engine's rows as they are.
-    setTaskModels(new CaptionHeader(engine.taskRows(), tr("Tasks in Progress"), this),
+    // Running transfers show a bar with their progress.
+    setTaskModels(new TaskProgressModel(
+                          engine,
+                          new CaptionHeader(engine.taskRows(), tr("Tasks in Progress"), this),
+                          this),
                   new CaptionHeader(engine.queueRows(), tr("Actions Waiting in Queue"), this));
+    m_taskView->setItemDelegateForColumn(0, new ProgressDelegate(m_taskView));
     createPopups();
     connect(m_queueStop, &QPushButton::clicked, this, &TaskPanel::Btn_QueueStopClick);
     connect(m_kill, &QPushButton::clicked, this, &TaskPanel::Btn_TaskKillClick);

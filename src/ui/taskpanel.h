@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class FailedPanel;
 class QAbstractItemModel;
 class QLabel;
 class QMenu;
@@ -34,6 +35,8 @@ public:
     QPushButton *Btn_QueueStop() const { return m_queueStop; }
     QMenu *TaskPopUp() const { return m_taskPopUp; }
     QMenu *QueuePopUp() const { return m_queuePopUp; }
+    // The transfers that finally failed, below the queue.
+    FailedPanel *failedPanel() const { return m_failed; }
 
     // The row models the two lists show.
     void setTaskModels(QAbstractItemModel *tasks, QAbstractItemModel *queue);
@@ -70,4 +73,5 @@ private:
     QPushButton *m_queueStop = nullptr;
     QMenu *m_taskPopUp = nullptr;
     QMenu *m_queuePopUp = nullptr;
+    FailedPanel *m_failed = nullptr;
 };
