@@ -39,18 +39,20 @@ QueueTotals::QueueTotals(TaskEngine &engine, QObject *parent)
 
 qint64 QueueTotals::entrySize(const QString &entry) const
 {
-    if (entry.startsWith(QLatin1String("u*")))
-        return QFileInfo(LocalToNative(Field(entry, 2, Star))).size();
-    if (!entry.startsWith(QLatin1String("d*")))
+    bool download = false;
+    QString host;
+    QString local;
+    if (!TransferQueue::FileOf(entry, &download, &host, &local))
         return -1;
-    const QString host = Field(entry, 2, Star);
+    if (!download)
+        return QFileInfo(LocalToNative(local)).size();
     const int cut = int(host.lastIndexOf(QLatin1Char('\\'))) + 1;
     try {
         const QString fields = LookupEntry(
                 m_engine.listingBuffer(), host.left(cut), QLatin1Char('f') + host.mid(cut));
         return fields.isEmpty() ? 0 : qMax<qint64>(0, Field(fields, 1, Star).toLongLong());
     } catch (const std::out_of_range &) {
-        return 0; // not in the listing: counted as a file of unknown size
+        return 0; // not in the listing: a file of a size not known
     }
 }
 
@@ -78,9 +80,9 @@ void QueueTotals::update()
     qint64 bytes = 0;
     const TransferQueue &queue = m_engine.transferQueue();
     for (int i = 0; i < queue.count(); ++i) {
-        if (m_sizes[i] >= 0 || queue.at(i).startsWith(QLatin1String("d*"))) {
+        if (m_sizes[i] >= 0) {
             ++files;
-            bytes += qMax<qint64>(0, m_sizes[i]);
+            bytes += m_sizes[i];
         }
     }
     const TaskList &tasks = m_engine.taskList();

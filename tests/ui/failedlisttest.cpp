@@ -9,6 +9,8 @@
 
 #include <QFile>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 
 using ovtest::readFile;
 
@@ -60,6 +62,10 @@ TEST(FailedList, RefusedTransfersWaitForRetryOneRetryAllOrRemoval)
 
     // The cause of b goes; b is retried with Return and arrives, c stays.
     ASSERT_TRUE(QFile::setPermissions(w.home("b.bin"), readable));
+    QTabWidget *tabs = w.form->taskPanel()->queueTabs();
+    EXPECT_EQ(tabs->tabText(1), "Failed (2)");
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->FailedView()->isVisible(); }, 2000));
     focusOn(panel->FailedView());
     clickFailedRow(panel->FailedView(), 0);
     QTest::keyClick(panel->FailedView(), Qt::Key_Return);
