@@ -1,13 +1,16 @@
 #include "widgets/logview.h"
 
+#include "support/eventwait.h"
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
+TEST(LogWindow, EveryTurnsLinesReachTheDocumentInOneEditColouredByTheirMark)
 {
     LogView log;
     log.appendLogLine(">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
@@ -45,6 +48,17 @@ TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
     EXPECT_EQ(log.lineColor(1), log.shownColour("!!:"));
     EXPECT_EQ(log.line(LogView::MaxLines - 1), "plain");
     EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
+    // While lines keep coming, later turns' lines are written together, a few times a second
+    // at most (one edit per interval gone by and one for the last ones), without being read.
+    QElapsedTimer clock;
+    clock.start();
+    for (int turn = 0; turn < 20; ++turn) {
+        log.appendLogLine(QStringLiteral("  : turn %1").arg(turn));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(edits - 1, 2 + clock.elapsed() / LogView::FlushIntervalMs);
+    EXPECT_TRUE(ovtest::waitFor(
+            [&] { return log.document()->toPlainText().endsWith(QStringLiteral("turn 19")); }));
 }
 
 } // namespace
