@@ -13,6 +13,9 @@
 #   TASKS        sessions of the window and the CLI (default 8)
 #   BENCH_TMPDIR folder for the server's root and the copies (default $TMPDIR or /tmp)
 #   WRAP         a command to run the program under, say "perf record -g -o /tmp/window.data"
+#   BENCH_VIEW   "task" shows the task panel (progress per task, queue totals) while receiving
+#   BASELINE_BENCH another build of bench_window (say, the one before a change), run after this
+#                one against the same server and folders
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,6 +54,14 @@ start_server
 
 echo "Window against $server on 127.0.0.1:$port (passive); load: $(cut -d' ' -f1-3 /proc/loadavg)"
 # The window keeps its settings in a home of its own.
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
-    ${WRAP:-} "$build_dir/bench/bench_window" "$port" big "$entries" many "$files" $((file_kib * 1024)) \
-    "$tasks" "$work/out" "$cli"
+run_window() {
+    rm -rf "$work/out" "$work/home" && mkdir -p "$work/out" "$work/home"
+    HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" QT_QPA_PLATFORM=offscreen \
+        ${WRAP:-} "$1" "$port" big "$entries" many "$files" $((file_kib * 1024)) \
+        "$tasks" "$work/out" "$cli"
+}
+run_window "$build_dir/bench/bench_window"
+if [[ -n ${BASELINE_BENCH:-} ]]; then
+    echo "Baseline: $BASELINE_BENCH"
+    run_window "$BASELINE_BENCH"
+fi

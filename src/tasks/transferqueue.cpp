@@ -33,6 +33,20 @@ QString TransferQueue::Caption(const QString &entry, const QString &previous)
     }
 }
 
+bool TransferQueue::FileOf(const QString &entry,
+                           bool *download,
+                           QString *hostFile,
+                           QString *localFile)
+{
+    const bool isDownload = entry.startsWith(QLatin1String("d*"));
+    if (!isDownload && !entry.startsWith(QLatin1String("u*")))
+        return false;
+    *download = isDownload;
+    *hostFile = Field(entry, isDownload ? 2 : 3, Star);
+    *localFile = Field(entry, isDownload ? 3 : 2, Star);
+    return true;
+}
+
 QString TransferQueue::DownloadEntry(const QString &hostFile, const QString &localFile)
 {
     return QStringLiteral("d*") + hostFile + Star + localFile;

@@ -64,6 +64,9 @@ public:
     // True when some entry contains text (for example a temporary folder's path).
     bool anyEntryContains(const QString &text) const;
 
+    // The file a download ("d*") or upload ("u*") entry moves; false for entries of other kinds.
+    static bool FileOf(const QString &entry, bool *download, QString *hostFile, QString *localFile);
+
     // The queue view's caption of an entry; an entry of an unknown kind keeps previous.
     static QString Caption(const QString &entry, const QString &previous = QString());
 

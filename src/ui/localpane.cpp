@@ -8,6 +8,7 @@
 #include "util/pathforms.h"
 #include "widgets/filelistview.h"
 #include "widgets/headerstatus.h"
+#include "widgets/pacedcall.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -58,6 +59,8 @@ LocalPane::LocalPane(FileIcons &icons, QWidget *parent)
     , m_folder(NativeToLocal(QDir::homePath()))
 {
     setObjectName(QStringLiteral("LPanel"));
+    m_showArrivals = new PacedCall(
+            ArrivalIntervalMs, [this] { showArrivals(); }, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
@@ -403,6 +406,20 @@ void LocalPane::changeFolder(bool fromStatus)
 }
 
 void LocalPane::showEntry(const QString &folder, const QString &name, qint64 size)
+{
+    // Files arriving by the hundred a second are shown a few times a second, together.
+    m_arrivals.append({folder, name, size});
+    m_showArrivals->request();
+}
+
+void LocalPane::showArrivals()
+{
+    const QList<Arrival> arrivals = std::exchange(m_arrivals, {});
+    for (const Arrival &arrival : arrivals)
+        showArrival(arrival.folder, arrival.name, arrival.size);
+}
+
+void LocalPane::showArrival(const QString &folder, const QString &name, qint64 size)
 {
     if (name.isEmpty()) {
         // A folder was made (a tree being received): it shows in its parent's list and tree.

@@ -6,6 +6,7 @@
 class FileIcons;
 class FileListView;
 class HeaderStatus;
+class PacedCall;
 class QMenu;
 class QPushButton;
 class QSplitter;
@@ -61,7 +62,8 @@ public:
     void reload();
     // fromStatus: asks for a folder; else re-synchronises the tree with the current folder.
     void changeFolder(bool fromStatus);
-    // An entry the engine made on the disk: a file (name, size) or a folder (name empty).
+    // An entry the engine made on the disk: a file (name, size) or a folder (name empty). It
+    // shows at the end of the turn, or with those arriving within the next fraction of a second.
     void showEntry(const QString &folder, const QString &name, qint64 size);
     // Sorts lWin by a column (1 Name .. 4 Modified) and remembers it in its tag.
     void sortList(int column);
@@ -77,6 +79,15 @@ Q_SIGNALS:
     void selectionChanged();
 
 private:
+    static constexpr int ArrivalIntervalMs = 100;
+    struct Arrival
+    {
+        QString folder;
+        QString name;
+        qint64 size;
+    };
+    void showArrivals();
+    void showArrival(const QString &folder, const QString &name, qint64 size);
     void ensureChildrenRead(QTreeWidgetItem *node);
     QString driveLetter() const;
     QString nodeTextOf(const QString &folder) const;
@@ -90,4 +101,6 @@ private:
     QMenu *m_listMenu = nullptr;
     QMenu *m_treeMenu = nullptr;
     QString m_folder;
+    QList<Arrival> m_arrivals;
+    PacedCall *m_showArrivals = nullptr;
 };

@@ -2,6 +2,10 @@
 #include "ui/taskpanel.h"
 
 #include "tasks/taskengine.h"
+#include "ui/failedpanel.h"
+#include "ui/failedtransfers.h"
+#include "ui/taskprogressmodel.h"
+#include "widgets/progressdelegate.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +18,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStandardItemModel>
+#include <QTabWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -70,7 +75,22 @@ TaskPanel::TaskPanel(TaskEngine &engine, QWidget *parent)
     m_splitter->setObjectName(QStringLiteral("tasksplitter"));
     m_splitter->setChildrenCollapsible(false);
     m_taskView = newTaskList(m_splitter, "TaskView", tr("Tasks in Progress"));
-    m_queueView = newTaskList(m_splitter, "QueueView", tr("Actions Waiting in Queue"));
+    // The queue and the transfers that finally failed share the splitter's lower part.
+    m_lists = new QTabWidget(m_splitter);
+    m_lists->setObjectName(QStringLiteral("QueueTabs"));
+    m_lists->setDocumentMode(true);
+    m_queueView = newTaskList(m_lists, "QueueView", tr("Actions Waiting in Queue"));
+    m_failed = new FailedPanel(engine, m_lists);
+    m_lists->addTab(m_queueView, tr("Queue"));
+    m_lists->addTab(m_failed, tr("Failed"));
+    // The tabs may shrink as far as the queue list alone could.
+    m_lists->setMinimumHeight(m_queueView->minimumSizeHint().height());
+    auto countFailed = [this] {
+        const int failed = m_failed->failed()->count();
+        m_lists->setTabText(1, failed ? tr("Failed (%1)").arg(failed) : tr("Failed"));
+    };
+    connect(m_failed->failed(), &QAbstractItemModel::rowsInserted, this, countFailed);
+    connect(m_failed->failed(), &QAbstractItemModel::rowsRemoved, this, countFailed);
     layout->addWidget(m_splitter, 1);
 
     auto *box = new QGroupBox(this);
@@ -109,8 +129,13 @@ TaskPanel::TaskPanel(TaskEngine &engine, QWidget *parent)
     m_queueView->viewport()->installEventFilter(this);
 
     // The engine's rows as they are.
-    setTaskModels(new CaptionHeader(engine.taskRows(), tr("Tasks in Progress"), this),
+    // Running transfers show a bar with their progress.
+    setTaskModels(new TaskProgressModel(
+                          engine,
+                          new CaptionHeader(engine.taskRows(), tr("Tasks in Progress"), this),
+                          this),
                   new CaptionHeader(engine.queueRows(), tr("Actions Waiting in Queue"), this));
+    m_taskView->setItemDelegateForColumn(0, new ProgressDelegate(m_taskView));
     createPopups();
     connect(m_queueStop, &QPushButton::clicked, this, &TaskPanel::Btn_QueueStopClick);
     connect(m_kill, &QPushButton::clicked, this, &TaskPanel::Btn_TaskKillClick);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class FailedPanel;
 class QAbstractItemModel;
 class QLabel;
 class QMenu;
@@ -9,6 +10,7 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class QSplitter;
+class QTabWidget;
 class QTreeView;
 class TaskEngine;
 
@@ -34,6 +36,9 @@ public:
     QPushButton *Btn_QueueStop() const { return m_queueStop; }
     QMenu *TaskPopUp() const { return m_taskPopUp; }
     QMenu *QueuePopUp() const { return m_queuePopUp; }
+    // The transfers that finally failed, in a tab beside the queue.
+    FailedPanel *failedPanel() const { return m_failed; }
+    QTabWidget *queueTabs() const { return m_lists; }
 
     // The row models the two lists show.
     void setTaskModels(QAbstractItemModel *tasks, QAbstractItemModel *queue);
@@ -70,4 +75,6 @@ private:
     QPushButton *m_queueStop = nullptr;
     QMenu *m_taskPopUp = nullptr;
     QMenu *m_queuePopUp = nullptr;
+    QTabWidget *m_lists = nullptr;
+    FailedPanel *m_failed = nullptr;
 };

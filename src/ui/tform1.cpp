@@ -16,6 +16,7 @@
 #include "ui/tdialog.h"
 #include "ui/tquick.h"
 #include "widgets/filelistview.h"
+#include "widgets/paintpacer.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -81,6 +82,9 @@ void TForm1::createWindow()
     attachFileCommands();
 
     connect(qApp, &QApplication::focusChanged, this, &TForm1::onFocusChanged);
+    // Busy queues change the window on every turn of the event loop; 30 pictures a second
+    // show it all.
+    new PaintPacer(this, 33);
     applyDefaultLayout();
 }
 

@@ -34,6 +34,7 @@ class QAction;
 class QActionGroup;
 class QFrame;
 class QLabel;
+class QueueTotals;
 class QMenu;
 class QSplitter;
 class QToolBar;
@@ -249,6 +250,9 @@ public:
     QLabel *statPanels[3] = {nullptr, nullptr, nullptr};
     // Shown while the main session's control connection is protected by TLS.
     QLabel *statLock = nullptr;
+    // The queue's totals: files and bytes left, time left (hidden while nothing is left).
+    QLabel *statTotals = nullptr;
+    QueueTotals *queueTotals = nullptr;
     TQuick *Quick = nullptr;
     TDialog *Dialog = nullptr;
     TLogIn *LogIn = nullptr;

@@ -19,6 +19,7 @@
 #include "util/hosttext.h"
 #include "util/pathforms.h"
 #include "widgets/filelistview.h"
+#include "widgets/pacedcall.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -31,6 +32,9 @@
 #include <QTreeView>
 
 namespace {
+
+// The status bar's panels follow the engine's texts at most this often.
+constexpr int StatusIntervalMs = 100;
 
 // Without full-row selection only the caption of a selected row is highlighted.
 class CaptionOnlySelection : public QStyledItemDelegate
@@ -92,15 +96,24 @@ void TForm1::attachEngine()
     Zetup->setSessionLocked(m_engine->setupLocked());
 
     // The status bar: the engine's texts as they are.
+    // A busy queue changes them with every file: they show a few times a second, and a panel
+    // whose text stays the same is left alone (a new text lays out the whole window again).
     CaptionListModel *status = m_engine->statusTexts();
-    auto showStatus = [this, status] {
-        for (int i = 0; i < 3; ++i)
-            statPanels[i]->setText(status->caption(i));
-    };
-    connect(status, &QAbstractItemModel::dataChanged, this, showStatus);
-    connect(status, &QAbstractItemModel::rowsInserted, this, showStatus);
-    connect(status, &QAbstractItemModel::modelReset, this, showStatus);
-    showStatus();
+    auto *showStatus = new PacedCall(
+            StatusIntervalMs,
+            [this, status] {
+                for (int i = 0; i < 3; ++i) {
+                    const QString text = status->caption(i);
+                    if (statPanels[i]->text() != text)
+                        statPanels[i]->setText(text);
+                }
+            },
+            this);
+    connect(status, &QAbstractItemModel::dataChanged, showStatus, &PacedCall::request);
+    connect(status, &QAbstractItemModel::rowsInserted, showStatus, &PacedCall::request);
+    connect(status, &QAbstractItemModel::modelReset, showStatus, &PacedCall::request);
+    showStatus->request();
+    showStatus->runPending();
     m_logPanel->attach(m_engine->log());
 
     // The user's commands.

@@ -6,6 +6,7 @@
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
+#include "ui/queuetotals.h"
 #include "ui/reportedfailure.h"
 #include "ui/taskpanel.h"
 #include "widgets/filelistview.h"
@@ -100,6 +101,15 @@ void TForm1::createStatusBar()
     statLock->setObjectName(QStringLiteral("statLock"));
     statLock->setVisible(false);
     statusBar()->addPermanentWidget(statLock);
+    statTotals = new QLabel(statusBar());
+    statTotals->setObjectName(QStringLiteral("statTotals"));
+    statTotals->setVisible(false);
+    statusBar()->addPermanentWidget(statTotals);
+    queueTotals = new QueueTotals(*m_engine, this);
+    connect(queueTotals, &QueueTotals::changed, statTotals, [this] {
+        statTotals->setText(queueTotals->text());
+        statTotals->setVisible(!statTotals->text().isEmpty());
+    });
     statPanels[0]->installEventFilter(this);
     statPanels[0]->setToolTip(tr("Left click: one more task; right click: one fewer"));
 }

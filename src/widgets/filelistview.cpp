@@ -58,8 +58,11 @@ FileListView::FileListView(QWidget *parent)
     connect(m_model, &QAbstractItemModel::rowsInserted, this, recount);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, recount);
     connect(m_model, &QAbstractItemModel::modelReset, this, recount);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileListView::scheduleFit);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &FileListView::scheduleFit);
+    connect(m_model,
+            &QAbstractItemModel::rowsInserted,
+            this,
+            [this](const QModelIndex &, int first, int last) { measureRows(first, last); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { measureAll(); });
     connect(m_details->header(), &QHeaderView::sectionResized, this, [this](int column) {
         if (!m_fitting && column > NameColumn && column <= ModifiedColumn)
             m_sizedByUser[column] = true;
@@ -274,6 +277,43 @@ void FileListView::setColumnWidth(int column, int width)
 void FileListView::showEvent(QShowEvent *event)
 {
     QStackedWidget::showEvent(event);
+    measureAll();
+}
+
+void FileListView::measureAll()
+{
+    m_measureAll = true;
+    for (QSet<QString> &measured : m_measuredTexts)
+        measured.clear();
+    scheduleFit();
+}
+
+void FileListView::measureRows(int first, int last)
+{
+    // A few rows at a time (files arriving one by one) are measured as they come, so the
+    // widening at the end of the turn costs nothing per row already shown; a larger batch is
+    // measured like a new list.
+    if (m_measureAll || last - first >= MeasuredInsertRows) {
+        measureAll();
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        for (int column : {SizeColumn, TypeColumn, ModifiedColumn}) {
+            if (m_sizedByUser[column])
+                continue;
+            // Arrivals mostly repeat the texts of those before them (one type, one date).
+            const QModelIndex index = m_model->index(row, column);
+            QSet<QString> &measured = m_measuredTexts[column];
+            if (measured.size() > 4096)
+                measured.clear();
+            const QString text = index.data().toString();
+            if (measured.contains(text))
+                continue;
+            measured.insert(text);
+            const int width = m_details->sizeHintForIndex(index).width();
+            m_widestArrived[column] = qMax(m_widestArrived[column], width);
+        }
+    }
     scheduleFit();
 }
 
@@ -286,23 +326,34 @@ void FileListView::scheduleFit()
             this,
             [this] {
                 m_fitQueued = false;
-                fitColumns();
+                fit();
             },
             Qt::QueuedConnection);
 }
 
 void FileListView::fitColumns()
 {
+    m_measureAll = true;
+    fit();
+}
+
+void FileListView::fit()
+{
     if (m_model->rowCount() == 0)
         return;
     QHeaderView *header = m_details->header();
+    const bool all = m_measureAll;
+    m_measureAll = false;
     for (int column : {SizeColumn, TypeColumn, ModifiedColumn}) {
+        int wanted = std::exchange(m_widestArrived[column], 0);
         if (m_sizedByUser[column])
             continue;
         // The rows in view and a bounded number around them (the header's precision).
-        const int wanted
-                = qMax(header->sectionSizeHint(column),
-                       static_cast<QAbstractItemView *>(m_details)->sizeHintForColumn(column));
+        if (all) {
+            wanted = qMax(wanted,
+                          static_cast<QAbstractItemView *>(m_details)->sizeHintForColumn(column));
+        }
+        wanted = qMax(header->sectionSizeHint(column), wanted);
         if (wanted > m_details->columnWidth(column))
             setColumnWidth(column, wanted);
     }

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QIcon>
+#include <QSet>
 #include <QStackedWidget>
 
 #include "widgets/filelistmodel.h"
@@ -104,6 +105,9 @@ public:
     // Widens Size, Type and Modified to their texts now (the rows arriving do it on their own
     // at the end of the event-loop turn).
     void fitColumns();
+    // Rows inserted together up to this many are measured one by one as they arrive; more
+    // are measured as a new list is, at the end of the turn.
+    static constexpr int MeasuredInsertRows = 64;
 
     QTreeView *detailsView() const { return m_details; }
     QListView *iconView() const { return m_icons; }
@@ -126,6 +130,12 @@ protected:
 private:
     void countSelection() const;
     void scheduleFit();
+    // The next fit measures the list as a whole (a new list, or shown for the first time).
+    void measureAll();
+    // Takes the widths of rows just inserted into the next fit.
+    void measureRows(int first, int last);
+    // Widens the columns to the rows measured since the last fit.
+    void fit();
 
     FileListModel *m_model;
     mutable int m_selectedCount = -1; // -1: to be counted
@@ -137,4 +147,7 @@ private:
     bool m_fitQueued = false;
     bool m_fitting = false; // the widths change by this list's own hand
     bool m_sizedByUser[4] = {false, false, false, false};
+    bool m_measureAll = false;
+    int m_widestArrived[4] = {0, 0, 0, 0}; // of the rows inserted since the last fit
+    QSet<QString> m_measuredTexts[4];      // texts measured since the list was measured whole
 };

@@ -1,5 +1,7 @@
 #include "widgets/logview.h"
 
+#include "widgets/pacedcall.h"
+
 #include <cmath>
 
 #include <QApplication>
@@ -35,6 +37,18 @@ double Contrast(const QColor &a, const QColor &b)
 }
 
 constexpr double ReadableContrast = 4.5;
+// The kinds of mark, in the order of the shown colours kept per kind; anything else is last.
+const char *const Marks[] = {"  :", ">>:", "<<:", "!!:", " !:"};
+constexpr int OtherMark = 5;
+
+int MarkIndex(QStringView mark)
+{
+    for (int i = 0; i < OtherMark; ++i) {
+        if (mark == QLatin1String(Marks[i]))
+            return i;
+    }
+    return OtherMark;
+}
 // A log line's block holds this state; lines of appendLine() keep the colour they were given.
 constexpr int LogLineState = 1;
 
@@ -50,8 +64,11 @@ LogView::LogView(QWidget *parent)
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setMaximumBlockCount(MaxLines);
+    // No block limit on the document: flush() removes the oldest lines itself, as the
+    // document's own limit would lay out every line it removes.
     setUndoRedoEnabled(false);
+    m_flush = new PacedCall(
+            FlushIntervalMs, [this] { flush(); }, this);
     followPalette();
     // The desktop's palette reaches the application first.
     qApp->installEventFilter(this);
@@ -94,6 +111,11 @@ QColor LogView::readable(const QColor &colour) const
 
 QColor LogView::shownColour(const QString &mark) const
 {
+    return m_shown[MarkIndex(mark)];
+}
+
+QColor LogView::computeShownColour(const QString &mark) const
+{
     const QColor colour = ColourOfMark(mark);
     // White information lines on a light background would fade into the grey of the host's
     // lines: they take the palette's text colour there.
@@ -120,6 +142,8 @@ void LogView::followPalette()
     setPalette(pal);
     pal.setColor(QPalette::Text, markColour());
     setPalette(pal);
+    for (int i = 0; i <= OtherMark; ++i)
+        m_shown[i] = computeShownColour(i < OtherMark ? QLatin1String(Marks[i]) : QString());
     // Every log line again, in its kind's colour on the new background.
     QTextCharFormat mark;
     mark.setForeground(markColour());
@@ -166,10 +190,9 @@ void LogView::enqueue(Pending line)
     // Lines beyond MaxLines would be dropped by the document at once.
     if (m_pending.size() > 2 * MaxLines)
         m_pending.remove(0, m_pending.size() - MaxLines);
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        QMetaObject::invokeMethod(this, &LogView::flush, Qt::QueuedConnection);
-    }
+    // The first lines after a quiet spell show at the end of this turn; a busy log is written
+    // at most every FlushIntervalMs.
+    m_flush->request();
 }
 
 void LogView::clearLines()
@@ -180,7 +203,6 @@ void LogView::clearLines()
 
 void LogView::flush()
 {
-    m_flushQueued = false;
     if (m_pending.isEmpty())
         return;
     const qsizetype skip = qMax<qsizetype>(0, m_pending.size() - MaxLines);
@@ -210,6 +232,16 @@ void LogView::flush()
             cursor.block().setUserState(-1);
             cursor.insertText(line.text, format);
         }
+    }
+    const int excess = document()->blockCount() - MaxLines;
+    if (excess > 0) {
+        cursor.setPosition(0);
+        cursor.setPosition(document()->findBlockByNumber(excess).position(),
+                           QTextCursor::KeepAnchor);
+        // The line that becomes the first keeps its own style.
+        const QTextCharFormat firstLine = cursor.blockCharFormat();
+        cursor.removeSelectedText();
+        cursor.setBlockCharFormat(firstLine);
     }
     cursor.endEditBlock();
     m_pending.clear();

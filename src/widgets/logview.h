@@ -2,6 +2,8 @@
 
 #include <QPlainTextEdit>
 
+class PacedCall;
+
 // The log window: a read-only view of at most MaxLines lines, no word wrap, on the face colour
 // of buttons of the desktop's palette, light or dark. Lines are inserted as plain text: a host
 // reply holding "<b>" or "&amp;" shows exactly as sent and cannot restyle the log.
@@ -16,14 +18,16 @@
 // again.
 //
 // Appended lines wait for the end of the event-loop turn and go into the document together,
-// in one edit, with one scroll: a queue that logs thousands of lines a second costs one layout
-// per turn, not one per line. Reading the log writes the waiting lines first.
+// in one edit, with one scroll; while lines keep coming, they are written at most every
+// FlushIntervalMs: a queue that logs thousands of lines a second costs a few layouts a second,
+// not one per line or per turn. Reading the log writes the waiting lines first.
 class LogView : public QPlainTextEdit
 {
     Q_OBJECT
 
 public:
     static constexpr int MaxLines = 999;
+    static constexpr int FlushIntervalMs = 100;
 
     explicit LogView(QWidget *parent = nullptr);
 
@@ -58,6 +62,7 @@ private:
     // Takes the background from the palette and colours every line again.
     void followPalette();
     QColor readable(const QColor &colour) const;
+    QColor computeShownColour(const QString &mark) const;
 
     struct Pending
     {
@@ -68,7 +73,8 @@ private:
     void enqueue(Pending line);
 
     QList<Pending> m_pending;
-    bool m_flushQueued = false;
+    PacedCall *m_flush;
+    QColor m_shown[6]; // per kind of mark, on the background of the palette followed last
     bool m_followingPalette = false;
 
     QFont m_markFont;
