@@ -24,19 +24,6 @@ FailedTransfers::FailedTransfers(TaskEngine &engine, QObject *parent)
     });
 }
 
-QString FailedTransfers::reasonOf(const ItemResult &item)
-{
-    if (!item.failureReason.isEmpty())
-        return item.failureReason;
-    if (!item.warning.isEmpty())
-        return item.warning;
-    if (!item.hostReply.isEmpty() && item.commandSent)
-        return item.hostReply;
-    if (item.connectionClosed)
-        return tr("the connection was lost");
-    return item.hostReply.isEmpty() ? tr("not carried out") : item.hostReply;
-}
-
 void FailedTransfers::operationFinished(const OperationResult &result)
 {
     QList<Entry> failed;
@@ -51,7 +38,7 @@ void FailedTransfers::operationFinished(const OperationResult &result)
         entry.download = item.source.startsWith(QLatin1Char('\\'));
         entry.files = entry.download ? FilePair{HostPath{item.source}, LocalPath{item.target}}
                                      : FilePair{HostPath{item.target}, LocalPath{item.source}};
-        entry.reason = reasonOf(item);
+        entry.reason = item.reason();
         failed.append(entry);
     }
     if (failed.isEmpty())

@@ -34,10 +34,6 @@ public:
     void retryAll();
     void remove(const QList<int> &rows);
 
-    // Why a part failed, in the user's words: the program's own finding, the session's
-    // complaint, the host's reply, or a lost connection.
-    static QString reasonOf(const ItemResult &item);
-
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
