@@ -1,0 +1,146 @@
+// The desktop notification when a long queue finishes while the window is not active, told to
+// a notification service on a session bus of the test's own.
+#include "ui/queuedonenotice.h"
+#include "support/eventwait.h"
+#include "support/files.h"
+#include "tasks/taskengine.h"
+#include "windowdriver.h"
+
+#include <QDBusConnection>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PrivateBus
+{
+    QTemporaryDir dir;
+    QProcess daemon;
+    QProcess service;
+    QString address;
+    QString error;
+
+    bool start()
+    {
+        const QString dbus = QStandardPaths::findExecutable("dbus-daemon");
+        if (dbus.isEmpty()) {
+            error = "dbus-daemon is not installed";
+            return false;
+        }
+        daemon.start(dbus,
+                     {"--session",
+                      "--nofork",
+                      "--nopidfile",
+                      "--print-address=1",
+                      "--address=unix:path=" + dir.filePath("bus")});
+        if (!daemon.waitForStarted(5000)
+            || !ovtest::waitFor([&] { return daemon.canReadLine() || daemon.waitForReadyRead(50); },
+                                10000)) {
+            error = "dbus-daemon did not start";
+            return false;
+        }
+        address = QString::fromLatin1(daemon.readLine()).trimmed();
+        service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        service.start("/usr/bin/python3",
+                      {ORVANE_TEST_PEERS_DIR "/notification_service.py", address});
+        if (!service.waitForStarted(5000)
+            || !ovtest::waitFor(
+                    [&] { return service.canReadLine() || service.waitForReadyRead(50); }, 15000)
+            || service.readLine().trimmed() != "ready") {
+            error = "the notification service did not start: " + service.readAllStandardError();
+            return false;
+        }
+        return true;
+    }
+    ~PrivateBus()
+    {
+        QDBusConnection::disconnectFromBus("queue-done-test");
+        for (QProcess *p : {&service, &daemon}) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+};
+
+TEST(QueueDoneNotice, TellsTheDesktopOfALongQueueFinishedWhileAway)
+{
+    PrivateBus bus;
+    if (!bus.start())
+        GTEST_SKIP() << bus.error.toStdString();
+    ovtest::FileTree files;
+    for (int n = 1; n <= 6; ++n)
+        files.insert(QStringLiteral("n%1.txt").arg(n), ovtest::testBytes(3000 + n, quint32(n)));
+    ConnectedWindow cw;
+    ASSERT_TRUE(cw.connect(files, files.keys()));
+    TaskEngine *engine = cw.form->engine();
+    QueueDoneNotice notice(
+            *engine,
+            *cw.form,
+            DesktopNotifier(QDBusConnection::connectToBus(bus.address, "queue-done-test")));
+
+    int round = 0;
+    // Downloads the named host files into a folder of the round's own; waits for the end.
+    auto fetch = [&](const QStringList &names) {
+        const QString into = cw.localPath(QString::number(++round));
+        QList<FilePair> pairs;
+        for (const QString &name : names)
+            pairs.append({HostPath{"\\" + name}, LocalPath{NativeToLocal(into + '/' + name)}});
+        bool ended = false;
+        QObject::connect(
+                engine, &TaskEngine::operationFinished, cw.form.get(), [&] { ended = true; });
+        engine->download(pairs);
+        engine->Pass();
+        EXPECT_TRUE(ovtest::waitFor([&] { return ended; }, 30000));
+        // Every session idle, and the notice has looked at the queue once more.
+        EXPECT_TRUE(ovtest::waitFor(
+                [&] {
+                    for (int i = 0; i < engine->taskList().count(); ++i) {
+                        if (engine->taskList().session(i)->State() == csWaitForReply)
+                            return false;
+                    }
+                    return true;
+                },
+                10000));
+        QCoreApplication::processEvents();
+    };
+    // Six files while the window is active, then three while it is not: nothing said.
+    fetch(files.keys());
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    ASSERT_FALSE(cw.form->isActiveWindow());
+    fetch(files.keys().mid(0, 3));
+    // Six while away, one of them missing on the host.
+    fetch(files.keys().mid(0, 5) + QStringList{"gone.txt"});
+
+    // The calls the service printed, one a line.
+    QList<QByteArray> calls;
+    auto read = [&](int timeoutMs, int wanted) {
+        ovtest::waitFor(
+                [&] {
+                    bus.service.waitForReadyRead(50);
+                    for (const QByteArray &line : bus.service.readAll().split('\n')) {
+                        if (!line.trimmed().isEmpty())
+                            calls.append(line);
+                    }
+                    return calls.size() >= wanted;
+                },
+                timeoutMs);
+    };
+    read(10000, 1);
+    ASSERT_FALSE(calls.isEmpty()) << "no notification";
+    const QJsonObject call = QJsonDocument::fromJson(calls.first()).object();
+    EXPECT_EQ(call.value("app").toString(), "Orvane FTP");
+    EXPECT_EQ(call.value("summary").toString(), "The queue has finished");
+    EXPECT_EQ(call.value("body").toString(), "5 of 6 transfers are done; 1 failed.");
+    // The earlier rounds would have arrived first: only the one call was made.
+    read(500, 2);
+    EXPECT_EQ(calls.size(), 1) << calls.join('\n').toStdString();
+}
+
+} // namespace
