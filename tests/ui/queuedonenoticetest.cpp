@@ -90,7 +90,7 @@ TEST(QueueDoneNotice, TellsTheDesktopOfALongQueueFinishedWhileAway)
         for (const QString &name : names)
             pairs.append({HostPath{"\\" + name}, LocalPath{NativeToLocal(into + '/' + name)}});
         bool ended = false;
-        QObject::connect(
+        const QMetaObject::Connection watch = QObject::connect(
                 engine, &TaskEngine::operationFinished, cw.form.get(), [&] { ended = true; });
         engine->download(pairs);
         engine->Pass();
@@ -106,6 +106,7 @@ TEST(QueueDoneNotice, TellsTheDesktopOfALongQueueFinishedWhileAway)
                 },
                 10000));
         QCoreApplication::processEvents();
+        QObject::disconnect(watch);
     };
     // Six files while the window is active, then three while it is not: nothing said.
     fetch(files.keys());

@@ -71,6 +71,12 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
     }
     ASSERT_LT(whole.size(), FileCount);
     const qsizetype commandsBefore = server.commands().size();
+    // Quick connect's four tasks: the main session and three beside it.
+    EXPECT_EQ(
+            server.commands()
+                    .filter(QRegularExpression("^user ", QRegularExpression::CaseInsensitiveOption))
+                    .size(),
+            4);
 
     // Started again on the same settings folder: the offer, answered Yes.
     const QString folder = config + "/Orvane FTP";
@@ -82,6 +88,8 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
         QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
     });
     ProgramRun run(folder + "/registry.json");
+    // The window's engine runs its scheduler as the program's does.
+    run.window->engine()->startTimers();
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(script.waitFinished(20000));
     const QRegularExpressionMatch offer
