@@ -85,7 +85,10 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
     UserScript script;
     script.on<QMessageBox>([&](QMessageBox *box) {
         question = box->text();
-        QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+            QTest::mouseClick(yes, Qt::LeftButton);
+        else
+            box->close();
     });
     ProgramRun run(folder + "/registry.json");
     // The window's engine runs its scheduler as the program's does.
@@ -131,6 +134,7 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
     for (const QString &name : fetched)
         wholeAgain += whole.contains(name) ? 1 : 0;
     EXPECT_EQ(wholeAgain, left - missing);
+    EXPECT_LE(wholeAgain, 4);
     for (auto it = partial.cbegin(); it != partial.cend(); ++it)
         EXPECT_TRUE(again.contains(QStringLiteral("REST %1").arg(it.value()), Qt::CaseInsensitive))
                 << it.key().toStdString() << " was cut off at " << it.value();
