@@ -20,31 +20,9 @@ repeat=${REPEAT:-3}
 source "$here/bench/serverlib.bash"
 bench_setup lftp /usr/bin/time /usr/bin/python3
 
-# Files of different (sparse) sizes with names of different lengths, and one folder in 50.
-mkdir -p "$work/root/big"
-/usr/bin/python3 - "$work/root/big" "$entries" <<'PY'
-import os, sys
-folder, count = sys.argv[1], int(sys.argv[2])
-for i in range(count):
-    name = os.path.join(folder, "entry %06d %s" % (i, "x" * (i % 23)))
-    if i % 50 == 0:
-        os.mkdir(name)
-    else:
-        with open(name, "wb") as f:
-            f.truncate(i * 37)
-PY
+make_listing "$entries"
 start_server
 url="ftp://127.0.0.1:$port/big/"
-
-# Every run must print one line per entry.
-check_copy() {
-    local lines
-    lines=$(wc -l < "$work/$1.out")
-    [ "$lines" -eq "$entries" ] || {
-        echo "$bench: $1 printed $lines lines, not $entries" >&2
-        exit 1
-    }
-}
 
 # run_client NAME : times one listing; prints "seconds cpu_seconds"
 run_client() {

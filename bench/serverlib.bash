@@ -104,15 +104,64 @@ CONF
     return 1
 }
 
+# start_pyftpd VAR NAME ARG... : one more server, tests/peers/pyftpd_server.py with ARGs, serving
+# "$work/root" to the user bench (password bench); sets VAR to its port once it listens. It is
+# stopped with the main server.
+peer_pids=()
+start_pyftpd() {
+    local var=$1 name=$2
+    shift 2
+    rm -f "$work/$name.ready"
+    /usr/bin/python3 "$here/tests/peers/pyftpd_server.py" --root "$work/root" --user bench \
+        --password bench --ready-file "$work/$name.ready" --log /dev/null "$@" \
+        >"$work/$name.log" 2>&1 &
+    peer_pids+=($!)
+    for _ in $(seq 100); do
+        [ -s "$work/$name.ready" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/$name.ready" ] || { echo "$bench: pyftpdlib ($name) did not start" >&2; exit 1; }
+    printf -v "$var" '%s' "$(awk '{ print $2 }' "$work/$name.ready")"
+}
+
 # Never fails: it runs in the scripts' EXIT trap under set -e, where a failing command would
 # end the trap before the work folder is removed.
 stop_server() {
-    if [ -n "${server_pid:-}" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
+    local pid
+    for pid in ${server_pid:-} "${peer_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     server_pid=""
+    peer_pids=()
     return 0
+}
+
+# make_listing COUNT : "$work/root/big" with COUNT entries (sets entries): files of different
+# (sparse) sizes with names of different lengths, and one folder in 50. Every run must then
+# print one line per entry.
+make_listing() {
+    entries=$1
+    mkdir -p "$work/root/big"
+    /usr/bin/python3 - "$work/root/big" "$entries" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+for i in range(count):
+    name = os.path.join(folder, "entry %06d %s" % (i, "x" * (i % 23)))
+    if i % 50 == 0:
+        os.mkdir(name)
+    else:
+        with open(name, "wb") as f:
+            f.truncate(i * 37)
+PY
+    check_copy() {
+        local lines
+        lines=$(wc -l < "$work/$1.out")
+        [ "$lines" -eq "$entries" ] || {
+            echo "$bench: $1 printed $lines lines, not $entries" >&2
+            exit 1
+        }
+    }
 }
 
 # timed_run NAME TARGET COMMAND... : runs COMMAND once after removing TARGET and `sync`, then

@@ -34,16 +34,14 @@ OperationTracker::Running *OperationTracker::running(const tTaskListObj *record)
 
 ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const QString &target)
 {
-    ItemResult *first = nullptr;
-    for (ItemResult &each : op.result.items) {
-        if (each.kind != kind || each.ended)
-            continue;
-        if (each.target == target)
-            return &each;
-        if (!first)
-            first = &each;
-    }
-    return first;
+    const auto found = op.partAt.constFind({int(kind), target});
+    if (found != op.partAt.cend() && !op.result.items[*found].ended)
+        return &op.result.items[*found];
+    const QList<qsizetype> parts = op.ofKind.value(int(kind));
+    qsizetype &from = op.ofKindFrom[int(kind)];
+    while (from < parts.size() && op.result.items[parts[from]].ended)
+        ++from;
+    return from < parts.size() ? &op.result.items[parts[from]] : nullptr;
 }
 
 ItemResult &OperationTracker::item(Running &op, ItemResult::Kind kind, const QString &target)
@@ -58,6 +56,8 @@ ItemResult &OperationTracker::item(Running &op, ItemResult::Kind kind, const QSt
     op.partAt.insert(key, op.result.items.size());
     if (kind == ItemResult::Rename || kind == ItemResult::Delete || kind == ItemResult::MakeFolder)
         op.settledByWorkEnd.append(op.result.items.size());
+    if (kind == ItemResult::Delete || kind == ItemResult::MakeFolder)
+        op.ofKind[int(kind)].append(op.result.items.size());
     op.result.items.append(item);
     return op.result.items.last();
 }
@@ -212,23 +212,15 @@ void OperationTracker::workEnded(tTaskListObj *record)
         // last command it sent is the result of one that has no report of its own (a rename),
         // and one that ended without any report failed.
         TcFTP *session = record->FTP;
-        for (const qsizetype at : std::as_const(op->settledByWorkEnd)) {
-            ItemResult &each = op->result.items[at];
-            if (each.ended)
-                continue;
-            if (each.kind == ItemResult::Rename) {
-                settle(each,
-                       record,
-                       session,
-                       session->OutCmd() == QLatin1String("rnto")
-                               && session->InCmd().startsWith(QLatin1Char('2')),
-                       *op);
-                break;
-            }
-            if (each.kind == ItemResult::Delete || each.kind == ItemResult::MakeFolder) {
-                settle(each, record, session, false, *op);
-                break;
-            }
+        const QList<qsizetype> &parts = op->settledByWorkEnd;
+        qsizetype &from = op->workEndFrom;
+        while (from < parts.size() && op->result.items[parts[from]].ended)
+            ++from;
+        if (from < parts.size()) {
+            ItemResult &each = op->result.items[parts[from]];
+            const bool renamed = session->OutCmd() == QLatin1String("rnto")
+                                 && session->InCmd().startsWith(QLatin1Char('2'));
+            settle(each, record, session, each.kind == ItemResult::Rename && renamed, *op);
         }
         op->commandSent = false;
         op->warnings.remove(record);

@@ -67,13 +67,19 @@ private:
         // files must not cost a search through all its parts per file.
         QHash<std::pair<int, QString>, qsizetype> partAt;
         // The renames, deletions and folders made, in their order: the parts a session's work
-        // ending settles.
+        // ending settles. Parts only ever end, so the search for the first unended one starts
+        // past those known ended: a tree delete of thousands of files stays linear.
         QList<qsizetype> settledByWorkEnd;
+        qsizetype workEndFrom = 0;
+        // The same for each kind a host report settles without naming its part.
+        QHash<int, QList<qsizetype>> ofKind;
+        QHash<int, qsizetype> ofKindFrom;
     };
     Running *running(const tTaskListObj *record);
     // The part of kind with target, else a new one.
     ItemResult &item(Running &op, ItemResult::Kind kind, const QString &target);
-    // The unended part of kind with target, else the first unended part of kind, else none.
+    // The unended part of kind with target, else the first unended part of kind, else none
+    // (only for deletions and folders made).
     ItemResult *pending(Running &op, ItemResult::Kind kind, const QString &target);
     void settle(ItemResult &item,
                 const tTaskListObj *record,

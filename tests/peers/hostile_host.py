@@ -2,11 +2,10 @@
 """Hostile hosts for the scripted FTP server (scripted_ftp_server.py, step "serve-host MODE")."""
 
 import queue
-import socket
 import threading
 import time
 
-from scripted_ftp_server import escape
+from scripted_ftp_server import ScriptedServer, ScriptError, escape
 
 # ---------------------------------------------------------------------------------------------
 # Hostile hosts: "serve-host MODE" answers every command itself, on any number of control
@@ -92,7 +91,7 @@ class HostileHost:
         session = HostileSession(self, conn, lines)
         try:
             session.run()
-        except OSError:
+        except (OSError, ScriptError):
             pass
         finally:
             try:
@@ -114,20 +113,22 @@ class HostileHost:
             threading.Thread(target=self.serve, args=(conn, lines), daemon=True).start()
 
 
-class HostileSession:
+class HostileSession(ScriptedServer):
+    """One control connection of the host; its data connections work as a script's do."""
+
     def __init__(self, host, conn, lines):
-        self.host = host
-        self.server = host.server
-        self.conn = conn
-        self.lines = lines
+        server = host.server
+        self.host, self.conn, self.lines = host, conn, lines
+        self.events, self.lock, self.transcript = server.events, server.lock, server.transcript
+        self.timeout = 10.0
+        self.closed = False
         self.cwd = "/"
-        self.pasv = None
-        self.port_addr = None
+        self.pasv = self.port_addr = self.mode = self.data = None
+        # A slow host's small receive window keeps the client's upload waiting in its file.
+        self.rcvbuf = 16384 if host.mode == "slow-stor" else 0
 
     def say(self, text):
-        data = text.encode("utf-8", "surrogateescape") + b"\r\n"
-        self.conn.sendall(data)
-        self.server.event("SENT", escape(data))
+        self.send(text.encode("utf-8", "surrogateescape") + b"\r\n")
 
     def path_of(self, arg):
         arg = arg.decode("utf-8", "surrogateescape") if isinstance(arg, bytes) else arg
@@ -143,45 +144,20 @@ class HostileSession:
             parts.append(p)
         return "/" + "/".join(parts)
 
-    def data_socket(self):
-        # A slow host's small receive window keeps the client's upload waiting in its file.
-        small = self.host.mode == "slow-stor"
-        if self.pasv is not None:
-            self.pasv.settimeout(10)
-            sock, _ = self.pasv.accept()
-            self.pasv.close()
-            self.pasv = None
-        else:
-            sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-            if small:
-                sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
-            sock.settimeout(10)
-            sock.connect(self.port_addr)
-        sock.settimeout(10)
-        return sock
-
-    def send_data(self, payload):
-        sock = self.data_socket()
-        try:
-            sock.sendall(payload)
-        finally:
-            sock.close()
-
     def greeting(self):
         if self.host.mode == "hostile":
             self.say("220-\x1b]0;pwned\x07\x1b[2J\u202eHostile host")
-            self.say("220 ready")
-        else:
-            self.say("220 ready")
+        self.say("220 ready")
 
     def run(self):
         self.greeting()
         while True:
             line = self.lines.get()
             if line is None:
-                self.server.event("CLOSED")
+                self.event("CLOSED")
                 return
-            self.server.event("RECV", escape(line))
+            self.event("RECV", escape(line))
+            self.note_data_address(line)
             text = line.decode("utf-8", "surrogateescape")
             verb, _, arg = text.partition(" ")
             handler = getattr(self, "cmd_" + verb.upper(), None)
@@ -216,23 +192,16 @@ class HostileSession:
         self.say("200 ok")
 
     def cmd_PASV(self, arg):
-        self.pasv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        if self.host.mode == "slow-stor":
-            self.pasv.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 16384)
-        self.pasv.bind(("127.0.0.1", 0))
-        self.pasv.listen(1)
-        port = self.pasv.getsockname()[1]
+        port = self.open_pasv()
         self.say("227 Entering Passive Mode (127,0,0,1,%d,%d)." % (port // 256, port % 256))
 
     def cmd_PORT(self, arg):
-        parts = [int(p) for p in arg.strip().split(",")]
-        self.port_addr = ("127.0.0.1", parts[4] * 256 + parts[5])
-        self.say("200 PORT ok")
+        self.say("200 PORT ok")  # the address is taken as the line arrives
 
     def cmd_LIST(self, arg):
         path = self.path_of(arg) if arg and not arg.startswith("-") else self.cwd
         self.say("150 listing")
-        self.send_data(self.host.listing(path))
+        self.data_send(self.host.listing(path))
         self.say("226 done")
 
     def cmd_RETR(self, arg):
@@ -241,31 +210,28 @@ class HostileSession:
             self.say("550 no such file")
             return
         self.say("150 sending")
-        self.send_data(b"x" * size)
+        self.data_send(b"x" * size)
         self.say("226 done")
 
     def cmd_STOR(self, arg):
         self.say("150 send it")
-        sock = self.data_socket()
+        sock = self.data_open()
         if self.host.mode == "slow-stor":
             time.sleep(2)
         size = 0
         sock.settimeout(30)
-        while True:
-            chunk = sock.recv(1 << 20)
-            if not chunk:
-                break
+        while chunk := sock.recv(1 << 20):
             size += len(chunk)
-        sock.close()
-        self.server.event("STORED", "%s %d" % (self.path_of(arg), size))
+        self.data_close()
+        self.event("STORED", "%s %d" % (self.path_of(arg), size))
         self.say("226 stored")
 
     def cmd_DELE(self, arg):
-        self.server.event("DELETED", self.path_of(arg))
+        self.event("DELETED", self.path_of(arg))
         self.say("250 deleted")
 
     def cmd_RMD(self, arg):
-        self.server.event("DELETED", self.path_of(arg) + "/")
+        self.event("DELETED", self.path_of(arg) + "/")
         self.say("250 removed")
 
     def cmd_MKD(self, arg):

@@ -16,8 +16,6 @@ blanks are dropped, so a script can be indented.
 
     greet TEXT            send TEXT + CRLF (same as reply; reads well as the first step)
     reply TEXT            send TEXT + CRLF; a multi-line reply is several reply steps
-    reply-split TEXT      send TEXT + CRLF in two writes 150 ms apart, split at "|" (else in
-                          the middle)
     expect [GLOB]         wait for the next command line and require it to match GLOB (whole
                           line, case-sensitive, shell glob; none = any line). A line that does
                           not match is answered by a "default" when one fits, else the script
@@ -172,7 +170,14 @@ def parse_script(text):
     return steps
 
 
-class ScriptedServer:
+# The steps of a third party and of a host that talks without end live in hostile_peers.py,
+# which takes the helpers above from this module: run as a program, it is known by its own name
+# too, so that the two share one ScriptError.
+sys.modules.setdefault("scripted_ftp_server", sys.modules[__name__])
+import hostile_peers  # noqa: E402
+
+
+class ScriptedServer(hostile_peers.ThirdPartySteps):
     def __init__(self, workdir, steps, port):
         self.workdir = workdir
         self.steps = steps
@@ -193,6 +198,7 @@ class ScriptedServer:
         self.mode = None
         self.data = None
         self.recv_count = 0
+        self.rcvbuf = 0  # a small receive window for data connections, when set
         self.lock = threading.Lock()
 
     # events and control output
@@ -310,9 +316,14 @@ class ScriptedServer:
             self.pasv = None
             self.mode = None
         elif self.mode == "active":
+            self.data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            if self.rcvbuf:
+                self.data.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, self.rcvbuf)
+            self.data.settimeout(self.timeout)
             try:
-                self.data = socket.create_connection(self.port_addr, timeout=self.timeout)
+                self.data.connect(self.port_addr)
             except OSError as e:
+                self.data = None
                 raise ScriptError("connecting to %s:%d failed: %s" % (self.port_addr + (e,)))
         else:
             raise ScriptError("a data step needs a PASV/EPSV reply or a PORT/EPRT command first")
@@ -396,23 +407,10 @@ class ScriptedServer:
                 pass
             conn.close()
 
-    def step_greet(self, step):
-        self.reply(step.arg)
-
     def step_reply(self, step):
         self.reply(step.arg)
 
-    def step_reply_split(self, step):
-        if "|" in step.arg:
-            first, _, second = step.arg.partition("|")
-            first, second = unescape(first), unescape(second) + b"\r\n"
-        else:
-            whole = unescape(step.arg) + b"\r\n"
-            first, second = whole[: len(whole) // 2], whole[len(whole) // 2 :]
-        self.send(first)
-        time.sleep(0.15)
-        self.send(second)
-
+    step_greet = step_reply
 
     def step_expect(self, step):
         glob = step.arg or "*"
@@ -441,6 +439,8 @@ class ScriptedServer:
             self.pasv.close()
         self.data_close()
         self.pasv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        if self.rcvbuf:
+            self.pasv.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, self.rcvbuf)
         self.pasv.bind(("127.0.0.1", 0))
         self.pasv.listen(1)
         self.mode = "passive"
@@ -454,7 +454,6 @@ class ScriptedServer:
     def step_reply_epsv(self, step):
         port = self.open_pasv()
         self.reply("229 Entering Extended Passive Mode (|||%d|)" % port)
-
 
     def step_data_open(self, step):
         self.data_open()
@@ -473,11 +472,14 @@ class ScriptedServer:
     def step_data_send_pattern(self, step):
         self.data_send(pattern(int(step.arg)))
 
-    def step_data_close_early(self, step):
+    @staticmethod
+    def first_bytes(step):
+        """The first N bytes of TEXT, or of the pattern, for a step "N [TEXT]"."""
         count, _, text = step.arg.partition(" ")
-        count = int(count)
-        source = unescape(text) if text else pattern(count)
-        self.data_send(source[:count])
+        return (unescape(text) if text else pattern(int(count)))[: int(count)]
+
+    def step_data_close_early(self, step):
+        self.data_send(self.first_bytes(step))
 
     def step_data_recv(self, step):
         self.recv_count += 1
@@ -499,7 +501,6 @@ class ScriptedServer:
         finally:
             self.data_close()
         self.event("DATA", "%s %d" % (name, size))
-
 
     def step_send_endless(self, step):
         if self.conn is None:
@@ -531,8 +532,6 @@ class ScriptedServer:
             except ScriptError:
                 return
 
-
-
     def step_sleep(self, step):
         time.sleep(int(step.arg) / 1000.0)
 
@@ -550,12 +549,9 @@ class ScriptedServer:
             self.data_close()
 
     def step_data_reset(self, step):
-        count, _, text = step.arg.partition(" ")
-        count = int(count)
-        source = unescape(text) if text else pattern(count)
         sock = self.data_open()
         try:
-            sock.sendall(source[:count])
+            sock.sendall(self.first_bytes(step))
             # The bytes must reach the client before the reset, which drops what is unsent.
             time.sleep(0.1)
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
@@ -578,14 +574,6 @@ class ScriptedServer:
         import hostile_host
 
         hostile_host.serve(self, step.arg.strip() or "hostile")
-
-
-# Steps for a third party on the network and a host that talks without end (intrude,
-# reply-pasv-lure, reply-repeat, reply-every, data-trickle) live in hostile_peers.py next to
-# this file.
-import hostile_peers  # noqa: E402
-
-hostile_peers.install(sys.modules[__name__])
 
 
 def main():

@@ -1,5 +1,7 @@
 #include "support/peerprocess.h"
 
+#include "support/eventwait.h"
+
 #include <QDir>
 #include <QFile>
 #include <QMultiHash>
@@ -113,6 +115,34 @@ bool PeerProcess::start(const QString &program,
     }
     m_pid = m_process.processId();
     return true;
+}
+
+quint16 PeerProcess::startListening(const QString &program,
+                                    const QStringList &arguments,
+                                    const QString &outputFile,
+                                    const QString &readyFile,
+                                    int timeoutMs,
+                                    QString *error)
+{
+    if (!start(program, arguments, outputFile, error))
+        return 0;
+    QByteArray ready;
+    waitFor(
+            [&] {
+                QFile file(readyFile);
+                if (file.open(QIODevice::ReadOnly))
+                    ready = file.readLine();
+                return ready.endsWith('\n') || !isRunning();
+            },
+            timeoutMs);
+    const quint16 port = ready.startsWith("LISTENING ") ? ready.mid(10).trimmed().toUShort() : 0;
+    if (port == 0) {
+        *error = QStringLiteral("%1 did not start (waited at most %2 ms):\n")
+                         .arg(arguments.value(0, program))
+                         .arg(timeoutMs);
+        stop();
+    }
+    return port;
 }
 
 bool PeerProcess::isRunning()

@@ -29,6 +29,16 @@ public:
                const QString &outputFile,
                QString *error);
 
+    // start(), then waits until the first line of readyFile reads "LISTENING <port>" (the test
+    // peers' way to say they accept connections); returns the port, or 0 with the reason in
+    // *error (the process stopped; its output stays readable).
+    quint16 startListening(const QString &program,
+                           const QStringList &arguments,
+                           const QString &outputFile,
+                           const QString &readyFile,
+                           int timeoutMs,
+                           QString *error);
+
     // True while the process has not exited. Reaps it when it has.
     bool isRunning();
 

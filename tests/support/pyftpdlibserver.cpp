@@ -1,6 +1,5 @@
 #include "support/pyftpdlibserver.h"
 
-#include "support/eventwait.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -84,40 +83,20 @@ QString PyftpdlibServer::createFile(const QString &relativePath, const QByteArra
         arguments << QStringLiteral("--tls-cert") << m_tlsCertificate << QStringLiteral("--tls-key")
                   << m_tlsKey;
     QString error;
-    if (!m_process.start(QString::fromLatin1(Python),
-                         arguments,
-                         m_dir->filePath(QStringLiteral("output.txt")),
-                         &error))
-        return ::testing::AssertionFailure() << error.toStdString();
-
-    QByteArray ready;
-    const bool listening = waitFor(
-            [&] {
-                QFile file(readyFile);
-                if (file.open(QIODevice::ReadOnly))
-                    ready = file.readAll();
-                return ready.startsWith("LISTENING ") || !m_process.isRunning();
-            },
-            timeoutMs);
-    m_port = listening ? ready.mid(10).trimmed().toUShort() : 0;
-    if (m_port == 0) {
-        const QString output = log();
-        m_process.stop();
-        return ::testing::AssertionFailure()
-               << "pyftpdlib did not start (waited at most " << timeoutMs << " ms):\n"
-               << output.toStdString();
-    }
+    m_port = m_process.startListening(QString::fromLatin1(Python),
+                                      arguments,
+                                      m_dir->filePath(QStringLiteral("output.txt")),
+                                      readyFile,
+                                      timeoutMs,
+                                      &error);
+    if (m_port == 0)
+        return ::testing::AssertionFailure() << error.toStdString() << log().toStdString();
     return ::testing::AssertionSuccess();
 }
 
 void PyftpdlibServer::stop()
 {
     m_process.stop();
-}
-
-bool PyftpdlibServer::isRunning()
-{
-    return m_process.isRunning();
 }
 
 QStringList PyftpdlibServer::commands() const

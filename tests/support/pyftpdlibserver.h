@@ -43,7 +43,6 @@ public:
     // does not happen within timeoutMs. Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
     void stop() override;
-    bool isRunning();
 
     quint16 port() const override { return m_port; }
     static QString userName();

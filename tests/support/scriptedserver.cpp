@@ -72,32 +72,19 @@ QString ScriptedServer::addFile(const QString &name, const QByteArray &content)
         return ::testing::AssertionFailure() << "cannot write " << scriptFile.toStdString();
     file.close();
     QString error;
-    if (!m_process.start(QString::fromLatin1(Python),
-                         {QStringLiteral(ORVANE_TEST_PEERS_DIR "/scripted_ftp_server.py"),
-                          QStringLiteral("--script"),
-                          scriptFile,
-                          QStringLiteral("--dir"),
-                          m_dir->path()},
-                         m_dir->filePath(QStringLiteral("output.txt")),
-                         &error))
-        return ::testing::AssertionFailure() << error.toStdString();
-    QString listening;
-    waitFor(
-            [&] {
-                const QStringList lines = events();
-                if (!lines.isEmpty())
-                    listening = lines.first();
-                return !listening.isEmpty() || !m_process.isRunning();
-            },
-            timeoutMs);
-    m_port = listening.startsWith(QStringLiteral("LISTENING ")) ? listening.mid(10).toUShort() : 0;
-    if (m_port == 0) {
-        const QString output = log();
-        m_process.stop();
-        return ::testing::AssertionFailure()
-               << "the scripted server did not start (waited at most " << timeoutMs << " ms):\n"
-               << output.toStdString();
-    }
+    m_port = m_process.startListening(
+            QString::fromLatin1(Python),
+            {QStringLiteral(ORVANE_TEST_PEERS_DIR "/scripted_ftp_server.py"),
+             QStringLiteral("--script"),
+             scriptFile,
+             QStringLiteral("--dir"),
+             m_dir->path()},
+            m_dir->filePath(QStringLiteral("output.txt")),
+            m_dir->filePath(QStringLiteral("events.log")),
+            timeoutMs,
+            &error);
+    if (m_port == 0)
+        return ::testing::AssertionFailure() << error.toStdString() << log().toStdString();
     return ::testing::AssertionSuccess();
 }
 
@@ -135,11 +122,6 @@ QStringList ScriptedServer::events() const
     return text.split(u'\n', Qt::SkipEmptyParts);
 }
 
-bool ScriptedServer::isDone() const
-{
-    return events().contains(QStringLiteral("DONE"));
-}
-
 QString ScriptedServer::failure() const
 {
     for (const QString &line : events()) {
@@ -161,8 +143,11 @@ QStringList ScriptedServer::extraCommands() const
 
 ::testing::AssertionResult ScriptedServer::waitForDone(int timeoutMs)
 {
-    waitFor([&] { return isDone() || !failure().isEmpty(); }, timeoutMs);
-    if (isDone())
+    const auto done = [&] {
+        return events().contains(QStringLiteral("DONE"));
+    };
+    waitFor([&] { return done() || !failure().isEmpty(); }, timeoutMs);
+    if (done())
         return ::testing::AssertionSuccess();
     auto result = ::testing::AssertionFailure();
     if (!failure().isEmpty())

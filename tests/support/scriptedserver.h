@@ -58,7 +58,6 @@ public:
     // The server's event lines: LISTENING, CONNECTED, STEP, RECV, SENT, DATA, ENDLESS, CLOSED,
     // EXTRA, DONE, FAIL (see the script's documentation).
     QStringList events() const;
-    bool isDone() const;     // every step ran
     QString failure() const; // "line 9: expected 'EPSV' but got 'PWD'", or ""
     // Commands that arrived after the script ended or failed, with no default to answer them.
     QStringList extraCommands() const;

@@ -82,13 +82,16 @@ Owner ownerOf(const char *name)
     return entry ? Owner{entry->pw_uid, entry->pw_gid} : Owner{};
 }
 
+bool setOwner(const QString &path, mode_t mode, Owner owner)
+{
+    const QByteArray native = QFile::encodeName(path);
+    return ::chmod(native.constData(), mode) == 0
+           && ::chown(native.constData(), owner.uid, owner.gid) == 0;
+}
+
 bool makeFolder(const QString &path, Owner owner)
 {
-    if (!QFileInfo(path).isDir() && !QDir().mkdir(path))
-        return false;
-    const QByteArray native = QFile::encodeName(path);
-    return ::chmod(native.constData(), 0755) == 0
-           && ::chown(native.constData(), owner.uid, owner.gid) == 0;
+    return (QFileInfo(path).isDir() || QDir().mkdir(path)) && setOwner(path, 0755, owner);
 }
 
 } // namespace
@@ -140,32 +143,17 @@ QString VsftpdServer::userHome() const
 
 QString VsftpdServer::path(Tree tree, const QString &relativePath) const
 {
-    QString base;
-    switch (tree) {
-    case Tree::AnonymousRoot:
-        base = anonymousRoot();
-        break;
-    case Tree::Upload:
-        base = uploadFolder();
-        break;
-    case Tree::UserHome:
-        base = userHome();
-        break;
-    }
+    const QString base = tree == Tree::AnonymousRoot ? anonymousRoot()
+                         : tree == Tree::Upload      ? uploadFolder()
+                                                     : userHome();
     return relativePath.isEmpty() ? base : base + u'/' + relativePath;
 }
 
 static Owner treeOwner(VsftpdServer::Tree tree)
 {
-    switch (tree) {
-    case VsftpdServer::Tree::AnonymousRoot:
-        return Owner{};
-    case VsftpdServer::Tree::Upload:
-        return ownerOf("ftp");
-    case VsftpdServer::Tree::UserHome:
-        return ownerOf(AccountName);
-    }
-    return Owner{};
+    return tree == VsftpdServer::Tree::AnonymousRoot ? Owner{}
+           : tree == VsftpdServer::Tree::Upload      ? ownerOf("ftp")
+                                                     : ownerOf(AccountName);
 }
 
 QString VsftpdServer::createFolder(Tree tree, const QString &relativePath) const
@@ -190,19 +178,8 @@ QString VsftpdServer::createFile(Tree tree,
     if (slash > 0 && createFolder(tree, relativePath.left(slash)).isEmpty())
         return QString();
     const QString target = path(tree, relativePath);
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(content) != content.size()) {
-        ADD_FAILURE() << "cannot write " << target.toStdString() << ": "
-                      << file.errorString().toStdString();
-        return QString();
-    }
-    file.close();
-    const Owner owner = treeOwner(tree);
-    const QByteArray native = QFile::encodeName(target);
-    if (::chmod(native.constData(), 0644) != 0
-        || ::chown(native.constData(), owner.uid, owner.gid) != 0) {
-        ADD_FAILURE() << "cannot set the owner of " << target.toStdString();
+    if (!writeFile(target, content) || !setOwner(target, 0644, treeOwner(tree))) {
+        ADD_FAILURE() << "cannot write " << target.toStdString();
         return QString();
     }
     return target;
@@ -362,11 +339,6 @@ bool VsftpdServer::writeConfig(QString *error) const
 void VsftpdServer::stop()
 {
     m_process.stop();
-}
-
-bool VsftpdServer::isRunning()
-{
-    return m_process.isRunning();
 }
 
 QStringList VsftpdServer::commands() const

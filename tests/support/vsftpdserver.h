@@ -59,11 +59,8 @@ public:
     // timeoutMs. Use as ASSERT_TRUE(server.start()).
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
     void stop() override;
-    bool isRunning();
 
     quint16 port() const override { return m_port; }
-    quint16 passivePortFirst() const { return m_passiveFirst; }
-    quint16 passivePortLast() const { return m_passiveLast; }
 
     static QString userName();
     static QString password();

@@ -1,27 +1,11 @@
 // The main session's walk after login (home, root and initial folder) against exact dialogues.
-#include "support/eventwait.h"
+#include "connectedengine.h"
 #include "support/scriptedserver.h"
-#include "tasks/taskengine.h"
 
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
+using namespace enginetest;
 using ovtest::ScriptedServer;
-using ovtest::waitFor;
-
-namespace {
-ConnectRequest requestTo(const ScriptedServer &server, const QString &initialFolder)
-{
-    ConnectRequest request;
-    request.session = {QStringLiteral("127.0.0.1"),
-                       QString::number(server.port()),
-                       QStringLiteral("anonymous"),
-                       QStringLiteral("x@example.com")};
-    request.initialFolder = initialFolder;
-    request.passive = true;
-    return request;
-}
-} // namespace
 
 TEST(LoginWalk, HomeRootAndInitialFolder)
 {
@@ -50,7 +34,7 @@ TEST(LoginWalk, HomeRootAndInitialFolder)
         ASSERT_TRUE(server.start());
         TaskEngine engine;
         engine.startTimers();
-        engine.connectMain(requestTo(server, QString::fromUtf8(walk.initial)));
+        engine.connectMain(anonymousRequest(server.port(), QString::fromUtf8(walk.initial), 1));
         EXPECT_TRUE(server.waitForDone(10000)) << server.failure().toStdString();
         EXPECT_TRUE(waitFor([&] { return !engine.currentHostFolder().isEmpty(); }, 5000));
         EXPECT_EQ(engine.HomeFolder(), QString::fromUtf8(walk.home));
@@ -80,7 +64,7 @@ TEST(LoginWalk, LoginInformationIsBounded)
     )"));
     ASSERT_TRUE(server.start());
     TaskEngine engine;
-    engine.connectMain(requestTo(server, QString()));
+    engine.connectMain(anonymousRequest(server.port(), QString(), 1));
     ASSERT_TRUE(waitFor([&] { return engine.loginInfo().size() > TaskEngine::MaxLoginInfoLines; },
                         10000))
             << server.log().toStdString();

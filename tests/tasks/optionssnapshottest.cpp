@@ -1,19 +1,7 @@
 // The options as a connection sees them: observers of the live object, and the copy a
 // connection takes when it starts.
 #include "connectedengine.h"
-#include "platform/localpath.h"
-#include "support/eventwait.h"
-#include "support/files.h"
-#include "support/vsftpdserver.h"
-#include "tasks/taskengine.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
-
-#include <memory>
-
-using ovtest::VsftpdServer;
-using ovtest::waitFor;
 using namespace enginetest;
 
 TEST(OptionsChanges, ObserversBelongToTheLiveObjectAloneAndEndWithTheirContext)
@@ -43,40 +31,27 @@ TEST(OptionsChanges, ObserversBelongToTheLiveObjectAloneAndEndWithTheirContext)
 // Options edited after the connection started leave its sessions alone, also a task session
 // started afterwards: the file is received in binary as at connect, though the live options
 // say ASCII by now (which would turn the file's CR LF into LF).
-TEST(OptionsChanges, SessionsStartedLaterUseTheOptionsOfTheConnect)
-{
-    VsftpdServer vsftpd;
-    ASSERT_TRUE(vsftpd.start());
-    const QByteArray text("one\r\ntwo\r\nthree\r\n");
-    vsftpd.createFile(VsftpdServer::Tree::Upload, QStringLiteral("snap/notes.txt"), text);
-    QTemporaryDir local;
-    ASSERT_TRUE(local.isValid());
+using OptionsAtConnect = EngineTest;
 
+TEST_F(OptionsAtConnect, SessionsStartedLaterUseTheOptionsOfTheConnect)
+{
+    const QByteArray text("one\r\ntwo\r\nthree\r\n");
+    vsftpd().createFile(VsftpdServer::Tree::Upload, own() + QStringLiteral("/notes.txt"), text);
     Options options = Options::defaults();
     options.TransferMode = Options::Binary;
-    TaskEngine engine;
     engine.useOptions(options);
-    Observer seen(engine);
-    engine.startTimers();
-    engine.connectMain(anonymousRequest(vsftpd.port(), QString(), 2));
-    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    ASSERT_TRUE(connect(QString(), 2));
 
     // The download takes its size from the folder's listing.
-    const OperationStart listing
-            = engine.listHostFolder(HostPath{QStringLiteral("\\upload\\snap\\")});
-    engine.Pass();
-    ASSERT_TRUE(waitFor([&] { return seen.results.contains(listing.id); }, 30000));
+    const QString folder = "\\upload\\" + own() + "\\";
+    ASSERT_TRUE(run(engine.listHostFolder(HostPath{folder})).success()) << log();
     ASSERT_EQ(engine.taskList().count(), 1); // no task session yet
 
     options.TransferMode = Options::Ascii;
     options.changed();
-    const QString target = NativeToLocal(local.path() + QStringLiteral("/notes.txt"));
-    const OperationStart start = engine.download(
-            {{HostPath{QStringLiteral("\\upload\\snap\\notes.txt")}, LocalPath{target}}});
-    engine.Pass();
-    ASSERT_TRUE(waitFor([&] { return seen.results.contains(start.id); }, 30000))
-            << seen.log().toStdString();
-    EXPECT_TRUE(seen.results.value(start.id).success()) << seen.log().toStdString();
+    const OperationResult result = run(engine.download(
+            {{HostPath{folder + "notes.txt"}, LocalPath{localFolder + "notes.txt"}}}));
+    EXPECT_TRUE(result.success()) << log();
     EXPECT_GE(seen.maxTasksSeen, 2); // the file went through a task session
-    EXPECT_EQ(ovtest::readFile(local.path() + QStringLiteral("/notes.txt")), text);
+    EXPECT_EQ(ovtest::readFile(local.filePath(QStringLiteral("notes.txt"))), text);
 }
