@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -15,8 +16,9 @@ namespace {
 const QByteArray Header = QByteArrayLiteral("ORVANE-QUEUE-JOURNAL 1");
 const QByteArray HeaderStem = QByteArrayLiteral("ORVANE-QUEUE-JOURNAL ");
 const QChar Star = QLatin1Char('*');
-// Compaction waits until the file holds this many records and four times the live ones.
-constexpr qint64 CompactAfter = 1024;
+// Compaction waits until the file holds this many records and four times the live ones: a queue
+// of a few thousand files is rewritten once or twice, not at every other change.
+constexpr qint64 CompactAfter = 4096;
 
 QByteArray record(const QString &fields)
 {
@@ -66,11 +68,22 @@ QueueJournal::QueueJournal(const QString &path, QObject *parent)
     m_writeTimer.setInterval(0);
     connect(&m_writeTimer, &QTimer::timeout, this, [this] { flush(); });
     m_syncTimer.setSingleShot(true);
-    m_syncTimer.setInterval(1000);
+    m_syncTimer.setInterval(5000);
+    // The disk is asked on a thread of its own: on a busy disk that takes long, and the window
+    // must not wait for it. One request at a time; the descriptor is a copy of its own.
     connect(&m_syncTimer, &QTimer::timeout, this, [this] {
-        if (m_fd >= 0 && m_unsynced)
-            ::fdatasync(m_fd);
+        if (m_fd < 0 || !m_unsynced || m_syncing->load())
+            return;
+        const int fd = ::dup(m_fd);
+        if (fd < 0)
+            return;
         m_unsynced = false;
+        m_syncing->store(true);
+        std::thread([fd, syncing = m_syncing] {
+            ::fdatasync(fd);
+            ::close(fd);
+            syncing->store(false);
+        }).detach();
     });
 }
 
@@ -251,7 +264,10 @@ void QueueJournal::compact()
     const QString temporary = m_path + QStringLiteral(".new");
     const QByteArray name = QFile::encodeName(temporary);
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const bool written = fd >= 0 && writeAll(fd, data) && ::fsync(fd) == 0;
+    // Only a file that takes an older one's place must be on disk before it does; a first file
+    // lost to a power cut loses nothing that was kept.
+    const bool replacing = QFileInfo::exists(m_path);
+    const bool written = fd >= 0 && writeAll(fd, data) && (!replacing || ::fsync(fd) == 0);
     if (fd >= 0)
         ::close(fd);
     if (!written || ::rename(name.constData(), QFile::encodeName(m_path).constData()) != 0) {

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+#include <memory>
+
 // The file that keeps the transfers of the window's queue across a crash, a kill or an exit
 // with work left: one site and the transfers to it that have not ended.
 //
@@ -17,8 +20,10 @@
 //   end*<id>                                   the transfer ended or left the queue
 // Changes are appended, so a change costs one short write; once most of the file is dead
 // weight a new file holding only the live transfers is written and renamed over the old one.
-// Appends are gathered during one turn of the event loop and written at its end; the disk is
-// asked to keep them (fsync) at most once a second, and always before a rename.
+// Appends are gathered during one turn of the event loop and written at its end, so a crash or
+// a kill loses nothing the program had seen happen. The disk is asked to keep them (fsync) every
+// five seconds at most, off the event loop (a power cut may then offer a few finished transfers
+// again), and always before a new file takes an old one's place and when the journal closes.
 class QueueJournal : public QObject
 {
     Q_OBJECT
@@ -83,5 +88,6 @@ private:
     bool m_unsynced = false;
     QTimer m_writeTimer;
     QTimer m_syncTimer;
+    std::shared_ptr<std::atomic<bool>> m_syncing = std::make_shared<std::atomic<bool>>(false);
     QString m_error;
 };

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""A desktop notification service on the bus at argv[1]: owns org.freedesktop.Notifications,
-prints each Notify call as one JSON line and answers with its number. Prints "ready" first."""
+"""A desktop notification service on the session bus (run it under dbus-run-session): owns
+org.freedesktop.Notifications, prints each Notify call as one JSON line and answers with its
+number. Prints "ready <bus address>" first; ends when its standard input closes."""
 import json
+import os
 import sys
 
 import dbus
@@ -10,7 +12,7 @@ import dbus.service
 from gi.repository import GLib
 
 dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-bus = dbus.bus.BusConnection(sys.argv[1])
+bus = dbus.SessionBus()
 
 
 class Notifications(dbus.service.Object):
@@ -27,6 +29,9 @@ class Notifications(dbus.service.Object):
 
 name = dbus.service.BusName("org.freedesktop.Notifications", bus)
 Notifications(bus, "/org/freedesktop/Notifications")
-print("ready", flush=True)
-GLib.timeout_add_seconds(300, lambda: sys.exit(0))
-GLib.MainLoop().run()
+print("ready", os.environ["DBUS_SESSION_BUS_ADDRESS"], flush=True)
+loop = GLib.MainLoop()
+# Ends when its standard input closes (the test is done), at the latest after five minutes.
+GLib.io_add_watch(sys.stdin.fileno(), GLib.IO_IN | GLib.IO_HUP, lambda *_: loop.quit())
+GLib.timeout_add_seconds(300, loop.quit)
+loop.run()

@@ -45,16 +45,6 @@ TEST(QueueJournal, KeepsTheLiveTransfersInOrderAndStaysSmall)
     EXPECT_EQ(contents.transfers.at(9), download(2999));
     EXPECT_EQ(contents.transfers.last().hostPath, "\\up\\a b.txt");
     EXPECT_FALSE(contents.transfers.last().download);
-
-    // When everything has ended the file goes.
-    {
-        QueueJournal journal(path);
-        journal.setSite("saved Work/host");
-        const int id = journal.add(download(1));
-        EXPECT_EQ(QueueJournal::read(path).transfers.size(), 1);
-        journal.end(id);
-    }
-    EXPECT_FALSE(QFileInfo::exists(path));
 }
 
 TEST(QueueJournal, ACutOffLastLineIsIgnoredAndDamageIsSetAside)
