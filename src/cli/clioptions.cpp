@@ -47,7 +47,8 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                   || name == QLatin1String("--tasks") || name == QLatin1String("--site")
                   || name == QLatin1String("--master-password-env")
                   || name == QLatin1String("--encoding") || name == QLatin1String("--tls")
-                  || name == QLatin1String("--ca-file") || name == QLatin1String("--pin");
+                  || name == QLatin1String("--ca-file") || name == QLatin1String("--pin")
+                  || name == QLatin1String("--on-exists");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 
@@ -75,6 +76,13 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
             else
                 return fail(
                         QStringLiteral("--type takes auto, binary or ascii, not '%1'").arg(value));
+        } else if (name == QLatin1String("--on-exists")) {
+            const std::optional<ExistsPolicy::Choice> choice = ExistsPolicy::fromName(value);
+            if (!choice || *choice == ExistsPolicy::Ask)
+                return fail(QStringLiteral("--on-exists takes auto, overwrite, resume, skip, "
+                                           "rename or newer, not '%1'")
+                                    .arg(value));
+            onExists = *choice;
         } else if (name == QLatin1String("--user")) {
             if (value.isEmpty())
                 return fail(QStringLiteral("--user needs a name"));

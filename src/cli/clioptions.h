@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tasks/existspolicy.h"
+
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -26,6 +28,8 @@ public:
     bool passive = false;
     TransferType type = AutoType;
     bool resume = true;
+    // --on-exists: what get and put do with a target that exists (never Ask here).
+    ExistsPolicy::Choice onExists = ExistsPolicy::Auto;
     bool verbose = false;
     int timeoutSeconds = 60;
     std::optional<QString> user;

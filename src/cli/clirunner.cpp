@@ -34,6 +34,7 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
     m_main = m_engine.MainFTP();
     Options &settings = m_engine.options();
     settings.Resume = options.resume;
+    settings.OnExists = options.onExists;
     settings.TransferMode = options.type == CliOptions::AutoType     ? 0
                             : options.type == CliOptions::BinaryType ? 1
                                                                      : 2;
@@ -75,16 +76,6 @@ CliRunner::CliRunner(const CliOptions &options, const CliJob &job, QObject *pare
 
     m_watchdog.setInterval(250);
     connect(&m_watchdog, &QTimer::timeout, this, &CliRunner::watchdogTick);
-}
-
-QString CliRunner::logLineFor(const QString &text, bool fromHost, bool valid)
-{
-    if (fromHost)
-        return valid ? QStringLiteral(">>: ") + text
-                     : QStringLiteral("!!: Error in Host input ") + text;
-    if (text.startsWith(QLatin1String("pass "), Qt::CaseInsensitive))
-        return QStringLiteral("<<: pass *****");
-    return QStringLiteral("<<: ") + text;
 }
 
 void CliRunner::start()

@@ -35,9 +35,6 @@ public:
     // Starts connecting; call once, with the event loop running or about to run.
     void start();
 
-    // The log line for a line exchanged with the host: "<<: " sent (a password shows as
-    // "pass *****"), ">>: " received, "!!: Error in Host input " for an unexpected reply.
-    static QString logLineFor(const QString &text, bool fromHost, bool valid);
     // The line ls prints for an entry: "d" or "f", the size (-1 for a folder), the date as
     // "yyyy-MM-dd HH:mm" (empty when unknown) and the name, separated by tabs.
     static QString listingLine(const ListingBuffer::Entry &entry);

@@ -99,7 +99,9 @@ Q_DECLARE_METATYPE(TcFTPActionType)
 // sent in slash form) or the session's own commands:
 //     *download <host file>*<local file>   host file in internal form, must be in the listing
 //                                          buffer (its size comes from there)
-//     *upload <local file>*<host file>
+//     *upload <local file>*<host file>[*<offset>]
+//                                          with an offset (binary only) REST offset, then STOR
+//                                          sends the local file from there on
 //     *rename <old host path>*<new name>   RNFR old path, RNTO old path's folder + new name
 //     *list [folder], *reload folder, *bufferfolder folder
 // Local files are internal local paths (platform/localpath.h).

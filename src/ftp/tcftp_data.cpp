@@ -89,10 +89,12 @@ void TcFTP::storEnded()
 }
 
 // The host cannot resume: the RETR already queued fetches the whole file, which replaces the
-// local one only once the host has accepted it.
+// local one only once the host has accepted it; the STOR already queued sends the whole file.
 void TcFTP::restRefused()
 {
     if (m_downloading)
+        m_ioPos = 0;
+    if (m_uploading && m_ioPos > 0 && m_transferFile.seek(0))
         m_ioPos = 0;
 }
 

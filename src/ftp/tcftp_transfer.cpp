@@ -91,7 +91,8 @@ void TcFTP::runOwnCommand(const QString &line)
         runListCommand(command, argument);
     } else if (command == QLatin1String("*download") && twoFields) {
         startDownload(argument);
-    } else if (command == QLatin1String("*upload") && twoFields) {
+    } else if (command == QLatin1String("*upload")
+               && (twoFields || FieldCount(argument, QLatin1Char('*')) == 3)) {
         startUpload(argument);
     } else if (command == QLatin1String("*rename") && twoFields
                && !Field(argument, 2, QLatin1Char('*')).isEmpty()) {
@@ -318,6 +319,12 @@ void TcFTP::startUpload(const QString &argument)
     }
     m_ioSize = m_transferFile.size();
     m_ioPos = 0;
+    // Told to go on from an offset: the host's file holds the first part already. In type A
+    // sizes differ on both sides, so such a file always goes whole.
+    const qint64 offset = Field(argument, 3, QLatin1Char('*')).toLongLong();
+    const bool asText = m_autoTransferMode ? hasAsciiExtension(m_ioSrcFile) : !m_binaryMode;
+    if (offset > 0 && offset < m_ioSize && !asText && m_transferFile.seek(offset))
+        m_ioPos = offset;
     m_ioTransfered = 0;
     m_transferStarted = false;
     m_transferFailed = false;
@@ -333,6 +340,8 @@ void TcFTP::startUpload(const QString &argument)
         Finish(false);
         return;
     }
+    if (m_ioPos > 0)
+        lines.append(QStringLiteral("rest ") + QString::number(m_ioPos));
     lines.append(QStringLiteral("stor ") + ConvertPath(m_ioDstFolder, SlashForm) + m_ioDstFile);
     m_commandQueue = lines + m_commandQueue;
 }

@@ -221,15 +221,24 @@ QString Options::toRecord() const
 Options Options::load(Registry &registry)
 {
     QString record;
-    if (registry.openKey(RegistryKeys::setup(), false))
+    QString onExists;
+    if (registry.openKey(RegistryKeys::setup(), false)) {
         record = registry.readString(RegistryKeys::setupValue()).value_or(QString());
-    return fromRecord(record);
+        onExists = registry.readString(RegistryKeys::onExistsValue()).value_or(QString());
+    }
+    Options options = fromRecord(record);
+    bool ok = false;
+    const int choice = onExists.toInt(&ok);
+    if (ok && choice >= 0 && choice <= 6)
+        options.OnExists = choice;
+    return options;
 }
 
 bool Options::save(Registry &registry, QString *error) const
 {
     if (!registry.openKey(RegistryKeys::setup(), true)
-        || !registry.writeString(RegistryKeys::setupValue(), toRecord())) {
+        || !registry.writeString(RegistryKeys::setupValue(), toRecord())
+        || !registry.writeString(RegistryKeys::onExistsValue(), QString::number(OnExists))) {
         if (error)
             *error = QStringLiteral("Cannot open the key %1.").arg(RegistryKeys::setup());
         return false;

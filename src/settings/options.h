@@ -57,6 +57,9 @@ public:
     int FirePortPos = 21;              // 27 21..32000
     int FireType = UserAtHost;         // 28 0..1
     AsciiExtensionList ASCExtList;     // 29
+    // Not in the record: what a transfer does when its target exists (ExistsPolicy::Choice,
+    // 0 to 6; 0 asks), kept in a value of its own.
+    int OnExists = 0;
 
     // A default-constructed object is in the initial state: what a record that ends early
     // leaves in the fields it does not reach.

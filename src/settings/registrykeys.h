@@ -34,6 +34,12 @@ inline QString setupValue()
     return QStringLiteral("setup");
 }
 
+// Beside the options record: what a transfer does when its target exists, as a number.
+inline QString onExistsValue()
+{
+    return QStringLiteral("onexists");
+}
+
 inline QString screenValue()
 {
     return QStringLiteral("screen");

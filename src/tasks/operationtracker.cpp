@@ -105,6 +105,42 @@ void OperationTracker::transferRefused(const tTaskListObj *record,
     refused.failureReason = why;
 }
 
+void OperationTracker::retarget(int operation, const QString &target, const QString &newTarget)
+{
+    const auto found = m_running.find(operation);
+    if (found == m_running.end())
+        return;
+    const auto at = found->partAt.constFind({int(ItemResult::Transfer), target});
+    if (at == found->partAt.cend())
+        return;
+    const qsizetype index = *at;
+    found->partAt.remove({int(ItemResult::Transfer), target});
+    found->partAt.insert({int(ItemResult::Transfer), newTarget}, index);
+    found->result.items[index].target = newTarget;
+}
+
+void OperationTracker::transferLeft(int operation,
+                                    const QString &target,
+                                    const SkippedName &skipped)
+{
+    const auto found = m_running.find(operation);
+    if (found == m_running.end())
+        return;
+    ItemResult &left = item(*found, ItemResult::Transfer, target);
+    left.ended = true;
+    left.success = true;
+    left.bytes = 0;
+    found->result.skipped.append(skipped);
+}
+
+void OperationTracker::release(int operation)
+{
+    const auto found = m_holds.find(operation);
+    if (found != m_holds.end() && --*found <= 0)
+        m_holds.erase(found);
+    scheduleCheck();
+}
+
 void OperationTracker::commandSent(const tTaskListObj *record)
 {
     if (Running *op = running(record))
@@ -244,7 +280,8 @@ void OperationTracker::check()
     QList<int> ended;
     for (auto it = m_running.cbegin(); it != m_running.cend(); ++it) {
         const int id = it.key();
-        bool busy = m_queue.holdsOperation(id) || m_commands.holdsOperation(id);
+        bool busy = m_queue.holdsOperation(id) || m_commands.holdsOperation(id)
+                    || m_holds.contains(id);
         for (int i = 0; !busy && i < m_tasks.count(); ++i)
             busy = m_tasks.record(i)->operation == id;
         if (!busy)

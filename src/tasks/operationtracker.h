@@ -35,6 +35,14 @@ public:
     void localFolderFailed(int operation, const QString &folder, const QString &reason);
     // The download to localFile could not start: why.
     void transferRefused(const tTaskListObj *record, const QString &localFile, const QString &why);
+    // The transfer to target goes to newTarget instead (a free name beside an existing file).
+    void retarget(int operation, const QString &target, const QString &newTarget);
+    // The transfer to target was left out on purpose (its target exists): it ends as done
+    // without moving a byte, and skipped names it without failing the operation.
+    void transferLeft(int operation, const QString &target, const SkippedName &skipped);
+    // While held (as often as released) an operation has not ended, whatever carries it.
+    void hold(int operation) { ++m_holds[operation]; }
+    void release(int operation);
 
     // Session reports for the work of record.
     void commandSent(const tTaskListObj *record);
@@ -92,6 +100,7 @@ private:
     const CommandList &m_commands;
     const TaskList &m_tasks;
     QHash<int, Running> m_running;
+    QHash<int, int> m_holds;
     int m_lastId = 0;
     bool m_checkPending = false;
 };

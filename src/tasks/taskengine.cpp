@@ -219,6 +219,8 @@ int TaskEngine::availableTasks() const
     int n = 0;
     for (int i = 1; i < m_taskList.count(); ++i) {
         const TcFTP *session = m_taskList.session(i);
+        if (m_taskList.record(i)->AwaitingAnswer != 0)
+            continue; // takes nothing before its answer
         if (!session->LoggedIn() || session->State() == csIdle)
             ++n;
     }
@@ -233,7 +235,9 @@ void TaskEngine::runPass()
     while (m_taskList.count() > m_maxTasks || n > m_transferQueue.count()) {
         int idle = -1;
         for (int i = m_taskList.count() - 1; i >= 1; --i) {
-            if (m_taskList.session(i)->State() == csIdle) {
+            // A session waiting for the user's answer stays: the answer is its next work.
+            if (m_taskList.session(i)->State() == csIdle
+                && m_taskList.record(i)->AwaitingAnswer == 0) {
                 idle = i;
                 break;
             }
@@ -281,6 +285,7 @@ void TaskEngine::runPass()
         m_queueRows.setCaption(
                 i, TransferQueue::Caption(m_transferQueue.at(i), m_queueRows.caption(i)));
 
+    forgetQueueAnswerWhenDry();
     m_status.setCaption(0, TasksPanelText(m_taskList.count(), m_maxTasks));
     m_status.setCaption(1, QueuePanelText(m_transferQueue.count()));
     m_status.setCaption(2, ProgressPanelText(totals, m_reconnectCountdown));
@@ -306,6 +311,10 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
             // A command carried out at once (a folder shown from the buffer) is done now.
             if (session->State() != csWaitForReply)
                 m_operations.workEnded(record);
+        } else if (record->AwaitingAnswer != 0) {
+            m_taskRows.setCaption(row,
+                                  QStringLiteral("Waiting : Asking what to do with a file "
+                                                 "that exists"));
         } else if (m_stopCaption == StopText && !queueStopped() && !m_transferQueue.isEmpty()
                    && (!main || m_maxTasks == 1) && !queueBlocked()) {
             m_taskRows.setCaption(row, QStringLiteral("Preparing to handle next queue entry"));
@@ -360,19 +369,9 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     // AddCommand refuses an empty command line: the entry is then dropped (and logged).
     guarded("u1-9002", [&] {
         switch (kind) {
-        case 'd': {
-            // The folder it goes into may not exist yet (a fresh account has no Downloads).
-            const QString localFile = Field(entry, 3, Star);
-            const QString localFolder
-                    = localFile.left(localFile.lastIndexOf(QLatin1Char('\\')) + 1);
-            if (makeLocalFolder(localFolder, localFile, true, m_taskList.IndexOfSession(session)))
-                session->AddCommand(QStringLiteral("*download ") + Field(entry, 2, Star) + Star
-                                    + localFile);
-            break;
-        }
+        case 'd':
         case 'u':
-            session->AddCommand(QStringLiteral("*upload ") + Field(entry, 2, Star) + Star
-                                + Field(entry, 3, Star));
+            startTransferEntry(record, entry);
             break;
         case 'c':
             session->AddCommand(entry.mid(2, 999));
@@ -474,6 +473,7 @@ void TaskEngine::disconnectQuietly(TcFTP *session)
 
 void TaskEngine::dropQueuedWork()
 {
+    withdrawQuestions();
     m_transferQueue.clear();
     m_mainCmdList.clear();
     m_operations.scheduleCheck();
@@ -510,6 +510,7 @@ void TaskEngine::Stop()
         guarded("u1-7004", [this] { m_mainFTP->Abort(); });
         return;
     }
+    withdrawQuestions();
     m_transferQueue.clear();
     m_mainCmdList.clear();
     AbortAll();

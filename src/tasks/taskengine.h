@@ -7,6 +7,7 @@
 #include "tasks/captionlistmodel.h"
 #include "tasks/commandlist.h"
 #include "tasks/connectrequest.h"
+#include "tasks/existsquestions.h"
 #include "tasks/extensioncache.h"
 #include "tasks/logmodel.h"
 #include "tasks/operationresult.h"
@@ -181,6 +182,14 @@ public:
     // Lists the tree below a host folder into the listing buffer.
     OperationStart bufferHostFolder(const HostPath &hostFolder);
 
+    // Existing targets ----------------------------------------------------------------------
+    // The answer to existsQuestionAsked: what to do with that file; with applyToRest the same
+    // for every further transfer of this queue whose target exists (the questions still
+    // waiting included, which are withdrawn). A number no longer waiting is ignored.
+    void answerExists(int question, ExistsPolicy::Choice choice, bool applyToRest);
+    // The questions waiting for an answer, in the order they were asked.
+    QList<ExistsQuestion> waitingQuestions() const { return m_existsQuestions.waiting(); }
+
     // Producers -----------------------------------------------------------------------------
     void WriteLog(const QString &text, int taskNumber) { m_log.WriteLog(text, taskNumber); }
     // Turns the buffered tree below hostFolder into "cwd", "dele" and "rmd" commands for the
@@ -260,6 +269,11 @@ Q_SIGNALS:
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
     // Something changed that the window's enabled commands depend on.
     void interfaceChanged();
+    // A transfer's target exists and the choice is to ask: the transfer waits (and so does
+    // the session that took it, while the others go on) until answerExists(question.id).
+    void existsQuestionAsked(const ExistsQuestion &question);
+    // A question no longer waits: answered for the rest of the queue, or its work was dropped.
+    void existsQuestionWithdrawn(int question);
 
 private:
     // Where errors stop: work raising an exception ends here as lines in the log naming place;
@@ -325,6 +339,23 @@ private:
                          int index);
     void removeBufferEntry(const QString &folder, const QString &key);
 
+    // taskengine_exists.cpp: transfer entries and their existing targets. stage counts what
+    // the session has found out for the entry: 0 nothing, 1 the target folder's listing, 2
+    // the host's time of the file (hostTime, invalid when the host did not tell).
+    void startTransferEntry(tTaskListObj *record,
+                            const QString &entry,
+                            int stage = 0,
+                            const QDateTime &hostTime = {});
+    // The session is idle after finding something out for a held-back entry: carries it on.
+    // False when there was none, or it ended without new work for the session.
+    bool continueTransferEntry(TcFTP *session, tTaskListObj *record);
+    void askExists(tTaskListObj *record, const QString &entry, ExistsQuestion question);
+    void requeueAnswered(const ExistsQuestions::Parked &parked, ExistsPolicy::Choice choice);
+    // Drops every waiting question with its transfer (the queue was emptied).
+    void withdrawQuestions();
+    void forgetQueueAnswerWhenDry();
+    bool transfersAsText(const TcFTP *session, const QString &name) const;
+
     // taskengine_operations.cpp
     OperationStart queueCommand(const QString &line,
                                 ItemResult::Kind kind,
@@ -378,4 +409,5 @@ private:
     bool m_passAgain = false;
     std::function<bool()> m_confirmDisconnect;
     OperationTracker m_operations{m_transferQueue, m_mainCmdList, m_taskList};
+    ExistsQuestions m_existsQuestions;
 };

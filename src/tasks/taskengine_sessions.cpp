@@ -177,6 +177,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
 
     // Entries left in the queue cannot be carried out any more: the listing buffer they rely
     // on is gone with the connection. Say which, so that nothing is lost without a word.
+    withdrawQuestions();
     const QStringList dropped = m_transferQueue.entries();
     m_transferQueue.clear();
     for (const QString &entry : dropped) {
@@ -224,6 +225,9 @@ void TaskEngine::taskOffline(int index)
 void TaskEngine::sessionIdle(TcFTP *session, int index)
 {
     tTaskListObj *record = m_taskList.record(index);
+    // A transfer held back for what the session was finding out goes on now.
+    if (continueTransferEntry(session, record))
+        return;
     if (record->DeleteAfterBuffer)
         DeleteBufferedHostTree(record->BufferRoot, record->operation);
     m_operations.workEnded(record);

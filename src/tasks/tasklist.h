@@ -25,6 +25,13 @@ struct tTaskListObj
     bool WasLoggedIn = false;
     // The engine operation the session's current work belongs to (0 for none).
     int operation = 0;
+    // A transfer entry held back while the session finds out what it needs to know of an
+    // existing target (the target folder's listing, the host's time of a file); carried on
+    // when the session is idle again.
+    QString PreparedEntry;
+    // The user is asked what to do with an existing target (the question's number): the
+    // session takes no new work until the answer comes.
+    int AwaitingAnswer = 0;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never

@@ -17,7 +17,8 @@ bool TransferQueue::anyEntryContains(const QString &text) const
 
 QString TransferQueue::Caption(const QString &entry, const QString &previous)
 {
-    const QString afterLastBackslash = entry.mid(entry.lastIndexOf(QLatin1Char('\\')) + 1);
+    const QString target = Field(entry, 3, Star);
+    const QString afterLastBackslash = target.mid(target.lastIndexOf(QLatin1Char('\\')) + 1);
     switch (entry.isEmpty() ? 0 : entry.at(0).unicode()) {
     case 'd':
         return QStringLiteral("Download: ") + afterLastBackslash;

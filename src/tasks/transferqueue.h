@@ -9,6 +9,8 @@
 // append). An entry is a field string separated by "*"; its first character is the kind:
 //   "d*" host file "*" local file                   download one file
 //   "u*" local file "*" host file                   upload one file
+//   either of them with a fourth field naming what to do when the target exists ("*skip",
+//   "*rename", ...: ExistsPolicy::name); without it the options' choice applies
 //   "c*" FTP command                                one raw command ("c*mkd \pub\new\")
 //   "b*" host folder                                list the tree into the listing buffer
 //   "b*" host folder "*" local folder "*!download"  buffer the tree, then download all of it
@@ -43,6 +45,13 @@ public:
         m_operations.append(operation);
         if (m_observer)
             m_observer->entryAppended(entry);
+    }
+    // Puts an entry back at the front (a transfer held back while the user was asked).
+    void prepend(const QString &entry, int operation)
+    {
+        ++m_reshaped;
+        m_entries.prepend(entry);
+        m_operations.prepend(operation);
     }
     int operationAt(int index) const { return m_operations.at(index); }
     bool holdsOperation(int operation) const { return m_operations.contains(operation); }

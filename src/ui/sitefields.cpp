@@ -3,6 +3,7 @@
 #include "util/pathforms.h"
 #include "widgets/updown.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
@@ -120,14 +121,18 @@ void shadeLogin(bool anonymous,
                 QLabel *usernameLabel,
                 QLabel *passwordLabel)
 {
-    const QColor colour = anonymous ? QColor(128, 128, 128) : QColor(Qt::black);
+    // The desktop's own colours: its disabled text while anonymous, else its text as it is (a
+    // palette that sets nothing follows the desktop, light or dark, also when that changes).
     for (QWidget *widget : {static_cast<QWidget *>(username),
                             static_cast<QWidget *>(password),
                             static_cast<QWidget *>(usernameLabel),
                             static_cast<QWidget *>(passwordLabel)}) {
-        QPalette pal = widget->palette();
-        pal.setColor(QPalette::Text, colour);
-        pal.setColor(QPalette::WindowText, colour);
+        QPalette pal;
+        if (anonymous) {
+            const QPalette desktop = QApplication::palette(widget);
+            for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText})
+                pal.setColor(role, desktop.color(QPalette::Disabled, role));
+        }
         widget->setPalette(pal);
     }
 }

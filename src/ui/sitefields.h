@@ -39,8 +39,8 @@ void addConnectionPage(QTabWidget *pages,
 // order of TcFTPEncryption's values (the item index is the value), the first one current.
 QComboBox *addEncryptionRow(QTabWidget *pages);
 
-// Greys the user name and password with their labels while anonymous is checked, else
-// blackens them.
+// Greys the user name and password with their labels while anonymous is checked, else shows
+// them in the desktop's text colour.
 void shadeLogin(bool anonymous,
                 QLineEdit *username,
                 QLineEdit *password,

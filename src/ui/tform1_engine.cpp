@@ -6,6 +6,7 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/certificatedialog.h"
+#include "ui/existsdialog.h"
 #include "ui/hostpane.h"
 #include "ui/localpane.h"
 #include "ui/logpanel.h"
@@ -67,6 +68,8 @@ void TForm1::attachEngine()
     m_engine->setConfirmDisconnect([this] { return ConfirmDisconnect(); });
 
     LogIn = new TLogIn(this);
+    // Questions about files that exist, one at a time, beside the window.
+    new ExistsDialog(*m_engine, this);
     Zetup = new TZetup(m_engine->options(), Dialog, this);
     Zetup->setSampleFont(m_localPane->lWin()->detailsView()->font());
     // The views follow the options as Setup edits them.

@@ -28,7 +28,7 @@ public:
 
     // Shows page General with the focus on Host, and the record's values in the controls.
     void FormActivate(const TSiteObject &site);
-    // Grays or blackens the user name and password with their labels.
+    // Grays the user name and password with their labels, or shows them in the desktop's colours.
     void AnonymousClick();
     // Unchecks anonymous (bound to changes of Username and Password).
     void MakeNoAnon();

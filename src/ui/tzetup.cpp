@@ -4,11 +4,13 @@
 #include "platform/localpath.h"
 #include "settings/options.h"
 #include "settings/registry.h"
+#include "ui/existsdialog.h"
 #include "ui/tascext.h"
 #include "util/pathforms.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGridLayout>
@@ -244,6 +246,14 @@ QWidget *TZetup::createSessionPage()
     ShowLogInInfo = checkBox(session, "ShowLogInInfo", tr("Show host connection information?"));
     sessionLayout->addWidget(Resume);
     sessionLayout->addWidget(ShowLogInInfo);
+    auto *onExistsRow = new QHBoxLayout;
+    onExistsRow->addWidget(new QLabel(tr("When a file exists:"), session));
+    OnExists = new QComboBox(session);
+    OnExists->setObjectName(QStringLiteral("OnExists"));
+    for (int i = 0; i < ExistsPolicy::ChoiceCount; ++i)
+        OnExists->addItem(ExistsDialog::choiceCaption(ExistsPolicy::Choice(i)), i);
+    onExistsRow->addWidget(OnExists, 1);
+    sessionLayout->addLayout(onExistsRow);
     layout->addWidget(session);
 
     auto *kap = new QGroupBox(tr("Keep Alive Pulse"), page);
@@ -369,6 +379,10 @@ void TZetup::connectControls()
     }
     flag(Resume, &Options::Resume);
     flag(ShowLogInInfo, &Options::ShowLogInInfo);
+    connect(OnExists, &QComboBox::activated, this, [this](int index) {
+        m_options.OnExists = OnExists->itemData(index).toInt();
+        m_options.changed();
+    });
     connect(KAP, &QSlider::valueChanged, this, [this](int value) {
         m_options.KAP = value;
         m_options.changed();
@@ -426,6 +440,7 @@ void TZetup::loadControls()
     }
     Resume->setChecked(values.Resume);
     ShowLogInInfo->setChecked(values.ShowLogInInfo);
+    OnExists->setCurrentIndex(OnExists->findData(values.OnExists));
     KAP->setValue(values.KAP);
     Reconnect->setValue(values.Reconnect);
     ShowMainGeneral->setChecked(values.ShowMainGeneral);

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+class QComboBox;
+
 class Options;
 class QAbstractButton;
 class QButtonGroup;
@@ -84,6 +86,7 @@ public:
     // Session
     QCheckBox *Resume;
     QCheckBox *ShowLogInInfo;
+    QComboBox *OnExists; // what a transfer does when its target exists (the default choice)
     QLabel *KAPLabel;
     QSlider *KAP;
     QLabel *ReconnectLabel;

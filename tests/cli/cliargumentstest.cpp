@@ -64,15 +64,11 @@ QString stepsOf(CliCommand::Outcome outcome, const CliJob &job, const QString &b
 {
     if (outcome != CliCommand::Ready)
         return outcome == CliCommand::Failed ? QStringLiteral("failed") : QStringLiteral("usage");
-    static const char *const kinds[] = {"list",
-                                        "download",
-                                        "upload",
-                                        "download tree",
-                                        "upload tree",
-                                        "delete tree",
-                                        "delete",
-                                        "make folder",
+    // clang-format off
+    static const char *const kinds[] = {"list", "download", "upload", "download tree",
+                                        "upload tree", "delete tree", "delete", "make folder",
                                         "rename"};
+    // clang-format on
     QStringList steps;
     if (job.tasks != 1)
         steps << QStringLiteral("tasks %1").arg(job.tasks);

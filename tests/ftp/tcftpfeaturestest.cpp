@@ -8,6 +8,7 @@
 #include "support/ftpsession.h"
 #include "support/ftptestserver.h"
 #include "support/pyftpdlibserver.h"
+#include "support/sharedftpserver.h"
 #include "support/vsftpdserver.h"
 
 #include <QDir>
@@ -40,58 +41,33 @@ bool setModified(const QString &path, const QDateTime &time)
 class Session : public ovtest::FtpSession
 {
 public:
-    ::testing::AssertionResult login(const QString &host,
-                                     quint16 port,
-                                     const QString &user,
-                                     const QString &password)
+    ::testing::AssertionResult login(FtpTestServer &server,
+                                     const QString &host = QStringLiteral("127.0.0.1"))
     {
-        ftp.Connect(::TcFTPSession{host, QString::number(port), user, password});
-        if (!waitFor([&] { return ftp.LoggedIn() && ftp.State() == csIdle; }, 10000))
-            return ::testing::AssertionFailure() << "no login: " << sentText();
-        return ::testing::AssertionSuccess();
+        connectTo(server.port(), server.loginUser(), server.loginPassword(), host);
+        if (waitLoggedIn())
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "no login: " << sentText();
     }
-    ::testing::AssertionResult login(FtpTestServer &server)
-    {
-        return login(QStringLiteral("127.0.0.1"),
-                     server.port(),
-                     server.loginUser(),
-                     server.loginPassword());
-    }
-    // Runs one command line and waits until its action is done and the session idle again.
+    // Runs one command line; the action it starts must end well.
     ::testing::AssertionResult run(const QString &line, TcFTPActionType action)
     {
         const int before = doneCount(action);
-        ftp.AddCommand(line);
-        try {
-            ftp.Execute();
-        } catch (const TcFTPException &e) {
-            return ::testing::AssertionFailure() << "Execute raised " << e.number();
-        }
-        if (!waitFor([&] { return doneCount(action) > before && ftp.State() == csIdle; }, 10000))
-            return ::testing::AssertionFailure()
-                   << line.toStdString() << " never ended; sent " << sentText();
-        if (!lastDone(action)->success)
-            return ::testing::AssertionFailure()
-                   << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString()
-                   << "; sent " << sentText();
-        return ::testing::AssertionSuccess();
+        if (runAndWait(line) && doneCount(action) > before && lastDone(action)->success)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString() << "; sent "
+               << sentText();
     }
     std::string sentText() const { return sent().join(QStringLiteral(" | ")).toStdString(); }
     // "f<name> <size>" for every entry of a buffered folder.
     QStringList entries(const QString &folder) const
     {
         QStringList shown;
-        if (const ListingBuffer::EntryList *list = buffer.entries(folder)) {
-            for (const ListingBuffer::Entry &entry : *list)
-                shown << entry.key + QLatin1Char(' ')
-                                 + entry.fields.section(QLatin1Char('*'), 0, 0);
-        }
+        for (const ListingBuffer::Entry &entry :
+             buffer.entries(folder) ? *buffer.entries(folder) : ListingBuffer::EntryList())
+            shown << entry.key + QLatin1Char(' ') + entry.fields.section(QLatin1Char('*'), 0, 0);
         return shown;
-    }
-    qint32 dosDate(const QString &folder, const QString &key) const
-    {
-        const ListingBuffer::Entry *entry = buffer.find(folder, key);
-        return entry ? entry->fields.section(QLatin1Char('*'), 1, 1).toInt() : -1;
     }
 };
 
@@ -101,14 +77,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(local.isValid());
-        server = FtpTestServer::create(GetParam());
-        ASSERT_TRUE(server->start());
+        ASSERT_NE(server = ovtest::sharedFtpServer(GetParam()), nullptr);
     }
     QString localInternal(const QString &name) const { return NativeToLocal(local.filePath(name)); }
     bool pyftpdlib() const { return GetParam() == FtpTestServer::Kind::Pyftpdlib; }
 
     QTemporaryDir local;
-    std::unique_ptr<FtpTestServer> server;
+    FtpTestServer *server = nullptr;
 };
 
 } // namespace
@@ -142,7 +117,9 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
     if (pyftpdlib()) {
         // The modify fact is UTC; the list shows local time.
         const QDateTime shown = HostTime.toLocalTime();
-        EXPECT_EQ(s.dosDate(QStringLiteral("\\same\\"), QStringLiteral("fa b.bin")),
+        EXPECT_EQ(LookupEntry(s.buffer, QStringLiteral("\\same\\"), QStringLiteral("fa b.bin"))
+                          .section(QLatin1Char('*'), 1, 1)
+                          .toInt(),
                   DosDateTime(shown.date(), shown.time()));
     }
 
@@ -165,27 +142,23 @@ INSTANTIATE_TEST_SUITE_P(Servers,
 // after OPTS UTF8 ON; an upload's time is set on the host with MFMT.
 TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
 {
-    PyftpdlibServer server;
-    ASSERT_TRUE(server.start());
+    FtpTestServer *server = ovtest::sharedFtpServer(FtpTestServer::Kind::Pyftpdlib);
+    ASSERT_NE(server, nullptr);
     QTemporaryDir local;
     ASSERT_TRUE(local.isValid());
     const QStringList names{QStringLiteral("é.txt"),
                             QStringLiteral("日本語.txt"),
                             QString::fromUtf8("\xF0\x9F\x98\x80 smile.bin")};
     for (const QString &name : names)
-        server.createFile(QStringLiteral("names/") + name, name.toUtf8() + "\n");
+        server->createUserFile(QStringLiteral("names/") + name, name.toUtf8() + "\n");
 
     Session s;
     s.ftp.setPassiveMode(true);
-    ASSERT_TRUE(s.login(QStringLiteral("127.0.0.1"),
-                        server.port(),
-                        PyftpdlibServer::userName(),
-                        PyftpdlibServer::password()));
+    ASSERT_TRUE(s.login(*server));
     ASSERT_TRUE(s.run(QStringLiteral("*list \\names\\"), caList));
     const QStringList sent = s.sent();
     ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on"))) << s.sentText();
     EXPECT_LT(sent.indexOf(QStringLiteral("opts utf8 on")), sent.indexOf(QStringLiteral("mlsd")));
-    EXPECT_TRUE(server.commands().contains(QStringLiteral("OPTS UTF8 ON"), Qt::CaseInsensitive));
 
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
@@ -201,7 +174,7 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
                                   + QStringLiteral("*\\names\\") + back,
                           caUpload));
         // The host's file system holds the name's UTF-8 bytes.
-        const QString hostFile = server.path(QStringLiteral("names/") + back);
+        const QString hostFile = server->userPath(QStringLiteral("names/") + back);
         EXPECT_EQ(ovtest::readFile(hostFile), name.toUtf8() + "\n");
         EXPECT_TRUE(s.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back))
                 << s.sentText();
@@ -225,10 +198,7 @@ TEST(TcFTPFeaturesIpv6, WholeSessionOverIpv6)
         SCOPED_TRACE(passive ? "passive" : "active");
         Session s;
         s.ftp.setPassiveMode(passive);
-        ASSERT_TRUE(s.login(passive ? QStringLiteral("[::1]") : QStringLiteral("::1"),
-                            server.port(),
-                            PyftpdlibServer::userName(),
-                            PyftpdlibServer::password()));
+        ASSERT_TRUE(s.login(server, passive ? QStringLiteral("[::1]") : QStringLiteral("::1")));
         EXPECT_EQ(s.ftp.controlSocket()->PeerAddress(), QStringLiteral("::1"));
         ASSERT_TRUE(s.run(QStringLiteral("*list \\six\\"), caList));
         EXPECT_EQ(s.entries(QStringLiteral("\\six\\")).value(0), QStringLiteral("fa.bin 200000"));

@@ -46,9 +46,14 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
             [&] {
                 run.out += process.readAllStandardOutput();
                 run.err += process.readAllStandardError();
+                if (options.killWhen && !run.killed && options.killWhen()) {
+                    process.kill();
+                    run.killed = true;
+                }
                 return process.state() == QProcess::NotRunning;
             },
             options.timeoutMs);
+    run.ended = run.ended && !run.killed;
     if (!run.ended) {
         process.kill();
         process.waitForFinished(5000);

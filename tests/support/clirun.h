@@ -14,6 +14,7 @@ namespace ovtest {
 struct CliRun
 {
     bool ended = false;  // it ended by itself within the bound
+    bool killed = false; // killWhen held and it was killed
     int exitStatus = -1; // -1 when it crashed or was killed
     QByteArray out;      // standard output, exactly
     QByteArray err;      // standard error, exactly
@@ -33,6 +34,9 @@ struct CliRunOptions
     // Runs that name no TLS option (--tls, --ca-file, --pin) and no ftpes:// or ftps:// address
     // get "--tls off": tests written for plain FTP hosts stay plain. False: the words as given.
     bool plainUnlessTold = true;
+    // Polled while the program runs: once it holds, the program is killed with SIGKILL (a
+    // crash or a kill half way, as a test wants it).
+    std::function<bool()> killWhen;
 };
 
 // Runs the program with arguments; kills it when it has not ended within the bound.

@@ -12,9 +12,7 @@ QStringList press(QPushButton *button, const std::function<void(UserScript &)> &
 {
     UserScript script;
     steps(script);
-    QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_TRUE(script.waitFinished());
-    return script.seen();
+    return script.click(button);
 }
 
 QString hint(const QString &name, const QString &folder)

@@ -22,8 +22,9 @@ struct Dropped
 };
 
 // What the desktop sends while a drag crosses a widget and is released over it.
-Dropped dragOver(QWidget *target, const QPoint &pos, const QMimeData *data)
+Dropped dragOver(QWidget *target, const QMimeData *data)
 {
+    const QPoint pos(target->width() / 2, target->height() - 5);
     Dropped result;
     QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, {});
     QCoreApplication::sendEvent(target, &enter);
@@ -39,11 +40,6 @@ Dropped dragOver(QWidget *target, const QPoint &pos, const QMimeData *data)
 QWidget *viewport(FileListView *list)
 {
     return list->currentView()->viewport();
-}
-
-QPoint inside(QWidget *widget)
-{
-    return QPoint(widget->width() / 2, widget->height() - 5);
 }
 
 // Selects the rows and presses on the first and moves: the drag starts (or not).
@@ -73,6 +69,16 @@ struct DragDropTest : ::testing::Test
 
     DragDrop *dnd() const { return c.form->dragDrop(); }
     QStringList queue() const { return c.engine()->transferQueue().entries(); }
+    // Drops the drag onto target with the queue held until its entries are seen, then runs it.
+    QStringList dropHeld(QWidget *target, const QMimeData *data, Dropped *result)
+    {
+        c.engine()->toggleQueueStop();
+        *result = dragOver(target, data);
+        const QStringList entries = queue();
+        c.engine()->toggleQueueStop();
+        c.engine()->Pass();
+        return entries;
+    }
     bool arrived(const QString &path, qint64 size) const
     {
         return QTest::qWaitFor([&] { return QFileInfo(path).size() == size; }, 20000);
@@ -92,11 +98,7 @@ TEST_F(DragDropTest, HostItemsDroppedOnTheLocalSideAreReceivedIntoItsFolder)
     dnd()->setDragLoop([&](QDrag *drag) {
         dragged = drag->mimeData();
         EXPECT_EQ(dnd()->internalDragList(), QStringList({"\\sub\\", "\\a.txt"}));
-        c.engine()->toggleQueueStop(); // held until the entries are seen
-        result = dragOver(viewport(c.localList()), inside(viewport(c.localList())), dragged);
-        entries = queue();
-        c.engine()->toggleQueueStop();
-        c.engine()->Pass();
+        entries = dropHeld(viewport(c.localList()), dragged, &result);
     });
     dragRows(c.hostList(), {"a.txt", "sub"});
     ASSERT_NE(dragged, nullptr);
@@ -131,11 +133,7 @@ TEST_F(DragDropTest, LocalItemsAndOtherApplicationsFilesDroppedOnTheHostSideAreS
     Dropped result;
     dnd()->setDragLoop([&](QDrag *drag) {
         urls = drag->mimeData()->urls();
-        c.engine()->toggleQueueStop();
-        result = dragOver(viewport(c.hostList()), inside(viewport(c.hostList())), drag->mimeData());
-        entries = queue();
-        c.engine()->toggleQueueStop();
-        c.engine()->Pass();
+        entries = dropHeld(viewport(c.hostList()), drag->mimeData(), &result);
     });
     dragRows(c.localList(), {"one.txt", "tree"});
     EXPECT_TRUE(result.moveAccepted && result.dropAccepted);
@@ -154,11 +152,9 @@ TEST_F(DragDropTest, LocalItemsAndOtherApplicationsFilesDroppedOnTheHostSideAreS
     // File URLs of another application: the local side refuses them, the host list sends them.
     ASSERT_TRUE(ovtest::writeFile(outside.filePath("from-desktop.txt"), "desktop"));
     std::unique_ptr<QMimeData> desktop(urlsOf({outside.filePath("from-desktop.txt")}));
-    EXPECT_FALSE(dragOver(viewport(c.localList()), inside(viewport(c.localList())), desktop.get())
-                         .moveAccepted);
+    EXPECT_FALSE(dragOver(viewport(c.localList()), desktop.get()).moveAccepted);
     EXPECT_EQ(queue(), QStringList());
-    EXPECT_TRUE(dragOver(viewport(c.hostList()), inside(viewport(c.hostList())), desktop.get())
-                        .dropAccepted);
+    EXPECT_TRUE(dragOver(viewport(c.hostList()), desktop.get()).dropAccepted);
     EXPECT_TRUE(arrived(c.home("from-desktop.txt"), 7));
 }
 
@@ -170,8 +166,7 @@ TEST_F(DragDropTest, BookmarksAndTheQueueTakeDropsIntoTheirFolders)
     const QString downloadFolder = NativeToLocal(downloads.path() + "/");
     Dropped result;
     QWidget *target = nullptr;
-    dnd()->setDragLoop(
-            [&](QDrag *drag) { result = dragOver(target, inside(target), drag->mimeData()); });
+    dnd()->setDragLoop([&](QDrag *drag) { result = dragOver(target, drag->mimeData()); });
     // The queue view receives into the download folder, or without one into the shown folder;
     // the local bookmark button only while a bookmark is selected, into its folder.
     // clang-format off
@@ -200,10 +195,10 @@ TEST_F(DragDropTest, BookmarksAndTheQueueTakeDropsIntoTheirFolders)
     std::unique_ptr<QMimeData> desktop(urlsOf({outside.filePath("x.txt")}));
     const QString x = NativeToLocal(outside.filePath("x.txt"));
     QPushButton *bookmark = c.form->hostPane()->rbookmark();
-    EXPECT_FALSE(dragOver(bookmark, inside(bookmark), desktop.get()).moveAccepted);
+    EXPECT_FALSE(dragOver(bookmark, desktop.get()).moveAccepted);
     c.engine()->hostBookmarks() << "m\r\\marked\\";
     bookmark->setProperty("tag", 0);
-    EXPECT_TRUE(dragOver(bookmark, inside(bookmark), desktop.get()).dropAccepted);
+    EXPECT_TRUE(dragOver(bookmark, desktop.get()).dropAccepted);
     EXPECT_EQ(queue(), QStringList({"u*" + x + "*\\marked\\x.txt"}));
     c.engine()->transferQueue().clear();
     c.engine()->toggleQueueStop();
@@ -213,6 +208,6 @@ TEST_F(DragDropTest, BookmarksAndTheQueueTakeDropsIntoTheirFolders)
     std::unique_ptr<QMimeData> folder(urlsOf({outside.filePath("tree")}));
     c.engine()->hostBookmarks() << "n\r\\new\\deeper\\";
     bookmark->setProperty("tag", 1);
-    EXPECT_TRUE(dragOver(bookmark, inside(bookmark), folder.get()).dropAccepted);
+    EXPECT_TRUE(dragOver(bookmark, folder.get()).dropAccepted);
     EXPECT_TRUE(arrived(c.home("new/deeper/tree/in/t.txt"), 4)) << c.log().toStdString();
 }

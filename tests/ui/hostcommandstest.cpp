@@ -11,8 +11,9 @@ struct HostCommands : ::testing::Test
 {
     ConnectedWindow w;
 
-    template<typename Files = QStringList>
-    ::testing::AssertionResult connect(const Files &files, const QStringList &root, int tasks = 2)
+    ::testing::AssertionResult connect(const QStringList &files,
+                                       const QStringList &root,
+                                       int tasks = 2)
     {
         const auto result = w.connect(files, root, tasks);
         w.form->options().ConfirmTransfer = true;
@@ -21,11 +22,7 @@ struct HostCommands : ::testing::Test
     // Triggers the action with one answer; returns what the question said.
     QString ask(QAction *action, QMessageBox::StandardButton answer)
     {
-        UserScript script;
-        script.press(answer);
-        action->trigger();
-        EXPECT_TRUE(script.waitFinished());
-        return script.seen().value(0);
+        return UserScript().press(answer).trigger(action).value(0);
     }
     bool hostShows(const QStringList &names, bool shown = true)
     {
@@ -102,7 +99,7 @@ TEST_F(HostCommands, FoldersDifferingInCaseAloneShowTheirOwnFiles)
 
 TEST_F(HostCommands, SendFilesAndALocalFolderTreeThenCompareOnTheHost)
 {
-    ASSERT_TRUE(connect(QStringList{"docs/"}, {"docs"}));
+    ASSERT_TRUE(connect({"docs/"}, {"docs"}));
     const ovtest::FileTree files{{"s1.txt", QByteArray("text line\n").repeated(400)},
                                  {"s2.bin", testBytes(150000, 12)},
                                  {"up/u.txt", "one\ntwo\n"},
@@ -142,11 +139,7 @@ TEST_F(HostCommands, RenameAndNewFolderShowInTheList)
     ASSERT_TRUE(connect({"a.txt"}, {"a.txt"}, 1));
     const auto rename = [&](const QString &from, const QString &typed) {
         selectRows(w.hostList(), {from});
-        UserScript script;
-        script.type(typed);
-        w.form->Menu_Rename->trigger();
-        EXPECT_TRUE(script.waitFinished());
-        return script.seen().value(0);
+        return UserScript().type(typed).trigger(w.form->Menu_Rename).value(0);
     };
     EXPECT_EQ(rename("a.txt", "A.TXT"), "Renaming Host File | Type new filename: | a.txt");
     EXPECT_TRUE(
@@ -159,10 +152,7 @@ TEST_F(HostCommands, RenameAndNewFolderShowInTheList)
     EXPECT_EQ(w.count("RNFR"), 1);
 
     focusOn(w.hostList());
-    UserScript made;
-    made.type("made");
-    w.form->Menu_NewFolder->trigger();
-    ASSERT_TRUE(made.waitFinished());
+    UserScript().type("made").trigger(w.form->Menu_NewFolder);
     EXPECT_TRUE(hostShows({"made"}));
     EXPECT_TRUE(QFileInfo(w.home("made")).isDir());
     EXPECT_EQ(rename("made", "Made2"), "Renaming Host Folder | Type new foldername: | made");

@@ -1,16 +1,13 @@
 // The master password: set in its box, asked once per run when the Site manager reads the sites,
-// removed with a notice; a site list exported under a passphrase and imported back.
+// removed with a notice.
 #include "windowdriver.h"
 
 #include "settings/registry.h"
 #include "sites/passwordcipher.h"
 #include "sites/passwordvault.h"
 #include "sites/sitestore.h"
-#include "sites/sitetreemodel.h"
 #include "ui/masterpasswordbox.h"
-#include "ui/tsitemgr.h"
 
-#include <QFileDialog>
 #include <QInputDialog>
 
 namespace {
@@ -53,10 +50,10 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
         PasswordVault vault(registry, nullptr); // no keyring here
         MasterPasswordBox box(registry, vault);
         box.show();
-        UserScript script;
-        script.on<QInputDialog>(answer("m-one")).on<QInputDialog>(answer("m-one"));
-        QTest::mouseClick(box.Set, Qt::LeftButton);
-        EXPECT_TRUE(script.waitFinished());
+        UserScript()
+                .on<QInputDialog>(answer("m-one"))
+                .on<QInputDialog>(answer("m-one"))
+                .click(box.Set);
         EXPECT_TRUE(box.Remove->isEnabled());
     }
     // The change saved the sites again: sealed, and the old form is gone.
@@ -73,20 +70,15 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
     TSiteMgr mgr(registry, options);
     mgr.setPasswordVault(&vault);
     QString second;
-    {
-        UserScript script;
-        script.on<QInputDialog>(answer("wrong")).on<QInputDialog>(answer("m-one", &second));
-        mgr.FormCreate();
-        EXPECT_TRUE(script.waitFinished());
-    }
+    UserScript()
+            .on<QInputDialog>(answer("wrong"))
+            .on<QInputDialog>(answer("m-one", &second))
+            .after([&] { mgr.FormCreate(); });
     EXPECT_TRUE(second.contains("wrong")) << second.toStdString();
     const SiteNode *home = mgr.model()->root()->child(0);
     EXPECT_EQ(home->site()->Password, Plain);
-    {
-        UserScript script; // no question: the master password is known for this run
-        EXPECT_TRUE(mgr.saveSites());
-        EXPECT_TRUE(script.waitFinished());
-    }
+    // No question: the master password is known for this run.
+    UserScript().after([&] { EXPECT_TRUE(mgr.saveSites()); });
 
     // Removed: the passwords fall back to the old form, and the user hears once what that is.
     MasterPasswordBox box(registry, vault);
@@ -107,46 +99,4 @@ TEST(MasterPasswordSetup, SetInSetupAskedOncePerRunAndRemovedWithANotice)
         EXPECT_TRUE(script.waitFinished());
     }
     EXPECT_TRUE(notice.contains("anyone")) << notice.toStdString();
-}
-
-TEST(SiteListFiles, ExportedWithPassphraseAndImportedBackThroughTheSiteManager)
-{
-    QTemporaryDir dir;
-    Registry registry(dir.filePath("registry.json"));
-    Options options;
-    TSiteMgr mgr(registry, options);
-    mgr.askAddDefaults = [] {
-        return false;
-    };
-    mgr.FormCreate();
-    TSiteObject site;
-    site.Host = "127.0.0.1";
-    site.Password = Plain;
-    site.Anonymous = false;
-    mgr.model()->addSite(mgr.model()->root(), "Box", site);
-
-    const QString list = dir.filePath("sites.json");
-    const auto chooseFile = [list](QFileDialog *dialog) {
-        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
-        ASSERT_NE(name, nullptr);
-        name->setText(list);
-        QTest::keyClick(name, Qt::Key_Return);
-    };
-    {
-        UserScript script;
-        script.on<QFileDialog>(chooseFile).on<QInputDialog>(answer("phr"));
-        QTest::mouseClick(mgr.Export, Qt::LeftButton);
-        EXPECT_TRUE(script.waitFinished());
-    }
-    EXPECT_FALSE(ovtest::readFile(list).contains(Plain.toUtf8()));
-    {
-        UserScript script;
-        script.on<QFileDialog>(chooseFile).on<QInputDialog>(answer("phr"));
-        mgr.siteList->trigger();
-        EXPECT_TRUE(script.waitFinished());
-    }
-    const SiteNode *root = mgr.model()->root();
-    ASSERT_EQ(root->childCount(), 2);
-    EXPECT_EQ(root->child(1)->text(), "Box (2)");
-    EXPECT_EQ(root->child(1)->site()->Password, Plain);
 }

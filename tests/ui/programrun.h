@@ -57,7 +57,6 @@ struct ProgramRun
     }
 
     QString sessionFolder() const { return LocalToNative(engine->tempFolders().session()); }
-    QString baseFolder() const { return LocalToNative(engine->tempFolders().base()); }
 
     TSplash splash;
     std::unique_ptr<Registry> registry;
@@ -75,31 +74,21 @@ public:
     ProgramHome()
     {
         for (const char *name : {"TMPDIR", "HOME"})
-            m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
+            m_saved.append({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
         QDir(m_dir.path()).mkdir(QStringLiteral("tmp"));
         qputenv("TMPDIR", QFile::encodeName(m_dir.filePath(QStringLiteral("tmp"))));
         qputenv("HOME", QFile::encodeName(m_dir.path()));
     }
     ~ProgramHome()
     {
-        for (const Saved &variable : m_saved) {
-            if (variable.set)
-                qputenv(variable.name, variable.value);
-            else
-                qunsetenv(variable.name);
-        }
+        for (const auto &[name, set, value] : m_saved)
+            set ? qputenv(name, value) : qunsetenv(name);
     }
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString registryFile() const { return m_dir.filePath(QStringLiteral("registry.json")); }
 
 private:
-    struct Saved
-    {
-        const char *name;
-        QByteArray value;
-        bool set;
-    };
     QTemporaryDir m_dir;
-    QList<Saved> m_saved;
+    QList<std::tuple<const char *, bool, QByteArray>> m_saved;
 };

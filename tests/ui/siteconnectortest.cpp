@@ -55,9 +55,8 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
                     QTest::mouseClick(site->OkButton, Qt::LeftButton);
                 })
                 .type(VsftpdServer::password());
-        connected = connector.tbBtn_SiteManagerClick();
-        EXPECT_TRUE(script.waitFinished());
-        EXPECT_EQ(script.seen().value(3), "Needs password for session | Session Password: | ");
+        EXPECT_EQ(script.after([&] { connected = connector.tbBtn_SiteManagerClick(); }).value(3),
+                  "Needs password for session | Session Password: | ");
     }
     ASSERT_TRUE(connected);
     EXPECT_EQ(engine.hostBookmarks(), QStringList{"inc\r\\incoming\\"});
@@ -75,16 +74,13 @@ TEST(SiteConnector, EditedSiteConnectsAndSurvivesItsDeletion)
 
     // Delete the connected site, close the Site manager (which saves), then end the session:
     // the bookmarks go into the record the connector still holds.
-    {
-        UserScript script;
-        script.on<TSiteMgr>([&](TSiteMgr *mgr) {
-            clickSite(mgr, "Loopback");
-            QTest::mouseClick(mgr->Delete, Qt::LeftButton);
-            QTest::mouseClick(mgr->Exit, Qt::LeftButton);
-        });
-        EXPECT_FALSE(connector.tbBtn_SiteManagerClick());
-        EXPECT_TRUE(script.waitFinished());
-    }
+    UserScript()
+            .on<TSiteMgr>([&](TSiteMgr *mgr) {
+                clickSite(mgr, "Loopback");
+                QTest::mouseClick(mgr->Delete, Qt::LeftButton);
+                QTest::mouseClick(mgr->Exit, Qt::LeftButton);
+            })
+            .after([&] { EXPECT_FALSE(connector.tbBtn_SiteManagerClick()); });
     EXPECT_EQ(siteNode(connector.siteManager(), "Loopback"), nullptr);
     ASSERT_FALSE(current.expired());
     engine.DisconnectMain();

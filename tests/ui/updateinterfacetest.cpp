@@ -4,36 +4,16 @@
 
 #include "ftp/tcftp.h"
 #include "ui/taskpanel.h"
+#include "ui/tlogin.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
 
 namespace {
-
-// A loopback host that takes the connection and never greets: the main session stays connected
-// and logging in for as long as the test needs.
-struct SilentHost
-{
-    QTcpServer server;
-    QList<QTcpSocket *> held;
-
-    SilentHost()
-    {
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection())
-                held << socket;
-        });
-    }
-};
 
 void connectTo(TForm1 &form, quint16 port)
 {
     ConnectRequest request;
-    request.session.Host = QStringLiteral("127.0.0.1");
-    request.session.Port = QString::number(port);
-    request.session.Username = QStringLiteral("anonymous");
-    request.session.Password = QStringLiteral("guest@");
+    request.session = {"127.0.0.1", QString::number(port), "anonymous", "guest@"};
     form.engine()->connectMain(request);
 }
 
@@ -54,10 +34,11 @@ struct UpdateInterface : ::testing::Test
 {
     QTemporaryDir dir;
     std::unique_ptr<TForm1> form;
-    SilentHost silent;
+    QTcpServer silent; // takes the connection and never greets: the login goes on and on
 
     void SetUp() override
     {
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
         ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
         ASSERT_TRUE(ovtest::writeFile(dir.filePath("a.txt"), "a")
                     && ovtest::writeFile(dir.filePath("b.txt"), "b"));
@@ -79,7 +60,7 @@ struct UpdateInterface : ::testing::Test
     void loggedIn(bool in)
     {
         if (in) {
-            connectTo(*form, silent.server.serverPort());
+            connectTo(*form, silent.serverPort());
             ASSERT_TRUE(QTest::qWaitFor(
                     [&] { return form->engine()->MainFTP()->State() == csWaitForReply; }, 5000));
         } else {
@@ -125,8 +106,19 @@ TEST_F(UpdateInterface, FocusSelectionAndSessionDecideTheCommands)
     }
 }
 
-TEST_F(UpdateInterface, TabStopsAndReconnectCountdown)
+TEST_F(UpdateInterface, EngineReportsInEveryTurnTabStopsAndReconnectCountdown)
 {
+    // The engine's reports update the commands at the end of the turn they came in, every turn:
+    // the log-in text offers its command only while it holds lines.
+    for (const bool lines : {true, false, true}) {
+        lines ? form->LogIn->addLine("220 welcome") : form->LogIn->clearLines();
+        for (int i = 0; i < 50; ++i)
+            Q_EMIT form->engine()->interfaceChanged();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->Menu_ShowLoginInfo->isEnabled() == lines; },
+                                    5000))
+                << "log-in lines " << lines;
+    }
+
     // Tab stops: the host side only while connected, the task lists only in task view.
     EXPECT_EQ(host()->detailsView()->focusPolicy(), Qt::ClickFocus);
     loggedIn(true);
@@ -143,6 +135,7 @@ TEST_F(UpdateInterface, TabStopsAndReconnectCountdown)
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
         refusing = closed.serverPort();
     }
+    InterfaceWatch watch(*form);
     form->options().Reconnect = 12;
     connectTo(*form, refusing);
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->engine()->ReconnectCountdown() > 0; }, 5000));

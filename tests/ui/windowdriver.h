@@ -144,6 +144,21 @@ public:
     {
         return QTest::qWaitFor([this] { return m_steps.empty() && !m_pending; }, timeoutMs);
     }
+    // Runs what opens the widgets and waits for every step; what they showed.
+    QStringList after(const std::function<void()> &start)
+    {
+        start();
+        EXPECT_TRUE(waitFinished());
+        return m_seen;
+    }
+    QStringList trigger(QAction *action)
+    {
+        return after([action] { action->trigger(); });
+    }
+    QStringList click(QAbstractButton *button)
+    {
+        return after([button] { QTest::mouseClick(button, Qt::LeftButton); });
+    }
 
     // A message box: its text; the input dialog: caption | prompt | text; else the class name.
     static QString describe(QWidget *w)
@@ -334,32 +349,26 @@ inline QStringList logLines(TForm1 &form)
     return lines;
 }
 
-// Connects through the Connect button and the Quick connect dialog, field by field. The host is
-// typed as given ("::1" and "[::1]" as well); the login is the vsftpd user's unless given.
-inline void quickConnect(TForm1 &form,
-                         quint16 port,
-                         int tasks = 1,
-                         const QString &host = QStringLiteral("127.0.0.1"),
-                         const QString &user = ovtest::VsftpdServer::userName(),
-                         const QString &password = ovtest::VsftpdServer::password())
+// Connects through the Connect button and the Quick connect dialog, field by field, as the
+// vsftpd user.
+inline void quickConnect(TForm1 &form, quint16 port, int tasks = 1)
 {
     TQuick *q = form.Quick;
-    UserScript script;
-    script.on<TQuick>([q, port, tasks, host, user, password](TQuick *) {
-        typeText(q->Host, host);
-        if (q->anonymous->isChecked())
-            QTest::mouseClick(q->anonymous, Qt::LeftButton);
-        typeText(q->Username, user);
-        typeText(q->Password, password);
-        q->Pages->setCurrentIndex(1);
-        typeText(q->Port, QString::number(port));
-        typeText(q->Tasks, QString::number(tasks));
-        if (!q->passive->isChecked())
-            QTest::mouseClick(q->passive, Qt::LeftButton);
-        QTest::mouseClick(q->Connect, Qt::LeftButton);
-    });
-    form.tbBtn_Quick->trigger();
-    EXPECT_TRUE(script.waitFinished());
+    UserScript()
+            .on<TQuick>([q, port, tasks](TQuick *) {
+                typeText(q->Host, "127.0.0.1");
+                if (q->anonymous->isChecked())
+                    QTest::mouseClick(q->anonymous, Qt::LeftButton);
+                typeText(q->Username, ovtest::VsftpdServer::userName());
+                typeText(q->Password, ovtest::VsftpdServer::password());
+                q->Pages->setCurrentIndex(1);
+                typeText(q->Port, QString::number(port));
+                typeText(q->Tasks, QString::number(tasks));
+                if (!q->passive->isChecked())
+                    QTest::mouseClick(q->passive, Qt::LeftButton);
+                QTest::mouseClick(q->Connect, Qt::LeftButton);
+            })
+            .trigger(form.tbBtn_Quick);
     form.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
 }
@@ -389,11 +398,46 @@ inline ovtest::FtpTestServer *hostWith(const ovtest::FileTree &files)
     return s;
 }
 
+// Whenever the engine reports a change, the window's commands already show it: a change of the
+// interface by the end of that turn, the reconnect countdown at once.
+class InterfaceWatch : public QObject
+{
+public:
+    explicit InterfaceWatch(TForm1 &form)
+        : m_form(form)
+    {
+        connect(form.engine(), &TaskEngine::interfaceChanged, this, [this] {
+            QMetaObject::invokeMethod(
+                    this, [this] { check("a change"); }, Qt::QueuedConnection);
+        });
+        connect(form.engine(), &TaskEngine::reconnectCountdownChanged, this, [this] {
+            check("the countdown");
+        });
+    }
+
+private:
+    QStringList commands() const
+    {
+        QStringList on;
+        for (const QAction *action : m_form.findChildren<QAction *>())
+            on << action->objectName() + (action->isEnabled() ? "+" : "-");
+        return on;
+    }
+    void check(const char *what)
+    {
+        const QStringList shown = commands();
+        m_form.UpdateInterface();
+        EXPECT_EQ(shown, commands()) << "the window missed " << what;
+    }
+    TForm1 &m_form;
+};
+
 // A window showing a local folder of its own, logged in to that vsftpd.
 struct ConnectedWindow
 {
     QTemporaryDir local, temp;
     std::unique_ptr<TForm1> form;
+    std::unique_ptr<InterfaceWatch> watch;
     ovtest::FtpTestServer *host = nullptr;
     qsizetype commandsBefore = 0;
 
@@ -405,16 +449,11 @@ struct ConnectedWindow
         ovtest::FileTree tree;
         for (const QString &name : hostFiles)
             tree.insert(name, name.toUtf8());
-        return connect(tree, rootList, tasks);
-    }
-    ::testing::AssertionResult connect(const ovtest::FileTree &hostFiles,
-                                       const QStringList &rootList,
-                                       int tasks = 2)
-    {
-        host = hostWith(hostFiles);
+        host = hostWith(tree);
         if (!host)
             return ::testing::AssertionFailure() << "no vsftpd";
         form = showForm();
+        watch = std::make_unique<InterfaceWatch>(*form);
         if (!form->engine()->tempFolders().create(temp.path()))
             return ::testing::AssertionFailure() << "no temporary folders";
         form->engine()->startTimers();

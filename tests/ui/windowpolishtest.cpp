@@ -3,24 +3,16 @@
 // on at any scale factor, list columns that show their texts, sizes sorted by number, and a
 // log readable on light and dark desktops.
 #include "programrun.h"
-#include "support/pyftpdlibserver.h"
 #include "windowdriver.h"
 
 #include "settings/layoutrecord.h"
 #include "settings/registrykeys.h"
 #include "sites/sitenode.h"
-#include "sites/sitetreemodel.h"
 #include "sites/tsiteobject.h"
-#include "ui/hostpane.h"
-#include "ui/localpane.h"
-#include "ui/logpanel.h"
 #include "ui/taskpanel.h"
-#include "ui/tsitemgr.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 
@@ -53,12 +45,6 @@ std::string text(const QRect &r)
             .arg(r.width())
             .arg(r.height())
             .toStdString();
-}
-
-bool storeLayout(const QString &registryFile, const LayoutRecord &layout)
-{
-    Registry registry(registryFile);
-    return layout.save(registry);
 }
 
 } // namespace
@@ -139,7 +125,10 @@ TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
         layout.left = place.x();
         layout.top = place.y();
         layout.viewMode = LayoutRecord::DoubleView;
-        ASSERT_TRUE(storeLayout(home.registryFile(), layout));
+        {
+            Registry registry(home.registryFile());
+            ASSERT_TRUE(layout.save(registry));
+        }
         ProgramRun run(home.registryFile());
         ASSERT_TRUE(run.start());
         EXPECT_TRUE(fits(run.window.get())) << text(run.window->frameGeometry()) << " on "
@@ -147,66 +136,25 @@ TEST(WindowLayout, WindowFitsTheScreenItOpensOn)
     }
 }
 
-TEST(WindowCommands, QuickConnectLoginThenCommandsFollowTheSelectedRow)
+TEST(WindowCommands, AfterConnectingAndAfterAQuestionTheCommandsFollowTheSelectedRow)
 {
-    ovtest::PyftpdlibServer server;
-    ASSERT_TRUE(server.start());
-    server.createFile(QStringLiteral("notes.txt"), "notes");
-    server.createFolder(QStringLiteral("pub"));
-    auto form = showForm();
-
-    // A user name typed into Quick connect means that user's login, not an anonymous one.
-    TQuick *q = form->Quick;
-    bool anonymousAfterTyping = true;
-    QTimer::singleShot(0, q, [&] {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(q, 3000));
-        ASSERT_TRUE(q->anonymous->isChecked());
-        typeText(q->Host, QStringLiteral("127.0.0.1"));
-        typeText(q->Username, ovtest::PyftpdlibServer::userName());
-        typeText(q->Password, ovtest::PyftpdlibServer::password());
-        anonymousAfterTyping = q->anonymous->isChecked();
-        q->Pages->setCurrentIndex(1);
-        typeText(q->Port, QString::number(server.port()));
-        QTest::mouseClick(q->Connect, Qt::LeftButton);
-        if (q->isVisible())
-            q->reject(); // a Connect that did not close it must not hold the test
-    });
-    // No window manager gives the window back its activation when the dialog has gone.
-    form->tbBtn_Quick->trigger();
-    EXPECT_FALSE(anonymousAfterTyping);
-    ASSERT_TRUE(waitForHostList(*form, QStringLiteral("\\"), {"notes.txt", "pub"}))
-            << form->engine()->log()->lines().join('\n').toStdString();
-    EXPECT_TRUE(server.commands().contains(QStringLiteral("user ")
-                                           + ovtest::PyftpdlibServer::userName()))
-            << server.commands().join('|').toStdString();
-
-    // The first row shows as selected: the commands act on it without a click.
-    FileListView *rWin = form->hostPane()->rWin();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->tbBtn_Download->isEnabled(); }, 5000));
-    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
-    EXPECT_EQ(rWin->selectedRows(), QList<int>{0});
-    EXPECT_TRUE(form->tbBtn_Open->isEnabled());
-    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
-    EXPECT_TRUE(form->Menu_Rename->isEnabled());
-
-    // After a question closes, the same.
-    const int notes = rowOf(rWin, QStringLiteral("notes.txt"));
-    clickRow(rWin, notes);
-    bool asked = false;
-    QTimer::singleShot(0, [&] {
-        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        asked = true;
-        box->button(QMessageBox::No)->click();
-    });
-    form->Menu_Delete->trigger();
-    EXPECT_TRUE(asked);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !QApplication::activeModalWidget(); }, 3000));
-    EXPECT_EQ(form->focusWidget(), rWin->detailsView());
-    EXPECT_TRUE(form->tbBtn_Download->isEnabled());
-    EXPECT_TRUE(form->tbBtn_Delete->isEnabled());
-    EXPECT_EQ(rWin->selectedRows(), QList<int>{notes});
+    ConnectedWindow w;
+    ASSERT_TRUE(w.connect({"notes.txt", "pub/"}, {"notes.txt", "pub"}));
+    TForm1 &form = *w.form;
+    FileListView *rWin = w.hostList();
+    // The first row shows as selected: the commands act on it without a click; after a
+    // question closes, the same.
+    for (const bool asked : {false, true}) {
+        if (asked) {
+            clickRow(rWin, rowOf(rWin, "notes.txt"));
+            UserScript().press(QMessageBox::No).trigger(form.Menu_Delete);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form.tbBtn_Download->isEnabled(); }, 5000));
+        EXPECT_EQ(form.focusWidget(), rWin->detailsView());
+        EXPECT_EQ(rWin->selectedRows(), QList<int>{asked ? rowOf(rWin, "notes.txt") : 0});
+        EXPECT_TRUE(form.tbBtn_Open->isEnabled() && form.tbBtn_Delete->isEnabled()
+                    && form.Menu_Rename->isEnabled());
+    }
 }
 
 TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
@@ -270,7 +218,6 @@ TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
 TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
 {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     Registry registry(dir.filePath(QStringLiteral("registry.json")));
     Options options = Options::defaults();
     TSiteMgr mgr(registry, options);
@@ -280,28 +227,17 @@ TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
     mgr.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&mgr));
     SiteNode *site = mgr.model()->addSite(mgr.model()->root(), QStringLiteral("S"), TSiteObject());
-    ASSERT_NE(site, nullptr);
-    const QModelIndex index = mgr.model()->indexOf(site);
-    mgr.TreeView->setCurrentIndex(index);
-    mgr.Clicl();
-    ASSERT_TRUE(mgr.Connect->isEnabled());
+    ASSERT_TRUE(clickSite(&mgr, "S"));
     int asked = 0;
     mgr.sessionLoggedIn = [] {
         return true;
     };
-    // The session's own question (tasks at work) answered No: nothing is disconnected.
+    // Yes to "a session is in progress", then No to the session's own question (tasks at work).
     mgr.disconnectMain = [&asked] {
-        ++asked;
-        return false;
+        return ++asked, false;
     };
-    QTimer::singleShot(0, [] {
-        ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 5000));
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        box->button(QMessageBox::Yes)->click();
-    });
     mgr.setResult(0);
-    QTest::mouseClick(mgr.Connect, Qt::LeftButton);
+    UserScript().press(QMessageBox::Yes).click(mgr.Connect);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(mgr.isVisible());
     EXPECT_EQ(mgr.result(), 0);

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
+TEST(LogWindow, EveryTurnsLinesReachTheDocumentInOneEditColouredByTheirMark)
 {
     LogView log;
     log.appendLogLine(">>: 230 <b>Welcome</b> &amp; <font color=red>hi</font>");
@@ -45,6 +45,14 @@ TEST(LogWindow, LinesArePlainTextColouredByTheirMarkAndTheNewestStay)
     EXPECT_EQ(log.lineColor(1), log.shownColour("!!:"));
     EXPECT_EQ(log.line(LogView::MaxLines - 1), "plain");
     EXPECT_EQ(log.lineColor(LogView::MaxLines - 1), QColor(Qt::darkGreen));
+    // Every later turn's lines reach the document at that turn's end too, unread.
+    for (int turn = 2; turn < 4; ++turn) {
+        log.appendLogLine(QStringLiteral("  : turn %1 a").arg(turn));
+        log.appendLogLine(QStringLiteral("  : turn %1 b").arg(turn));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(edits, turn);
+        EXPECT_TRUE(log.document()->toPlainText().endsWith(QStringLiteral("turn %1 b").arg(turn)));
+    }
 }
 
 } // namespace

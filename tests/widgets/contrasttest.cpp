@@ -1,9 +1,14 @@
-// The log reads on the desktop's palette, light or dark: every kind of line and the marks at a
-// contrast of at least 4.5:1 against the log's background, the kinds told apart by colour, and
-// lines written before a switch of palette coloured again.
+// The log and Quick connect read on the desktop's palette, light or dark: every kind of line
+// and the marks at a contrast of at least 4.5:1 against the log's background, the kinds told
+// apart by colour, lines written before a switch of palette coloured again; the login fields
+// and their labels as readable as the desktop's text.
+#include "ui/tquick.h"
 #include "widgets/logview.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStyle>
 #include <QTextBlock>
 
@@ -38,6 +43,8 @@ QPalette darkPalette()
     dark.setColor(QPalette::Text, QColor(230, 230, 230));
     dark.setColor(QPalette::Button, QColor(53, 53, 53));
     dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText})
+        dark.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
     return dark;
 }
 
@@ -88,6 +95,28 @@ TEST(LogContrast, EveryKindReadsOnTheLightAndTheDarkPalette)
                     << "mark on " << background.name().toStdString();
             EXPECT_FALSE(colours.contains(text.rgb())) << lines.at(i).toStdString();
             colours << text.rgb();
+        }
+    }
+}
+
+TEST(LogContrast, QuickConnectLoginReadsOnTheLightAndTheDarkPalette)
+{
+    PaletteRestorer restorer;
+    for (const QPalette &palette : {QApplication::style()->standardPalette(), darkPalette()}) {
+        QApplication::setPalette(palette);
+        TQuick quick;
+        quick.show();
+        for (const bool anonymous : {true, false}) {
+            if (quick.anonymous->isChecked() != anonymous)
+                quick.anonymous->click();
+            for (QWidget *w : std::initializer_list<QWidget *>{quick.Username, quick.Password}) {
+                const QColor text = w->palette().color(QPalette::Text);
+                EXPECT_EQ(text == palette.color(QPalette::Text), !anonymous);
+                if (!anonymous)
+                    EXPECT_GE(contrast(text, w->palette().color(QPalette::Base)), 4.5);
+            }
+            const QColor label = quick.UsernameLabel->palette().color(QPalette::WindowText);
+            EXPECT_EQ(label == palette.color(QPalette::WindowText), !anonymous);
         }
     }
 }
