@@ -22,6 +22,12 @@ QueueRecorder::QueueRecorder(TaskEngine &engine, QueueJournal &journal, QObject 
             [this](bool download, const QString &folder, const QString &file, bool) {
                 transferEnded(download, folder, file);
             });
+    connect(&m_engine,
+            &TaskEngine::transferLeft,
+            this,
+            [this](bool download, const QString &target) {
+                transferEnded(download, target, QString());
+            });
     // The sessions have gone with the connection: what they were carrying out has ended.
     connect(&m_engine, qOverload<>(&TaskEngine::mainOffline), this, &QueueRecorder::endRunning);
 }
@@ -35,7 +41,7 @@ QueueRecorder::~QueueRecorder()
 bool QueueRecorder::transferOf(const QString &entry, QueueJournal::Transfer *transfer)
 {
     if (!(entry.startsWith(QLatin1String("d*")) || entry.startsWith(QLatin1String("u*")))
-        || FieldCount(entry, Star) != 3)
+        || FieldCount(entry, Star) < 3 || FieldCount(entry, Star) > 4)
         return false;
     transfer->download = entry.at(0) == QLatin1Char('d');
     transfer->hostPath = Field(entry, transfer->download ? 2 : 3, Star);

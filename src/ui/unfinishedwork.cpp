@@ -1,5 +1,6 @@
 #include "ui/unfinishedwork.h"
 
+#include "tasks/existspolicy.h"
 #include "tasks/queuerecorder.h"
 #include "tasks/taskengine.h"
 #include "ui/tform1.h"
@@ -80,15 +81,15 @@ void UnfinishedWork::loggedIn()
         m_journal.setSite(siteIdentity());
     if (m_resume.isEmpty())
         return;
-    QList<FilePair> downloads;
-    QList<FilePair> uploads;
-    for (const QueueJournal::Transfer &t : std::as_const(m_resume))
-        (t.download ? downloads : uploads).append({HostPath{t.hostPath}, LocalPath{t.localPath}});
+    // A partial target goes on from its size; one already whole is left as it is.
+    const QString resume = QLatin1Char('*') + ExistsPolicy::name(ExistsPolicy::Resume);
+    for (const QueueJournal::Transfer &t : std::as_const(m_resume)) {
+        m_engine.transferQueue().append(
+                (t.download ? TransferQueue::DownloadEntry(t.hostPath, t.localPath)
+                            : TransferQueue::UploadEntry(t.localPath, t.hostPath))
+                + resume);
+    }
     m_resume.clear();
-    if (!downloads.isEmpty())
-        m_engine.download(downloads);
-    if (!uploads.isEmpty())
-        m_engine.upload(uploads);
     m_engine.Pass();
 }
 
