@@ -1,10 +1,12 @@
 // orvane-ftp: the desktop program.
+#include "platform/localpath.h"
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "sites/keyringstore.h"
 #include "sites/passwordvault.h"
 #include "tasks/taskengine.h"
 #include "ui/masterpasswordbox.h"
+#include "ui/queuedonenotice.h"
 #include "ui/siteconnector.h"
 #include "ui/startupsequence.h"
 #include "ui/tform1.h"
@@ -12,6 +14,7 @@
 #include "ui/tsitemgr.h"
 #include "ui/tsplash.h"
 #include "ui/tzetup.h"
+#include "ui/unfinishedwork.h"
 
 #include "orvaneversion.h"
 
@@ -102,6 +105,16 @@ int main(int argc, char **argv)
             *error = QStringLiteral("The saved sites could not be written.");
         return false;
     };
+    if (UnfinishedWork *unfinished = startup.unfinishedWork()) {
+        unfinished->connectedSiteName = [&sites] {
+            return sites.currentSitePath();
+        };
+        unfinished->connectSite = [&sites](const QString &path) {
+            return sites.connectSitePath(path);
+        };
+    }
+    // A long queue that finishes while the user is elsewhere is told on the desktop.
+    QueueDoneNotice queueDone(engine, window);
     startup.setSplash(&splash);
     if (!startup.createTemporaryFolders()) {
         splash.hide();
@@ -124,6 +137,24 @@ int main(int argc, char **argv)
             window.Quick->Password->setText(connectTo.password());
             window.Quick->passive->setChecked(true);
             window.QuickConnect();
+        });
+    }
+    // ORVANE_DOWNLOAD_TO=<local folder>: with ORVANE_CONNECT, the connection's initial folder
+    // and everything below it are downloaded into that folder once logged in (a scripted run).
+    const QString downloadTo = qEnvironmentVariable("ORVANE_DOWNLOAD_TO");
+    if (connectTo.isValid() && !downloadTo.isEmpty()) {
+        QString hostFolder = connectTo.path();
+        if (!hostFolder.endsWith(QLatin1Char('/')))
+            hostFolder += QLatin1Char('/');
+        hostFolder.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        if (!hostFolder.startsWith(QLatin1Char('\\')))
+            hostFolder.prepend(QLatin1Char('\\'));
+        auto *once = new QMetaObject::Connection;
+        *once = QObject::connect(&engine, &TaskEngine::mainLoggedIn, &window, [=, &engine] {
+            QObject::disconnect(*once);
+            delete once;
+            engine.downloadTree(HostPath{hostFolder}, LocalPath{NativeToLocal(downloadTo)});
+            engine.Pass();
         });
     }
     // ORVANE_SCREENSHOT=<file.png> saves a picture of the window once it has settled (after

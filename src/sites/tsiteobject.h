@@ -4,7 +4,7 @@
 #include <QtGlobal>
 
 // One saved site. A default-constructed record holds the values of a new site (Port 21,
-// Tasks 1, anonymous); blank() holds the all-empty record the store reader starts from, so
+// Tasks 4, anonymous); blank() holds the all-empty record the store reader starts from, so
 // that only values present in the store overwrite it.
 class TSiteObject
 {
@@ -19,7 +19,7 @@ public:
     QString PasswordKept;
     QString Description; // lines joined by CR LF
     QString Bookmarks;   // items name + CR + folder, joined by LF
-    qint32 Tasks = 1;    // parallel transfer sessions, 1 to 25
+    qint32 Tasks = 4;    // parallel transfer sessions, 1 to 25
     qint32 Port = 21;    // control port, never below 21
     quint8 Firewall = 0; // 0 direct; otherwise 1 + the firewall type when the site was edited
     bool PassiveMode = false;

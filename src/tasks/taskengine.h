@@ -283,6 +283,9 @@ Q_SIGNALS:
     void entrySkipped(const QString &what, bool failsOperation);
     // A transfer ended (for front ends that count results).
     void transferEnded(bool download, const QString &folder, const QString &file, bool success);
+    // A transfer was not carried out because its target exists and is left as it is (target:
+    // the local file of a download, the host file of an upload).
+    void transferLeft(bool download, const QString &target);
     // Something changed that the window's enabled commands depend on.
     void interfaceChanged();
     // A transfer's target exists and the choice is to ask: the transfer waits (and so does

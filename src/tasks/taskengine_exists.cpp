@@ -168,6 +168,7 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
         Q_EMIT entrySkipped(
                 VisibleHostText(QStringLiteral("Skipped '%1': %2").arg(shownSource, reason)),
                 false);
+        Q_EMIT transferLeft(download, target);
         return;
     }
     case ExistsPolicy::TransferRenamed: {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // The transfer queue: entry texts, first in, first out (the scheduler takes entry 0, producers
 // append). An entry is a field string separated by "*"; its first character is the kind:
 //   "d*" host file "*" local file                   download one file
@@ -19,6 +21,19 @@
 class TransferQueue
 {
 public:
+    // Told of every change, for a record of the queue kept elsewhere.
+    class Observer
+    {
+    public:
+        virtual ~Observer() = default;
+        virtual void entryAppended(const QString &entry) = 0;
+        // Handed to a session.
+        virtual void entryTaken(const QString &entry) = 0;
+        // Left the queue without being carried out.
+        virtual void entryRemoved(const QString &entry) = 0;
+    };
+    void setObserver(Observer *observer) { m_observer = observer; }
+
     int count() const { return int(m_entries.size()); }
     bool isEmpty() const { return m_entries.isEmpty(); }
     const QString &at(int index) const { return m_entries.at(index); }
@@ -28,6 +43,8 @@ public:
     {
         m_entries.append(entry);
         m_operations.append(operation);
+        if (m_observer)
+            m_observer->entryAppended(entry);
     }
     // Puts an entry back at the front (a transfer held back while the user was asked, or
     // one tried again).
@@ -43,19 +60,28 @@ public:
     {
         ++m_takenFromFront;
         m_operations.removeFirst();
-        return m_entries.takeFirst();
+        const QString entry = m_entries.takeFirst();
+        if (m_observer)
+            m_observer->entryTaken(entry);
+        return entry;
     }
     void removeAt(int index)
     {
         ++m_reshaped;
-        m_entries.removeAt(index);
+        const QString entry = m_entries.takeAt(index);
         m_operations.removeAt(index);
+        if (m_observer)
+            m_observer->entryRemoved(entry);
     }
     void clear()
     {
         ++m_reshaped;
-        m_entries.clear();
+        const QStringList entries = std::exchange(m_entries, {});
         m_operations.clear();
+        if (m_observer) {
+            for (const QString &entry : entries)
+                m_observer->entryRemoved(entry);
+        }
     }
     // Counts of the changes other than appending, for views that follow the queue row by row:
     // entries taken from the front, and any other removal. Both only grow.
@@ -94,4 +120,5 @@ private:
     QList<int> m_operations;
     quint64 m_takenFromFront = 0;
     quint64 m_reshaped = 0;
+    Observer *m_observer = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "ftp/tcftp.h"
 #include "sites/siteconnection.h"
+#include "sites/sitenode.h"
+#include "sites/sitetreemodel.h"
 #include "sites/tsiteobject.h"
 #include "tasks/taskengine.h"
 #include "ui/tsitemgr.h"
@@ -45,16 +47,44 @@ bool SiteConnector::tbBtn_SiteManagerClick()
     TSiteMgr *mgr = siteManager();
     if (mgr->exec() != QDialog::Accepted)
         return false;
-    std::shared_ptr<TSiteObject> site = mgr->selectedSite();
-    if (!site)
+    SiteNode *node = mgr->selectedNode();
+    if (!node || !node->isSite())
         return false;
-    m_currentSite = site;
-    SiteConnection connection = SiteConnection::fromSite(*site, m_options);
-    mgr->completeLogin(connection);
+    connectSite(node);
+    return true;
+}
+
+bool SiteConnector::connectSitePath(const QString &path)
+{
+    TSiteMgr *mgr = siteManager();
+    mgr->FormCreate();
+    SiteNode *node = mgr->model()->root();
+    for (const QString &name : path.split(QLatin1Char('/'))) {
+        SiteNode *next = nullptr;
+        for (int i = 0; node && i < node->childCount() && !next; ++i) {
+            if (node->child(i)->text() == name)
+                next = node->child(i);
+        }
+        node = next;
+    }
+    if (!node || !node->isSite())
+        return false;
+    connectSite(node);
+    return true;
+}
+
+void SiteConnector::connectSite(SiteNode *node)
+{
+    m_currentSite = node->sharedSite();
+    QStringList names;
+    for (const SiteNode *up = node; up && up->parent(); up = up->parent())
+        names.prepend(up->text());
+    m_currentSitePath = names.join(QLatin1Char('/'));
+    SiteConnection connection = SiteConnection::fromSite(*m_currentSite, m_options);
+    siteManager()->completeLogin(connection);
     // The engine keeps the site's host bookmarks while connected and hands them back when the
     // main session goes offline.
     m_engine.connectMain(connection.request());
-    return true;
 }
 
 void SiteConnector::hostBookmarksReturned(const QStringList &items)

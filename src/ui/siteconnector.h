@@ -12,6 +12,7 @@ class Registry;
 class TaskEngine;
 class TSiteMgr;
 class TSiteObject;
+class SiteNode;
 
 // Connecting the main session from a saved site (the toolbar button and the menu item "Site
 // Manager", and the start-up choice): opens the Site manager, created on first use as a child
@@ -41,7 +42,16 @@ public:
 
     std::shared_ptr<TSiteObject> CurrentSite() const { return m_currentSite; }
     // A quick connection has no site.
-    void clearCurrentSite() { m_currentSite.reset(); }
+    void clearCurrentSite()
+    {
+        m_currentSite.reset();
+        m_currentSitePath.clear();
+    }
+    // Where the site connected from sits in the tree: the names below the root joined by "/".
+    QString currentSitePath() const { return m_currentSitePath; }
+    // Connects with the site at that place in the tree, as Connect in the Site manager would;
+    // false when no site is there.
+    bool connectSitePath(const QString &path);
     // The site connected from trusts the host certificate with this fingerprint from now on
     // (kept with the site when the Site manager writes the store).
     void pinCertificate(const QString &fingerprint);
@@ -57,5 +67,8 @@ private:
     const Options &m_options;
     QPointer<QWidget> m_window;
     TSiteMgr *m_siteMgr = nullptr;
+    void connectSite(SiteNode *node);
+
     std::shared_ptr<TSiteObject> m_currentSite;
+    QString m_currentSitePath;
 };

@@ -85,7 +85,7 @@ void addConnectionPage(QTabWidget *pages,
     auto *advanced = new QWidget(pages);
     auto *layout = new QFormLayout(advanced);
     tasks = namedField(tasksName, advanced);
-    tasks->setText(QStringLiteral("1"));
+    tasks->setText(QStringLiteral("4"));
     tasks->setMaximumWidth(60);
     tasksUpDown = new UpDown(tasks, 1, 25, advanced);
     port = namedField(portName, advanced);

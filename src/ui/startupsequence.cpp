@@ -8,6 +8,7 @@
 #include "tasks/taskengine.h"
 #include "ui/localpane.h"
 #include "ui/tform1.h"
+#include "ui/unfinishedwork.h"
 #include "widgets/filelistview.h"
 
 #include <QAction>
@@ -27,6 +28,13 @@ StartupSequence::StartupSequence(
     // Later ticks would serve the reconnect countdown, which the engine keeps on its own timer.
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &StartupSequence::TimerTick);
+    if (!registry.filePath().isEmpty() && window.engine()) {
+        m_unfinished = new UnfinishedWork(window,
+                                          *window.engine(),
+                                          QFileInfo(registry.filePath()).absolutePath()
+                                                  + QStringLiteral("/queue-journal"),
+                                          this);
+    }
 }
 
 StartupSequence::~StartupSequence() = default;
@@ -118,6 +126,9 @@ void StartupSequence::createDialogs()
 void StartupSequence::openStartUpDialog()
 {
     if (m_shutDown)
+        return;
+    // Resuming what was left connects already.
+    if (m_unfinished && m_unfinished->offer())
         return;
     switch (m_options.StartUpDialog) {
     case Options::SiteManager:

@@ -11,6 +11,7 @@ class Options;
 class Registry;
 class TForm1;
 class TaskEngine;
+class UnfinishedWork;
 
 // The order in which the program starts and stops around its main window.
 //
@@ -63,6 +64,9 @@ public:
     // Writes the site tree when the Site manager was opened; set by whoever owns it. Returns
     // false with a reason on failure.
     std::function<bool(QString *error)> saveSiteStore;
+    // The transfers an earlier run left unfinished, offered before the start-up dialog; kept
+    // in a journal next to the registry file (null when the registry has no file).
+    UnfinishedWork *unfinishedWork() const { return m_unfinished; }
 
     // See the class comment. Runs once; later calls do nothing.
     void shutDown();
@@ -92,4 +96,5 @@ private:
     bool m_completed = false;
     bool m_shutDown = false;
     QStringList m_shutDownErrors;
+    UnfinishedWork *m_unfinished = nullptr;
 };

@@ -188,6 +188,7 @@ TEST_F(SiteManager, TheSiteDialogCopiesBackAndTheSiteSurvivesARestart)
     UserScript script;
     script.type("Home").on<TSite>([&](TSite *site) {
         EXPECT_TRUE(site->anonymous->isChecked()); // a new site is anonymous
+        EXPECT_EQ(site->tasks->text(), "4");       // and runs transfers beside the main session
         typeText(site->Host, "127.0.0.1");
         typeText(site->Username, "ann");
         EXPECT_FALSE(site->anonymous->isChecked()); // typing a user name clears it

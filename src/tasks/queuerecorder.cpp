@@ -1,0 +1,119 @@
+#include "tasks/queuerecorder.h"
+
+#include "platform/localpath.h"
+#include "tasks/taskengine.h"
+#include "util/fieldstring.h"
+
+#include <QFileInfo>
+
+namespace {
+const QChar Star = QLatin1Char('*');
+}
+
+QueueRecorder::QueueRecorder(TaskEngine &engine, QueueJournal &journal, QObject *parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_journal(journal)
+{
+    m_engine.transferQueue().setObserver(this);
+    connect(&m_engine,
+            &TaskEngine::transferEnded,
+            this,
+            [this](bool download, const QString &folder, const QString &file, bool) {
+                transferEnded(download, folder, file);
+            });
+    connect(&m_engine,
+            &TaskEngine::transferLeft,
+            this,
+            [this](bool download, const QString &target) {
+                transferEnded(download, target, QString());
+            });
+    // The sessions have gone with the connection: what they were carrying out has ended.
+    connect(&m_engine, qOverload<>(&TaskEngine::mainOffline), this, &QueueRecorder::endRunning);
+}
+
+QueueRecorder::~QueueRecorder()
+{
+    m_engine.transferQueue().setObserver(nullptr);
+    m_journal.flush(true);
+}
+
+bool QueueRecorder::transferOf(const QString &entry, QueueJournal::Transfer *transfer)
+{
+    if (!(entry.startsWith(QLatin1String("d*")) || entry.startsWith(QLatin1String("u*")))
+        || FieldCount(entry, Star) < 3 || FieldCount(entry, Star) > 4)
+        return false;
+    transfer->download = entry.at(0) == QLatin1Char('d');
+    transfer->hostPath = Field(entry, transfer->download ? 2 : 3, Star);
+    transfer->localPath = Field(entry, transfer->download ? 3 : 2, Star);
+    transfer->size = -1;
+    return true;
+}
+
+QString QueueRecorder::runningKey(bool download, const QString &path)
+{
+    return (download ? QLatin1Char('d') : QLatin1Char('u')) + path;
+}
+
+void QueueRecorder::entryAppended(const QString &entry)
+{
+    QueueJournal::Transfer transfer;
+    if (!transferOf(entry, &transfer))
+        return;
+    if (transfer.download) {
+        const qsizetype cut = transfer.hostPath.lastIndexOf(QLatin1Char('\\')) + 1;
+        const ListingBuffer::Entry *listed = m_engine.listingBuffer().find(
+                transfer.hostPath.left(cut), QLatin1Char('f') + transfer.hostPath.mid(cut));
+        bool ok = false;
+        const qint64 size = listed ? Field(listed->fields, 1, Star).toLongLong(&ok) : -1;
+        transfer.size = ok ? size : -1;
+    } else {
+        const QFileInfo local(LocalToNative(transfer.localPath));
+        transfer.size = local.isFile() ? local.size() : -1;
+    }
+    m_waiting[entry].append(m_journal.add(transfer));
+}
+
+void QueueRecorder::entryTaken(const QString &entry)
+{
+    auto waiting = m_waiting.find(entry);
+    if (waiting == m_waiting.end())
+        return;
+    const int id = waiting->takeFirst();
+    if (waiting->isEmpty())
+        m_waiting.erase(waiting);
+    QueueJournal::Transfer transfer;
+    transferOf(entry, &transfer);
+    m_running[runningKey(transfer.download,
+                         transfer.download ? transfer.localPath : transfer.hostPath)]
+            .append(id);
+}
+
+void QueueRecorder::entryRemoved(const QString &entry)
+{
+    auto waiting = m_waiting.find(entry);
+    if (waiting == m_waiting.end())
+        return;
+    m_journal.end(waiting->takeLast());
+    if (waiting->isEmpty())
+        m_waiting.erase(waiting);
+}
+
+void QueueRecorder::transferEnded(bool download, const QString &folder, const QString &file)
+{
+    auto running = m_running.find(runningKey(download, folder + file));
+    if (running == m_running.end())
+        return;
+    m_journal.end(running->takeFirst());
+    if (running->isEmpty())
+        m_running.erase(running);
+}
+
+void QueueRecorder::endRunning()
+{
+    for (const QList<int> &ids : std::as_const(m_running)) {
+        for (int id : ids)
+            m_journal.end(id);
+    }
+    m_running.clear();
+}
