@@ -11,7 +11,7 @@ packages=(
     xvfb xauth clang-format
     lftp curl
     desktop-file-utils appstream dpkg-dev man-db bsdextrautils
-    qtkeychain-qt6-dev gnome-keyring dbus libsecret-tools python3-dbus
+    qtkeychain-qt6-dev gnome-keyring dbus libsecret-tools python3-dbus python3-gi
 )
 
 missing=()
