@@ -49,8 +49,7 @@ CliOptions::Outcome CliOptions::parse(const QStringList &args, const QProcessEnv
                   || name == QLatin1String("--master-password-env")
                   || name == QLatin1String("--encoding") || name == QLatin1String("--tls")
                   || name == QLatin1String("--ca-file") || name == QLatin1String("--pin")
-                  || name == QLatin1String("--on-exists")
-                  || name == QLatin1String("--retries");
+                  || name == QLatin1String("--on-exists") || name == QLatin1String("--retries");
         if (!takesValue && inlineValue)
             return fail(QStringLiteral("option %1 takes no value").arg(name));
 

@@ -54,8 +54,8 @@ const struct
         {"newer", {Left, Left, Left, Source, Left, Source}},
 };
 
-const QDateTime SourceTime = QDateTime::fromSecsSinceEpoch(
-        QDateTime::currentSecsSinceEpoch() - 3 * 3600, Qt::UTC);
+const QDateTime SourceTime
+        = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 3 * 3600, Qt::UTC);
 
 bool setModified(const QString &path, const QDateTime &time)
 {

@@ -48,10 +48,10 @@ TEST(WsFtpImport, ReadsSectionsUntilABadPort)
     // The _config_ section adds nothing; the sites before the bad port stay, none after. The
     // UID line after the bad port was never read.
     EXPECT_EQ(sitesIn(import.folder()),
-              (QStringList{"Broken|broken.example|||21|1|1|",
-                           "MySite1|Ftp.Example.ORG||\\pub\\Incoming\\|2121|1|1|Mirror of Things",
-                           "Work|work.example|Ann|home\\ann\\|21|1|0|",
-                           "work (2)|second.example|||21|1|1|"}));
+              (QStringList{"Broken|broken.example|||21|4|1|",
+                           "MySite1|Ftp.Example.ORG||\\pub\\Incoming\\|2121|4|1|Mirror of Things",
+                           "Work|work.example|Ann|home\\ann\\|21|4|0|",
+                           "work (2)|second.example|||21|4|1|"}));
     EXPECT_EQ(import.sitesAdded(), 4);
 }
 
@@ -69,7 +69,7 @@ TEST(WsFtpImport, SecondImportGetsItsOwnFolderAndFilesAreRead)
     ASSERT_TRUE(second.run(path));
     EXPECT_EQ(second.folder()->text(), QStringLiteral("WS_FTP imported sites (2)"));
     EXPECT_EQ(sitesIn(second.folder()),
-              (QStringList{"One|one.example|||990|1|1|", "Site||||21|1|1|", "Two|two|||21|1|1|"}));
+              (QStringList{"One|one.example|||990|4|1|", "Site||||21|4|1|", "Two|two|||21|4|1|"}));
     // An unreadable list: the folder is there, empty, and the run reports the failure.
     WsFtpImport missing(model);
     EXPECT_FALSE(missing.run(dir.filePath(QStringLiteral("nothing.ini"))));
