@@ -28,13 +28,7 @@ source "$here/bench/serverlib.bash"
 bench_setup lftp /usr/bin/time /usr/bin/python3
 
 mkdir -p "$work/root/pub/many" "$work/out"
-/usr/bin/python3 - "$work/root/pub/many" "$files" "$file_kib" <<'PY'
-import os, sys
-folder, count, kib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-for i in range(count):
-    with open(os.path.join(folder, "file%05d.bin" % i), "wb") as f:
-        f.write(os.urandom(kib * 1024))
-PY
+make_files "$work/root/pub/many" "$files" "$file_kib"
 chmod -R a+rX "$work/root"
 start_server
 url="ftp://127.0.0.1:$port"

@@ -31,13 +31,7 @@ source "$here/bench/serverlib.bash"
 bench_setup /usr/bin/time /usr/bin/python3
 
 mkdir -p "$work/root/many" "$work/out"
-/usr/bin/python3 - "$work/root/many" "$files" "$file_kib" <<'PY'
-import os, sys
-folder, count, kib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-for i in range(count):
-    with open(os.path.join(folder, "file%05d.bin" % i), "wb") as f:
-        f.write(os.urandom(kib * 1024))
-PY
+make_files "$work/root/many" "$files" "$file_kib"
 chmod -R a+rX "$work/root"
 start_server
 

@@ -177,6 +177,18 @@ stop_server() {
     return 0
 }
 
+# make_files FOLDER COUNT KIB : COUNT files of KIB KiB of random bytes in FOLDER.
+make_files() {
+    mkdir -p "$1"
+    /usr/bin/python3 - "$1" "$2" "$3" <<'PY'
+import os, sys
+folder, count, kib = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+for i in range(count):
+    with open(os.path.join(folder, "file%05d.bin" % i), "wb") as f:
+        f.write(os.urandom(kib * 1024))
+PY
+}
+
 # make_listing COUNT : "$work/root/big" with COUNT entries (sets entries): files of different
 # (sparse) sizes with names of different lengths, and one folder in 50. Every run must then
 # print one line per entry.

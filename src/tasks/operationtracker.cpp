@@ -6,6 +6,17 @@
 
 #include <QTimer>
 
+namespace {
+// The part ended without success, for reason.
+ItemResult &failed(ItemResult &part, const QString &reason)
+{
+    part.ended = true;
+    part.success = false;
+    part.failureReason = reason;
+    return part;
+}
+} // namespace
+
 OperationTracker::OperationTracker(const TransferQueue &queue,
                                    const CommandList &commands,
                                    const TaskList &tasks)
@@ -86,10 +97,7 @@ void OperationTracker::localFolderFailed(int operation,
     const auto found = m_running.find(operation);
     if (found == m_running.end())
         return;
-    ItemResult &made = item(*found, ItemResult::LocalFolder, folder);
-    made.ended = true;
-    made.success = false;
-    made.failureReason = reason;
+    failed(item(*found, ItemResult::LocalFolder, folder), reason);
 }
 
 void OperationTracker::transferRefused(const tTaskListObj *record,
@@ -99,10 +107,7 @@ void OperationTracker::transferRefused(const tTaskListObj *record,
     Running *op = running(record);
     if (!op)
         return;
-    ItemResult &refused = item(*op, ItemResult::Transfer, localFile);
-    refused.ended = true;
-    refused.success = false;
-    refused.failureReason = why;
+    failed(item(*op, ItemResult::Transfer, localFile), why);
 }
 
 void OperationTracker::retarget(int operation, const QString &target, const QString &newTarget)
@@ -149,12 +154,9 @@ void OperationTracker::transferGaveUp(int operation,
     const auto found = m_running.find(operation);
     if (found == m_running.end())
         return;
-    ItemResult &failed = item(*found, ItemResult::Transfer, target);
-    failed.ended = true;
-    failed.success = false;
-    failed.connectionClosed = true;
-    failed.failureReason = reason;
-    failed.attempts = attempts;
+    ItemResult &gaveUp = failed(item(*found, ItemResult::Transfer, target), reason);
+    gaveUp.connectionClosed = true;
+    gaveUp.attempts = attempts;
 }
 
 void OperationTracker::transferAttempts(const tTaskListObj *record,
