@@ -53,35 +53,15 @@ bool openssl(const QString &folder, const QStringList &arguments, QString *outpu
         return ::testing::AssertionFailure() << "cannot write server.ext";
     extensions.close();
     const QString subject = QStringLiteral("/CN=127.0.0.1/O=Orvane test host");
+    const auto words = [](const QString &line) {
+        return line.split(QLatin1Char(' '));
+    };
     const QList<QStringList> steps{
-            {"req",
-             "-x509",
-             "-newkey",
-             "rsa:2048",
-             "-nodes",
-             "-keyout",
-             "ca.key",
-             "-out",
-             "ca.pem",
-             "-days",
-             "30",
-             "-subj",
-             "/CN=Orvane test authority"},
-            {"req",
-             "-x509",
-             "-newkey",
-             "rsa:2048",
-             "-nodes",
-             "-keyout",
-             "self.key",
-             "-out",
-             "self.pem",
-             "-days",
-             "30",
-             "-subj",
-             subject,
-             "-addext",
-             "subjectAltName=IP:127.0.0.1"},
+            words("req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 30 -subj")
+                    << "/CN=Orvane test authority",
+            words("req -x509 -newkey rsa:2048 -nodes -keyout self.key -out self.pem -days 30 "
+                  "-addext subjectAltName=IP:127.0.0.1 -subj")
+                    << subject,
     };
     QString output;
     for (const QStringList &step : steps) {
@@ -93,30 +73,15 @@ bool openssl(const QString &folder, const QStringList &arguments, QString *outpu
     // Signed by the authority; the expired one ended a day before it began.
     for (const Kind kind : {Signed, OtherSigned, Expired}) {
         const QString name = QLatin1String(baseName(kind));
-        const QStringList request{"req",
-                                  "-newkey",
-                                  "rsa:2048",
-                                  "-nodes",
-                                  "-keyout",
-                                  name + ".key",
-                                  "-out",
-                                  name + ".csr",
-                                  "-subj",
-                                  subject};
-        QStringList sign{"x509",
-                         "-req",
-                         "-in",
-                         name + ".csr",
-                         "-CA",
-                         "ca.pem",
-                         "-CAkey",
-                         "ca.key",
-                         "-CAcreateserial",
-                         "-out",
-                         name + ".pem",
-                         "-extfile",
-                         "server.ext"};
-        sign << "-days" << (kind == Expired ? "-1" : "30");
+        const QStringList request
+                = words(QStringLiteral(
+                                "req -newkey rsa:2048 -nodes -keyout %1.key -out %1.csr -subj")
+                                .arg(name))
+                  << subject;
+        const QStringList sign = words(
+                QStringLiteral("x509 -req -in %1.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out "
+                               "%1.pem -extfile server.ext -days %2")
+                        .arg(name, kind == Expired ? QStringLiteral("-1") : QStringLiteral("30")));
         if (!openssl(folder, request, &output) || !openssl(folder, sign, &output))
             return ::testing::AssertionFailure()
                    << "openssl " << sign.join(' ').toStdString() << ":\n"
