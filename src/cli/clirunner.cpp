@@ -228,9 +228,10 @@ void CliRunner::textExchanged(const QString &line, bool fromHost, bool valid)
         m_hostBabbled = true;
 }
 
+// Comes for every slice of a download: the clock is read at the watchdog's next tick.
 void CliRunner::progressSeen()
 {
-    m_sinceActivity.restart();
+    m_progressed = true;
     m_hostBabbled = false;
 }
 
@@ -365,6 +366,10 @@ void CliRunner::watchdogTick()
     if (bytes != m_lastBytes) {
         m_lastBytes = bytes;
         progressSeen();
+    }
+    if (m_progressed) {
+        m_progressed = false;
+        m_sinceActivity.restart();
     }
     showProgress();
     if (m_finished || m_sinceActivity.elapsed() < qint64(m_options.timeoutSeconds) * 1000)

@@ -90,6 +90,7 @@ private:
     int m_operation = 0;         // the engine operation of the step, 0 when none runs
     bool m_hostAnswered = false; // the host has sent a reply since connecting
     bool m_hostBabbled = false;  // the host sent lines, but no progress, since the last progress
+    bool m_progressed = false;   // progress since the watchdog's last tick
     bool m_checkPending = false;
     bool m_mainLost = false;     // the main session went offline while working
     int m_taskFailuresInRow = 0; // task sessions that could not connect, since the last login

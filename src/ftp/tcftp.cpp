@@ -42,10 +42,12 @@ TcFTP::~TcFTP()
     m_control->disconnect(this);
     m_data->disconnect(this);
     // A download cut off here keeps its partial, or leaves the file it was to replace.
-    if (m_downloading)
+    if (m_downloading) {
+        keepReceived();
         closeDownloadFile(false);
-    else if (m_transferFile.isOpen())
+    } else if (m_transferFile.isOpen()) {
         m_transferFile.close();
+    }
 }
 
 void TcFTP::setASCExtension(const QStringList &extensions)

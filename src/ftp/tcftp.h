@@ -439,7 +439,10 @@ private:
     bool openDownloadFile();
     // Takes received bytes (converting line ends in type A) and writes them out in blocks.
     bool storeDownloadBytes(QByteArrayView bytes);
+    // The bytes of m_received go to the file, or join the write buffer when they are few.
+    bool keepReceived();
     bool flushDownload();
+    bool writeDownload(const char *data, qint64 size);
     // Writes out what is left and closes the file; a part file replaces the old file when the
     // download succeeded and is removed otherwise. Returns whether the download succeeded.
     bool closeDownloadFile(bool success);
@@ -499,6 +502,9 @@ private:
     bool m_fileAtEnd = false;   // upload: the whole file has been read
     QByteArray m_readRaw;       // type-A upload: file bytes before their line ends are converted
     QByteArray m_writeBuffer;   // download: bytes not yet written to the file
+    // Binary download: slices received and counted but still in the data socket's buffer,
+    // where they lie one after the other; they go out before that buffer is read into again.
+    QByteArrayView m_received;
     QFile m_transferFile;
     QString m_localFile;    // native path of the transfer's local file
     QString m_partFile;     // download: the part file written instead of an existing file

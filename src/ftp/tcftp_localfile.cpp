@@ -8,11 +8,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 constexpr qsizetype SendBlockSize = 4096;
 constexpr qsizetype FileBlockSize = 256 * 1024;
+// Received bytes at least this many go to the file in a write of their own; fewer are gathered
+// into blocks of FileBlockSize.
+constexpr qsizetype DirectWriteSize = 64 * 1024;
 // Longest file name the local file systems take, in bytes.
 constexpr qsizetype NameMax = 255;
 
@@ -90,30 +94,56 @@ bool TcFTP::openPartFile(const QString &finalPath)
 
 bool TcFTP::storeDownloadBytes(QByteArrayView bytes)
 {
-    if (m_asciiTransfer)
+    if (m_asciiTransfer) {
         m_lineEnds.receive(bytes, m_writeBuffer);
-    else
+        return m_writeBuffer.size() < FileBlockSize || flushDownload();
+    }
+    // Binary slices are not copied: they stay in the data socket's buffer, one after the
+    // other, until it has handed out everything it read at once, and go to the file from there.
+    if (m_received.data() + m_received.size() == bytes.data()) {
+        m_received = QByteArrayView(m_received.data(), m_received.size() + bytes.size());
+    } else {
+        if (!keepReceived())
+            return false;
+        m_received = bytes;
+    }
+    return m_data->ReadAheadLeft() > 0 || keepReceived();
+}
+
+bool TcFTP::keepReceived()
+{
+    const QByteArrayView bytes = std::exchange(m_received, {});
+    if (bytes.isEmpty())
+        return true;
+    if (bytes.size() < DirectWriteSize) {
         m_writeBuffer.append(bytes);
-    return m_writeBuffer.size() < FileBlockSize || flushDownload();
+        return m_writeBuffer.size() < FileBlockSize || flushDownload();
+    }
+    return (m_writeBuffer.isEmpty() || flushDownload())
+           && writeDownload(bytes.data(), bytes.size());
 }
 
 bool TcFTP::flushDownload()
 {
-    const char *data = m_writeBuffer.constData();
-    qint64 left = m_writeBuffer.size();
+    const bool ok = writeDownload(m_writeBuffer.constData(), m_writeBuffer.size());
+    m_writeBuffer.resize(0);
+    return ok;
+}
+
+bool TcFTP::writeDownload(const char *data, qint64 size)
+{
     bool ok = m_transferFile.isOpen();
     // A write can take part of a block (the file-size limit reached in its middle); the next
     // write of the rest then fails with the system's reason.
-    while (ok && left > 0) {
-        const qint64 written = m_transferFile.write(data, left);
+    while (ok && size > 0) {
+        const qint64 written = m_transferFile.write(data, size);
         if (written <= 0) {
             ok = false;
         } else {
             data += written;
-            left -= written;
+            size -= written;
         }
     }
-    m_writeBuffer.resize(0);
     if (!ok)
         failTransfer(tr("cannot write the local file: %1").arg(m_transferFile.errorString()));
     return ok;

@@ -242,6 +242,7 @@ void TcFTP::startDownload(const QString &argument)
     m_transferFailed = false;
     m_announcedSize = -1;
     m_writeBuffer.clear();
+    m_received = {};
     m_localFile = LocalToNative(m_ioDstFolder + m_ioDstFile);
 
     // Resume from the local size when it is smaller than the host's; a local file as large or

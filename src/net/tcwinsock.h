@@ -3,6 +3,7 @@
 #include "net/tcwinsockexception.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -100,6 +101,14 @@ public:
     // out first. The peer's close (cwNotConnected) is reported only after every byte it sent
     // has been handed out here.
     QByteArray Receive();
+    // Receive without the copy: the slice lies in the socket's own buffer. The socket reads into
+    // that buffer again (from its start) only once ReadAheadLeft is 0, so consecutive slices
+    // of one read lie one after the other and stay where they are until then: an owner may
+    // keep them and write them out in one go, provided it does so before the next Receive,
+    // ReceiveView or BytesAvailable after ReadAheadLeft reached 0 (or a StartTls).
+    QByteArrayView ReceiveView();
+    // Bytes read from the connection that Receive has not handed out yet.
+    qsizetype ReadAheadLeft() const { return m_inboxEnd - m_inboxStart; }
     // TLS settings for later connections. hostName is what the certificate must name;
     // keepsTickets marks the connection whose TLS sessions the others of the context resume
     // (the control connection). With fromFirstByte, after a connect or an accept the socket

@@ -17,11 +17,22 @@ namespace {
 // The owner takes at most ReceiveSlice bytes per Receive; underneath, one system call reads up
 // to ReadAhead bytes into the socket's own buffer.
 constexpr int ReceiveSlice = 4096;
-constexpr int ReadAhead = 64 * 1024;
+constexpr int ReadAhead = 256 * 1024;
 
 } // namespace
 
 QByteArray TcWinsock::Receive()
+{
+    const QByteArrayView slice = ReceiveView();
+    // The slice is handed out in the same storage each time: once the owner has let go of
+    // the last one, no slice costs an allocation.
+    m_slice.resize(slice.size());
+    if (!slice.isEmpty())
+        std::memcpy(m_slice.data(), slice.data(), size_t(slice.size()));
+    return m_slice;
+}
+
+QByteArrayView TcWinsock::ReceiveView()
 {
     if (m_socket < 0)
         return {};
@@ -35,16 +46,13 @@ QByteArray TcWinsock::Receive()
     const qsizetype take = qMin<qsizetype>(ReceiveSlice, m_inboxEnd - m_inboxStart);
     if (take == 0)
         return {};
-    // The slice is handed out in the same storage each time: once the owner has let go of
-    // the last one, no slice costs an allocation.
-    m_slice.resize(take);
-    std::memcpy(m_slice.data(), m_inbox.constData() + m_inboxStart, size_t(take));
+    const QByteArrayView slice(m_inbox.constData() + m_inboxStart, take);
     m_inboxStart += take;
     // Bytes read ahead are announced again by the notice loop in readReady; a Receive made
     // outside a notice needs one of its own.
     if (m_noticeDepth == 0 && buffered())
         queueNotice();
-    return m_slice;
+    return slice;
 }
 
 // One read into the socket's own buffer, which is empty when this is called.
