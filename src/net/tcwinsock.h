@@ -97,7 +97,7 @@ public:
     // is room again. Raises 1234 unless cwConnected.
     qint64 Send(const QByteArray &text);
     // At most 4096 bytes of what the peer sent; empty when nothing could be read. Underneath,
-    // one system call reads up to 64 KiB into the socket's own buffer, which later calls hand
+    // one system call reads up to 256 KiB into the socket's own buffer, which later calls hand
     // out first. The peer's close (cwNotConnected) is reported only after every byte it sent
     // has been handed out here.
     QByteArray Receive();
