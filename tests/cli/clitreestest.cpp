@@ -1,7 +1,5 @@
 // orvane-ftp-cli with folder trees: fetched, sent and deleted with several sessions, failed files
-// named, saved sites, and a host that goes away while files wait.
-#include "settings/registry.h"
-#include "sites/sitestore.h"
+// named, and a host that goes away while files wait.
 #include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/files.h"
@@ -163,57 +161,6 @@ TEST(CliTrees, ActiveRoundTripWithFiveSessionsOnPyftpdlib)
         run = runCliWords("--timeout 4 --tasks 5 get " + url + "small/ " + back, bounded);
         ASSERT_EQ(run.exitStatus, 0) << run.describe();
         EXPECT_EQ(readTree(back), files);
-    }
-}
-
-TEST(CliTrees, SavedSiteFromTheRegistry)
-{
-    VsftpdServer *vsftpd = sharedVsftpd();
-    ASSERT_TRUE(vsftpd);
-    const QByteArray content = testBytes(70000, 7);
-    vsftpd->createUserFile(QStringLiteral("docs/report.bin"), content);
-    QTemporaryDir config;
-    {
-        Registry registry(config.filePath(QStringLiteral("Orvane FTP/registry.json")));
-        auto root = SiteNode::makeRoot(SiteStore::rootText());
-        TSiteObject site;
-        site.Host = QStringLiteral("127.0.0.1");
-        site.Port = vsftpd->port();
-        site.Anonymous = false;
-        site.Username = VsftpdServer::userName();
-        site.Password = VsftpdServer::password();
-        site.InitialPath = QStringLiteral("\\docs\\");
-        site.PassiveMode = true;
-        site.Tasks = 3;
-        root->addFolder(QStringLiteral("Test Hosts"))
-                ->addSite(QStringLiteral("Local vsftpd"), site);
-        QString error;
-        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
-    }
-    CliRunOptions options;
-    options.environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    QTemporaryDir local;
-    const QString site = QStringLiteral("Test Hosts\\Local vsftpd");
-
-    // A path below the initial folder; the site's name in any case, a path from the root.
-    CliRun run = runCli({"--site", site, "get", "report.bin", local.filePath("1.bin")}, options);
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(local.filePath(QStringLiteral("1.bin"))), content);
-    run = runCli(QStringList{"-v", "--site", "test hosts\\LOCAL VSFTPD", "get", "/docs/report.bin"}
-                         << local.filePath("2.bin"),
-                 options);
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(local.filePath(QStringLiteral("2.bin"))), content);
-    // Three sessions as the site asks: the main session's lines are numbered.
-    EXPECT_TRUE(run.out.contains("<<: (00) user " + VsftpdServer::userName().toUtf8()))
-            << run.describe();
-    EXPECT_TRUE(run.out.contains("<<: (01) epsv")) << run.describe();
-    EXPECT_FALSE(run.out.contains(VsftpdServer::password().toUtf8())) << run.describe();
-    // A site that is not there, a folder that is not a site.
-    for (const QString missing : {"Test Hosts\\Nowhere", "Test Hosts"}) {
-        run = runCli({"--site", missing, "ls", "/"}, options);
-        EXPECT_EQ(run.exitStatus, 1) << run.describe();
-        EXPECT_TRUE(run.err.contains(missing.toUtf8())) << run.describe();
     }
 }
 
