@@ -178,37 +178,25 @@ TEST(OrvaneFtpCliTls, UnverifiedCertificatesAreRefusedUnlessPinned)
     const QByteArray bytes = ovtest::testBytes(50000, 3);
     const QString ca = certificates.authority();
 
-    struct Case
-    {
-        const char *name;
-        TestCertificates::Kind served;
-        QStringList options;
-        bool accepted;
-        const char *reason; // in the message of a refusal
-    };
     const QString selfPin = "sha256:" + certificates.fingerprint(TestCertificates::SelfSigned);
     // Colons and capitals are allowed in a pin.
     QString spacedPin;
     for (int i = 0; i < 64; i += 2)
         spacedPin += (i ? ":" : "") + selfPin.mid(7 + i, 2).toUpper();
     const QString otherPin = "sha256:" + certificates.fingerprint(TestCertificates::OtherSigned);
+    // clang-format off
+    // The reason is in the message of a refusal.
+    struct Case { const char *name; TestCertificates::Kind served; QStringList options; bool accepted; const char *reason; };
     const QList<Case> cases{
             {"self-signed", TestCertificates::SelfSigned, {}, false, "self-signed"},
             {"pinned", TestCertificates::SelfSigned, {"--pin", selfPin}, true, ""},
-            {"pinned with colons",
-             TestCertificates::SelfSigned,
-             {"--pin", "SHA256:" + spacedPin},
-             true,
-             ""},
+            {"pinned with colons", TestCertificates::SelfSigned, {"--pin", "SHA256:" + spacedPin}, true, ""},
             {"wrong pin", TestCertificates::SelfSigned, {"--pin", otherPin}, false, "changed"},
-            {"changed under a pin",
-             TestCertificates::Signed,
-             {"--ca-file", ca, "--pin", otherPin},
-             false,
-             "changed"},
+            {"changed under a pin", TestCertificates::Signed, {"--ca-file", ca, "--pin", otherPin}, false, "changed"},
             {"expired", TestCertificates::Expired, {"--ca-file", ca}, false, "expired"},
             {"unknown authority", TestCertificates::Signed, {}, false, "issuer"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         VsftpdServer vsftpd;
