@@ -38,39 +38,6 @@ bool setModified(const QString &path, const QDateTime &time)
            && file.setFileTime(time, QFileDevice::FileModificationTime);
 }
 
-class Session : public ovtest::FtpSession
-{
-public:
-    ::testing::AssertionResult login(FtpTestServer &server,
-                                     const QString &host = QStringLiteral("127.0.0.1"))
-    {
-        connectTo(server.port(), server.loginUser(), server.loginPassword(), host);
-        if (waitLoggedIn())
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "no login: " << sentText();
-    }
-    // Runs one command line; the action it starts must end well.
-    ::testing::AssertionResult run(const QString &line, TcFTPActionType action)
-    {
-        const int before = doneCount(action);
-        if (runAndWait(line) && doneCount(action) > before && lastDone(action)->success)
-            return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure()
-               << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString() << "; sent "
-               << sentText();
-    }
-    std::string sentText() const { return sent().join(QStringLiteral(" | ")).toStdString(); }
-    // "f<name> <size>" for every entry of a buffered folder.
-    QStringList entries(const QString &folder) const
-    {
-        QStringList shown;
-        for (const ListingBuffer::Entry &entry :
-             buffer.entries(folder) ? *buffer.entries(folder) : ListingBuffer::EntryList())
-            shown << entry.key + QLatin1Char(' ') + entry.fields.section(QLatin1Char('*'), 0, 0);
-        return shown;
-    }
-};
-
 class TcFTPFeatures : public ::testing::TestWithParam<FtpTestServer::Kind>
 {
 protected:
@@ -99,21 +66,20 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
     server->createUserFolder(QStringLiteral("same/sub"));
     ASSERT_TRUE(setModified(file, HostTime));
 
-    Session s;
+    ovtest::FtpSession s;
     s.ftp.setPassiveMode(true);
-    ASSERT_TRUE(s.login(*server));
+    ASSERT_TRUE(s.loginTo(*server));
     EXPECT_TRUE(s.ftp.HostOffers(QStringLiteral("EPSV")));
-    ASSERT_TRUE(s.run(QStringLiteral("*list \\same\\"), caList));
-    EXPECT_EQ(s.entries(QStringLiteral("\\same\\")),
+    ASSERT_TRUE(s.ran(QStringLiteral("*list \\same\\"), caList));
+    EXPECT_EQ(s.keys(QStringLiteral("\\same\\"), true),
               (QStringList{QStringLiteral("dsub -1"),
                            QStringLiteral("fa b.bin 3000"),
-                           QStringLiteral("fc.txt 6")}))
-            << s.sentText();
+                           QStringLiteral("fc.txt 6")}));
     const QStringList sent = s.sent();
-    EXPECT_TRUE(sent.contains(QStringLiteral("epsv"))) << s.sentText();
-    EXPECT_FALSE(sent.contains(QStringLiteral("pasv"))) << s.sentText();
-    EXPECT_EQ(sent.contains(QStringLiteral("mlsd")), pyftpdlib()) << s.sentText();
-    EXPECT_EQ(sent.contains(QStringLiteral("list")), !pyftpdlib()) << s.sentText();
+    EXPECT_TRUE(sent.contains(QStringLiteral("epsv")));
+    EXPECT_FALSE(sent.contains(QStringLiteral("pasv")));
+    EXPECT_EQ(sent.contains(QStringLiteral("mlsd")), pyftpdlib());
+    EXPECT_EQ(sent.contains(QStringLiteral("list")), !pyftpdlib());
     if (pyftpdlib()) {
         // The modify fact is UTC; the list shows local time.
         const QDateTime shown = HostTime.toLocalTime();
@@ -123,13 +89,12 @@ TEST_P(TcFTPFeatures, EpsvMlsdOrListAndTheHostsTime)
                   DosDateTime(shown.date(), shown.time()));
     }
 
-    ASSERT_TRUE(s.run(QStringLiteral("*download \\same\\a b.bin*") + localInternal("a b.bin"),
+    ASSERT_TRUE(s.ran(QStringLiteral("*download \\same\\a b.bin*") + localInternal("a b.bin"),
                       caDownload));
     EXPECT_EQ(ovtest::readFile(local.filePath("a b.bin")), content);
     EXPECT_EQ(QFileInfo(local.filePath("a b.bin")).lastModified().toUTC(), HostTime);
     // Without the modify fact the time is asked for.
-    EXPECT_EQ(s.sent().contains(QStringLiteral("mdtm /same/a b.bin")), !pyftpdlib())
-            << s.sentText();
+    EXPECT_EQ(s.sent().contains(QStringLiteral("mdtm /same/a b.bin")), !pyftpdlib());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers,
@@ -152,32 +117,31 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
     for (const QString &name : names)
         server->createUserFile(QStringLiteral("names/") + name, name.toUtf8() + "\n");
 
-    Session s;
+    ovtest::FtpSession s;
     s.ftp.setPassiveMode(true);
-    ASSERT_TRUE(s.login(*server));
-    ASSERT_TRUE(s.run(QStringLiteral("*list \\names\\"), caList));
+    ASSERT_TRUE(s.loginTo(*server));
+    ASSERT_TRUE(s.ran(QStringLiteral("*list \\names\\"), caList));
     const QStringList sent = s.sent();
-    ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on"))) << s.sentText();
+    ASSERT_TRUE(sent.contains(QStringLiteral("opts utf8 on")));
     EXPECT_LT(sent.indexOf(QStringLiteral("opts utf8 on")), sent.indexOf(QStringLiteral("mlsd")));
 
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
         EXPECT_NE(s.buffer.find(QStringLiteral("\\names\\"), QLatin1Char('f') + name), nullptr);
-        ASSERT_TRUE(s.run(QStringLiteral("*download \\names\\") + name + QLatin1Char('*')
+        ASSERT_TRUE(s.ran(QStringLiteral("*download \\names\\") + name + QLatin1Char('*')
                                   + NativeToLocal(local.filePath(name)),
                           caDownload));
         EXPECT_EQ(ovtest::readFile(local.filePath(name)), name.toUtf8() + "\n");
 
         const QString back = QStringLiteral("back ") + name;
         ASSERT_TRUE(setModified(local.filePath(name), HostTime));
-        ASSERT_TRUE(s.run(QStringLiteral("*upload ") + NativeToLocal(local.filePath(name))
+        ASSERT_TRUE(s.ran(QStringLiteral("*upload ") + NativeToLocal(local.filePath(name))
                                   + QStringLiteral("*\\names\\") + back,
                           caUpload));
         // The host's file system holds the name's UTF-8 bytes.
         const QString hostFile = server->userPath(QStringLiteral("names/") + back);
         EXPECT_EQ(ovtest::readFile(hostFile), name.toUtf8() + "\n");
-        EXPECT_TRUE(s.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back))
-                << s.sentText();
+        EXPECT_TRUE(s.sent().contains(QStringLiteral("mfmt 20250304050607 /names/") + back));
         EXPECT_EQ(QFileInfo(hostFile).lastModified().toUTC(), HostTime);
     }
 }
@@ -196,30 +160,31 @@ TEST(TcFTPFeaturesIpv6, WholeSessionOverIpv6)
 
     for (const bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
-        Session s;
+        ovtest::FtpSession s;
         s.ftp.setPassiveMode(passive);
-        ASSERT_TRUE(s.login(server, passive ? QStringLiteral("[::1]") : QStringLiteral("::1")));
+        ASSERT_TRUE(s.loginTo(server, passive ? QStringLiteral("[::1]") : QStringLiteral("::1")));
         EXPECT_EQ(s.ftp.controlSocket()->PeerAddress(), QStringLiteral("::1"));
-        ASSERT_TRUE(s.run(QStringLiteral("*list \\six\\"), caList));
-        EXPECT_EQ(s.entries(QStringLiteral("\\six\\")).value(0), QStringLiteral("fa.bin 200000"));
+        ASSERT_TRUE(s.ran(QStringLiteral("*list \\six\\"), caList));
+        EXPECT_EQ(s.keys(QStringLiteral("\\six\\"), true).value(0),
+                  QStringLiteral("fa.bin 200000"));
         const QString name = passive ? QStringLiteral("p.bin") : QStringLiteral("a.bin");
-        ASSERT_TRUE(s.run(QStringLiteral("*download \\six\\a.bin*")
+        ASSERT_TRUE(s.ran(QStringLiteral("*download \\six\\a.bin*")
                                   + NativeToLocal(local.filePath(name)),
                           caDownload));
         EXPECT_EQ(ovtest::readFile(local.filePath(name)), content);
-        ASSERT_TRUE(s.run(QStringLiteral("*upload ") + NativeToLocal(local.filePath(name))
+        ASSERT_TRUE(s.ran(QStringLiteral("*upload ") + NativeToLocal(local.filePath(name))
                                   + QStringLiteral("*\\six\\up-") + name,
                           caUpload));
         EXPECT_EQ(ovtest::readFile(server.path(QStringLiteral("six/up-") + name)), content);
 
         const QStringList sent = s.sent();
         if (passive) {
-            EXPECT_EQ(sent.count(QStringLiteral("epsv")), 3) << s.sentText();
+            EXPECT_EQ(sent.count(QStringLiteral("epsv")), 3);
         } else {
             int eprt = 0;
             for (const QString &line : sent)
                 eprt += line.startsWith(QLatin1String("eprt |2|::1|")) ? 1 : 0;
-            EXPECT_EQ(eprt, 3) << s.sentText();
+            EXPECT_EQ(eprt, 3);
         }
         EXPECT_FALSE(sent.contains(QStringLiteral("pasv")));
         EXPECT_TRUE(std::none_of(sent.cbegin(), sent.cend(), [](const QString &line) {

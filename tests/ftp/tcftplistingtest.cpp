@@ -42,18 +42,8 @@ protected:
     }
     void login()
     {
-        s->connectTo(server->port(), server->loginUser(), server->loginPassword());
-        ASSERT_TRUE(s->waitLoggedIn()) << server->log().toStdString();
+        ASSERT_TRUE(s->loginTo(*server));
         ASSERT_EQ(s->ftp.ServerFolder(), "\\");
-    }
-    QStringList keys(const QString &folder) const
-    {
-        QStringList found;
-        if (const ListingBuffer::EntryList *entries = s->buffer.entries(folder)) {
-            for (const ListingBuffer::Entry &e : *entries)
-                found << e.key + (e.fromLink ? "@" : "");
-        }
-        return found;
     }
     // The folders a reload found made and removed, in the order reported.
     QStringList madeAndRemoved(qsizetype from) const
@@ -114,7 +104,7 @@ TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
         if (s->ftp.UsesMlsd())
             expected.replace(expected.indexOf("dlink@"), "dlink");
         expected.sort();
-        QStringList got = keys("\\pub\\");
+        QStringList got = s->keys("\\pub\\");
         got.sort();
         EXPECT_EQ(got, expected);
         EXPECT_EQ(sizeOf("\\pub\\", "ffile-299" + QString(299 % 37, u'x') + ".txt"), "299");
@@ -167,9 +157,9 @@ TEST_F(TcFTPListing, WalksTheTreeAndReloads)
         // clang-format on
         EXPECT_EQ(s->buffer.folders(), listed);
         EXPECT_FALSE(s->ftp.Buffering());
-        EXPECT_EQ(keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dx"}));
-        EXPECT_EQ(keys("\\a\\b\\"), (QStringList{"dd", "dup@", "fA.txt"}));
-        EXPECT_EQ(keys("\\a\\B\\"), QStringList{"fa.txt"});
+        EXPECT_EQ(s->keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dx"}));
+        EXPECT_EQ(s->keys("\\a\\b\\"), (QStringList{"dd", "dup@", "fA.txt"}));
+        EXPECT_EQ(s->keys("\\a\\B\\"), QStringList{"fa.txt"});
         EXPECT_EQ(sizeOf("\\a\\b\\", "fA.txt"), "5");
         EXPECT_THROW(LookupEntry(s->buffer, "\\a\\b\\", "fa.txt"), std::out_of_range);
         EXPECT_EQ(LookupEntry(s->buffer, "\\A\\", "db"), QString());
@@ -183,6 +173,6 @@ TEST_F(TcFTPListing, WalksTheTreeAndReloads)
         EXPECT_EQ(madeAndRemoved(before), (QStringList{"made \\a\\X\\", "removed \\a\\x\\"}));
         EXPECT_EQ(s->buffer.folders(),
                   (QStringList{"\\a\\", "\\a\\B\\", "\\a\\b\\", "\\a\\b\\d\\"}));
-        EXPECT_EQ(keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dX"}));
+        EXPECT_EQ(s->keys("\\a\\"), (QStringList{"dB", "db", "dloop@", "dX"}));
     }
 }

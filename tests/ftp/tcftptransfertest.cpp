@@ -2,7 +2,6 @@
 // mode: every file must arrive byte for byte.
 #include "support/eventwait.h"
 #include "support/files.h"
-#include "support/filesizelimit.h"
 #include "support/ftpsession.h"
 #include "support/sharedftpserver.h"
 
@@ -41,21 +40,13 @@ protected:
         server->createUserFile(name, content);
         s->buffer.addEntry("\\", "f" + name, QString::number(content.size()) + "*0");
     }
-    // Runs the line; true when the action it started ended well.
-    bool transfer(const QString &line, TcFTPActionType action)
+    ::testing::AssertionResult download(const QString &name)
     {
-        const int before = s->doneCount(action);
-        if (!s->runAndWait(line))
-            ADD_FAILURE() << server->log().right(3000).toStdString();
-        return s->doneCount(action) > before && s->lastDone(action)->success;
+        return s->ran("*download \\" + name + "*" + s->localInternal(name), caDownload);
     }
-    bool download(const QString &name)
+    ::testing::AssertionResult upload(const QString &name, const QString &hostName)
     {
-        return transfer("*download \\" + name + "*" + s->localInternal(name), caDownload);
-    }
-    bool upload(const QString &name, const QString &hostName)
-    {
-        return transfer("*upload " + s->localInternal(name) + "*\\" + hostName, caUpload);
+        return s->ran("*upload " + s->localInternal(name) + "*\\" + hostName, caUpload);
     }
     QByteArray hostFile(const QString &name) const { return readFile(server->userPath(name)); }
 
@@ -158,31 +149,6 @@ TEST_F(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
         EXPECT_FALSE(s->ftp.BinaryMode());
         EXPECT_EQ(hostFile("copy-readme.TXT"), hostText);
         EXPECT_EQ(hostFile("copy-mixed.txt"), converts ? "one\ntwo\nthree" : "one\r\ntwo\r\nthree");
-    }
-}
-
-// With the file-size limit reached a download fails and says why: a file smaller than the
-// session's write block, written only when the transfer ends, and a larger one that fails on
-// the way. Once the limit is lifted the same session fetches the file whole.
-TEST_F(TcFTPTransfer, DownloadBeyondTheFileSizeLimitFailsWithTheReason)
-{
-    const QByteArray small = testBytes(10000, 21), large = testBytes(1024 * 1024, 22);
-    for (const Peer &peer : FtpPeers) {
-        SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
-        login(peer);
-        putHostFile("small.bin", small);
-        putHostFile("large.bin", large);
-        {
-            const FileSizeLimit limit(4096);
-            ASSERT_TRUE(limit.isActive());
-            for (const char *name : {"small.bin", "large.bin"}) {
-                EXPECT_FALSE(download(name)) << name;
-                EXPECT_EQ(s->ftp.FailureReason(), "cannot write the local file: File too large");
-                EXPECT_LE(QFileInfo(s->localPath(name)).size(), 4096);
-            }
-        }
-        EXPECT_TRUE(download("small.bin"));
-        EXPECT_EQ(readFile(s->localPath("small.bin")), small);
     }
 }
 

@@ -228,14 +228,9 @@ void Runner::check(const QString &word, const QString &rest)
         EXPECT_EQ(s.ftp.HostType(), arg == "servu" ? csServU : csUnknown);
     else if (word == "buffer-folders")
         EXPECT_EQ(s.buffer.folders(), args);
-    else if (word == "buffer-keys") {
-        QStringList keys;
-        if (const ListingBuffer::EntryList *entries = s.buffer.entries(arg)) {
-            for (const ListingBuffer::Entry &e : *entries)
-                keys << e.key + (e.fromLink ? "@" : "");
-        }
-        EXPECT_EQ(keys, args.mid(1));
-    } else if (word == "buffer-entry")
+    else if (word == "buffer-keys")
+        EXPECT_EQ(s.keys(arg), args.mid(1));
+    else if (word == "buffer-entry")
         EXPECT_EQ(LookupEntry(s.buffer, arg, args.value(1)).section(u'*', 0, 0), args.value(2));
     else if (word != "actions" && word != "warning" && word != "error" && word != "unknown"
              && word != "refused")
