@@ -1,8 +1,10 @@
 // orvane-ftp-cli over TLS: explicit and implicit FTP over TLS against vsftpd, which forces TLS
 // for logins and data and requires every data connection to resume the control connection's
-// session; certificates made by the test; hosts that refuse TLS, real and scripted.
+// session, and against pyftpdlib; certificates made by the test; hosts that refuse TLS, real and
+// scripted.
 #include "support/clirun.h"
 #include "support/files.h"
+#include "support/pyftpdlibserver.h"
 #include "support/scriptedserver.h"
 #include "support/testcertificates.h"
 #include "support/vsftpdserver.h"
@@ -15,6 +17,7 @@
 
 using ovtest::CliRun;
 using ovtest::CliRunOptions;
+using ovtest::PyftpdlibServer;
 using ovtest::TestCertificates;
 using ovtest::VsftpdServer;
 
@@ -271,4 +274,49 @@ TEST(OrvaneFtpCliTls, RefusedTlsGoesOnInPlainOnlyWhenTried)
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_FALSE(plainHost.transcript().toUpper().contains("USER")) << run.describe();
     EXPECT_FALSE(plainHost.transcript().contains("secret")) << run.describe();
+}
+
+// pyftpdlib over TLS 1.3, byte-exact both ways in passive and active mode. This host reads an
+// upload's end only after its side of each data connection's handshake (a client that closes
+// over its late tickets resets the connection, and it stores a short file as complete: hence
+// several uploads), and in active mode connects at PORT, before the transfer command.
+TEST(OrvaneFtpCliTls, PyftpdlibUploadsAndDownloadsByteExactInBothModes)
+{
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.make());
+    PyftpdlibServer pyftpd;
+    pyftpd.setTls(certificates.certificate(TestCertificates::Signed),
+                  certificates.key(TestCertificates::Signed));
+    ASSERT_TRUE(pyftpd.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QByteArray bytes = ovtest::testBytes(2 * 1024 * 1024 + 5, 11);
+    ASSERT_TRUE(ovtest::writeFile(local.filePath("up.bin"), bytes));
+    const QString base = QStringLiteral("ftpes://127.0.0.1:%1/").arg(pyftpd.port());
+    const QString ca = certificates.authority();
+
+    for (const bool passive : {true, false}) {
+        const QString mode = passive ? QStringLiteral("passive") : QStringLiteral("active");
+        SCOPED_TRACE(mode.toStdString());
+        const QStringList modeArgs = passive ? QStringList{"--passive"} : QStringList();
+        for (int round = 0; round < 3; ++round) {
+            const QString name = QStringLiteral("%1-%2.bin").arg(mode).arg(round);
+            const CliRun run = runTls(QStringList{"-v", "--ca-file", ca} + modeArgs
+                                      + QStringList{"put", local.filePath("up.bin"), base + name});
+            ASSERT_EQ(run.exitStatus, 0) << run.describe();
+            EXPECT_TRUE(run.out.contains("TLS established (TLSv1.3")) << run.describe();
+            EXPECT_TRUE(run.out.contains(passive ? "<<: epsv" : "<<: port ")) << run.describe();
+            const QByteArray stored = ovtest::readFile(pyftpd.path(name));
+            EXPECT_EQ(stored.size(), bytes.size()) << name.toStdString();
+            EXPECT_TRUE(stored == bytes) << name.toStdString();
+        }
+        const QString name = mode + QStringLiteral("-0.bin");
+        const QString back = local.filePath("back-" + name);
+        const CliRun run = runTls(QStringList{"--ca-file", ca} + modeArgs
+                                  + QStringList{"get", base + name, back});
+        ASSERT_EQ(run.exitStatus, 0) << run.describe();
+        const QByteArray fetched = ovtest::readFile(back);
+        EXPECT_EQ(fetched.size(), bytes.size());
+        EXPECT_TRUE(fetched == bytes);
+    }
 }

@@ -20,11 +20,6 @@ protected:
     {
         ASSERT_NE(server = sharedFtpServer(FtpTestServer::Kind::Vsftpd), nullptr);
     }
-    void login(FtpSession &s)
-    {
-        s.connectTo(server->port(), server->loginUser(), server->loginPassword());
-        ASSERT_TRUE(s.waitLoggedIn()) << server->log().toStdString();
-    }
     FtpTestServer *server = nullptr;
 };
 
@@ -82,8 +77,7 @@ TEST_F(TcFTPSessionTest, KeepAliveSendsNoopOnlyWithAMaximum)
 {
     FtpSession quiet, alive;
     alive.ftp.setMaxSecsIdle(1);
-    login(quiet);
-    login(alive);
+    ASSERT_TRUE(quiet.loginTo(*server) && alive.loginTo(*server));
     // The NOOP goes out once a second of idleness has passed, and again after its reply.
     ASSERT_TRUE(waitFor([&] { return alive.sent().count("noop") >= 2; }, 5000));
     EXPECT_TRUE(alive.received().last().startsWith("200"_L1));
@@ -96,7 +90,7 @@ TEST_F(TcFTPSessionTest, FolderCommandsReportTheirResults)
 {
     server->createUserFile("folders/gone.txt", "x");
     FtpSession s;
-    login(s);
+    ASSERT_TRUE(s.loginTo(*server));
     // clang-format off
     for (const char *line : {"pwd",
                              "mkd \\folders\\new\\", "cwd \\folders\\new\\",
