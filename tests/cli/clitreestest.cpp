@@ -132,38 +132,6 @@ TEST(CliTrees, SendingMakesMissingHostFolders)
     EXPECT_TRUE(run.err.contains("host said: 553")) << run.describe();
 }
 
-// Five sessions in active mode against pyftpdlib: every PORT is answered, both ways, so the
-// runs end long before the short timeout that a stalled session would run into.
-TEST(CliTrees, ActiveRoundTripWithFiveSessionsOnPyftpdlib)
-{
-    PyftpdlibServer *pyftpd = sharedPyftpdlib();
-    ASSERT_TRUE(pyftpd);
-    QTemporaryDir local;
-    const QString source = local.filePath(QStringLiteral("small"));
-    FileTree files;
-    quint32 seed = 300;
-    for (const char *folder : {"", "a/", "a/b/", "c/", "c/d/", "c/d/e/"}) {
-        for (int i = 0; i < 6; ++i, ++seed)
-            files.insert(folder + QStringLiteral("s%1.bin").arg(i), testBytes(200 + 37 * i, seed));
-    }
-    ASSERT_TRUE(writeTree(source, files));
-    CliRunOptions bounded;
-    bounded.timeoutMs = 20000;
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        const QString name = QStringLiteral("round%1").arg(round);
-        pyftpd->createFolder(name);
-        const QString url = cliAddress(pyftpd->port(), '/' + name + '/');
-        CliRun run = runCliWords("--timeout 4 --tasks 5 put " + source + ' ' + url, bounded);
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_EQ(readTree(pyftpd->path(name + QStringLiteral("/small"))), files);
-        const QString back = local.filePath("back" + name);
-        run = runCliWords("--timeout 4 --tasks 5 get " + url + "small/ " + back, bounded);
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_EQ(readTree(back), files);
-    }
-}
-
 TEST(CliTrees, HostGoingAwayMidQueueEndsTheRun)
 {
     PyftpdlibServer pyftpd;
