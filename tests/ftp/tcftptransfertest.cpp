@@ -5,7 +5,6 @@
 #include "support/ftpsession.h"
 #include "support/sharedftpserver.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
