@@ -24,15 +24,10 @@ FileTree hostTree(const QString &folder, VsftpdServer::Tree where)
 {
     FileTree files;
     quint32 seed = 0;
-    for (const char *name : {"a.bin",
-                             "b c.bin",
-                             "sub1/c.bin",
-                             "Sub1/C.bin",
-                             "Sub1/inner/i.bin",
-                             "sub1/deep/d.bin",
-                             "sub1/deep/deeper/e.bin",
-                             "sub2/f.bin",
-                             "sub2/g.bin"}) {
+    // clang-format off
+    for (const char *name : {"a.bin", "b c.bin", "sub1/c.bin", "Sub1/C.bin", "Sub1/inner/i.bin",
+                             "sub1/deep/d.bin", "sub1/deep/deeper/e.bin", "sub2/f.bin", "sub2/g.bin"}) {
+        // clang-format on
         files.insert(QLatin1String(name), testBytes(1000 + 4099 * seed, seed));
         ++seed;
     }
@@ -92,15 +87,10 @@ TEST(CliTrees, SendingMakesMissingHostFolders)
     const QString source = local.filePath(QStringLiteral("photos"));
     FileTree files;
     quint32 seed = 100;
-    for (const char *name : {"p1.bin",
-                             "p2.bin",
-                             "a/p3.bin",
-                             "a/p4.bin",
-                             "a/b/p5.bin",
-                             "a/b/c/p6.bin",
-                             "a/b/c/p7.bin",
-                             "d/p8.bin",
-                             "d/e/p9.bin"}) {
+    // clang-format off
+    for (const char *name : {"p1.bin", "p2.bin", "a/p3.bin", "a/p4.bin", "a/b/p5.bin",
+                             "a/b/c/p6.bin", "a/b/c/p7.bin", "d/p8.bin", "d/e/p9.bin"}) {
+        // clang-format on
         files.insert(QLatin1String(name), testBytes(3000 + 777 * (seed - 100), seed));
         ++seed;
     }
