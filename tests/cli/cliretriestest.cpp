@@ -55,26 +55,19 @@ const QString Announce
 // Cut off after 100,000 bytes: the data connection ends and the host hangs up.
 const QString Dropped
         = Retr + Announce.arg(FileSize) + QStringLiteral("data-close-early 100000\nhangup\n");
-const QString Resumed = QStringLiteral(R"(
+// Logged in again: the transfer goes on from 100,000 bytes.
+const QString Rest = QStringLiteral(R"(
     expect pasv
     reply-pasv
     expect rest 100000
     reply 350 Restarting at 100000
     expect retr /a.bin
-)") + Announce.arg(FileSize - 100000)
-                        + QStringLiteral("data-send-file tail.bin\nreply 226 done\n");
-
-// The resumed transfer cut off once more.
-const QString DroppedAgain = QStringLiteral(R"(
-    expect pasv
-    reply-pasv
-    expect rest 100000
-    reply 350 Restarting at 100000
-    expect retr /a.bin
-    reply 150 Opening
-    data-close-early 50000
-    hangup
 )");
+const QString Resumed = Rest + Announce.arg(FileSize - 100000)
+                        + QStringLiteral("data-send-file tail.bin\nreply 226 done\n");
+// The resumed transfer cut off once more.
+const QString DroppedAgain
+        = Rest + QStringLiteral("reply 150 Opening\ndata-close-early 50000\nhangup\n");
 
 struct RetryCase
 {

@@ -67,6 +67,12 @@ TEST_F(TcFTPSessionTest, ConnectAwaitsTheGreetingAndRefusesASecondConnect)
     EXPECT_EQ(s.ftp.State(), csNotConnected);
     EXPECT_FALSE(s.ftp.LoggedIn());
     EXPECT_EQ(s.ftp.IOPos(), -1);
+    // A wrong password is refused, and the session never becomes idle.
+    FtpSession wrong;
+    wrong.connectTo(server->port(), server->loginUser(), "wrong-password");
+    ASSERT_TRUE(waitFor([&] { return wrong.ftp.State() == csNotConnected; }, 8000));
+    EXPECT_TRUE(wrong.received().last().startsWith("530"_L1));
+    EXPECT_FALSE(wrong.states.contains(csIdle) || wrong.ftp.LoggedIn());
     // A host that does not answer: the session ends up not connected, never stuck.
     FtpSession refused;
     refused.connectTo(ovtest::freePort());

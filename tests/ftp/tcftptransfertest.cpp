@@ -22,16 +22,12 @@ class TcFTPTransfer : public ::testing::Test
 {
 protected:
     // A new session logged in to the peer, whose user folder starts empty.
-    void login(const Peer &peer, const QString &password = QString())
+    void login(const Peer &peer)
     {
         ASSERT_NE(server = sharedFtpServer(peer.kind), nullptr);
         s = std::make_unique<FtpSession>();
         s->ftp.setPassiveMode(peer.passive);
-        s->connectTo(server->port(),
-                     server->loginUser(),
-                     password.isEmpty() ? server->loginPassword() : password);
-        if (password.isEmpty())
-            ASSERT_TRUE(s->waitLoggedIn()) << server->log().toStdString();
+        ASSERT_TRUE(s->loginTo(*server));
     }
     // Puts a file into the user's "/" and into the listing buffer.
     void putHostFile(const QString &name, const QByteArray &content)
@@ -54,19 +50,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(TcFTPTransfer, LogsInAndIsRefusedWithAWrongPassword)
-{
-    for (const Peer &peer : {FtpPeers[0], FtpPeers[2]}) {
-        SCOPED_TRACE(int(peer.kind));
-        login(peer, "wrong-password");
-        ASSERT_TRUE(waitFor([&] { return s->ftp.State() == csNotConnected; }, 8000));
-        EXPECT_FALSE(s->ftp.LoggedIn());
-        EXPECT_TRUE(s->sent().last().startsWith("pass "_L1));
-        EXPECT_TRUE(s->received().last().startsWith("530"_L1));
-        EXPECT_FALSE(s->states.contains(csIdle));
-    }
-}
 
 // Downloads and uploads of sizes around the 4 KiB blocks.
 TEST_F(TcFTPTransfer, FilesArriveByteForByte)
