@@ -11,14 +11,14 @@
 
 namespace {
 
-// The rank of each row's text in locale-aware order: equal texts share a rank, so a column
-// with few distinct texts (Type) makes few collation keys.
 // A name as a string without a copy: valid as long as what it views.
 QString Unowned(QStringView text)
 {
     return QString::fromRawData(text.data(), text.size());
 }
 
+// The rank of each row's text in locale-aware order: equal texts share a rank, so a column
+// with few distinct texts (Type) makes few collation keys.
 QList<int> TextRanks(const QList<FileListModel::Row> &rows,
                      int column,
                      const FileListModel::Source *source)

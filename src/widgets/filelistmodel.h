@@ -64,7 +64,7 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     const Row &row(int row) const { return m_rows.at(row); }
-    // A row's name (its own or its entry's), valid while the row is in the model.
+    // A row's name (its own or its entry's), valid until rows are added, removed or replaced.
     QStringView name(int row) const { return NameOf(m_rows.at(row), m_source.get()); }
     // The source the rows given to setRows() show entries of, or nullptr.
     const Source *source() const { return m_source.get(); }
