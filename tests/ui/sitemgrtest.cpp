@@ -224,3 +224,24 @@ TEST_F(SiteManager, TheSiteDialogCopiesBack)
     EXPECT_TRUE(site->PassiveMode && !site->Anonymous);
     EXPECT_EQ(mgr->description->toPlainText(), "first line\nsecond line");
 }
+
+TEST_F(SiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
+{
+    prepareEmptyStore();
+    open();
+    press("", mgr->Add_Site, {"S", "!site"});
+    mgr->sessionLoggedIn = [] {
+        return true;
+    };
+    // Yes to "a session is in progress", then No to the session's own question (tasks at work).
+    int asked = 0;
+    mgr->disconnectMain = [&asked] {
+        return ++asked, false;
+    };
+    mgr->setResult(0);
+    press("S", mgr->Connect, {"!yes"});
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(mgr->isVisible());
+    EXPECT_EQ(mgr->result(), 0);
+    EXPECT_EQ(mgr->selectedNode(), node("S"));
+}

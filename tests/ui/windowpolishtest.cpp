@@ -7,8 +7,6 @@
 
 #include "settings/layoutrecord.h"
 #include "settings/registrykeys.h"
-#include "sites/sitenode.h"
-#include "sites/tsiteobject.h"
 #include "ui/taskpanel.h"
 
 #include <QFontMetrics>
@@ -271,33 +269,4 @@ TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
     ASSERT_TRUE(QTest::qWaitFor([&] { return viewport->width() > viewportWidth; }, 2000));
     EXPECT_EQ(lWin->columnWidth(FileListView::NameColumn) - nameWidth,
               viewport->width() - viewportWidth);
-}
-
-TEST(WindowSiteManager, NoToTheSessionsOwnQuestionKeepsTheSiteManagerAsItWas)
-{
-    QTemporaryDir dir;
-    Registry registry(dir.filePath(QStringLiteral("registry.json")));
-    Options options = Options::defaults();
-    TSiteMgr mgr(registry, options);
-    mgr.askAddDefaults = [] {
-        return false;
-    };
-    mgr.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mgr));
-    SiteNode *site = mgr.model()->addSite(mgr.model()->root(), QStringLiteral("S"), TSiteObject());
-    ASSERT_TRUE(clickSite(&mgr, "S"));
-    int asked = 0;
-    mgr.sessionLoggedIn = [] {
-        return true;
-    };
-    // Yes to "a session is in progress", then No to the session's own question (tasks at work).
-    mgr.disconnectMain = [&asked] {
-        return ++asked, false;
-    };
-    mgr.setResult(0);
-    UserScript().press(QMessageBox::Yes).click(mgr.Connect);
-    EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(mgr.isVisible());
-    EXPECT_EQ(mgr.result(), 0);
-    EXPECT_EQ(mgr.selectedNode(), site);
 }
