@@ -72,7 +72,8 @@ struct SiteManager : ::testing::Test
         UserScript script;
         for (const QString &answer : answers) {
             if (answer == "!cancel")
-                script.cancel();
+                script.on<TDialog>(
+                        [](TDialog *d) { QTest::mouseClick(d->CancelButton, Qt::LeftButton); });
             else if (answer == "!site")
                 script.on<TSite>(
                         [](TSite *site) { QTest::mouseClick(site->OkButton, Qt::LeftButton); });
