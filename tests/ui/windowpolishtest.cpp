@@ -1,7 +1,6 @@
-// The window as a new user meets it: the view a first start opens in, a layout (the log's
-// height and every splitter) that survives a restart, a window that fits the screen it opens
-// on at any scale factor, list columns that show their texts, sizes sorted by number, and a
-// log readable on light and dark desktops.
+// The window as a new user meets it: the view a first start opens in, a layout that survives a
+// restart, a window that fits the screen it opens on at any scale factor, commands that follow
+// the selected row, list columns that show their texts and sizes sorted by number.
 #include "programrun.h"
 #include "windowdriver.h"
 
