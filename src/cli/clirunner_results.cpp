@@ -100,6 +100,13 @@ void CliRunner::reportTransfer(const CliStep &step, const OperationResult &resul
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 {
+    QString line;
+    appendListingLine(line, entry);
+    return line;
+}
+
+void CliRunner::appendListingLine(QString &line, const ListingBuffer::Entry &entry)
+{
     const bool folder = entry.key.startsWith(QLatin1Char('d'));
     const qsizetype star = entry.fields.indexOf(QLatin1Char('*'));
     const QStringView size = QStringView(entry.fields).left(star < 0 ? entry.fields.size() : star);
@@ -127,16 +134,13 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
         when[13] = ':';
         put(14, clock.minute(), 2);
     }
-    QString line;
-    line.reserve(entry.key.size() + 40);
     line += folder ? QLatin1Char('d') : QLatin1Char('f');
     line += QLatin1Char('\t');
     line += size;
     line += QLatin1Char('\t');
     line += QLatin1StringView(when);
     line += QLatin1Char('\t');
-    line += VisibleHostText(entry.key.mid(1));
-    return line;
+    AppendVisibleHostText(line, QStringView(entry.key).mid(1));
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -145,11 +149,17 @@ void CliRunner::printListing(const QString &folder)
     if (!entries)
         return;
     m_progress.finish();
-    QByteArray text;
+    // One text for the whole listing, converted once.
+    QString lines;
+    qsizetype room = 0;
+    for (const ListingBuffer::Entry &entry : *entries)
+        room += entry.key.size() + entry.fields.size() + 24;
+    lines.reserve(room);
     for (const ListingBuffer::Entry &entry : *entries) {
-        text += listingLine(entry).toLocal8Bit();
-        text += '\n';
+        appendListingLine(lines, entry);
+        lines += QLatin1Char('\n');
     }
+    const QByteArray text = lines.toLocal8Bit();
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
 }

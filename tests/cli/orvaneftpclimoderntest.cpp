@@ -47,4 +47,6 @@ TEST(OrvaneFtpCliModern, ListsAndFetchesOverIpv6)
                              "  : Connected to ::1 port "})
         EXPECT_TRUE(run.out.contains(line)) << line << run.describe();
     EXPECT_FALSE(run.out.contains("<<: pasv")) << run.describe();
+    // Only the folder asked for is listed, not the one the login arrives in as well.
+    EXPECT_EQ(run.out.count("<<: mlsd\n"), 1) << run.describe();
 }
