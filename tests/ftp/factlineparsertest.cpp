@@ -4,6 +4,7 @@
 #include <QTimeZone>
 
 #include <ctime>
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,19 @@ TEST(FactLineParser, EntriesSkipsAndRefusals)
              false,
              false},
             {"type=file;size=-3; negative", FactLineKind::Entry, "negative", -1, false, false},
+            {"type=file;size=+3; plus", FactLineKind::Entry, "plus", -1, false, false},
+            {"type=file;size=9223372036854775807; max",
+             FactLineKind::Entry,
+             "max",
+             std::numeric_limits<qint64>::max(),
+             false,
+             false},
+            {"type=file;size=9223372036854775808; over",
+             FactLineKind::Entry,
+             "over",
+             -1,
+             false,
+             false},
             {"type=cdir;modify=20260102030405; /pub", FactLineKind::Skipped, "", -1, false, false},
             {"type=pdir; ..", FactLineKind::Skipped, "", -1, false, false},
             {"type=file;size=1; ..", FactLineKind::Unsafe, "", -1, false, false},
