@@ -431,6 +431,7 @@ private:
     QStringList m_localBookmarks;
     int m_reconnectCountdown = 0;
     QString m_initialFolder;
+    bool m_listsFirstFolder = true;
     QString m_homeFolder;
     QString m_rootFolder;
     QString m_requestedFolder;

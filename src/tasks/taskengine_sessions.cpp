@@ -19,6 +19,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_connectedFromSite = request.fromSite;
                 m_hostBookmarks = request.hostBookmarks;
                 m_initialFolder = request.initialFolder;
+                m_listsFirstFolder = request.listsFirstFolder;
                 if (request.setsFirewall) {
                     m_mainFTP->setFirewallType(request.firewallType);
                     m_mainFTP->setFirewallHost(request.firewallHost);
@@ -280,7 +281,8 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
                 m_requestedFolder = target;
                 session->AddCommand(QStringLiteral("cwd ") + target);
             }
-            session->AddCommand(QStringLiteral("*list"));
+            if (m_listsFirstFolder)
+                session->AddCommand(QStringLiteral("*list"));
         }
         executeQuietly(session);
     } else if (idles >= 3 && m_rootFolder.isEmpty()) {
@@ -292,7 +294,8 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
             m_requestedFolder = target;
             session->AddCommand(QStringLiteral("cwd ") + target);
         }
-        session->AddCommand(QStringLiteral("*list"));
+        if (m_listsFirstFolder)
+            session->AddCommand(QStringLiteral("*list"));
         executeQuietly(session);
     }
 }
