@@ -2,8 +2,11 @@
 // started again, resumes exactly what had not arrived; a damaged or cut-off journal at start.
 #include "ui/unfinishedwork.h"
 #include "programrun.h"
+#include "sites/sitestore.h"
 #include "support/files.h"
 #include "support/pyftpdlibserver.h"
+#include "support/sharedftpserver.h"
+#include "ui/siteconnector.h"
 #include "windowdriver.h"
 
 #include <QDir>
@@ -186,6 +189,65 @@ TEST(UnfinishedWork, ACutOffJournalIsOfferedAndADamagedOneSetAside)
         EXPECT_FALSE(QFileInfo::exists(journal));
         run.close();
     }
+}
+
+// A saved site's queue: Yes connects with the site, its stored password and all, and what
+// this run queues is journalled under the site's name.
+TEST(UnfinishedWork, ASavedSitesQueueResumesWithTheSite)
+{
+    ovtest::PyftpdlibServer *server = ovtest::sharedPyftpdlib();
+    ASSERT_NE(server, nullptr);
+    server->createFile("saved/a.bin", ovtest::testBytes(70000, 7));
+    ProgramHome home;
+    TSiteObject site;
+    site.Host = "127.0.0.1";
+    site.Port = server->port();
+    site.Username = server->userName();
+    site.Password = server->password();
+    site.Anonymous = false;
+    auto root = SiteNode::makeRoot(SiteStore::rootText());
+    root->addFolder("Work")->addSite("Loop", site);
+    {
+        Registry registry(home.registryFile());
+        QString error;
+        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
+        ASSERT_TRUE(registry.save());
+    }
+    const QString arrived = home.path() + "/a.bin";
+    {
+        QueueJournal writer(home.path() + "/queue-journal");
+        writer.setSite("saved Work/Loop");
+        writer.add({true, -1, "\\saved\\a.bin", NativeToLocal(arrived)});
+    }
+
+    UserScript script;
+    script.press(QMessageBox::Yes);
+    ProgramRun run(home.registryFile());
+    TaskEngine *engine = run.window->engine();
+    engine->startTimers();
+    SiteConnector sites(*engine, *run.registry, run.options, run.window.get());
+    run.startup->unfinishedWork()->connectSite = [&](const QString &path) {
+        return sites.connectSitePath(path);
+    };
+    run.startup->unfinishedWork()->connectedSiteName = [&] {
+        return sites.currentSitePath();
+    };
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(script.waitFinished());
+    EXPECT_EQ(script.seen(),
+              QStringList{"1 transfers to Work/Loop were left unfinished. Resume them?"});
+    EXPECT_TRUE(ovtest::waitFor(
+            [&] { return ovtest::readFile(arrived) == ovtest::testBytes(70000, 7); }, 20000))
+            << logLines(*run.window).join("\n").toStdString();
+    engine->toggleQueueStop();
+    engine->transferQueue().append(TransferQueue::DownloadEntry("\\saved\\a.bin", "Z:\\b"));
+    EXPECT_TRUE(ovtest::waitFor(
+            [&] {
+                return QueueJournal::read(home.path() + "/queue-journal").transfers.size() == 1;
+            },
+            5000));
+    EXPECT_EQ(QueueJournal::read(home.path() + "/queue-journal").site, "saved Work/Loop");
+    run.close();
 }
 
 } // namespace
