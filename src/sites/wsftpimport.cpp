@@ -1,5 +1,6 @@
 #include "sites/wsftpimport.h"
 
+#include "ftp/tcftp.h"
 #include "sites/sitetreemodel.h"
 #include "util/pathforms.h"
 
@@ -37,6 +38,24 @@ bool WsFtpImport::run(QIODevice &device)
     return addFolder() && read(device);
 }
 
+// A host written as an address ("ftps://name", "ftpes://name", "ftp://name/") gives the
+// encryption and leaves the bare name.
+void WsFtpImport::takeScheme(TSiteObject &site)
+{
+    static const QList<QPair<QLatin1String, TcFTPEncryption>> schemes{
+            {QLatin1String("ftps://"), ceImplicit},
+            {QLatin1String("ftpes://"), ceExplicitRequired},
+            {QLatin1String("ftp://"), cePlainOnly},
+    };
+    for (const auto &[scheme, encryption] : schemes) {
+        if (site.Host.startsWith(scheme, Qt::CaseInsensitive)) {
+            site.Host = site.Host.mid(scheme.size()).section(QLatin1Char('/'), 0, 0);
+            site.Encryption = encryption;
+            return;
+        }
+    }
+}
+
 bool WsFtpImport::read(QIODevice &device)
 {
     QTextStream in(&device);
@@ -63,17 +82,21 @@ bool WsFtpImport::read(QIODevice &device)
             if (!node)
                 return false;
             site = node->site();
-            // WS_FTP's entries name no encryption: they stay what they were, plain FTP.
-            site->Encryption = 3;
+            // An entry stays plain FTP unless its host or port says otherwise.
+            site->Encryption = cePlainOnly;
             ++m_sitesAdded;
         } else if (key.startsWith(QLatin1String("host="))) {
             site->Host = line.mid(5);
+            takeScheme(*site);
         } else if (key.startsWith(QLatin1String("port="))) {
             bool ok = false;
             const int port = line.mid(5).trimmed().toInt(&ok);
             if (!ok)
                 return false;
             site->Port = port;
+            // Port 990 is implicit TLS's own, unless the host's scheme already chose.
+            if (port == 990 && site->Encryption == cePlainOnly)
+                site->Encryption = ceImplicit;
         } else if (key.startsWith(QLatin1String("uid="))) {
             if (key != QLatin1String("uid=anonymous")) {
                 site->Anonymous = false;

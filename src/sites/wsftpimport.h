@@ -5,6 +5,7 @@
 class QIODevice;
 class SiteNode;
 class SiteTreeModel;
+class TSiteObject;
 
 // Reads a WS_FTP site list into the site tree: a new folder "WS_FTP imported sites" under the
 // root (a second import gets "WS_FTP imported sites (2)" and so on) holding one site per
@@ -25,7 +26,8 @@ class SiteTreeModel;
 // dropped. "UID=anonymous" keeps the site anonymous, any other UID sets the user name. DIR
 // loses its double quotes and becomes an internal folder path. Other keys (passwords
 // included) are ignored. A name already held in the folder gets " (2)", " (3)" ...; an empty
-// one is called "Site".
+// one is called "Site". Sites are plain FTP unless the entry says otherwise: a HOST written
+// "ftps://name" or a PORT of 990 is implicit TLS, "ftpes://name" requires explicit TLS.
 class WsFtpImport
 {
 public:
@@ -45,6 +47,7 @@ public:
 private:
     bool addFolder();
     bool read(QIODevice &device);
+    static void takeScheme(TSiteObject &site);
 
     SiteTreeModel &m_model;
     SiteNode *m_folder = nullptr;

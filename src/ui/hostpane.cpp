@@ -6,6 +6,7 @@
 #include "settings/options.h"
 #include "tasks/taskengine.h"
 #include "ui/fileicons.h"
+#include "ui/listedentries.h"
 #include "ui/paneitems.h"
 #include "ui/tdialog.h"
 #include "util/fieldstring.h"
@@ -396,25 +397,31 @@ void HostPane::FillFileList()
             first.last().icon = listedIcon(first.last().icon);
         }
     }
-    // A copy of the list shares the buffer's entries and stays as it is while the buffer
-    // changes under a fill that takes several turns.
+    // The rows read the entries where the buffer keeps them; they keep only what is worked out
+    // once per entry (kind, type, icon, date, bytes).
     const ListingBuffer::EntryList *listed = buffer.entries(current);
-    const ListingBuffer::EntryList entries = listed ? *listed : ListingBuffer::EntryList();
+    const auto source
+            = std::make_shared<const ListedEntries>(listed ? *listed : ListingBuffer::EntryList());
+    const ListedEntries *entries = source.get();
     m_fill = std::make_unique<FileListFill>(
-            std::move(first), int(entries.size()), [this, entries, current](int i) {
-                const ListingBuffer::Entry &entry = entries.at(i);
-                const QString name = entry.key.mid(1);
+            std::move(first),
+            entries->count(),
+            [this, entries, current](int i) {
+                const ListingBuffer::Entry &entry = entries->at(i);
+                // A name of its own for the type look-up, which may keep it.
+                const QString name = entries->name(i).toString();
                 const qint64 size = Field(entry.fields, 1, QLatin1Char('*')).toLongLong();
                 const qint64 date = Field(entry.fields, 2, QLatin1Char('*')).toLongLong();
                 if (entry.key.startsWith(QLatin1Char('f')))
-                    return PaneItems::makeRow(m_icons, date, qMax<qint64>(0, size), name);
-                FileListModel::Row row = PaneItems::makeRow(m_icons, date, -1, name);
+                    return PaneItems::makeRow(m_icons, date, qMax<qint64>(0, size), name, i);
+                FileListModel::Row row = PaneItems::makeRow(m_icons, date, -1, name, i);
                 if (m_engine.listingBuffer().contains(current + name + Backslash)) {
                     row.marked = true;
                     row.icon = listedIcon(row.icon);
                 }
                 return row;
-            });
+            },
+            source);
     m_fillSelect.clear();
     m_fillReport = false;
     // The first slice now: a folder that fits in it is shown before this returns.
@@ -447,7 +454,7 @@ void HostPane::finishFill()
 {
     const std::unique_ptr<FileListFill> fill = std::move(m_fill);
     ++m_fillRun;
-    m_list->model()->setRows(fill->takeRows());
+    m_list->model()->setRows(fill->takeRows(), fill->source());
     // The rows are in Name order already; the row selected is the one listed first.
     m_list->setTag(1);
     int objects = m_list->rowCount();

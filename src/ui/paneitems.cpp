@@ -57,11 +57,14 @@ QString folderTypeName()
     return name;
 }
 
-FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QString &name)
+FileListModel::Row makeRow(
+        FileIcons &icons, qint64 date, qint64 size, const QString &name, int entry)
 {
     const bool isFolder = size < 0;
     FileListModel::Row row;
-    row.name = name;
+    row.entry = entry;
+    if (entry < 0)
+        row.name = name;
     row.kind = name == QLatin1String("..") ? FileListModel::ParentEntry
                : isFolder                  ? FileListModel::FolderEntry
                                            : FileListModel::FileEntry;
@@ -71,7 +74,8 @@ FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QSt
     if (!isFolder)
         icons.describe(name, &row.type, &row.icon);
     if (!isFolder) {
-        row.size = FormatSize(size, true);
+        if (entry < 0)
+            row.size = FormatSize(size, true);
         row.bytes = size;
     }
     return row;

@@ -32,7 +32,10 @@ QTreeWidget *newFolderTree(QWidget *parent, const char *name);
 QString folderTypeName();
 
 // The row of a list entry: date is an MS-DOS date-time, -1 for today; size -1 marks a folder.
-FileListModel::Row makeRow(FileIcons &icons, qint64 date, qint64 size, const QString &name);
+// With entry, the row shows that entry of the list's source and keeps no name or Size text of
+// its own.
+FileListModel::Row makeRow(
+        FileIcons &icons, qint64 date, qint64 size, const QString &name, int entry = -1);
 
 // Adds one row to a list: date is an MS-DOS date-time, -1 for today; size -1 marks a folder.
 // Without noDupCheck a row with the same caption (compared with cs) is replaced first.

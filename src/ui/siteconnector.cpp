@@ -95,6 +95,9 @@ void SiteConnector::hostBookmarksReturned(const QStringList &items)
 
 void SiteConnector::pinCertificate(const QString &fingerprint)
 {
-    if (m_currentSite)
-        m_currentSite->CertificateFingerprint = fingerprint;
+    if (!m_currentSite)
+        return;
+    m_currentSite->CertificateFingerprint = fingerprint;
+    // Written at once: the pin must hold on the next start even when this run ends abruptly.
+    siteManager()->saveSites();
 }

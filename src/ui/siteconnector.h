@@ -53,7 +53,7 @@ public:
     // false when no site is there.
     bool connectSitePath(const QString &path);
     // The site connected from trusts the host certificate with this fingerprint from now on
-    // (kept with the site when the Site manager writes the store).
+    // (the store is written at once).
     void pinCertificate(const QString &fingerprint);
 
     // Where site passwords are kept; handed to the Site manager when it is made.

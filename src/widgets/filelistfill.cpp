@@ -2,8 +2,12 @@
 
 #include <algorithm>
 
-FileListFill::FileListFill(QList<FileListModel::Row> first, int count, MakeRow make)
+FileListFill::FileListFill(QList<FileListModel::Row> first,
+                           int count,
+                           MakeRow make,
+                           FileListModel::SharedSource source)
     : m_make(std::move(make))
+    , m_source(std::move(source))
     , m_count(count)
     , m_rows(std::move(first))
 {
@@ -11,10 +15,16 @@ FileListFill::FileListFill(QList<FileListModel::Row> first, int count, MakeRow m
     m_rows.reserve(m_total);
     m_keys.reserve(m_total);
     m_order.reserve(m_total);
-    for (const FileListModel::Row &row : std::as_const(m_rows)) {
-        m_keys.push_back(m_collator.sortKey(row.name));
-        m_order.push_back(int(m_order.size()));
-    }
+    for (const FileListModel::Row &row : std::as_const(m_rows))
+        addKey(row);
+}
+
+void FileListFill::addKey(const FileListModel::Row &row)
+{
+    // The name is read in place, only while its key is made.
+    const QStringView name = FileListModel::NameOf(row, m_source.get());
+    m_keys.push_back(m_collator.sortKey(QString::fromRawData(name.data(), name.size())));
+    m_order.push_back(int(m_order.size()));
 }
 
 bool FileListFill::before(int a, int b) const
@@ -35,8 +45,7 @@ bool FileListFill::step()
         const qsizetype runEnd = std::min<qsizetype>(runStart + RowsPerStep, m_total);
         while (m_made < m_count && qsizetype(m_order.size()) < runEnd) {
             m_rows.append(m_make(m_made++));
-            m_keys.push_back(m_collator.sortKey(m_rows.last().name));
-            m_order.push_back(int(m_order.size()));
+            addKey(m_rows.last());
         }
         std::stable_sort(m_order.begin() + runStart, m_order.end(), less);
         if (m_made == m_count) {

@@ -23,14 +23,20 @@ public:
 
     using MakeRow = std::function<FileListModel::Row(int index)>;
 
-    // The rows are first (made already, the ".." row say) and then make(0) .. make(count - 1).
-    FileListFill(QList<FileListModel::Row> first, int count, MakeRow make);
+    // The rows are first (made already, the ".." row say) and then make(0) .. make(count - 1);
+    // rows that show entries of source take their names from it.
+    FileListFill(QList<FileListModel::Row> first,
+                 int count,
+                 MakeRow make,
+                 FileListModel::SharedSource source = {});
 
     // Does one slice of the work; true once the rows are made and in order.
     bool step();
     bool done() const { return m_phase == Phase::Done; }
     // The rows in order, once done.
     QList<FileListModel::Row> takeRows();
+    // The source the rows show entries of, to be shown with them.
+    const FileListModel::SharedSource &source() const { return m_source; }
     // Where the first row given or made stands in that order (-1 without rows).
     int firstRowAt() const { return m_firstAt; }
 
@@ -38,9 +44,11 @@ private:
     enum class Phase { Make, Merge, Done };
     bool before(int a, int b) const;
     void finish();
+    void addKey(const FileListModel::Row &row);
 
     Phase m_phase = Phase::Make;
     MakeRow m_make;
+    FileListModel::SharedSource m_source;
     int m_count;
     int m_made = 0;
     qsizetype m_total;

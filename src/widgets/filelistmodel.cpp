@@ -1,5 +1,7 @@
 #include "widgets/filelistmodel.h"
 
+#include "util/fieldstring.h"
+
 #include <QCollator>
 #include <QHash>
 #include <QLocale>
@@ -9,12 +11,22 @@
 
 namespace {
 
+// A name as a string without a copy: valid as long as what it views.
+QString Unowned(QStringView text)
+{
+    return QString::fromRawData(text.data(), text.size());
+}
+
 // The rank of each row's text in locale-aware order: equal texts share a rank, so a column
 // with few distinct texts (Type) makes few collation keys.
-QList<int> TextRanks(const QList<FileListModel::Row> &rows, int column)
+QList<int> TextRanks(const QList<FileListModel::Row> &rows,
+                     int column,
+                     const FileListModel::Source *source)
 {
-    auto textOf = [column](const FileListModel::Row &row) {
-        return column == FileListModel::TypeColumn ? row.type : row.name;
+    // The texts are only read while the ranks are made.
+    auto textOf = [column, source](const FileListModel::Row &row) {
+        return column == FileListModel::TypeColumn ? row.type
+                                                   : Unowned(FileListModel::NameOf(row, source));
     };
     QHash<QString, int> distinct;
     QStringList texts;
@@ -77,9 +89,9 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         switch (index.column()) {
         case NameColumn:
-            return row.name;
+            return NameOf(row, m_source.get()).toString();
         case SizeColumn:
-            return row.size;
+            return row.entry >= 0 && row.bytes >= 0 ? FormatSize(row.bytes, true) : row.size;
         case TypeColumn:
             return row.type;
         default:
@@ -141,7 +153,12 @@ qint64 FileListModel::SizeKey(const Row &row)
     return kilobytes < 0 ? -1 : kilobytes * 1024;
 }
 
-bool FileListModel::LessThan(const Row &a, const Row &b, int column)
+QStringView FileListModel::NameOf(const Row &row, const Source *source)
+{
+    return row.entry >= 0 && source ? source->name(row.entry) : QStringView(row.name);
+}
+
+bool FileListModel::LessThan(const Row &a, const Row &b, int column, const Source *source)
 {
     if (a.kind != b.kind)
         return a.kind < b.kind;
@@ -153,7 +170,7 @@ bool FileListModel::LessThan(const Row &a, const Row &b, int column)
     case TypeColumn:
         return QString::localeAwareCompare(a.type, b.type) < 0;
     default:
-        return QString::localeAwareCompare(a.name, b.name) < 0;
+        return QString::localeAwareCompare(NameOf(a, source), NameOf(b, source)) < 0;
     }
 }
 
@@ -179,7 +196,7 @@ void FileListModel::sort(int column, Qt::SortOrder)
             return x != y ? x < y : keys[a] < keys[b];
         });
     } else {
-        const QList<int> ranks = TextRanks(m_rows, column);
+        const QList<int> ranks = TextRanks(m_rows, column, m_source.get());
         std::stable_sort(order.begin(), order.end(), [this, &ranks](int a, int b) {
             const Kind x = m_rows.at(a).kind;
             const Kind y = m_rows.at(b).kind;
@@ -214,28 +231,33 @@ bool FileListModel::hasName(const QString &name) const
     if (!m_namesCounted) {
         m_names.clear();
         m_names.reserve(m_rows.size());
-        for (const Row &row : m_rows)
-            ++m_names[row.name];
         m_namesCounted = true;
+        for (const Row &row : m_rows)
+            countName(row, 1);
     }
     return m_names.contains(name);
 }
 
-void FileListModel::setRows(QList<Row> rows)
+void FileListModel::setRows(QList<Row> rows, SharedSource source)
 {
     if (!m_filling)
         beginResetModel();
-    m_rows = std::move(rows);
+    // The counts may hold names of the old source: they go first, the old source last.
     m_names.clear();
+    m_rows = std::move(rows);
+    m_source.swap(source);
     m_namesCounted = false;
     if (!m_filling)
         endResetModel();
 }
 
-void FileListModel::countName(const QString &name, int change)
+void FileListModel::countName(const Row &row, int change) const
 {
     if (!m_namesCounted)
         return;
+    // A row's own name is shared with the key; an entry's name is viewed in the source, which
+    // outlives the counts.
+    const QString name = row.entry >= 0 ? Unowned(NameOf(row, m_source.get())) : row.name;
     int &count = m_names[name];
     count += change;
     if (count <= 0)
@@ -244,7 +266,7 @@ void FileListModel::countName(const QString &name, int change)
 
 int FileListModel::insert(int position, Row row)
 {
-    countName(row.name, 1);
+    countName(row, 1);
     if (m_filling) {
         m_rows.insert(position, std::move(row));
         return position;
@@ -259,7 +281,7 @@ void FileListModel::remove(int row)
 {
     if (row < 0 || row >= m_rows.size())
         return;
-    countName(m_rows.at(row).name, -1);
+    countName(m_rows.at(row), -1);
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     endRemoveRows();
@@ -271,10 +293,12 @@ void FileListModel::clearRows()
     m_namesCounted = true;
     if (m_filling) {
         m_rows.clear();
+        m_source.reset();
         return;
     }
     beginResetModel();
     m_rows.clear();
+    m_source.reset();
     endResetModel();
 }
 

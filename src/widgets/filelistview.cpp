@@ -138,7 +138,7 @@ int FileListView::insertSorted(const QString &name,
     int high = m_model->rowCount();
     while (low < high) {
         const int middle = (low + high) / 2;
-        if (FileListModel::LessThan(row, m_model->row(middle), column))
+        if (FileListModel::LessThan(row, m_model->row(middle), column, m_model->source()))
             high = middle;
         else
             low = middle + 1;
@@ -166,7 +166,7 @@ int FileListView::findCaption(const QString &name, Qt::CaseSensitivity cs) const
     if (cs == Qt::CaseSensitive && !m_model->hasName(name))
         return -1;
     for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (m_model->row(row).name.compare(name, cs) == 0)
+        if (m_model->name(row).compare(name, cs) == 0)
             return row;
     }
     return -1;
@@ -184,7 +184,7 @@ QString FileListView::internalName(int row) const
     if (row < 0 || row >= m_model->rowCount())
         return {};
     const FileListModel::Row &r = m_model->row(row);
-    return r.internalName.isEmpty() ? r.name : r.internalName;
+    return r.internalName.isEmpty() ? m_model->name(row).toString() : r.internalName;
 }
 
 FileListView::Kind FileListView::kind(int row) const

@@ -23,11 +23,6 @@ using namespace ovtest;
 
 namespace {
 
-QString hostUrl(const ScriptedServer &server, const char *path)
-{
-    return cliAddress(server.port(), QLatin1String(path));
-}
-
 QStringList eventsOf(const ScriptedServer &server, const QString &kind)
 {
     return server.events().filter(QRegularExpression(u'^' + kind + u' '));
@@ -72,14 +67,14 @@ TEST(CliHostile, EndlessTreesEndWithAFailure)
     const QString into = local.filePath(QStringLiteral("deep"));
     CliRunOptions bounded;
     bounded.timeoutMs = 240000;
-    CliRun run = runCli({"get", hostUrl(endless, "/deep/"), into}, bounded);
+    CliRun run = runCli({"get", cliAddress(endless.port(), "/deep/"), into}, bounded);
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_TRUE(run.err.contains("levels below")) << run.describe();
     EXPECT_TRUE(run.err.contains("/deep/d/d/d/")) << run.describe();
     const int levels = deepestLevel(into);
     EXPECT_GE(levels, 60);
     EXPECT_LE(levels, 65);
-    run = runCli({"rm", hostUrl(renaming, "/top/")}, bounded);
+    run = runCli({"rm", cliAddress(renaming.port(), "/top/")}, bounded);
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_TRUE(run.err.contains("levels below")) << run.describe();
     EXPECT_EQ(eventsOf(renaming, QStringLiteral("DELETED")), QStringList());
@@ -93,7 +88,7 @@ TEST(CliHostile, HostTextCannotSteerTheTerminalAndSkippedEntriesAreNamed)
 {
     ScriptedServer hostile(QStringLiteral("serve-host hostile"));
     ASSERT_TRUE(hostile.start());
-    CliRun run = runCli({"-v", "ls", hostUrl(hostile, "/pub/")});
+    CliRun run = runCli({"-v", "ls", cliAddress(hostile.port(), "/pub/")});
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(holdsControls(run.out)) << run.describe();
     EXPECT_FALSE(holdsControls(run.err)) << run.describe();
@@ -106,19 +101,19 @@ TEST(CliHostile, HostTextCannotSteerTheTerminalAndSkippedEntriesAreNamed)
     QTemporaryDir local;
     const QString bidiName = QString::fromUtf8("bidi\xe2\x80\xae"
                                                "gnp.exe");
-    run = runCli(
-            {"get",
-             hostUrl(hostile, "/pub/") + QString::fromLatin1(bidiName.toUtf8().toPercentEncoding()),
-             local.path()});
+    run = runCli({"get",
+                  cliAddress(hostile.port(), "/pub/")
+                          + QString::fromLatin1(bidiName.toUtf8().toPercentEncoding()),
+                  local.path()});
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(holdsControls(run.err)) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(QDir(local.path()).filePath(bidiName)));
 
-    run = runCli({"get", hostUrl(hostile, "/links/"), local.filePath("links")});
+    run = runCli({"get", cliAddress(hostile.port(), "/links/"), local.filePath("links")});
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_TRUE(run.err.contains("/links/lnk")) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(local.filePath("links/a.txt")));
-    run = runCli({"get", hostUrl(hostile, "/pub/"), local.filePath("pub")});
+    run = runCli({"get", cliAddress(hostile.port(), "/pub/"), local.filePath("pub")});
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     for (const char *named : {"/pub/star*name.txt", "/pub/lnk", "esc\\x9B2J\\x9B31m.txt"})
         EXPECT_TRUE(run.err.contains(named)) << named << run.describe();
@@ -137,7 +132,8 @@ TEST(CliHostile, PutRefusesPipesAndDevicesAndNoticesChangingFiles)
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     for (const QString &source : {fifo, QStringLiteral("/dev/zero")}) {
         SCOPED_TRACE(source.toStdString());
-        const CliRun run = runCli({"--timeout", "3", "put", source, hostUrl(slow, "/up/")});
+        const CliRun run
+                = runCli({"--timeout", "3", "put", source, cliAddress(slow.port(), "/up/")});
         EXPECT_EQ(run.exitStatus, 1) << run.describe();
         EXPECT_TRUE(run.err.contains("not a regular file")) << run.describe();
     }
@@ -147,7 +143,7 @@ TEST(CliHostile, PutRefusesPipesAndDevicesAndNoticesChangingFiles)
     ASSERT_TRUE(writeFile(path, QByteArray(16 << 20, 'g')));
     QProcess process;
     process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"),
-                  {"put", path, hostUrl(slow, "/up/")});
+                  {"put", path, cliAddress(slow.port(), "/up/")});
     ASSERT_TRUE(process.waitForStarted(5000));
     // The host reads nothing for a while after STOR: the file grows while the upload waits.
     ASSERT_TRUE(slow.waitForCommand("stor *", 30000)) << slow.log().toStdString();
@@ -169,7 +165,7 @@ TEST(CliHostile, UnexpectedGreetingAndUnreadableSettingsSayWhat)
         silence 20000
     )"));
     ASSERT_TRUE(server.start());
-    CliRun run = runCli({"--timeout", "10", "ls", hostUrl(server, "/")});
+    CliRun run = runCli({"--timeout", "10", "ls", cliAddress(server.port(), "/")});
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_TRUE(run.err.contains("unexpected reply")) << run.describe();
     EXPECT_FALSE(run.err.contains("no answer")) << run.describe();

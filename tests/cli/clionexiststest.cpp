@@ -27,25 +27,14 @@ enum Outcome {
     Renamed, // the target is as it was, "name (1).bin" beside it is the source
 };
 
+// clang-format off
 // Each case's target: its size (0: none) and its time against the source's, in hours.
-const struct
-{
-    const char *name;
-    int size;
-    int hours;
-} Cases[] = {{"larger", 60000, 0},
-             {"smaller", 10000, 0},
-             {"equal", 40000, 0},
-             {"older", 40000, -2},
-             {"newer", 40000, 1},
-             {"absent", 0, 0}};
+const struct { const char *name; int size; int hours; } Cases[] = {
+        {"larger", 60000, 0}, {"smaller", 10000, 0}, {"equal", 40000, 0},
+        {"older", 40000, -2}, {"newer", 40000, 1}, {"absent", 0, 0}};
 
 // Both directions decide alike; the outcomes in the order of Cases.
-const struct
-{
-    const char *choice;
-    Outcome outcomes[6];
-} Table[] = {
+const struct { const char *choice; Outcome outcomes[6]; } Table[] = {
         {"auto", {Source, Spliced, Source, Source, Source, Source}},
         {"overwrite", {Source, Source, Source, Source, Source, Source}},
         {"resume", {Left, Spliced, Left, Left, Left, Source}},
@@ -53,6 +42,7 @@ const struct
         {"rename", {Renamed, Renamed, Renamed, Renamed, Renamed, Source}},
         {"newer", {Left, Left, Left, Source, Left, Source}},
 };
+// clang-format on
 
 const QDateTime SourceTime
         = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 3 * 3600, Qt::UTC);

@@ -1,5 +1,5 @@
-// orvane-ftp-cli --site with the site's password in the desktop keyring or under the master
-// password, against vsftpd on 127.0.0.1 with its real login.
+// orvane-ftp-cli --site: a saved site's address, folder and sessions, with its password in the
+// desktop keyring or under the master password, against vsftpd on 127.0.0.1 with its real login.
 #include "settings/registry.h"
 #include "sites/keyringstore.h"
 #include "sites/passwordvault.h"
@@ -18,7 +18,7 @@ using namespace ovtest;
 
 namespace {
 
-// Saves one site logging in to vsftpd, its password kept by vault.
+// Saves one site logging in to vsftpd with three sessions, its password kept by vault.
 void saveSite(const QString &registryFile,
               const VsftpdServer &vsftpd,
               PasswordVault *vault,
@@ -32,6 +32,8 @@ void saveSite(const QString &registryFile,
     site.Username = VsftpdServer::userName();
     site.Password = VsftpdServer::password();
     site.PassiveMode = true;
+    site.InitialPath = QStringLiteral("\\keyring\\");
+    site.Tasks = 3;
     root->addFolder(QStringLiteral("Hosts"))->addSite(QStringLiteral("Local"), site);
     QString error;
     ASSERT_TRUE(SiteStore(registry, vault).saveTree(*root, &error)) << error.toStdString();
@@ -83,6 +85,30 @@ TEST(CliSitePasswords, FromTheKeyringAndUnderTheMasterPassword)
     run = runCli(QStringList{"--master-password-env", "OV_MASTER"} + listHome, options);
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_TRUE(run.out.contains("here.txt")) << run.describe();
+    // A path below the initial folder, the site's name in any case; the sessions the site asks
+    // for, the main session's lines numbered.
+    QTemporaryDir local;
+    run = runCli({"-v",
+                  "--master-password-env",
+                  "OV_MASTER",
+                  "--site",
+                  "hosts\\LOCAL",
+                  "get",
+                  "here.txt",
+                  local.filePath("here.txt")},
+                 options);
+    EXPECT_EQ(run.exitStatus, 0) << run.describe();
+    EXPECT_EQ(readFile(local.filePath("here.txt")), "x");
+    EXPECT_TRUE(run.out.contains("<<: (00) user " + VsftpdServer::userName().toUtf8()))
+            << run.describe();
+    EXPECT_TRUE(run.out.contains("<<: (01) epsv")) << run.describe();
+    EXPECT_FALSE(run.out.contains(VsftpdServer::password().toUtf8())) << run.describe();
+    // A site that is not there, a folder that is not a site.
+    for (const QString missing : {"Hosts\\Nowhere", "Hosts"}) {
+        run = runCli({"--master-password-env", "OV_MASTER", "--site", missing, "ls", "/"}, options);
+        EXPECT_EQ(run.exitStatus, 1) << run.describe();
+        EXPECT_TRUE(run.err.contains(missing.toUtf8())) << run.describe();
+    }
     // clang-format off
     const struct { QStringList arguments; const char *reason; } failing[] = {
             {{"--master-password-env=OV_WRONG"}, "the master password given is wrong (environment variable 'OV_WRONG')"},

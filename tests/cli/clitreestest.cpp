@@ -1,7 +1,5 @@
 // orvane-ftp-cli with folder trees: fetched, sent and deleted with several sessions, failed files
-// named, saved sites, and a host that goes away while files wait.
-#include "settings/registry.h"
-#include "sites/sitestore.h"
+// named, and a host that goes away while files wait.
 #include "support/clirun.h"
 #include "support/eventwait.h"
 #include "support/files.h"
@@ -26,15 +24,10 @@ FileTree hostTree(const QString &folder, VsftpdServer::Tree where)
 {
     FileTree files;
     quint32 seed = 0;
-    for (const char *name : {"a.bin",
-                             "b c.bin",
-                             "sub1/c.bin",
-                             "Sub1/C.bin",
-                             "Sub1/inner/i.bin",
-                             "sub1/deep/d.bin",
-                             "sub1/deep/deeper/e.bin",
-                             "sub2/f.bin",
-                             "sub2/g.bin"}) {
+    // clang-format off
+    for (const char *name : {"a.bin", "b c.bin", "sub1/c.bin", "Sub1/C.bin", "Sub1/inner/i.bin",
+                             "sub1/deep/d.bin", "sub1/deep/deeper/e.bin", "sub2/f.bin", "sub2/g.bin"}) {
+        // clang-format on
         files.insert(QLatin1String(name), testBytes(1000 + 4099 * seed, seed));
         ++seed;
     }
@@ -94,15 +87,10 @@ TEST(CliTrees, SendingMakesMissingHostFolders)
     const QString source = local.filePath(QStringLiteral("photos"));
     FileTree files;
     quint32 seed = 100;
-    for (const char *name : {"p1.bin",
-                             "p2.bin",
-                             "a/p3.bin",
-                             "a/p4.bin",
-                             "a/b/p5.bin",
-                             "a/b/c/p6.bin",
-                             "a/b/c/p7.bin",
-                             "d/p8.bin",
-                             "d/e/p9.bin"}) {
+    // clang-format off
+    for (const char *name : {"p1.bin", "p2.bin", "a/p3.bin", "a/p4.bin", "a/b/p5.bin",
+                             "a/b/c/p6.bin", "a/b/c/p7.bin", "d/p8.bin", "d/e/p9.bin"}) {
+        // clang-format on
         files.insert(QLatin1String(name), testBytes(3000 + 777 * (seed - 100), seed));
         ++seed;
     }
@@ -132,89 +120,6 @@ TEST(CliTrees, SendingMakesMissingHostFolders)
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_TRUE(run.err.contains("/upload/plain.txt/sub/photos/a/p3.bin")) << run.describe();
     EXPECT_TRUE(run.err.contains("host said: 553")) << run.describe();
-}
-
-// Five sessions in active mode against pyftpdlib: every PORT is answered, both ways, so the
-// runs end long before the short timeout that a stalled session would run into.
-TEST(CliTrees, ActiveRoundTripWithFiveSessionsOnPyftpdlib)
-{
-    PyftpdlibServer *pyftpd = sharedPyftpdlib();
-    ASSERT_TRUE(pyftpd);
-    QTemporaryDir local;
-    const QString source = local.filePath(QStringLiteral("small"));
-    FileTree files;
-    quint32 seed = 300;
-    for (const char *folder : {"", "a/", "a/b/", "c/", "c/d/", "c/d/e/"}) {
-        for (int i = 0; i < 6; ++i, ++seed)
-            files.insert(folder + QStringLiteral("s%1.bin").arg(i), testBytes(200 + 37 * i, seed));
-    }
-    ASSERT_TRUE(writeTree(source, files));
-    CliRunOptions bounded;
-    bounded.timeoutMs = 20000;
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        const QString name = QStringLiteral("round%1").arg(round);
-        pyftpd->createFolder(name);
-        const QString url = cliAddress(pyftpd->port(), '/' + name + '/');
-        CliRun run = runCliWords("--timeout 4 --tasks 5 put " + source + ' ' + url, bounded);
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_EQ(readTree(pyftpd->path(name + QStringLiteral("/small"))), files);
-        const QString back = local.filePath("back" + name);
-        run = runCliWords("--timeout 4 --tasks 5 get " + url + "small/ " + back, bounded);
-        ASSERT_EQ(run.exitStatus, 0) << run.describe();
-        EXPECT_EQ(readTree(back), files);
-    }
-}
-
-TEST(CliTrees, SavedSiteFromTheRegistry)
-{
-    VsftpdServer *vsftpd = sharedVsftpd();
-    ASSERT_TRUE(vsftpd);
-    const QByteArray content = testBytes(70000, 7);
-    vsftpd->createUserFile(QStringLiteral("docs/report.bin"), content);
-    QTemporaryDir config;
-    {
-        Registry registry(config.filePath(QStringLiteral("Orvane FTP/registry.json")));
-        auto root = SiteNode::makeRoot(SiteStore::rootText());
-        TSiteObject site;
-        site.Host = QStringLiteral("127.0.0.1");
-        site.Port = vsftpd->port();
-        site.Anonymous = false;
-        site.Username = VsftpdServer::userName();
-        site.Password = VsftpdServer::password();
-        site.InitialPath = QStringLiteral("\\docs\\");
-        site.PassiveMode = true;
-        site.Tasks = 3;
-        root->addFolder(QStringLiteral("Test Hosts"))
-                ->addSite(QStringLiteral("Local vsftpd"), site);
-        QString error;
-        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
-    }
-    CliRunOptions options;
-    options.environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    QTemporaryDir local;
-    const QString site = QStringLiteral("Test Hosts\\Local vsftpd");
-
-    // A path below the initial folder; the site's name in any case, a path from the root.
-    CliRun run = runCli({"--site", site, "get", "report.bin", local.filePath("1.bin")}, options);
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(local.filePath(QStringLiteral("1.bin"))), content);
-    run = runCli(QStringList{"-v", "--site", "test hosts\\LOCAL VSFTPD", "get", "/docs/report.bin"}
-                         << local.filePath("2.bin"),
-                 options);
-    ASSERT_EQ(run.exitStatus, 0) << run.describe();
-    EXPECT_EQ(readFile(local.filePath(QStringLiteral("2.bin"))), content);
-    // Three sessions as the site asks: the main session's lines are numbered.
-    EXPECT_TRUE(run.out.contains("<<: (00) user " + VsftpdServer::userName().toUtf8()))
-            << run.describe();
-    EXPECT_TRUE(run.out.contains("<<: (01) epsv")) << run.describe();
-    EXPECT_FALSE(run.out.contains(VsftpdServer::password().toUtf8())) << run.describe();
-    // A site that is not there, a folder that is not a site.
-    for (const QString missing : {"Test Hosts\\Nowhere", "Test Hosts"}) {
-        run = runCli({"--site", missing, "ls", "/"}, options);
-        EXPECT_EQ(run.exitStatus, 1) << run.describe();
-        EXPECT_TRUE(run.err.contains(missing.toUtf8())) << run.describe();
-    }
 }
 
 TEST(CliTrees, HostGoingAwayMidQueueEndsTheRun)

@@ -1,8 +1,10 @@
 // orvane-ftp-cli over TLS: explicit and implicit FTP over TLS against vsftpd, which forces TLS
 // for logins and data and requires every data connection to resume the control connection's
-// session; certificates made by the test; hosts that refuse TLS, real and scripted.
+// session, and against pyftpdlib; certificates made by the test; hosts that refuse TLS, real and
+// scripted.
 #include "support/clirun.h"
 #include "support/files.h"
+#include "support/pyftpdlibserver.h"
 #include "support/scriptedserver.h"
 #include "support/testcertificates.h"
 #include "support/vsftpdserver.h"
@@ -15,6 +17,7 @@
 
 using ovtest::CliRun;
 using ovtest::CliRunOptions;
+using ovtest::PyftpdlibServer;
 using ovtest::TestCertificates;
 using ovtest::VsftpdServer;
 
@@ -31,26 +34,6 @@ CliRun runTls(const QStringList &words, CliRunOptions options = {})
 CliRun runTlsLine(const QString &line, const CliRunOptions &options = {})
 {
     return runTls(line.split(u' ', Qt::SkipEmptyParts), options);
-}
-
-// Options for a run whose OpenSSL speaks at most TLS 1.2 (empty config: the system's).
-CliRunOptions tlsVersion(const QString &opensslConfig)
-{
-    CliRunOptions options;
-    if (!opensslConfig.isEmpty())
-        options.environment.insert(QStringLiteral("OPENSSL_CONF"), opensslConfig);
-    return options;
-}
-
-QString tls12Config(const QTemporaryDir &dir)
-{
-    const QString path = dir.filePath(QStringLiteral("tls12.cnf"));
-    ovtest::writeFile(path,
-                      "openssl_conf = default_conf\n"
-                      "[default_conf]\nssl_conf = ssl_sect\n"
-                      "[ssl_sect]\nsystem_default = system_default_sect\n"
-                      "[system_default_sect]\nMaxProtocol = TLSv1.2\n");
-    return path;
 }
 
 } // namespace
@@ -78,16 +61,22 @@ TEST(OrvaneFtpCliTls, ExplicitTlsMovesFilesByteExactOnEveryDataConnection)
     const QString base = QStringLiteral("ftp://127.0.0.1:%1/").arg(vsftpd.port());
     const QString ca = certificates.authority();
 
-    const QList<QPair<QString, QString>> versions{{"TLSv1.3", QString()},
-                                                  {"TLSv1.2", tls12Config(local)}};
+    // The second round's OpenSSL speaks at most TLS 1.2.
+    const QString tls12 = local.filePath(QStringLiteral("tls12.cnf"));
+    ovtest::writeFile(tls12,
+                      "openssl_conf = c\n[c]\nssl_conf = s\n[s]\nsystem_default = d\n"
+                      "[d]\nMaxProtocol = TLSv1.2\n");
+    CliRunOptions atMost12;
+    atMost12.environment.insert(QStringLiteral("OPENSSL_CONF"), tls12);
+    const QList<QPair<QString, CliRunOptions>> versions{{"TLSv1.3", {}}, {"TLSv1.2", atMost12}};
     for (const auto &[version, config] : versions) {
         for (const QString mode : {"--passive", ""}) {
             SCOPED_TRACE((version + u' ' + (mode.isEmpty() ? "active" : mode)).toStdString());
             const QString options = "--ca-file " + ca + ' ' + mode + ' ';
             const QString copy = local.filePath(QStringLiteral("copy.bin"));
             QFile::remove(copy);
-            CliRun run = runTlsLine("-v " + options + "get " + base + "pub/big.bin " + copy,
-                                    tlsVersion(config));
+            CliRun run
+                    = runTlsLine("-v " + options + "get " + base + "pub/big.bin " + copy, config);
             ASSERT_EQ(run.exitStatus, 0) << run.describe();
             EXPECT_EQ(ovtest::readFile(copy), big);
             const QString out = QString::fromUtf8(run.out);
@@ -110,7 +99,7 @@ TEST(OrvaneFtpCliTls, ExplicitTlsMovesFilesByteExactOnEveryDataConnection)
                 const QString name = QStringLiteral("up%1.bin").arg(mode.isEmpty() ? 1 : 2);
                 ovtest::writeFile(local.filePath(name), big);
                 run = runTlsLine(options + "put " + local.filePath(name) + ' ' + base + "upload/",
-                                 tlsVersion(config));
+                                 config);
                 ASSERT_EQ(run.exitStatus, 0) << run.describe();
                 EXPECT_EQ(ovtest::readFile(vsftpd.path(VsftpdServer::Tree::Upload, name)), big);
             }
@@ -119,8 +108,7 @@ TEST(OrvaneFtpCliTls, ExplicitTlsMovesFilesByteExactOnEveryDataConnection)
             // tree inside it.
             const QString into = local.filePath(
                     QStringLiteral("tree-%1-%2").arg(version, mode.isEmpty() ? "active" : mode));
-            run = runTlsLine(options + "--tasks 5 get " + base + "pub/tree/ " + into,
-                             tlsVersion(config));
+            run = runTlsLine(options + "--tasks 5 get " + base + "pub/tree/ " + into, config);
             ASSERT_EQ(run.exitStatus, 0) << run.describe();
             EXPECT_EQ(ovtest::readTree(into), tree);
         }
@@ -178,37 +166,25 @@ TEST(OrvaneFtpCliTls, UnverifiedCertificatesAreRefusedUnlessPinned)
     const QByteArray bytes = ovtest::testBytes(50000, 3);
     const QString ca = certificates.authority();
 
-    struct Case
-    {
-        const char *name;
-        TestCertificates::Kind served;
-        QStringList options;
-        bool accepted;
-        const char *reason; // in the message of a refusal
-    };
     const QString selfPin = "sha256:" + certificates.fingerprint(TestCertificates::SelfSigned);
     // Colons and capitals are allowed in a pin.
     QString spacedPin;
     for (int i = 0; i < 64; i += 2)
         spacedPin += (i ? ":" : "") + selfPin.mid(7 + i, 2).toUpper();
     const QString otherPin = "sha256:" + certificates.fingerprint(TestCertificates::OtherSigned);
+    // clang-format off
+    // The reason is in the message of a refusal.
+    struct Case { const char *name; TestCertificates::Kind served; QStringList options; bool accepted; const char *reason; };
     const QList<Case> cases{
             {"self-signed", TestCertificates::SelfSigned, {}, false, "self-signed"},
             {"pinned", TestCertificates::SelfSigned, {"--pin", selfPin}, true, ""},
-            {"pinned with colons",
-             TestCertificates::SelfSigned,
-             {"--pin", "SHA256:" + spacedPin},
-             true,
-             ""},
+            {"pinned with colons", TestCertificates::SelfSigned, {"--pin", "SHA256:" + spacedPin}, true, ""},
             {"wrong pin", TestCertificates::SelfSigned, {"--pin", otherPin}, false, "changed"},
-            {"changed under a pin",
-             TestCertificates::Signed,
-             {"--ca-file", ca, "--pin", otherPin},
-             false,
-             "changed"},
+            {"changed under a pin", TestCertificates::Signed, {"--ca-file", ca, "--pin", otherPin}, false, "changed"},
             {"expired", TestCertificates::Expired, {"--ca-file", ca}, false, "expired"},
             {"unknown authority", TestCertificates::Signed, {}, false, "issuer"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         VsftpdServer vsftpd;
@@ -283,4 +259,49 @@ TEST(OrvaneFtpCliTls, RefusedTlsGoesOnInPlainOnlyWhenTried)
     EXPECT_EQ(run.exitStatus, 1) << run.describe();
     EXPECT_FALSE(plainHost.transcript().toUpper().contains("USER")) << run.describe();
     EXPECT_FALSE(plainHost.transcript().contains("secret")) << run.describe();
+}
+
+// pyftpdlib over TLS 1.3, byte-exact both ways in passive and active mode. This host reads an
+// upload's end only after its side of each data connection's handshake (a client that closes
+// over its late tickets resets the connection, and it stores a short file as complete: hence
+// several uploads), and in active mode connects at PORT, before the transfer command.
+TEST(OrvaneFtpCliTls, PyftpdlibUploadsAndDownloadsByteExactInBothModes)
+{
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.make());
+    PyftpdlibServer pyftpd;
+    pyftpd.setTls(certificates.certificate(TestCertificates::Signed),
+                  certificates.key(TestCertificates::Signed));
+    ASSERT_TRUE(pyftpd.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(local.isValid());
+    const QByteArray bytes = ovtest::testBytes(2 * 1024 * 1024 + 5, 11);
+    ASSERT_TRUE(ovtest::writeFile(local.filePath("up.bin"), bytes));
+    const QString base = QStringLiteral("ftpes://127.0.0.1:%1/").arg(pyftpd.port());
+    const QString ca = certificates.authority();
+
+    for (const bool passive : {true, false}) {
+        const QString mode = passive ? QStringLiteral("passive") : QStringLiteral("active");
+        SCOPED_TRACE(mode.toStdString());
+        const QStringList modeArgs = passive ? QStringList{"--passive"} : QStringList();
+        for (int round = 0; round < 3; ++round) {
+            const QString name = QStringLiteral("%1-%2.bin").arg(mode).arg(round);
+            const CliRun run = runTls(QStringList{"-v", "--ca-file", ca} + modeArgs
+                                      + QStringList{"put", local.filePath("up.bin"), base + name});
+            ASSERT_EQ(run.exitStatus, 0) << run.describe();
+            EXPECT_TRUE(run.out.contains("TLS established (TLSv1.3")) << run.describe();
+            EXPECT_TRUE(run.out.contains(passive ? "<<: epsv" : "<<: port ")) << run.describe();
+            const QByteArray stored = ovtest::readFile(pyftpd.path(name));
+            EXPECT_EQ(stored.size(), bytes.size()) << name.toStdString();
+            EXPECT_TRUE(stored == bytes) << name.toStdString();
+        }
+        const QString name = mode + QStringLiteral("-0.bin");
+        const QString back = local.filePath("back-" + name);
+        const CliRun run = runTls(QStringList{"--ca-file", ca} + modeArgs
+                                  + QStringList{"get", base + name, back});
+        ASSERT_EQ(run.exitStatus, 0) << run.describe();
+        const QByteArray fetched = ovtest::readFile(back);
+        EXPECT_EQ(fetched.size(), bytes.size());
+        EXPECT_TRUE(fetched == bytes);
+    }
 }

@@ -1,7 +1,7 @@
-// An MLSD entry's date in local time, across the changes of the clocks: the local offset is
-// looked up once per quarter hour and reused, so a time just after a change must not get the
-// offset of a time just before it, in zones that change by an hour, by half an hour, or sit at
-// half an hour from UTC.
+// An MLSD entry's time: UTC read exactly, and its date in local time, across the changes of the
+// clocks: the local offset is looked up once per quarter hour and reused, so a time just after a
+// change must not get the offset of a time just before it, in zones that change by an hour, by half
+// an hour, or sit at half an hour from UTC.
 #include "ftp/factlineparser.h"
 
 #include <QDateTime>
@@ -38,6 +38,20 @@ private:
 };
 
 } // namespace
+
+TEST(FactLineParser, ModifyIsUtcAndShownInLocalTime)
+{
+    const QDateTime utc(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC);
+    EXPECT_EQ(ParseFactTime(u"20260102030405"), utc);
+    EXPECT_EQ(ParseFactTime(u"20260102030405.250"), utc);
+    for (const char16_t *bad : {u"2026010203040", u"20261302030405", u"2026010203040x", u""})
+        EXPECT_FALSE(ParseFactTime(bad).isValid());
+    // Shown nine hours later where the clocks are nine hours ahead of UTC.
+    const ZoneScope scope("JST-9");
+    const FactLine line = ParseFactLine(u"type=file;size=1;modify=20260102030405; a");
+    EXPECT_EQ(line.modified, utc);
+    EXPECT_EQ(line.entry.dosDateTime, DosDateTime(QDate(2026, 1, 2), QTime(12, 4, 5)));
+}
 
 TEST(FactLineLocalTime, EveryTimeOfTheYearGetsItsOwnOffset)
 {

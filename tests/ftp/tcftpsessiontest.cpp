@@ -20,11 +20,6 @@ protected:
     {
         ASSERT_NE(server = sharedFtpServer(FtpTestServer::Kind::Vsftpd), nullptr);
     }
-    void login(FtpSession &s)
-    {
-        s.connectTo(server->port(), server->loginUser(), server->loginPassword());
-        ASSERT_TRUE(s.waitLoggedIn()) << server->log().toStdString();
-    }
     FtpTestServer *server = nullptr;
 };
 
@@ -72,6 +67,12 @@ TEST_F(TcFTPSessionTest, ConnectAwaitsTheGreetingAndRefusesASecondConnect)
     EXPECT_EQ(s.ftp.State(), csNotConnected);
     EXPECT_FALSE(s.ftp.LoggedIn());
     EXPECT_EQ(s.ftp.IOPos(), -1);
+    // A wrong password is refused, and the session never becomes idle.
+    FtpSession wrong;
+    wrong.connectTo(server->port(), server->loginUser(), "wrong-password");
+    ASSERT_TRUE(waitFor([&] { return wrong.ftp.State() == csNotConnected; }, 8000));
+    EXPECT_TRUE(wrong.received().last().startsWith("530"_L1));
+    EXPECT_FALSE(wrong.states.contains(csIdle) || wrong.ftp.LoggedIn());
     // A host that does not answer: the session ends up not connected, never stuck.
     FtpSession refused;
     refused.connectTo(ovtest::freePort());
@@ -82,8 +83,7 @@ TEST_F(TcFTPSessionTest, KeepAliveSendsNoopOnlyWithAMaximum)
 {
     FtpSession quiet, alive;
     alive.ftp.setMaxSecsIdle(1);
-    login(quiet);
-    login(alive);
+    ASSERT_TRUE(quiet.loginTo(*server) && alive.loginTo(*server));
     // The NOOP goes out once a second of idleness has passed, and again after its reply.
     ASSERT_TRUE(waitFor([&] { return alive.sent().count("noop") >= 2; }, 5000));
     EXPECT_TRUE(alive.received().last().startsWith("200"_L1));
@@ -96,7 +96,7 @@ TEST_F(TcFTPSessionTest, FolderCommandsReportTheirResults)
 {
     server->createUserFile("folders/gone.txt", "x");
     FtpSession s;
-    login(s);
+    ASSERT_TRUE(s.loginTo(*server));
     // clang-format off
     for (const char *line : {"pwd",
                              "mkd \\folders\\new\\", "cwd \\folders\\new\\",

@@ -21,11 +21,8 @@ QByteArray convert(bool receiving, const QList<QByteArray> &pieces)
 
 TEST(TextLineEnds, ConvertsBothWaysWhereverTheTextIsCut)
 {
-    const struct
-    {
-        bool receiving;
-        QByteArray in, out;
-    } cases[] = {
+    // clang-format off
+    const struct { bool receiving; QByteArray in, out; } cases[] = {
             {true, "", ""},
             {true, "one\r\ntwo\r\n", "one\ntwo\n"},
             {true, "\r\n\r\n", "\n\n"},
@@ -43,6 +40,7 @@ TEST(TextLineEnds, ConvertsBothWaysWhereverTheTextIsCut)
             {false, "ends in CR\r", "ends in CR\r"},
             {false, "\r\r\n\n", "\r\r\n\r\n"},
     };
+    // clang-format on
     for (const auto &c : cases) {
         QList<QList<QByteArray>> cuts{{c.in}, {}};
         for (qsizetype at = 0; at <= c.in.size(); ++at)

@@ -1,5 +1,5 @@
 // A site's encryption choice and pinned certificate: new values in the store that older stores
-// lack, carried to the connection; WS_FTP entries stay plain FTP.
+// lack, carried to the connection; WS_FTP entries stay plain FTP unless they say otherwise.
 #include "settings/options.h"
 #include "settings/registry.h"
 #include "sites/siteconnection.h"
@@ -74,16 +74,26 @@ TEST(SiteEncryption, StoredBesideOlderSitesAndCarriedToTheConnection)
         EXPECT_EQ(again.valueNames().contains(QStringLiteral("Encryption")), encryption != 0);
     }
 
-    // Imported WS_FTP entries keep plain FTP.
+    // Imported WS_FTP entries keep plain FTP unless the host's scheme or port 990 says otherwise.
     SiteTreeModel model;
     model.setRoot(SiteNode::makeRoot(QStringLiteral("Site Manager")));
     WsFtpImport import(model);
     QBuffer buffer;
-    buffer.setData("[Imported]\r\nHOST=ftp.example\r\n");
+    buffer.setData(
+            "[Plain]\r\nHOST=ftp.example\r\n[Url]\r\nHOST=ftp://url.example/pub\r\n"
+            "[Implicit]\r\nHOST=FTPS://implicit.example\r\n[Explicit]\r\nPORT=990\r\n"
+            "HOST=ftpes://explicit.example\r\n[Port990]\r\nHOST=tls.example\r\nPORT=990\r\n");
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     ASSERT_TRUE(import.run(buffer));
-    ASSERT_EQ(import.sitesAdded(), 1);
-    const TSiteObject *imported = siteNamed(import.folder(), QStringLiteral("Imported"));
-    ASSERT_TRUE(imported);
-    EXPECT_EQ(imported->Encryption, int(cePlainOnly));
+    QStringList imported;
+    for (const QString name : {"Plain", "Url", "Implicit", "Explicit", "Port990"}) {
+        const TSiteObject *site = siteNamed(import.folder(), name);
+        imported << (site ? QStringLiteral("%1 %2").arg(site->Host).arg(site->Encryption) : name);
+    }
+    EXPECT_EQ(imported,
+              QStringList({"ftp.example 3",
+                           "url.example 3",
+                           "implicit.example 2",
+                           "explicit.example 1",
+                           "tls.example 2"}));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/localpath.h"
 #include "support/eventwait.h"
+#include "support/ftptestserver.h"
 
 #include <gtest/gtest.h>
 
@@ -76,6 +77,36 @@ bool FtpSession::runAndWait(const QString &line, int timeoutMs)
         return true;
     ADD_FAILURE() << "no end of " << line.toStdString();
     return false;
+}
+
+bool FtpSession::loginTo(const FtpTestServer &server, const QString &host)
+{
+    connectTo(server.port(), server.loginUser(), server.loginPassword(), host);
+    if (waitLoggedIn())
+        return true;
+    ADD_FAILURE() << "no login: " << server.log().toStdString();
+    return false;
+}
+
+::testing::AssertionResult FtpSession::ran(const QString &line, TcFTPActionType action)
+{
+    const int before = doneCount(action);
+    if (runAndWait(line) && doneCount(action) > before && lastDone(action)->success)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << line.toStdString() << " failed: " << ftp.ReplyLine().toStdString() << "; sent "
+           << sent().join(QStringLiteral(" | ")).toStdString();
+}
+
+QStringList FtpSession::keys(const QString &folder, bool sizes) const
+{
+    QStringList found;
+    if (const ListingBuffer::EntryList *entries = buffer.entries(folder)) {
+        for (const ListingBuffer::Entry &e : *entries)
+            found << e.key + (e.fromLink ? "@" : "")
+                             + (sizes ? u' ' + e.fields.section(u'*', 0, 0) : QString());
+    }
+    return found;
 }
 
 void FtpSession::reset()

@@ -9,7 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 namespace ovtest {
+
+class FtpTestServer;
 
 class FtpSession
 {
@@ -43,6 +47,14 @@ public:
     void run(const QString &line);
     // run(), then waitSettled(); false (after failing the test) when the session did not settle.
     bool runAndWait(const QString &line, int timeoutMs = 20000);
+    // connectTo() the server with its login, then waitLoggedIn(); false (after failing the test
+    // with the server's log) when the session did not log in.
+    bool loginTo(const FtpTestServer &server, const QString &host = QStringLiteral("127.0.0.1"));
+    // runAndWait(); success when an action of that kind ended, and ended well.
+    ::testing::AssertionResult ran(const QString &line, TcFTPActionType action);
+    // The keys of a buffered folder's entries in order, "@" after one from a link, and with
+    // sizes, " SIZE" after each.
+    QStringList keys(const QString &folder, bool sizes = false) const;
     // Disconnects when connected and forgets what was recorded, for a second dialogue.
     void reset();
 

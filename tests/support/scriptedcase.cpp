@@ -26,8 +26,7 @@ const char *const ActionNames[]
 
 const QString Login = QStringLiteral("greet 220 scripted host ready\nexpect user ann\n"
                                      "reply 331 password please\nexpect pass secret\n"
-                                     "reply 230 logged in\nexpect feat\n"
-                                     "reply 500 FEAT not understood\n");
+                                     "reply 230 logged in\nexpect feat\n");
 
 struct Case
 {
@@ -35,9 +34,9 @@ struct Case
 };
 
 const QStringList ExpectWords
-        = QStringLiteral("sent actions warning error unknown state reason file received shown "
-                         "unexpected shown-count events folder host-type host buffer-folders "
-                         "buffer-keys buffer-entry")
+        = QStringLiteral("sent actions warning error unknown refused state reason file received "
+                         "shown unexpected shown-count events folder host-type host "
+                         "buffer-folders buffer-keys buffer-entry")
                   .split(u' ');
 
 Case readCase(const QString &path)
@@ -62,6 +61,19 @@ public:
     void run(const Case &c);
 
 private:
+    // The text's UTF-8 bytes, each {xHH} one byte of its own.
+    QByteArray expandBytes(const QString &text) const
+    {
+        QByteArray bytes;
+        qsizetype at = 0;
+        static const QRegularExpression hex(QStringLiteral("\\{x([0-9a-fA-F]{2})\\}"));
+        for (const QRegularExpressionMatch &m : hex.globalMatch(text)) {
+            bytes += expand(text.mid(at, m.capturedStart() - at)).toUtf8();
+            bytes += char(m.captured(1).toInt(nullptr, 16));
+            at = m.capturedEnd();
+        }
+        return bytes + expand(text.mid(at)).toUtf8();
+    }
     QString expand(QString text) const
     {
         return text.replace("{CR}", "\r")
@@ -78,6 +90,7 @@ private:
     QString script;
     QString user = QStringLiteral("ann");
     QString realHost;
+    QStringList features, refused;
     bool standardLogin = true;
     QMap<QString, QByteArray> serverFiles;
 };
@@ -98,6 +111,10 @@ void Runner::setUp(const QString &word, const QString &rest)
         s.ftp.setLoginScript(expand(rest));
     else if (word == "login")
         standardLogin = arg != "none";
+    else if (word == "feature")
+        features << rest;
+    else if (word == "encoding")
+        ASSERT_TRUE(s.ftp.setNameEncoding(arg));
     else if (word == "user")
         user = expand(rest);
     else if (word == "firewall") {
@@ -135,7 +152,13 @@ void Runner::setUp(const QString &word, const QString &rest)
 
 void Runner::connect()
 {
-    server = std::make_unique<ScriptedServer>((standardLogin ? Login : QString()) + script);
+    QString feat = QStringLiteral("reply 500 FEAT not understood\n");
+    if (!features.isEmpty())
+        feat = "reply 211-Features:\nreply  " + features.join("\nreply  ") + "\nreply 211 End\n";
+    server = std::make_unique<ScriptedServer>((standardLogin ? Login + feat : QString()) + script);
+    QObject::connect(&s.ftp, &TcFTP::entryRefused, [this](const QString &, const QString &line) {
+        refused << line;
+    });
     for (auto it = serverFiles.cbegin(); it != serverFiles.cend(); ++it)
         server->addFile(it.key(), it.value());
     ASSERT_TRUE(server->start());
@@ -159,7 +182,7 @@ void Runner::check(const QString &word, const QString &rest)
     if (word == "sent") {
         QList<QByteArray> expected, got = server->commands().mid(standardLogin ? 3 : 0);
         for (const QString &line : rest.split(u'|', Qt::SkipEmptyParts))
-            expected << expand(line.trimmed()).toUtf8();
+            expected << expandBytes(line.trimmed());
         for (qsizetype i = 0; i < qMin(got.size(), expected.size()); ++i) {
             if (ScriptedServer::matchesGlob(got.at(i), expected.at(i)))
                 got[i] = expected.at(i); // a glob such as "port 127,0,0,1,*" matched
@@ -205,16 +228,12 @@ void Runner::check(const QString &word, const QString &rest)
         EXPECT_EQ(s.ftp.HostType(), arg == "servu" ? csServU : csUnknown);
     else if (word == "buffer-folders")
         EXPECT_EQ(s.buffer.folders(), args);
-    else if (word == "buffer-keys") {
-        QStringList keys;
-        if (const ListingBuffer::EntryList *entries = s.buffer.entries(arg)) {
-            for (const ListingBuffer::Entry &e : *entries)
-                keys << e.key;
-        }
-        EXPECT_EQ(keys, args.mid(1));
-    } else if (word == "buffer-entry")
+    else if (word == "buffer-keys")
+        EXPECT_EQ(s.keys(arg), args.mid(1));
+    else if (word == "buffer-entry")
         EXPECT_EQ(LookupEntry(s.buffer, arg, args.value(1)).section(u'*', 0, 0), args.value(2));
-    else if (word != "actions" && word != "warning" && word != "error" && word != "unknown")
+    else if (word != "actions" && word != "warning" && word != "error" && word != "unknown"
+             && word != "refused")
         ADD_FAILURE() << "unknown expectation: " << word.toStdString();
 }
 
@@ -232,7 +251,7 @@ void Runner::run(const Case &c)
     EXPECT_TRUE(server->waitForDone(15000));
     // Expectations that hold by default: no actions, warnings, errors or unknown commands.
     QString actions;
-    QStringList warnings, unknown;
+    QStringList warnings, unknown, refusedLines;
     QList<int> errors;
     bool disconnected = false, sent = false;
     for (const QString &line : c.expect) {
@@ -245,6 +264,8 @@ void Runner::run(const Case &c)
             errors << rest.toInt();
         else if (word == "unknown")
             unknown << expand(rest);
+        else if (word == "refused")
+            refusedLines << expand(rest);
         disconnected = disconnected || word == "state";
         sent = sent || word == "sent";
         SCOPED_TRACE(line.toStdString());
@@ -257,6 +278,7 @@ void Runner::run(const Case &c)
     EXPECT_EQ(done.join(u' '), actions);
     EXPECT_EQ(s.errors, errors);
     EXPECT_EQ(s.unknownCommands, unknown);
+    EXPECT_EQ(refused, refusedLines);
     EXPECT_EQ(s.warnings.size(), warnings.size()) << s.warnings.join(u'\n').toStdString();
     for (qsizetype i = 0; i < qMin(warnings.size(), s.warnings.size()); ++i)
         EXPECT_TRUE(s.warnings.at(i).contains(warnings.at(i))) << s.warnings.at(i).toStdString();

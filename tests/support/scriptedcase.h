@@ -15,7 +15,8 @@
 // Set-up lines, done in order (the session connects before the first queue or run line):
 //   passive on|off, resume on|off, binary on, reply-timeout SECONDS, login-script TEXT,
 //   user TEXT, firewall TYPE REAL-HOST, login none (the script greets and logs in itself;
-//   otherwise a greeting and the login of "ann"/"secret" come first),
+//   otherwise a greeting, the login of "ann"/"secret" and FEAT come first), feature LINE (one
+//   line of the FEAT answer; without any, FEAT is refused), encoding NAME (of host names),
 //   buffer FOLDER KEY FIELDS (a listing buffer entry), local NAME pattern N | text TEXT |
 //   sparse N (a local file), server-file NAME pattern FROM TO (for data-send-file),
 //   queue LINE (added to the session's queue), run LINE (added, run, and waited for until the
@@ -29,6 +30,7 @@
 //   warning* TEXT           one line per warning, in order, each contained in it
 //   error* N                one line per exception of Execute, in order
 //   unknown* LINE           one line per own command reported unknown, in order
+//   refused* LINE           one line per listing line refused, in order
 //   state disconnected      the session ended (else it must be idle and logged in)
 //   reason TEXT             the session's FailureReason
 //   file NAME pattern N | text TEXT | size N | missing     a local file
@@ -37,9 +39,10 @@
 //   shown-count N           lines reported from the host
 //   events N PREFIX         N server events start with PREFIX
 //   host NAME, folder PATH, host-type servu|unknown   the session's
-//   buffer-folders FOLDER ..., buffer-keys FOLDER KEY ..., buffer-entry FOLDER KEY SIZE
+//   buffer-folders FOLDER ..., buffer-keys FOLDER KEY ..., buffer-entry FOLDER KEY SIZE (a key
+//                           of an entry from a link ends in "@")
 // In TEXT and LINE, {CR} {LF} {NUL} stand for those characters and {local} for the local
-// folder in internal form.
+// folder in internal form; in "sent", {xHH} stands for one byte.
 #pragma once
 
 #include <QString>

@@ -350,17 +350,23 @@ inline QStringList logLines(TForm1 &form)
 }
 
 // Connects through the Connect button and the Quick connect dialog, field by field, as the
-// vsftpd user.
-inline void quickConnect(TForm1 &form, quint16 port, int tasks = 1)
+// vsftpd user (or anonymously).
+inline void quickConnect(TForm1 &form,
+                         quint16 port,
+                         int tasks = 1,
+                         const QString &host = QStringLiteral("127.0.0.1"),
+                         bool anonymous = false)
 {
     TQuick *q = form.Quick;
     UserScript()
-            .on<TQuick>([q, port, tasks](TQuick *) {
-                typeText(q->Host, "127.0.0.1");
-                if (q->anonymous->isChecked())
+            .on<TQuick>([q, port, tasks, host, anonymous](TQuick *) {
+                typeText(q->Host, host);
+                if (q->anonymous->isChecked() != anonymous)
                     QTest::mouseClick(q->anonymous, Qt::LeftButton);
-                typeText(q->Username, ovtest::VsftpdServer::userName());
-                typeText(q->Password, ovtest::VsftpdServer::password());
+                if (!anonymous) {
+                    typeText(q->Username, ovtest::VsftpdServer::userName());
+                    typeText(q->Password, ovtest::VsftpdServer::password());
+                }
                 q->Pages->setCurrentIndex(1);
                 typeText(q->Port, QString::number(port));
                 typeText(q->Tasks, QString::number(tasks));
