@@ -199,23 +199,21 @@ TEST(UnfinishedWork, ASavedSitesQueueResumesWithTheSite)
     ASSERT_NE(server, nullptr);
     server->createFile("saved/a.bin", ovtest::testBytes(70000, 7));
     ProgramHome home;
-    TSiteObject site;
-    site.Host = "127.0.0.1";
-    site.Port = server->port();
-    site.Username = server->userName();
-    site.Password = server->password();
-    site.Anonymous = false;
     auto root = SiteNode::makeRoot(SiteStore::rootText());
-    root->addFolder("Work")->addSite("Loop", site);
+    root->addFolder("Work")->addSite("Loop",
+                                     {.Host = "127.0.0.1",
+                                      .Username = server->userName(),
+                                      .Password = server->password(),
+                                      .Port = server->port(),
+                                      .Anonymous = false});
     {
         Registry registry(home.registryFile());
-        QString error;
-        ASSERT_TRUE(SiteStore(registry).saveTree(*root, &error)) << error.toStdString();
-        ASSERT_TRUE(registry.save());
+        ASSERT_TRUE(SiteStore(registry).saveTree(*root, nullptr) && registry.save());
     }
+    const QString journal = home.path() + "/queue-journal";
     const QString arrived = home.path() + "/a.bin";
     {
-        QueueJournal writer(home.path() + "/queue-journal");
+        QueueJournal writer(journal);
         writer.setSite("saved Work/Loop");
         writer.add({true, -1, "\\saved\\a.bin", NativeToLocal(arrived)});
     }
@@ -241,12 +239,13 @@ TEST(UnfinishedWork, ASavedSitesQueueResumesWithTheSite)
             << logLines(*run.window).join("\n").toStdString();
     engine->toggleQueueStop();
     engine->transferQueue().append(TransferQueue::DownloadEntry("\\saved\\a.bin", "Z:\\b"));
+    QueueJournal::Contents written;
     EXPECT_TRUE(ovtest::waitFor(
             [&] {
-                return QueueJournal::read(home.path() + "/queue-journal").transfers.size() == 1;
+                return (written = QueueJournal::read(journal)).transfers.value(0).size == 70000;
             },
             5000));
-    EXPECT_EQ(QueueJournal::read(home.path() + "/queue-journal").site, "saved Work/Loop");
+    EXPECT_EQ(written.site, "saved Work/Loop");
     run.close();
 }
 
