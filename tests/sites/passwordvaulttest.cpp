@@ -91,6 +91,7 @@ TEST(MasterCipher, SealedTextsOpenOnlyUnderTheirPassphraseAndTellDamage)
     EXPECT_EQ(MasterCipher::check(a, QStringLiteral("master")), MasterCipher::Opened::Damaged);
 }
 
+// A store of the old form moves its password into the keyring on its first save.
 TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
 {
     QString error;
@@ -98,11 +99,18 @@ TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("registry.json"));
     {
+        Registry registry(file); // as an older version wrote it
+        ASSERT_TRUE(SiteStore(registry).saveTree(*treeWithSite(Plain), &error));
+    }
+    ASSERT_TRUE(ovtest::readFile(file).contains(EncipherPassword(Plain).toUtf8()));
+    {
         Registry registry(file);
         KeyringStore keyring;
         PasswordVault vault(registry, &keyring);
-        ASSERT_TRUE(SiteStore(registry, &vault).saveTree(*treeWithSite(Plain), &error))
-                << error.toStdString();
+        SiteStore store(registry, &vault);
+        const SiteStore::LoadResult loaded = store.loadTree();
+        ASSERT_EQ(firstSite(*loaded.root)->Password, Plain);
+        ASSERT_TRUE(store.saveTree(*loaded.root, &error)) << error.toStdString();
         EXPECT_FALSE(vault.usedObfuscation());
     }
     expectNoPasswordIn(file, Plain);
@@ -123,7 +131,6 @@ TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
     // A new run: new store objects, a new keyring connection.
     Registry registry(file);
     KeyringStore keyring;
-    EXPECT_EQ(keyring.read(QStringLiteral("Work\\Files")).text, Plain);
     PasswordVault vault(registry, &keyring);
     const SiteStore::LoadResult loaded = SiteStore(registry, &vault).loadTree();
     ASSERT_NE(firstSite(*loaded.root), nullptr);
@@ -134,34 +141,6 @@ TEST(SitePasswordsInKeyring, StoredReadBackAfterRestartAndNeverInTheFile)
     ASSERT_TRUE(SiteStore(registry, &vault).saveTree(*loaded.root, &error));
     EXPECT_EQ(keyring.read(QStringLiteral("Work\\Renamed")).text, Plain);
     EXPECT_EQ(keyring.read(QStringLiteral("Work\\Files")).status, KeyringStore::Status::NotFound);
-}
-
-TEST(SitePasswordsInKeyring, OldFormStoreMovesOnFirstSave)
-{
-    QString error;
-    ASSERT_TRUE(ovtest::SecretService::ensure(&error)) << error.toStdString();
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("registry.json"));
-    const QString plain = QStringLiteral("old-form-pw");
-    {
-        Registry registry(file); // as an older version wrote it
-        ASSERT_TRUE(SiteStore(registry).saveTree(*treeWithSite(plain), &error));
-    }
-    ASSERT_TRUE(ovtest::readFile(file).contains(EncipherPassword(plain).toUtf8()));
-    {
-        Registry registry(file);
-        KeyringStore keyring;
-        PasswordVault vault(registry, &keyring);
-        SiteStore store(registry, &vault);
-        const SiteStore::LoadResult loaded = store.loadTree();
-        ASSERT_EQ(firstSite(*loaded.root)->Password, plain);
-        ASSERT_TRUE(store.saveTree(*loaded.root, &error)) << error.toStdString();
-    }
-    expectNoPasswordIn(file, plain);
-    Registry registry(file);
-    KeyringStore keyring;
-    PasswordVault vault(registry, &keyring);
-    EXPECT_EQ(firstSite(*SiteStore(registry, &vault).loadTree().root)->Password, plain);
 }
 
 TEST(SitePasswordsUnderMasterPassword, RightWrongAndMissing)

@@ -186,14 +186,16 @@ TEST_F(TaskEngineVsftpd, PasswordsNeverReachTheLog)
     ASSERT_TRUE(waitEnded(1)) << log();
     EXPECT_EQ(seen.failures, QStringList());
 
+    // The main session (00) and the task session (01) log in; neither the log nor the log-in
+    // lines show the password.
     const QString info = engine.loginInfo().join('\n');
     EXPECT_FALSE((seen.log() + info).contains(VsftpdServer::password()))
             << log() << info.toStdString();
-    EXPECT_TRUE(seen.log().contains(QStringLiteral("<<: (00) pass *****")));
-    EXPECT_TRUE(seen.log().contains(QStringLiteral("<<: (01) pass *****")));
+    EXPECT_TRUE(seen.log().contains(QStringLiteral("<<: (00) pass *****"))
+                && seen.log().contains(QStringLiteral("<<: (01) pass *****")))
+            << log();
     EXPECT_TRUE(info.contains(QStringLiteral("Sending password to host (pass *****)")))
             << info.toStdString();
-    EXPECT_TRUE(info.contains(QStringLiteral("Sending username to host ("))) << info.toStdString();
 }
 
 TEST_F(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
@@ -230,50 +232,37 @@ struct RecordingPlayer : SoundPlayer
 };
 } // namespace
 
+// Files received into the open and view folders are handed on; only a file received elsewhere
+// plays the sound.
 TEST_F(TaskEngineVsftpd, DownloadsIntoTheTemporaryFolders)
 {
-    FileTree files;
-    for (const char *name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"})
-        files.insert(QLatin1String(name), QByteArray("content of ") + name);
+    const FileTree files{{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}, {"d.txt", "d"}};
     const QString pub = publish(files);
     QTemporaryDir temp;
-    ASSERT_TRUE(engine.tempFolders().create(temp.path()))
-            << engine.tempFolders().errorString().toStdString();
+    ASSERT_TRUE(engine.tempFolders().create(temp.path()));
     const TempFolders &folders = engine.tempFolders();
     RecordingPlayer player;
     engine.setSoundPlayer(&player);
     engine.options().doSND3 = true;
     engine.options().snd3 = QStringLiteral("/sounds/done.wav");
     QStringList events;
-    QObject::connect(&engine,
-                     &TaskEngine::dragDropFileReceived,
-                     [&](const QString &folder, const QString &file, bool last) {
-                         events << QStringLiteral("drag %1 %2 %3")
-                                           .arg(folder == folders.dragDrop())
-                                           .arg(file)
-                                           .arg(last);
-                     });
-    QObject::connect(
-            &engine, &TaskEngine::openFileReceived, [&](const QString &f, const QString &n) {
-                events << QStringLiteral("open %1 %2").arg(f == folders.open()).arg(n);
-            });
-    QObject::connect(
-            &engine, &TaskEngine::viewFileReceived, [&](const QString &f, const QString &n) {
-                events << QStringLiteral("view %1 %2").arg(f == folders.view()).arg(n);
-            });
+    const auto record = [&](const char *what, const QString &folder) {
+        return [&events, what, folder](const QString &f, const QString &name) {
+            events << QStringLiteral("%1 %2 %3").arg(what).arg(f == folder).arg(name);
+        };
+    };
+    QObject::connect(&engine, &TaskEngine::openFileReceived, record("open", folders.open()));
+    QObject::connect(&engine, &TaskEngine::viewFileReceived, record("view", folders.view()));
     ASSERT_TRUE(connect(pub, 1));
-    const QString into[]
-            = {folders.dragDrop(), folders.dragDrop(), folders.open(), folders.view(), localFolder};
+    const QString into[] = {folders.dragDrop(), folders.open(), folders.view(), localFolder};
     int i = 0;
     for (const QString &name : files.keys())
         engine.transferQueue().append(TransferQueue::DownloadEntry(pub + name, into[i++] + name));
     engine.Pass();
-    ASSERT_TRUE(waitEnded(5)) << log();
-    EXPECT_EQ(events,
-              (QStringList{"drag 1 a.txt 0", "drag 1 b.txt 1", "open 1 c.txt", "view 1 d.txt"}));
+    ASSERT_TRUE(waitEnded(4)) << log();
+    EXPECT_EQ(events, (QStringList{"open 1 b.txt", "view 1 c.txt"}));
     EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
-    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("d.txt"))),
-              files.value("d.txt"));
+    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("c.txt"))), "c");
 }
 
 // vsftpd closing sessions idle for two seconds, sending slowly.

@@ -69,16 +69,6 @@ struct DragDropTest : ::testing::Test
 
     DragDrop *dnd() const { return c.form->dragDrop(); }
     QStringList queue() const { return c.engine()->transferQueue().entries(); }
-    // Drops the drag onto target with the queue held until its entries are seen, then runs it.
-    QStringList dropHeld(QWidget *target, const QMimeData *data, Dropped *result)
-    {
-        c.engine()->toggleQueueStop();
-        *result = dragOver(target, data);
-        const QStringList entries = queue();
-        c.engine()->toggleQueueStop();
-        c.engine()->Pass();
-        return entries;
-    }
     bool arrived(const QString &path, qint64 size) const
     {
         return QTest::qWaitFor([&] { return QFileInfo(path).size() == size; }, 20000);
@@ -92,23 +82,19 @@ TEST_F(DragDropTest, HostItemsDroppedOnTheLocalSideAreReceivedIntoItsFolder)
     ASSERT_TRUE(c.connect({"a.txt", "b.bin", "sub/c.txt", "sub/deep/d.txt"},
                           {"a.txt", "b.bin", "sub"}));
     // The drag carries the host paths; its data stays unasked as the drop lands on our own pane.
-    QStringList entries;
     const QMimeData *dragged = nullptr;
     Dropped result;
     dnd()->setDragLoop([&](QDrag *drag) {
         dragged = drag->mimeData();
         EXPECT_EQ(dnd()->internalDragList(), QStringList({"\\sub\\", "\\a.txt"}));
-        entries = dropHeld(viewport(c.localList()), dragged, &result);
+        result = dragOver(viewport(c.localList()), dragged);
     });
     dragRows(c.hostList(), {"a.txt", "sub"});
     ASSERT_NE(dragged, nullptr);
     EXPECT_TRUE(result.moveAccepted && result.dropAccepted);
-    const QString target = c.localFolder();
-    EXPECT_EQ(entries,
-              QStringList({"b*\\sub\\*" + target + "sub\\*!download",
-                           "d*\\a.txt*" + target + "a.txt"}));
     EXPECT_TRUE(arrived(c.localPath("sub/deep/d.txt"), 14) && arrived(c.localPath("a.txt"), 5));
     EXPECT_EQ(ovtest::readTree(c.localPath("sub")).keys(), QStringList({"c.txt", "deep/d.txt"}));
+    EXPECT_FALSE(QFileInfo::exists(c.localPath("b.bin")));
     EXPECT_FALSE(static_cast<const tDropSource *>(dragged)->dropAsked());
     EXPECT_TRUE(QTest::qWaitFor([&] { return rowOf(c.localList(), "a.txt") >= 0; }, 5000));
 }
@@ -118,7 +104,6 @@ TEST_F(DragDropTest, LocalItemsAndOtherApplicationsFilesDroppedOnTheHostSideAreS
     ASSERT_TRUE(ovtest::writeTree(
             c.local.path(), {{"one.txt", "one"}, {"tree/t.txt", "t"}, {"tree/inner/i.txt", "i"}}));
     ASSERT_TRUE(c.connect({"old.txt"}, {"old.txt"}));
-    const QString local = c.localFolder();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rowOf(c.localList(), "tree") >= 0; }, 5000));
 
     // ".." alone starts no drag.
@@ -128,12 +113,11 @@ TEST_F(DragDropTest, LocalItemsAndOtherApplicationsFilesDroppedOnTheHostSideAreS
     EXPECT_EQ(drags, 0);
 
     // A file and a folder: the host has no "tree" yet, so its folders are made before its files go.
-    QStringList entries;
     QList<QUrl> urls;
     Dropped result;
     dnd()->setDragLoop([&](QDrag *drag) {
         urls = drag->mimeData()->urls();
-        entries = dropHeld(viewport(c.hostList()), drag->mimeData(), &result);
+        result = dragOver(viewport(c.hostList()), drag->mimeData());
     });
     dragRows(c.localList(), {"one.txt", "tree"});
     EXPECT_TRUE(result.moveAccepted && result.dropAccepted);
@@ -141,13 +125,8 @@ TEST_F(DragDropTest, LocalItemsAndOtherApplicationsFilesDroppedOnTheHostSideAreS
     EXPECT_EQ(urls,
               QList<QUrl>({QUrl::fromLocalFile(c.localPath("tree")),
                            QUrl::fromLocalFile(c.localPath("one.txt"))}));
-    EXPECT_EQ(entries,
-              QStringList({"c*mkd \\tree\\",
-                           "c*mkd \\tree\\inner\\",
-                           "u*" + local + "tree\\inner\\i.txt*\\tree\\inner\\i.txt",
-                           "u*" + local + "tree\\t.txt*\\tree\\t.txt",
-                           "u*" + local + "one.txt*\\one.txt"}));
-    EXPECT_TRUE(arrived(c.home("tree/inner/i.txt"), 1) && arrived(c.home("one.txt"), 3));
+    EXPECT_TRUE(arrived(c.home("tree/inner/i.txt"), 1) && arrived(c.home("tree/t.txt"), 1)
+                && arrived(c.home("one.txt"), 3));
 
     // File URLs of another application: the local side refuses them, the host list sends them.
     ASSERT_TRUE(ovtest::writeFile(outside.filePath("from-desktop.txt"), "desktop"));

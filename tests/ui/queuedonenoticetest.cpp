@@ -67,28 +67,26 @@ TEST(QueueDoneNotice, TellsTheDesktopOfALongQueueFinishedWhileAway)
             DesktopNotifier(QDBusConnection::connectToBus(bus.address, "queue-done-test")));
 
     int round = 0;
-    // Downloads the named host files into a folder of the round's own; waits for the end.
+    // Downloads the named host files into a folder of the round's own; waits for the end, every
+    // session idle and the notice having looked at the queue once more.
     auto fetch = [&](const QStringList &names) {
-        const QString into = cw.localPath(QString::number(++round));
+        const QString into = cw.localFolder() + QString::number(++round) + '\\';
         QList<FilePair> pairs;
         for (const QString &name : names)
-            pairs.append({HostPath{"\\" + name}, LocalPath{NativeToLocal(into + '/' + name)}});
+            pairs.append({HostPath{"\\" + name}, LocalPath{into + name}});
+        const int id = engine->download(pairs).id;
         bool ended = false;
         const QMetaObject::Connection watch = QObject::connect(
-                engine, &TaskEngine::operationFinished, cw.form.get(), [&] { ended = true; });
-        engine->download(pairs);
+                engine, &TaskEngine::operationFinished, [&](int done) { ended |= done == id; });
         engine->Pass();
-        EXPECT_TRUE(ovtest::waitFor([&] { return ended; }, 30000));
-        // Every session idle, and the notice has looked at the queue once more.
         EXPECT_TRUE(ovtest::waitFor(
                 [&] {
-                    for (int i = 0; i < engine->taskList().count(); ++i) {
-                        if (engine->taskList().session(i)->State() == csWaitForReply)
-                            return false;
-                    }
-                    return true;
+                    bool idle = ended;
+                    for (int i = 0; idle && i < engine->taskList().count(); ++i)
+                        idle = engine->taskList().session(i)->State() != csWaitForReply;
+                    return idle;
                 },
-                10000));
+                30000));
         QCoreApplication::processEvents();
         QObject::disconnect(watch);
     };

@@ -5,6 +5,7 @@
 #include "settings/registry.h"
 #include "ui/tzetup.h"
 
+#include <QComboBox>
 #include <QRadioButton>
 #include <QSlider>
 #include <QToolButton>
@@ -65,6 +66,8 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
             QTest::keyClick(setup->KAP, Qt::Key_End);
             setup->Reconnect->setFocus();
             QTest::keyClick(setup->Reconnect, Qt::Key_Home);
+            setup->OnExists->setFocus();
+            QTest::keyClick(setup->OnExists, Qt::Key_End);
             click(setup->ShowMultiIO);
 
             setup->Pages->setCurrentIndex(3);
@@ -83,8 +86,10 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
                 QStringList({o.EMail, o.anonymousPassword(), o.DownLoadFolder}),
                 QStringList({"Ann@Example.org", "ann@example.org", NativeToLocal(download + "/")}));
         EXPECT_TRUE(o.ConfirmTransfer && o.FullrowSelect && !o.ShowMultiIO);
-        EXPECT_EQ(QList<int>({o.StartUpDialog, o.KAP, o.Reconnect, o.TransferMode}),
-                  QList<int>({Options::QuickConnect, 31, 0, Options::Binary}));
+        EXPECT_EQ(
+                QList<int>({o.StartUpDialog, o.KAP, o.Reconnect, o.TransferMode, o.OnExists}),
+                QList<int>(
+                        {Options::QuickConnect, 31, 0, Options::Binary, int(ExistsPolicy::Newer)}));
         ASSERT_TRUE(form->writeOptions(registry));
     }
 
@@ -99,5 +104,8 @@ TEST(SetupDialog, EditsReachTheOptionsAndSurviveACloseAndReopen)
                 && setup->StartUpItems[2]->isChecked() && !setup->ShowMultiIO->isChecked()
                 && setup->TransferModeItems[1]->isChecked() && !setup->ASCExtBtn->isEnabled());
     EXPECT_TRUE(form->localPane()->lWin()->detailsView()->property("fullRowSelect").toBool());
-    EXPECT_EQ(QList<int>({setup->KAP->value(), setup->Reconnect->value()}), QList<int>({31, 0}));
+    EXPECT_EQ(QList<int>({setup->KAP->value(),
+                          setup->Reconnect->value(),
+                          setup->OnExists->currentData().toInt()}),
+              QList<int>({31, 0, int(ExistsPolicy::Newer)}));
 }

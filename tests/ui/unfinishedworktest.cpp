@@ -146,7 +146,8 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
     run.close();
 }
 
-// A journal of two transfers whose last append was cut short, then one that is damaged.
+// A journal whose last append was cut short is offered, and No forgets it; a damaged one is set
+// aside with a message that says where.
 TEST(UnfinishedWork, ACutOffJournalIsOfferedAndADamagedOneSetAside)
 {
     ProgramHome home;
@@ -158,37 +159,28 @@ TEST(UnfinishedWork, ACutOffJournalIsOfferedAndADamagedOneSetAside)
         writer.add({false, 5, "\\b.txt", "Z:\\tmp\\b.txt"});
     }
     const QByteArray written = ovtest::readFile(journal);
-    ASSERT_TRUE(ovtest::writeFile(journal, written + "12ab add*3*d*9*\\c"));
-    {
-        UserScript script;
-        script.press(QMessageBox::No);
-        ProgramRun run(home.registryFile());
-        ASSERT_TRUE(run.start());
-        ASSERT_TRUE(script.waitFinished());
-        EXPECT_EQ(script.seen(),
-                  QStringList{"2 transfers to 127.0.0.1:2121 were left unfinished. Resume them?"});
-        // No forgets them.
-        EXPECT_FALSE(QFileInfo::exists(journal));
-        EXPECT_FALSE(run.window->isConnected());
-        run.close();
-    }
     QByteArray damaged = written;
     damaged[damaged.size() - 3] = '\x01';
-    ASSERT_TRUE(ovtest::writeFile(journal, damaged));
-    {
+    // clang-format off
+    struct Run { QByteArray bytes; QMessageBox::StandardButton answer; QStringList said; };
+    for (const Run &r : {Run{written + "12ab add*3*d*9*\\c", QMessageBox::No, {"2 transfers to 127.0.0.1:2121 were left unfinished. Resume them?"}},
+                         Run{damaged, QMessageBox::Ok, {"could not be read (line 4 is damaged)", journal + ".damaged"}}}) {
+        // clang-format on
+        ASSERT_TRUE(ovtest::writeFile(journal, r.bytes));
         UserScript script;
-        script.press(QMessageBox::Ok);
+        script.press(r.answer);
         ProgramRun run(home.registryFile());
         ASSERT_TRUE(run.start());
         ASSERT_TRUE(script.waitFinished());
         ASSERT_EQ(script.seen().size(), 1);
-        EXPECT_TRUE(script.seen().first().contains("could not be read (line 4 is damaged)"))
-                << script.seen().first().toStdString();
-        EXPECT_TRUE(script.seen().first().contains(journal + ".damaged"));
-        EXPECT_EQ(ovtest::readFile(journal + ".damaged"), damaged);
+        for (const QString &part : r.said)
+            EXPECT_TRUE(script.seen().first().contains(part))
+                    << script.seen().first().toStdString();
         EXPECT_FALSE(QFileInfo::exists(journal));
+        EXPECT_FALSE(run.window->isConnected());
         run.close();
     }
+    EXPECT_EQ(ovtest::readFile(journal + ".damaged"), damaged);
 }
 
 // A saved site's queue: Yes connects with the site, its stored password and all, and what

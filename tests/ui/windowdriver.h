@@ -116,11 +116,6 @@ public:
             QTest::mouseClick(dialog->OkButton, Qt::LeftButton);
         });
     }
-    UserScript &cancel()
-    {
-        return on<TDialog>(
-                [](TDialog *dialog) { QTest::mouseClick(dialog->CancelButton, Qt::LeftButton); });
-    }
     // A pop-up menu: the item with this caption (without "&"); one with a submenu opens it.
     UserScript &choose(const QString &caption)
     {
