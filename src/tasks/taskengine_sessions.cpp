@@ -208,7 +208,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
     record->WasLoggedIn = false;
-    m_operations.workEnded(record);
+    workEnded(record);
     m_listingBuffer.clear();
     m_homeFolder.clear();
     m_rootFolder.clear();
@@ -228,11 +228,18 @@ void TaskEngine::taskOffline(int index)
         WriteLog(QStringLiteral("  : Task disconnected from host computer."), index);
     else
         WriteLog(QStringLiteral(" !: Task was unable to connect to host computer."), index);
-    m_operations.workEnded(record);
+    workEnded(record);
     m_taskList.removeAt(index);
     // Not inside its own report: the session goes once the event loop is back.
     session->disconnect(this);
     session->deleteLater();
+}
+
+void TaskEngine::workEnded(tTaskListObj *record)
+{
+    m_operations.workEnded(record);
+    if (!record->HeldEntry.isEmpty())
+        Q_EMIT queueEntryEnded(std::exchange(record->HeldEntry, QString()));
 }
 
 void TaskEngine::sessionIdle(TcFTP *session, int index)
@@ -243,7 +250,7 @@ void TaskEngine::sessionIdle(TcFTP *session, int index)
         return;
     if (record->DeleteAfterBuffer)
         DeleteBufferedHostTree(record->BufferRoot, record->operation);
-    m_operations.workEnded(record);
+    workEnded(record);
     record->DeleteAfterBuffer = false;
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
