@@ -91,6 +91,8 @@ void CliRunner::start()
     ConnectRequest request;
     request.session = TcFTPSession{m_job.host, m_job.port, m_job.user, m_job.password};
     request.initialFolder = m_job.initialFolder;
+    // Each step lists what it needs: the folder the session arrives in is not listed for nothing.
+    request.listsFirstFolder = false;
     request.passive = m_job.passive;
     request.nameEncoding = m_job.encoding;
     request.security = m_job.security;

@@ -38,6 +38,7 @@ public:
     // The line ls prints for an entry: "d" or "f", the size (-1 for a folder), the date as
     // "yyyy-MM-dd HH:mm" (empty when unknown) and the name, separated by tabs.
     static QString listingLine(const ListingBuffer::Entry &entry);
+    static void appendListingLine(QString &line, const ListingBuffer::Entry &entry);
 
 Q_SIGNALS:
     void finished(int exitStatus);

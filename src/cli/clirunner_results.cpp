@@ -100,6 +100,13 @@ void CliRunner::reportTransfer(const CliStep &step, const OperationResult &resul
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 {
+    QString line;
+    appendListingLine(line, entry);
+    return line;
+}
+
+void CliRunner::appendListingLine(QString &line, const ListingBuffer::Entry &entry)
+{
     const bool folder = entry.key.startsWith(QLatin1Char('d'));
     const qsizetype star = entry.fields.indexOf(QLatin1Char('*'));
     const QStringView size = QStringView(entry.fields).left(star < 0 ? entry.fields.size() : star);
@@ -108,35 +115,36 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
     // zone lookup for every line of a long listing.
     const quint32 high = quint32(dosDate) >> 16;
     const quint32 low = quint32(dosDate) & 0xFFFF;
-    const QDate day(int(high >> 9) + 1980, int((high >> 5) & 15), int(high & 31));
-    const QTime clock(int(low >> 11), int((low >> 5) & 63), int(low & 31) * 2);
+    const int year = int(high >> 9) + 1980;
+    const int month = int((high >> 5) & 15);
+    const int day = int(high & 31);
+    const int hour = int(low >> 11);
+    const int minute = int((low >> 5) & 63);
     // "yyyy-MM-dd HH:mm", written digit by digit.
     char when[17] = {};
-    if (dosDate != 0 && day.isValid() && clock.isValid()) {
+    if (dosDate != 0 && QDate::isValid(year, month, day)
+        && QTime::isValid(hour, minute, int(low & 31) * 2)) {
         const auto put = [&when](int at, int value, int digits) {
             for (int i = digits - 1; i >= 0; --i, value /= 10)
                 when[at + i] = char('0' + value % 10);
         };
-        put(0, day.year(), 4);
+        put(0, year, 4);
         when[4] = '-';
-        put(5, day.month(), 2);
+        put(5, month, 2);
         when[7] = '-';
-        put(8, day.day(), 2);
+        put(8, day, 2);
         when[10] = ' ';
-        put(11, clock.hour(), 2);
+        put(11, hour, 2);
         when[13] = ':';
-        put(14, clock.minute(), 2);
+        put(14, minute, 2);
     }
-    QString line;
-    line.reserve(entry.key.size() + 40);
     line += folder ? QLatin1Char('d') : QLatin1Char('f');
     line += QLatin1Char('\t');
     line += size;
     line += QLatin1Char('\t');
     line += QLatin1StringView(when);
     line += QLatin1Char('\t');
-    line += VisibleHostText(entry.key.mid(1));
-    return line;
+    AppendVisibleHostText(line, QStringView(entry.key).mid(1));
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -145,11 +153,17 @@ void CliRunner::printListing(const QString &folder)
     if (!entries)
         return;
     m_progress.finish();
-    QByteArray text;
+    // One text for the whole listing, converted once.
+    QString lines;
+    qsizetype room = 0;
+    for (const ListingBuffer::Entry &entry : *entries)
+        room += entry.key.size() + entry.fields.size() + 24;
+    lines.reserve(room);
     for (const ListingBuffer::Entry &entry : *entries) {
-        text += listingLine(entry).toLocal8Bit();
-        text += '\n';
+        appendListingLine(lines, entry);
+        lines += QLatin1Char('\n');
     }
+    const QByteArray text = lines.toLocal8Bit();
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
 }

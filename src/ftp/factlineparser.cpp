@@ -43,11 +43,29 @@ QDateTime localWallClock(const QDateTime &utc)
     return QDateTime::fromSecsSinceEpoch(seconds + cachedOffset, Qt::UTC);
 }
 
+// Decimal digits only, read here: the locale-aware conversion costs more than the rest of a
+// line's parsing. Anything else, or a number past qint64, is no size.
 qint64 parseSize(QStringView text)
 {
-    bool ok = false;
-    const qint64 size = text.toLongLong(&ok, 10);
-    return ok && size >= 0 && !text.startsWith(u'+') ? size : -1;
+    if (text.isEmpty())
+        return -1;
+    qint64 size = 0;
+    for (const QChar c : text) {
+        const char16_t digit = c.unicode() - u'0';
+        if (digit > 9 || size > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return -1;
+        size = size * 10 + digit;
+    }
+    return size;
+}
+
+// The number in count ASCII digits from text[at] (checked to be digits beforehand).
+int digitsAt(QStringView text, qsizetype at, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = at; i < at + count; ++i)
+        value = value * 10 + (text[i].unicode() - u'0');
+    return value;
 }
 
 } // namespace
@@ -59,11 +77,11 @@ QDateTime ParseFactTime(QStringView text)
     if (whole.size() != 14)
         return {};
     for (QChar c : whole) {
-        if (!c.isDigit() || c.unicode() > '9')
+        if (c.unicode() < u'0' || c.unicode() > u'9')
             return {};
     }
-    const QDate date(whole.mid(0, 4).toInt(), whole.mid(4, 2).toInt(), whole.mid(6, 2).toInt());
-    const QTime time(whole.mid(8, 2).toInt(), whole.mid(10, 2).toInt(), whole.mid(12, 2).toInt());
+    const QDate date(digitsAt(whole, 0, 4), digitsAt(whole, 4, 2), digitsAt(whole, 6, 2));
+    const QTime time(digitsAt(whole, 8, 2), digitsAt(whole, 10, 2), digitsAt(whole, 12, 2));
     if (!date.isValid() || !time.isValid())
         return {};
     return QDateTime(date, time, Qt::UTC);

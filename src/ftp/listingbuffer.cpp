@@ -5,7 +5,31 @@
 
 bool ListingBuffer::sortsBefore(const QString &a, const QString &b)
 {
-    const int order = a.compare(b, Qt::CaseInsensitive);
+    // Names are mostly ASCII, whose letters fold by themselves; Qt's comparison, which folds
+    // every character through its tables, takes over from the first other character (some fold
+    // to ASCII letters: the Kelvin sign to "k"). Before it every character was one code unit,
+    // so it starts on a whole character in both names.
+    const auto *x = reinterpret_cast<const char16_t *>(a.constData());
+    const auto *y = reinterpret_cast<const char16_t *>(b.constData());
+    const qsizetype common = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    int order = 0;
+    for (; i < common; ++i) {
+        char16_t p = x[i];
+        char16_t q = y[i];
+        if ((p | q) >= 0x80)
+            break;
+        if (p == q)
+            continue;
+        p = p >= u'A' && p <= u'Z' ? char16_t(p + 32) : p;
+        q = q >= u'A' && q <= u'Z' ? char16_t(q + 32) : q;
+        if (p != q)
+            return p < q;
+    }
+    if (i < common)
+        order = QStringView(a).mid(i).compare(QStringView(b).mid(i), Qt::CaseInsensitive);
+    else
+        order = a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
     return order != 0 ? order < 0 : a < b;
 }
 

@@ -367,6 +367,7 @@ private:
 
     // tcftp_features.cpp: FEAT, EPSV/EPRT, modification times
     void featReplied();
+    QString mlstFactsWanted() const;
     void epsvReplied();
     // The code is one a host gives for a command it does not know or will not take.
     static bool isRefusal(const QString &code);

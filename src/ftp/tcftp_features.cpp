@@ -57,6 +57,38 @@ void TcFTP::featReplied()
     // switched.
     if (HostOffers(QStringLiteral("UTF8")) && !m_nameCodec.isLegacy())
         m_commandQueue.prepend(QStringLiteral("opts utf8 on"));
+    const QString facts = mlstFactsWanted();
+    if (!facts.isEmpty())
+        m_commandQueue.prepend(QStringLiteral("opts mlst ") + facts);
+}
+
+// The facts a listing reads (type, size, modify, and unique for telling links apart in a walk),
+// as "type;size;modify;unique;" in the host's spelling, when the host would otherwise send
+// others or leave one of them out; empty when its own choice is already that, or when it
+// cannot be asked. Every fact left out is work the host does and text sent for every entry:
+//     MLST type*;perm*;size*;modify*;unique*;unix.mode;unix.uid;unix.gid;
+QString TcFTP::mlstFactsWanted() const
+{
+    const QString offered = m_features.value(QStringLiteral("MLST"));
+    if (offered.isEmpty())
+        return {};
+    static const QStringList used{QStringLiteral("type"),
+                                  QStringLiteral("size"),
+                                  QStringLiteral("modify"),
+                                  QStringLiteral("unique")};
+    QString wanted;
+    bool typed = false;
+    bool same = true; // what the host sends unasked is what is wanted
+    for (const QString &item : offered.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const bool byDefault = item.endsWith(QLatin1Char('*'));
+        const QString name = byDefault ? item.chopped(1) : item;
+        const bool use = used.contains(name, Qt::CaseInsensitive);
+        if (use)
+            wanted += name + QLatin1Char(';');
+        typed = typed || name.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0;
+        same = same && use == byDefault;
+    }
+    return same || !typed ? QString() : wanted;
 }
 
 // 229 Entering Extended Passive Mode (|||6446|): only the port is given, the address is the

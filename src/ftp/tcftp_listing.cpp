@@ -9,6 +9,7 @@
 
 #include <QSet>
 
+#include <charconv>
 #include <utility>
 
 namespace {
@@ -32,6 +33,26 @@ QSet<QString> folderNames(const ListingBuffer::EntryList &entries)
             names.insert(entry.key.mid(1));
     }
     return names;
+}
+
+// An entry's key, "d" or "f" before the name, made in one allocation.
+QString entryKey(bool folder, const QString &name)
+{
+    QString key;
+    key.reserve(name.size() + 1);
+    key += folder ? QLatin1Char('d') : QLatin1Char('f');
+    key += name;
+    return key;
+}
+
+// An entry's fields, "<size>*<date>", written in place rather than pieced together.
+QString entryFields(qint64 size, qint32 dosDateTime)
+{
+    char text[48];
+    char *end = std::to_chars(text, text + 24, size).ptr;
+    *end++ = '*';
+    end = std::to_chars(end, text + sizeof text, dosDateTime).ptr;
+    return QString::fromLatin1(text, end - text);
 }
 
 } // namespace
@@ -178,7 +199,8 @@ void TcFTP::addListingLine(QByteArrayView line)
 {
     if (line.isEmpty())
         return;
-    const QString text = m_nameCodec.decode(line.toByteArray());
+    // The bytes are read in place: decoding copies what it keeps.
+    const QString text = m_nameCodec.decode(QByteArray::fromRawData(line.data(), line.size()));
     if (m_listMlsd) {
         addFactLine(text);
         return;
@@ -192,9 +214,8 @@ void TcFTP::addListingLine(QByteArrayView line)
         || entry->name == QLatin1String(".."))
         return;
     ListingBuffer::Entry item;
-    item.key = (entry->isFolder ? QLatin1Char('d') : QLatin1Char('f')) + entry->name;
-    item.fields
-            = QString::number(entry->size) + QLatin1Char('*') + QString::number(entry->dosDateTime);
+    item.key = entryKey(entry->isFolder, entry->name);
+    item.fields = entryFields(entry->size, entry->dosDateTime);
     item.fromLink = entry->fromLink;
     m_listResult.append(std::move(item));
 }
@@ -207,9 +228,8 @@ void TcFTP::addFactLine(const QString &text)
     if (line.kind != FactLineKind::Entry)
         return;
     ListingBuffer::Entry item;
-    item.key = (line.entry.isFolder ? QLatin1Char('d') : QLatin1Char('f')) + line.entry.name;
-    item.fields = QString::number(line.entry.size) + QLatin1Char('*')
-                  + QString::number(line.entry.dosDateTime);
+    item.key = entryKey(line.entry.isFolder, line.entry.name);
+    item.fields = entryFields(line.entry.size, line.entry.dosDateTime);
     item.fromLink = line.entry.fromLink;
     item.modified = line.modified;
     // A folder met before in this walk under another name is a link to it, whatever the host

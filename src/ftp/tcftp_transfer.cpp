@@ -230,6 +230,8 @@ void TcFTP::startDownload(const QString &argument)
     m_connectionLost = false;
     if (entry.isEmpty()) {
         // Report it: the owner waits for this download's end before it gives the next line.
+        // The reason is said here: the last reply, whatever it was, is not this file's.
+        m_failureReason = tr("the folder's listing on the host does not show it");
         Finish(false);
         throw TcFTPException(23232);
     }

@@ -11,6 +11,9 @@ struct ConnectRequest
 {
     TcFTPSession session;  // Host, Port, Username, Password
     QString initialFolder; // internal folder form; empty or "\" = none
+    // After login the main session lists the folder it arrives in, for the window to show. A
+    // caller that lists what it needs itself (the CLI) spares the host that listing.
+    bool listsFirstFolder = true;
     bool passive = false;
     // Encryption, trusted authorities and the pinned certificate; task sessions take the main
     // session's, with every certificate it was told to trust.

@@ -26,11 +26,27 @@ QByteArray record(const QString &fields)
     return QByteArray::number(qChecksum(bytes), 16).rightJustified(4, '0') + ' ' + bytes + '\n';
 }
 
+// The letter of a record's kind: a file's direction, or a tree or a folder.
+const char KindLetters[] = "dutm";
+
+QString kindLetter(const QueueJournal::Transfer &t)
+{
+    switch (t.kind) {
+    case QueueJournal::Transfer::Tree:
+        return QStringLiteral("t");
+    case QueueJournal::Transfer::Folder:
+        return QStringLiteral("m");
+    case QueueJournal::Transfer::File:
+        break;
+    }
+    return t.download ? QStringLiteral("d") : QStringLiteral("u");
+}
+
 QString transferFields(int id, const QueueJournal::Transfer &t)
 {
     return QStringLiteral("add*%1*%2*%3*%4*%5")
             .arg(QString::number(id),
-                 t.download ? QStringLiteral("d") : QStringLiteral("u"),
+                 kindLetter(t),
                  QString::number(t.size),
                  t.hostPath,
                  t.localPath);
@@ -129,12 +145,15 @@ QueueJournal::Contents QueueJournal::read(const QString &path)
         const QStringList f = fields.split(Star);
         bool idOk = false;
         const int id = f.value(1).toInt(&idOk);
+        const char letter = f.value(2).size() == 1 ? f.at(2).at(0).toLatin1() : '\0';
         if (f.first() == QLatin1String("site") && f.size() >= 2) {
             contents.site = fields.mid(5);
-        } else if (f.first() == QLatin1String("add") && f.size() == 6 && idOk
-                   && (f.at(2) == QLatin1String("d") || f.at(2) == QLatin1String("u"))) {
+        } else if (f.first() == QLatin1String("add") && f.size() == 6 && idOk && letter != '\0'
+                   && std::strchr(KindLetters, letter)) {
             Transfer t;
-            t.download = f.at(2) == QLatin1String("d");
+            t.kind = letter == 't' ? Transfer::Tree
+                                   : (letter == 'm' ? Transfer::Folder : Transfer::File);
+            t.download = letter == 'd' || letter == 't';
             t.size = f.at(3).toLongLong();
             t.hostPath = f.at(4);
             t.localPath = f.at(5);

@@ -17,6 +17,8 @@
 //   ORVANE-QUEUE-JOURNAL 1
 //   site*<site identity>                       the site the transfers go to or come from
 //   add*<id>*<d|u>*<size>*<host path>*<local path>
+//   add*<id>*t*-1*<host folder>*<local folder> a tree to download, not yet listed whole
+//   add*<id>*m*-1*<host folder>*               a host folder to make before what goes in it
 //   end*<id>                                   the transfer ended or left the queue
 // Changes are appended, so a change costs one short write; once most of the file is dead
 // weight a new file holding only the live transfers is written and renamed over the old one.
@@ -30,10 +32,12 @@ class QueueJournal : public QObject
 public:
     struct Transfer
     {
-        bool download = true;
-        qint64 size = -1;  // -1: not known
-        QString hostPath;  // internal folder form
-        QString localPath; // internal local form
+        enum Kind { File, Tree, Folder };
+        bool download = true; // a tree is downloaded, a folder made for an upload
+        qint64 size = -1;     // -1: not known
+        QString hostPath;     // internal folder form
+        QString localPath;    // internal local form; empty for a folder
+        Kind kind = File;
         friend bool operator==(const Transfer &, const Transfer &) = default;
     };
 

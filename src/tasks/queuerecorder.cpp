@@ -28,6 +28,7 @@ QueueRecorder::QueueRecorder(TaskEngine &engine, QueueJournal &journal, QObject 
             [this](bool download, const QString &target) {
                 transferEnded(download, target, QString());
             });
+    connect(&m_engine, &TaskEngine::queueEntryEnded, this, &QueueRecorder::heldEntryEnded);
     // The sessions have gone with the connection: what they were carrying out has ended.
     connect(&m_engine, qOverload<>(&TaskEngine::mainOffline), this, &QueueRecorder::endRunning);
 }
@@ -40,14 +41,66 @@ QueueRecorder::~QueueRecorder()
 
 bool QueueRecorder::transferOf(const QString &entry, QueueJournal::Transfer *transfer)
 {
+    *transfer = {};
+    const int fields = FieldCount(entry, Star);
+    if (entry.startsWith(QLatin1String("b*")) && fields >= 4
+        && Field(entry, 4, Star) == QLatin1String("!download")) {
+        transfer->kind = QueueJournal::Transfer::Tree;
+        transfer->hostPath = Field(entry, 2, Star);
+        transfer->localPath = Field(entry, 3, Star);
+        return true;
+    }
+    const QString makeFolder = TransferQueue::MakeFolderEntry(QString());
+    if (entry.startsWith(makeFolder) && fields == 2) {
+        transfer->kind = QueueJournal::Transfer::Folder;
+        transfer->download = false;
+        transfer->hostPath = entry.mid(makeFolder.size());
+        return true;
+    }
     if (!(entry.startsWith(QLatin1String("d*")) || entry.startsWith(QLatin1String("u*")))
-        || FieldCount(entry, Star) < 3 || FieldCount(entry, Star) > 4)
+        || fields < 3 || fields > 4)
         return false;
     transfer->download = entry.at(0) == QLatin1Char('d');
     transfer->hostPath = Field(entry, transfer->download ? 2 : 3, Star);
     transfer->localPath = Field(entry, transfer->download ? 3 : 2, Star);
-    transfer->size = -1;
     return true;
+}
+
+QStringList QueueRecorder::resumeEntries(const QList<QueueJournal::Transfer> &transfers,
+                                         const QString &choice)
+{
+    QList<const QueueJournal::Transfer *> trees;
+    for (const QueueJournal::Transfer &t : transfers) {
+        if (t.kind == QueueJournal::Transfer::Tree)
+            trees.append(&t);
+    }
+    const auto belowTree = [&trees](const QueueJournal::Transfer &t) {
+        for (const QueueJournal::Transfer *tree : std::as_const(trees)) {
+            if (t.hostPath.startsWith(tree->hostPath) && t.localPath.startsWith(tree->localPath))
+                return true;
+        }
+        return false;
+    };
+    QStringList entries;
+    for (const QueueJournal::Transfer &t : transfers) {
+        switch (t.kind) {
+        case QueueJournal::Transfer::Tree:
+            entries.append(TransferQueue::DownloadTreeEntry(t.hostPath, t.localPath) + Star
+                           + choice);
+            break;
+        case QueueJournal::Transfer::Folder:
+            entries.append(TransferQueue::MakeFolderEntry(t.hostPath));
+            break;
+        case QueueJournal::Transfer::File:
+            if (!t.download)
+                entries.append(TransferQueue::UploadEntry(t.localPath, t.hostPath) + Star + choice);
+            else if (!belowTree(t))
+                entries.append(TransferQueue::DownloadEntry(t.hostPath, t.localPath) + Star
+                               + choice);
+            break;
+        }
+    }
+    return entries;
 }
 
 QString QueueRecorder::runningKey(bool download, const QString &path)
@@ -60,14 +113,15 @@ void QueueRecorder::entryAppended(const QString &entry)
     QueueJournal::Transfer transfer;
     if (!transferOf(entry, &transfer))
         return;
-    if (transfer.download) {
+    const bool file = transfer.kind == QueueJournal::Transfer::File;
+    if (file && transfer.download) {
         const qsizetype cut = transfer.hostPath.lastIndexOf(QLatin1Char('\\')) + 1;
         const ListingBuffer::Entry *listed = m_engine.listingBuffer().find(
                 transfer.hostPath.left(cut), QLatin1Char('f') + transfer.hostPath.mid(cut));
         bool ok = false;
         const qint64 size = listed ? Field(listed->fields, 1, Star).toLongLong(&ok) : -1;
         transfer.size = ok ? size : -1;
-    } else {
+    } else if (file) {
         const QFileInfo local(LocalToNative(transfer.localPath));
         transfer.size = local.isFile() ? local.size() : -1;
     }
@@ -84,6 +138,10 @@ void QueueRecorder::entryTaken(const QString &entry)
         m_waiting.erase(waiting);
     QueueJournal::Transfer transfer;
     transferOf(entry, &transfer);
+    if (transfer.kind != QueueJournal::Transfer::File) {
+        m_held[entry].append(id);
+        return;
+    }
     m_running[runningKey(transfer.download,
                          transfer.download ? transfer.localPath : transfer.hostPath)]
             .append(id);
@@ -109,11 +167,26 @@ void QueueRecorder::transferEnded(bool download, const QString &folder, const QS
         m_running.erase(running);
 }
 
+void QueueRecorder::heldEntryEnded(const QString &entry)
+{
+    auto held = m_held.find(entry);
+    if (held == m_held.end())
+        return;
+    m_journal.end(held->takeFirst());
+    if (held->isEmpty())
+        m_held.erase(held);
+}
+
 void QueueRecorder::endRunning()
 {
     for (const QList<int> &ids : std::as_const(m_running)) {
         for (int id : ids)
             m_journal.end(id);
     }
+    for (const QList<int> &ids : std::as_const(m_held)) {
+        for (int id : ids)
+            m_journal.end(id);
+    }
     m_running.clear();
+    m_held.clear();
 }

@@ -315,7 +315,7 @@ void TaskEngine::updateTaskRow(int row, TransferTotals &totals)
             executeQuietly(session);
             // A command carried out at once (a folder shown from the buffer) is done now.
             if (session->State() != csWaitForReply)
-                m_operations.workEnded(record);
+                workEnded(record);
         } else if (record->AwaitingAnswer != 0) {
             m_taskRows.setCaption(row,
                                   QStringLiteral("Waiting : Asking what to do with a file "
@@ -371,6 +371,7 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     const QString entry = m_transferQueue.takeFirst();
     const ushort kind = entry.isEmpty() ? 0 : entry.at(0).unicode();
     record->QueueEntry = kind == 'd' || kind == 'u' ? entry : QString();
+    record->HeldEntry = kind == 'b' || kind == 'c' ? entry : QString();
     bool known = true;
     // AddCommand refuses an empty command line: the entry is then dropped (and logged).
     guarded("u1-9002", [&] {
@@ -419,7 +420,11 @@ bool TaskEngine::handOutQueueEntry(tTaskListObj *record)
     const int index = m_taskList.IndexOfSession(session);
     if (index >= 0 && session->State() != csWaitForReply) {
         m_taskList.record(index)->CarryingCommand = false;
-        m_operations.workEnded(m_taskList.record(index));
+        workEnded(m_taskList.record(index));
+        // An entry that needed nothing of the host (a file left as it is) leaves the session
+        // idle: it takes the next one in this pass, not a second later.
+        if (session->State() == csIdle && m_taskList.record(index)->AwaitingAnswer == 0)
+            m_passAgain = true;
     }
     return known;
 }

@@ -286,6 +286,9 @@ Q_SIGNALS:
     // A transfer was not carried out because its target exists and is left as it is (target:
     // the local file of a download, the host file of an upload).
     void transferLeft(bool download, const QString &target);
+    // A tree ("b*") or command ("c*") entry handed to a session is over, carried out or not
+    // (a tree once it has been listed and its files queued).
+    void queueEntryEnded(const QString &entry);
     // Something changed that the window's enabled commands depend on.
     void interfaceChanged();
     // A transfer's target exists and the choice is to ask: the transfer waits (and so does
@@ -333,6 +336,9 @@ private:
     void mainOffline(tTaskListObj *record);
     void taskOffline(int index);
     void sessionIdle(TcFTP *session, int index);
+    // The session's current work is over: its operation learns of it, and a tree or command
+    // entry it held ends.
+    void workEnded(tTaskListObj *record);
     void mainIdleWalk(TcFTP *session);
     void addLoginInfo(const QString &line);
     void endLoginInfo();
@@ -431,6 +437,7 @@ private:
     QStringList m_localBookmarks;
     int m_reconnectCountdown = 0;
     QString m_initialFolder;
+    bool m_listsFirstFolder = true;
     QString m_homeFolder;
     QString m_rootFolder;
     QString m_requestedFolder;

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 
 namespace {
+const QChar Star = QLatin1Char('*');
 const QChar Backslash = QLatin1Char('\\');
 
 // The current time as an MS-DOS date-time in decimal, as listings store dates.
@@ -281,7 +282,10 @@ void TaskEngine::queueTreeFolder(TcFTP *session, tTaskListObj *record)
                         SkippedName{slashPath(folder + name), reason});
             continue;
         }
-        m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name),
+        // What to do with a file that exists is the tree's choice, when it has one.
+        const QString choice = Field(record->HeldEntry, 5, Star);
+        m_transferQueue.append(TransferQueue::DownloadEntry(folder + name, localFolder + name)
+                                       + (choice.isEmpty() ? QString() : Star + choice),
                                record->operation);
         m_operations.expect(
                 record->operation, ItemResult::Transfer, folder + name, localFolder + name);

@@ -119,12 +119,14 @@ void TaskEngine::startTransferEntry(tTaskListObj *record,
     const bool autoResumes = m_connectOptions.Resume;
     const bool resumable = !transfersAsText(session, nameOf(hostFile));
 
-    // An upload learns of its target from the folder's listing: listed first when the buffer
-    // does not hold it. Only a plain replacement needs to know nothing of the target.
+    // A download takes its source's size and date from the folder's listing, and an upload
+    // learns of its target from it: the folder is listed first when the buffer does not hold
+    // it (a queue taken up again after a restart is queued before anything is listed). Only a
+    // plain replacement upload needs to know nothing of the target.
     const QString hostFolder = folderOf(hostFile);
     const bool needsTarget = choice != ExistsPolicy::Overwrite
                              && (choice != ExistsPolicy::Auto || (autoResumes && resumable));
-    if (!download && needsTarget && stage == 0 && !m_listingBuffer.contains(hostFolder)) {
+    if ((download || needsTarget) && stage == 0 && !m_listingBuffer.contains(hostFolder)) {
         record->PreparedEntry = entry;
         session->AddCommand(QStringLiteral("*list ") + hostFolder);
         return;

@@ -121,7 +121,7 @@ bool TaskEngine::rejoinOffline()
     case Rejoin::Waiting:
         // The connection given up for the retry has closed; the pause runs.
         record->CarryingCommand = false;
-        m_operations.workEnded(record);
+        workEnded(record);
         return true;
     case Rejoin::LoggingIn:
     case Rejoin::ChangingFolder:

@@ -19,6 +19,7 @@ void TaskEngine::connectMain(const ConnectRequest &request)
                 m_connectedFromSite = request.fromSite;
                 m_hostBookmarks = request.hostBookmarks;
                 m_initialFolder = request.initialFolder;
+                m_listsFirstFolder = request.listsFirstFolder;
                 if (request.setsFirewall) {
                     m_mainFTP->setFirewallType(request.firewallType);
                     m_mainFTP->setFirewallHost(request.firewallHost);
@@ -207,7 +208,7 @@ void TaskEngine::mainOffline(tTaskListObj *record)
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
     record->WasLoggedIn = false;
-    m_operations.workEnded(record);
+    workEnded(record);
     m_listingBuffer.clear();
     m_homeFolder.clear();
     m_rootFolder.clear();
@@ -227,11 +228,18 @@ void TaskEngine::taskOffline(int index)
         WriteLog(QStringLiteral("  : Task disconnected from host computer."), index);
     else
         WriteLog(QStringLiteral(" !: Task was unable to connect to host computer."), index);
-    m_operations.workEnded(record);
+    workEnded(record);
     m_taskList.removeAt(index);
     // Not inside its own report: the session goes once the event loop is back.
     session->disconnect(this);
     session->deleteLater();
+}
+
+void TaskEngine::workEnded(tTaskListObj *record)
+{
+    m_operations.workEnded(record);
+    if (!record->HeldEntry.isEmpty())
+        Q_EMIT queueEntryEnded(std::exchange(record->HeldEntry, QString()));
 }
 
 void TaskEngine::sessionIdle(TcFTP *session, int index)
@@ -242,7 +250,7 @@ void TaskEngine::sessionIdle(TcFTP *session, int index)
         return;
     if (record->DeleteAfterBuffer)
         DeleteBufferedHostTree(record->BufferRoot, record->operation);
-    m_operations.workEnded(record);
+    workEnded(record);
     record->DeleteAfterBuffer = false;
     record->DownloadAfterBuffer = false;
     record->CarryingCommand = false;
@@ -280,7 +288,8 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
                 m_requestedFolder = target;
                 session->AddCommand(QStringLiteral("cwd ") + target);
             }
-            session->AddCommand(QStringLiteral("*list"));
+            if (m_listsFirstFolder)
+                session->AddCommand(QStringLiteral("*list"));
         }
         executeQuietly(session);
     } else if (idles >= 3 && m_rootFolder.isEmpty()) {
@@ -292,7 +301,8 @@ void TaskEngine::mainIdleWalk(TcFTP *session)
             m_requestedFolder = target;
             session->AddCommand(QStringLiteral("cwd ") + target);
         }
-        session->AddCommand(QStringLiteral("*list"));
+        if (m_listsFirstFolder)
+            session->AddCommand(QStringLiteral("*list"));
         executeQuietly(session);
     }
 }

@@ -34,6 +34,8 @@ struct tTaskListObj
     int AwaitingAnswer = 0;
     // The "d*" or "u*" queue entry the session is carrying out, for a retry; empty for none.
     QString QueueEntry;
+    // The "b*" or "c*" queue entry the session is carrying out, until its work is over.
+    QString HeldEntry;
 };
 
 // The running sessions in order. Entry 0 is the main session ("Main Task") and is never

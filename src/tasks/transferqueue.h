@@ -14,6 +14,7 @@
 //   "c*" FTP command                                one raw command ("c*mkd \pub\new\")
 //   "b*" host folder                                list the tree into the listing buffer
 //   "b*" host folder "*" local folder "*!download"  buffer the tree, then download all of it
+//   (with a fifth field, a choice as above: each of the tree's files is queued with it)
 //   "b*" host folder "*!delete"                     buffer the tree, then delete all of it
 // Host paths are in the internal folder form, local paths in the internal local form. Fields
 // have no escaping, so a name holding "*" (or "\" on the local side) cannot travel in an entry:

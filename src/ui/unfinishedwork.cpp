@@ -52,8 +52,12 @@ bool UnfinishedWork::offer()
         m_engine.WriteLog(QStringLiteral(" !: ") + text, LogModel::NoSession);
         QMessageBox::warning(&m_window, QStringLiteral("Orvane FTP"), text);
     } else if (!left.transfers.isEmpty()) {
+        // A folder to make is no transfer of its own, unless nothing else is left.
+        qsizetype count = 0;
+        for (const QueueJournal::Transfer &t : left.transfers)
+            count += t.kind == QueueJournal::Transfer::Folder ? 0 : 1;
         const QString question = tr("%1 transfers to %2 were left unfinished. Resume them?")
-                                         .arg(left.transfers.size())
+                                         .arg(count > 0 ? count : left.transfers.size())
                                          .arg(siteCaption(left.site));
         if (QMessageBox::question(&m_window,
                                   QStringLiteral("Orvane FTP"),
@@ -82,14 +86,10 @@ void UnfinishedWork::loggedIn()
     if (m_resume.isEmpty())
         return;
     // A partial target goes on from its size; one already whole is left as it is.
-    const QString resume = QLatin1Char('*') + ExistsPolicy::name(ExistsPolicy::Resume);
-    for (const QueueJournal::Transfer &t : std::as_const(m_resume)) {
-        m_engine.transferQueue().append(
-                (t.download ? TransferQueue::DownloadEntry(t.hostPath, t.localPath)
-                            : TransferQueue::UploadEntry(t.localPath, t.hostPath))
-                + resume);
-    }
-    m_resume.clear();
+    const QStringList entries = QueueRecorder::resumeEntries(
+            std::exchange(m_resume, {}), ExistsPolicy::name(ExistsPolicy::Resume));
+    for (const QString &entry : entries)
+        m_engine.transferQueue().append(entry);
     m_engine.Pass();
 }
 

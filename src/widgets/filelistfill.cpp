@@ -86,11 +86,19 @@ bool FileListFill::step()
 
 void FileListFill::finish()
 {
+    // Each row keeps its rank in this order, so that a Name sort of the shown list compares
+    // numbers; rows that compare equal share a rank (in order, a row never sorts before the one
+    // ahead of it).
     QList<FileListModel::Row> sorted;
     sorted.reserve(m_rows.size());
-    for (const int i : m_order) {
+    int rank = 0;
+    for (qsizetype at = 0; at < qsizetype(m_order.size()); ++at) {
+        const int i = m_order[at];
+        if (at > 0 && before(m_order[at - 1], i))
+            ++rank;
         if (i == 0)
             m_firstAt = int(sorted.size());
+        m_rows[i].nameRank = rank;
         sorted.append(std::move(m_rows[i]));
     }
     m_rows = std::move(sorted);

@@ -7,6 +7,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace {
@@ -32,14 +33,27 @@ QList<int> TextRanks(const QList<FileListModel::Row> &rows,
     QStringList texts;
     QList<int> ranks;
     ranks.reserve(rows.size());
+    // Rows of one type share the text's data: a few texts seen lately, found by where their data
+    // is, answer most rows without hashing the text.
+    struct Seen
+    {
+        const QChar *data = nullptr;
+        qsizetype size = -1;
+        int index = -1;
+    };
+    std::array<Seen, 64> seen{};
     for (const FileListModel::Row &row : rows) {
         const QString text = textOf(row);
-        auto it = distinct.constFind(text);
-        if (it == distinct.cend()) {
-            it = distinct.insert(text, int(texts.size()));
-            texts.append(text);
+        Seen &slot = seen[(quintptr(text.constData()) >> 4) % seen.size()];
+        if (slot.index < 0 || slot.data != text.constData() || slot.size != text.size()) {
+            auto it = distinct.constFind(text);
+            if (it == distinct.cend()) {
+                it = distinct.insert(text, int(texts.size()));
+                texts.append(text);
+            }
+            slot = {text.constData(), text.size(), it.value()};
         }
-        ranks.append(it.value());
+        ranks.append(slot.index);
     }
     const QCollator collator;
     std::vector<QCollatorSortKey> keys;
@@ -196,12 +210,24 @@ void FileListModel::sort(int column, Qt::SortOrder)
             return x != y ? x < y : keys[a] < keys[b];
         });
     } else {
-        const QList<int> ranks = TextRanks(m_rows, column, m_source.get());
-        std::stable_sort(order.begin(), order.end(), [this, &ranks](int a, int b) {
-            const Kind x = m_rows.at(a).kind;
-            const Kind y = m_rows.at(b).kind;
-            return x != y ? x < y : ranks.at(a) < ranks.at(b);
-        });
+        // Name ranks from the last Name sort (or the fill) still hold when no row came in
+        // since; otherwise they are made again and kept for the next click. Types are few and
+        // ranked per sort.
+        const bool ranked = column == NameColumn && m_nameRanked;
+        const QList<int> ranks = ranked ? QList<int>() : TextRanks(m_rows, column, m_source.get());
+        if (column == NameColumn && !ranked) {
+            for (qsizetype i = 0; i < m_rows.size(); ++i)
+                m_rows[i].nameRank = ranks.at(i);
+            m_nameRanked = true;
+        }
+        std::vector<qint64> keys(m_rows.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            const Row &row = m_rows.at(qsizetype(i));
+            const int rank = ranked ? row.nameRank : ranks.at(qsizetype(i));
+            keys[i] = (qint64(row.kind) << 32) | quint32(rank);
+        }
+        std::stable_sort(
+                order.begin(), order.end(), [&keys](int a, int b) { return keys[a] < keys[b]; });
     }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     QList<Row> sorted;
@@ -247,6 +273,8 @@ void FileListModel::setRows(QList<Row> rows, SharedSource source)
     m_rows = std::move(rows);
     m_source.swap(source);
     m_namesCounted = false;
+    m_nameRanked = std::all_of(
+            m_rows.cbegin(), m_rows.cend(), [](const Row &row) { return row.nameRank >= 0; });
     if (!m_filling)
         endResetModel();
 }
@@ -266,6 +294,8 @@ void FileListModel::countName(const Row &row, int change) const
 
 int FileListModel::insert(int position, Row row)
 {
+    // The new row's place among the ranks is not known: the next Name sort ranks all again.
+    m_nameRanked = false;
     countName(row, 1);
     if (m_filling) {
         m_rows.insert(position, std::move(row));
@@ -289,6 +319,7 @@ void FileListModel::remove(int row)
 
 void FileListModel::clearRows()
 {
+    m_nameRanked = false;
     m_names.clear();
     m_namesCounted = true;
     if (m_filling) {

@@ -14,9 +14,10 @@
 // "Modified".
 //
 // A sort orders an index of the rows by keys made once per sort (collation keys of each
-// distinct text), then moves the rows in one step; the selection and the current row stay with
-// their rows. Filling many rows at once goes through beginFill()/endFill(), which tell the views
-// once instead of once per row.
+// distinct text), then moves the rows in one step. A Name sort keeps each row's rank in Name
+// order, so the next one sorts numbers until a row comes in; the selection and the current row stay
+// with their rows. Filling many rows at once goes through beginFill()/endFill(), which tell the
+// views once instead of once per row.
 class FileListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -52,6 +53,9 @@ public:
         qint64 bytes = -1; // the size in bytes; -1: only the Size text is known
         // The source entry the row shows (its name, and its Size text made from bytes), or -1.
         int entry = -1;
+        // Where the name stands in Name order among the rows ranked with it (equal names share
+        // a rank), or -1. Whoever ranks rows ranks all of them at once; see setRows().
+        int nameRank = -1;
     };
 
     explicit FileListModel(QObject *parent = nullptr);
@@ -79,7 +83,8 @@ public:
     // on the first question after setRows()).
     bool hasName(const QString &name) const;
     // Replaces every row with rows already in the order wanted, which may show entries of
-    // source; the views are told once.
+    // source; the views are told once. When every row has a name rank (ranked together, as a
+    // fill ranks them), a Name sort orders by those ranks without comparing names.
     void setRows(QList<Row> rows, SharedSource source = {});
 
     // Between these, append() and clearRows() tell the views nothing; endFill() resets them.
@@ -106,5 +111,7 @@ private:
     // (raw data of the source): the counts are dropped whenever the source is.
     mutable QHash<QString, int> m_names;
     mutable bool m_namesCounted = true;
+    // Whether every row's name rank holds: no row came in since they were ranked.
+    bool m_nameRanked = false;
     int m_filling = 0;
 };

@@ -97,6 +97,8 @@ TEST(CliHostile, HostTextCannotSteerTheTerminalAndSkippedEntriesAreNamed)
     EXPECT_TRUE(run.out.contains("bidi\\u{202E}gnp.exe")) << run.describe();
     EXPECT_TRUE(run.out.contains("\\x1B]0;pwned\\x07")) << run.describe(); // the greeting
     EXPECT_TRUE(run.out.contains("\\x1B[31mred")) << run.describe();       // the login reply
+    // Only the folder asked for is listed, not the one the login arrives in as well.
+    EXPECT_EQ(run.out.count("<<: list\n") + run.out.count("<<: mlsd\n"), 1) << run.describe();
 
     QTemporaryDir local;
     const QString bidiName = QString::fromUtf8("bidi\xe2\x80\xae"

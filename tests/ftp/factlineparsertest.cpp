@@ -1,6 +1,8 @@
 // MLSD lines: what becomes an entry, what is skipped or refused.
 #include "ftp/factlineparser.h"
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 TEST(FactLineParser, EntriesSkipsAndRefusals)
@@ -16,6 +18,9 @@ TEST(FactLineParser, EntriesSkipsAndRefusals)
             {"type=OS.unix=symlink;size=4; etc", FactLineKind::Entry, "etc", 4, false, true},
             {"type=file;modify=20260102030405; nosize", FactLineKind::Entry, "nosize", -1, false, false},
             {"type=file;size=-3; negative", FactLineKind::Entry, "negative", -1, false, false},
+            {"type=file;size=+3; plus", FactLineKind::Entry, "plus", -1, false, false},
+            {"type=file;size=9223372036854775807; max", FactLineKind::Entry, "max", std::numeric_limits<qint64>::max(), false, false},
+            {"type=file;size=9223372036854775808; over", FactLineKind::Entry, "over", -1, false, false},
             {"type=cdir;modify=20260102030405; /pub", FactLineKind::Skipped, "", -1, false, false},
             {"type=pdir; ..", FactLineKind::Skipped, "", -1, false, false},
             {"type=file;size=1; ..", FactLineKind::Unsafe, "", -1, false, false},

@@ -1,12 +1,6 @@
 #!/usr/bin/python3
-"""A pyftpdlib server for Orvane FTP's tests (tests/support/pyftpdlibserver.h), by hand:
-
-    /usr/bin/python3 pyftpd_server.py --root DIR --user NAME --password WORD \
-        --ready-file FILE [--log FILE] [--address 127.0.0.1|::1] [--no-mlst] [--drop-first-retr]
-
-It serves DIR read-write to the user and to anonymous. Once it listens it writes
-"LISTENING <port>" to --ready-file. The system picks the port and each passive one.
-"""
+"""A pyftpdlib server for the tests (tests/support/pyftpdlibserver.h): serves --root read-write to
+the user and to anonymous on ports the system picks; writes "LISTENING <port>" to --ready-file."""
 
 import argparse
 import logging
@@ -22,14 +16,9 @@ ALL_PERMISSIONS = "elradfmwMT"
 
 
 class ActiveDataConnector(ActiveDTP):
-    """pyftpdlib's connector for PORT, forgetting its descriptor once unregistered.
-
-    pyftpdlib 1.5.7 keeps the connector after it has handed the connection on, and
-    closes it at the session's next PORT, which unregisters the old descriptor number
-    from the I/O loop once more. With several sessions that number may by then belong
-    to another session's connector or data connection: it drops out of the loop, and
-    that session's PORT is never answered (the log shows "<- port ..." and no reply).
-    """
+    """pyftpdlib 1.5.7 closes a used PORT connector at the session's next PORT, unregistering its
+    old descriptor number again, which may by then be another session's: that session's PORT is
+    never answered. Forget the descriptor once unregistered."""
 
     def del_channel(self, map=None):
         super().del_channel(map)
@@ -42,12 +31,10 @@ def main():
         parser.add_argument(name, required=True)
     parser.add_argument("--log")
     parser.add_argument("--address", default="127.0.0.1")
-    parser.add_argument("--no-mlst", action="store_true",
-                        help="offer neither MLST nor MLSD (a host that lists with LIST only)")
-    parser.add_argument("--tls-cert", help="offer explicit FTP over TLS with this PEM file")
+    parser.add_argument("--no-mlst", action="store_true")  # a host that lists with LIST only
+    parser.add_argument("--tls-cert")  # explicit FTP over TLS with this PEM file and key
     parser.add_argument("--tls-key")
-    parser.add_argument("--drop-first-retr", action="store_true",
-                        help="answer the first RETR of each existing file with 150, then hang up")
+    parser.add_argument("--drop-first-retr", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(filename=args.log, level=logging.DEBUG, format="%(asctime)s %(message)s")
@@ -81,11 +68,9 @@ def main():
         handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     server = FTPServer((args.address, 0), handler)
-    port = server.socket.getsockname()[1]
-    tmp = args.ready_file + ".tmp"
-    with open(tmp, "w") as f:
-        f.write("LISTENING %d\n" % port)
-    os.replace(tmp, args.ready_file)
+    with open(args.ready_file + ".tmp", "w") as f:
+        f.write("LISTENING %d\n" % server.socket.getsockname()[1])
+    os.replace(args.ready_file + ".tmp", args.ready_file)
     server.serve_forever(handle_exit=False)
     return 0
 

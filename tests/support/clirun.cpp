@@ -48,10 +48,8 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
             },
             options.timeoutMs);
     run.ended = run.ended && !run.killed;
-    if (!run.ended) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    process.kill();
+    process.waitForFinished(5000);
     run.elapsedMs = clock.elapsed();
     run.exitStatus = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out += process.readAllStandardOutput();

@@ -19,30 +19,22 @@ struct CliRun
     QByteArray out;      // standard output, exactly
     QByteArray err;      // standard error, exactly
     qint64 elapsedMs = 0;
-
-    // Status, output and error, for failure messages.
-    std::string describe() const;
+    std::string describe() const; // status, output and error, for failure messages
 };
 
 struct CliRunOptions
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     int timeoutMs = 60000;
-    // Runs in the child between fork and exec (QProcess::setChildProcessModifier): only calls
-    // that are safe there.
-    std::function<void()> childModifier;
-    // Runs that name no TLS option (--tls, --ca-file, --pin) and no ftpes:// or ftps:// address
-    // get "--tls off": tests written for plain FTP hosts stay plain. False: the words as given.
+    std::function<void()> childModifier; // QProcess::setChildProcessModifier
+    // "--tls off" first unless the words name --tls, --ca-file, --pin or an ftps/ftpes address.
     bool plainUnlessTold = true;
-    // Polled while the program runs: once it holds, the program is killed with SIGKILL (a
-    // crash or a kill half way, as a test wants it).
-    std::function<bool()> killWhen;
+    std::function<bool()> killWhen; // polled while it runs: once it holds, SIGKILL
 };
 
 // Runs the program with arguments; kills it when it has not ended within the bound.
 CliRun runCli(const QStringList &arguments, const CliRunOptions &options = {});
-
-// The same with the arguments given as one line of words separated by single spaces.
+// The same with the arguments given as one line of words separated by spaces.
 CliRun runCliWords(const QString &line, const CliRunOptions &options = {});
 
 // "ftp://127.0.0.1:PORT" followed by path.

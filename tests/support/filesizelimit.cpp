@@ -5,32 +5,26 @@
 namespace ovtest {
 
 FileSizeLimit::FileSizeLimit(qint64 bytes)
+    : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
 {
-    if (::getrlimit(RLIMIT_FSIZE, &m_old) != 0)
-        return;
-    rlimit lowered = m_old;
-    lowered.rlim_cur = rlim_t(bytes);
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    m_active = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    if (!m_active)
-        std::signal(SIGXFSZ, m_oldHandler);
+    m_active = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0 && applyInChild(bytes);
 }
 
 FileSizeLimit::~FileSizeLimit()
 {
-    if (!m_active)
-        return;
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
+    if (m_active)
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
     std::signal(SIGXFSZ, m_oldHandler);
 }
 
-void FileSizeLimit::applyInChild(qint64 bytes)
+bool FileSizeLimit::applyInChild(qint64 bytes)
 {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return false;
     limit.rlim_cur = rlim_t(bytes);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
 } // namespace ovtest

@@ -1,6 +1,5 @@
-// The largest file this process (or a child about to start) may write, for tests of what a
-// program does when the disk takes no more: RLIMIT_FSIZE lowered, with SIGXFSZ ignored, so that
-// a write beyond the limit fails with EFBIG ("File too large") instead of ending the process.
+// The largest file this process (or a child about to start) may write, for tests of a full disk:
+// RLIMIT_FSIZE lowered with SIGXFSZ ignored, so that a write beyond it fails with EFBIG.
 #pragma once
 
 #include <QtGlobal>
@@ -12,8 +11,7 @@ namespace ovtest {
 class FileSizeLimit
 {
 public:
-    // Lowers the limit of this process until the object goes; the soft limit alone, so that the
-    // old one can be restored. Start peer processes before: children inherit the limit.
+    // Until the object goes (the soft limit alone); children started meanwhile inherit it.
     explicit FileSizeLimit(qint64 bytes);
     ~FileSizeLimit();
     FileSizeLimit(const FileSizeLimit &) = delete;
@@ -21,9 +19,8 @@ public:
 
     bool isActive() const { return m_active; }
 
-    // The same for good, for the child side of a process about to start a program
-    // (QProcess::setChildProcessModifier); uses only calls that are safe after fork.
-    static void applyInChild(qint64 bytes);
+    // For good, in a child between fork and exec (QProcess::setChildProcessModifier).
+    static bool applyInChild(qint64 bytes);
 
 private:
     rlimit m_old{};

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace ovtest {
 
 FtpSession::FtpSession()
@@ -29,11 +31,6 @@ FtpSession::FtpSession()
     QObject::connect(&ftp, &TcFTP::unknownCommand, &ftp, [this](const QString &line) {
         unknownCommands << line;
     });
-}
-
-FtpSession::~FtpSession()
-{
-    reset();
 }
 
 void FtpSession::connectTo(quint16 port,
@@ -73,10 +70,9 @@ void FtpSession::run(const QString &line)
 bool FtpSession::runAndWait(const QString &line, int timeoutMs)
 {
     run(line);
-    if (waitSettled(timeoutMs))
-        return true;
-    ADD_FAILURE() << "no end of " << line.toStdString();
-    return false;
+    const bool settled = waitSettled(timeoutMs);
+    EXPECT_TRUE(settled) << "no end of " << line.toStdString();
+    return settled;
 }
 
 bool FtpSession::loginTo(const FtpTestServer &server, const QString &host)
@@ -113,47 +109,33 @@ void FtpSession::reset()
 {
     if (ftp.State() != csNotConnected)
         ftp.Disconnect();
-    states = {};
-    texts = {};
-    actions = {};
+    states.clear();
+    texts.clear();
+    actions.clear();
     warnings = unknownCommands = {};
-    errors = {};
+    errors.clear();
     progressEvents = 0;
 }
 
-static QStringList linesFrom(const QList<FtpSession::Text> &texts, bool fromHost)
+QStringList FtpSession::lines(bool fromHost) const
 {
     QStringList lines;
-    for (const FtpSession::Text &text : texts) {
+    for (const Text &text : texts) {
         if (text.fromHost == fromHost)
-            lines.append(text.line);
+            lines << text.line;
     }
     return lines;
 }
 
-QStringList FtpSession::sent() const
-{
-    return linesFrom(texts, false);
-}
-
-QStringList FtpSession::received() const
-{
-    return linesFrom(texts, true);
-}
-
 int FtpSession::doneCount(TcFTPActionType action) const
 {
-    return int(std::count_if(
-            actions.cbegin(), actions.cend(), [&](const Done &d) { return d.action == action; }));
+    return int(std::ranges::count(actions, action, &Done::action));
 }
 
 const FtpSession::Done *FtpSession::lastDone(TcFTPActionType action) const
 {
-    for (qsizetype i = actions.size() - 1; i >= 0; --i) {
-        if (actions.at(i).action == action)
-            return &actions.at(i);
-    }
-    return nullptr;
+    const auto last = std::ranges::find(actions.crbegin(), actions.crend(), action, &Done::action);
+    return last == actions.crend() ? nullptr : &*last;
 }
 
 QString FtpSession::localInternal(const QString &name) const

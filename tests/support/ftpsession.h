@@ -33,7 +33,7 @@ public:
     };
 
     FtpSession();
-    ~FtpSession();
+    ~FtpSession() { reset(); }
 
     void connectTo(quint16 port,
                    const QString &user = QStringLiteral("ann"),
@@ -58,8 +58,8 @@ public:
     // Disconnects when connected and forgets what was recorded, for a second dialogue.
     void reset();
 
-    QStringList sent() const;     // command lines the session sent
-    QStringList received() const; // lines from the host
+    QStringList sent() const { return lines(false); } // command lines the session sent
+    QStringList received() const { return lines(true); }
     int doneCount(TcFTPActionType action) const;
     const Done *lastDone(TcFTPActionType action) const; // nullptr when there is none
 
@@ -76,6 +76,9 @@ public:
     QStringList unknownCommands;
     QList<int> errors; // numbers of the exceptions Execute raised
     int progressEvents = 0;
+
+private:
+    QStringList lines(bool fromHost) const;
 };
 
 } // namespace ovtest

@@ -17,34 +17,26 @@
 namespace ovtest {
 
 namespace {
-constexpr int StartTimeoutMs = 5000;
-constexpr int ReapTimeoutMs = 5000;
-constexpr int DescendantRounds = 5;
-
 // Stops every descendant of root, so none can fork or exit while they are collected; returns
-// them. vsftpd puts each session in a session of its own, so its process group does not
-// reach them and they would outlive the listener.
+// them. vsftpd puts each session in a session of its own, out of reach of its process group.
 QSet<pid_t> stopDescendants(pid_t root)
 {
     QSet<pid_t> found{root};
-    for (int round = 0; round < DescendantRounds; ++round) {
-        const qsizetype before = found.size();
+    for (qsizetype before = 0; before != found.size();) {
+        before = found.size();
         for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
             const pid_t pid = pid_t(entry.toInt());
             QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
             if (pid <= 0 || found.contains(pid) || !stat.open(QIODevice::ReadOnly))
                 continue;
-            // "1234 (vsftpd) S 1200 ...": after the command name in parentheses come the state
-            // and the parent.
+            // "1234 (vsftpd) S 1200 ...": the state and the parent follow the command name.
             const QByteArray line = stat.readAll();
-            if (found.contains(
-                        pid_t(line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt()))) {
+            const QByteArray parent = line.mid(line.lastIndexOf(')') + 2).split(' ').value(1);
+            if (found.contains(pid_t(parent.toInt()))) {
                 ::kill(pid, SIGSTOP);
                 found.insert(pid);
             }
         }
-        if (found.size() == before)
-            break;
     }
     found.remove(root);
     return found;
@@ -67,14 +59,12 @@ bool PeerProcess::start(const QString &program,
                         bool inputIsOutput)
 {
     stop();
-    m_process.setProgram(program);
-    m_process.setArguments(arguments);
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(path(QStringLiteral("output.txt")), QIODevice::Append);
     m_process.setStandardInputFile(QProcess::nullDevice());
     const QByteArray input = inputIsOutput ? QFile::encodeName(path("output.txt")) : QByteArray();
     m_process.setChildProcessModifier([input] {
-        // Runs in the child between fork and exec: only async-signal-safe calls.
+        // Between fork and exec: only async-signal-safe calls.
         ::setsid();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (const int fd = input.isEmpty() ? -1 : ::open(input.constData(), O_WRONLY | O_APPEND);
@@ -83,13 +73,10 @@ bool PeerProcess::start(const QString &program,
             ::close(fd);
         }
     });
-    m_process.start();
-    if (!m_process.waitForStarted(StartTimeoutMs)) {
-        *error = QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());
-        return false;
-    }
-    m_pid = m_process.processId();
-    return true;
+    m_process.start(program, arguments);
+    m_pid = m_process.waitForStarted(5000) ? m_process.processId() : 0;
+    *error = QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());
+    return m_pid != 0;
 }
 
 ::testing::AssertionResult PeerProcess::startPython(const QStringList &arguments,
@@ -98,26 +85,16 @@ bool PeerProcess::start(const QString &program,
                                                     quint16 *port)
 {
     QString error;
-    if (!m_dir.isValid())
-        return ::testing::AssertionFailure() << "cannot create a temporary folder";
-    if (!start(QStringLiteral("/usr/bin/python3"), arguments, &error))
+    if (!m_dir.isValid() || !start(QStringLiteral("/usr/bin/python3"), arguments, &error))
         return ::testing::AssertionFailure() << error.toStdString();
-    QByteArray ready;
-    waitFor(
-            [&] {
-                const QByteArray text = read(readyName);
-                ready = text.left(text.indexOf('\n') + 1);
-                return ready.endsWith('\n') || !isRunning();
-            },
-            timeoutMs);
-    *port = ready.startsWith("LISTENING ") ? ready.mid(10).trimmed().toUShort() : 0;
+    waitFor([&] { return read(readyName).contains('\n') || !isRunning(); }, timeoutMs);
+    const QByteArray ready = read(readyName);
+    *port = ready.startsWith("LISTENING ") ? ready.mid(10, ready.indexOf('\n') - 10).toUShort() : 0;
     if (*port != 0)
         return ::testing::AssertionSuccess();
     stop();
-    return ::testing::AssertionFailure()
-           << arguments.value(0).toStdString() << " did not start (waited at most " << timeoutMs
-           << " ms):\n"
-           << log(readyName).toStdString();
+    return ::testing::AssertionFailure() << arguments.value(0).toStdString() << " did not start:\n"
+                                         << log(readyName).toStdString();
 }
 
 bool PeerProcess::isRunning()
@@ -126,8 +103,7 @@ bool PeerProcess::isRunning()
         m_process.waitForFinished(0);
     if (m_process.state() != QProcess::NotRunning)
         return true;
-    // Reaped: its id may be reused from now on, so stop() must not signal it any more.
-    m_pid = 0;
+    m_pid = 0; // reaped: its id may be reused from now on, so stop() must not signal it
     return false;
 }
 
@@ -140,8 +116,7 @@ void PeerProcess::stop()
         for (const pid_t descendant : stopDescendants(pid))
             ::kill(descendant, SIGKILL);
         ::kill(-pid, SIGKILL);
-        ::kill(pid, SIGKILL);
-        m_process.waitForFinished(ReapTimeoutMs);
+        m_process.waitForFinished(5000);
     }
     m_pid = 0;
 }

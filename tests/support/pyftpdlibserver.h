@@ -1,11 +1,6 @@
-// pyftpdlib on 127.0.0.1 for protocol tests: tests/peers/pyftpd_server.py under
-// /usr/bin/python3, serving one private temporary folder read-write to userName()/password()
-// and to anonymous. The system picks the control port and each passive data port. In ASCII mode
-// (TYPE A, the FTP default) it sends LF line ends as CR LF and stores CR LF as LF.
-//
-//     PyftpdlibServer pyftpd;
-//     ASSERT_TRUE(pyftpd.start());
-//     pyftpd.createFile("pub/a.txt", "hello");
+// pyftpdlib on 127.0.0.1 (tests/peers/pyftpd_server.py), serving one private temporary folder
+// read-write to userName() and to anonymous, on ports the system picks. In ASCII mode (TYPE A)
+// it sends LF line ends as CR LF and stores CR LF as LF.
 #pragma once
 
 #include "support/ftptestserver.h"
@@ -19,16 +14,14 @@ public:
         : FtpTestServer(QStringLiteral("pyftpd"))
     {}
 
-    // Before start(): the address to listen on, "127.0.0.1" unless set ("::1" for IPv6).
+    // Before start(): the address to listen on ("::1" for IPv6; "127.0.0.1" unless set).
     void setListenAddress(const QString &address) { m_options << "--address" << address; }
-    // Before start(): explicit FTP over TLS (pyftpdlib's TLS handler) with this certificate.
+    // Before start(): explicit FTP over TLS with this certificate.
     void setTls(const QString &certificateFile, const QString &keyFile)
     {
         m_options << "--tls-cert" << certificateFile << "--tls-key" << keyFile;
     }
-
-    // Before start(): the first RETR of each file is answered with 150, then the server hangs
-    // up (a connection lost under a download); later ones are served.
+    // Before start(): the first RETR of each file gets 150, then the server hangs up.
     void setDropFirstRetr() { m_options << "--drop-first-retr"; }
 
     ::testing::AssertionResult start(int timeoutMs = 10000) override;
@@ -38,10 +31,8 @@ public:
     QString loginUser() const override { return userName(); }
     QString loginPassword() const override { return password(); }
 
-    // Below the served folder, "/" for both the user and anonymous ("" = the folder itself).
+    // Below the served folder, "/" for the user and anonymous alike.
     QString path(const QString &relativePath = QString()) const { return userPath(relativePath); }
-    // Creates a file (and missing parent folders) below the served folder; returns its native
-    // path. Fails the test and returns "" when it cannot be written.
     QString createFile(const QString &relativePath, const QByteArray &content) const;
     QString createFolder(const QString &relativePath) const;
 

@@ -3,15 +3,11 @@
 #include "support/eventwait.h"
 #include "support/files.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace ovtest {
 
 namespace {
-constexpr int PatternModulus = 251;
-
 bool globAt(const char *text, const char *textEnd, const char *glob, const char *globEnd)
 {
     for (; glob != globEnd; ++glob, ++text) {
@@ -55,67 +51,50 @@ QList<QByteArray> ScriptedServer::commands() const
 {
     QList<QByteArray> lines = transcript().split('\n');
     lines.removeLast(); // the unfinished rest after the last LF (empty when there is none)
-    for (QByteArray &line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
+    for (QByteArray &line : lines)
+        line.chop(line.endsWith('\r') ? 1 : 0);
     return lines;
 }
 
 QStringList ScriptedServer::events() const
 {
     QString text = QString::fromUtf8(m_peer.read(QStringLiteral("events.log")));
-    // Only whole lines: the server may be writing the last one right now.
-    text.truncate(text.lastIndexOf(u'\n') + 1);
+    text.truncate(text.lastIndexOf(u'\n') + 1); // whole lines: the last may be being written
     return text.split(u'\n', Qt::SkipEmptyParts);
 }
 
-QString ScriptedServer::failure() const
+QStringList ScriptedServer::eventsAfter(const QString &word) const
 {
-    const QStringList failures = events().filter(QRegularExpression(QStringLiteral("^FAIL ")));
-    return failures.isEmpty() ? QString() : failures.first().mid(5);
-}
-
-QStringList ScriptedServer::extraCommands() const
-{
-    QStringList extra = events().filter(QRegularExpression(QStringLiteral("^EXTRA ")));
-    for (QString &line : extra)
-        line.remove(0, 6);
-    return extra;
+    QStringList lines;
+    for (const QString &line : events()) {
+        if (line.startsWith(word + u' '))
+            lines << line.mid(word.size() + 1);
+    }
+    return lines;
 }
 
 ::testing::AssertionResult ScriptedServer::waitForDone(int timeoutMs)
 {
-    const auto done = [&] {
-        return events().contains(QStringLiteral("DONE"));
-    };
-    waitFor([&] { return done() || !failure().isEmpty(); }, timeoutMs);
-    if (done())
+    waitFor([&] { return events().contains(QStringLiteral("DONE")) || !failure().isEmpty(); },
+            timeoutMs);
+    if (events().contains(QStringLiteral("DONE")))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << (failure().isEmpty() ? "the script did not finish in time"
-                                   : "the script failed at " + failure().toStdString())
-           << "\n"
-           << log().toStdString();
+    return ::testing::AssertionFailure() << "the script did not finish: " << log().toStdString();
 }
 
 bool ScriptedServer::waitForCommand(const QByteArray &glob, int timeoutMs)
 {
-    return waitFor(
-            [&] {
-                const QList<QByteArray> lines = commands();
-                return std::any_of(lines.cbegin(), lines.cend(), [&](const QByteArray &line) {
-                    return matchesGlob(line, glob);
-                });
-            },
-            timeoutMs);
+    const auto matches = [&](const QByteArray &line) {
+        return matchesGlob(line, glob);
+    };
+    return waitFor([&] { return std::ranges::any_of(commands(), matches); }, timeoutMs);
 }
 
 QByteArray ScriptedServer::pattern(qint64 size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     for (qint64 i = 0; i < size; ++i)
-        bytes[i] = char(i % PatternModulus);
+        bytes[i] = char(i % 251);
     return bytes;
 }
 

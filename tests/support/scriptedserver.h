@@ -1,11 +1,6 @@
 // The project's scripted FTP server (tests/peers/scripted_ftp_server.py, whose top describes the
 // script format) on 127.0.0.1: it plays an exact dialogue given as a script, including faults,
-// and records every byte the client sent:
-//
-//     ScriptedServer server("greet 220 hello\nexpect USER anonymous\nreply 331 need pass\n...");
-//     ASSERT_TRUE(server.start());
-//     ... let the client talk to 127.0.0.1:server.port() ...
-//     EXPECT_TRUE(server.waitForDone());
+// and records every byte the client sent.
 #pragma once
 
 #include "support/peerprocess.h"
@@ -22,11 +17,10 @@ public:
         : m_script(script)
     {}
 
-    // Puts a file in the server's work folder for "data-send-file NAME".
+    // A file in the work folder, where "data-send-file NAME" reads and "data-recv NAME" writes.
     void addFile(const QString &name, const QByteArray &content);
 
-    // Starts the server and returns once it listens, or a failure with its output (a script
-    // with an unknown step fails here). Use as ASSERT_TRUE(server.start()).
+    // Returns once it listens, or a failure with its output (a script with an unknown step).
     ::testing::AssertionResult start(int timeoutMs = 10000);
     void stop() { m_peer.stop(); }
     quint16 port() const { return m_port; }
@@ -36,20 +30,14 @@ public:
     QByteArray transcript() const { return m_peer.read(QStringLiteral("control.bin")); }
     // The complete lines of transcript() (ended by LF), without their CR LF or LF.
     QList<QByteArray> commands() const;
-    // What "data-recv NAME" stored (default names recv-1.bin, recv-2.bin, ...).
-    QByteArray receivedData(const QString &name = QStringLiteral("recv-1.bin")) const
-    {
-        return m_peer.read(name);
-    }
 
-    // The server's event lines (see the script's documentation).
-    QStringList events() const;
-    QString failure() const; // "line 9: expected 'EPSV' but got 'PWD'", or ""
+    QStringList events() const; // the server's event lines (see the script's documentation)
+    // "line 9: expected 'EPSV' but got 'PWD'", or ""
+    QString failure() const { return eventsAfter(QStringLiteral("FAIL")).value(0); }
     // Commands that arrived after the script ended or failed, with no default to answer them.
-    QStringList extraCommands() const;
+    QStringList extraCommands() const { return eventsAfter(QStringLiteral("EXTRA")); }
 
-    // Waits (spinning the event loop) until every step ran; a failure carries the failed step
-    // and the event log. Use as EXPECT_TRUE(server.waitForDone()).
+    // Until every step ran; a failure carries the event log with the failed step.
     ::testing::AssertionResult waitForDone(int timeoutMs = 5000);
     // Waits until a received command line matches glob (* and ? only, case-sensitive).
     bool waitForCommand(const QByteArray &glob, int timeoutMs = 5000);
@@ -63,6 +51,8 @@ public:
     static bool matchesGlob(const QByteArray &text, const QByteArray &glob);
 
 private:
+    QStringList eventsAfter(const QString &word) const;
+
     QString m_script;
     PeerProcess m_peer{QStringLiteral("scripted")};
     quint16 m_port = 0;

@@ -5,7 +5,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,45 +16,26 @@ namespace ovtest {
 
 namespace {
 
-struct Running
+// Starts program; it dies with the test process, however that ends.
+bool start(QProcess &process, const QString &program, const QStringList &arguments)
 {
-    QTemporaryDir home;
-    QProcess bus, keyring;
-    QString error;
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.start(QStandardPaths::findExecutable(program), arguments);
+    return process.waitForStarted(5000);
+}
 
-    // Starts program with arguments; it dies with the test process, however that ends.
-    bool start(QProcess &process, const QString &program, const QStringList &arguments)
-    {
-        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        process.start(QStandardPaths::findExecutable(program), arguments);
-        if (!process.waitForStarted(5000))
-            error = program + QStringLiteral(" did not start (is it installed?)");
-        return error.isEmpty();
-    }
-    bool fail(const QString &what, QProcess &process)
-    {
-        error = what + QString::fromLocal8Bit(process.readAllStandardError());
-        return false;
-    }
-    bool run();
-};
-
-bool Running::run()
+QString run(const QTemporaryDir &home, QProcess &bus, QProcess &keyring)
 {
     const QString path = home.path();
     QDir(path).mkpath(QStringLiteral("data"));
     QDir(path).mkpath(QStringLiteral("run"));
     QFile::setPermissions(path + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QStringList busArguments{"--session", "--nofork", "--nopidfile", "--print-address=1"};
     if (!start(bus,
-               QStringLiteral("dbus-daemon"),
-               {"--session",
-                "--nofork",
-                "--nopidfile",
-                "--print-address=1",
-                "--address=unix:path=" + path + "/bus"}))
-        return false;
-    if (!waitFor([&] { return bus.canReadLine() || bus.waitForReadyRead(50); }, 10000))
-        return fail(QStringLiteral("dbus-daemon did not start: "), bus);
+               "dbus-daemon",
+               busArguments + QStringList{"--address=unix:path=" + path + "/bus"})
+        || !waitFor([&] { return bus.canReadLine() || bus.waitForReadyRead(50); }, 10000))
+        return "dbus-daemon did not start: " + bus.readAllStandardError();
     const QString address = QString::fromLatin1(bus.readLine()).trimmed();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,27 +45,25 @@ bool Running::run()
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path + "/run");
     keyring.setProcessEnvironment(env);
     if (!start(keyring,
-               QStringLiteral("gnome-keyring-daemon"),
+               "gnome-keyring-daemon",
                {"--foreground", "--unlock", "--components=secrets"}))
-        return false;
+        return QStringLiteral("gnome-keyring-daemon did not start (is it installed?)");
     keyring.write("orvane-test-keyring");
     keyring.closeWriteChannel();
 
-    const QString probeName = QStringLiteral("orvane-test-probe");
-    QDBusConnection probe = QDBusConnection::connectToBus(address, probeName);
+    QDBusConnection probe = QDBusConnection::connectToBus(address, QStringLiteral("probe"));
     const bool registered = waitFor(
             [&] {
                 return probe.isConnected()
-                       && probe.interface()->isServiceRegistered(
-                               QStringLiteral("org.freedesktop.secrets"));
+                       && probe.interface()->isServiceRegistered("org.freedesktop.secrets");
             },
             15000);
-    QDBusConnection::disconnectFromBus(probeName);
+    QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
     if (!registered)
-        return fail(QStringLiteral("gnome-keyring-daemon did not appear on the bus: "), keyring);
+        return "gnome-keyring-daemon did not appear on the bus: " + keyring.readAllStandardError();
     // This process and every program it starts use the private bus from now on.
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLocal8Bit());
-    return true;
+    return {};
 }
 
 } // namespace
@@ -93,11 +71,12 @@ bool Running::run()
 bool SecretService::ensure(QString *error)
 {
     // Never destroyed: both daemons end with the test process.
-    static Running *running = new Running;
-    static const bool ok = running->home.isValid() && running->run();
-    if (!ok && error)
-        *error = running->error;
-    return ok;
+    static QTemporaryDir *home = new QTemporaryDir;
+    static QProcess *bus = new QProcess, *keyring = new QProcess;
+    static const QString failure
+            = home->isValid() ? run(*home, *bus, *keyring) : QStringLiteral("no temporary folder");
+    *error = failure;
+    return failure.isEmpty();
 }
 
 } // namespace ovtest

@@ -2,32 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 #include <map>
+#include <memory>
 
 namespace ovtest {
 
 namespace {
 std::map<FtpTestServer::Kind, std::unique_ptr<FtpTestServer>> servers;
 } // namespace
-
-std::unique_ptr<FtpTestServer> FtpTestServer::create(Kind kind)
-{
-    if (kind == Kind::Vsftpd)
-        return std::make_unique<VsftpdServer>();
-    return std::make_unique<PyftpdlibServer>();
-}
-
-std::string FtpTestServer::testName(const ::testing::TestParamInfo<Kind> &info)
-{
-    return info.param == Kind::Vsftpd ? "Vsftpd" : "Pyftpdlib";
-}
-
-QString FtpTestServer::userPath(const QString &relativePath) const
-{
-    return relativePath.isEmpty() ? userRoot() : userRoot() + u'/' + relativePath;
-}
 
 FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind)
 {
@@ -36,7 +19,10 @@ FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind)
         // Stopped while the application still runs, not by the static destructors after it.
         static const bool stopsAtTheEnd = (qAddPostRoutine([] { servers.clear(); }), true);
         Q_UNUSED(stopsAtTheEnd);
-        server = FtpTestServer::create(kind);
+        if (kind == FtpTestServer::Kind::Vsftpd)
+            server = std::make_unique<VsftpdServer>();
+        else
+            server = std::make_unique<PyftpdlibServer>();
         if (const ::testing::AssertionResult started = server->start(); !started) {
             ADD_FAILURE() << started.message();
             server.reset();
@@ -44,12 +30,11 @@ FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind)
         }
     }
     const QDir root(server->userRoot());
-    for (const QString &name :
-         root.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        const QString path = root.filePath(name);
-        if (!(QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()
-                      ? QDir(path).removeRecursively()
-                      : QFile::remove(path)))
+    for (const QFileInfo &entry :
+         root.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString path = entry.filePath();
+        if (!(entry.isDir() && !entry.isSymLink() ? QDir(path).removeRecursively()
+                                                  : QFile::remove(path)))
             ADD_FAILURE() << "cannot empty " << path.toStdString();
     }
     return server.get();

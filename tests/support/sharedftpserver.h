@@ -1,5 +1,5 @@
 // Real FTP servers started once per test program: the first call starts the server of that
-// kind, later calls return the same one, and it stops when the application ends.
+// kind, later calls return the same one; it stops when the application ends.
 #pragma once
 
 #include "support/pyftpdlibserver.h"
@@ -19,11 +19,9 @@ inline constexpr FtpPeer FtpPeers[] = {{FtpTestServer::Kind::Vsftpd, true},
                                        {FtpTestServer::Kind::Pyftpdlib, true},
                                        {FtpTestServer::Kind::Pyftpdlib, false}};
 
-// The running server with the user's "/" emptied, or nullptr after failing the test when it
-// does not start.
+// The running server with the user's "/" emptied, or nullptr after failing the test.
 FtpTestServer *sharedFtpServer(FtpTestServer::Kind kind);
 
-// The same as their own classes, for the calls only one of them has (vsftpd's anonymous trees).
 inline VsftpdServer *sharedVsftpd()
 {
     return static_cast<VsftpdServer *>(sharedFtpServer(FtpTestServer::Kind::Vsftpd));

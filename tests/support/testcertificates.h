@@ -1,10 +1,5 @@
 // Certificates for TLS tests, made with the openssl tool into a private temporary folder: a test
-// authority and server certificates for 127.0.0.1 (signed by it, self-signed, expired, and a
-// second one signed by it), each with its key.
-//
-//     TestCertificates certificates;
-//     ASSERT_TRUE(certificates.make());
-//     vsftpd.setOption("rsa_cert_file", certificates.certificate(TestCertificates::Signed));
+// authority and server certificates for 127.0.0.1, each with its key.
 #pragma once
 
 #include <QString>
@@ -18,21 +13,23 @@ class TestCertificates
 {
 public:
     enum Kind {
-        Signed,      // by the test authority, for 127.0.0.1
+        Signed,      // by the test authority
         OtherSigned, // another one like it (a host whose certificate changed)
-        SelfSigned,  // for 127.0.0.1, signed by nobody
+        SelfSigned,  // signed by nobody
         Expired,     // by the test authority, no longer valid
     };
 
     ::testing::AssertionResult make();
 
-    QString authority() const; // the authority's certificate (PEM)
-    QString certificate(Kind kind) const;
-    QString key(Kind kind) const;
+    QString authority() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString certificate(Kind kind) const { return file(kind, ".pem"); }
+    QString key(Kind kind) const { return file(kind, ".key"); }
     // SHA-256 of the certificate's DER form, 64 lower-case hex digits, as openssl computes it.
     QString fingerprint(Kind kind) const;
 
 private:
+    QString file(Kind kind, const char *suffix) const;
+
     QTemporaryDir m_dir;
 };
 

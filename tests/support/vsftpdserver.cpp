@@ -3,15 +3,12 @@
 #include "support/eventwait.h"
 #include "support/freeport.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QLockFile>
 #include <QProcess>
-#include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <pwd.h>
@@ -23,21 +20,12 @@ namespace ovtest {
 namespace {
 
 const char VsftpdProgram[] = "/usr/sbin/vsftpd";
-const char AccountName[] = "ovftptest";
-const char AccountPassword[] = "Orv4ne-ftp-test";
-const char PamService[] = "orvane-ftptest";
-constexpr int PassivePortCount = 16;
-constexpr int StartAttempts = 3;
-constexpr int SetUpTimeoutMs = 30000;
-constexpr int RangeLow = 20000;
-constexpr int RangeHigh = 32000;
-constexpr int RangeAttempts = 200;
+const QLatin1String PamService("orvane-ftptest");
 
-// The local account that logs in to vsftpd: home "/" (vsftpd changes to the home before it moves
-// to local_root), no login shell, and a cheap password hash (the default, yescrypt, costs every
-// login a fifth of a second). Its PAM service checks the password and the account only: the
-// stock one (pam_shells) refuses an account without a shell, and "nodelay" drops pam_unix's
-// two-second pause after a wrong password.
+// The account that logs in: home "/" (vsftpd changes to the home before local_root), no shell,
+// and a cheap password hash (yescrypt costs every login a fifth of a second). Its PAM service
+// checks password and account only: the stock one (pam_shells) refuses an account without a
+// shell, and "nodelay" drops pam_unix's pause after a wrong password.
 const char AccountScript[] = R"sh(set -e
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 id -u %1 >/dev/null 2>&1 || useradd --system --no-create-home --home-dir / \
@@ -48,8 +36,8 @@ printf 'auth required pam_unix.so nodelay\naccount required pam_unix.so\nsession
     > /etc/pam.d/%3
 )sh";
 
-// %1 the control port, %2 the folder, %3 the PAM service, %4 and %5 the passive port range.
-// Sandboxing (seccomp, isolate) fails in containers and adds nothing to a test.
+// %1 the control port, %2 the folder, %3 the PAM service. Sandboxing (seccomp, isolate) fails in
+// containers. Passive ports are vsftpd's choice, which retries one that is taken.
 const char Config[] = R"(listen=YES
 listen_ipv6=NO
 listen_address=127.0.0.1
@@ -76,8 +64,6 @@ pam_service_name=%3
 delay_failed_login=0
 pasv_enable=YES
 pasv_address=127.0.0.1
-pasv_min_port=%4
-pasv_max_port=%5
 port_enable=YES
 connect_from_port_20=NO
 xferlog_enable=YES
@@ -87,54 +73,30 @@ vsftpd_log_file=%2/vsftpd.log
 xferlog_file=%2/xferlog
 )";
 
-// The first of PassivePortCount consecutive ports that are all free right now, picked at random
-// below the system's ephemeral range, so that outgoing connections do not take them meanwhile.
-quint16 freePassiveRange()
-{
-    for (int attempt = 0; attempt < RangeAttempts; ++attempt) {
-        const int first
-                = QRandomGenerator::global()->bounded(RangeLow, RangeHigh - PassivePortCount);
-        QTcpServer held[PassivePortCount];
-        int port = first;
-        while (port < first + PassivePortCount
-               && held[port - first].listen(QHostAddress::LocalHost, quint16(port)))
-            ++port;
-        if (port == first + PassivePortCount)
-            return quint16(first);
-    }
-    return 0;
-}
-
 // Sets the account up once per test process, serialised across test processes by a lock file.
 bool ensureAccount(QString *error)
 {
     static bool done = false;
-    if (done)
-        return true;
     QLockFile lock(QDir::temp().filePath(QStringLiteral("orvane-ftptest-account.lock")));
-    if (!lock.tryLock(SetUpTimeoutMs)) {
-        *error = QStringLiteral("cannot lock the test account set-up");
-        return false;
-    }
+    *error = QStringLiteral("cannot lock the account set-up");
+    if (done || !lock.tryLock(30000))
+        return done;
     QProcess shell;
     shell.setProcessChannelMode(QProcess::MergedChannels);
     shell.start(QStringLiteral("/bin/sh"),
                 {QStringLiteral("-c"),
-                 QString::fromLatin1(AccountScript).arg(AccountName, AccountPassword, PamService)});
-    done = shell.waitForFinished(SetUpTimeoutMs) && shell.exitStatus() == QProcess::NormalExit
+                 QString::fromLatin1(AccountScript)
+                         .arg(VsftpdServer::userName(), VsftpdServer::password(), PamService)});
+    done = shell.waitForFinished(30000) && shell.exitStatus() == QProcess::NormalExit
            && shell.exitCode() == 0;
-    if (!done) {
-        shell.kill();
-        shell.waitForFinished(SetUpTimeoutMs);
-        *error = QString::fromLocal8Bit(shell.readAll());
-    }
+    *error = QString::fromLocal8Bit(shell.readAll());
     return done;
 }
 
-// Makes path (when missing) with the given mode, owned by the account name ("" = root).
-bool own(const QString &path, bool folder, const char *name)
+// Makes path (when missing) readable by everyone, owned by the account name ("" = root).
+bool own(const QString &path, bool folder, const QString &name)
 {
-    const passwd *entry = *name ? ::getpwnam(name) : nullptr;
+    const passwd *entry = name.isEmpty() ? nullptr : ::getpwnam(name.toLatin1().constData());
     const QByteArray native = QFile::encodeName(path);
     return (!folder || QFileInfo(path).isDir() || QDir().mkdir(path))
            && ::chmod(native.constData(), folder ? 0755 : 0644) == 0
@@ -142,24 +104,14 @@ bool own(const QString &path, bool folder, const char *name)
                       == 0;
 }
 
-const char *ownerOf(VsftpdServer::Tree tree)
+QString ownerOf(VsftpdServer::Tree tree)
 {
-    return tree == VsftpdServer::Tree::AnonymousRoot ? ""
-           : tree == VsftpdServer::Tree::Upload      ? "ftp"
-                                                     : AccountName;
+    return tree == VsftpdServer::Tree::AnonymousRoot ? QString()
+           : tree == VsftpdServer::Tree::Upload      ? QStringLiteral("ftp")
+                                                     : VsftpdServer::userName();
 }
 
 } // namespace
-
-QString VsftpdServer::userName()
-{
-    return QString::fromLatin1(AccountName);
-}
-
-QString VsftpdServer::password()
-{
-    return QString::fromLatin1(AccountPassword);
-}
 
 QString VsftpdServer::path(Tree tree, const QString &relativePath) const
 {
@@ -208,76 +160,47 @@ void VsftpdServer::createTree(Tree tree, const QString &folder, const FileTree &
 {
     stop();
     QString error;
-    if (::geteuid() != 0)
-        return ::testing::AssertionFailure() << "vsftpd tests must run as root";
-    if (!QFileInfo::exists(QString::fromLatin1(VsftpdProgram)) || !::getpwnam("ftp"))
-        return ::testing::AssertionFailure() << VsftpdProgram << " or the \"ftp\" account is "
-                                             << "missing (run scripts/install-deps.sh)";
+    if (::geteuid() != 0 || !QFileInfo::exists(VsftpdProgram) || !::getpwnam("ftp"))
+        return ::testing::AssertionFailure() << "vsftpd tests run as root with vsftpd installed "
+                                             << "(scripts/install-deps.sh)";
     if (!ensureAccount(&error))
         return ::testing::AssertionFailure() << "test account: " << error.toStdString();
     // Every account must reach its tree; the folder holds nothing secret.
     const QString folder = m_peer.folder();
-    if (folder.isEmpty() || !own(folder, true, "") || !own(folder + "/empty", true, "")
+    if (!own(folder, true, "") || !own(folder + "/empty", true, "")
         || !own(anonymousRoot(), true, "") || !own(uploadFolder(), true, "ftp")
-        || !own(userRoot(), true, AccountName))
-        return ::testing::AssertionFailure()
-               << "cannot prepare the served folders in " << folder.toStdString();
-
-    ::testing::AssertionResult result = ::testing::AssertionFailure();
-    for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-        m_port = freePort();
-        const quint16 passive = freePassiveRange();
-        if (m_port == 0 || passive == 0)
-            return ::testing::AssertionFailure() << "no free ports on 127.0.0.1";
-        const QString config
-                = QString::fromLatin1(Config).arg(QString::number(m_port),
-                                                  folder,
-                                                  QString::fromLatin1(PamService),
-                                                  QString::number(passive),
-                                                  QString::number(passive + PassivePortCount - 1))
-                  + m_options;
-        if (!writeFile(m_peer.path("vsftpd.conf"), config.toUtf8()))
-            return ::testing::AssertionFailure() << "cannot write the configuration";
-        if (!m_peer.start(
-                    QString::fromLatin1(VsftpdProgram), {m_peer.path("vsftpd.conf")}, &error, true))
-            return ::testing::AssertionFailure() << error.toStdString();
-        if ((result = waitUntilReady(timeoutMs)))
-            return result;
-        m_peer.stop();
-        // Another process took a port between our check and vsftpd's bind: try new ports.
-        if (!log().contains(QStringLiteral("could not bind")))
-            break;
-    }
-    return result;
-}
-
-::testing::AssertionResult VsftpdServer::waitUntilReady(int timeoutMs)
-{
+        || !own(userRoot(), true, userName()))
+        return ::testing::AssertionFailure() << "cannot prepare " << folder.toStdString();
     // With TLS from the first byte the greeting comes only after a handshake: an accepted
     // connection is enough.
     const bool implicitTls = m_options.contains(QStringLiteral("implicit_ssl=YES"));
-    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); spinFor(20)) {
-        if (!m_peer.isRunning())
-            return ::testing::AssertionFailure() << "vsftpd exited at start:\n"
-                                                 << log().toStdString();
+    // Another process may take the port before vsftpd binds it: then again with another.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_port = freePort();
+        const QString config
+                = QString::fromLatin1(Config).arg(QString::number(m_port), folder, PamService);
+        if (!writeFile(m_peer.path("vsftpd.conf"), (config + m_options).toUtf8())
+            || !m_peer.start(VsftpdProgram, {m_peer.path("vsftpd.conf")}, &error, true))
+            return ::testing::AssertionFailure() << error.toStdString();
         QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, m_port);
-        QByteArray greeting;
         waitFor(
                 [&] {
-                    greeting += probe.readAll();
-                    return greeting.contains('\n')
-                           || probe.state() == QAbstractSocket::UnconnectedState;
+                    if (probe.state() == QAbstractSocket::UnconnectedState)
+                        probe.connectToHost(QHostAddress::LocalHost, m_port);
+                    return !m_peer.isRunning() || probe.canReadLine()
+                           || (implicitTls && probe.state() == QAbstractSocket::ConnectedState);
                 },
-                int(qBound(qint64(1), deadline.remainingTime(), qint64(2000))));
-        if ((greeting.startsWith("220 ")
-             || (implicitTls && probe.state() == QAbstractSocket::ConnectedState))
-            && m_peer.isRunning())
+                timeoutMs);
+        if (m_peer.isRunning()
+            && (probe.peek(4) == "220 "
+                || (implicitTls && probe.state() == QAbstractSocket::ConnectedState)))
             return ::testing::AssertionSuccess();
+        m_peer.stop();
+        if (!log().contains(QStringLiteral("could not bind")))
+            break;
     }
-    return ::testing::AssertionFailure()
-           << "vsftpd did not greet on port " << m_port << " within " << timeoutMs << " ms:\n"
-           << log().toStdString();
+    return ::testing::AssertionFailure() << "vsftpd did not greet on port " << m_port << ":\n"
+                                         << log().toStdString();
 }
 
 QStringList VsftpdServer::commands() const

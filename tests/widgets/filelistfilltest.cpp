@@ -34,7 +34,7 @@ TEST(FileListFill, SlicesEndInTheOrderOfANameSort)
         // Every name several times over: rows that compare equal must keep their order.
         row.name = stems.at(random.bounded(int(stems.size()))) + QString::number(i % 7);
         row.kind = random.bounded(5) == 0 ? FileListModel::FolderEntry : FileListModel::FileEntry;
-        row.size = QString::number(i);
+        row.size = QString::number(count - i);
         made.append(row);
     }
     Row parent;
@@ -59,6 +59,33 @@ TEST(FileListFill, SlicesEndInTheOrderOfANameSort)
     for (int i = 0; i < rows.size(); ++i) {
         ASSERT_EQ(rows.at(i).name, sorted.row(i).name) << "row " << i;
         ASSERT_EQ(rows.at(i).size, sorted.row(i).size) << "row " << i;
+    }
+
+    // Shown, the rows keep what the fill learnt of their names: Name sorts after a Size sort and
+    // after a row came in give the order of a comparison of each pair, equal names by size.
+    FileListModel shown;
+    shown.setRows(rows);
+    QList<Row> expected = rows;
+    Row late = made.at(5);
+    late.size = QStringLiteral("5");
+    for (const int column : std::initializer_list<int>{FileListModel::SizeColumn,
+                                                       FileListModel::NameColumn,
+                                                       -1,
+                                                       FileListModel::NameColumn}) {
+        if (column < 0) {
+            shown.insert(9, late);
+            expected.insert(9, late);
+            continue;
+        }
+        shown.sort(column);
+        std::stable_sort(expected.begin(), expected.end(), [column](const Row &a, const Row &b) {
+            return FileListModel::LessThan(a, b, column);
+        });
+        for (int i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(shown.row(i).name + shown.row(i).size,
+                      expected.at(i).name + expected.at(i).size)
+                    << "column " << column << " row " << i;
+        }
     }
 
     // Without a ".." row the first row made is found where the order put it; an empty list is
