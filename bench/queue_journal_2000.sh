@@ -54,11 +54,19 @@ echo "Downloading $files files of $file_kib KiB from $server on 127.0.0.1:$port 
 rounds_left=$repeat
 repeat=1
 for i in $(seq "$rounds_left"); do
+    round_base=$((i - 1))
     if ((i % 2)); then rounds plain journal; else rounds journal plain; fi
 done
 repeat=$rounds_left
 read -r plain_secs plain_cpu plain_load <<<"$(best_of plain)"
 read -r journal_secs journal_cpu journal_load <<<"$(best_of journal)"
+read -r plain_median plain_median_cpu _ <<<"$(median_of plain)"
+read -r journal_median journal_median_cpu _ <<<"$(median_of journal)"
+awk -v ps="$plain_median" -v pc="$plain_median_cpu" -v js="$journal_median" \
+    -v jc="$journal_median_cpu" 'BEGIN {
+    printf "medians: plain %.3f s CPU %.2f s, journal %.3f s CPU %.2f s: %+.1f%% time, %+.1f%% CPU\n",
+        ps, pc, js, jc, (js / ps - 1) * 100, (jc / pc - 1) * 100
+}'
 awk -v ps="$plain_secs" -v pc="$plain_cpu" -v pl="$plain_load" -v js="$journal_secs" \
     -v jc="$journal_cpu" -v jl="$journal_load" -v n="$files" 'BEGIN {
     printf "plain            %8.1f files/s  %6.2f s  CPU %5.2f s  (load %s)\n", n / ps, ps, pc, pl

@@ -259,7 +259,7 @@ declare -A runs
 rounds() {
     local i c r l line
     for i in $(seq "$repeat"); do
-        line="  round $i:"
+        line="  round $((${round_base:-0} + i)):"
         for c in "$@"; do
             l=$(load1)
             r=$(run_client "$c")
