@@ -7,8 +7,21 @@
 #include <QFileInfo>
 
 namespace {
-const QChar Star = QLatin1Char('*');
+
+// Takes the oldest (or the newest) journal id kept under key, forgetting the key with its last
+// id; -1 when none is kept.
+int TakeId(QHash<QString, QList<int>> &ids, const QString &key, bool oldest)
+{
+    auto found = ids.find(key);
+    if (found == ids.end())
+        return -1;
+    const int id = oldest ? found->takeFirst() : found->takeLast();
+    if (found->isEmpty())
+        ids.erase(found);
+    return id;
 }
+const QChar Star = QLatin1Char('*');
+} // namespace
 
 QueueRecorder::QueueRecorder(TaskEngine &engine, QueueJournal &journal, QObject *parent)
     : QObject(parent)
@@ -130,12 +143,9 @@ void QueueRecorder::entryAppended(const QString &entry)
 
 void QueueRecorder::entryTaken(const QString &entry)
 {
-    auto waiting = m_waiting.find(entry);
-    if (waiting == m_waiting.end())
+    const int id = TakeId(m_waiting, entry, true);
+    if (id < 0)
         return;
-    const int id = waiting->takeFirst();
-    if (waiting->isEmpty())
-        m_waiting.erase(waiting);
     QueueJournal::Transfer transfer;
     transferOf(entry, &transfer);
     if (transfer.kind != QueueJournal::Transfer::File) {
@@ -149,32 +159,20 @@ void QueueRecorder::entryTaken(const QString &entry)
 
 void QueueRecorder::entryRemoved(const QString &entry)
 {
-    auto waiting = m_waiting.find(entry);
-    if (waiting == m_waiting.end())
-        return;
-    m_journal.end(waiting->takeLast());
-    if (waiting->isEmpty())
-        m_waiting.erase(waiting);
+    if (const int id = TakeId(m_waiting, entry, false); id >= 0)
+        m_journal.end(id);
 }
 
 void QueueRecorder::transferEnded(bool download, const QString &folder, const QString &file)
 {
-    auto running = m_running.find(runningKey(download, folder + file));
-    if (running == m_running.end())
-        return;
-    m_journal.end(running->takeFirst());
-    if (running->isEmpty())
-        m_running.erase(running);
+    if (const int id = TakeId(m_running, runningKey(download, folder + file), true); id >= 0)
+        m_journal.end(id);
 }
 
 void QueueRecorder::heldEntryEnded(const QString &entry)
 {
-    auto held = m_held.find(entry);
-    if (held == m_held.end())
-        return;
-    m_journal.end(held->takeFirst());
-    if (held->isEmpty())
-        m_held.erase(held);
+    if (const int id = TakeId(m_held, entry, true); id >= 0)
+        m_journal.end(id);
 }
 
 void QueueRecorder::endRunning()
