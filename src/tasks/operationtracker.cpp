@@ -35,12 +35,15 @@ int OperationTracker::start(OperationStart *start)
     return start->id;
 }
 
+OperationTracker::Running *OperationTracker::running(int operation)
+{
+    const auto found = m_running.find(operation);
+    return found == m_running.end() ? nullptr : &*found;
+}
+
 OperationTracker::Running *OperationTracker::running(const tTaskListObj *record)
 {
-    if (!record || record->operation == 0)
-        return nullptr;
-    const auto found = m_running.find(record->operation);
-    return found == m_running.end() ? nullptr : &*found;
+    return record && record->operation != 0 ? running(record->operation) : nullptr;
 }
 
 ItemResult *OperationTracker::pending(Running &op, ItemResult::Kind kind, const QString &target)
@@ -78,26 +81,24 @@ void OperationTracker::expect(int operation,
                               const QString &source,
                               const QString &target)
 {
-    const auto found = m_running.find(operation);
-    if (found != m_running.end())
-        item(*found, kind, target).source = source;
+    if (Running *op = running(operation))
+        item(*op, kind, target).source = source;
 }
 
 void OperationTracker::skip(int operation, const SkippedName &skipped)
 {
-    const auto found = m_running.find(operation);
-    if (found != m_running.end())
-        found->result.skipped.append(skipped);
+    if (Running *op = running(operation))
+        op->result.skipped.append(skipped);
 }
 
 void OperationTracker::localFolderFailed(int operation,
                                          const QString &folder,
                                          const QString &reason)
 {
-    const auto found = m_running.find(operation);
-    if (found == m_running.end())
+    Running *op = running(operation);
+    if (!op)
         return;
-    failed(item(*found, ItemResult::LocalFolder, folder), reason);
+    failed(item(*op, ItemResult::LocalFolder, folder), reason);
 }
 
 void OperationTracker::transferRefused(const tTaskListObj *record,
@@ -112,30 +113,30 @@ void OperationTracker::transferRefused(const tTaskListObj *record,
 
 void OperationTracker::retarget(int operation, const QString &target, const QString &newTarget)
 {
-    const auto found = m_running.find(operation);
-    if (found == m_running.end())
+    Running *op = running(operation);
+    if (!op)
         return;
-    const auto at = found->partAt.constFind({int(ItemResult::Transfer), target});
-    if (at == found->partAt.cend())
+    const auto at = op->partAt.constFind({int(ItemResult::Transfer), target});
+    if (at == op->partAt.cend())
         return;
     const qsizetype index = *at;
-    found->partAt.remove({int(ItemResult::Transfer), target});
-    found->partAt.insert({int(ItemResult::Transfer), newTarget}, index);
-    found->result.items[index].target = newTarget;
+    op->partAt.remove({int(ItemResult::Transfer), target});
+    op->partAt.insert({int(ItemResult::Transfer), newTarget}, index);
+    op->result.items[index].target = newTarget;
 }
 
 void OperationTracker::transferLeft(int operation,
                                     const QString &target,
                                     const SkippedName &skipped)
 {
-    const auto found = m_running.find(operation);
-    if (found == m_running.end())
+    Running *op = running(operation);
+    if (!op)
         return;
-    ItemResult &left = item(*found, ItemResult::Transfer, target);
+    ItemResult &left = item(*op, ItemResult::Transfer, target);
     left.ended = true;
     left.success = true;
     left.bytes = 0;
-    found->result.skipped.append(skipped);
+    op->result.skipped.append(skipped);
 }
 
 void OperationTracker::release(int operation)
@@ -151,10 +152,10 @@ void OperationTracker::transferGaveUp(int operation,
                                       const QString &reason,
                                       int attempts)
 {
-    const auto found = m_running.find(operation);
-    if (found == m_running.end())
+    Running *op = running(operation);
+    if (!op)
         return;
-    ItemResult &gaveUp = failed(item(*found, ItemResult::Transfer, target), reason);
+    ItemResult &gaveUp = failed(item(*op, ItemResult::Transfer, target), reason);
     gaveUp.connectionClosed = true;
     gaveUp.attempts = attempts;
 }

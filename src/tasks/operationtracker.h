@@ -91,6 +91,7 @@ private:
         QHash<int, QList<qsizetype>> ofKind;
         QHash<int, qsizetype> ofKindFrom;
     };
+    Running *running(int operation);
     Running *running(const tTaskListObj *record);
     // The part of kind with target, else a new one.
     ItemResult &item(Running &op, ItemResult::Kind kind, const QString &target);
