@@ -36,9 +36,10 @@ public:
     void start();
 
     // The line ls prints for an entry: "d" or "f", the size (-1 for a folder), the date as
-    // "yyyy-MM-dd HH:mm" (empty when unknown) and the name, separated by tabs.
+    // "yyyy-MM-dd HH:mm" (empty when unknown) and the name, separated by tabs; appended in
+    // UTF-8 as it is written out.
     static QString listingLine(const ListingBuffer::Entry &entry);
-    static void appendListingLine(QString &line, const ListingBuffer::Entry &entry);
+    static void appendListingLine(QByteArray &line, const ListingBuffer::Entry &entry);
 
 Q_SIGNALS:
     void finished(int exitStatus);

@@ -6,7 +6,9 @@
 #include "platform/localpath.h"
 #include "util/hosttext.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 QString CliRunner::slashForm(QString internalPath)
 {
@@ -100,17 +102,42 @@ void CliRunner::reportTransfer(const CliStep &step, const OperationResult &resul
 
 QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
 {
-    QString line;
+    QByteArray line;
     appendListingLine(line, entry);
-    return line;
+    return QString::fromUtf8(line);
 }
 
-void CliRunner::appendListingLine(QString &line, const ListingBuffer::Entry &entry)
+namespace {
+
+// The decimal number text holds (an optional minus, digits), or 0 when it holds anything else
+// or a number past 32 bits: read here, as a long listing has one on every line.
+qint32 dosDateOf(QStringView text)
 {
-    const bool folder = entry.key.startsWith(QLatin1Char('d'));
-    const qsizetype star = entry.fields.indexOf(QLatin1Char('*'));
-    const QStringView size = QStringView(entry.fields).left(star < 0 ? entry.fields.size() : star);
-    const qint32 dosDate = star < 0 ? 0 : QStringView(entry.fields).mid(star + 1).toInt();
+    const bool negative = text.startsWith(u'-');
+    const QStringView digits = negative ? text.mid(1) : text;
+    if (digits.isEmpty() || digits.size() > 10)
+        return 0;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        const char16_t digit = c.unicode() - u'0';
+        if (digit > 9)
+            return 0;
+        value = value * 10 + digit;
+    }
+    value = negative ? -value : value;
+    return value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()
+                   ? 0
+                   : qint32(value);
+}
+
+} // namespace
+
+void CliRunner::appendListingLine(QByteArray &line, const ListingBuffer::Entry &entry)
+{
+    const QStringView fields(entry.fields);
+    const qsizetype star = fields.indexOf(u'*');
+    const QStringView size = fields.left(star < 0 ? fields.size() : star);
+    const qint32 dosDate = star < 0 ? 0 : dosDateOf(fields.mid(star + 1));
     // The stored date is local already: its fields are printed as they are, without a time
     // zone lookup for every line of a long listing.
     const quint32 high = quint32(dosDate) >> 16;
@@ -138,13 +165,36 @@ void CliRunner::appendListingLine(QString &line, const ListingBuffer::Entry &ent
         when[13] = ':';
         put(14, minute, 2);
     }
-    line += folder ? QLatin1Char('d') : QLatin1Char('f');
-    line += QLatin1Char('\t');
-    line += size;
-    line += QLatin1Char('\t');
-    line += QLatin1StringView(when);
-    line += QLatin1Char('\t');
-    AppendVisibleHostText(line, QStringView(entry.key).mid(1));
+    // Written straight into the line's bytes: a long listing has thousands of these.
+    const QStringView name = QStringView(entry.key).mid(1);
+    const qsizetype start = line.size();
+    line.resize(start + 4 + size.size() + 16 + name.size());
+    char *out = line.data() + start;
+    *out++ = entry.key.startsWith(QLatin1Char('d')) ? 'd' : 'f';
+    *out++ = '\t';
+    for (const QChar c : size)
+        *out++ = char(c.unicode() < 0x80 ? c.unicode() : '?');
+    *out++ = '\t';
+    for (const char c : when) {
+        if (c)
+            *out++ = c;
+    }
+    *out++ = '\t';
+    // A name of printable ASCII characters is its own bytes; any other is shown as the terminal
+    // may see it, in UTF-8.
+    const bool plain = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    });
+    if (plain) {
+        for (const QChar c : name)
+            *out++ = char(c.unicode());
+        line.resize(out - line.constData());
+    } else {
+        line.resize(out - line.constData());
+        QString shown;
+        AppendVisibleHostText(shown, name);
+        line += shown.toUtf8();
+    }
 }
 
 void CliRunner::printListing(const QString &folder)
@@ -153,18 +203,17 @@ void CliRunner::printListing(const QString &folder)
     if (!entries)
         return;
     m_progress.finish();
-    // One text for the whole listing, converted once.
-    QString lines;
+    // One text for the whole listing, written at once.
+    QByteArray lines;
     qsizetype room = 0;
     for (const ListingBuffer::Entry &entry : *entries)
         room += entry.key.size() + entry.fields.size() + 24;
     lines.reserve(room);
     for (const ListingBuffer::Entry &entry : *entries) {
         appendListingLine(lines, entry);
-        lines += QLatin1Char('\n');
+        lines += '\n';
     }
-    const QByteArray text = lines.toLocal8Bit();
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fwrite(lines.constData(), 1, size_t(lines.size()), stdout);
     std::fflush(stdout);
 }
 

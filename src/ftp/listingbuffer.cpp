@@ -1,7 +1,10 @@
 #include "ftp/listingbuffer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 bool ListingBuffer::sortsBefore(const QString &a, const QString &b)
 {
@@ -73,21 +76,112 @@ const ListingBuffer::Entry *ListingBuffer::find(const QString &folder, const QSt
     return it != list->cend() && it->key == key ? &*it : nullptr;
 }
 
+namespace {
+
+// Sorts entries into the listing order, stable. A key of ASCII characters alone is compared as
+// bytes, folded and then exact, which is the same order as sortsBefore's and far quicker over a
+// long listing in no order: the bytes are made once, and the sort moves small records, most of
+// which it tells apart by their kind and the next seven folded bytes after the prefix every
+// name shares ("entry 0" in "entry 012", "entry 013"...). A pair in which either key has
+// another character is left to sortsBefore.
+void sortByKeys(ListingBuffer::EntryList &entries)
+{
+    struct Record
+    {
+        quint64 head;     // folded bytes from the shared prefix on, zero after the key's end
+        qsizetype at;     // where the key's folded bytes start in bytes, then its exact bytes
+        qsizetype length; // -1 for a key that is not all ASCII
+        qsizetype index;  // the entry's place in the list
+    };
+    std::vector<Record> records;
+    records.reserve(size_t(entries.size()));
+    std::string bytes;
+    for (qsizetype index = 0; index < entries.size(); ++index) {
+        const QString &key = entries.at(index).key;
+        const qsizetype at = qsizetype(bytes.size());
+        bytes.resize(size_t(at + 2 * key.size()));
+        char *folded = bytes.data() + at;
+        char *exact = folded + key.size();
+        qsizetype length = key.size();
+        for (qsizetype i = 0; i < key.size(); ++i) {
+            const char16_t c = key.at(i).unicode();
+            if (c >= 0x80) {
+                length = -1;
+                break;
+            }
+            exact[i] = char(c);
+            folded[i] = char(c >= u'A' && c <= u'Z' ? c + 32 : c);
+        }
+        if (length < 0)
+            bytes.resize(size_t(at));
+        records.push_back(Record{0, at, length, index});
+    }
+    // The folded prefix every ASCII key has after its kind, measured against the first one.
+    const char *data = bytes.data();
+    const auto ascii = [](const Record &record) {
+        return record.length > 0;
+    };
+    const auto firstAscii = std::find_if(records.cbegin(), records.cend(), ascii);
+    qsizetype shared = firstAscii == records.cend() ? 0 : firstAscii->length - 1;
+    for (const Record &record : records) {
+        if (!ascii(record))
+            continue;
+        const char *folded = data + record.at + 1;
+        const char *first = data + firstAscii->at + 1;
+        qsizetype i = 0;
+        while (i < shared && i < record.length - 1 && folded[i] == first[i])
+            ++i;
+        shared = i;
+    }
+    for (Record &record : records) {
+        if (!ascii(record))
+            continue;
+        const char *folded = data + record.at;
+        quint64 head = quint64(uchar(folded[0])) << 56;
+        for (qsizetype i = 0; i < 7; ++i) {
+            const qsizetype from = 1 + shared + i;
+            const quint64 byte = from < record.length ? uchar(folded[from]) : 0;
+            head |= byte << (8 * (6 - i));
+        }
+        record.head = head;
+    }
+    std::stable_sort(records.begin(), records.end(), [&](const Record &a, const Record &b) {
+        if (a.length < 0 || b.length < 0)
+            return ListingBuffer::sortsBefore(entries.at(a.index).key, entries.at(b.index).key);
+        if (a.head != b.head)
+            return a.head < b.head;
+        const qsizetype common = std::min(a.length, b.length);
+        if (const int order = std::memcmp(data + a.at, data + b.at, size_t(common)))
+            return order < 0;
+        if (a.length != b.length)
+            return a.length < b.length;
+        return std::memcmp(data + a.at + a.length, data + b.at + b.length, size_t(a.length)) < 0;
+    });
+    ListingBuffer::EntryList sorted;
+    sorted.reserve(entries.size());
+    for (const Record &record : records)
+        sorted.append(std::move(entries[record.index]));
+    entries = std::move(sorted);
+}
+
+} // namespace
+
 void ListingBuffer::sortEntries(EntryList &entries)
 {
-    // Hosts mostly send a folder's names in order already, folders and files mixed: the
-    // folders' keys go first, and each kind is sorted only when it is not in order yet.
-    const auto before = [](const Entry &a, const Entry &b) {
-        return sortsBefore(a.key, b.key);
-    };
-    const auto files = std::stable_partition(entries.begin(), entries.end(), [](const Entry &e) {
+    // Hosts mostly send a folder's names in order already, folders and files mixed: then the
+    // folders' keys only move to the front. Otherwise the whole list is sorted, which puts them
+    // there too ("d" before "f").
+    const Entry *lastFolder = nullptr;
+    const Entry *lastFile = nullptr;
+    for (const Entry &entry : entries) {
+        const Entry *&last = entry.key.startsWith(QLatin1Char('d')) ? lastFolder : lastFile;
+        if (last && sortsBefore(entry.key, last->key))
+            return sortByKeys(entries);
+        last = &entry;
+    }
+    std::stable_partition(entries.begin(), entries.end(), [](const Entry &e) {
         return e.key.startsWith(QLatin1Char('d'));
     });
-    for (const auto &[from, to] :
-         {std::pair(entries.begin(), files), std::pair(files, entries.end())}) {
-        if (!std::is_sorted(from, to, before))
-            std::stable_sort(from, to, before);
-    }
 }
 
 void ListingBuffer::store(const QString &folder, EntryList entries)

@@ -345,6 +345,12 @@ TEST(CliText, ListingAndProgressLines)
               QStringLiteral("d\t-1\t\tsub"));
     EXPECT_EQ(CliRunner::listingLine({QStringLiteral("fs*t"), QStringLiteral("5000000000*0")}),
               QStringLiteral("f\t5000000000\t\ts*t"));
+    EXPECT_EQ(
+            CliRunner::listingLine({QStringLiteral("f\u65e5\u00e9\x1b[2J"), QStringLiteral("7*0")}),
+            QStringLiteral("f\t7\t\t\u65e5\u00e9\\x1B[2J"));
+    const QString late = QString::number(DosDateTime(QDate(2050, 12, 31), QTime(23, 59)));
+    EXPECT_EQ(CliRunner::listingLine({QStringLiteral("fz"), QStringLiteral("1*") + late}),
+              QStringLiteral("f\t1\t2050-12-31 23:59\tz"));
     // clang-format off
     const struct { qint64 done, total, ms; const char *text; } progress[] = {
             {512, -1, 0, "512 B"},

@@ -2,16 +2,20 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
-// Stored whole or added one by one, a listing is found by binary search exactly as a linear
-// scan finds it: names that differ in case alone, share prefixes or sort apart only by their
-// exact spelling; the first of duplicate keys, and a later addEntry replacing an earlier one.
+// Stored whole or added one by one, a listing is in the order of its names and is found by
+// binary search exactly as a linear scan finds it: names that differ in case alone, share
+// prefixes, sort apart only by their exact spelling or have characters other than ASCII (some
+// that fold to ASCII letters); duplicate keys keep the host's order and the first is found; a
+// later addEntry replaces an earlier one.
 TEST(ListingBuffer, LookUpAgreesWithALinearScan)
 {
     QRandomGenerator random(16);
     const auto randomKey = [&] {
-        static const QString letters = QStringLiteral("aAbBzZ_.1é");
+        static const QString letters = QStringLiteral("aAbBkKzZ_[{.1é\u212A");
         QString key = random.bounded(2) ? QStringLiteral("d") : QStringLiteral("f");
         for (int i = 0, length = 1 + random.bounded(4); i < length; ++i)
             key += letters.at(random.bounded(int(letters.size())));
@@ -26,6 +30,24 @@ TEST(ListingBuffer, LookUpAgreesWithALinearScan)
         added.addEntry(pub, key, fields);
     }
     stored.store(pub, listing);
+    // In order as a stable sort by the rule puts it, also where every name shares a prefix
+    // (in either case) that the quick comparison steps over.
+    ListingBuffer::EntryList shared = listing;
+    for (ListingBuffer::Entry &entry : shared)
+        entry.key.insert(1,
+                         random.bounded(2) ? QStringLiteral("Entry 0") : QStringLiteral("eNTRY 0"));
+    stored.store(QStringLiteral("\\shared\\"), shared);
+    for (const auto &[folder, input] :
+         {std::pair(pub, listing), std::pair(QStringLiteral("\\shared\\"), shared)}) {
+        ListingBuffer::EntryList expected = input;
+        std::stable_sort(expected.begin(), expected.end(), [](const auto &a, const auto &b) {
+            return ListingBuffer::sortsBefore(a.key, b.key);
+        });
+        const ListingBuffer::EntryList &sorted = *stored.entries(folder);
+        ASSERT_EQ(sorted.size(), expected.size());
+        for (qsizetype i = 0; i < sorted.size(); ++i)
+            ASSERT_EQ(sorted.at(i).fields, expected.at(i).fields) << i;
+    }
     const auto linearFind = [](const ListingBuffer::EntryList &list, const QString &key) {
         const auto it = std::find_if(
                 list.cbegin(), list.cend(), [&](const auto &e) { return e.key == key; });
