@@ -367,7 +367,16 @@ private:
 
     // tcftp_features.cpp: FEAT, EPSV/EPRT, modification times
     void featReplied();
-    QString mlstFactsWanted() const;
+    struct MlstFacts
+    {
+        QString plain; // "type;size;modify;" as the host spells them, or empty
+        QString walk;  // the same with unique, when the host offers it
+        bool uniqueOffered = false;
+        bool uniqueByDefault = false;
+        bool askAfterLogin = false; // the host sends neither set by default
+    };
+    MlstFacts mlstFacts() const;
+    void askUniqueForWalk();
     void epsvReplied();
     // The code is one a host gives for a command it does not know or will not take.
     static bool isRefusal(const QString &code);
@@ -571,6 +580,7 @@ private:
     QStringList m_featLines;           // lines of the FEAT reply being read
     bool m_epsvRefused = false;        // the host refused EPSV once: PASV for the session
     bool m_listMlsd = false;           // the listing in progress comes from MLSD
+    bool m_mlstUnique = false;         // MLSD entries carry the unique fact
     QSet<QString> m_walkUniques;       // unique facts of the folders a tree walk has met
     QDateTime m_downloadModified;      // the host's time of the file being downloaded (UTC)
     qint64 m_resumeCandidate = -1;     // size of a local partial waiting for SIZE's answer

@@ -57,38 +57,61 @@ void TcFTP::featReplied()
     // switched.
     if (HostOffers(QStringLiteral("UTF8")) && !m_nameCodec.isLegacy())
         m_commandQueue.prepend(QStringLiteral("opts utf8 on"));
-    const QString facts = mlstFactsWanted();
-    if (!facts.isEmpty())
-        m_commandQueue.prepend(QStringLiteral("opts mlst ") + facts);
+    const MlstFacts facts = mlstFacts();
+    m_mlstUnique = facts.uniqueByDefault;
+    if (facts.askAfterLogin) {
+        m_mlstUnique = false;
+        m_commandQueue.prepend(QStringLiteral("opts mlst ") + facts.plain);
+    }
 }
 
-// The facts a listing reads (type, size, modify, and unique for telling links apart in a walk),
-// as "type;size;modify;unique;" in the host's spelling, when the host would otherwise send
-// others or leave one of them out; empty when its own choice is already that, or when it
-// cannot be asked. Every fact left out is work the host does and text sent for every entry:
+// What the host is asked to send with each MLSD entry: the facts a listing reads (type, size,
+// modify) in the host's spelling, and for a tree walk unique as well (links are told apart by
+// it). Every fact left out is work the host does and text sent for every entry (pyftpdlib
+// spends a fifth of a long listing's time on unique alone):
 //     MLST type*;perm*;size*;modify*;unique*;unix.mode;unix.uid;unix.gid;
-QString TcFTP::mlstFactsWanted() const
+// The argument for "opts mlst" is empty when the host cannot be asked (no type fact). A host
+// that sends either set by default is not asked at all, which keeps a round trip.
+TcFTP::MlstFacts TcFTP::mlstFacts() const
 {
-    const QString offered = m_features.value(QStringLiteral("MLST"));
-    if (offered.isEmpty())
-        return {};
-    static const QStringList used{QStringLiteral("type"),
-                                  QStringLiteral("size"),
-                                  QStringLiteral("modify"),
-                                  QStringLiteral("unique")};
-    QString wanted;
+    MlstFacts facts;
     bool typed = false;
-    bool same = true; // what the host sends unasked is what is wanted
+    bool plainByDefault = true;
+    bool walkByDefault = true;
+    const QString offered = m_features.value(QStringLiteral("MLST"));
     for (const QString &item : offered.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const bool byDefault = item.endsWith(QLatin1Char('*'));
         const QString name = byDefault ? item.chopped(1) : item;
-        const bool use = used.contains(name, Qt::CaseInsensitive);
-        if (use)
-            wanted += name + QLatin1Char(';');
+        const bool unique = name.compare(QLatin1String("unique"), Qt::CaseInsensitive) == 0;
+        const bool read = name.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0
+                          || name.compare(QLatin1String("size"), Qt::CaseInsensitive) == 0
+                          || name.compare(QLatin1String("modify"), Qt::CaseInsensitive) == 0;
+        if (read)
+            facts.plain += name + QLatin1Char(';');
+        if (read || unique)
+            facts.walk += name + QLatin1Char(';');
         typed = typed || name.compare(QLatin1String("type"), Qt::CaseInsensitive) == 0;
-        same = same && use == byDefault;
+        facts.uniqueOffered = facts.uniqueOffered || unique;
+        facts.uniqueByDefault = facts.uniqueByDefault || (unique && byDefault);
+        plainByDefault = plainByDefault && read == byDefault;
+        walkByDefault = walkByDefault && (read || unique) == byDefault;
     }
-    return same || !typed ? QString() : wanted;
+    if (!typed) {
+        facts.plain.clear();
+        facts.walk.clear();
+    }
+    facts.askAfterLogin = typed && !plainByDefault && !walkByDefault;
+    return facts;
+}
+
+// Before a tree walk's first MLSD: a host that was asked to leave unique out is asked for it.
+void TcFTP::askUniqueForWalk()
+{
+    const MlstFacts facts = mlstFacts();
+    if (m_mlstUnique || !facts.uniqueOffered || facts.walk.isEmpty())
+        return;
+    m_mlstUnique = true;
+    m_commandQueue.prepend(QStringLiteral("opts mlst ") + facts.walk);
 }
 
 // 229 Entering Extended Passive Mode (|||6446|): only the port is given, the address is the

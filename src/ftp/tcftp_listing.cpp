@@ -85,6 +85,7 @@ void TcFTP::runListCommand(const QString &command, const QString &argument)
             if (top.size() > 1)
                 top.chop(1);
             m_commandQueue.prepend(QStringLiteral("mlst ") + top);
+            askUniqueForWalk();
         }
         Q_EMIT actionDone(caBufferFolder, ConvertPath(argument, BackslashForm), 0, false, true);
         return;
