@@ -96,6 +96,10 @@ void sortByKeys(ListingBuffer::EntryList &entries)
     std::vector<Record> records;
     records.reserve(size_t(entries.size()));
     std::string bytes;
+    qsizetype room = 0;
+    for (const ListingBuffer::Entry &entry : entries)
+        room += 2 * entry.key.size();
+    bytes.reserve(size_t(room));
     for (qsizetype index = 0; index < entries.size(); ++index) {
         const QString &key = entries.at(index).key;
         const qsizetype at = qsizetype(bytes.size());
@@ -198,9 +202,9 @@ void ListingBuffer::addEntry(const QString &folder,
     EntryList &list = m_folders[FolderKey{folder}];
     const qsizetype at = position(list, key) - list.cbegin();
     if (at < list.size() && list.at(at).key == key)
-        list[at] = Entry{key, fields, fromLink};
+        list[at] = Entry{key, fields, fromLink, {}};
     else
-        list.insert(at, Entry{key, fields, fromLink});
+        list.insert(at, Entry{key, fields, fromLink, {}});
 }
 
 bool ListingBuffer::remove(const QString &folder)

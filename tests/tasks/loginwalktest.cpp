@@ -42,9 +42,10 @@ TEST(LoginWalk, HomeRootAndInitialFolder)
         EXPECT_EQ(engine.currentHostFolder(), QString::fromUtf8(walk.shown));
         EXPECT_EQ(engine.RequestedFolder(), QString::fromUtf8(walk.shown));
         EXPECT_TRUE(engine.listingBuffer().contains(QString::fromUtf8(walk.shown)));
-        if (*walk.warning)
+        if (*walk.warning) {
             EXPECT_TRUE(engine.log()->lines().contains(QString::fromUtf8(walk.warning)))
                     << engine.log()->lines().join('\n').toStdString();
+        }
     }
 }
 

@@ -9,8 +9,9 @@ TEST(LogModel, KeepsTheLast999LinesNumberedAndSorted)
     LogModel log;
     for (int i = 1; i <= 2500; ++i) {
         log.WriteLog(QStringLiteral("  : line %1").arg(i), -1);
-        if (i == 999 || i == 1000)
+        if (i == 999 || i == 1000) {
             EXPECT_EQ(log.line(0), QStringLiteral("  : line %1").arg(i - 998));
+        }
     }
     EXPECT_EQ(log.lineCount(), 999);
     EXPECT_EQ(log.rowCount(), 999);

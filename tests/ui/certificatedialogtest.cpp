@@ -26,7 +26,8 @@ int loginCommands(const VsftpdServer &server)
 
 CertificateDialog *waitForQuestion(TForm1 &form)
 {
-    QTest::qWaitFor([&] { return form.findChild<CertificateDialog *>() != nullptr; }, 15000);
+    if (!QTest::qWaitFor([&] { return form.findChild<CertificateDialog *>() != nullptr; }, 15000))
+        return nullptr;
     return form.findChild<CertificateDialog *>();
 }
 

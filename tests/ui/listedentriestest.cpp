@@ -26,7 +26,7 @@ TEST(ListedEntries, RowsReadTheBufferedEntriesAndOutliveChangesToTheBuffer)
     ListingBuffer::EntryList listed;
     for (const QString &key :
          QString("freadme|fREADME|dB.txt|fb.txt|fÄpfel|d9|f10|fSub|dsub").split('|'))
-        listed.append({key, {}});
+        listed.append({key, {}, false, {}});
     buffer.store(folder, listed);
     auto source = std::make_shared<const ListedEntries>(*buffer.entries(folder));
     QList<FileListModel::Row> shown;
@@ -53,7 +53,7 @@ TEST(ListedEntries, RowsReadTheBufferedEntriesAndOutliveChangesToTheBuffer)
         list->removeRow(list->findCaption("README", Qt::CaseSensitive));
     }
     ASSERT_EQ(Texts(view), Texts(mirror));
-    for (const QString &name : {"README", "readme", "Readme", "sub", "B.TXT"}) {
+    for (const char *name : {"README", "readme", "Readme", "sub", "B.TXT"}) {
         EXPECT_EQ(view.findCaption(name, Qt::CaseSensitive),
                   mirror.findCaption(name, Qt::CaseSensitive));
         EXPECT_EQ(view.findCaption(name, Qt::CaseInsensitive),

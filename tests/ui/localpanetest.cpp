@@ -122,7 +122,7 @@ TEST_F(LocalPaneTest, AddFileItemShowsOnlyItemsOfTheFolderShown)
     EXPECT_GE(form->AddFileItem(false, list, -1, 1, "readme", folder()), 0);
 
     // Arrivals and a folder made land at their sorted places, and the count follows them.
-    for (const QString &name : {"0first.bin", "middle.dat", "zzz"})
+    for (const char *name : {"0first.bin", "middle.dat", "zzz"})
         form->AddFileItem(false, list, -1, 1, name, folder());
     form->AddFileItem(false, list, -1, -1, "Made", folder());
     QStringList files, folders;
@@ -146,7 +146,7 @@ TEST_F(LocalPaneTest, RenameTakesTheTypedNameWithItsCaseAndNeverOverwrites)
     EXPECT_EQ(rowOf(list, "notes.txt"), -1);
     // The same name, a name of removed characters only, a name that is taken: nothing changes.
     const QStringList before = onDisk();
-    for (const QString &typed : {"NOTES.TXT", "???", "README"}) {
+    for (const char *typed : {"NOTES.TXT", "???", "README"}) {
         selectRows(list, {"NOTES.TXT"});
         UserScript().type(typed).trigger(form->Menu_Rename);
     }

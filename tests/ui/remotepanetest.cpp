@@ -52,7 +52,7 @@ TEST(RemotePane, ListsOpensBuffersReloadsAndLogsOff)
 
     // Change Folder takes a folder relative to the root folder; the same folder in other
     // letters changes nothing; both come from the buffer.
-    for (const QString &typed : {"pub/sub", "\\PUB\\Sub\\"}) {
+    for (const char *typed : {"pub/sub", "\\PUB\\Sub\\"}) {
         focusOn(w.hostList());
         UserScript().type(typed).trigger(form.Menu_ChangeFolder);
         ASSERT_TRUE(waitForHostList(form, "\\pub\\sub\\", {"..", "deep.txt"}));

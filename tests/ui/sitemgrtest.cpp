@@ -148,8 +148,9 @@ TEST_F(SiteManager, AddRenameDeleteKeepTheOrderAndTheNameRules)
         const QStringList seen = press(row.at, mgr.get()->*row.button, row.answers);
         EXPECT_EQ(shown(), row.tree) << row.answers.join(' ').toStdString();
         EXPECT_EQ(buttons(), row.buttons) << row.answers.join(' ').toStdString();
-        if (row.answers.contains("!cancel"))
+        if (row.answers.contains("!cancel")) {
             EXPECT_TRUE(seen.value(2).endsWith("| ZULU"));
+        }
     }
     // With ConfirmDelete off nothing is asked.
     options.ConfirmDelete = false;

@@ -192,12 +192,13 @@ TEST(UnfinishedWork, ASavedSitesQueueResumesWithTheSite)
     server->createFile("saved/a.bin", ovtest::testBytes(70000, 7));
     ProgramHome home;
     auto root = SiteNode::makeRoot(SiteStore::rootText());
-    root->addFolder("Work")->addSite("Loop",
-                                     {.Host = "127.0.0.1",
-                                      .Username = server->userName(),
-                                      .Password = server->password(),
-                                      .Port = server->port(),
-                                      .Anonymous = false});
+    TSiteObject loop;
+    loop.Host = "127.0.0.1";
+    loop.Username = server->userName();
+    loop.Password = server->password();
+    loop.Port = server->port();
+    loop.Anonymous = false;
+    root->addFolder("Work")->addSite("Loop", loop);
     {
         Registry registry(home.registryFile());
         ASSERT_TRUE(SiteStore(registry).saveTree(*root, nullptr) && registry.save());
