@@ -183,9 +183,11 @@ void ListingBuffer::sortEntries(EntryList &entries)
             return sortByKeys(entries);
         last = &entry;
     }
-    std::stable_partition(entries.begin(), entries.end(), [](const Entry &e) {
+    const auto folder = [](const Entry &e) {
         return e.key.startsWith(QLatin1Char('d'));
-    });
+    };
+    if (!std::is_partitioned(entries.begin(), entries.end(), folder))
+        std::stable_partition(entries.begin(), entries.end(), folder);
 }
 
 void ListingBuffer::store(const QString &folder, EntryList entries)

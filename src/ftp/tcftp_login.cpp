@@ -419,6 +419,7 @@ void TcFTP::loginComplete()
     m_features.clear();
     m_featLines.clear();
     m_epsvRefused = false;
+    m_mlstUnique = false;
     m_commandQueue.prepend(QStringLiteral("feat"));
     queueDataProtection();
 }
