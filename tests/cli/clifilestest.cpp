@@ -87,22 +87,19 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
     // clang-format off
+    // Each reason ("|" between several) is on standard error. Usage errors one by one are
+    // the option and command tests'; these show their exit status.
     const struct { const char *line; int status; const char *reason; } failures[] = {
-            {"rm B/missing.txt", 1, "550"},
+            {"rm B/missing.txt", 1, "550|/upload/files/missing.txt"},
             {"--user nobody-here ls B/", 1, "530"},
-            {"rm B/missing.txt", 1, "/upload/files/missing.txt"},
             {"mv B/missing.txt other.txt", 1, "rename"},
             {"mkdir B/new%20folder/", 1, "550"},
             {"put L/x/y/c.bin A/", 1, "553"},
             {"put L/absent.bin B/", 1, "absent.bin"},
             {"get P/missing.bin L/missing.bin", 1, "download of /files/missing.bin"},
-            {"ls P/nowhere/", 1, "/files/nowhere/"},
-            {"ls P/nowhere/", 1, "550"},
-            {"get P/a%20%20b.bin L/blocker/sub/f.bin", 1, "Not a directory"},
-            {"get P/a%20%20b.bin L/blocker/sub/f.bin", 1, "/blocker/sub"},
+            {"ls P/nowhere/", 1, "/files/nowhere/|550"},
+            {"get P/a%20%20b.bin L/blocker/sub/f.bin", 1, "Not a directory|/blocker/sub"},
             {"rm", 2, "rm"},
-            {"--type x rm B/a", 2, "type"},
-            {"fetch B/a", 2, "fetch"},
             {"rm A/", 2, "root"},
             {"--timeout 2 rm S/a.txt", 1, "no answer"},
             {"rm N/a.txt", 1, "cannot connect"},
@@ -128,7 +125,8 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
         }
         run = runCli(words);
         EXPECT_EQ(run.exitStatus, f.status) << run.describe();
-        EXPECT_TRUE(run.err.contains(f.reason)) << run.describe();
+        for (const QByteArray &reason : QByteArray(f.reason).split('|'))
+            EXPECT_TRUE(run.err.contains(reason)) << reason.toStdString() << run.describe();
     }
     EXPECT_FALSE(QFileInfo::exists(upload.filePath(QStringLiteral("other.txt"))));
     EXPECT_FALSE(QFileInfo::exists(vsftpd->anonymousRoot() + QStringLiteral("/c.bin")));
