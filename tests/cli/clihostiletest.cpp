@@ -5,6 +5,7 @@
 #include "support/eventwait.h"
 #include "support/files.h"
 #include "support/scriptedserver.h"
+#include "util/hosttext.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -28,21 +31,14 @@ QStringList eventsOf(const ScriptedServer &server, const QString &kind)
     return server.events().filter(QRegularExpression(u'^' + kind + u' '));
 }
 
-// Bytes that would steer a terminal or reorder text: C0 but tab and LF, DEL, the UTF-8 forms
-// of C1 and of the bidirectional controls.
+// A line holding anything that would steer a terminal or reorder text: what shown host text
+// never holds (C0 but tab, DEL, C1, the bidirectional controls).
 bool holdsControls(const QByteArray &bytes)
 {
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b < 0x20 && b != '\t' && b != '\n') || b == 0x7F)
-            return true;
-    }
-    for (QChar c : QString::fromUtf8(bytes)) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x80 && u <= 0x9F) || u == 0x202E || u == 0x202D || (u >= 0x2066 && u <= 0x2069))
-            return true;
-    }
-    return false;
+    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
+    return std::any_of(lines.cbegin(), lines.cend(), [](const QString &line) {
+        return VisibleHostText(line) != line;
+    });
 }
 
 int deepestLevel(const QString &root)
