@@ -8,33 +8,28 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 
 namespace {
 
-class ZoneScope
+// The time zone for the scope; then the one before, or none.
+struct ZoneScope
 {
-public:
     explicit ZoneScope(const char *zone)
-        : m_had(std::getenv("TZ") != nullptr)
-        , m_old(m_had ? std::getenv("TZ") : "")
     {
-        setenv("TZ", zone, 1);
+        qputenv("TZ", zone);
         tzset();
     }
     ~ZoneScope()
     {
-        if (m_had)
-            setenv("TZ", m_old.c_str(), 1);
+        if (had)
+            qputenv("TZ", old);
         else
-            unsetenv("TZ");
+            qunsetenv("TZ");
         tzset();
     }
-
-private:
-    bool m_had;
-    std::string m_old;
+    const bool had = qEnvironmentVariableIsSet("TZ");
+    const QByteArray old = qgetenv("TZ");
 };
 
 } // namespace
