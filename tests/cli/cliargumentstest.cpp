@@ -138,12 +138,6 @@ TEST(FtpUrl, PartsAreSplitDecodedAndRefused)
     EXPECT_EQ(FtpUrl::masked(QStringLiteral("ftp://host/pub/a@b:c")),
               QStringLiteral("ftp://host/pub/a@b:c"));
 
-    ASSERT_TRUE(url.parse(QStringLiteral("ftp://h/pub/sub/a.tar.gz"), &error));
-    EXPECT_EQ(QStringList({url.fileName(), url.folder(), url.internalPath()}),
-              QStringList({"a.tar.gz", "/pub/sub/", "\\pub\\sub\\a.tar.gz"}));
-    ASSERT_TRUE(url.parse(QStringLiteral("ftp://h/pub/sub/"), &error));
-    EXPECT_EQ(QStringList({url.fileName(), url.folder(), url.withoutTrailingSlash()}),
-              QStringList({"", "/pub/sub/", "/pub/sub"}));
     // A Latin-1 name goes back to the host in the very bytes it was given in.
     ASSERT_TRUE(url.parse(QStringLiteral("ftp://h/%E9t%E9.txt"), &error));
     EXPECT_EQ(EncodeHostText(url.path()), QByteArray("/\xE9t\xE9.txt"));
@@ -245,7 +239,6 @@ TEST(CliCommand, VerbsBecomeSteps)
             {"mv ftp://h/a b*c", "usage"},
             {"get ftp://h/a", "usage"},
             {"ls", "usage"},
-            {"ls http://h/", "usage"},
             // The host's root in any spelling is never deleted.
             {"rm ftp://h/", "usage", "root"},
             {"rm ftp://h//", "usage", "root"},

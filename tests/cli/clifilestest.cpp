@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -136,35 +135,30 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
     EXPECT_TRUE(run.out.contains("put LOCALFILE URL")) << run.describe();
 }
 
-// -v logs every exchange in its own prefix, the password given in the address masked; a .txt
-// file goes in type A, any other in type I.
-TEST(CliFiles, VerboseLogMasksThePassword)
+// -v logs every exchange in its own prefix (the password masked: the TLS and site runs show
+// it); a .txt file goes in type A, any other in type I.
+TEST(CliFiles, VerboseLogAndTransferTypes)
 {
     VsftpdServer *vsftpd = sharedVsftpd();
     ASSERT_TRUE(vsftpd);
     QTemporaryDir local;
     const QString file = local.filePath(QStringLiteral("notes.txt"));
     ASSERT_TRUE(writeFile(file, "line one\nline two\n"));
-    vsftpd->createUserFolder(QStringLiteral("verbose"));
-    const QString password = VsftpdServer::password();
-    const QString home = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/verbose/")
-                                 .arg(VsftpdServer::userName(),
-                                      QString::fromLatin1(QUrl::toPercentEncoding(password)))
-                                 .arg(vsftpd->port());
+    vsftpd->createFolder(VsftpdServer::Tree::Upload, QStringLiteral("verbose"));
+    const QString home = cliAddress(vsftpd->port(), QStringLiteral("/upload/verbose/"));
     CliRun run = runCliWords("-v put " + file + ' ' + home);
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
     // Type A is the type a host starts in; vsftpd stores the wire's CR LF as it came.
-    EXPECT_EQ(readFile(vsftpd->userPath(QStringLiteral("verbose/notes.txt"))),
-              QByteArray("line one\r\nline two\r\n"));
+    EXPECT_EQ(
+            readFile(vsftpd->path(VsftpdServer::Tree::Upload, QStringLiteral("verbose/notes.txt"))),
+            QByteArray("line one\r\nline two\r\n"));
     EXPECT_FALSE(run.out.contains("<<: type")) << run.describe();
     const QList<QByteArray> lines = run.out.split('\n');
-    EXPECT_TRUE(lines.contains("<<: pass *****")) << run.describe();
     for (const QByteArray &line : lines) {
         EXPECT_TRUE(line.isEmpty() || line.startsWith("<<: ") || line.startsWith(">>: ")
                     || line.startsWith("  : ") || line.startsWith(" !: "))
                 << line.toStdString();
     }
-    EXPECT_FALSE((run.out + run.err).contains(password.toUtf8())) << run.describe();
     // Binary type asked for.
     run = runCliWords("-v --type binary rm " + home + "notes.txt");
     ASSERT_EQ(run.exitStatus, 0) << run.describe();
