@@ -57,14 +57,11 @@ TEST(CliTrees, SendingMakesMissingHostFolders)
     QTemporaryDir local;
     const QString source = local.filePath(QStringLiteral("photos"));
     FileTree files;
-    quint32 seed = 100;
     // clang-format off
     for (const char *name : {"p1.bin", "p2.bin", "a/p3.bin", "a/p4.bin", "a/b/p5.bin",
-                             "a/b/c/p6.bin", "a/b/c/p7.bin", "d/p8.bin", "d/e/p9.bin"}) {
-        // clang-format on
-        files.insert(QLatin1String(name), testBytes(3000 + 777 * (seed - 100), seed));
-        ++seed;
-    }
+                             "a/b/c/p6.bin", "a/b/c/p7.bin", "d/p8.bin", "d/e/p9.bin"})
+        files.insert(QLatin1String(name), testBytes(3000 + 777 * files.size(), quint32(files.size())));
+    // clang-format on
     ASSERT_TRUE(writeTree(source, files));
     ASSERT_TRUE(QDir().mkpath(source + QStringLiteral("/a/b/c/empty")));
     const QStringList folders = readFolders(source);

@@ -19,13 +19,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Peer = FtpPeer;
-
 class TcFTPListing : public ::testing::Test
 {
 protected:
     // The peer's user folder emptied; the session logs in once the caller has made the files.
-    void useServer(const Peer &peer)
+    void useServer(const FtpPeer &peer)
     {
         ASSERT_NE(server = sharedFtpServer(peer.kind), nullptr);
         s = std::make_unique<FtpSession>();
@@ -67,7 +65,7 @@ protected:
 // whole, with its size and date, links marked (listed again it comes from the buffer: a case).
 TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
 {
-    for (const Peer &peer : FtpPeers) {
+    for (const FtpPeer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         useServer(peer);
         QStringList expected{"dsub -1",
@@ -120,7 +118,7 @@ TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
 // listed, looked up, walked and reloaded each on its own; a reload reports what came and went.
 TEST_F(TcFTPListing, WalksTheTreeAndReloads)
 {
-    for (const Peer &peer : FtpPeers) {
+    for (const FtpPeer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         useServer(peer);
         server->createUserFile("a/b/d/leaf.txt", "leaf");

@@ -16,13 +16,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Peer = FtpPeer;
-
 class TcFTPTransfer : public ::testing::Test
 {
 protected:
     // A new session logged in to the peer, whose user folder starts empty.
-    void login(const Peer &peer)
+    void login(const FtpPeer &peer)
     {
         ASSERT_NE(server = sharedFtpServer(peer.kind), nullptr);
         s = std::make_unique<FtpSession>();
@@ -54,7 +52,7 @@ protected:
 // Downloads and uploads of sizes around the 4 KiB blocks.
 TEST_F(TcFTPTransfer, FilesArriveByteForByte)
 {
-    for (const Peer &peer : FtpPeers) {
+    for (const FtpPeer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         for (qint64 size : {0, 1, 4095, 4096, 4097, 3 * 1024 * 1024 + 17}) {
@@ -94,7 +92,7 @@ TEST_F(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
     QByteArray wireText = localText;
     wireText.replace("\n", "\r\n");
     const QByteArray zip = testBytes(5000, 3), mixed = "one\r\ntwo\nthree";
-    for (const Peer &peer : FtpPeers) {
+    for (const FtpPeer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         s->ftp.setASCExtension({"txt"});
@@ -127,7 +125,7 @@ TEST_F(TcFTPTransfer, AsciiTypeConvertsLineEndsBothWays)
 TEST_F(TcFTPTransfer, ResumesAPartialDownload)
 {
     const QByteArray content = testBytes(1024 * 1024 + 5, 11);
-    for (const Peer &peer : FtpPeers) {
+    for (const FtpPeer &peer : FtpPeers) {
         SCOPED_TRACE(int(peer.kind) * 2 + peer.passive);
         login(peer);
         putHostFile("big.bin", content);
