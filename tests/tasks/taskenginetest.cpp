@@ -313,6 +313,32 @@ TEST_F(TaskEngineVsftpd, EachPartHasItsResultAndUnusableNamesAreLeftOut)
             << log();
 }
 
+// Options edited after the connection started leave its sessions alone, also a task session
+// started afterwards: the file is received in binary as at connect, though the live options
+// say ASCII by now (which would turn the file's CR LF into LF).
+TEST_F(TaskEngineVsftpd, SessionsStartedLaterUseTheOptionsOfTheConnect)
+{
+    const QByteArray text("one\r\ntwo\r\nthree\r\n");
+    vsftpd().createFile(VsftpdServer::Tree::Upload, own() + QStringLiteral("/notes.txt"), text);
+    Options options = Options::defaults();
+    options.TransferMode = Options::Binary;
+    engine.useOptions(options);
+    ASSERT_TRUE(connect(QString(), 2));
+
+    // The download takes its size from the folder's listing.
+    const QString folder = "\\upload\\" + own() + "\\";
+    ASSERT_TRUE(run(engine.listHostFolder(HostPath{folder})).success()) << log();
+    ASSERT_EQ(engine.taskList().count(), 1); // no task session yet
+
+    options.TransferMode = Options::Ascii;
+    options.changed();
+    const OperationResult result = run(engine.download(
+            {{HostPath{folder + "notes.txt"}, LocalPath{localFolder + "notes.txt"}}}));
+    EXPECT_TRUE(result.success()) << log();
+    EXPECT_GE(seen.maxTasksSeen, 2); // the file went through a task session
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("notes.txt"))), text);
+}
+
 // vsftpd closing sessions idle for two seconds, sending slowly.
 class TaskEngineClosingHost : public EngineTest
 {
