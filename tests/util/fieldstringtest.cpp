@@ -42,10 +42,8 @@ TEST(FieldString, CountsPositionsReadsAndDeletes)
     EXPECT_EQ(Field("a*" + longPath + "*c", 2, star), longPath);
 }
 
-TEST(FieldString, PadsAndFormatsKilobytes)
+TEST(FieldString, FormatsKilobytes)
 {
-    EXPECT_EQ(PadLeft(QStringLiteral("7"), 3, QLatin1Char('0')), QStringLiteral("007"));
-    EXPECT_EQ(PadLeft(QStringLiteral("12345"), 3, QLatin1Char(' ')), QStringLiteral("12345"));
     const std::tuple<qint64, bool, const char *> rows[] = {
             {1023, true, "0KB"},
             {1048576, true, "1,024KB"},
