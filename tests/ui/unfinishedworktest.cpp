@@ -3,17 +3,11 @@
 #include "ui/unfinishedwork.h"
 #include "programrun.h"
 #include "sites/sitestore.h"
-#include "support/files.h"
 #include "support/pyftpdlibserver.h"
-#include "support/sharedftpserver.h"
 #include "ui/siteconnector.h"
 #include "windowdriver.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
