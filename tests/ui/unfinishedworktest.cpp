@@ -109,7 +109,6 @@ TEST(UnfinishedWork, AKilledQueueResumesOnlyWhatHadNotArrived)
             },
             60000))
             << logLines(*run.window).join("\n").toStdString();
-    EXPECT_TRUE(ovtest::readTree(arrived) == expected);
 
     // The host was asked once for each file that had not arrived whole, and for no other (the
     // kill may have caught a file whole before its end was seen: that one is left as it is);
