@@ -3,7 +3,8 @@
 
 namespace {
 
-// Types into a field and leaves it for the user name field.
+// Types into a field and leaves it for the user name field (a Tab from the host field would
+// enter the path field, which tidies its text when it is left).
 void enter(TQuick &q, QLineEdit *field, const QString &text)
 {
     field->setFocus(Qt::TabFocusReason);
