@@ -1,5 +1,8 @@
-// The Quick connect dialog: which fields let Connect go, and how the typed host and path split.
+// The Quick connect dialog: which fields let Connect go, and how the typed host and path split;
+// an IPv6 literal reaches the host.
 #include "windowdriver.h"
+
+#include "support/pyftpdlibserver.h"
 
 namespace {
 
@@ -74,4 +77,26 @@ TEST_F(QuickConnect, HostTextIsSplitIntoHostAndPath)
     EXPECT_EQ(QStringList({q.host(), q.initialPath(), q.username()}),
               QStringList({"127.0.0.1", "/pub", "ann"}));
     EXPECT_TRUE(!q.isAnonymous() && q.isPassive());
+}
+
+// A host listening only on ::1, typed bare and in brackets: its folder is listed and the log
+// names the address connected to.
+TEST(QuickConnectWindow, ReachesAnIpv6HostTypedBareOrInBrackets)
+{
+    ovtest::PyftpdlibServer server;
+    server.setListenAddress(QStringLiteral("::1"));
+    ASSERT_TRUE(server.start());
+    server.createFile("six.txt", "6");
+    auto form = showForm();
+    const QString connected = QStringLiteral("Connected to ::1 port %1.").arg(server.port());
+    int times = 0;
+    for (const QString typed : {"::1", "[::1]"}) {
+        form->engine()->DisconnectMain();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->engine()->MainFTP()->LoggedIn(); }, 10000));
+        quickConnect(*form, server.port(), 1, typed, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->engine()->MainFTP()->LoggedIn(); }, 15000))
+                << typed.toStdString() << logLines(*form).join('\n').toStdString();
+        EXPECT_TRUE(waitForHostList(*form, "\\", {"six.txt"})) << typed.toStdString();
+        EXPECT_EQ(logLines(*form).filter(connected).size(), ++times) << typed.toStdString();
+    }
 }
