@@ -30,8 +30,9 @@ TEST(FieldString, CountsPositionsReadsAndDeletes)
         SCOPED_TRACE(::testing::Message() << row.text << " field " << row.n);
         const QString text = QString::fromLatin1(row.text);
         EXPECT_EQ(FieldCount(text, star), row.count);
-        if (row.n >= 0)
+        if (row.n >= 0) {
             EXPECT_EQ(FieldPosition(text, row.n, star), row.position);
+        }
         EXPECT_EQ(Field(text, row.n, star), QString::fromLatin1(row.field));
         EXPECT_EQ(DeleteField(text, row.n, star), QString::fromLatin1(row.deleted));
     }
