@@ -68,8 +68,3 @@ QString FormatSize(qint64 bytes, bool withUnit)
         grouped += QLatin1String("KB");
     return grouped;
 }
-
-bool EndsWithChar(const QString &text, QChar c)
-{
-    return !text.isEmpty() && text.back() == c;
-}

@@ -18,5 +18,3 @@ QString DeleteField(const QString &text, int n, QChar sep);
 QString PadLeft(const QString &text, int width, QChar fill);
 // Whole kilobytes with "," between groups of three digits: 1048576 -> "1,024KB".
 QString FormatSize(qint64 bytes, bool withUnit);
-// True when the last character of text is c; false for the empty string.
-bool EndsWithChar(const QString &text, QChar c);

@@ -30,7 +30,6 @@ done
 desktop=$usr/share/applications/$id.desktop
 if [ -f "$desktop" ]; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $id.desktop"
-    grep -qx 'Categories=Network;FileTransfer;' "$desktop" || fail "desktop entry categories"
     exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$desktop")
     [ -x "$usr/bin/$exec_name" ] || fail "desktop entry runs '$exec_name', which is not installed"
     icon_name=$(sed -n 's/^Icon=//p' "$desktop")

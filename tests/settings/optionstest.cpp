@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 TEST(Options, RecordRoundTripsThroughTheStore)
 {
     QTemporaryDir dir;
@@ -115,4 +117,29 @@ TEST(Options, ValuesHandedToASession)
     EXPECT_EQ(options.DownLoadFolder, QStringLiteral("Z:\\srv\\in\\"));
     options.EMail.clear();
     EXPECT_EQ(options.anonymousPassword(), Options::defaultEMail());
+}
+
+// Observers of the live options, never of a copy a connection takes when it starts.
+TEST(OptionsChanges, ObserversBelongToTheLiveObjectAloneAndEndWithTheirContext)
+{
+    Options live = Options::defaults();
+    int heard = 0;
+    auto context = std::make_unique<QObject>();
+    live.observe(context.get(), [&] { ++heard; });
+
+    live.changed();
+    EXPECT_EQ(heard, 1);
+
+    // A snapshot tells nobody; the live object replaced wholesale (Setup's cancel, a reload)
+    // still tells its observers.
+    const Options snapshot = live;
+    snapshot.changed();
+    EXPECT_EQ(heard, 1);
+    live = Options::fromRecord(QString());
+    live.changed();
+    EXPECT_EQ(heard, 2);
+
+    context.reset();
+    live.changed();
+    EXPECT_EQ(heard, 2);
 }

@@ -24,7 +24,8 @@ void dump(const SiteNode &node, const QString &path, QStringList *lines)
     if (const TSiteObject *s = node.site())
         line += '|' + QStringList{s->Host, s->Username, s->InitialPath, s->Password, s->Description, s->Bookmarks}.join('|')
                 + '|' + QStringList{QString::number(s->Tasks), QString::number(s->Port), QString::number(s->Firewall),
-                                    QString::number(s->PassiveMode), QString::number(s->Anonymous)}.join('|');
+                                    QString::number(s->PassiveMode), QString::number(s->Anonymous),
+                                    QString::number(s->Encryption), s->CertificateFingerprint}.join('|');
     // clang-format on
     lines->append(line);
     std::vector<const SiteNode *> children;
@@ -60,6 +61,8 @@ std::unique_ptr<SiteNode> sampleTree()
     full.Firewall = 2;
     full.PassiveMode = true;
     full.Anonymous = false;
+    full.Encryption = 2;
+    full.CertificateFingerprint = QString(64, QLatin1Char('a'));
     SiteNode *work = root->addFolder(QStringLiteral("Work"));
     work->addSite(QStringLiteral("Full site"), full);
     work->addFolder(QStringLiteral("Empty folder"));
@@ -70,7 +73,9 @@ std::unique_ptr<SiteNode> sampleTree()
             ->addSite("plain", plain);
     root->addSite(QStringLiteral("c:odd"), full);
     root->addSite(QStringLiteral(".."), plain);
-    root->addFolder(QStringLiteral("a.b"))->addSite(QStringLiteral("Site"), plain);
+    TSiteObject plainOnly = plain; // plain FTP only, no pin
+    plainOnly.Encryption = 3;
+    root->addFolder(QStringLiteral("a.b"))->addSite(QStringLiteral("Site"), plainOnly);
     return root;
 }
 
@@ -97,6 +102,11 @@ TEST_F(SiteStoreTest, SavedTreeReadsBackTheSame)
     const QString stored = reg.readString(QStringLiteral("Password")).value_or(QString());
     EXPECT_FALSE(readFile(m_path).contains("s3cr"));
     EXPECT_EQ(DecipherPassword(stored), QStringLiteral("s3cr\u00e9t pass"));
+    // A site with the default encryption and no pin has neither value, as older stores had.
+    ASSERT_TRUE(reg.openKey(
+            SiteStore::rootKeyPath() + QStringLiteral("\\Work\\Deep\\Deeper\\plain"), false));
+    EXPECT_FALSE(reg.valueNames().contains(QStringLiteral("Encryption")));
+    EXPECT_FALSE(reg.valueNames().contains(QStringLiteral("CertificateFingerprint")));
 
     SiteStore store(reg);
     const SiteStore::LoadResult loaded = store.loadTree();
@@ -123,14 +133,15 @@ TEST_F(SiteStoreTest, MissingAndMistypedValuesLeaveTheirFieldsBlank)
     reg.writeString(QStringLiteral("Port"), QStringLiteral("2121"));   // not an integer
     reg.writeString(QStringLiteral("Anonymous"), QStringLiteral("1")); // not a boolean
     reg.writeInteger(QStringLiteral("Firewall"), 0x1ff);               // low byte used
+    reg.writeInteger(QStringLiteral("Encryption"), 4);                 // no such choice
     reg.writeString(QStringLiteral("Password"), QStringLiteral("garbage"));
     reg.writeString(QStringLiteral("Username"), QString::fromUtf8("bob\0\0", 5));
     const auto root = SiteStore(reg).loadTree().root;
     EXPECT_EQ(dump(*root),
               (QStringList{"Site Manager|0",
                            "Site Manager/Mistyped|2||bob||" + MalformedPasswordMarker()
-                                   + "|||0|21|255|0|0",
-                           "Site Manager/Port zero|2|||||||3|21|0|0|0"}));
+                                   + "|||0|21|255|0|0|0|",
+                           "Site Manager/Port zero|2|||||||3|21|0|0|0|0|"}));
     // A key that is not there is a failed read, and adds nothing.
     EXPECT_FALSE(SiteStore(reg).readSubtree(SiteStore::rootKeyPath() + "\\Gone", root.get()));
     EXPECT_EQ(root->childCount(), 2);
@@ -156,8 +167,8 @@ TEST_F(SiteStoreTest, DefaultSitesOnTheFirstStartOnlyWhenWanted)
         const auto loaded = SiteStore(reg).open(answer);
         EXPECT_EQ(asked, 1);
         // Anonymous sites with a host and maybe an initial folder, nothing else.
-        const QRegularExpression plain(
-                QStringLiteral("^[^|]*\\|2\\|[^|]+\\|\\|[^|]*\\|\\|\\|\\|0\\|21\\|0\\|0\\|1$"));
+        const QRegularExpression plain(QStringLiteral(
+                "^[^|]*\\|2\\|[^|]+\\|\\|[^|]*\\|\\|\\|\\|0\\|21\\|0\\|0\\|1\\|0\\|$"));
         const QStringList lines = dump(*loaded.root);
         EXPECT_EQ(lines.filter(plain).size(), sites) << lines.join('\n').toStdString();
         EXPECT_EQ(lines.size(), wanted ? 1 + sites + 7 : 1);

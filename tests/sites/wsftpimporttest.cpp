@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Each site as "name|host|user|initial folder|port|tasks|anonymous|description".
+// Each site as "name|host|user|initial folder|port|tasks|anonymous|description|encryption".
 QStringList sitesIn(const SiteNode *folder)
 {
     QStringList lines;
@@ -21,7 +21,8 @@ QStringList sitesIn(const SiteNode *folder)
                              QString::number(s->Port),
                              QString::number(s->Tasks),
                              QString::number(s->Anonymous),
-                             s->Description}
+                             s->Description,
+                             QString::number(s->Encryption)}
                          .join('|');
     }
     return lines;
@@ -34,13 +35,17 @@ TEST(WsFtpImport, ReadsSectionsUntilABadPort)
     model.setRoot(SiteNode::makeRoot(QStringLiteral("Site Manager")));
     WsFtpImport import(model);
     QBuffer buffer;
-    buffer.setData("host=before.example\r\n[_config_]\r\nHOST=config.example\r\nUID=ignored\r\n\r\n"
-                   "[My/Site:1]\r\nHOST=Ftp.Example.ORG\r\nUID=Anonymous\r\nPASS=ABC123\r\n"
-                   "DIR=\"/pub/Incoming\"\r\nPORT=2121\r\nCOMMENT=Mirror of Things\r\n"
-                   "[Work]\r\nHost=work.example\r\nUid=Ann\r\ndir=home/ann\r\n"
-                   "[work]\r\nHOST=second.example\r\n"
-                   "[Broken]\r\nHOST=broken.example\r\nPORT=21x\r\nUID=bob\r\n"
-                   "[After]\r\nHOST=after.example\r\n");
+    buffer.setData(
+            "host=before.example\r\n[_config_]\r\nHOST=config.example\r\nUID=ignored\r\n\r\n"
+            "[My/Site:1]\r\nHOST=Ftp.Example.ORG\r\nUID=Anonymous\r\nPASS=ABC123\r\n"
+            "DIR=\"/pub/Incoming\"\r\nPORT=2121\r\nCOMMENT=Mirror of Things\r\n"
+            "[Work]\r\nHost=work.example\r\nUid=Ann\r\ndir=home/ann\r\n"
+            "[work]\r\nHOST=second.example\r\n"
+            // Plain FTP unless the host's scheme or port 990 says otherwise.
+            "[Url]\r\nHOST=ftp://url.example/pub\r\n[Implicit]\r\nHOST=FTPS://implicit.example\r\n"
+            "[Explicit]\r\nPORT=990\r\nHOST=ftpes://explicit.example\r\n"
+            "[Broken]\r\nHOST=broken.example\r\nPORT=21x\r\nUID=bob\r\n"
+            "[After]\r\nHOST=after.example\r\n");
     ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
     EXPECT_FALSE(import.run(buffer));
     ASSERT_NE(import.folder(), nullptr);
@@ -48,11 +53,14 @@ TEST(WsFtpImport, ReadsSectionsUntilABadPort)
     // The _config_ section adds nothing; the sites before the bad port stay, none after. The
     // UID line after the bad port was never read.
     EXPECT_EQ(sitesIn(import.folder()),
-              (QStringList{"Broken|broken.example|||21|4|1|",
-                           "MySite1|Ftp.Example.ORG||\\pub\\Incoming\\|2121|4|1|Mirror of Things",
-                           "Work|work.example|Ann|home\\ann\\|21|4|0|",
-                           "work (2)|second.example|||21|4|1|"}));
-    EXPECT_EQ(import.sitesAdded(), 4);
+              (QStringList{"Broken|broken.example|||21|4|1||3",
+                           "Explicit|explicit.example|||990|4|1||1",
+                           "Implicit|implicit.example|||21|4|1||2",
+                           "MySite1|Ftp.Example.ORG||\\pub\\Incoming\\|2121|4|1|Mirror of Things|3",
+                           "Url|url.example|||21|4|1||3",
+                           "Work|work.example|Ann|home\\ann\\|21|4|0||3",
+                           "work (2)|second.example|||21|4|1||3"}));
+    EXPECT_EQ(import.sitesAdded(), 7);
 }
 
 TEST(WsFtpImport, SecondImportGetsItsOwnFolderAndFilesAreRead)
@@ -69,7 +77,8 @@ TEST(WsFtpImport, SecondImportGetsItsOwnFolderAndFilesAreRead)
     ASSERT_TRUE(second.run(path));
     EXPECT_EQ(second.folder()->text(), QStringLiteral("WS_FTP imported sites (2)"));
     EXPECT_EQ(sitesIn(second.folder()),
-              (QStringList{"One|one.example|||990|4|1|", "Site||||21|4|1|", "Two|two|||21|4|1|"}));
+              (QStringList{
+                      "One|one.example|||990|4|1||2", "Site||||21|4|1||3", "Two|two|||21|4|1||3"}));
     // An unreadable list: the folder is there, empty, and the run reports the failure.
     WsFtpImport missing(model);
     EXPECT_FALSE(missing.run(dir.filePath(QStringLiteral("nothing.ini"))));

@@ -116,10 +116,7 @@ protected:
     // Puts files below "/pub/<test>/" of the anonymous tree; returns that folder.
     static QString publish(const FileTree &files)
     {
-        for (auto it = files.cbegin(); it != files.cend(); ++it)
-            vsftpd().createFile(VsftpdServer::Tree::AnonymousRoot,
-                                QStringLiteral("pub/%1/%2").arg(own(), it.key()),
-                                it.value());
+        vsftpd().createTree(VsftpdServer::Tree::AnonymousRoot, "pub/" + own(), files);
         return QStringLiteral("\\pub\\%1\\").arg(own());
     }
 

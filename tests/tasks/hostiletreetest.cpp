@@ -1,9 +1,11 @@
-// The engine's own guard on tree deletes: whatever front end queues it, the host's root in any
-// spelling is never deleted as a tree.
+// The engine against hosts that misbehave: the host's root is never deleted as a tree, in any
+// spelling; endless trees stop at the walk's bounds; a download the host cut off is fetched again
+// over a new session after the pause, and a file the host refuses for good is asked for once.
 #include "connectedengine.h"
 #include "support/pyftpdlibserver.h"
 #include "support/scriptedserver.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 using namespace enginetest;
@@ -76,4 +78,52 @@ TEST(TaskEngineHostile, EndlessTreesStopAtTheWalksBounds)
             lists += command.toUpper().startsWith("LIST") ? 1 : 0;
         EXPECT_EQ(lists, listed);
     }
+}
+
+TEST(TransferRetries, TaskSessionsFetchAgainWhatTheHostCutOff)
+{
+    ovtest::PyftpdlibServer host;
+    host.setDropFirstRetr();
+    ASSERT_TRUE(host.start());
+    host.createFile(QStringLiteral("pub/a.bin"), ovtest::testBytes(300000, 1));
+    host.createFile(QStringLiteral("pub/b.bin"), ovtest::testBytes(1000, 2));
+    host.createFile(QStringLiteral("pub/c.bin"), ovtest::testBytes(70000, 3));
+    QTemporaryDir local;
+    const QString into = NativeToLocal(local.path() + QLatin1Char('/'));
+
+    TaskEngine engine;
+    Observer seen(engine);
+    engine.options().RetryPause = 1;
+    engine.startTimers();
+    engine.connectMain(anonymousRequest(host.port(), QStringLiteral("\\pub\\"), 3));
+    ASSERT_TRUE(waitFor([&] { return seen.loginWalkDone(); }, 15000)) << seen.log().toStdString();
+    // Listed, then gone: the host answers 550, which is final.
+    ASSERT_TRUE(QFile::remove(host.path(QStringLiteral("pub/b.bin"))));
+
+    const QString pub = QStringLiteral("\\pub\\");
+    const OperationStart start
+            = engine.download({{HostPath{pub + "a.bin"}, LocalPath{into + "a.bin"}},
+                               {HostPath{pub + "b.bin"}, LocalPath{into + "b.bin"}},
+                               {HostPath{pub + "c.bin"}, LocalPath{into + "c.bin"}}});
+    engine.Pass();
+    ASSERT_TRUE(waitFor([&] { return seen.results.contains(start.id); }, 60000))
+            << seen.log().toStdString();
+    const OperationResult result = seen.results.value(start.id);
+    ASSERT_EQ(result.items.size(), 3) << seen.log().toStdString();
+    for (const ItemResult &item : result.items) {
+        SCOPED_TRACE(item.target.toStdString());
+        const bool refused = item.target.endsWith(QLatin1String("b.bin"));
+        EXPECT_EQ(item.success, !refused) << item.reason().toStdString();
+        EXPECT_EQ(item.attempts, refused ? 1 : 2);
+        EXPECT_EQ(item.reason().left(4), refused ? QStringLiteral("550 ") : QString());
+    }
+    EXPECT_EQ(ovtest::readFile(local.filePath("a.bin")) == ovtest::testBytes(300000, 1), true);
+    EXPECT_EQ(ovtest::readFile(local.filePath("c.bin")) == ovtest::testBytes(70000, 3), true);
+    const QString log = seen.log();
+    EXPECT_TRUE(log.contains("Retrying a.bin (attempt 2 of 3) in 1 s: the connection was lost"))
+            << log.toStdString();
+    EXPECT_TRUE(log.contains("Retrying c.bin (attempt 2 of 3) in 1 s")) << log.toStdString();
+    EXPECT_FALSE(log.contains("Retrying b.bin")) << log.toStdString();
+    EXPECT_EQ(host.commands().filter(QStringLiteral("retr /pub/b.bin")).size(), 1);
+    EXPECT_EQ(host.commands().filter(QStringLiteral("retr /pub/a.bin")).size(), 2);
 }

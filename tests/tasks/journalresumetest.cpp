@@ -15,8 +15,7 @@ TEST_F(JournalResume, WorkStoppedHalfWayArrivesWhole)
             tree.insert(QLatin1String(folder) + QStringLiteral("f%1.bin").arg(i),
                         ovtest::testBytes(2000 + i * 900, qHash(QLatin1String(folder)) + i));
     }
-    for (auto it = tree.cbegin(); it != tree.cend(); ++it)
-        vsftpd().createFile(VsftpdServer::Tree::Upload, own() + "/down/" + it.key(), it.value());
+    vsftpd().createTree(VsftpdServer::Tree::Upload, own() + "/down", tree);
     vsftpd().createFile(VsftpdServer::Tree::Upload, own() + "/lone/x.bin", "lone");
     ASSERT_TRUE(ovtest::writeTree(local.filePath("up"), tree));
     const QString host = "\\upload\\" + own() + '\\';

@@ -13,6 +13,25 @@ using ovtest::readFile;
 using ovtest::readTree;
 using ovtest::testBytes;
 
+namespace {
+// Each part: its target, ok or failed, and the code of the host's last reply.
+std::string parts(const OperationResult &result)
+{
+    QStringList lines;
+    for (const ItemResult &item : result.items)
+        lines << QStringLiteral("%1 %2 %3")
+                         .arg(item.target, item.success ? "ok" : "failed", item.hostReply.left(3));
+    return lines.join(QLatin1Char('\n')).toStdString();
+}
+
+// Remembers the sounds asked for; there is no audio device to play them here.
+struct RecordingPlayer : SoundPlayer
+{
+    void play(const QString &wavFile) override { played << wavFile; }
+    QStringList played;
+};
+} // namespace
+
 using TaskEngineVsftpd = EngineTest;
 
 TEST_F(TaskEngineVsftpd, ManyFilesWithFiveTasksArriveByteExact)
@@ -52,6 +71,13 @@ TEST_F(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
 {
     const FileTree files{{"f0.txt", "file 0"}, {"f1.txt", "file 1"}, {"f2.txt", "file 2"}};
     const QString pub = publish(files);
+    QTemporaryDir temp;
+    ASSERT_TRUE(engine.tempFolders().create(temp.path()));
+    const TempFolders &folders = engine.tempFolders();
+    RecordingPlayer player;
+    engine.setSoundPlayer(&player);
+    engine.options().doSND3 = true;
+    engine.options().snd3 = QStringLiteral("/sounds/done.wav");
     ASSERT_TRUE(connect(pub, 1));
     QStringList unknown;
     QObject::connect(&engine, &TaskEngine::unknownQueueEntry, [&](const QString &entry) {
@@ -92,6 +118,27 @@ TEST_F(TaskEngineVsftpd, OneTaskMainSessionWorksQueueAfterCommands)
     EXPECT_EQ(LookupEntry(engine.listingBuffer(), upload, QStringLiteral("fsent.txt"))
                       .section(QLatin1Char('*'), 0, 0),
               QStringLiteral("6"));
+
+    // Files received into the open and view folders are handed on; only a file received
+    // elsewhere plays the sound.
+    QStringList events;
+    const auto record = [&](const char *what, const QString &folder) {
+        return [&events, what, folder](const QString &f, const QString &name) {
+            events << QStringLiteral("%1 %2 %3").arg(what).arg(f == folder).arg(name);
+        };
+    };
+    QObject::connect(&engine, &TaskEngine::openFileReceived, record("open", folders.open()));
+    QObject::connect(&engine, &TaskEngine::viewFileReceived, record("view", folders.view()));
+    player.played.clear();
+    const QString into[] = {folders.dragDrop(), folders.open(), folders.view(), localFolder};
+    for (int i = 0; i < 4; ++i)
+        engine.transferQueue().append(TransferQueue::DownloadEntry(
+                pub + "f1.txt", into[i] + QStringLiteral("t%1").arg(i)));
+    engine.Pass();
+    ASSERT_TRUE(waitEnded(8)) << log();
+    EXPECT_EQ(events, (QStringList{"open 1 t1", "view 1 t2"}));
+    EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
+    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("t2"))), "file 1");
 }
 
 TEST_F(TaskEngineVsftpd, FolderUploadWithFiveTasksSucceedsEveryTime)
@@ -143,8 +190,7 @@ TEST_F(TaskEngineVsftpd, TreeDownloadAndTreeDelete)
             files.insert(QLatin1String(folder) + QStringLiteral("g%1.dat").arg(i),
                          testBytes(50 + i * 3000, qHash(QLatin1String(folder)) + i));
     }
-    for (auto it = files.cbegin(); it != files.cend(); ++it)
-        vsftpd().createFile(VsftpdServer::Tree::Upload, own() + '/' + it.key(), it.value());
+    vsftpd().createTree(VsftpdServer::Tree::Upload, own(), files);
     vsftpd().createFolder(VsftpdServer::Tree::Upload, own() + QStringLiteral("/emptyone"));
     vsftpd().createFolder(VsftpdServer::Tree::Upload, own() + QStringLiteral("/x/emptytwo"));
     const HostPath tree{"\\upload\\" + own() + '\\'};
@@ -223,46 +269,74 @@ TEST_F(TaskEngineVsftpd, HostileNamesInATreeDownloadStayInside)
     EXPECT_EQ(seen.log().count(QStringLiteral("Skipped the host file")), 4) << log();
 }
 
-namespace {
-// Remembers the sounds asked for; there is no audio device to play them here.
-struct RecordingPlayer : SoundPlayer
+// The engine's operations: each part's result and the names left out.
+TEST_F(TaskEngineVsftpd, EachPartHasItsResultAndUnusableNamesAreLeftOut)
 {
-    void play(const QString &wavFile) override { played << wavFile; }
-    QStringList played;
-};
-} // namespace
+    vsftpd().createFile(VsftpdServer::Tree::Upload, own() + QStringLiteral("/a.txt"), "hello");
+    ASSERT_TRUE(connect(QString(), 2));
+    const QString ops = "\\upload\\" + own() + '\\';
+    const QString into = localFolder;
 
-// Files received into the open and view folders are handed on; only a file received elsewhere
-// plays the sound.
-TEST_F(TaskEngineVsftpd, DownloadsIntoTheTemporaryFolders)
+    // A listing of a folder that is not there fails; the other one succeeds. A download takes
+    // its size from the listing.
+    EXPECT_FALSE(run(engine.listHostFolder(HostPath{ops + "nowhere\\"})).success());
+    EXPECT_TRUE(run(engine.listHostFolder(HostPath{ops})).success());
+
+    // Two files asked for, one missing on the host (so never asked for); a name holding "*"
+    // never travels.
+    OperationStart start = engine.download({{HostPath{ops + "a.txt"}, LocalPath{into + "a.txt"}},
+                                            {HostPath{ops + "none.txt"}, LocalPath{into + "n"}},
+                                            {HostPath{ops + "odd*name"}, LocalPath{into + "o"}}});
+    ASSERT_EQ(start.skipped.size(), 1);
+    EXPECT_EQ(start.skipped.first().name, ops + "odd*name");
+    OperationResult result = run(start);
+    ASSERT_EQ(result.items.size(), 2) << log();
+    EXPECT_EQ(result.items.at(0).bytes, 5);
+    EXPECT_EQ(result.items.at(0).target, into + "a.txt");
+    EXPECT_TRUE(result.items.at(0).success);
+    EXPECT_EQ(result.items.at(1).target, into + "n");
+    EXPECT_FALSE(result.items.at(1).success);
+    EXPECT_FALSE(result.success());
+
+    // Renames settle one by one from the host's answers.
+    result = run(engine.renameOnHost({{HostPath{ops + "a.txt"}, QStringLiteral("b.txt")},
+                                      {HostPath{ops + "gone.txt"}, QStringLiteral("c.txt")}}));
+    EXPECT_EQ(parts(result), "b.txt ok 250\nc.txt failed 550") << log();
+    EXPECT_TRUE(QFileInfo::exists(vsftpd().path(VsftpdServer::Tree::Upload, own() + "/b.txt")));
+
+    result = run(engine.makeHostFolder(HostPath{ops + "made\\"}));
+    EXPECT_TRUE(result.success()) << parts(result);
+    EXPECT_TRUE(QFileInfo(vsftpd().path(VsftpdServer::Tree::Upload, own() + "/made")).isDir());
+
+    result = run(engine.deleteOnHost({HostPath{ops + "b.txt"}, HostPath{ops + "zzz"}}));
+    EXPECT_EQ(parts(result), (ops + "b.txt ok 250\n" + ops + "zzz failed 550").toStdString())
+            << log();
+}
+
+// Options edited after the connection started leave its sessions alone, also a task session
+// started afterwards: the file is received in binary as at connect, though the live options
+// say ASCII by now (which would turn the file's CR LF into LF).
+TEST_F(TaskEngineVsftpd, SessionsStartedLaterUseTheOptionsOfTheConnect)
 {
-    const FileTree files{{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}, {"d.txt", "d"}};
-    const QString pub = publish(files);
-    QTemporaryDir temp;
-    ASSERT_TRUE(engine.tempFolders().create(temp.path()));
-    const TempFolders &folders = engine.tempFolders();
-    RecordingPlayer player;
-    engine.setSoundPlayer(&player);
-    engine.options().doSND3 = true;
-    engine.options().snd3 = QStringLiteral("/sounds/done.wav");
-    QStringList events;
-    const auto record = [&](const char *what, const QString &folder) {
-        return [&events, what, folder](const QString &f, const QString &name) {
-            events << QStringLiteral("%1 %2 %3").arg(what).arg(f == folder).arg(name);
-        };
-    };
-    QObject::connect(&engine, &TaskEngine::openFileReceived, record("open", folders.open()));
-    QObject::connect(&engine, &TaskEngine::viewFileReceived, record("view", folders.view()));
-    ASSERT_TRUE(connect(pub, 1));
-    const QString into[] = {folders.dragDrop(), folders.open(), folders.view(), localFolder};
-    int i = 0;
-    for (const QString &name : files.keys())
-        engine.transferQueue().append(TransferQueue::DownloadEntry(pub + name, into[i++] + name));
-    engine.Pass();
-    ASSERT_TRUE(waitEnded(4)) << log();
-    EXPECT_EQ(events, (QStringList{"open 1 b.txt", "view 1 c.txt"}));
-    EXPECT_EQ(player.played, QStringList{"/sounds/done.wav"}) << "no sound for temporary files";
-    EXPECT_EQ(readFile(LocalToNative(folders.view() + QStringLiteral("c.txt"))), "c");
+    const QByteArray text("one\r\ntwo\r\nthree\r\n");
+    vsftpd().createFile(VsftpdServer::Tree::Upload, own() + QStringLiteral("/notes.txt"), text);
+    Options options = Options::defaults();
+    options.TransferMode = Options::Binary;
+    engine.useOptions(options);
+    ASSERT_TRUE(connect(QString(), 2));
+
+    // The download takes its size from the folder's listing.
+    const QString folder = "\\upload\\" + own() + "\\";
+    ASSERT_TRUE(run(engine.listHostFolder(HostPath{folder})).success()) << log();
+    ASSERT_EQ(engine.taskList().count(), 1); // no task session yet
+
+    options.TransferMode = Options::Ascii;
+    options.changed();
+    const OperationResult result = run(engine.download(
+            {{HostPath{folder + "notes.txt"}, LocalPath{localFolder + "notes.txt"}}}));
+    EXPECT_TRUE(result.success()) << log();
+    EXPECT_GE(seen.maxTasksSeen, 2); // the file went through a task session
+    EXPECT_EQ(readFile(local.filePath(QStringLiteral("notes.txt"))), text);
 }
 
 // vsftpd closing sessions idle for two seconds, sending slowly.

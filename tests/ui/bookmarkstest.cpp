@@ -7,14 +7,6 @@
 
 namespace {
 
-// Clicks the button with a script armed by steps for the menu and dialogs; what the script saw.
-QStringList press(QPushButton *button, const std::function<void(UserScript &)> &steps)
-{
-    UserScript script;
-    steps(script);
-    return script.click(button);
-}
-
 QString hint(const QString &name, const QString &folder)
 {
     return "Selected Bookmark:\n\n  -  Name : " + name + "\n  -  Folder : " + folder;
@@ -39,38 +31,39 @@ TEST(Bookmarks, LocalBookmarksInNameOrderWithTheSelectionFollowingRemovals)
 
     // "b" first, then "a": the list keeps "a" first.
     form->ChangeLocalFolder(internal("one"));
-    const QStringList addB
-            = press(button, [&](UserScript &s) { s.choose("Add Bookmark").type("b"); });
+    const QStringList addB = UserScript().choose("Add Bookmark").type("b").click(button);
     EXPECT_EQ(addB.value(1), "Adding Local Bookmark | Bookmark Name: | " + native("one"));
     form->ChangeLocalFolder(internal("two"));
-    press(button, [&](UserScript &s) { s.choose("Add Bookmark").type("a"); });
+    UserScript().choose("Add Bookmark").type("a").click(button);
     EXPECT_EQ(form->LocalBookmarks,
               QStringList({"a\r" + internal("two"), "b\r" + internal("one")}));
     EXPECT_EQ(button->toolTip(), "Bookmarks");
 
     // Going to "b" shows its folder and selects it.
-    press(button, [&](UserScript &s) { s.choose("b"); });
+    UserScript().choose("b").click(button);
     EXPECT_EQ(form->currentLocalFolder(), internal("one"));
     EXPECT_EQ(button->toolTip(), hint("b", native("one")));
 
     // Removing "a", listed before it, keeps "b" selected.
-    press(button, [&](UserScript &s) { s.choose("Remove Bookmark").choose("a"); });
+    UserScript().choose("Remove Bookmark").choose("a").click(button);
     EXPECT_EQ(form->LocalBookmarks, QStringList{"b\r" + internal("one")});
     EXPECT_EQ(form->bookmarks()->selectedIndex(Bookmarks::LocalSide), 0);
     EXPECT_EQ(button->toolTip(), hint("b", native("one")));
 
     // Editing asks for the name, then the folder.
-    press(button, [&](UserScript &s) {
-        s.choose("Edit Bookmark").choose("b").type("zed").type(native("three"));
-    });
+    UserScript()
+            .choose("Edit Bookmark")
+            .choose("b")
+            .type("zed")
+            .type(native("three"))
+            .click(button);
     EXPECT_EQ(form->LocalBookmarks, QStringList{"zed\r" + internal("three")});
 
     // A bookmark whose folder was deleted: the message, the folder stays, the bookmark is
     // selected all the same.
     ASSERT_TRUE(QDir(dir.filePath("three")).removeRecursively());
     const QString before = form->currentLocalFolder();
-    const QStringList goGone
-            = press(button, [&](UserScript &s) { s.choose("zed").press(QMessageBox::Ok); });
+    const QStringList goGone = UserScript().choose("zed").press(QMessageBox::Ok).click(button);
     EXPECT_EQ(goGone.value(1), "Invalid Bookmark - Folder does not exist.");
     EXPECT_EQ(form->currentLocalFolder(), before);
     EXPECT_EQ(button->toolTip(), hint("zed", native("three")));

@@ -8,9 +8,7 @@
 #include "ui/taskpanel.h"
 
 #include <QFile>
-#include <QPushButton>
 #include <QTabBar>
-#include <QTabWidget>
 
 using ovtest::readFile;
 

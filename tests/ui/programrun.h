@@ -84,7 +84,6 @@ public:
         for (const auto &[name, set, value] : m_saved)
             set ? qputenv(name, value) : qunsetenv(name);
     }
-    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString registryFile() const { return m_dir.filePath(QStringLiteral("registry.json")); }
 

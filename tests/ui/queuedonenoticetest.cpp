@@ -2,8 +2,6 @@
 // a notification service on a session bus of the test's own.
 #include "ui/queuedonenotice.h"
 #include "support/eventwait.h"
-#include "support/files.h"
-#include "tasks/taskengine.h"
 #include "windowdriver.h"
 
 #include <QDBusConnection>
@@ -11,7 +9,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -15,12 +15,10 @@ namespace {
 struct StartupSequenceTest : ::testing::Test
 {
     ProgramHome home;
-    QString registryFile() const { return home.registryFile(); }
-    QString tempFolder() const { return home.path() + "/tmp"; }
     // What the file holds now, read by a store of its own.
     std::optional<QString> stored(const QString &value = RegistryKeys::screenValue()) const
     {
-        Registry registry(registryFile());
+        Registry registry(home.registryFile());
         if (!registry.openKey(RegistryKeys::setup(), false))
             return std::nullopt;
         return registry.readString(value);
@@ -31,11 +29,11 @@ struct StartupSequenceTest : ::testing::Test
 
 TEST_F(StartupSequenceTest, FirstStartMakesTheFoldersAndWritesTheDefaultRecordsAtTheEnd)
 {
-    ProgramRun run(registryFile());
+    ProgramRun run(home.registryFile());
     ASSERT_TRUE(run.start()) << run.startup->terminationMessage().toStdString();
     EXPECT_FALSE(run.splash.isVisible());
     // The temporary folders live below TMPDIR.
-    const QString base = QDir(tempFolder()).filePath("^ovFTP");
+    const QString base = QDir(home.path()).filePath("tmp/^ovFTP");
     const QString session = run.sessionFolder();
     EXPECT_TRUE(session.startsWith(base + '/'));
     EXPECT_EQ(QDir(session).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 3);
@@ -64,7 +62,7 @@ TEST_F(StartupSequenceTest, FirstStartMakesTheFoldersAndWritesTheDefaultRecordsA
     // A first start shows the double view, and the record says so.
     LayoutRecord first = LayoutRecord::defaults();
     first.viewMode = LayoutRecord::DoubleView;
-    Registry reread(registryFile());
+    Registry reread(home.registryFile());
     const LayoutRecord saved = LayoutRecord::load(reread);
     first.ViewLayout = saved.ViewLayout; // the double view's sizes are those the pass left
     EXPECT_EQ(saved.toRecord(), first.toRecord());
@@ -79,13 +77,13 @@ TEST_F(StartupSequenceTest, AnEndBeforeTheStartCompletedOrWithoutATemporaryFolde
     LayoutRecord earlier;
     earlier.width = 800;
     {
-        Registry registry(registryFile());
+        Registry registry(home.registryFile());
         ASSERT_TRUE(earlier.save(registry));
     }
-    const QByteArray before = ovtest::readFile(registryFile());
+    const QByteArray before = ovtest::readFile(home.registryFile());
     QString session;
     {
-        ProgramRun run(registryFile());
+        ProgramRun run(home.registryFile());
         ASSERT_TRUE(run.startup->createTemporaryFolders());
         run.startup->start();
         session = run.sessionFolder();
@@ -95,17 +93,17 @@ TEST_F(StartupSequenceTest, AnEndBeforeTheStartCompletedOrWithoutATemporaryFolde
         EXPECT_FALSE(run.startup->startupCompleted());
         EXPECT_FALSE(run.window->isVisible());
     }
-    EXPECT_EQ(ovtest::readFile(registryFile()), before);
+    EXPECT_EQ(ovtest::readFile(home.registryFile()), before);
     EXPECT_TRUE(QFileInfo(session).isDir());
 
     // A temporary folder below a plain file: no folder can be made there.
     ASSERT_TRUE(ovtest::writeFile(home.path() + "/blocker", ""));
     const QString temp = home.path() + "/blocker/tmp";
-    ProgramRun run(registryFile());
+    ProgramRun run(home.registryFile());
     EXPECT_FALSE(run.startup->createTemporaryFolders(temp));
     EXPECT_TRUE(run.startup->terminationMessage().startsWith(
             "Orvane FTP will terminate because it cannot create temporary folder : " + temp
             + "/^ovFTP"));
     run.close();
-    EXPECT_EQ(ovtest::readFile(registryFile()), before);
+    EXPECT_EQ(ovtest::readFile(home.registryFile()), before);
 }

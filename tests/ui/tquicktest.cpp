@@ -6,7 +6,8 @@
 
 namespace {
 
-// Types into a field and leaves it for the user name field.
+// Types into a field and leaves it for the user name field (a Tab from the host field would
+// enter the path field, which tidies its text when it is left).
 void enter(TQuick &q, QLineEdit *field, const QString &text)
 {
     field->setFocus(Qt::TabFocusReason);
@@ -52,7 +53,9 @@ TEST_F(QuickConnect, HostTextIsSplitIntoHostAndPath)
                          Row{"ftp.example.org\\pub\\y", "ftp.example.org", "/pub/y"},
                          Row{"ftp://ftp.example.org", "ftp.example.org", "/keep"},
                          // Only the lower-case prefix is recognised; other text splits at its first "/".
-                         Row{"FTP://host/a", "FTP:", "//host/a"}, Row{"localhost", "localhost", "/keep"}}) {
+                         Row{"FTP://host/a", "FTP:", "//host/a"}, Row{"localhost", "localhost", "/keep"},
+                         // An IPv6 address reaches the engine as typed, bare or in brackets.
+                         Row{"::1", "::1", "/keep"}, Row{"ftp://[::1]/pub", "[::1]", "/pub"}}) {
         // clang-format on
         q.InitPath->setText("/keep");
         enter(q, q.Host, c.typed);

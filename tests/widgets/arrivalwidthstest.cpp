@@ -25,7 +25,7 @@ void AddFile(FileListView &list, const QString &name, const QString &type)
 
 // Files arriving one by one into a shown list, with texts seen before and new longer ones: the
 // columns widen to the longest text of the rows that came, a column sized by hand stays as the
-// user left it, and a refill measures the list again.
+// user left it.
 TEST(ArrivalWidths, ColumnsWidenToArrivingTextsUnlessSizedByHand)
 {
     FileListView list;

@@ -84,7 +84,6 @@ TEST(LogContrast, EveryKindReadsOnTheLightAndTheDarkPalette)
         // The lines were written under the light palette; the dark one colours them again.
         QApplication::setPalette(palette);
         const QColor background = log.viewport()->palette().color(QPalette::Base);
-        EXPECT_EQ(background, palette.color(QPalette::Button));
         QList<QRgb> colours;
         for (int i = 0; i < lines.size(); ++i) {
             const QColor text = log.lineColor(i);
@@ -112,8 +111,9 @@ TEST(LogContrast, QuickConnectLoginReadsOnTheLightAndTheDarkPalette)
             for (QWidget *w : std::initializer_list<QWidget *>{quick.Username, quick.Password}) {
                 const QColor text = w->palette().color(QPalette::Text);
                 EXPECT_EQ(text == palette.color(QPalette::Text), !anonymous);
-                if (!anonymous)
+                if (!anonymous) {
                     EXPECT_GE(contrast(text, w->palette().color(QPalette::Base)), 4.5);
+                }
             }
             const QColor label = quick.UsernameLabel->palette().color(QPalette::WindowText);
             EXPECT_EQ(label == palette.color(QPalette::WindowText), !anonymous);
