@@ -58,8 +58,8 @@ INSTANTIATE_TEST_SUITE_P(Servers,
                                            FtpTestServer::Kind::Pyftpdlib),
                          FtpTestServer::testName);
 
-// Names in several scripts are listed, fetched and sent back in exactly their UTF-8 bytes (OPTS
-// UTF8 ON first: a case shows it); an upload's time is set on the host with MFMT.
+// Names in several scripts are listed, fetched and sent back in exactly their UTF-8 bytes,
+// after OPTS UTF8 ON; an upload's time is set on the host with MFMT.
 TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
 {
     FtpTestServer *server = sharedFtpServer(FtpTestServer::Kind::Pyftpdlib);
@@ -71,6 +71,9 @@ TEST(TcFTPFeaturesPyftpdlib, Utf8NamesAndUploadTimes)
     FtpSession s;
     ASSERT_TRUE(s.loginTo(*server));
     ASSERT_TRUE(s.ran("*list \\names\\", caList));
+    const QStringList sent = s.sent();
+    EXPECT_LT(sent.indexOf("opts utf8 on"), sent.indexOf("mlsd")) << sent.join(" | ").toStdString();
+    EXPECT_GE(sent.indexOf("opts utf8 on"), 0);
 
     for (const QString &name : names) {
         SCOPED_TRACE(name.toStdString());
