@@ -31,7 +31,7 @@ public:
         bool fromLink = false;
         // The host's modification time in UTC, to the second, when the listing gave one that
         // exactly (MLSD's modify fact); invalid otherwise.
-        QDateTime modified;
+        QDateTime modified = {};
     };
     using EntryList = QList<Entry>;
 

@@ -132,8 +132,9 @@ TEST(FtpUrl, PartsAreSplitDecodedAndRefused)
         EXPECT_FALSE(url.parse(QString::fromUtf8(text), &error));
         EXPECT_FALSE(error.isEmpty());
         EXPECT_FALSE(error.contains(QStringLiteral("s3c"))) << error.toStdString();
-        if (QByteArray(text).contains("ann:"))
+        if (QByteArray(text).contains("ann:")) {
             EXPECT_TRUE(error.contains(QStringLiteral("ann:*****@"))) << error.toStdString();
+        }
     }
     EXPECT_EQ(FtpUrl::masked(QStringLiteral("ftp://host/pub/a@b:c")),
               QStringLiteral("ftp://host/pub/a@b:c"));
@@ -268,8 +269,9 @@ TEST(CliCommand, VerbsBecomeSteps)
         EXPECT_EQ(error.isEmpty(), outcome == CliCommand::Ready) << error.toStdString();
         EXPECT_TRUE(error.contains(QString::fromUtf8(c.error))) << error.toStdString();
         EXPECT_FALSE(error.contains(QStringLiteral("s3cret"))) << error.toStdString();
-        if (QByteArray(c.line).startsWith("put L/notes.txt"))
+        if (QByteArray(c.line).startsWith("put L/notes.txt")) {
             EXPECT_EQ(job.transferSize, 5);
+        }
     }
     QDir::setCurrent(previous);
     // Every verb of the table is in the usage text.

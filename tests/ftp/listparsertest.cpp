@@ -162,8 +162,9 @@ TEST(ListParser, DosDateTimeValues)
     // clang-format on
     for (const auto &row : rows) {
         EXPECT_EQ(DosDateTime(row.when.date(), row.when.time()), row.value);
-        if (row.value != 0)
+        if (row.value != 0) {
             EXPECT_EQ(DosDateTimeToQDateTime(row.value), row.when);
+        }
     }
     EXPECT_FALSE(DosDateTimeToQDateTime(0).isValid());
     EXPECT_FALSE(DosDateTimeToQDateTime(1).isValid()); // month 0
