@@ -46,8 +46,8 @@ private:
         qint64 done = -1;
         qint64 total = -1;
         qint64 speed = -1;
-        std::deque<std::pair<qint64, qint64>> samples; // (ms, bytes moved)
-        bool finished = false;                         // ended well; shown as complete once
+        std::deque<std::pair<qint64, qint64>> samples = {}; // (ms, bytes moved)
+        bool finished = false;                              // ended well; shown as complete once
         bool finishShown = false;
         bool changed = false;
     };

@@ -282,8 +282,9 @@ void Runner::run(const Case &c)
     EXPECT_EQ(s.warnings.size(), warnings.size()) << s.warnings.join(u'\n').toStdString();
     for (qsizetype i = 0; i < qMin(warnings.size(), s.warnings.size()); ++i)
         EXPECT_TRUE(s.warnings.at(i).contains(warnings.at(i))) << s.warnings.at(i).toStdString();
-    if (!disconnected)
+    if (!disconnected) {
         EXPECT_TRUE(s.ftp.LoggedIn() && s.ftp.State() == csIdle) << s.ftp.State();
+    }
     if (::testing::Test::HasFailure())
         ADD_FAILURE() << server->log().toStdString();
 }
