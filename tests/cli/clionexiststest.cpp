@@ -47,13 +47,6 @@ const struct { const char *choice; Outcome outcomes[6]; } Table[] = {
 const QDateTime SourceTime
         = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() - 3 * 3600, Qt::UTC);
 
-bool setModified(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite | QIODevice::Append)
-           && file.setFileTime(time, QFileDevice::FileModificationTime);
-}
-
 // The sources in one folder, the targets in the other; on the host the files belong to the
 // user that logs in.
 void prepare(bool download, const QString &hostFolder, const QString &localFolder)

@@ -20,13 +20,6 @@ namespace {
 // pass for it.
 const QDateTime HostTime(QDate(2025, 3, 4), QTime(5, 6, 7), Qt::UTC);
 
-bool setModified(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite | QIODevice::Append)
-           && file.setFileTime(time, QFileDevice::FileModificationTime);
-}
-
 class TcFTPFeatures : public ::testing::TestWithParam<FtpTestServer::Kind>
 {};
 

@@ -3,6 +3,7 @@
 // walks that keep out of links, folders told apart by case.
 #include "ftp/listparser.h"
 #include "support/eventwait.h"
+#include "support/files.h"
 #include "support/ftpsession.h"
 #include "support/sharedftpserver.h"
 
@@ -86,12 +87,8 @@ TEST_F(TcFTPListing, ListsOnceThenServesFromTheBuffer)
         ASSERT_TRUE(QFile::resize(server->createUserFile("pub/big.iso", ""), 5'000'000'000LL));
         server->createUserFolder("pub/sub");
         ASSERT_TRUE(QFile::link("sub", server->userPath("pub/link")));
-        {
-            QFile old(server->userPath("pub/two  spaces.txt"));
-            ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-            ASSERT_TRUE(old.setFileTime(QDateTime({1998, 3, 4}, {5, 6}),
-                                        QFileDevice::FileModificationTime));
-        }
+        ASSERT_TRUE(setModified(server->userPath("pub/two  spaces.txt"),
+                                QDateTime({1998, 3, 4}, {5, 6})));
         login();
         ASSERT_TRUE(s->runAndWait("*list \\pub\\"));
         ASSERT_EQ(s->doneCount(caList), 1);

@@ -15,6 +15,13 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
+bool setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite | QIODevice::Append)
+           && file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).path()))

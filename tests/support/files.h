@@ -5,6 +5,7 @@
 #include "support/qtprinters.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,9 @@ QByteArray readFile(const QString &path);
 
 // Writes bytes, making the parent folders; false when any step fails.
 bool writeFile(const QString &path, const QByteArray &bytes);
+
+// Sets the file's modification time; false when the file is not there or keeps its time.
+bool setModified(const QString &path, const QDateTime &time);
 
 // Bytes that differ from each other and from any simple pattern, different for each seed.
 QByteArray testBytes(qint64 size, quint32 seed);

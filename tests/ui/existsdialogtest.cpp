@@ -28,11 +28,8 @@ TEST(ExistsDialog, QuestionsOneAtATimeAndEachAnswer)
         ASSERT_TRUE(ovtest::writeFile(w.localPath(name + ".bin"), "XY"));
         expected.insert(name + ".bin", "XY");
     }
-    QFile old(w.localPath("newer.bin"));
-    ASSERT_TRUE(old.open(QIODevice::ReadWrite)
-                && old.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC),
-                                   QFileDevice::FileModificationTime));
-    old.close();
+    ASSERT_TRUE(ovtest::setModified(w.localPath("newer.bin"),
+                                    QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC)));
     TaskEngine *engine = w.engine();
     QSet<int> finished;
     QObject::connect(engine, &TaskEngine::operationFinished, [&](int id, const OperationResult &r) {
