@@ -4,6 +4,11 @@
 
 #include "support/pyftpdlibserver.h"
 
+#include <QLocale>
+#include <QScopeGuard>
+
+#include <ctime>
+
 namespace {
 
 // Types into a field and leaves it for the user name field (a Tab from the host field would
@@ -79,14 +84,26 @@ TEST_F(QuickConnect, HostTextIsSplitIntoHostAndPath)
     EXPECT_TRUE(!q.isAnonymous() && q.isPassive());
 }
 
-// A host listening only on ::1, typed bare and in brackets: its folder is listed and the log
-// names the address connected to.
+// A host listening only on ::1, typed bare and in brackets: its folder is listed (with MLSD,
+// the file's date from its modify fact) and the log names the address connected to.
 TEST(QuickConnectWindow, ReachesAnIpv6HostTypedBareOrInBrackets)
 {
     ovtest::PyftpdlibServer server;
     server.setListenAddress(QStringLiteral("::1"));
     ASSERT_TRUE(server.start());
-    server.createFile("six.txt", "6");
+    // Eight hours west of UTC (a POSIX zone: no time zone data needed), the file's local date is
+    // the day before its UTC one.
+    const QByteArray zone = qgetenv("TZ");
+    const auto restoreZone = qScopeGuard([zone] {
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+    });
+    qputenv("TZ", "XST8");
+    tzset();
+    QFile six(server.createFile("six.txt", "6"));
+    const QDateTime modified({2001, 2, 3}, {4, 5, 6}, Qt::UTC);
+    ASSERT_TRUE(six.open(QIODevice::ReadWrite)
+                && six.setFileTime(modified, QFileDevice::FileModificationTime));
     auto form = showForm();
     const QString connected = QStringLiteral("Connected to ::1 port %1.").arg(server.port());
     int times = 0;
@@ -97,6 +114,9 @@ TEST(QuickConnectWindow, ReachesAnIpv6HostTypedBareOrInBrackets)
         ASSERT_TRUE(QTest::qWaitFor([&] { return form->engine()->MainFTP()->LoggedIn(); }, 15000))
                 << typed.toStdString() << logLines(*form).join('\n').toStdString();
         EXPECT_TRUE(waitForHostList(*form, "\\", {"six.txt"})) << typed.toStdString();
+        FileListView *list = form->hostPane()->rWin();
+        EXPECT_EQ(list->text(rowOf(list, "six.txt"), FileListView::ModifiedColumn),
+                  QLocale::system().toString(QDate(2001, 2, 2), QLocale::ShortFormat));
         EXPECT_EQ(logLines(*form).filter(connected).size(), ++times) << typed.toStdString();
     }
 }
