@@ -100,10 +100,8 @@ TEST(QuickConnectWindow, ReachesAnIpv6HostTypedBareOrInBrackets)
     });
     qputenv("TZ", "XST8");
     tzset();
-    QFile six(server.createFile("six.txt", "6"));
-    const QDateTime modified({2001, 2, 3}, {4, 5, 6}, Qt::UTC);
-    ASSERT_TRUE(six.open(QIODevice::ReadWrite)
-                && six.setFileTime(modified, QFileDevice::FileModificationTime));
+    ASSERT_TRUE(ovtest::setModified(server.createFile("six.txt", "6"),
+                                    QDateTime({2001, 2, 3}, {4, 5, 6}, Qt::UTC)));
     auto form = showForm();
     const QString connected = QStringLiteral("Connected to ::1 port %1.").arg(server.port());
     int times = 0;
