@@ -3,36 +3,13 @@
 // change must not get the offset of a time just before it, in zones that change by an hour, by half
 // an hour, or sit at half an hour from UTC.
 #include "ftp/factlineparser.h"
+#include "support/zonescope.h"
 
 #include <QDateTime>
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
-namespace {
-
-// The time zone for the scope; then the one before, or none.
-struct ZoneScope
-{
-    explicit ZoneScope(const char *zone)
-    {
-        qputenv("TZ", zone);
-        tzset();
-    }
-    ~ZoneScope()
-    {
-        if (had)
-            qputenv("TZ", old);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-    const bool had = qEnvironmentVariableIsSet("TZ");
-    const QByteArray old = qgetenv("TZ");
-};
-
-} // namespace
+using ovtest::ZoneScope;
 
 TEST(FactLineParser, ModifyIsUtcAndShownInLocalTime)
 {

@@ -3,11 +3,9 @@
 #include "windowdriver.h"
 
 #include "support/pyftpdlibserver.h"
+#include "support/zonescope.h"
 
 #include <QLocale>
-#include <QScopeGuard>
-
-#include <ctime>
 
 namespace {
 
@@ -93,13 +91,7 @@ TEST(QuickConnectWindow, ReachesAnIpv6HostTypedBareOrInBrackets)
     ASSERT_TRUE(server.start());
     // Eight hours west of UTC (a POSIX zone: no time zone data needed), the file's local date is
     // the day before its UTC one.
-    const QByteArray zone = qgetenv("TZ");
-    const auto restoreZone = qScopeGuard([zone] {
-        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
-        tzset();
-    });
-    qputenv("TZ", "XST8");
-    tzset();
+    const ovtest::ZoneScope zone("XST8");
     ASSERT_TRUE(ovtest::setModified(server.createFile("six.txt", "6"),
                                     QDateTime({2001, 2, 3}, {4, 5, 6}, Qt::UTC)));
     auto form = showForm();
