@@ -99,10 +99,9 @@ TEST(CliHostile, HostTextCannotSteerTheTerminalAndSkippedEntriesAreNamed)
     QTemporaryDir local;
     const QString bidiName = QString::fromUtf8("bidi\xe2\x80\xae"
                                                "gnp.exe");
-    run = runCli({"get",
-                  cliAddress(hostile.port(), "/pub/")
-                          + QString::fromLatin1(bidiName.toUtf8().toPercentEncoding()),
-                  local.path()});
+    run = runCliWords("get " + cliAddress(hostile.port(), "/pub/")
+                      + QString::fromLatin1(bidiName.toUtf8().toPercentEncoding()) + ' '
+                      + local.path());
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_FALSE(holdsControls(run.err)) << run.describe();
     EXPECT_TRUE(QFileInfo::exists(QDir(local.path()).filePath(bidiName)));

@@ -82,15 +82,9 @@ TEST(CliSitePasswords, FromTheKeyringAndUnderTheMasterPassword)
     // A path below the initial folder, the site's name in any case; the sessions the site asks
     // for, the main session's lines numbered.
     QTemporaryDir local;
-    run = runCli({"-v",
-                  "--master-password-env",
-                  "OV_MASTER",
-                  "--site",
-                  "hosts\\LOCAL",
-                  "get",
-                  "here.txt",
-                  local.filePath("here.txt")},
-                 options);
+    run = runCliWords("-v --master-password-env OV_MASTER --site hosts\\LOCAL get here.txt "
+                              + local.filePath("here.txt"),
+                      options);
     EXPECT_EQ(run.exitStatus, 0) << run.describe();
     EXPECT_EQ(readFile(local.filePath("here.txt")), "x");
     EXPECT_TRUE(run.out.contains("<<: (00) user " + VsftpdServer::userName().toUtf8()))

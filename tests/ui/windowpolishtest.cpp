@@ -228,11 +228,9 @@ TEST(WindowColumns, SizesSortByNumberAndColumnsShowTheirTextsInFull)
                                                  {"d.txt", 100352LL * 1024},
                                                  {"a.txt", 512},
                                                  {"c.txt", 100000LL * 1024}};
-    for (const auto &[name, size] : files) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(size));
-    }
+    for (const auto &[name, size] : files)
+        ASSERT_TRUE(ovtest::writeFile(folder.filePath(name), {})
+                    && QFile::resize(folder.filePath(name), size));
     auto form = showForm();
     form->resize(700, 500);
     FileListView *lWin = form->localPane()->lWin();
