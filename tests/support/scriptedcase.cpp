@@ -126,9 +126,7 @@ void Runner::setUp(const QString &word, const QString &rest)
         const QString path = s.localPath(arg);
         const QString kind = args.value(1);
         if (kind == "sparse") {
-            QFile sparse(path);
-            ASSERT_TRUE(sparse.open(QIODevice::WriteOnly)
-                        && sparse.resize(args.value(2).toLongLong()))
+            ASSERT_TRUE(writeFile(path, {}) && QFile::resize(path, args.value(2).toLongLong()))
                     << "no room for a sparse file of " << args.value(2).toStdString();
         } else {
             ASSERT_TRUE(writeFile(path,

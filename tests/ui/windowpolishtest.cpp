@@ -37,12 +37,7 @@ void dragSplitter(QSplitter *splitter, int index, int size)
 
 std::string text(const QRect &r)
 {
-    return QStringLiteral("%1,%2 %3x%4")
-            .arg(r.x())
-            .arg(r.y())
-            .arg(r.width())
-            .arg(r.height())
-            .toStdString();
+    return QString::asprintf("%d,%d %dx%d", r.x(), r.y(), r.width(), r.height()).toStdString();
 }
 
 } // namespace
