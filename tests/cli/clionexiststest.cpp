@@ -84,8 +84,7 @@ void expectOutcomes(const Row &row, const QString &targetFolder)
                                                          : target;
         EXPECT_TRUE(readFile(path + ".bin") == expected);
         EXPECT_EQ(QFileInfo::exists(path + " (1).bin"), outcome == Renamed);
-        if (outcome == Renamed)
-            EXPECT_TRUE(readFile(path + " (1).bin") == source);
+        EXPECT_TRUE(outcome != Renamed || readFile(path + " (1).bin") == source);
     }
 }
 
