@@ -105,7 +105,7 @@ TEST(FileListModel, SortsByTheListRulesKeepingSelectionAndCountsAndPlacesNewRows
 
         // A new row goes where sorting the whole list again would put it.
         list.setTag(column + 1);
-        for (const QString &name : {"readme", "README", "0", "zz", "Ä"}) {
+        for (const QString name : {"readme", "README", "0", "zz", "Ä"}) {
             const int at = list.insertSorted(name,
                                              FileListModel::FileEntry,
                                              QStringLiteral("12KB"),
