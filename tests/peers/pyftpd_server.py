@@ -31,6 +31,7 @@ def main():
         parser.add_argument(name, required=True)
     parser.add_argument("--log")
     parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--no-mlst", action="store_true")  # a host that lists with LIST only (bench)
     parser.add_argument("--tls-cert")  # explicit FTP over TLS with this PEM file and key
     parser.add_argument("--tls-key")
     parser.add_argument("--drop-first-retr", action="store_true")
@@ -63,6 +64,8 @@ def main():
             self.close_when_done()
 
         handler.ftp_RETR = ftp_RETR
+    if args.no_mlst:
+        handler.proto_cmds = {k: v for k, v in base.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     server = FTPServer((args.address, 0), handler)
     with open(args.ready_file + ".tmp", "w") as f:
