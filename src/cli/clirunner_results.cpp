@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
 
 QString CliRunner::slashForm(QString internalPath)
 {
@@ -107,37 +106,12 @@ QString CliRunner::listingLine(const ListingBuffer::Entry &entry)
     return QString::fromUtf8(line);
 }
 
-namespace {
-
-// The decimal number text holds (an optional minus, digits), or 0 when it holds anything else
-// or a number past 32 bits: read here, as a long listing has one on every line.
-qint32 dosDateOf(QStringView text)
-{
-    const bool negative = text.startsWith(u'-');
-    const QStringView digits = negative ? text.mid(1) : text;
-    if (digits.isEmpty() || digits.size() > 10)
-        return 0;
-    qint64 value = 0;
-    for (const QChar c : digits) {
-        const char16_t digit = c.unicode() - u'0';
-        if (digit > 9)
-            return 0;
-        value = value * 10 + digit;
-    }
-    value = negative ? -value : value;
-    return value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()
-                   ? 0
-                   : qint32(value);
-}
-
-} // namespace
-
 void CliRunner::appendListingLine(QByteArray &line, const ListingBuffer::Entry &entry)
 {
     const QStringView fields(entry.fields);
     const qsizetype star = fields.indexOf(u'*');
     const QStringView size = fields.left(star < 0 ? fields.size() : star);
-    const qint32 dosDate = star < 0 ? 0 : dosDateOf(fields.mid(star + 1));
+    const qint32 dosDate = star < 0 ? 0 : fields.mid(star + 1).toInt();
     // The stored date is local already: its fields are printed as they are, without a time
     // zone lookup for every line of a long listing.
     const quint32 high = quint32(dosDate) >> 16;
@@ -191,9 +165,7 @@ void CliRunner::appendListingLine(QByteArray &line, const ListingBuffer::Entry &
         line.resize(out - line.constData());
     } else {
         line.resize(out - line.constData());
-        QString shown;
-        AppendVisibleHostText(shown, name);
-        line += shown.toUtf8();
+        line += VisibleHostText(name.toString()).toUtf8();
     }
 }
 

@@ -37,6 +37,9 @@ public:
 
     // The order of folders and entry keys: without regard to case, then by exact spelling.
     static bool sortsBefore(const QString &a, const QString &b);
+    // Puts a list into the stored order (folders first, each kind by sortsBefore), stable; a
+    // list in that order already is left as it is. store does this itself.
+    static void sortEntries(EntryList &entries);
 
     // Number of buffered folders.
     int count() const { return int(m_folders.size()); }
@@ -72,7 +75,6 @@ private:
         QString name;
         bool operator<(const FolderKey &other) const { return sortsBefore(name, other.name); }
     };
-    static void sortEntries(EntryList &entries);
     // Where key stands, or would stand, in a sorted entry list.
     static EntryList::const_iterator position(const EntryList &entries, const QString &key);
 

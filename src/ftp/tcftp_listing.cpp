@@ -308,10 +308,9 @@ void TcFTP::finishListing(bool success)
 // ones removed, and every buffered folder below a vanished one is dropped.
 void TcFTP::reportReloadedFolders(const ListingBuffer::EntryList &old)
 {
-    ListingBuffer::EntryList fresh = m_listResult;
-    std::stable_sort(fresh.begin(), fresh.end(), [](const auto &a, const auto &b) {
-        return ListingBuffer::sortsBefore(a.key, b.key);
-    });
+    // Put in order here once: store finds it so.
+    ListingBuffer::sortEntries(m_listResult);
+    const ListingBuffer::EntryList &fresh = m_listResult;
     const QSet<QString> oldNames = folderNames(old);
     const QSet<QString> freshNames = folderNames(fresh);
     QStringList gone;

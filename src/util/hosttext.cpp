@@ -149,21 +149,19 @@ bool hidesOrControls(char16_t c)
 
 } // namespace
 
-namespace {
-
-qsizetype firstHidden(QStringView text)
+QString VisibleHostText(const QString &text)
 {
-    const char16_t *u = text.utf16();
+    const char16_t *u = reinterpret_cast<const char16_t *>(text.constData());
+    const qsizetype size = text.size();
     qsizetype i = 0;
-    while (i < text.size() && !hidesOrControls(u[i]))
+    while (i < size && !hidesOrControls(u[i]))
         ++i;
-    return i;
-}
+    if (i == size)
+        return text;
 
-void appendShown(QString &out, QStringView text, qsizetype from)
-{
-    const char16_t *u = text.utf16();
-    for (qsizetype i = from; i < text.size(); ++i) {
+    QString out = text.left(i);
+    out.reserve(size + 16);
+    for (; i < size; ++i) {
         const char16_t c = u[i];
         if (!hidesOrControls(c))
             out += QChar(c);
@@ -172,26 +170,7 @@ void appendShown(QString &out, QStringView text, qsizetype from)
         else
             out += QLatin1String("\\u{") + QString::number(c, 16).toUpper() + QLatin1Char('}');
     }
-}
-
-} // namespace
-
-QString VisibleHostText(const QString &text)
-{
-    const qsizetype plain = firstHidden(text);
-    if (plain == text.size())
-        return text;
-    QString out = text.left(plain);
-    out.reserve(text.size() + 16);
-    appendShown(out, text, plain);
     return out;
-}
-
-void AppendVisibleHostText(QString &out, QStringView text)
-{
-    const qsizetype plain = firstHidden(text);
-    out += text.left(plain);
-    appendShown(out, text, plain);
 }
 
 QString VisibleHostLines(const QString &text)

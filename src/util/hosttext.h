@@ -14,8 +14,6 @@ QByteArray EncodeHostText(const QString &text);
 // the cursor, retitle or clear a terminal, or reorder what is read. A text without them comes
 // back unchanged, so shown text can pass through again. Never use it for what is sent.
 QString VisibleHostText(const QString &text);
-// VisibleHostText's form of text added to out, without a copy of its own when nothing changes.
-void AppendVisibleHostText(QString &out, QStringView text);
 // The same for a dialog's text of several lines: its line breaks stay, each line is shown as
 // VisibleHostText shows it.
 QString VisibleHostLines(const QString &text);
