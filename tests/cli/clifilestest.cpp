@@ -10,13 +10,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <map>
 
 using namespace ovtest;
 
@@ -104,24 +103,19 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
             {"rm N/a.txt", 1, "cannot connect"},
     };
     // clang-format on
-    const std::map<QString, QString> places = {
-            {QStringLiteral("B/"), base},
-            {QStringLiteral("P/"), pub},
-            {QStringLiteral("A/"), cliAddress(vsftpd->port(), QStringLiteral("/"))},
-            {QStringLiteral("L/"), local.path() + u'/'},
-            {QStringLiteral("S/"), cliAddress(silent.serverPort(), QStringLiteral("/"))},
-            {QStringLiteral("N/"), cliAddress(freePort(), QStringLiteral("/"))},
-    };
+    const QHash<QString, QString> places{{"B/", base},
+                                         {"P/", pub},
+                                         {"A/", cliAddress(vsftpd->port(), "/")},
+                                         {"L/", local.path() + u'/'},
+                                         {"S/", cliAddress(silent.serverPort(), "/")},
+                                         {"N/", cliAddress(freePort(), "/")}};
     for (const auto &f : failures) {
         SCOPED_TRACE(f.line);
         // Only a word's first two characters are a marker: a temporary folder's name may end
         // in one of the letters.
         QStringList words = QString::fromUtf8(f.line).split(u' ');
-        for (QString &word : words) {
-            const auto marker = places.find(word.left(2));
-            if (marker != places.end())
-                word.replace(0, 2, marker->second);
-        }
+        for (QString &word : words)
+            word.replace(0, 2, places.value(word.left(2), word.left(2)));
         run = runCli(words);
         EXPECT_EQ(run.exitStatus, f.status) << run.describe();
         for (const QByteArray &reason : QByteArray(f.reason).split('|'))

@@ -34,8 +34,7 @@ TEST(ListingBuffer, LookUpAgreesWithALinearScan)
     // (in either case) that the quick comparison steps over.
     ListingBuffer::EntryList shared = listing;
     for (ListingBuffer::Entry &entry : shared)
-        entry.key.insert(1,
-                         random.bounded(2) ? QStringLiteral("Entry 0") : QStringLiteral("eNTRY 0"));
+        entry.key.insert(1, QLatin1String(random.bounded(2) ? "Entry 0" : "eNTRY 0"));
     stored.store(QStringLiteral("\\shared\\"), shared);
     for (const auto &[folder, input] :
          {std::pair(pub, listing), std::pair(QStringLiteral("\\shared\\"), shared)}) {

@@ -77,12 +77,11 @@ TEST(QueueJournal, ACutOffLastLineIsIgnoredAndDamageIsSetAside)
     invalid.replace("f3.bin", "f\xff.bin");
     QByteArray unknownLine = whole;
     unknownLine.insert(whole.indexOf('\n') + 1, "0000 \n");
-    // A record of a kind this version does not know, its checksum right.
-    const QByteArray unknownKind = "add*9*x*5*\\pub\\x*/tmp/x";
-    QByteArray unknownRecord = whole;
-    unknownRecord.insert(whole.indexOf('\n') + 1,
-                         QByteArray::number(qChecksum(unknownKind), 16).rightJustified(4, '0') + ' '
-                                 + unknownKind + '\n');
+    const QByteArray unknownKind
+            = "add*9*x*5*\\pub\\x*/tmp/x"; // a kind not known, its checksum right
+    QByteArray unknownRecord = QByteArray(whole).append(
+            QByteArray::number(qChecksum(unknownKind), 16).rightJustified(4, '0') + ' '
+            + unknownKind + '\n');
     const QList<QByteArray> damaged = {
             flipped,                                             // a changed byte
             invalid,                                             // bytes that are no text

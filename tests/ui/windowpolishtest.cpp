@@ -117,8 +117,7 @@ TEST(WindowLayout, FirstStartInTheDoubleViewThenEverythingArrangedComesBackAfter
     // date column comes back at least as wide as it was left.
     FileListView *localList = form->localPane()->lWin();
     EXPECT_TRUE(QTest::qWaitFor([localList] { return localList->columnWidth(3) >= 70; }, 2000))
-            << "local date column " << localList->columnWidth(3) << " wide, stored "
-            << written.value_or(QString()).toStdString();
+            << localList->columnWidth(3) << " wide; " << written.value_or(QString()).toStdString();
     const auto columns = [](FileListView *list) {
         return QList<int>{list->columnWidth(0),
                           list->columnWidth(1),
