@@ -111,8 +111,7 @@ TEST(CliFiles, RoundTripsStatusesAndMessagesOnVsftpd)
                                          {"N/", cliAddress(freePort(), "/")}};
     for (const auto &f : failures) {
         SCOPED_TRACE(f.line);
-        // Only a word's first two characters are a marker: a temporary folder's name may end
-        // in one of the letters.
+        // A marker starts a word: a temporary folder's name may end in one of the letters.
         QStringList words = QString::fromUtf8(f.line).split(u' ');
         for (QString &word : words)
             word.replace(0, 2, places.value(word.left(2), word.left(2)));

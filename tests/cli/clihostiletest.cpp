@@ -180,6 +180,9 @@ TEST(CliHostile, UnexpectedGreetingAndUnreadableSettingsSayWhat)
     QFile::setPermissions(config.filePath(QStringLiteral("Orvane FTP")), open);
     CliRunOptions asNobody;
     asNobody.environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    // A copy of the program where "nobody" reaches it: the build tree may be private.
+    asNobody.program = config.filePath(QStringLiteral("orvane-ftp-cli"));
+    ASSERT_TRUE(QFile::copy(CliRunOptions().program, asNobody.program));
     if (geteuid() == 0) {
         asNobody.childModifier = [] {
             if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)

@@ -32,7 +32,7 @@ CliRun runCli(const QStringList &arguments, const CliRunOptions &options)
             QStringLiteral("^(--tls|--ca-file|--pin|(?i:ftpe?s:))"));
     if (options.plainUnlessTold && words.filter(tlsWord).isEmpty())
         words = QStringList{QStringLiteral("--tls"), QStringLiteral("off")} + words;
-    process.start(QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli"), words);
+    process.start(options.program, words);
     if (!process.waitForStarted(5000))
         return run;
     // Read as it comes: a run that writes much would otherwise block on a full pipe.

@@ -27,6 +27,7 @@ struct CliRunOptions
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     int timeoutMs = 60000;
     std::function<void()> childModifier; // QProcess::setChildProcessModifier
+    QString program = QStringLiteral(ORVANE_BINARY_DIR "/src/orvane-ftp-cli");
     // "--tls off" first unless the words name --tls, --ca-file, --pin or an ftps/ftpes address.
     bool plainUnlessTold = true;
     std::function<bool()> killWhen; // polled while it runs: once it holds, SIGKILL

@@ -113,8 +113,7 @@ TEST(WindowLayout, FirstStartInTheDoubleViewThenEverythingArrangedComesBackAfter
                        && form->localPane()->lWin()->isAncestorOf(form->focusWidget());
             },
             2000));
-    // The local list fits its columns to their texts once it is filled, after the start: the
-    // date column comes back at least as wide as it was left.
+    // Once filled, the local list fits its date column: at least as wide as it was left.
     FileListView *localList = form->localPane()->lWin();
     EXPECT_TRUE(QTest::qWaitFor([localList] { return localList->columnWidth(3) >= 70; }, 2000))
             << localList->columnWidth(3) << " wide; " << written.value_or(QString()).toStdString();
